@@ -1,0 +1,28 @@
+#include "runtime/runtime_error.h"
+
+#include "runtime/arithmetic.h"
+
+namespace quemador {
+namespace {
+
+const char* description(ErrorNumber number)
+{
+    switch (number) {
+    case ErrorNumber::overflow:
+        return "Desbordamiento";
+    case ErrorNumber::division_by_zero:
+        return "División por cero";
+    }
+    return "Error desconocido";
+}
+
+} // namespace
+
+RuntimeError::RuntimeError(ErrorNumber number, ErrorSource source)
+    : std::runtime_error(description(number)), number_(number), source_(source)
+{
+}
+
+void arithmetic::raise(ErrorNumber number) { throw RuntimeError(number, ErrorSource::arithmetic); }
+
+} // namespace quemador

@@ -1,0 +1,172 @@
+#include "calculation/calculate_command.h"
+#include "calculation/number_text.h"
+#include "fake_window.h"
+#include "test_support.h"
+
+#include <QStringList>
+
+using namespace quemador;
+using TextBox = CalculatorWindow::TextBox;
+
+namespace {
+
+QString excess_air(FakeWindow& w) { return q(w.box(TextBox::Relacion_AF)); }
+QString efficiency(FakeWindow& w) { return q(w.box(TextBox::Eficiencia)); }
+
+} // namespace
+
+class TestCalculateCommand : public QObject {
+    Q_OBJECT
+
+private slots:
+    void click_shows_results_data()
+    {
+        QTest::addColumn<bool>("gas");
+        QTest::addColumn<QString>("o2");
+        QTest::addColumn<QString>("temp");
+        QTest::addColumn<QString>("excessAir");
+        QTest::addColumn<QString>("efficiency");
+
+        QTest::newRow("window as it starts") << true << "0" << "300" << " 0" << " 84.4";
+        QTest::newRow("fuel oil") << false << "0" << "300" << " 0" << " 88.02";
+        QTest::newRow("letters in the oxygen box") << true << "abc" << "300" << " 0" << " 84.4";
+        QTest::newRow("empty oxygen box") << true << "" << "300" << " 0" << " 84.4";
+        QTest::newRow("decimal comma") << true << "3,7" << "300" << " 15.66" << " 83.94";
+        QTest::newRow("blanks in the temperature") << true << " 3" << "3 00" << " 15.66" << " 83.94";
+        QTest::newRow("negative efficiency") << true << "3" << "5000" << " 15.66" << "-27.85";
+        QTest::newRow("negative excess air") << false << "-1" << "300" << "-4.22" << " 88.13";
+    }
+
+    void click_shows_results()
+    {
+        QFETCH(bool, gas);
+        QFETCH(QString, o2);
+        QFETCH(QString, temp);
+        QFETCH(QString, excessAir);
+        QFETCH(QString, efficiency);
+
+        FakeWindow window;
+        window.choose_gas(gas);
+        window.box(TextBox::O2) = o2.toStdString();
+        window.box(TextBox::Temp_stack) = temp.toStdString();
+
+        Calcular_Click(window);
+        QCOMPARE(excess_air(window), excessAir);
+        QCOMPARE(::efficiency(window), efficiency);
+
+        Calcular_Click(window);
+        QCOMPARE(excess_air(window), excessAir);
+        QCOMPARE(::efficiency(window), efficiency);
+    }
+
+    void each_control_is_consulted_once_in_order()
+    {
+        FakeWindow window;
+        Calcular_Click(window);
+        const std::vector<std::string> expected = {
+            "get O2",          "get CO2",         "get Temp_stack", "is_on Opcion_Gas_Natural",
+            "is_on Opcion_Fuel_Oil", "set Relacion_AF", "set Eficiencia"};
+        QCOMPARE(window.log, expected);
+    }
+
+    void carbon_dioxide_never_changes_a_result()
+    {
+        for (const bool gas : {true, false}) {
+            FakeWindow window;
+            window.choose_gas(gas);
+            window.box(TextBox::O2) = "4.2";
+            Calcular_Click(window);
+            const QString air = excess_air(window);
+            const QString eff = efficiency(window);
+            for (const char* co2 : {"0", "99.9", "-5", "abc", "1e300", ""}) {
+                window.box(TextBox::CO2) = co2;
+                Calcular_Click(window);
+                QCOMPARE(excess_air(window), air);
+                QCOMPARE(efficiency(window), eff);
+                QCOMPARE_EXACT(window.state().Valor_CO2, Val(co2));
+            }
+        }
+    }
+
+    // Through the window exactly one option is on; the command asks each in turn.
+    void options_are_two_separate_tests()
+    {
+        FakeWindow window;
+        window.gas_on = false;
+        window.oil_on = false;
+        Calcular_Click(window);
+        QCOMPARE(excess_air(window), " 0");
+        QCOMPARE(efficiency(window), " 0");
+
+        window.choose_gas(true);
+        window.box(TextBox::O2) = "3";
+        Calcular_Click(window);
+        window.gas_on = false;
+        window.box(TextBox::O2) = "10";
+        Calcular_Click(window);
+        QCOMPARE(excess_air(window), " 15.66"); // previous results shown again
+        QCOMPARE(efficiency(window), " 83.94");
+
+        window.gas_on = true;
+        window.oil_on = true;
+        window.box(TextBox::O2) = "0";
+        Calcular_Click(window);
+        QCOMPARE(efficiency(window), " 88.02"); // fuel oil runs last
+    }
+
+    void errors_empty_both_results_data()
+    {
+        QTest::addColumn<TextBox>("box");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("gas");
+        QTest::addColumn<int>("number");
+        QTest::addColumn<int>("source");
+
+        const int conversion = int(ErrorSource::conversion);
+        const int arithmetic = int(ErrorSource::arithmetic);
+        const int division = int(ErrorNumber::division_by_zero);
+        const int overflow = int(ErrorNumber::overflow);
+        QTest::newRow("O2 21, natural gas") << TextBox::O2 << "21" << true << division << arithmetic;
+        QTest::newRow("O2 21, fuel oil") << TextBox::O2 << "21" << false << division << arithmetic;
+        QTest::newRow("O2 21.008403361344538")
+            << TextBox::O2 << "21.008403361344538" << true << division << arithmetic;
+        QTest::newRow("O2 21.02") << TextBox::O2 << "21.02" << false << overflow << arithmetic;
+        QTest::newRow("1e999 in O2") << TextBox::O2 << "1e999" << true << overflow << conversion;
+        QTest::newRow("1e999 in CO2") << TextBox::CO2 << "1e999" << true << overflow << conversion;
+        QTest::newRow("1e999 in Temp_stack")
+            << TextBox::Temp_stack << "1e999" << false << overflow << conversion;
+    }
+
+    void errors_empty_both_results()
+    {
+        QFETCH(TextBox, box);
+        QFETCH(QString, text);
+        QFETCH(bool, gas);
+        QFETCH(int, number);
+        QFETCH(int, source);
+
+        FakeWindow window;
+        window.choose_gas(gas);
+        Calcular_Click(window); // earlier results that must not stay on show
+        window.box(box) = text.toStdString();
+        const auto inputs = std::vector{window.box(TextBox::O2), window.box(TextBox::CO2),
+                                        window.box(TextBox::Temp_stack)};
+
+        const auto error = runtime_error_of([&] { Calcular_Click(window); });
+        QVERIFY(error.has_value());
+        QCOMPARE(int(error->number()), number);
+        QCOMPARE(int(error->source()), source);
+        QCOMPARE(excess_air(window), "");
+        QCOMPARE(efficiency(window), "");
+        QCOMPARE((std::vector{window.box(TextBox::O2), window.box(TextBox::CO2),
+                              window.box(TextBox::Temp_stack)}),
+                 inputs);
+
+        window.box(box) = "3";
+        Calcular_Click(window);
+        QVERIFY(!efficiency(window).isEmpty());
+    }
+};
+
+QTEST_APPLESS_MAIN(TestCalculateCommand)
+#include "test_calculate_command.moc"

@@ -1,23 +1,36 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, running and testing Quemador1 need,
-# only those that are missing, and makes a comma-decimal locale available for the
-# locale-independence tests. Safe to run again: it does nothing when all is in place.
+# Installs the Debian packages that Quemador1 needs, only those that are missing.
+#   install-deps.sh          what building and running the application needs
+#   install-deps.sh --test   also what the tests and checks need, and a comma-decimal
+#                            locale (es_ES.UTF-8) for the locale-independence tests
+# Safe to run again: it does nothing when all is in place.
 set -euo pipefail
 
 packages=(
-  cmake g++ ninja-build pkgconf
-  qt6-base-dev qt6-translations-l10n
-  locales
+  cmake g++ ninja-build
+  qt6-base-dev qt6-translations-l10n fonts-dejavu-extra
 )
+test_packages=(
+  locales
+  xvfb xauth xdotool python3-xlib
+  desktop-file-utils appstream lintian binutils-mingw-w64-x86-64
+)
+
+with_tests=false
+case "${1:-}" in
+  --test) with_tests=true; packages+=("${test_packages[@]}") ;;
+  "") ;;
+  *) echo "usage: $0 [--test]" >&2; exit 2 ;;
+esac
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
 
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
-
-as_root() {
-  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
-}
 
 if [ "${#missing[@]}" -gt 0 ]; then
   echo "Installing: ${missing[*]}"
@@ -26,6 +39,6 @@ if [ "${#missing[@]}" -gt 0 ]; then
     apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-if ! locale -a 2>/dev/null | grep -qix 'es_ES\.utf-\?8'; then
+if $with_tests && ! locale -a 2>/dev/null | grep -qix 'es_ES\.utf-\?8'; then
   as_root localedef -i es_ES -f UTF-8 es_ES.UTF-8
 fi

@@ -1,0 +1,3 @@
+#include "runtime/application_runtime.h"
+
+int main(int argc, char* argv[]) { return quemador::run_application(argc, argv); }

@@ -1,0 +1,46 @@
+#include "runtime/application_runtime.h"
+
+#include "quemador_version.h"
+#include "runtime/error_report.h"
+#include "window/main_window.h"
+
+#include <QApplication>
+#include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QMessageBox>
+#include <QTranslator>
+
+namespace quemador {
+
+void install_spanish_translations(QApplication& app)
+{
+    auto* translator = new QTranslator(&app);
+    if (translator->load(QLocale(QLocale::Spanish, QLocale::Spain), QStringLiteral("qtbase"),
+                         QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(translator);
+    else
+        delete translator;
+}
+
+void show_error_report(QWidget* window, const RuntimeError& error)
+{
+    QMessageBox::critical(window, window->windowTitle(),
+                          QString::fromStdString(error_report(error)));
+}
+
+int run_application(int& argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quemador1"));
+    QApplication::setApplicationVersion(QStringLiteral(QUEMADOR_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral(QUEMADOR_APP_ID));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/quemador1.png")));
+    install_spanish_translations(app);
+
+    MainWindow window(show_error_report);
+    window.show();
+    return QApplication::exec();
+}
+
+} // namespace quemador

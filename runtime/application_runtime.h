@@ -1,0 +1,23 @@
+#pragma once
+
+// Start-up of the application and the error report the user sees.
+
+#include "runtime/runtime_error.h"
+
+class QApplication;
+class QWidget;
+
+namespace quemador {
+
+// Creates the application, shows the calculator window and runs the event loop until
+// the window is closed. Returns the process's exit status.
+int run_application(int& argc, char** argv);
+
+// Loads Qt's Spanish translations, so that standard buttons read "Aceptar".
+void install_spanish_translations(QApplication& app);
+
+// Shows a run-time error in a modal message box titled with the window's caption.
+// The application goes on once the user has closed it.
+void show_error_report(QWidget* window, const RuntimeError& error);
+
+} // namespace quemador

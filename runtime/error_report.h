@@ -1,0 +1,13 @@
+#pragma once
+
+#include "runtime/runtime_error.h"
+
+#include <string>
+
+namespace quemador {
+
+// The text shown to the user for a run-time error: its number and description, and
+// one line on what probably caused it.
+std::string error_report(const RuntimeError& error);
+
+} // namespace quemador

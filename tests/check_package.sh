@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Builds the Debian package from a build tree, checks it with lintian and apt, then
+# unpacks it and starts the packaged program under the X server in DISPLAY.
+# Usage: check_package.sh <build dir>
+set -euo pipefail
+build=$(cd "$1" && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
+work=$(mktemp -d "$build/package-check.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work" >/dev/null
+deb=$(ls "$work"/quemador1_*.deb)
+echo "built $(basename "$deb")"
+
+TMPDIR=$work lintian --fail-on error,warning --suppress-tags initial-upload-closes-no-bugs "$deb"
+echo "lintian: clean"
+
+apt-get install --simulate "$deb" >/dev/null
+echo "apt: installable"
+
+dpkg-deb -x "$deb" "$work/root"
+bash "$here/e2e.sh" "$work/root/usr/bin/quemador1"

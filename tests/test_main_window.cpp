@@ -1,0 +1,378 @@
+#include "runtime/application_runtime.h"
+#include "test_support.h"
+#include "window/main_window.h"
+
+#include <QAbstractButton>
+#include <QAccessible>
+#include <QApplication>
+#include <QFontInfo>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
+#include <QTimer>
+
+#include <memory>
+#include <vector>
+
+using namespace quemador;
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<MainWindow> window;
+    std::vector<RuntimeError> reported;
+
+    template <typename T = QWidget>
+    T* control(const QString& name) const
+    {
+        auto* found = window->findChild<T*>(name);
+        if (found == nullptr)
+            qFatal("no control %s", qPrintable(name));
+        return found;
+    }
+    QLineEdit* box(const QString& name) const { return control<QLineEdit>(name); }
+    void click(const QString& name) const { QTest::mouseClick(control(name), Qt::LeftButton); }
+    QString shown(const QString& name) const { return box(name)->text(); }
+
+    static QString text_of(QWidget* w)
+    {
+        if (auto* edit = qobject_cast<QLineEdit*>(w))
+            return edit->text();
+        if (auto* label = qobject_cast<QLabel*>(w))
+            return label->text();
+        return qobject_cast<QAbstractButton*>(w)->text();
+    }
+
+private slots:
+    void init()
+    {
+        reported.clear();
+        window = std::make_unique<MainWindow>(
+            [this](QWidget*, const RuntimeError& error) { reported.push_back(error); });
+        window->show();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    }
+
+    void cleanup() { window.reset(); }
+
+    void initial_contents_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("text");
+
+        const QStringList rows = {
+            "Opcion_Gas_Natural|Option1", "Opcion_Fuel_Oil|Option2", "O2|0", "CO2|10",
+            "Label1|Gas Natural", "Label2|Fuel Oil Nº 2", "Label3|% vol O2 ( Orsat )",
+            "Label4|% vol CO2 ( Orsat )", "Temp_stack|300",
+            "Label5|Temperatura gas chimenea (ºF)", "Calcular|Calcular", "Label6|Exceso aire",
+            "Label7|Eficiencia", "Relacion_AF| ", "Eficiencia|", "Label8|%"};
+        for (const QString& row : rows) {
+            const QStringList cells = row.split('|');
+            QTest::newRow(qPrintable(cells[0])) << cells[0] << cells[1];
+        }
+    }
+
+    void initial_contents()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, text);
+        QCOMPARE(text_of(control(name)), text);
+    }
+
+    void window_at_start()
+    {
+        QCOMPARE(window->windowTitle(), "Calculador de eficiencia de calderas");
+        QCOMPARE(window->objectName(), "Quemador1");
+        QVERIFY(control<QRadioButton>("Opcion_Gas_Natural")->isChecked());
+        QVERIFY(!control<QRadioButton>("Opcion_Fuel_Oil")->isChecked());
+        QCOMPARE(QApplication::focusWidget(), control("Opcion_Gas_Natural"));
+        QCOMPARE(QFontInfo(window->font()).family(), "DejaVu Sans Condensed");
+    }
+
+    void geometry_in_twips_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QRect>("twips");
+
+        QTest::newRow("Opcion_Fuel_Oil") << "Opcion_Fuel_Oil" << QRect(360, 600, 255, 195);
+        QTest::newRow("O2") << "O2" << QRect(240, 1080, 495, 285);
+        QTest::newRow("Label2") << "Label2" << QRect(720, 600, 1215, 375);
+        QTest::newRow("Label5") << "Label5" << QRect(960, 1800, 2655, 255);
+        QTest::newRow("Calcular") << "Calcular" << QRect(3360, 120, 975, 495);
+        QTest::newRow("Eficiencia") << "Eficiencia" << QRect(2280, 2640, 975, 285);
+        QTest::newRow("Label8") << "Label8" << QRect(3360, 2640, 615, 255);
+    }
+
+    void geometry_in_twips()
+    {
+        QFETCH(QString, name);
+        QFETCH(QRect, twips);
+        const QRect g = control(name)->geometry();
+        constexpr int k = MainWindow::twips_per_pixel;
+        QCOMPARE(QRect(g.x() * k, g.y() * k, g.width() * k, g.height() * k), twips);
+    }
+
+    void client_area_and_line_in_twips()
+    {
+        constexpr int k = MainWindow::twips_per_pixel;
+        QCOMPARE(window->size() * k, QSize(4680, 3195));
+
+        auto* line = control<QFrame>("Line1");
+        QCOMPARE(line->frameShape(), QFrame::HLine);
+        QCOMPARE(line->height(), 1);
+        QCOMPARE(line->y() * k, 2160);
+        QCOMPARE(line->x() * k, 0);
+        QCOMPARE((line->x() + line->width() - 1) * k, 4560);
+    }
+
+    // Qt lets the Tab key stop only at the checked button of an exclusive group; both
+    // stand in the focus chain in their order.
+    void focus_moves_in_tab_order()
+    {
+        QStringList chain;
+        QWidget* w = window.get();
+        while ((w = w->nextInFocusChain()) != window.get()) {
+            if (w->focusPolicy() != Qt::NoFocus)
+                chain << w->objectName();
+        }
+        QCOMPARE(chain, QStringList({"Opcion_Gas_Natural", "Opcion_Fuel_Oil", "O2", "CO2",
+                                     "Temp_stack", "Calcular", "Relacion_AF", "Eficiencia"}));
+
+        QStringList visited{QApplication::focusWidget()->objectName()};
+        for (int i = 0; i < 6; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            visited << QApplication::focusWidget()->objectName();
+        }
+        QCOMPARE(visited, QStringList({"Opcion_Gas_Natural", "O2", "CO2", "Temp_stack", "Calcular",
+                                       "Relacion_AF", "Eficiencia"}));
+
+        for (auto* label : window->findChildren<QLabel*>())
+            QCOMPARE(label->focusPolicy(), Qt::NoFocus);
+        QCOMPARE(control("Line1")->focusPolicy(), Qt::NoFocus);
+    }
+
+    void fuel_options_are_exclusive()
+    {
+        auto* gas = control<QRadioButton>("Opcion_Gas_Natural");
+        auto* oil = control<QRadioButton>("Opcion_Fuel_Oil");
+        click("Opcion_Fuel_Oil");
+        QVERIFY(oil->isChecked());
+        QVERIFY(!gas->isChecked());
+        QCOMPARE(shown("Eficiencia"), ""); // nothing calculated until "Calcular"
+        click("Opcion_Gas_Natural");
+        QVERIFY(gas->isChecked());
+        QVERIFY(!oil->isChecked());
+    }
+
+    void click_shows_results_data()
+    {
+        QTest::addColumn<QString>("fuel");
+        QTest::addColumn<QString>("o2");
+        QTest::addColumn<QString>("excessAir");
+        QTest::addColumn<QString>("efficiency");
+
+        QTest::newRow("natural gas at start") << "Opcion_Gas_Natural" << "0" << " 0" << " 84.4";
+        QTest::newRow("fuel oil at start") << "Opcion_Fuel_Oil" << "0" << " 0" << " 88.02";
+        QTest::newRow("natural gas, O2 3") << "Opcion_Gas_Natural" << "3" << " 15.66" << " 83.94";
+        QTest::newRow("letters in O2") << "Opcion_Fuel_Oil" << "abc" << " 0" << " 88.02";
+    }
+
+    void click_shows_results()
+    {
+        QFETCH(QString, fuel);
+        QFETCH(QString, o2);
+        QFETCH(QString, excessAir);
+        QFETCH(QString, efficiency);
+
+        click(fuel);
+        box("O2")->setText(o2);
+        for (int i = 0; i < 2; ++i) {
+            click("Calcular");
+            QCOMPARE(shown("Relacion_AF"), excessAir);
+            QCOMPARE(shown("Eficiencia"), efficiency);
+        }
+        QVERIFY(reported.empty());
+    }
+
+    void carbon_dioxide_never_changes_a_result()
+    {
+        box("O2")->setText("5.5");
+        click("Calcular");
+        const QString air = shown("Relacion_AF");
+        const QString eff = shown("Eficiencia");
+        for (const char* co2 : {"0", "25", "abc", ""}) {
+            box("CO2")->setText(co2);
+            click("Calcular");
+            QCOMPARE(shown("Relacion_AF"), air);
+            QCOMPARE(shown("Eficiencia"), eff);
+        }
+    }
+
+    void only_click_or_space_calculates()
+    {
+        for (const char* name : {"O2", "CO2", "Temp_stack"}) {
+            box(name)->setFocus();
+            QTest::keyClick(box(name), Qt::Key_Return);
+            QTest::keyClick(box(name), Qt::Key_Enter);
+        }
+        QCOMPARE(shown("Relacion_AF"), " ");
+        QCOMPARE(shown("Eficiencia"), "");
+
+        auto* calcular = control<QPushButton>("Calcular");
+        QVERIFY(!calcular->isDefault());
+        calcular->setFocus();
+        QTest::keyClick(calcular, Qt::Key_Space);
+        QCOMPARE(shown("Eficiencia"), " 84.4");
+    }
+
+    void resizing_moves_nothing()
+    {
+        const auto controls = window->findChildren<QWidget*>();
+        std::vector<QRect> before;
+        for (auto* c : controls)
+            before.push_back(c->geometry());
+        for (const QSize size : {QSize(900, 700), QSize(150, 100)}) {
+            window->resize(size);
+            QApplication::processEvents();
+            for (std::size_t i = 0; i < before.size(); ++i)
+                QCOMPARE(controls[i]->geometry(), before[i]);
+        }
+    }
+
+    // Every caption is readable in full, but the option buttons', which have no room
+    // by design: their fuel names are the labels beside them.
+    void captions_fit()
+    {
+        for (auto* label : window->findChildren<QLabel*>()) {
+            const QSize needed = label->fontMetrics().size(0, label->text());
+            QVERIFY2(label->contentsRect().width() >= needed.width() &&
+                         label->contentsRect().height() >= needed.height(),
+                     qPrintable(label->objectName()));
+        }
+        auto* calcular = control<QPushButton>("Calcular");
+        const int margin = calcular->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, calcular);
+        QVERIFY(calcular->fontMetrics().horizontalAdvance(calcular->text()) + 2 * margin <=
+                calcular->width());
+        // A long result, with room for the box's frame and margins.
+        for (const char* name : {"Relacion_AF", "Eficiencia"})
+            QVERIFY(box(name)->fontMetrics().horizontalAdvance("-133452.95") + 8 <= box(name)->width());
+    }
+
+    void accessible_names_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("accessibleName");
+
+        QTest::newRow("Opcion_Gas_Natural") << "Opcion_Gas_Natural" << "Gas Natural";
+        QTest::newRow("Opcion_Fuel_Oil") << "Opcion_Fuel_Oil" << "Fuel Oil Nº 2";
+        QTest::newRow("O2") << "O2" << "% vol O2 ( Orsat )";
+        QTest::newRow("CO2") << "CO2" << "% vol CO2 ( Orsat )";
+        QTest::newRow("Temp_stack") << "Temp_stack" << "Temperatura gas chimenea (ºF)";
+        QTest::newRow("Relacion_AF") << "Relacion_AF" << "Exceso aire";
+        QTest::newRow("Eficiencia") << "Eficiencia" << "Eficiencia";
+    }
+
+    void accessible_names()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, accessibleName);
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(control(name));
+        QVERIFY(a != nullptr);
+        QCOMPARE(a->text(QAccessible::Name), accessibleName);
+    }
+
+    void errors_are_reported_and_the_window_goes_on_data()
+    {
+        QTest::addColumn<QString>("fuel");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("number");
+
+        QTest::newRow("O2 21, natural gas") << "Opcion_Gas_Natural" << "O2" << "21" << 11;
+        QTest::newRow("O2 21, fuel oil") << "Opcion_Fuel_Oil" << "O2" << "21" << 11;
+        QTest::newRow("1e999 in O2") << "Opcion_Gas_Natural" << "O2" << "1e999" << 6;
+        QTest::newRow("1e999 in Temp_stack") << "Opcion_Fuel_Oil" << "Temp_stack" << "1e999" << 6;
+    }
+
+    void errors_are_reported_and_the_window_goes_on()
+    {
+        QFETCH(QString, fuel);
+        QFETCH(QString, name);
+        QFETCH(QString, text);
+        QFETCH(int, number);
+
+        click(fuel);
+        click("Calcular");
+        box(name)->setText(text);
+        click("Calcular");
+
+        QCOMPARE(reported.size(), std::size_t{1});
+        QCOMPARE(int(reported.front().number()), number);
+        QVERIFY(window->isVisible());
+        QCOMPARE(shown(name), text);
+        QVERIFY(control<QRadioButton>(fuel)->isChecked());
+        QCOMPARE(shown("Relacion_AF"), "");
+        QCOMPARE(shown("Eficiencia"), "");
+
+        box(name)->setText(name == "O2" ? "3" : "300");
+        click("Calcular");
+        QCOMPARE(reported.size(), std::size_t{1});
+        QVERIFY(!shown("Eficiencia").isEmpty());
+    }
+
+    void error_report_is_a_spanish_message_box_data()
+    {
+        QTest::addColumn<int>("number");
+        QTest::addColumn<int>("source");
+        QTest::addColumn<QString>("message");
+
+        QTest::newRow("division by zero in the model")
+            << int(ErrorNumber::division_by_zero) << int(ErrorSource::arithmetic)
+            << "Error 11 en tiempo de ejecución: División por cero\n\n"
+               "Compruebe la lectura de oxígeno: debe ser menor que 21 %.";
+        QTest::newRow("overflow reading a box")
+            << int(ErrorNumber::overflow) << int(ErrorSource::conversion)
+            << "Error 6 en tiempo de ejecución: Desbordamiento\n\n"
+               "Uno de los valores escritos es un número demasiado grande.";
+    }
+
+    void error_report_is_a_spanish_message_box()
+    {
+        QFETCH(int, number);
+        QFETCH(int, source);
+        QFETCH(QString, message);
+
+        QString title, text, button;
+        QTimer::singleShot(0, this, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box != nullptr);
+            title = box->windowTitle();
+            text = box->text();
+            button = box->buttons().value(0)->text();
+            box->accept();
+        });
+        show_error_report(window.get(),
+                          RuntimeError(ErrorNumber(number), ErrorSource(source)));
+
+        QCOMPARE(title, window->windowTitle());
+        QCOMPARE(text, message);
+        QCOMPARE(button.remove('&'), "Aceptar");
+    }
+};
+
+int main(int argc, char* argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    install_spanish_translations(app);
+    TestMainWindow test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_main_window.moc"

@@ -1,0 +1,59 @@
+#pragma once
+
+// The calculator window. The user types the readings and picks the fuel; a click of
+// "Calcular" hands the window to Calcular_Click, which reads the boxes, runs the
+// efficiency model on this window's state and writes the two results back. A
+// run-time error goes to the error reporter given at construction.
+
+#include "calculation/calculate_command.h"
+#include "calculation/efficiency_model.h"
+#include "runtime/runtime_error.h"
+
+#include <QWidget>
+
+#include <functional>
+
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace quemador {
+
+class MainWindow : public QWidget, public CalculatorWindow {
+    Q_OBJECT
+
+public:
+    using ErrorReporter = std::function<void(QWidget* window, const RuntimeError& error)>;
+
+    static constexpr int twips_per_pixel = 15;
+
+    explicit MainWindow(ErrorReporter report_error, QWidget* parent = nullptr);
+
+    [[nodiscard]] std::string text(TextBox box) const override;
+    void set_text(TextBox box, std::string_view text) override;
+    [[nodiscard]] bool is_on(OptionButton option) const override;
+    [[nodiscard]] WindowState& state() override { return state_; }
+
+private:
+    void calcular_clicked();
+    [[nodiscard]] QLineEdit* box(TextBox box) const;
+
+    template <typename Control>
+    Control* add(const char* name, const QString& text, int left, int top, int width, int height);
+
+    ErrorReporter report_error_;
+    WindowState state_;
+
+    QRadioButton* Opcion_Gas_Natural;
+    QRadioButton* Opcion_Fuel_Oil;
+    QLineEdit* O2;
+    QLineEdit* CO2;
+    QLineEdit* Temp_stack;
+    QPushButton* Calcular;
+    QLineEdit* Relacion_AF;
+    QLineEdit* Eficiencia;
+};
+
+} // namespace quemador

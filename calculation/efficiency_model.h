@@ -30,10 +30,12 @@ struct Coeficientes_Combustible {
     double P1; // excess-air slope of that exponent
 };
 
+// clang-format off
 inline constexpr Coeficientes_Combustible natural_gas{
-    4.5557, -0.026942, 1.66403, -0.0025767, 3.6226, -0.0025225};
+    .F0 = 4.5557,  .F1 = -0.026942, .D0 = 1.66403, .D1 = -0.0025767,  .P0 = 3.6226, .P1 = -0.0025225};
 inline constexpr Coeficientes_Combustible fuel_oil_no2{
-    4.43562, 0.010208, 1.66792, -0.00277464, 3.6432, -0.0027073};
+    .F0 = 4.43562, .F1 = 0.010208,  .D0 = 1.66792, .D1 = -0.00277464, .P0 = 3.6432, .P1 = -0.0027073};
+// clang-format on
 
 // Runs the model for one fuel on state.Valor_O2 and state.Valor_Temp, setting
 // Factor_Comb, Exceso_Aire, Pendiente, Temp_Limite and Valor_Eficiencia in that

@@ -116,8 +116,8 @@ std::string Str(double x)
         x = 0.0; // negative zero is written as zero, without a sign
 
     std::array<char, 32> buffer{};
-    const auto [end, ec] =
-        std::to_chars(buffer.data(), buffer.data() + buffer.size(), x, std::chars_format::general, 15);
+    const auto [end, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), x,
+                                         std::chars_format::general, 15);
 
     std::string text;
     if (!std::signbit(x))

@@ -12,8 +12,11 @@ class FakeWindow : public quemador::CalculatorWindow {
 public:
     FakeWindow()
     {
-        texts_ = {{TextBox::O2, "0"},          {TextBox::CO2, "10"}, {TextBox::Temp_stack, "300"},
-                  {TextBox::Relacion_AF, " "}, {TextBox::Eficiencia, ""}};
+        texts_ = {{TextBox::O2, "0"},
+                  {TextBox::CO2, "10"},
+                  {TextBox::Temp_stack, "300"},
+                  {TextBox::Relacion_AF, " "},
+                  {TextBox::Eficiencia, ""}};
     }
 
     [[nodiscard]] std::string text(TextBox box) const override

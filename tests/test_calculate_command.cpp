@@ -27,14 +27,20 @@ private slots:
         QTest::addColumn<QString>("excessAir");
         QTest::addColumn<QString>("efficiency");
 
-        QTest::newRow("window as it starts") << true << "0" << "300" << " 0" << " 84.4";
-        QTest::newRow("fuel oil") << false << "0" << "300" << " 0" << " 88.02";
-        QTest::newRow("letters in the oxygen box") << true << "abc" << "300" << " 0" << " 84.4";
-        QTest::newRow("empty oxygen box") << true << "" << "300" << " 0" << " 84.4";
-        QTest::newRow("decimal comma") << true << "3,7" << "300" << " 15.66" << " 83.94";
-        QTest::newRow("blanks in the temperature") << true << " 3" << "3 00" << " 15.66" << " 83.94";
-        QTest::newRow("negative efficiency") << true << "3" << "5000" << " 15.66" << "-27.85";
-        QTest::newRow("negative excess air") << false << "-1" << "300" << "-4.22" << " 88.13";
+        const auto row = [](const QByteArray& row_name, bool gas, const QString& o2,
+                            const QString& temp, const QString& excessAir,
+                            const QString& efficiency) {
+            QTest::newRow(row_name.constData()) << gas << o2 << temp << excessAir << efficiency;
+        };
+
+        row("window as it starts", true, "0", "300", " 0", " 84.4");
+        row("fuel oil", false, "0", "300", " 0", " 88.02");
+        row("letters in the oxygen box", true, "abc", "300", " 0", " 84.4");
+        row("empty oxygen box", true, "", "300", " 0", " 84.4");
+        row("decimal comma", true, "3,7", "300", " 15.66", " 83.94");
+        row("blanks in the temperature", true, " 3", "3 00", " 15.66", " 83.94");
+        row("negative efficiency", true, "3", "5000", " 15.66", "-27.85");
+        row("negative excess air", false, "-1", "300", "-4.22", " 88.13");
     }
 
     void click_shows_results()
@@ -63,9 +69,13 @@ private slots:
     {
         FakeWindow window;
         Calcular_Click(window);
-        const std::vector<std::string> expected = {
-            "get O2",          "get CO2",         "get Temp_stack", "is_on Opcion_Gas_Natural",
-            "is_on Opcion_Fuel_Oil", "set Relacion_AF", "set Eficiencia"};
+        const std::vector<std::string> expected = {"get O2",
+                                                   "get CO2",
+                                                   "get Temp_stack",
+                                                   "is_on Opcion_Gas_Natural",
+                                                   "is_on Opcion_Fuel_Oil",
+                                                   "set Relacion_AF",
+                                                   "set Eficiencia"};
         QCOMPARE(window.log, expected);
     }
 
@@ -122,19 +132,22 @@ private slots:
         QTest::addColumn<int>("number");
         QTest::addColumn<int>("source");
 
+        const auto row = [](const QByteArray& row_name, TextBox box, const QString& text, bool gas,
+                            int number, int source) {
+            QTest::newRow(row_name.constData()) << box << text << gas << number << source;
+        };
+
         const int conversion = int(ErrorSource::conversion);
         const int arithmetic = int(ErrorSource::arithmetic);
         const int division = int(ErrorNumber::division_by_zero);
         const int overflow = int(ErrorNumber::overflow);
-        QTest::newRow("O2 21, natural gas") << TextBox::O2 << "21" << true << division << arithmetic;
-        QTest::newRow("O2 21, fuel oil") << TextBox::O2 << "21" << false << division << arithmetic;
-        QTest::newRow("O2 21.008403361344538")
-            << TextBox::O2 << "21.008403361344538" << true << division << arithmetic;
-        QTest::newRow("O2 21.02") << TextBox::O2 << "21.02" << false << overflow << arithmetic;
-        QTest::newRow("1e999 in O2") << TextBox::O2 << "1e999" << true << overflow << conversion;
-        QTest::newRow("1e999 in CO2") << TextBox::CO2 << "1e999" << true << overflow << conversion;
-        QTest::newRow("1e999 in Temp_stack")
-            << TextBox::Temp_stack << "1e999" << false << overflow << conversion;
+        row("O2 21, natural gas", TextBox::O2, "21", true, division, arithmetic);
+        row("O2 21, fuel oil", TextBox::O2, "21", false, division, arithmetic);
+        row("O2 21.008403361344538", TextBox::O2, "21.008403361344538", true, division, arithmetic);
+        row("O2 21.02", TextBox::O2, "21.02", false, overflow, arithmetic);
+        row("1e999 in O2", TextBox::O2, "1e999", true, overflow, conversion);
+        row("1e999 in CO2", TextBox::CO2, "1e999", true, overflow, conversion);
+        row("1e999 in Temp_stack", TextBox::Temp_stack, "1e999", false, overflow, conversion);
     }
 
     void errors_empty_both_results()

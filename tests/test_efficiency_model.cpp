@@ -38,21 +38,25 @@ private slots:
         QTest::addColumn<QString>("excessAir");
         QTest::addColumn<QString>("efficiency");
 
-        QTest::newRow("natural gas, O2 0, 300 °F") << true << 0.0 << 300.0 << " 0" << " 84.4";
-        QTest::newRow("natural gas, O2 3, 300 °F") << true << 3.0 << 300.0 << " 15.66" << " 83.94";
-        QTest::newRow("natural gas, O2 2, 350 °F") << true << 2.0 << 350.0 << " 9.95" << " 82.97";
-        QTest::newRow("natural gas, O2 10, 500 °F") << true << 10.0 << 500.0 << " 81.8" << " 74.23";
-        QTest::newRow("natural gas, O2 3, 0 °F") << true << 3.0 << 0.0 << " 15.66" << " 91.08";
-        QTest::newRow("natural gas, O2 3, 5000 °F") << true << 3.0 << 5000.0 << " 15.66" << "-27.85";
-        QTest::newRow("natural gas, O2 -1, 300 °F") << true << -1.0 << 300.0 << "-4.37" << " 84.52";
-        QTest::newRow("natural gas, O2 30, 300 °F") << true << 30.0 << 300.0 << "-262.67" << " 86.6";
-        QTest::newRow("natural gas, O2 20, 300 °F")
-            << true << 20.0 << 300.0 << " 1673.69" << "-133452.95";
-        QTest::newRow("fuel oil, O2 0, 300 °F") << false << 0.0 << 300.0 << " 0" << " 88.02";
-        QTest::newRow("fuel oil, O2 3, 300 °F") << false << 3.0 << 300.0 << " 15.63" << " 87.57";
-        QTest::newRow("fuel oil, O2 5, 400 °F") << false << 5.0 << 400.0 << " 29.44" << " 84.53";
-        QTest::newRow("fuel oil, O2 10, 500 °F") << false << 10.0 << 500.0 << " 86.6" << " 77.07";
-        QTest::newRow("fuel oil, O2 -1, 300 °F") << false << -1.0 << 300.0 << "-4.22" << " 88.13";
+        const auto row = [](const QByteArray& row_name, bool gas, double o2, double temp,
+                            const QString& excessAir, const QString& efficiency) {
+            QTest::newRow(row_name.constData()) << gas << o2 << temp << excessAir << efficiency;
+        };
+
+        row("natural gas, O2 0, 300 °F", true, 0.0, 300.0, " 0", " 84.4");
+        row("natural gas, O2 3, 300 °F", true, 3.0, 300.0, " 15.66", " 83.94");
+        row("natural gas, O2 2, 350 °F", true, 2.0, 350.0, " 9.95", " 82.97");
+        row("natural gas, O2 10, 500 °F", true, 10.0, 500.0, " 81.8", " 74.23");
+        row("natural gas, O2 3, 0 °F", true, 3.0, 0.0, " 15.66", " 91.08");
+        row("natural gas, O2 3, 5000 °F", true, 3.0, 5000.0, " 15.66", "-27.85");
+        row("natural gas, O2 -1, 300 °F", true, -1.0, 300.0, "-4.37", " 84.52");
+        row("natural gas, O2 30, 300 °F", true, 30.0, 300.0, "-262.67", " 86.6");
+        row("natural gas, O2 20, 300 °F", true, 20.0, 300.0, " 1673.69", "-133452.95");
+        row("fuel oil, O2 0, 300 °F", false, 0.0, 300.0, " 0", " 88.02");
+        row("fuel oil, O2 3, 300 °F", false, 3.0, 300.0, " 15.63", " 87.57");
+        row("fuel oil, O2 5, 400 °F", false, 5.0, 400.0, " 29.44", " 84.53");
+        row("fuel oil, O2 10, 500 °F", false, 10.0, 500.0, " 86.6", " 77.07");
+        row("fuel oil, O2 -1, 300 °F", false, -1.0, 300.0, "-4.22", " 88.13");
     }
 
     void displayed_results()
@@ -85,10 +89,15 @@ private slots:
         QTest::addColumn<double>("limit");
         QTest::addColumn<double>("slope");
 
+        const auto row = [](const QByteArray& row_name, bool gas, double temp, double limit,
+                            double slope) {
+            QTest::newRow(row_name.constData()) << gas << temp << limit << slope;
+        };
+
         for (const double temp : {0.0, 300.0, 1200.0}) {
             const QByteArray t = QByteArray::number(temp);
-            QTest::newRow("natural gas, " + t + " °F") << true << temp << 4193.7255 << 46.134944;
-            QTest::newRow("fuel oil, " + t + " °F") << false << temp << 4397.4408 << 46.550034;
+            row("natural gas, " + t + " °F", true, temp, 4193.7255, 46.134944);
+            row("fuel oil, " + t + " °F", false, temp, 4397.4408, 46.550034);
         }
     }
 
@@ -127,19 +136,24 @@ private slots:
         QTest::addColumn<int>("number");
         QTest::addColumn<int>("failingStep");
 
+        const auto row = [](const QByteArray& row_name, bool gas, double o2, double temp,
+                            int number, int failingStep) {
+            QTest::newRow(row_name.constData()) << gas << o2 << temp << number << failingStep;
+        };
+
         for (const bool gas : {true, false}) {
             const QByteArray fuel = gas ? "natural gas" : "fuel oil";
-            QTest::newRow(fuel + ", O2 21: zero slope")
-                << gas << 21.0 << 300.0 << int(ErrorNumber::division_by_zero) << 5;
-            QTest::newRow(fuel + ", O2 21.008403361344538: zero denominator")
-                << gas << 21.008403361344538 << 300.0 << int(ErrorNumber::division_by_zero) << 2;
-            QTest::newRow(fuel + ", O2 21.02: power overflows")
-                << gas << 21.02 << 300.0 << int(ErrorNumber::overflow) << 3;
-            QTest::newRow(fuel + ", O2 1e200: numerator overflows")
-                << gas << 1e200 << 300.0 << int(ErrorNumber::overflow) << 2;
+            row(fuel + ", O2 21: zero slope", gas, 21.0, 300.0, int(ErrorNumber::division_by_zero),
+                5);
+            row(fuel + ", O2 21.008403361344538: zero denominator", gas, 21.008403361344538, 300.0,
+                int(ErrorNumber::division_by_zero), 2);
+            row(fuel + ", O2 21.02: power overflows", gas, 21.02, 300.0, int(ErrorNumber::overflow),
+                3);
+            row(fuel + ", O2 1e200: numerator overflows", gas, 1e200, 300.0,
+                int(ErrorNumber::overflow), 2);
         }
-        QTest::newRow("natural gas, O2 20.9934, 1e20 °F: efficiency overflows")
-            << true << 20.9934 << 1e20 << int(ErrorNumber::overflow) << 5;
+        row("natural gas, O2 20.9934, 1e20 °F: efficiency overflows", true, 20.9934, 1e20,
+            int(ErrorNumber::overflow), 5);
     }
 
     void errors_stop_at_their_step()
@@ -171,17 +185,21 @@ private slots:
         QTest::addColumn<double>("value");
         QTest::addColumn<QString>("shown");
 
-        QTest::newRow("already round") << 84.4 << " 84.4";
-        QTest::newRow("down") << 83.943282 << " 83.94";
-        QTest::newRow("up") << 15.661015 << " 15.66";
-        QTest::newRow("half up") << 0.125 << " 0.13";
-        QTest::newRow("negative half up") << -0.125 << "-0.12";
-        QTest::newRow("negative, nearest below") << -4.37442 << "-4.37";
-        QTest::newRow("negative, nearest above") << -27.8515 << "-27.85";
-        QTest::newRow("negative, rounds to zero") << -0.005 << " 0";
-        QTest::newRow("negative, just past half") << -0.0051 << "-0.01";
-        QTest::newRow("whole negative") << -3.0 << "-3";
-        QTest::newRow("large") << 123456789.126 << " 123456789.13";
+        const auto row = [](const QByteArray& row_name, double value, const QString& shown) {
+            QTest::newRow(row_name.constData()) << value << shown;
+        };
+
+        row("already round", 84.4, " 84.4");
+        row("down", 83.943282, " 83.94");
+        row("up", 15.661015, " 15.66");
+        row("half up", 0.125, " 0.13");
+        row("negative half up", -0.125, "-0.12");
+        row("negative, nearest below", -4.37442, "-4.37");
+        row("negative, nearest above", -27.8515, "-27.85");
+        row("negative, rounds to zero", -0.005, " 0");
+        row("negative, just past half", -0.0051, "-0.01");
+        row("whole negative", -3.0, "-3");
+        row("large", 123456789.126, " 123456789.13");
     }
 
     void rounding_to_hundredths()

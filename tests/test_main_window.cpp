@@ -26,8 +26,7 @@ class TestMainWindow : public QObject {
     std::unique_ptr<MainWindow> window;
     std::vector<RuntimeError> reported;
 
-    template <typename T = QWidget>
-    T* control(const QString& name) const
+    template <typename T = QWidget> T* control(const QString& name) const
     {
         auto* found = window->findChild<T*>(name);
         if (found == nullptr)
@@ -65,16 +64,25 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("text");
 
-        const QStringList rows = {
-            "Opcion_Gas_Natural|Option1", "Opcion_Fuel_Oil|Option2", "O2|0", "CO2|10",
-            "Label1|Gas Natural", "Label2|Fuel Oil Nº 2", "Label3|% vol O2 ( Orsat )",
-            "Label4|% vol CO2 ( Orsat )", "Temp_stack|300",
-            "Label5|Temperatura gas chimenea (ºF)", "Calcular|Calcular", "Label6|Exceso aire",
-            "Label7|Eficiencia", "Relacion_AF| ", "Eficiencia|", "Label8|%"};
-        for (const QString& row : rows) {
-            const QStringList cells = row.split('|');
-            QTest::newRow(qPrintable(cells[0])) << cells[0] << cells[1];
-        }
+        const auto row = [](const char* name, const QString& text) {
+            QTest::newRow(name) << QString(name) << text;
+        };
+        row("Opcion_Gas_Natural", "Option1");
+        row("Opcion_Fuel_Oil", "Option2");
+        row("O2", "0");
+        row("CO2", "10");
+        row("Label1", "Gas Natural");
+        row("Label2", "Fuel Oil Nº 2");
+        row("Label3", "% vol O2 ( Orsat )");
+        row("Label4", "% vol CO2 ( Orsat )");
+        row("Temp_stack", "300");
+        row("Label5", "Temperatura gas chimenea (ºF)");
+        row("Calcular", "Calcular");
+        row("Label6", "Exceso aire");
+        row("Label7", "Eficiencia");
+        row("Relacion_AF", " ");
+        row("Eficiencia", "");
+        row("Label8", "%");
     }
 
     void initial_contents()
@@ -99,13 +107,17 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QRect>("twips");
 
-        QTest::newRow("Opcion_Fuel_Oil") << "Opcion_Fuel_Oil" << QRect(360, 600, 255, 195);
-        QTest::newRow("O2") << "O2" << QRect(240, 1080, 495, 285);
-        QTest::newRow("Label2") << "Label2" << QRect(720, 600, 1215, 375);
-        QTest::newRow("Label5") << "Label5" << QRect(960, 1800, 2655, 255);
-        QTest::newRow("Calcular") << "Calcular" << QRect(3360, 120, 975, 495);
-        QTest::newRow("Eficiencia") << "Eficiencia" << QRect(2280, 2640, 975, 285);
-        QTest::newRow("Label8") << "Label8" << QRect(3360, 2640, 615, 255);
+        const auto row = [](const char* name, QRect twips) {
+            QTest::newRow(name) << QString(name) << twips;
+        };
+
+        row("Opcion_Fuel_Oil", QRect(360, 600, 255, 195));
+        row("O2", QRect(240, 1080, 495, 285));
+        row("Label2", QRect(720, 600, 1215, 375));
+        row("Label5", QRect(960, 1800, 2655, 255));
+        row("Calcular", QRect(3360, 120, 975, 495));
+        row("Eficiencia", QRect(2280, 2640, 975, 285));
+        row("Label8", QRect(3360, 2640, 615, 255));
     }
 
     void geometry_in_twips()
@@ -140,16 +152,18 @@ private slots:
             if (w->focusPolicy() != Qt::NoFocus)
                 chain << w->objectName();
         }
-        QCOMPARE(chain, QStringList({"Opcion_Gas_Natural", "Opcion_Fuel_Oil", "O2", "CO2",
-                                     "Temp_stack", "Calcular", "Relacion_AF", "Eficiencia"}));
+        QCOMPARE(chain,
+                 QStringList({"Opcion_Gas_Natural", "Opcion_Fuel_Oil", "O2", "CO2", "Temp_stack",
+                              "Calcular", "Relacion_AF", "Eficiencia"}));
 
         QStringList visited{QApplication::focusWidget()->objectName()};
         for (int i = 0; i < 6; ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             visited << QApplication::focusWidget()->objectName();
         }
-        QCOMPARE(visited, QStringList({"Opcion_Gas_Natural", "O2", "CO2", "Temp_stack", "Calcular",
-                                       "Relacion_AF", "Eficiencia"}));
+        QCOMPARE(visited,
+                 QStringList({"Opcion_Gas_Natural", "O2", "CO2", "Temp_stack", "Calcular",
+                              "Relacion_AF", "Eficiencia"}));
 
         for (auto* label : window->findChildren<QLabel*>())
             QCOMPARE(label->focusPolicy(), Qt::NoFocus);
@@ -176,10 +190,15 @@ private slots:
         QTest::addColumn<QString>("excessAir");
         QTest::addColumn<QString>("efficiency");
 
-        QTest::newRow("natural gas at start") << "Opcion_Gas_Natural" << "0" << " 0" << " 84.4";
-        QTest::newRow("fuel oil at start") << "Opcion_Fuel_Oil" << "0" << " 0" << " 88.02";
-        QTest::newRow("natural gas, O2 3") << "Opcion_Gas_Natural" << "3" << " 15.66" << " 83.94";
-        QTest::newRow("letters in O2") << "Opcion_Fuel_Oil" << "abc" << " 0" << " 88.02";
+        const auto row = [](const QByteArray& row_name, const QString& fuel, const QString& o2,
+                            const QString& excessAir, const QString& efficiency) {
+            QTest::newRow(row_name.constData()) << fuel << o2 << excessAir << efficiency;
+        };
+
+        row("natural gas at start", "Opcion_Gas_Natural", "0", " 0", " 84.4");
+        row("fuel oil at start", "Opcion_Fuel_Oil", "0", " 0", " 88.02");
+        row("natural gas, O2 3", "Opcion_Gas_Natural", "3", " 15.66", " 83.94");
+        row("letters in O2", "Opcion_Fuel_Oil", "abc", " 0", " 88.02");
     }
 
     void click_shows_results()
@@ -255,12 +274,14 @@ private slots:
                      qPrintable(label->objectName()));
         }
         auto* calcular = control<QPushButton>("Calcular");
-        const int margin = calcular->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, calcular);
+        const int margin =
+            calcular->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, calcular);
         QVERIFY(calcular->fontMetrics().horizontalAdvance(calcular->text()) + 2 * margin <=
                 calcular->width());
         // A long result, with room for the box's frame and margins.
         for (const char* name : {"Relacion_AF", "Eficiencia"})
-            QVERIFY(box(name)->fontMetrics().horizontalAdvance("-133452.95") + 8 <= box(name)->width());
+            QVERIFY(box(name)->fontMetrics().horizontalAdvance("-133452.95") + 8 <=
+                    box(name)->width());
     }
 
     void accessible_names_data()
@@ -268,13 +289,17 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("accessibleName");
 
-        QTest::newRow("Opcion_Gas_Natural") << "Opcion_Gas_Natural" << "Gas Natural";
-        QTest::newRow("Opcion_Fuel_Oil") << "Opcion_Fuel_Oil" << "Fuel Oil Nº 2";
-        QTest::newRow("O2") << "O2" << "% vol O2 ( Orsat )";
-        QTest::newRow("CO2") << "CO2" << "% vol CO2 ( Orsat )";
-        QTest::newRow("Temp_stack") << "Temp_stack" << "Temperatura gas chimenea (ºF)";
-        QTest::newRow("Relacion_AF") << "Relacion_AF" << "Exceso aire";
-        QTest::newRow("Eficiencia") << "Eficiencia" << "Eficiencia";
+        const auto row = [](const char* name, const QString& accessibleName) {
+            QTest::newRow(name) << QString(name) << accessibleName;
+        };
+
+        row("Opcion_Gas_Natural", "Gas Natural");
+        row("Opcion_Fuel_Oil", "Fuel Oil Nº 2");
+        row("O2", "% vol O2 ( Orsat )");
+        row("CO2", "% vol CO2 ( Orsat )");
+        row("Temp_stack", "Temperatura gas chimenea (ºF)");
+        row("Relacion_AF", "Exceso aire");
+        row("Eficiencia", "Eficiencia");
     }
 
     void accessible_names()
@@ -293,10 +318,15 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("number");
 
-        QTest::newRow("O2 21, natural gas") << "Opcion_Gas_Natural" << "O2" << "21" << 11;
-        QTest::newRow("O2 21, fuel oil") << "Opcion_Fuel_Oil" << "O2" << "21" << 11;
-        QTest::newRow("1e999 in O2") << "Opcion_Gas_Natural" << "O2" << "1e999" << 6;
-        QTest::newRow("1e999 in Temp_stack") << "Opcion_Fuel_Oil" << "Temp_stack" << "1e999" << 6;
+        const auto row = [](const QByteArray& row_name, const QString& fuel, const QString& name,
+                            const QString& text, int number) {
+            QTest::newRow(row_name.constData()) << fuel << name << text << number;
+        };
+
+        row("O2 21, natural gas", "Opcion_Gas_Natural", "O2", "21", 11);
+        row("O2 21, fuel oil", "Opcion_Fuel_Oil", "O2", "21", 11);
+        row("1e999 in O2", "Opcion_Gas_Natural", "O2", "1e999", 6);
+        row("1e999 in Temp_stack", "Opcion_Fuel_Oil", "Temp_stack", "1e999", 6);
     }
 
     void errors_are_reported_and_the_window_goes_on()
@@ -331,14 +361,18 @@ private slots:
         QTest::addColumn<int>("source");
         QTest::addColumn<QString>("message");
 
-        QTest::newRow("division by zero in the model")
-            << int(ErrorNumber::division_by_zero) << int(ErrorSource::arithmetic)
-            << "Error 11 en tiempo de ejecución: División por cero\n\n"
-               "Compruebe la lectura de oxígeno: debe ser menor que 21 %.";
-        QTest::newRow("overflow reading a box")
-            << int(ErrorNumber::overflow) << int(ErrorSource::conversion)
-            << "Error 6 en tiempo de ejecución: Desbordamiento\n\n"
-               "Uno de los valores escritos es un número demasiado grande.";
+        const auto row = [](const QByteArray& row_name, int number, int source,
+                            const QString& message) {
+            QTest::newRow(row_name.constData()) << number << source << message;
+        };
+
+        row("division by zero in the model", int(ErrorNumber::division_by_zero),
+            int(ErrorSource::arithmetic),
+            "Error 11 en tiempo de ejecución: División por cero\n\n"
+            "Compruebe la lectura de oxígeno: debe ser menor que 21 %.");
+        row("overflow reading a box", int(ErrorNumber::overflow), int(ErrorSource::conversion),
+            "Error 6 en tiempo de ejecución: Desbordamiento\n\n"
+            "Uno de los valores escritos es un número demasiado grande.");
     }
 
     void error_report_is_a_spanish_message_box()
@@ -356,8 +390,7 @@ private slots:
             button = box->buttons().value(0)->text();
             box->accept();
         });
-        show_error_report(window.get(),
-                          RuntimeError(ErrorNumber(number), ErrorSource(source)));
+        show_error_report(window.get(), RuntimeError(ErrorNumber(number), ErrorSource(source)));
 
         QCOMPARE(title, window->windowTitle());
         QCOMPARE(text, message);

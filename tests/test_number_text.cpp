@@ -16,41 +16,45 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<double>("value");
 
-        QTest::newRow("empty") << "" << 0.0;
-        QTest::newRow("letters only") << "abc" << 0.0;
-        QTest::newRow("digits then letters") << "12abc" << 12.0;
-        QTest::newRow("decimal comma ends the number") << "3,5" << 3.0;
-        QTest::newRow("blank between digits") << "3 5" << 35.0;
-        QTest::newRow("leading blank, tab and line feed") << " \t\n42" << 42.0;
-        QTest::newRow("blanks around the period") << "1 . 5" << 1.5;
-        QTest::newRow("negative") << "-4.5" << -4.5;
-        QTest::newRow("blank after the minus") << " - 7" << -7.0;
-        QTest::newRow("plus sign") << "+2" << 2.0;
-        QTest::newRow("fraction without integer part") << ".5" << 0.5;
-        QTest::newRow("negative fraction") << "-.25" << -0.25;
-        QTest::newRow("second period ends the number") << "1.2.3" << 1.2;
-        QTest::newRow("two signs") << "--5" << 0.0;
-        QTest::newRow("lone minus") << "-" << 0.0;
-        QTest::newRow("lone period") << "." << 0.0;
-        QTest::newRow("exponent") << "1.5E3" << 1500.0;
-        QTest::newRow("lower-case negative exponent") << "2e-2" << 0.02;
-        QTest::newRow("exponent with blanks") << "1 E 3" << 1000.0;
-        QTest::newRow("bare exponent mark") << "1E" << 1.0;
-        QTest::newRow("exponent sign without digits") << "1E+" << 1.0;
-        QTest::newRow("exponent without mantissa") << "E5" << 0.0;
-        QTest::newRow("hexadecimal prefix") << "&H10" << 0.0;
-        QTest::newRow("octal prefix") << "&O7" << 0.0;
-        QTest::newRow("leading zeros") << "000000000000000000000012.5" << 12.5;
-        QTest::newRow("small fraction") << "0.00000000000000000000000000001" << 1e-29;
-        QTest::newRow("subnormal") << "4.9e-324" << 4.9e-324;
-        QTest::newRow("below the smallest double") << "2e-324" << 0.0;
-        QTest::newRow("far below the smallest double") << "1e-400" << 0.0;
-        QTest::newRow("enormous negative exponent") << "1e-99999999999999999999" << 0.0;
-        QTest::newRow("largest double") << "1.7976931348623157e308" << DBL_MAX;
-        QTest::newRow("many digits, large exponent") << "0.000123e312" << 1.23e308;
-        QTest::newRow("non-ASCII character ends the number") << "21ºC" << 21.0;
-        QTest::newRow("shown result") << " 84.4" << 84.4;
-        QTest::newRow("shown negative result") << "-133452.95" << -133452.95;
+        const auto row = [](const QByteArray& row_name, const QString& text, double value) {
+            QTest::newRow(row_name.constData()) << text << value;
+        };
+
+        row("empty", "", 0.0);
+        row("letters only", "abc", 0.0);
+        row("digits then letters", "12abc", 12.0);
+        row("decimal comma ends the number", "3,5", 3.0);
+        row("blank between digits", "3 5", 35.0);
+        row("leading blank, tab and line feed", " \t\n42", 42.0);
+        row("blanks around the period", "1 . 5", 1.5);
+        row("negative", "-4.5", -4.5);
+        row("blank after the minus", " - 7", -7.0);
+        row("plus sign", "+2", 2.0);
+        row("fraction without integer part", ".5", 0.5);
+        row("negative fraction", "-.25", -0.25);
+        row("second period ends the number", "1.2.3", 1.2);
+        row("two signs", "--5", 0.0);
+        row("lone minus", "-", 0.0);
+        row("lone period", ".", 0.0);
+        row("exponent", "1.5E3", 1500.0);
+        row("lower-case negative exponent", "2e-2", 0.02);
+        row("exponent with blanks", "1 E 3", 1000.0);
+        row("bare exponent mark", "1E", 1.0);
+        row("exponent sign without digits", "1E+", 1.0);
+        row("exponent without mantissa", "E5", 0.0);
+        row("hexadecimal prefix", "&H10", 0.0);
+        row("octal prefix", "&O7", 0.0);
+        row("leading zeros", "000000000000000000000012.5", 12.5);
+        row("small fraction", "0.00000000000000000000000000001", 1e-29);
+        row("subnormal", "4.9e-324", 4.9e-324);
+        row("below the smallest double", "2e-324", 0.0);
+        row("far below the smallest double", "1e-400", 0.0);
+        row("enormous negative exponent", "1e-99999999999999999999", 0.0);
+        row("largest double", "1.7976931348623157e308", DBL_MAX);
+        row("many digits, large exponent", "0.000123e312", 1.23e308);
+        row("non-ASCII character ends the number", "21ºC", 21.0);
+        row("shown result", " 84.4", 84.4);
+        row("shown negative result", "-133452.95", -133452.95);
     }
 
     void reading_numbers()
@@ -64,12 +68,16 @@ private slots:
     {
         QTest::addColumn<QString>("text");
 
-        QTest::newRow("1e999") << "1e999";
-        QTest::newRow("just above the largest double") << "1.8e308";
-        QTest::newRow("negative") << "-1e999";
-        QTest::newRow("with blanks") << " 9 9 e 9 9 9";
-        QTest::newRow("four hundred digits") << "1" + QString(400, '0');
-        QTest::newRow("enormous exponent") << "1e99999999999999999999";
+        const auto row = [](const QByteArray& row_name, const QString& text) {
+            QTest::newRow(row_name.constData()) << text;
+        };
+
+        row("1e999", "1e999");
+        row("just above the largest double", "1.8e308");
+        row("negative", "-1e999");
+        row("with blanks", " 9 9 e 9 9 9");
+        row("four hundred digits", "1" + QString(400, '0'));
+        row("enormous exponent", "1e99999999999999999999");
     }
 
     void reading_too_large_a_number_overflows()
@@ -87,21 +95,25 @@ private slots:
         QTest::addColumn<double>("value");
         QTest::addColumn<QString>("text");
 
-        QTest::newRow("zero") << 0.0 << " 0";
-        QTest::newRow("negative zero") << -0.0 << " 0";
-        QTest::newRow("one decimal") << 84.4 << " 84.4";
-        QTest::newRow("negative") << -4.37 << "-4.37";
-        QTest::newRow("whole number") << 100.0 << " 100";
-        QTest::newRow("below one") << 0.46 << " 0.46";
-        QTest::newRow("above minus one") << -0.46 << "-0.46";
-        QTest::newRow("large result") << -133452.95 << "-133452.95";
-        QTest::newRow("fifteen digits") << 123456789012345.0 << " 123456789012345";
-        QTest::newRow("sixteen digits") << 1e15 << " 1E+15";
-        QTest::newRow("1E+20") << 1e20 << " 1E+20";
-        QTest::newRow("1E-05") << 0.00001 << " 1E-05";
-        QTest::newRow("0.0001") << 0.0001 << " 0.0001";
-        QTest::newRow("a third") << 1.0 / 3.0 << " 0.333333333333333";
-        QTest::newRow("largest double") << DBL_MAX << " 1.79769313486232E+308";
+        const auto row = [](const QByteArray& row_name, double value, const QString& text) {
+            QTest::newRow(row_name.constData()) << value << text;
+        };
+
+        row("zero", 0.0, " 0");
+        row("negative zero", -0.0, " 0");
+        row("one decimal", 84.4, " 84.4");
+        row("negative", -4.37, "-4.37");
+        row("whole number", 100.0, " 100");
+        row("below one", 0.46, " 0.46");
+        row("above minus one", -0.46, "-0.46");
+        row("large result", -133452.95, "-133452.95");
+        row("fifteen digits", 123456789012345.0, " 123456789012345");
+        row("sixteen digits", 1e15, " 1E+15");
+        row("1E+20", 1e20, " 1E+20");
+        row("1E-05", 0.00001, " 1E-05");
+        row("0.0001", 0.0001, " 0.0001");
+        row("a third", 1.0 / 3.0, " 0.333333333333333");
+        row("largest double", DBL_MAX, " 1.79769313486232E+308");
     }
 
     void writing_numbers()

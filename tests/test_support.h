@@ -9,18 +9,18 @@
 #include <string>
 
 // Exact comparison of doubles (QCOMPARE on doubles is fuzzy), -0 and +0 alike.
-#define QCOMPARE_EXACT(actual, expected)                                                     \
-    do {                                                                                     \
-        const double a_ = (actual);                                                          \
-        const double e_ = (expected);                                                        \
-        QVERIFY2(a_ == e_, qPrintable(QStringLiteral("got %1, expected %2")                  \
-                                          .arg(a_, 0, 'g', 17)                               \
-                                          .arg(e_, 0, 'g', 17)));                            \
+#define QCOMPARE_EXACT(actual, expected)                                                           \
+    do {                                                                                           \
+        const double a_ = (actual);                                                                \
+        const double e_ = (expected);                                                              \
+        QVERIFY2(                                                                                  \
+            a_ == e_,                                                                              \
+            qPrintable(                                                                            \
+                QStringLiteral("got %1, expected %2").arg(a_, 0, 'g', 17).arg(e_, 0, 'g', 17)));   \
     } while (false)
 
 // Runs f and returns the RuntimeError it raised, if any.
-template <typename F>
-std::optional<quemador::RuntimeError> runtime_error_of(F&& f)
+template <typename F> std::optional<quemador::RuntimeError> runtime_error_of(F&& f)
 {
     try {
         f();

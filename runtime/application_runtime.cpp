@@ -13,6 +13,14 @@
 
 namespace quemador {
 
+QIcon application_icon()
+{
+    QIcon icon;
+    for (const int size : {16, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/quemador1-%1.png").arg(size), QSize(size, size));
+    return icon;
+}
+
 void install_spanish_translations(QApplication& app)
 {
     auto* translator = new QTranslator(&app);
@@ -35,7 +43,7 @@ int run_application(int& argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Quemador1"));
     QApplication::setApplicationVersion(QStringLiteral(QUEMADOR_VERSION));
     QApplication::setDesktopFileName(QStringLiteral(QUEMADOR_APP_ID));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/quemador1.png")));
+    QApplication::setWindowIcon(application_icon());
     install_spanish_translations(app);
 
     MainWindow window(show_error_report);

@@ -5,6 +5,7 @@
 #include "runtime/runtime_error.h"
 
 class QApplication;
+class QIcon;
 class QWidget;
 
 namespace quemador {
@@ -12,6 +13,9 @@ namespace quemador {
 // Creates the application, shows the calculator window and runs the event loop until
 // the window is closed. Returns the process's exit status.
 int run_application(int& argc, char** argv);
+
+// The application's icon, from the images built into the executable.
+QIcon application_icon();
 
 // Loads Qt's Spanish translations, so that standard buttons read "Aceptar".
 void install_spanish_translations(QApplication& app);

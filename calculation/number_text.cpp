@@ -6,6 +6,8 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <cstdlib>
 #include <string>
 
 namespace quemador {
@@ -15,6 +17,14 @@ namespace {
 // and keep the text handed to from_chars short.
 constexpr long long max_decimal_exponent = 400;
 constexpr long long exponent_saturation = 1'000'000'000;
+
+// The powers of ten that a double holds exactly.
+constexpr std::array<double, 23> exact_powers_of_ten = {
+    1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// Most significant digits written, as the text of a number shows them.
+constexpr int written_digits = 15;
 
 // Walks a text from the left, passing over the characters that Val ignores.
 class Cursor {
@@ -48,38 +58,42 @@ private:
     std::size_t pos_ = 0;
 };
 
-} // namespace
+// The number at the start of a text: its sign, and its value as
+// 0.<digits> × 10^exponent, where the digits start at the first non-zero one.
+struct ScannedNumber {
+    bool negative = false;
+    std::size_t digit_count = 0;
+    long long exponent = 0;
+};
 
-double Val(std::string_view text)
+// Reads the number at the start of a text, handing each of its digits to
+// on_digit(digit, index) in turn.
+template <typename OnDigit> ScannedNumber scan_number(std::string_view text, OnDigit on_digit)
 {
     Cursor in(text);
-
-    bool negative = false;
+    ScannedNumber number;
     if (in.peek() == '-' || in.peek() == '+')
-        negative = in.take() == '-';
+        number.negative = in.take() == '-';
 
-    // The value is 0.<digits> × 10^exponent, where digits starts at the first
-    // non-zero digit of the mantissa.
-    std::string digits;
-    long long exponent = 0;
     bool any_digit = false;
+    const auto add_digit = [&](char c) { on_digit(c, number.digit_count++); };
     while (in.peek_digit()) {
         const char c = in.take();
         any_digit = true;
-        if (digits.empty() && c == '0')
+        if (number.digit_count == 0 && c == '0')
             continue;
-        digits.push_back(c);
-        ++exponent;
+        add_digit(c);
+        ++number.exponent;
     }
     if (in.peek() == '.') {
         in.take();
         while (in.peek_digit()) {
             const char c = in.take();
             any_digit = true;
-            if (digits.empty() && c == '0')
-                --exponent;
+            if (number.digit_count == 0 && c == '0')
+                --number.exponent;
             else
-                digits.push_back(c);
+                add_digit(c);
         }
     }
     if (any_digit && (in.peek() == 'e' || in.peek() == 'E')) {
@@ -90,38 +104,80 @@ double Val(std::string_view text)
         long long written = 0;
         while (in.peek_digit())
             written = std::min(written * 10 + (in.take() - '0'), exponent_saturation);
-        exponent += exponent_negative ? -written : written;
+        number.exponent += exponent_negative ? -written : written;
     }
+    return number;
+}
 
-    if (digits.empty() || exponent < -max_decimal_exponent)
+} // namespace
+
+double Val(std::string_view text)
+{
+    std::uint64_t mantissa = 0; // the first 15 digits as an integer
+    const ScannedNumber number = scan_number(text, [&mantissa](char digit, std::size_t index) {
+        if (index < written_digits)
+            mantissa = mantissa * 10 + static_cast<std::uint64_t>(digit - '0');
+    });
+
+    if (number.digit_count == 0 || number.exponent < -max_decimal_exponent)
         return 0.0;
-    if (exponent > max_decimal_exponent)
+    if (number.exponent > max_decimal_exponent)
         throw RuntimeError(ErrorNumber::overflow, ErrorSource::conversion);
 
-    const std::string normalized = "0." + digits + "e" + std::to_string(exponent);
+    // Up to 15 digits times a power of ten up to 1e22: both operands are exact, so the
+    // one rounding of the product or quotient gives the nearest double.
+    const long long scale = number.exponent - static_cast<long long>(number.digit_count);
+    if (number.digit_count <= written_digits && scale >= -22 && scale <= 22) {
+        const auto power = exact_powers_of_ten.at(static_cast<std::size_t>(std::abs(scale)));
+        const double value = scale < 0 ? static_cast<double>(mantissa) / power
+                                       : static_cast<double>(mantissa) * power;
+        return number.negative ? -value : value;
+    }
+
+    // Otherwise from_chars rounds all the digits correctly.
+    std::string normalized = "0.";
+    normalized.reserve(number.digit_count + 16);
+    scan_number(text, [&normalized](char digit, std::size_t) { normalized.push_back(digit); });
+    normalized.append(1, 'e').append(std::to_string(number.exponent));
     double value = 0.0;
     const auto [end, ec] =
         std::from_chars(normalized.data(), normalized.data() + normalized.size(), value);
     if (ec == std::errc::result_out_of_range) {
-        if (exponent > 0)
+        if (number.exponent > 0)
             throw RuntimeError(ErrorNumber::overflow, ErrorSource::conversion);
         return 0.0;
     }
-    return negative ? -value : value;
+    return number.negative ? -value : value;
 }
 
 std::string Str(double x)
 {
-    if (x == 0.0)
-        x = 0.0; // negative zero is written as zero, without a sign
+    x += 0.0; // turns a negative zero into zero, written without a sign
 
+    std::string text(1, std::signbit(x) ? '-' : ' ');
     std::array<char, 32> buffer{};
-    const auto [end, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), x,
-                                         std::chars_format::general, 15);
+    char* const last = buffer.data() + buffer.size();
 
-    std::string text;
-    if (!std::signbit(x))
-        text.push_back(' ');
+    // The window shows hundredths. The double nearest n/100, for n of at most 15 digits,
+    // rounds to 15 digits as exactly n/100, so it is written from the integer n: much
+    // quicker than rounding in general.
+    const double magnitude = std::abs(x);
+    const double hundredths = std::round(magnitude * 100.0);
+    if (magnitude < 1e13 && hundredths / 100.0 == magnitude) {
+        const auto n = static_cast<long long>(hundredths);
+        text.append(buffer.data(), std::to_chars(buffer.data(), last, n / 100).ptr);
+        if (const long long cents = n % 100; cents != 0) {
+            text.push_back('.');
+            text.push_back(static_cast<char>('0' + cents / 10));
+            if (cents % 10 != 0)
+                text.push_back(static_cast<char>('0' + cents % 10));
+        }
+        return text;
+    }
+
+    const char* end =
+        std::to_chars(buffer.data(), last, magnitude, std::chars_format::general, written_digits)
+            .ptr;
     for (const char* p = buffer.data(); p != end; ++p)
         text.push_back(*p == 'e' ? 'E' : *p);
     return text;

@@ -1,11 +1,33 @@
 #include "calculation/number_text.h"
 #include "test_support.h"
 
+#include <array>
+#include <bit>
 #include <cfloat>
+#include <charconv>
 #include <clocale>
+#include <cmath>
+#include <random>
 #include <string>
+#include <vector>
 
 using namespace quemador;
+
+namespace {
+
+// The text of a number by its definition: rounded to 15 significant digits.
+std::string rounded_to_fifteen_digits(double x)
+{
+    std::array<char, 32> buffer{};
+    const auto [end, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), x,
+                                         std::chars_format::general, 15);
+    std::string text = x < 0 ? "" : " ";
+    for (const char* p = buffer.data(); p != end; ++p)
+        text.push_back(*p == 'e' ? 'E' : *p);
+    return text;
+}
+
+} // namespace
 
 class TestNumberText : public QObject {
     Q_OBJECT
@@ -133,6 +155,61 @@ private slots:
         }
         for (const double shown : {1673.69, -133452.95, 9999999999999.99, -0.01, 1e20}) {
             QCOMPARE_EXACT(Val(Str(shown)), shown);
+        }
+    }
+
+    // Str lays out the shortest digits when they are 15 or fewer: it must agree with
+    // rounding to 15 significant digits, the definition of the text, everywhere.
+    void writing_agrees_with_rounding_to_fifteen_digits()
+    {
+        std::vector<double> values = {5e-324,     DBL_MIN,   DBL_MAX,      1e-5,    0.0001,
+                                      0.00012345, 1e14,      1e15,         1e16,    1e22,
+                                      1e23,       0.1 + 0.2, 1.0 / 3,      2.0 / 3, 99999.99,
+                                      1e15 - 1,   1e15 + 2,  123456789.125};
+        for (long long n = -100'000; n <= 100'000; n += 3)
+            values.push_back(double(n) / 100.0);
+        std::mt19937_64 bits(20261207);
+        while (values.size() < 400'000) {
+            const double x = std::bit_cast<double>(bits());
+            if (std::isfinite(x))
+                values.push_back(x);
+        }
+        for (const double x : values) {
+            for (const double signed_x : {x, -x}) {
+                if (Str(signed_x) != rounded_to_fifteen_digits(signed_x))
+                    QFAIL(qPrintable(QString("%1 written as '%2', not '%3'")
+                                         .arg(signed_x, 0, 'g', 17)
+                                         .arg(q(Str(signed_x)))
+                                         .arg(q(rounded_to_fifteen_digits(signed_x)))));
+            }
+        }
+    }
+
+    // Val takes a quicker road for short numbers: it must agree with a correctly
+    // rounded reading of the same decimal text.
+    void reading_agrees_with_correct_rounding()
+    {
+        std::mt19937_64 random(7);
+        for (int i = 0; i < 300'000; ++i) {
+            std::string text = random() % 2 == 0 ? "" : "-";
+            const auto length = 1 + random() % 20;
+            const auto point = random() % (length + 1);
+            for (std::size_t d = 0; d < length; ++d) {
+                if (d == point)
+                    text.push_back('.');
+                text.push_back(char('0' + random() % 10));
+            }
+            if (random() % 2 == 0)
+                text += "e" + std::to_string(int(random() % 61) - 30);
+
+            double expected = 0.0;
+            std::from_chars(text.data(), text.data() + text.size(), expected);
+            expected += 0.0;
+            if (Val(text) != expected)
+                QFAIL(qPrintable(QString("'%1' read as %2, not %3")
+                                     .arg(q(text))
+                                     .arg(Val(text), 0, 'g', 17)
+                                     .arg(expected, 0, 'g', 17)));
         }
     }
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that Quemador1 needs, only those that are missing.
 #   install-deps.sh          what building and running the application needs
-#   install-deps.sh --test   also what the tests and checks need, and a comma-decimal
+#   install-deps.sh --test   also what the tests, sanitizer, fuzzing, static checks and
+#                            benchmarks need, and a comma-decimal
 #                            locale (es_ES.UTF-8) for the locale-independence tests
 # Safe to run again: it does nothing when all is in place.
 set -euo pipefail
@@ -14,6 +15,7 @@ test_packages=(
   locales
   xvfb xauth xdotool python3-xlib
   desktop-file-utils appstream lintian binutils-mingw-w64-x86-64
+  clang-14 libclang-rt-14-dev clang-tidy-14 clang-format-14 cppcheck libbenchmark-dev
 )
 
 with_tests=false

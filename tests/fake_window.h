@@ -10,15 +10,6 @@
 // every access so that tests can check what was consulted and in which order.
 class FakeWindow : public quemador::CalculatorWindow {
 public:
-    FakeWindow()
-    {
-        texts_ = {{TextBox::O2, "0"},
-                  {TextBox::CO2, "10"},
-                  {TextBox::Temp_stack, "300"},
-                  {TextBox::Relacion_AF, " "},
-                  {TextBox::Eficiencia, ""}};
-    }
-
     [[nodiscard]] std::string text(TextBox box) const override
     {
         log.push_back("get " + name(box));
@@ -67,6 +58,10 @@ private:
         return "?";
     }
 
-    std::map<TextBox, std::string> texts_;
+    std::map<TextBox, std::string> texts_{{TextBox::O2, "0"},
+                                          {TextBox::CO2, "10"},
+                                          {TextBox::Temp_stack, "300"},
+                                          {TextBox::Relacion_AF, " "},
+                                          {TextBox::Eficiencia, ""}};
     quemador::WindowState state_;
 };

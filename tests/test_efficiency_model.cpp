@@ -2,6 +2,7 @@
 #include "calculation/number_text.h"
 #include "test_support.h"
 
+#include <array>
 #include <cmath>
 
 using namespace quemador;
@@ -172,10 +173,10 @@ private slots:
         QCOMPARE(int(error->source()), int(ErrorSource::arithmetic));
 
         // In the order the steps assign them.
-        const double by_step[] = {state.Factor_Comb, state.Exceso_Aire, state.Pendiente,
-                                  state.Temp_Limite, state.Valor_Eficiencia};
+        const std::array by_step = {state.Factor_Comb, state.Exceso_Aire, state.Pendiente,
+                                    state.Temp_Limite, state.Valor_Eficiencia};
         for (int step = 1; step <= 5; ++step) {
-            const bool assigned = by_step[step - 1] != untouched;
+            const bool assigned = by_step.at(step - 1) != untouched;
             QVERIFY2(assigned == (step < failingStep), qPrintable(QString("step %1").arg(step)));
         }
     }

@@ -170,7 +170,7 @@ private slots:
             values.push_back(double(n) / 100.0);
         std::mt19937_64 bits(20261207);
         while (values.size() < 400'000) {
-            const double x = std::bit_cast<double>(bits());
+            const auto x = std::bit_cast<double>(bits());
             if (std::isfinite(x))
                 values.push_back(x);
         }

@@ -3,9 +3,9 @@
 // which both result boxes are empty; otherwise each result is a sign position and at
 // most 15 significant digits, and reads back as the number that was rounded for display.
 
-#include "../tests/fake_window.h"
 #include "calculation/calculate_command.h"
 #include "calculation/number_text.h"
+#include "fake_window.h"
 #include "fuzz_checks.h"
 #include "runtime/runtime_error.h"
 

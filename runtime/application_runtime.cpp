@@ -5,6 +5,7 @@
 #include "window/main_window.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -15,9 +16,11 @@ namespace quemador {
 
 QIcon application_icon()
 {
+    // Every size that the build embedded.
     QIcon icon;
-    for (const int size : {16, 32, 48, 64, 128, 256})
-        icon.addFile(QStringLiteral(":/icons/quemador1-%1.png").arg(size), QSize(size, size));
+    const QDir images(QStringLiteral(":/icons"));
+    for (const QString& name : images.entryList(QDir::Files))
+        icon.addFile(images.filePath(name));
     return icon;
 }
 

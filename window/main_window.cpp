@@ -47,15 +47,15 @@ MainWindow::MainWindow(ErrorReporter report_error, QWidget* parent)
     Opcion_Fuel_Oil = add<QRadioButton>("Opcion_Fuel_Oil", "Option2", 360, 600, 255, 195);
     O2 = add<QLineEdit>("O2", "0", 240, 1080, 495, 285);
     CO2 = add<QLineEdit>("CO2", "10", 240, 1440, 495, 285);
-    add<QLabel>("Label1", "Gas Natural", 720, 240, 975, 255);
-    add<QLabel>("Label2", "Fuel Oil Nº 2", 720, 600, 1215, 375);
-    add<QLabel>("Label3", "% vol O2 ( Orsat )", 840, 1080, 2775, 255);
-    add<QLabel>("Label4", "% vol CO2 ( Orsat )", 840, 1440, 1335, 255);
+    auto* label1 = add<QLabel>("Label1", "Gas Natural", 720, 240, 975, 255);
+    auto* label2 = add<QLabel>("Label2", "Fuel Oil Nº 2", 720, 600, 1215, 375);
+    auto* label3 = add<QLabel>("Label3", "% vol O2 ( Orsat )", 840, 1080, 2775, 255);
+    auto* label4 = add<QLabel>("Label4", "% vol CO2 ( Orsat )", 840, 1440, 1335, 255);
     Temp_stack = add<QLineEdit>("Temp_stack", "300", 240, 1800, 495, 285);
-    add<QLabel>("Label5", "Temperatura gas chimenea (ºF)", 960, 1800, 2655, 255);
+    auto* label5 = add<QLabel>("Label5", "Temperatura gas chimenea (ºF)", 960, 1800, 2655, 255);
     Calcular = add<QPushButton>("Calcular", "Calcular", 3360, 120, 975, 495);
-    add<QLabel>("Label6", "Exceso aire", 240, 2280, 1335, 255);
-    add<QLabel>("Label7", "Eficiencia", 240, 2640, 1575, 255);
+    auto* label6 = add<QLabel>("Label6", "Exceso aire", 240, 2280, 1335, 255);
+    auto* label7 = add<QLabel>("Label7", "Eficiencia", 240, 2640, 1575, 255);
     Relacion_AF = add<QLineEdit>("Relacion_AF", " ", 2280, 2280, 975, 285);
     Eficiencia = add<QLineEdit>("Eficiencia", "", 2280, 2640, 975, 285);
     add<QLabel>("Label8", "%", 3360, 2640, 615, 255);
@@ -76,13 +76,16 @@ MainWindow::MainWindow(ErrorReporter report_error, QWidget* parent)
     Calcular->setAutoDefault(false);
 
     // What a screen reader announces is what a sighted user reads beside each control.
-    Opcion_Gas_Natural->setAccessibleName(QStringLiteral("Gas Natural"));
-    Opcion_Fuel_Oil->setAccessibleName(QStringLiteral("Fuel Oil Nº 2"));
-    O2->setAccessibleName(QStringLiteral("% vol O2 ( Orsat )"));
-    CO2->setAccessibleName(QStringLiteral("% vol CO2 ( Orsat )"));
-    Temp_stack->setAccessibleName(QStringLiteral("Temperatura gas chimenea (ºF)"));
-    Relacion_AF->setAccessibleName(QStringLiteral("Exceso aire"));
-    Eficiencia->setAccessibleName(QStringLiteral("Eficiencia"));
+    const auto name_after = [](QWidget* control, const QLabel* label) {
+        control->setAccessibleName(label->text());
+    };
+    name_after(Opcion_Gas_Natural, label1);
+    name_after(Opcion_Fuel_Oil, label2);
+    name_after(O2, label3);
+    name_after(CO2, label4);
+    name_after(Temp_stack, label5);
+    name_after(Relacion_AF, label6);
+    name_after(Eficiencia, label7);
 
     connect(Calcular, &QPushButton::clicked, this, &MainWindow::calcular_clicked);
 }

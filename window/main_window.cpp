@@ -1,5 +1,7 @@
 #include "window/main_window.h"
 
+#include "window/help.h"
+
 #include <QFont>
 #include <QFrame>
 #include <QLabel>
@@ -88,6 +90,7 @@ MainWindow::MainWindow(ErrorReporter report_error, QWidget* parent)
     name_after(Eficiencia, label7);
 
     connect(Calcular, &QPushButton::clicked, this, &MainWindow::calcular_clicked);
+    install_help(this);
 }
 
 void MainWindow::calcular_clicked()

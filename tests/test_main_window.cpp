@@ -1,5 +1,6 @@
 #include "runtime/application_runtime.h"
 #include "test_support.h"
+#include "window/help.h"
 #include "window/main_window.h"
 
 #include <QAbstractButton>
@@ -15,6 +16,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
+#include <QTextBrowser>
 #include <QTimer>
 
 #include <algorithm>
@@ -323,6 +325,75 @@ private slots:
         QAccessibleInterface* a = QAccessible::queryAccessibleInterface(control(name));
         QVERIFY(a != nullptr);
         QCOMPARE(a->text(QAccessible::Name), accessibleName);
+    }
+
+    // Each control and its caption explain themselves; inputs and results also tell a
+    // screen reader their unit, from the same text that later messages build on.
+    void help_on_every_control_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<QString>("inTooltip");
+        QTest::addColumn<QString>("description");
+
+        const auto row = [](const char* name, const QString& label, const QString& inTooltip,
+                            const QString& description) {
+            QTest::newRow(name) << QString(name) << label << inTooltip << description;
+        };
+
+        row("Opcion_Gas_Natural", "Label1", "gas natural", "");
+        row("Opcion_Fuel_Oil", "Label2", "fuel oil nº 2", "");
+        row("O2", "Label3", "2–8 %", "Oxígeno en los humos, por ciento en volumen");
+        row("CO2", "Label4", "no cambia los resultados",
+            "Dióxido de carbono en los humos, por ciento en volumen; no cambia los resultados");
+        row("Temp_stack", "Label5", "250–600 °F", "Temperatura de los humos, grados Fahrenheit");
+        row("Calcular", "", "Espacio", "");
+        row("Relacion_AF", "Label6", "en %", "Exceso aire, por ciento");
+        row("Eficiencia", "Label8", "bruta", "Eficiencia, por ciento");
+    }
+
+    void help_on_every_control()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, label);
+        QFETCH(QString, inTooltip);
+        QFETCH(QString, description);
+
+        QWidget* c = control(name);
+        QVERIFY2(c->toolTip().contains(inTooltip), qPrintable(c->toolTip()));
+        QVERIFY(c->whatsThis().size() > c->toolTip().size());
+        if (!label.isEmpty())
+            QCOMPARE(control(label)->toolTip(), c->toolTip());
+        if (!description.isEmpty()) {
+            QCOMPARE(QAccessible::queryAccessibleInterface(c)->text(QAccessible::Description),
+                     description);
+            QCOMPARE(c->property("baseDescription").toString(), description);
+        }
+    }
+
+    void f1_opens_help_and_escape_closes_it()
+    {
+        box("Temp_stack")->setFocus();
+        QTest::keyClick(box("Temp_stack"), Qt::Key_F1);
+        auto* help = window->findChild<HelpWindow*>();
+        QVERIFY(help != nullptr);
+        QVERIFY(QTest::qWaitForWindowActive(help));
+        auto* page = help->findChild<QTextBrowser*>();
+        QTRY_COMPARE(QApplication::focusWidget(), page);
+        const QString text = page->toPlainText();
+        for (const char* expected : {"Quemador1, versión 1.0.0", "Todos los derechos reservados",
+                                     "356 °F", "neta", "60 °F"})
+            QVERIFY2(text.contains(QString::fromUtf8(expected)), expected);
+
+        QTest::keyClick(page, Qt::Key_Escape);
+        QVERIFY(!help->isVisible());
+        QVERIFY(window->isVisible());
+
+        window->activateWindow(); // a window manager's work, missing offscreen
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QTest::keyClick(box("Temp_stack"), Qt::Key_F1); // the same window again
+        QCOMPARE(window->findChildren<HelpWindow*>().size(), 1);
+        QVERIFY(help->isVisible());
     }
 
     void errors_are_reported_and_the_window_goes_on_data()

@@ -21,19 +21,27 @@ install(FILES "${CMAKE_CURRENT_LIST_DIR}/icons/quemador1.svg"
     DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps
     RENAME ${QUEMADOR_APP_ID}.svg)
 
-# Debian wants the man page and the changelog compressed, reproducibly.
+# Debian wants the man pages and the changelog compressed, reproducibly. The Spanish
+# man page is the main one; the English translation goes where translated pages go.
 find_program(GZIP_EXECUTABLE gzip REQUIRED)
+file(MAKE_DIRECTORY "${generated}/en")
 add_custom_command(
-    OUTPUT "${generated}/quemador1.1.gz" "${generated}/changelog.Debian.gz"
+    OUTPUT "${generated}/quemador1.1.gz" "${generated}/en/quemador1.1.gz"
+        "${generated}/changelog.Debian.gz"
     COMMAND ${GZIP_EXECUTABLE} -9n -c "${CMAKE_CURRENT_LIST_DIR}/quemador1.1"
         > "${generated}/quemador1.1.gz"
+    COMMAND ${GZIP_EXECUTABLE} -9n -c "${CMAKE_CURRENT_LIST_DIR}/quemador1.en.1"
+        > "${generated}/en/quemador1.1.gz"
     COMMAND ${GZIP_EXECUTABLE} -9n -c "${CMAKE_CURRENT_LIST_DIR}/debian/changelog"
         > "${generated}/changelog.Debian.gz"
-    DEPENDS "${CMAKE_CURRENT_LIST_DIR}/quemador1.1" "${CMAKE_CURRENT_LIST_DIR}/debian/changelog"
+    DEPENDS "${CMAKE_CURRENT_LIST_DIR}/quemador1.1" "${CMAKE_CURRENT_LIST_DIR}/quemador1.en.1"
+        "${CMAKE_CURRENT_LIST_DIR}/debian/changelog"
     VERBATIM)
 add_custom_target(quemador_docs ALL
-    DEPENDS "${generated}/quemador1.1.gz" "${generated}/changelog.Debian.gz")
+    DEPENDS "${generated}/quemador1.1.gz" "${generated}/en/quemador1.1.gz"
+        "${generated}/changelog.Debian.gz")
 install(FILES "${generated}/quemador1.1.gz" DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES "${generated}/en/quemador1.1.gz" DESTINATION ${CMAKE_INSTALL_MANDIR}/en/man1)
 install(FILES "${generated}/changelog.Debian.gz" "${CMAKE_CURRENT_LIST_DIR}/debian/copyright"
     DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/quemador1)
 

@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include <cmath>
+#include <numeric>
 
 using namespace quemador;
 
@@ -93,9 +94,10 @@ private slots:
     {
         const QList<Cell> cells = reference_cells();
         QCOMPARE(cells.size(), expected_cells);
-        double total = 0.0;
-        for (const Cell& cell : cells)
-            total += std::abs(model_efficiency(cell) - cell.efficiency);
+        const double total =
+            std::accumulate(cells.begin(), cells.end(), 0.0, [](double sum, const Cell& cell) {
+                return sum + std::abs(model_efficiency(cell) - cell.efficiency);
+            });
         const double mean = total / double(cells.size());
         qInfo("mean absolute difference %.3f points over %lld cells", mean,
               static_cast<long long>(cells.size()));

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <iterator>
+#include <utility>
 
 namespace quemador {
 namespace {
@@ -149,6 +151,24 @@ std::vector<Advice> reading_advice(Fuel fuel, double o2, double co2, double temp
                           "Resultados fuera de lo que cubre la correlación (exceso de aire " +
                               hundredths(excess_air) + " %, eficiencia " + hundredths(efficiency) +
                               " %): revise las lecturas."});
+    return advice;
+}
+
+std::vector<Advice> calculation_advice(Fuel fuel, std::string_view o2_text,
+                                       std::string_view co2_text, std::string_view temp_text,
+                                       const WindowState& state)
+{
+    std::vector<Advice> advice;
+    for (const auto& [box, text] :
+         {std::pair{AdviceSubject::O2, o2_text}, std::pair{AdviceSubject::CO2, co2_text},
+          std::pair{AdviceSubject::Temp_stack, temp_text}}) {
+        if (auto read = text_advice(box, text))
+            advice.push_back(std::move(*read));
+    }
+    std::vector<Advice> checks =
+        reading_advice(fuel, state.Valor_O2, state.Valor_CO2, state.Valor_Temp, state.Exceso_Aire,
+                       state.Valor_Eficiencia);
+    std::move(checks.begin(), checks.end(), std::back_inserter(advice));
     return advice;
 }
 

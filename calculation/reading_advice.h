@@ -42,4 +42,10 @@ std::optional<Advice> text_advice(AdviceSubject box, std::string_view text);
 std::vector<Advice> reading_advice(Fuel fuel, double o2, double co2, double temp_f,
                                    double excess_air, double efficiency);
 
+// All advice on one calculation: how each input text was read, then the checks on the
+// numbers read and the results that the calculation left in state.
+std::vector<Advice> calculation_advice(Fuel fuel, std::string_view o2_text,
+                                       std::string_view co2_text, std::string_view temp_text,
+                                       const WindowState& state);
+
 } // namespace quemador

@@ -1,5 +1,6 @@
 #include "window/advice_display.h"
 
+#include <QAbstractButton>
 #include <QLineEdit>
 #include <QTextEdit>
 
@@ -34,14 +35,17 @@ QString short_name(AdviceSubject subject)
 
 void describe(QWidget* control, const QStringList& messages)
 {
-    QStringList parts = messages;
-    const QString base = control->property("baseDescription").toString();
-    if (!base.isEmpty())
-        parts.prepend(base);
-    control->setAccessibleDescription(parts.join(QStringLiteral(". ")));
+    QString description = control->property("baseDescription").toString();
+    for (const QString& message : messages) {
+        if (!description.isEmpty())
+            description += description.endsWith(u'.') ? QStringLiteral(" ") : QStringLiteral(". ");
+        description += message;
+    }
+    control->setAccessibleDescription(description);
 }
 
-AdviceDisplay::AdviceDisplay(QWidget* window, Boxes boxes, QRect panel)
+AdviceDisplay::AdviceDisplay(QWidget* window, Boxes boxes, QAbstractButton* fuel_option,
+                             QRect panel)
     : QObject(window), window_(window), boxes_(std::move(boxes)), panel_(new QTextEdit(window))
 {
     panel_->setObjectName(QStringLiteral("Avisos"));
@@ -58,6 +62,13 @@ AdviceDisplay::AdviceDisplay(QWidget* window, Boxes boxes, QRect panel)
     palette.setColor(QPalette::WindowText, marked_text);
     panel_->setPalette(palette);
     panel_->hide();
+
+    for (const auto& [subject, edits] : boxes_) {
+        for (QLineEdit* edit : edits)
+            connect(edit, &QLineEdit::textEdited, this,
+                    [this, subject = subject] { edited(subject); });
+    }
+    connect(fuel_option, &QAbstractButton::toggled, this, &AdviceDisplay::fuel_changed);
 }
 
 void AdviceDisplay::calculated(const std::vector<Advice>& advice)

@@ -14,6 +14,7 @@
 #include <map>
 #include <vector>
 
+class QAbstractButton;
 class QLineEdit;
 class QTextEdit;
 class QWidget;
@@ -21,7 +22,8 @@ class QWidget;
 namespace quemador {
 
 // Sets a control's accessible description to its base description (the dynamic
-// property "baseDescription", empty when unset) followed by the messages, ". " between.
+// property "baseDescription", empty when unset) followed by the messages, each after
+// ". " (or a blank where the text before already ends with a period).
 void describe(QWidget* control, const QStringList& messages);
 
 class AdviceDisplay : public QObject {
@@ -30,8 +32,10 @@ class AdviceDisplay : public QObject {
 public:
     using Boxes = std::map<AdviceSubject, std::vector<QLineEdit*>>;
 
-    // boxes: the box or boxes each subject marks; panel: where the advice is listed.
-    AdviceDisplay(QWidget* window, Boxes boxes, QRect panel);
+    // boxes: the box or boxes each subject marks, watched for the user's edits;
+    // fuel_option: one of the two fuel buttons, watched for a change of fuel;
+    // panel: where the advice is listed.
+    AdviceDisplay(QWidget* window, Boxes boxes, QAbstractButton* fuel_option, QRect panel);
 
     // After a calculation: shows its advice in place of any earlier, results current.
     void calculated(const std::vector<Advice>& advice);

@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <mutex>
+
 namespace quemador {
 namespace {
 
@@ -77,11 +79,8 @@ Control* MainWindow::add(const char* name, const QString& text, int left, int to
 MainWindow::MainWindow(ErrorReporter report_error, QWidget* parent)
     : QWidget(parent), report_error_(std::move(report_error))
 {
-    static const bool factory_installed = [] {
-        QAccessible::installFactory(window_accessible);
-        return true;
-    }();
-    (void)factory_installed;
+    static std::once_flag accessible_factory;
+    std::call_once(accessible_factory, [] { QAccessible::installFactory(window_accessible); });
 
     setObjectName(QStringLiteral("Quemador1"));
     setWindowTitle(QStringLiteral("Calculador de eficiencia de calderas"));
@@ -143,16 +142,8 @@ MainWindow::MainWindow(ErrorReporter report_error, QWidget* parent)
                                  {AdviceSubject::CO2, {CO2}},
                                  {AdviceSubject::Temp_stack, {Temp_stack}},
                                  {AdviceSubject::results, {Relacion_AF, Eficiencia}}},
+                                Opcion_Gas_Natural,
                                 QRect(pixels(2250), pixels(690), pixels(2370), pixels(1050)));
-    for (auto [edit, subject] :
-         {std::pair{O2, AdviceSubject::O2}, std::pair{CO2, AdviceSubject::CO2},
-          std::pair{Temp_stack, AdviceSubject::Temp_stack},
-          std::pair{Relacion_AF, AdviceSubject::results},
-          std::pair{Eficiencia, AdviceSubject::results}}) {
-        connect(edit, &QLineEdit::textEdited, advice_,
-                [this, subject = subject] { advice_->edited(subject); });
-    }
-    connect(Opcion_Gas_Natural, &QRadioButton::toggled, advice_, &AdviceDisplay::fuel_changed);
 
     connect(Calcular, &QPushButton::clicked, this, &MainWindow::calcular_clicked);
 }

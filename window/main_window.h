@@ -15,7 +15,6 @@
 
 #include <functional>
 
-class QAbstractButton;
 class QFrame;
 class QLabel;
 class QLineEdit;

@@ -43,7 +43,6 @@ private slots:
 
         row("a number", O2, "3", "");
         row("blanks within and around", O2, " 3 5 ", "");
-        row("exponent", Temp, "1.5E3", "");
         row("too large: the error report covers it", O2, "1e999x", "");
         row("decimal comma", O2, "3,5",
             "«3,5» se lee como 3: la coma no separa decimales; escriba 3.5.");
@@ -53,10 +52,8 @@ private slots:
         row("letters", O2, "abc", "«abc» no es un número: se lee como 0.");
         row("sign alone", O2, "-", "«-» no es un número: se lee como 0.");
         row("empty", O2, "", "Casilla vacía: se lee como 0.");
-        row("blank", O2, " ", "Casilla vacía: se lee como 0.");
         row("digits then letters", O2, "12abc", "«12abc» se lee como 12; se ignora «abc».");
         row("ordinal C", Temp, "150 ºC", "«150 ºC» se lee como 150 °F, pero 150 °C son 302 °F.");
-        row("bare C", Temp, "150C", "«150C» se lee como 150 °F, pero 150 °C son 302 °F.");
         row("degree C", Temp, "-40 °C", "«-40 °C» se lee como -40 °F, pero -40 °C son -40 °F.");
         row("C after an oxygen reading", O2, "150 ºC", "«150 ºC» se lee como 150; se ignora «ºC».");
         row("long text cut on a character", O2, "3x" + QString(20, u'º'),
@@ -97,13 +94,10 @@ private slots:
 
         row("window as it starts", gas, 0, 10, 300, m, m, {});
         row("natural gas, O2 2, CO2 10.7, 250 °F", gas, 2, 10.7, 250, m, m, {});
-        row("natural gas, O2 5, CO2 9, 400 °F", gas, 5, 9, 400, m, m, {});
         row("natural gas, O2 8, CO2 7.3, 600 °F", gas, 8, 7.3, 600, m, m, {});
         row("fuel oil, O2 3, CO2 13.2, 400 °F", oil, 3, 13.2, 400, m, m, {});
 
         row("O2 just below air's", gas, 20.89, 0, 300, 50, 50, {});
-        row("O2 as air's", gas, 20.9, 5, 300, 50, 50,
-            {"O2|O2 de 20.9 %: los humos no pueden tener tanto oxígeno como el aire (20.9 %)."});
         row("O2 25 as the window computes it", gas, 25, 0, 300, m, m,
             {"O2|O2 de 25 %: los humos no pueden tener tanto oxígeno como el aire (20.9 %).",
              "results|Resultados fuera de lo que cubre la correlación (exceso de aire -510.81 %, "
@@ -134,7 +128,6 @@ private slots:
         row("Orsat, CO2 1.4 below", gas, 3, 8.7, 300, m, m, {});
         row("Orsat, CO2 1.6 below", gas, 3, 8.5, 300, m, m,
             {orsat.arg("8.5", "gas natural", "10.1")});
-        row("Orsat, CO2 1.4 above", gas, 3, 11.5, 300, m, m, {});
         row("Orsat, CO2 1.6 above", gas, 3, 11.7, 300, m, m,
             {orsat.arg("11.7", "gas natural", "10.1")});
         row("Orsat, natural-gas reading with fuel oil", oil, 3, 10.1, 300, m, m,

@@ -27,7 +27,9 @@ public:
 
 // Runs one calculation for a click of "Calcular". On a RuntimeError both result
 // boxes are emptied, so that nothing stale or half-done is shown, and the error is
-// passed on to the caller; the input boxes are never touched.
+// passed on to the caller, naming the input box that caused it (the box that could
+// not be read, or the reading that made the model fail); the input boxes are never
+// touched.
 void Calcular_Click(CalculatorWindow& window);
 
 } // namespace quemador

@@ -1,8 +1,10 @@
 // Fuzzes reading a number from text. Properties: the result is a finite number or the
-// overflow error of a conversion, and inserting blanks, tabs or line feeds anywhere in
-// the text never changes it.
+// overflow error of a conversion, inserting blanks, tabs or line feeds anywhere in the
+// text never changes it, the part that number_length reports reads the same, and the
+// advice on any text is made without fault.
 
 #include "calculation/number_text.h"
+#include "calculation/reading_advice.h"
 #include "fuzz_checks.h"
 #include "runtime/runtime_error.h"
 
@@ -49,5 +51,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (plain)
         FUZZ_REQUIRE(std::bit_cast<std::uint64_t>(*plain) ==
                      std::bit_cast<std::uint64_t>(*with_blanks));
+
+    const auto number_part = read(text.substr(0, number_length(text)));
+    FUZZ_REQUIRE(plain.has_value() == number_part.has_value());
+    if (plain)
+        FUZZ_REQUIRE(std::bit_cast<std::uint64_t>(*plain) ==
+                     std::bit_cast<std::uint64_t>(*number_part));
+    (void)text_advice(AdviceSubject::Temp_stack, text);
     return 0;
 }

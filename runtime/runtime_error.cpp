@@ -18,8 +18,8 @@ const char* description(ErrorNumber number)
 
 } // namespace
 
-RuntimeError::RuntimeError(ErrorNumber number, ErrorSource source)
-    : std::runtime_error(description(number)), number_(number), source_(source)
+RuntimeError::RuntimeError(ErrorNumber number, ErrorSource source, ErrorInput input)
+    : std::runtime_error(description(number)), number_(number), source_(source), input_(input)
 {
 }
 

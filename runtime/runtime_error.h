@@ -17,17 +17,28 @@ enum class ErrorSource {
     arithmetic,
 };
 
-// A run-time error: its number, its Spanish description (what()) and its source.
+// The input box whose reading caused an error, where the calculation knows it.
+enum class ErrorInput {
+    unknown,
+    O2,
+    CO2,
+    Temp_stack,
+};
+
+// A run-time error: its number, its Spanish description (what()), its source and,
+// where known, the input that caused it.
 class RuntimeError : public std::runtime_error {
 public:
-    RuntimeError(ErrorNumber number, ErrorSource source);
+    RuntimeError(ErrorNumber number, ErrorSource source, ErrorInput input = ErrorInput::unknown);
 
     [[nodiscard]] ErrorNumber number() const noexcept { return number_; }
     [[nodiscard]] ErrorSource source() const noexcept { return source_; }
+    [[nodiscard]] ErrorInput input() const noexcept { return input_; }
 
 private:
     ErrorNumber number_;
     ErrorSource source_;
+    ErrorInput input_;
 };
 
 } // namespace quemador

@@ -169,6 +169,10 @@ private slots:
         QVERIFY(error.has_value());
         QCOMPARE(int(error->number()), number);
         QCOMPARE(int(error->source()), source);
+        const auto named = box == TextBox::O2 ? ErrorInput::O2
+            : box == TextBox::CO2             ? ErrorInput::CO2
+                                              : ErrorInput::Temp_stack;
+        QCOMPARE(int(error->input()), int(named));
         QCOMPARE(excess_air(window), "");
         QCOMPARE(efficiency(window), "");
         QCOMPARE((std::vector{window.box(TextBox::O2), window.box(TextBox::CO2),
@@ -178,6 +182,38 @@ private slots:
         window.box(box) = "3";
         Calcular_Click(window);
         QVERIFY(!efficiency(window).isEmpty());
+    }
+
+    // A model error blames the stack temperature only when an ordinary one would not fail.
+    void model_errors_name_their_reading_data()
+    {
+        QTest::addColumn<QString>("o2");
+        QTest::addColumn<QString>("temp");
+        QTest::addColumn<int>("input");
+
+        QTest::newRow("O2 21") << "21"
+                               << "300" << int(ErrorInput::O2);
+        QTest::newRow("O2 21, 1e300 °F") << "21"
+                                         << "1e300" << int(ErrorInput::O2);
+        QTest::newRow("O2 20.9, 1e300 °F") << "20.9"
+                                           << "1e300" << int(ErrorInput::Temp_stack);
+        QTest::newRow("O2 20.9934, 1e20 °F") << "20.9934"
+                                             << "1e20" << int(ErrorInput::Temp_stack);
+    }
+
+    void model_errors_name_their_reading()
+    {
+        QFETCH(QString, o2);
+        QFETCH(QString, temp);
+        QFETCH(int, input);
+
+        FakeWindow window;
+        window.box(TextBox::O2) = o2.toStdString();
+        window.box(TextBox::Temp_stack) = temp.toStdString();
+        const auto error = runtime_error_of([&] { Calcular_Click(window); });
+        QVERIFY(error.has_value());
+        QCOMPARE(int(error->source()), int(ErrorSource::arithmetic));
+        QCOMPARE(int(error->input()), input);
     }
 };
 

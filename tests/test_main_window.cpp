@@ -17,6 +17,7 @@
 #include <QRadioButton>
 #include <QStyle>
 #include <QTextBrowser>
+#include <QTextEdit>
 #include <QTimer>
 
 #include <algorithm>
@@ -105,6 +106,7 @@ private slots:
         QVERIFY(!control<QRadioButton>("Opcion_Fuel_Oil")->isChecked());
         QCOMPARE(QApplication::focusWidget(), control("Opcion_Gas_Natural"));
         QCOMPARE(QFontInfo(window->font()).family(), "DejaVu Sans Condensed");
+        QCOMPARE(QAccessible::queryAccessibleInterface(window.get())->role(), QAccessible::Window);
     }
 
     void application_icon_has_every_size()
@@ -164,7 +166,7 @@ private slots:
         QStringList chain;
         QWidget* w = window.get();
         while ((w = w->nextInFocusChain()) != window.get()) {
-            if (w->focusPolicy() != Qt::NoFocus)
+            if (w->focusPolicy() != Qt::NoFocus && w->isVisibleTo(window.get()))
                 chain << w->objectName();
         }
         QCOMPARE(chain,
@@ -196,6 +198,12 @@ private slots:
         click("Opcion_Gas_Natural");
         QVERIFY(gas->isChecked());
         QVERIFY(!oil->isChecked());
+
+        // Clicking a fuel's name chooses it too.
+        click("Label2");
+        QVERIFY(oil->isChecked());
+        click("Label1");
+        QVERIFY(gas->isChecked());
     }
 
     void click_shows_results_data()
@@ -396,6 +404,95 @@ private slots:
         QVERIFY(help->isVisible());
     }
 
+    void long_result_shows_its_beginning()
+    {
+        box("O2")->setText("20.9");
+        click("Calcular");
+        QLineEdit* efficiency = box("Eficiencia");
+        QCOMPARE(efficiency->text(), "-3.03754258900402E+42");
+        QVERIFY(efficiency->fontMetrics().horizontalAdvance(efficiency->text()) >
+                efficiency->width());
+        QCOMPARE(efficiency->cursorPosition(), 0);
+    }
+
+    // Advice marks its box, is listed in the panel and added to the box's accessible
+    // description after its base; editing the box, or a click that finds nothing, clears it.
+    void advice_is_shown_and_cleared()
+    {
+        auto* panel = control("Avisos");
+        QLineEdit* o2 = box("O2");
+        const QString base = o2->property("baseDescription").toString();
+        const QString advice = "«3,5» se lee como 3: la coma no separa decimales; escriba 3.5.";
+        const auto shows_advice = [&](bool shown) {
+            QCOMPARE(panel->isVisible(), shown);
+            QCOMPARE(o2->font().bold(), shown);
+            QCOMPARE(o2->accessibleDescription(), shown ? base + ". " + advice : base);
+        };
+
+        click("Calcular"); // the window as it starts
+        QVERIFY(!panel->isVisible());
+
+        o2->setText("3,5");
+        click("Calcular");
+        QCOMPARE(shown("Eficiencia"), " 83.94"); // advice beside the results, not instead
+        shows_advice(true);
+        QVERIFY(qobject_cast<QTextEdit*>(panel)->toPlainText().contains(advice));
+        QCOMPARE(box("CO2")->accessibleDescription(), box("CO2")->property("baseDescription"));
+
+        QTest::keyClick(o2, Qt::Key_End);
+        QTest::keyClick(o2, Qt::Key_Backspace);
+        shows_advice(false);
+
+        o2->setText("3,5");
+        click("Calcular");
+        shows_advice(true);
+        o2->setText("3.5");
+        click("Calcular");
+        shows_advice(false);
+    }
+
+    void results_go_out_of_date_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<bool>("typed"); // a key typed in it, or else a click on it
+
+        QTest::newRow("O2 edited") << "O2" << true;
+        QTest::newRow("Temp_stack edited") << "Temp_stack" << true;
+        QTest::newRow("fuel switched") << "Opcion_Fuel_Oil" << false;
+        QTest::newRow("fuel switched by its name") << "Label2" << false;
+    }
+
+    void results_go_out_of_date()
+    {
+        QFETCH(QString, control);
+        QFETCH(bool, typed);
+        const auto change = [&] {
+            if (typed)
+                QTest::keyClick(this->control(control), Qt::Key_0);
+            else
+                click(control);
+        };
+        const auto out_of_date = [this](bool stale) {
+            for (const char* name : {"Relacion_AF", "Eficiencia"}) {
+                QCOMPARE(box(name)->font().italic(), stale);
+                QCOMPARE(box(name)->accessibleDescription().contains("desactualizado"), stale);
+            }
+        };
+
+        change(); // nothing calculated yet: nothing to mark
+        out_of_date(false);
+        if (typed) // back to the window as it starts
+            QTest::keyClick(this->control(control), Qt::Key_Backspace);
+        else
+            click("Opcion_Gas_Natural");
+        click("Calcular");
+        change();
+        out_of_date(true);
+        QCOMPARE(shown("Eficiencia"), " 84.4"); // the results stay
+        click("Calcular");
+        out_of_date(false);
+    }
+
     void errors_are_reported_and_the_window_goes_on_data()
     {
         QTest::addColumn<QString>("fuel");
@@ -411,6 +508,7 @@ private slots:
         row("O2 21, natural gas", "Opcion_Gas_Natural", "O2", "21", 11);
         row("O2 21, fuel oil", "Opcion_Fuel_Oil", "O2", "21", 11);
         row("1e999 in O2", "Opcion_Gas_Natural", "O2", "1e999", 6);
+        row("1e999 in CO2", "Opcion_Gas_Natural", "CO2", "1e999", 6);
         row("1e999 in Temp_stack", "Opcion_Fuel_Oil", "Temp_stack", "1e999", 6);
     }
 
@@ -433,6 +531,9 @@ private slots:
         QVERIFY(control<QRadioButton>(fuel)->isChecked());
         QCOMPARE(shown("Relacion_AF"), "");
         QCOMPARE(shown("Eficiencia"), "");
+        // Ready to retype the box that caused it.
+        QCOMPARE(QApplication::focusWidget(), box(name));
+        QCOMPARE(box(name)->selectedText(), text);
 
         box(name)->setText(name == "O2" ? "3" : "300");
         click("Calcular");
@@ -444,26 +545,38 @@ private slots:
     {
         QTest::addColumn<int>("number");
         QTest::addColumn<int>("source");
+        QTest::addColumn<int>("input");
         QTest::addColumn<QString>("message");
 
-        const auto row = [](const QByteArray& row_name, int number, int source,
+        const auto row = [](const QByteArray& row_name, int number, int source, ErrorInput input,
                             const QString& message) {
-            QTest::newRow(row_name.constData()) << number << source << message;
+            QTest::newRow(row_name.constData()) << number << source << int(input) << message;
         };
 
         row("division by zero in the model", int(ErrorNumber::division_by_zero),
-            int(ErrorSource::arithmetic),
+            int(ErrorSource::arithmetic), ErrorInput::O2,
             "Error 11 en tiempo de ejecución: División por cero\n\n"
             "Compruebe la lectura de oxígeno: debe ser menor que 21 %.");
+        row("overflow in the model from the temperature", int(ErrorNumber::overflow),
+            int(ErrorSource::arithmetic), ErrorInput::Temp_stack,
+            "Error 6 en tiempo de ejecución: Desbordamiento\n\n"
+            "Compruebe la temperatura del gas de chimenea: el valor escrito es demasiado grande "
+            "para el cálculo.");
         row("overflow reading a box", int(ErrorNumber::overflow), int(ErrorSource::conversion),
+            ErrorInput::unknown,
             "Error 6 en tiempo de ejecución: Desbordamiento\n\n"
             "Uno de los valores escritos es un número demasiado grande.");
+        row("overflow reading CO2", int(ErrorNumber::overflow), int(ErrorSource::conversion),
+            ErrorInput::CO2,
+            "Error 6 en tiempo de ejecución: Desbordamiento\n\n"
+            "El valor escrito en «% vol CO2 ( Orsat )» es un número demasiado grande.");
     }
 
     void error_report_is_a_spanish_message_box()
     {
         QFETCH(int, number);
         QFETCH(int, source);
+        QFETCH(int, input);
         QFETCH(QString, message);
 
         QString title;
@@ -477,7 +590,9 @@ private slots:
             button = box->buttons().value(0)->text();
             box->accept();
         });
-        show_error_report(window.get(), RuntimeError(ErrorNumber(number), ErrorSource(source)));
+        show_error_report(
+            window.get(),
+            RuntimeError(ErrorNumber(number), ErrorSource(source), ErrorInput(input)));
 
         QCOMPARE(title, window->windowTitle());
         QCOMPARE(text, message);

@@ -1,13 +1,20 @@
 #include "window/main_window.h"
 
+#include "calculation/reading_advice.h"
+#include "window/advice_display.h"
 #include "window/help.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QFont>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
+
+#include <mutex>
 
 namespace quemador {
 namespace {
@@ -22,6 +29,41 @@ QFont window_font()
 }
 
 int pixels(int twips) { return twips / MainWindow::twips_per_pixel; }
+
+// The window is announced to screen readers as a window, not as a plain container.
+QAccessibleInterface* window_accessible(const QString& class_name, QObject* object)
+{
+    if (class_name == QLatin1String(MainWindow::staticMetaObject.className()) &&
+        object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+    return nullptr;
+}
+
+// A click on a label acts as a click on the button it names.
+class ClickThrough : public QObject {
+public:
+    ClickThrough(QLabel* label, QAbstractButton* button) : QObject(label), button_(button)
+    {
+        label->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::MouseButtonRelease)
+            return false;
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() != Qt::LeftButton ||
+            !static_cast<QWidget*>(watched)->rect().contains(mouse->position().toPoint()))
+            return false;
+        button_->setFocus(Qt::MouseFocusReason);
+        button_->click();
+        return true;
+    }
+
+private:
+    QAbstractButton* button_;
+};
 
 } // namespace
 
@@ -38,6 +80,9 @@ Control* MainWindow::add(const char* name, const QString& text, int left, int to
 MainWindow::MainWindow(ErrorReporter report_error, QWidget* parent)
     : QWidget(parent), report_error_(std::move(report_error))
 {
+    static std::once_flag accessible_factory;
+    std::call_once(accessible_factory, [] { QAccessible::installFactory(window_accessible); });
+
     setObjectName(QStringLiteral("Quemador1"));
     setWindowTitle(QStringLiteral("Calculador de eficiencia de calderas"));
     setFont(window_font());
@@ -89,6 +134,18 @@ MainWindow::MainWindow(ErrorReporter report_error, QWidget* parent)
     name_after(Relacion_AF, label6);
     name_after(Eficiencia, label7);
 
+    new ClickThrough(label1, Opcion_Gas_Natural);
+    new ClickThrough(label2, Opcion_Fuel_Oil);
+
+    // The advice panel sits right of the O2 and CO2 captions, below "Calcular".
+    advice_ = new AdviceDisplay(this,
+                                {{AdviceSubject::O2, {O2}},
+                                 {AdviceSubject::CO2, {CO2}},
+                                 {AdviceSubject::Temp_stack, {Temp_stack}},
+                                 {AdviceSubject::results, {Relacion_AF, Eficiencia}}},
+                                Opcion_Gas_Natural,
+                                QRect(pixels(2250), pixels(690), pixels(2370), pixels(1050)));
+
     connect(Calcular, &QPushButton::clicked, this, &MainWindow::calcular_clicked);
     install_help(this);
 }
@@ -98,8 +155,17 @@ void MainWindow::calcular_clicked()
     try {
         Calcular_Click(*this);
     } catch (const RuntimeError& error) {
+        advice_->failed();
         report_error_(this, error);
+        if (QLineEdit* culprit = input_box(error.input())) {
+            culprit->setFocus(Qt::OtherFocusReason);
+            culprit->selectAll();
+        }
+        return;
     }
+    const Fuel fuel = Opcion_Fuel_Oil->isChecked() ? Fuel::fuel_oil_no2 : Fuel::natural_gas;
+    advice_->calculated(calculation_advice(fuel, text(TextBox::O2), text(TextBox::CO2),
+                                           text(TextBox::Temp_stack), state_));
 }
 
 QLineEdit* MainWindow::box(TextBox box) const
@@ -119,11 +185,28 @@ QLineEdit* MainWindow::box(TextBox box) const
     Q_UNREACHABLE();
 }
 
+QLineEdit* MainWindow::input_box(ErrorInput input) const
+{
+    switch (input) {
+    case ErrorInput::O2:
+        return O2;
+    case ErrorInput::CO2:
+        return CO2;
+    case ErrorInput::Temp_stack:
+        return Temp_stack;
+    case ErrorInput::unknown:
+        break;
+    }
+    return nullptr;
+}
+
 std::string MainWindow::text(TextBox box) const { return this->box(box)->text().toStdString(); }
 
 void MainWindow::set_text(TextBox box, std::string_view text)
 {
-    this->box(box)->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    QLineEdit* edit = this->box(box);
+    edit->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    edit->setCursorPosition(0); // a long result shows its sign and leading digits
 }
 
 bool MainWindow::is_on(OptionButton option) const

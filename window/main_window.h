@@ -3,7 +3,9 @@
 // The calculator window. The user types the readings and picks the fuel; a click of
 // "Calcular" hands the window to Calcular_Click, which reads the boxes, runs the
 // efficiency model on this window's state and writes the two results back. A
-// run-time error goes to the error reporter given at construction.
+// run-time error goes to the error reporter given at construction, and the focus
+// then goes to the box that caused it. Advice on each calculation, and results that
+// no longer match the inputs, are shown by an AdviceDisplay.
 
 #include "calculation/calculate_command.h"
 #include "calculation/efficiency_model.h"
@@ -20,6 +22,8 @@ class QPushButton;
 class QRadioButton;
 
 namespace quemador {
+
+class AdviceDisplay;
 
 class MainWindow : public QWidget, public CalculatorWindow {
     Q_OBJECT
@@ -39,6 +43,7 @@ public:
 private:
     void calcular_clicked();
     [[nodiscard]] QLineEdit* box(TextBox box) const;
+    [[nodiscard]] QLineEdit* input_box(ErrorInput input) const;
 
     template <typename Control>
     Control* add(const char* name, const QString& text, int left, int top, int width, int height);
@@ -54,6 +59,8 @@ private:
     QPushButton* Calcular;
     QLineEdit* Relacion_AF;
     QLineEdit* Eficiencia;
+
+    AdviceDisplay* advice_;
 };
 
 } // namespace quemador

@@ -1,0 +1,187 @@
+#include "cli/csv.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+namespace quemador::cli {
+namespace {
+
+constexpr std::size_t buffer_size = 64 * 1024;
+constexpr std::string_view byte_order_mark = "\xEF\xBB\xBF";
+
+} // namespace
+
+std::size_t FileSource::read(char* buffer, std::size_t size)
+{
+    return std::fread(buffer, 1, size, file_);
+}
+
+std::size_t StringSource::read(char* buffer, std::size_t size)
+{
+    const std::size_t n = std::min(size, text_.size());
+    std::memcpy(buffer, text_.data(), n);
+    text_.remove_prefix(n);
+    return n;
+}
+
+CsvReader::CsvReader(ByteSource& source) : source_(source), buffer_(buffer_size) {}
+
+bool CsvReader::fill()
+{
+    if (pos_ > 0) {
+        std::memmove(buffer_.data(), buffer_.data() + pos_, end_ - pos_);
+        consumed_ += pos_;
+        end_ -= pos_;
+        pos_ = 0;
+    }
+    if (end_ == buffer_.size())
+        return false;
+    const std::size_t n = source_.read(buffer_.data() + end_, buffer_.size() - end_);
+    end_ += n;
+    return n > 0;
+}
+
+void CsvReader::detect_separator()
+{
+    // The first line, or as much of it as the buffer holds.
+    while (std::find(buffer_.begin() + static_cast<std::ptrdiff_t>(pos_),
+                     buffer_.begin() + static_cast<std::ptrdiff_t>(end_),
+                     '\n') == buffer_.begin() + static_cast<std::ptrdiff_t>(end_) &&
+           fill()) {}
+    std::array<std::size_t, 3> counts{};
+    constexpr std::array<char, 3> candidates = {',', ';', '\t'};
+    bool quoted = false;
+    for (std::size_t i = pos_; i < end_; ++i) {
+        const char c = buffer_[i];
+        if (c == '"') {
+            quoted = !quoted;
+        } else if (!quoted && c == '\n') {
+            crlf_ = i > pos_ && buffer_[i - 1] == '\r';
+            break;
+        } else if (!quoted) {
+            for (std::size_t k = 0; k < candidates.size(); ++k)
+                counts[k] += c == candidates[k] ? 1 : 0;
+        }
+    }
+    const auto most = std::max_element(counts.begin(), counts.end());
+    separator_ = *most > 0 ? candidates[static_cast<std::size_t>(most - counts.begin())] : ',';
+}
+
+bool CsvReader::read_header(std::vector<std::string>& fields)
+{
+    while (end_ - pos_ < byte_order_mark.size() && fill()) {}
+    if (std::string_view(buffer_.data() + pos_, end_ - pos_).starts_with(byte_order_mark)) {
+        had_bom_ = true;
+        pos_ += byte_order_mark.size();
+    }
+    detect_separator();
+    return next(fields);
+}
+
+bool CsvReader::next(std::vector<std::string>& fields)
+{
+    fields.clear();
+    if (pos_ == end_ && !fill())
+        return false;
+    record_line_ = line_;
+    std::string* field = &fields.emplace_back();
+    bool quoted = false;
+    bool field_start = true;
+    bool pending_cr = false;
+    for (;;) {
+        if (pos_ == end_ && !fill())
+            return true;
+        if (quoted) {
+            const char* begin = buffer_.data() + pos_;
+            const auto* quote = static_cast<const char*>(std::memchr(begin, '"', end_ - pos_));
+            const std::size_t n =
+                quote != nullptr ? static_cast<std::size_t>(quote - begin) : end_ - pos_;
+            line_ += static_cast<std::uint64_t>(std::count(begin, begin + n, '\n'));
+            field->append(begin, n);
+            pos_ += n;
+            if (quote == nullptr)
+                continue;
+            ++pos_;
+            if (pos_ == end_ && !fill())
+                return true;
+            if (buffer_[pos_] == '"') {
+                field->push_back('"');
+                ++pos_;
+            } else {
+                quoted = false;
+            }
+            continue;
+        }
+        const char c = buffer_[pos_++];
+        if (c == '\n') {
+            ++line_;
+            return true;
+        }
+        if (pending_cr) {
+            field->push_back('\r');
+            pending_cr = false;
+        }
+        if (c == separator_) {
+            field = &fields.emplace_back();
+            field_start = true;
+        } else if (c == '\r') {
+            pending_cr = true;
+        } else if (c == '"' && field_start) {
+            quoted = true;
+            field_start = false;
+        } else {
+            field->push_back(c);
+            field_start = false;
+        }
+    }
+}
+
+void FileSink::write(std::string_view bytes) { std::fwrite(bytes.data(), 1, bytes.size(), file_); }
+
+CsvWriter::CsvWriter(ByteSink& sink, char separator, bool crlf)
+    : sink_(sink), separator_(separator), crlf_(crlf)
+{
+    buffer_.reserve(buffer_size + 1024);
+}
+
+CsvWriter::~CsvWriter() { flush(); }
+
+void CsvWriter::field(std::string_view text)
+{
+    if (!first_field_)
+        buffer_.push_back(separator_);
+    first_field_ = false;
+    const std::array<char, 4> special = {separator_, '"', '\n', '\r'};
+    if (text.find_first_of(std::string_view(special.data(), special.size())) ==
+        std::string_view::npos) {
+        buffer_.append(text);
+        return;
+    }
+    buffer_.push_back('"');
+    for (const char c : text) {
+        if (c == '"')
+            buffer_.push_back('"');
+        buffer_.push_back(c);
+    }
+    buffer_.push_back('"');
+}
+
+void CsvWriter::end_record()
+{
+    buffer_.append(crlf_ ? "\r\n" : "\n");
+    first_field_ = true;
+    if (buffer_.size() >= buffer_size)
+        flush();
+}
+
+void CsvWriter::raw(std::string_view bytes) { buffer_.append(bytes); }
+
+void CsvWriter::flush()
+{
+    if (!buffer_.empty())
+        sink_.write(buffer_);
+    buffer_.clear();
+}
+
+} // namespace quemador::cli

@@ -1,0 +1,121 @@
+#pragma once
+
+// Streaming CSV as RFC 4180 describes it: fields separated by one character, quoted
+// fields with doubled quotes inside, line ends LF or CRLF. The reader holds one buffer
+// and one record at a time, whatever the size of its input.
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quemador::cli {
+
+// Where the reader takes its bytes from.
+class ByteSource {
+public:
+    // Reads up to size bytes into buffer; returns 0 only at the end of the input.
+    virtual std::size_t read(char* buffer, std::size_t size) = 0;
+    virtual ~ByteSource() = default;
+};
+
+class FileSource : public ByteSource {
+public:
+    explicit FileSource(std::FILE* file) : file_(file) {}
+    std::size_t read(char* buffer, std::size_t size) override;
+
+private:
+    std::FILE* file_;
+};
+
+class StringSource : public ByteSource {
+public:
+    explicit StringSource(std::string_view text) : text_(text) {}
+    std::size_t read(char* buffer, std::size_t size) override;
+
+private:
+    std::string_view text_;
+};
+
+class CsvReader {
+public:
+    explicit CsvReader(ByteSource& source);
+
+    // Reads the header: passes over a UTF-8 byte order mark and takes as separator
+    // whichever of ',', ';' and tab appears most often outside quotes on the first
+    // line (',' when none does). Returns false for an empty input.
+    bool read_header(std::vector<std::string>& fields);
+
+    // Reads the next record; returns false at the end of the input. A blank line
+    // gives one empty field. A quote left open at the end of the input ends there.
+    bool next(std::vector<std::string>& fields);
+
+    [[nodiscard]] char separator() const { return separator_; }
+    [[nodiscard]] bool had_bom() const { return had_bom_; }
+    [[nodiscard]] bool crlf() const { return crlf_; }
+    // The line where the last record read begins, the header being line 1.
+    [[nodiscard]] std::uint64_t line() const { return record_line_; }
+    [[nodiscard]] std::uint64_t bytes_read() const { return consumed_ + pos_; }
+
+private:
+    bool fill();
+    void detect_separator();
+
+    ByteSource& source_;
+    std::vector<char> buffer_;
+    std::size_t pos_ = 0;
+    std::size_t end_ = 0;
+    std::uint64_t consumed_ = 0;
+    std::uint64_t line_ = 1;
+    std::uint64_t record_line_ = 0;
+    char separator_ = ',';
+    bool had_bom_ = false;
+    bool crlf_ = false;
+};
+
+// Where the writer puts its bytes.
+class ByteSink {
+public:
+    virtual void write(std::string_view bytes) = 0;
+    virtual ~ByteSink() = default;
+};
+
+class FileSink : public ByteSink {
+public:
+    explicit FileSink(std::FILE* file) : file_(file) {}
+    void write(std::string_view bytes) override;
+
+private:
+    std::FILE* file_;
+};
+
+class StringSink : public ByteSink {
+public:
+    void write(std::string_view bytes) override { text.append(bytes); }
+    std::string text;
+};
+
+// Writes records, quoting the fields that hold the separator, a quote or a line end.
+class CsvWriter {
+public:
+    CsvWriter(ByteSink& sink, char separator, bool crlf);
+    CsvWriter(const CsvWriter&) = delete;
+    CsvWriter& operator=(const CsvWriter&) = delete;
+    ~CsvWriter();
+
+    void field(std::string_view text);
+    void end_record();
+    // Bytes written as they are, such as a byte order mark.
+    void raw(std::string_view bytes);
+    void flush();
+
+private:
+    ByteSink& sink_;
+    std::string buffer_;
+    char separator_;
+    bool crlf_;
+    bool first_field_ = true;
+};
+
+} // namespace quemador::cli

@@ -37,6 +37,10 @@ inline constexpr Coeficientes_Combustible fuel_oil_no2{
     .F0 = 4.43562, .F1 = 0.010208,  .D0 = 1.66792, .D1 = -0.00277464, .P0 = 3.6432, .P1 = -0.0027073};
 // clang-format on
 
+// The two fuels the calculator knows, and the coefficient set of each.
+enum class Fuel { natural_gas, fuel_oil_no2 };
+const Coeficientes_Combustible& coefficients(Fuel fuel);
+
 // Runs the model for one fuel on state.Valor_O2 and state.Valor_Temp, setting
 // Factor_Comb, Exceso_Aire, Pendiente, Temp_Limite and Valor_Eficiencia in that
 // order. Raises a RuntimeError at the first step that has no finite result; the

@@ -51,6 +51,8 @@ public:
         return c;
     }
 
+    [[nodiscard]] std::size_t position() const { return pos_; }
+
 private:
     static bool is_ignored(char c) { return c == ' ' || c == '\t' || c == '\n'; }
 
@@ -64,6 +66,8 @@ struct ScannedNumber {
     bool negative = false;
     std::size_t digit_count = 0;
     long long exponent = 0;
+    bool any_digit = false; // false when the text has no number at its start
+    std::size_t end = 0;    // where reading stopped, past any blanks after the number
 };
 
 // Reads the number at the start of a text, handing each of its digits to
@@ -75,7 +79,7 @@ template <typename OnDigit> ScannedNumber scan_number(std::string_view text, OnD
     if (in.peek() == '-' || in.peek() == '+')
         number.negative = in.take() == '-';
 
-    bool any_digit = false;
+    bool& any_digit = number.any_digit;
     const auto add_digit = [&](char c) { on_digit(c, number.digit_count++); };
     while (in.peek_digit()) {
         const char c = in.take();
@@ -106,6 +110,8 @@ template <typename OnDigit> ScannedNumber scan_number(std::string_view text, OnD
             written = std::min(written * 10 + (in.take() - '0'), exponent_saturation);
         number.exponent += exponent_negative ? -written : written;
     }
+    (void)in.peek();
+    number.end = in.position();
     return number;
 }
 
@@ -148,6 +154,12 @@ double Val(std::string_view text)
         return 0.0;
     }
     return number.negative ? -value : value;
+}
+
+std::size_t number_length(std::string_view text)
+{
+    const ScannedNumber number = scan_number(text, [](char, std::size_t) {});
+    return number.any_digit ? number.end : 0;
 }
 
 std::string Str(double x)

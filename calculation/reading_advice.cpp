@@ -1,0 +1,155 @@
+#include "calculation/reading_advice.h"
+
+#include "calculation/number_text.h"
+#include "runtime/runtime_error.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+namespace quemador {
+namespace {
+
+// The longest piece of typed text quoted in a message, in bytes.
+constexpr std::size_t quoted_length = 24;
+
+bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\n'; }
+
+std::string without_blanks(std::string_view text)
+{
+    std::string out;
+    std::copy_if(text.begin(), text.end(), std::back_inserter(out),
+                 [](char c) { return !is_blank(c); });
+    return out;
+}
+
+bool all_digits(std::string_view text)
+{
+    return !text.empty() &&
+        std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Typed text between « », cut short (on a character boundary) when it is long.
+std::string quoted(std::string_view text)
+{
+    if (text.size() <= quoted_length)
+        return "«" + std::string(text) + "»";
+    std::size_t cut = quoted_length;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0U) == 0x80U)
+        --cut;
+    return "«" + std::string(text.substr(0, cut)) + "…»";
+}
+
+// A number as the user would type it: Str's text without the blank before a positive value.
+std::string number(double x)
+{
+    std::string text = Str(x);
+    if (!text.empty() && text.front() == ' ')
+        text.erase(0, 1);
+    return text;
+}
+
+// A result as the window shows it, to hundredths.
+std::string hundredths(double x) { return number(std::abs(x) < 1e15 ? Redondeo_Centesimas(x) : x); }
+
+std::string tenths(double x) { return number(std::floor(x * 10.0 + 0.5) / 10.0); }
+
+// "ºC", "°C" or a bare C after a temperature, in either case.
+bool is_celsius(std::string_view unit)
+{
+    static constexpr std::array<std::string_view, 6> celsius = {"C", "c", "ºC", "ºc", "°C", "°c"};
+    return std::find(celsius.begin(), celsius.end(), unit) != celsius.end();
+}
+
+const char* fuel_name(Fuel fuel)
+{
+    return fuel == Fuel::natural_gas ? "gas natural" : "fuel oil nº 2";
+}
+
+} // namespace
+
+double co2_max(Fuel fuel) { return fuel == Fuel::natural_gas ? 11.8 : 15.4; }
+
+std::optional<Advice> text_advice(AdviceSubject box, std::string_view text)
+{
+    if (without_blanks(text).empty())
+        return Advice{box, "Casilla vacía: se lee como 0."};
+
+    const std::size_t length = number_length(text);
+    if (length == text.size())
+        return std::nullopt;
+    if (length == 0)
+        return Advice{box, quoted(text) + " no es un número: se lee como 0."};
+
+    double value = 0.0;
+    try {
+        value = Val(text);
+    } catch (const RuntimeError&) {
+        return std::nullopt;
+    }
+    const std::string read = number(value);
+    const std::string_view rest = text.substr(length);
+    const std::string typed_number = without_blanks(text.substr(0, length));
+
+    const bool plain_integer = all_digits(typed_number.front() == '-' || typed_number.front() == '+'
+                                              ? std::string_view(typed_number).substr(1)
+                                              : std::string_view(typed_number));
+    if (rest.front() == ',' && plain_integer && all_digits(without_blanks(rest.substr(1)))) {
+        return Advice{box,
+                      quoted(text) + " se lee como " + read +
+                          ": la coma no separa decimales; escriba " + typed_number + "." +
+                          without_blanks(rest.substr(1)) + "."};
+    }
+    if (box == AdviceSubject::Temp_stack && is_celsius(without_blanks(rest))) {
+        const double fahrenheit = value * 9.0 / 5.0 + 32.0;
+        if (std::isfinite(fahrenheit))
+            return Advice{box,
+                          quoted(text) + " se lee como " + read + " °F, pero " + read + " °C son " +
+                              hundredths(fahrenheit) + " °F."};
+    }
+    return Advice{box, quoted(text) + " se lee como " + read + "; se ignora " + quoted(rest) + "."};
+}
+
+std::vector<Advice> reading_advice(Fuel fuel, double o2, double co2, double temp_f,
+                                   double excess_air, double efficiency)
+{
+    std::vector<Advice> advice;
+    const bool o2_possible = o2 >= 0.0 && o2 < oxygen_in_air;
+    if (o2 < 0.0)
+        advice.push_back(
+            {AdviceSubject::O2, "O2 de " + number(o2) + " %: el oxígeno no puede ser negativo."});
+    else if (!o2_possible)
+        advice.push_back({AdviceSubject::O2,
+                          "O2 de " + number(o2) +
+                              " %: los humos no pueden tener tanto oxígeno "
+                              "como el aire (20.9 %)."});
+
+    if (co2 < 0.0) {
+        advice.push_back(
+            {AdviceSubject::CO2,
+             "CO2 de " + number(co2) + " %: el dióxido de carbono no puede ser negativo."});
+    } else if (o2_possible && o2 > 0.0) {
+        const double expected = co2_max(fuel) * (oxygen_in_air - o2) / oxygen_in_air;
+        if (std::abs(co2 - expected) > orsat_tolerance)
+            advice.push_back(
+                {AdviceSubject::CO2,
+                 "CO2 de " + number(co2) + " % no cuadra con O2 de " + number(o2) + " %: con " +
+                     fuel_name(fuel) + " se esperaría " + tenths(expected) +
+                     " %. ¿Entra aire en la muestra o está elegido el otro combustible?"});
+    }
+
+    if (temp_f < combustion_air_temp)
+        advice.push_back({AdviceSubject::Temp_stack,
+                          "Temperatura de " + number(temp_f) +
+                              " °F: está por debajo de los 60 °F del aire de combustión que supone "
+                              "el cálculo."});
+
+    if (efficiency < 0.0 || efficiency > 100.0 || excess_air < 0.0)
+        advice.push_back({AdviceSubject::results,
+                          "Resultados fuera de lo que cubre la correlación (exceso de aire " +
+                              hundredths(excess_air) + " %, eficiencia " + hundredths(efficiency) +
+                              " %): revise las lecturas."});
+    return advice;
+}
+
+} // namespace quemador

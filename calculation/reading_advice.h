@@ -1,0 +1,45 @@
+#pragma once
+
+// Advice on one calculation's readings: what Val made of a text that was not wholly
+// a number, readings that cannot be, results outside what the correlation covers,
+// and O2 and CO2 readings that do not agree for the fuel. Advice tells the user
+// more; it never changes a reading or a result.
+
+#include "calculation/efficiency_model.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quemador {
+
+// What a piece of advice is about: one of the input boxes, or the two results.
+enum class AdviceSubject { O2, CO2, Temp_stack, results };
+
+struct Advice {
+    AdviceSubject subject;
+    std::string message; // Spanish, short and concrete, quoting the number read
+
+    bool operator==(const Advice&) const = default;
+};
+
+inline constexpr double oxygen_in_air = 20.9;       // % vol, no flue gas holds more
+inline constexpr double combustion_air_temp = 60.0; // °F, what the correlation assumes
+inline constexpr double orsat_tolerance = 1.5;      // points of CO2 between reading and expected
+
+// % vol CO2 in the dry flue gas of a fuel burnt with no excess air.
+double co2_max(Fuel fuel);
+
+// How Val read one input text, when that was not the whole text ("3,5", "abc", "",
+// "150 ºC"). Empty when the text is wholly a number, and when it is too large to
+// read (the error report covers that).
+std::optional<Advice> text_advice(AdviceSubject box, std::string_view text);
+
+// Checks on the numbers read and on one model run's results (unrounded Exceso_Aire and
+// Valor_Eficiencia): impossible readings, results outside what the correlation covers,
+// O2/CO2 (Orsat) consistency for the fuel. Empty when nothing is off.
+std::vector<Advice> reading_advice(Fuel fuel, double o2, double co2, double temp_f,
+                                   double excess_air, double efficiency);
+
+} // namespace quemador

@@ -135,7 +135,7 @@ public:
         out.efficiency = shown_in_file(results.efficiency, results_comma_);
         for (const auto& message : advice(reading, results)) {
             if (!out.notes.empty())
-                out.notes += "; ";
+                out.notes += ' ';
             out.notes += message;
         }
     }

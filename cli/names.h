@@ -2,14 +2,14 @@
 
 // Names as people write them in column headers and on the command line.
 
+#include "calculation/efficiency_model.h"
+
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 
 namespace quemador::cli {
-
-enum class Fuel { natural_gas, fuel_oil_no2 };
 
 enum class TemperatureUnit { fahrenheit, celsius };
 

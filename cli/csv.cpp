@@ -25,7 +25,11 @@ std::size_t StringSource::read(char* buffer, std::size_t size)
     return n;
 }
 
-CsvReader::CsvReader(ByteSource& source) : source_(source), buffer_(buffer_size) {}
+CsvReader::CsvReader(ByteSource& source, std::optional<char> separator)
+    : source_(source), buffer_(buffer_size), separator_(separator.value_or(',')),
+      detect_(!separator)
+{
+}
 
 bool CsvReader::fill()
 {
@@ -42,12 +46,11 @@ bool CsvReader::fill()
     return n > 0;
 }
 
-void CsvReader::detect_separator()
+void CsvReader::scan_first_line()
 {
     // The first line, or as much of it as the buffer holds.
-    while (std::find(buffer_.begin() + static_cast<std::ptrdiff_t>(pos_),
-                     buffer_.begin() + static_cast<std::ptrdiff_t>(end_),
-                     '\n') == buffer_.begin() + static_cast<std::ptrdiff_t>(end_) &&
+    while (std::string_view(buffer_.data() + pos_, end_ - pos_).find('\n') ==
+               std::string_view::npos &&
            fill()) {}
     std::array<std::size_t, 3> counts{};
     constexpr std::array<char, 3> candidates = {',', ';', '\t'};
@@ -65,7 +68,8 @@ void CsvReader::detect_separator()
         }
     }
     const auto most = std::max_element(counts.begin(), counts.end());
-    separator_ = *most > 0 ? candidates[static_cast<std::size_t>(most - counts.begin())] : ',';
+    if (detect_)
+        separator_ = *most > 0 ? candidates[static_cast<std::size_t>(most - counts.begin())] : ',';
 }
 
 bool CsvReader::read_header(std::vector<std::string>& fields)
@@ -75,7 +79,7 @@ bool CsvReader::read_header(std::vector<std::string>& fields)
         had_bom_ = true;
         pos_ += byte_order_mark.size();
     }
-    detect_separator();
+    scan_first_line();
     return next(fields);
 }
 

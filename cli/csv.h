@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,11 +41,12 @@ private:
 
 class CsvReader {
 public:
-    explicit CsvReader(ByteSource& source);
+    // Without a separator, read_header detects it.
+    explicit CsvReader(ByteSource& source, std::optional<char> separator = std::nullopt);
 
-    // Reads the header: passes over a UTF-8 byte order mark and takes as separator
-    // whichever of ',', ';' and tab appears most often outside quotes on the first
-    // line (',' when none does). Returns false for an empty input.
+    // Reads the header: passes over a UTF-8 byte order mark and, unless the separator
+    // was given, takes whichever of ',', ';' and tab appears most often outside quotes
+    // on the first line (',' when none does). Returns false for an empty input.
     bool read_header(std::vector<std::string>& fields);
 
     // Reads the next record; returns false at the end of the input. A blank line
@@ -60,7 +62,8 @@ public:
 
 private:
     bool fill();
-    void detect_separator();
+    // Finds the line end and, unless it was given, the separator of the first line.
+    void scan_first_line();
 
     ByteSource& source_;
     std::vector<char> buffer_;
@@ -70,6 +73,7 @@ private:
     std::uint64_t line_ = 1;
     std::uint64_t record_line_ = 0;
     char separator_ = ',';
+    bool detect_ = true;
     bool had_bom_ = false;
     bool crlf_ = false;
 };

@@ -2,8 +2,10 @@
 # Throughput and peak memory of quemador1-calc --csv on a synthetic log of ROWS
 # readings (default 1,000,000; natural gas, O2 1-10 %, matching CO2, 250-600 °F),
 # beside two peers doing the same calculation on the same file: a mawk one-liner and
-# a Python csv script. Each program runs RUNS times (default 3); the median time and
-# the largest peak resident memory (GNU time's %M) are shown. Needs the bench build.
+# a Python csv script. Each program runs RUNS times (default 3); the median wall and
+# CPU (user + system) times and the largest peak resident memory (GNU time's %M) are
+# shown. Rates and ratios use CPU time, which other work on a shared machine does not
+# inflate. Needs the bench build.
 # Usage: bench/csv_throughput.sh [rows] [runs]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -34,21 +36,24 @@ awk_model='NR == 1 { print $0 ",exceso_aire,eficiencia"; next }
 
 measure() { # name, output file, command...
   local name=$1 out=$2; shift 2
-  local times=() rss=0
+  local walls=() cpus=() rss=0
   for _ in $(seq "$runs"); do
-    /usr/bin/time -f "%e %M" -o "$work/time" "$@" < "$log" > "$out" 2>/dev/null || true
-    read -r t m < "$work/time"
-    times+=("$t"); [ "$m" -gt "$rss" ] && rss=$m
+    /usr/bin/time -f "%e %U %S %M" -o "$work/time" "$@" < "$log" > "$out" 2>/dev/null || true
+    read -r wall user sys kib < "$work/time"
+    walls+=("$wall"); cpus+=("$(awk -v u="$user" -v s="$sys" 'BEGIN { print u + s }')")
+    [ "$kib" -gt "$rss" ] && rss=$kib
   done
-  local median
-  median=$(printf '%s\n' "${times[@]}" | sort -n | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }')
-  printf '%-16s %6.2f s  %6.2f M rows/s  %6.1f MB/s  peak RSS %5.1f MiB\n' "$name" "$median" \
-    "$(awk -v r="$rows" -v t="$median" 'BEGIN { print r / t / 1e6 }')" \
-    "$(awk -v s="$size_mb" -v t="$median" 'BEGIN { print s / t }')" \
+  local wall cpu
+  wall=$(median "${walls[@]}"); cpu=$(median "${cpus[@]}")
+  printf '%-15s %6.2f s %6.2f s %7.2f M rows/s %7.1f MB/s %7.1f MiB\n' "$name" "$wall" "$cpu" \
+    "$(awk -v r="$rows" -v t="$cpu" 'BEGIN { print r / t / 1e6 }')" \
+    "$(awk -v s="$size_mb" -v t="$cpu" 'BEGIN { print s / t }')" \
     "$(awk -v k="$rss" 'BEGIN { print k / 1024 }')"
-  echo "$median" > "$work/$name.time"
+  echo "$cpu" > "$work/$name.cpu"
 }
+median() { printf '%s\n' "$@" | sort -n | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'; }
 
+echo "program          wall    CPU    rows per CPU second   peak RSS"
 measure quemador1-calc "$work/calc.csv" "$calc" --csv - --combustible gas
 measure mawk "$work/awk.csv" mawk -F, "$awk_model"
 measure python-csv "$work/py.csv" /usr/bin/python3 bench/csv_peer.py
@@ -57,5 +62,5 @@ measure python-csv "$work/py.csv" /usr/bin/python3 bench/csv_peer.py
 paste -d, <(cut -d, -f5 "$work/calc.csv") <(cut -d, -f5 "$work/awk.csv") \
   <(cut -d, -f5 "$work/py.csv") | awk -F, 'NR > 1 && (($1 - $2) > 0.011 || ($2 - $1) > 0.011 ||
     ($2 != $3)) { bad++ } END { if (bad) { print bad " rows differ"; exit 1 } print "results agree" }'
-calc_t=$(cat "$work/quemador1-calc.time")
-echo "quemador1-calc is $(awk -v a="$(cat "$work/mawk.time")" -v c="$calc_t" 'BEGIN { printf "%.1f", a / c }')x faster than mawk and $(awk -v p="$(cat "$work/python-csv.time")" -v c="$calc_t" 'BEGIN { printf "%.1f", p / c }')x faster than the Python csv script"
+ratio() { awk -v a="$(cat "$work/$1.cpu")" -v c="$(cat "$work/quemador1-calc.cpu")" 'BEGIN { printf "%.1f", a / c }'; }
+echo "by CPU time, quemador1-calc is $(ratio mawk)x faster than mawk and $(ratio python-csv)x faster than the Python csv script"

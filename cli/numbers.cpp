@@ -4,10 +4,18 @@
 #include "calculation/number_text.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
+#include <cstdint>
 #include <system_error>
 
 namespace quemador::cli {
+namespace {
+
+constexpr std::array<double, 16> exact_powers_of_ten = {
+    1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+
+} // namespace
 
 std::optional<double> parse_number(std::string_view text, DecimalComma comma)
 {
@@ -24,29 +32,37 @@ std::optional<double> parse_number(std::string_view text, DecimalComma comma)
     }
 
     // Only digits and one separator; from_chars alone would also take "inf", "nan"
-    // and exponents.
+    // and exponents. The digits are gathered as an integer on the way.
+    std::uint64_t mantissa = 0; // exact while there are at most 15 digits
     std::size_t digits = 0;
-    std::size_t separators = 0;
-    std::size_t comma_at = std::string_view::npos;
+    std::size_t fraction_digits = 0;
+    std::size_t separator_at = std::string_view::npos;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (c >= '0' && c <= '9') {
+            mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
             ++digits;
-        } else if (c == '.' || (c == ',' && comma == DecimalComma::accepted)) {
-            ++separators;
-            if (c == ',')
-                comma_at = i;
+            fraction_digits += separator_at != std::string_view::npos ? 1 : 0;
+        } else if ((c == '.' || (c == ',' && comma == DecimalComma::accepted)) &&
+                   separator_at == std::string_view::npos) {
+            separator_at = i;
         } else {
             return std::nullopt;
         }
     }
-    if (digits == 0 || separators > 1)
+    if (digits == 0)
         return std::nullopt;
+    // The integer and the power of ten are exact doubles: one division rounds correctly.
+    if (digits <= 15) {
+        const double value =
+            static_cast<double>(mantissa) / exact_powers_of_ten.at(fraction_digits);
+        return negative ? -value : value;
+    }
 
     std::string with_point;
-    if (comma_at != std::string_view::npos) {
+    if (separator_at != std::string_view::npos && text[separator_at] == ',') {
         with_point.assign(text);
-        with_point[comma_at] = '.';
+        with_point[separator_at] = '.';
         text = with_point;
     }
     double value = 0.0;

@@ -85,11 +85,26 @@ bool CsvReader::read_header(std::vector<std::string>& fields)
 
 bool CsvReader::next(std::vector<std::string>& fields)
 {
-    fields.clear();
+    std::size_t used = 0;
+    const bool read = read_record(fields, used);
+    fields.resize(used);
+    return read;
+}
+
+bool CsvReader::read_record(std::vector<std::string>& fields, std::size_t& used)
+{
+    // The strings of the previous record are reused, keeping their capacity.
+    const auto next_field = [&]() {
+        if (used == fields.size())
+            fields.emplace_back();
+        else
+            fields[used].clear();
+        return &fields[used++];
+    };
     if (pos_ == end_ && !fill())
         return false;
     record_line_ = line_;
-    std::string* field = &fields.emplace_back();
+    std::string* field = next_field();
     bool quoted = false;
     bool field_start = true;
     bool pending_cr = false;
@@ -142,7 +157,7 @@ bool CsvReader::next(std::vector<std::string>& fields)
             pending_cr = false;
         }
         if (c == separator_) {
-            field = &fields.emplace_back();
+            field = next_field();
             field_start = true;
         } else if (c == '\r') {
             pending_cr = true;

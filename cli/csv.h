@@ -62,6 +62,8 @@ public:
 
 private:
     bool fill();
+    // Reads one record into the first fields, counting them in used.
+    bool read_record(std::vector<std::string>& fields, std::size_t& used);
     // Finds the line end and, unless it was given, the separator of the first line.
     void scan_first_line();
 

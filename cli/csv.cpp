@@ -12,6 +12,14 @@ constexpr std::string_view byte_order_mark = "\xEF\xBB\xBF";
 
 } // namespace
 
+std::array<bool, 256> special_characters(char separator)
+{
+    std::array<bool, 256> special{};
+    for (const char c : {separator, '"', '\n', '\r'})
+        special.at(static_cast<unsigned char>(c)) = true;
+    return special;
+}
+
 std::size_t FileSource::read(char* buffer, std::size_t size)
 {
     return std::fread(buffer, 1, size, file_);
@@ -70,6 +78,7 @@ void CsvReader::scan_first_line()
     const auto most = std::max_element(counts.begin(), counts.end());
     if (detect_)
         separator_ = *most > 0 ? candidates[static_cast<std::size_t>(most - counts.begin())] : ',';
+    special_ = special_characters(separator_);
 }
 
 bool CsvReader::read_header(std::vector<std::string>& fields)
@@ -137,8 +146,7 @@ bool CsvReader::read_record(std::vector<std::string>& fields, std::size_t& used)
             const char* begin = buffer_.data() + pos_;
             const char* end = buffer_.data() + end_;
             const char* stop = begin;
-            while (stop < end && *stop != separator_ && *stop != '\n' && *stop != '\r' &&
-                   *stop != '"')
+            while (stop < end && !special_[static_cast<unsigned char>(*stop)])
                 ++stop;
             if (stop != begin) {
                 field->append(begin, stop);
@@ -174,7 +182,7 @@ bool CsvReader::read_record(std::vector<std::string>& fields, std::size_t& used)
 void FileSink::write(std::string_view bytes) { std::fwrite(bytes.data(), 1, bytes.size(), file_); }
 
 CsvWriter::CsvWriter(ByteSink& sink, char separator, bool crlf)
-    : sink_(sink), separator_(separator), crlf_(crlf)
+    : sink_(sink), special_(special_characters(separator)), separator_(separator), crlf_(crlf)
 {
     buffer_.reserve(buffer_size + 1024);
 }
@@ -186,9 +194,8 @@ void CsvWriter::field(std::string_view text)
     if (!first_field_)
         buffer_.push_back(separator_);
     first_field_ = false;
-    // A plain loop: find_first_of would search the four characters for each byte.
     const bool plain = std::none_of(text.begin(), text.end(), [this](char c) {
-        return c == separator_ || c == '"' || c == '\n' || c == '\r';
+        return special_[static_cast<unsigned char>(c)];
     });
     if (plain) {
         buffer_.append(text);

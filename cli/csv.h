@@ -4,6 +4,7 @@
 // fields with doubled quotes inside, line ends LF or CRLF. The reader holds one buffer
 // and one record at a time, whatever the size of its input.
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <optional>
@@ -38,6 +39,10 @@ public:
 private:
     std::string_view text_;
 };
+
+// The characters that end a run of plain text in a field: the separator, the quote
+// and the line ends, as a table indexed by byte.
+std::array<bool, 256> special_characters(char separator);
 
 class CsvReader {
 public:
@@ -75,6 +80,7 @@ private:
     std::uint64_t line_ = 1;
     std::uint64_t record_line_ = 0;
     char separator_ = ',';
+    std::array<bool, 256> special_ = special_characters(',');
     bool detect_ = true;
     bool had_bom_ = false;
     bool crlf_ = false;
@@ -119,6 +125,7 @@ public:
 private:
     ByteSink& sink_;
     std::string buffer_;
+    std::array<bool, 256> special_;
     char separator_;
     bool crlf_;
     bool first_field_ = true;

@@ -7,7 +7,7 @@
 namespace quemador::cli {
 namespace {
 
-constexpr std::size_t buffer_size = 64 * 1024;
+constexpr std::size_t buffer_size = std::size_t{64} * 1024;
 constexpr std::string_view byte_order_mark = "\xEF\xBB\xBF";
 
 } // namespace
@@ -75,7 +75,7 @@ void CsvReader::scan_first_line()
                 counts[k] += c == candidates[k] ? 1 : 0;
         }
     }
-    const auto most = std::max_element(counts.begin(), counts.end());
+    const auto* most = std::max_element(counts.begin(), counts.end());
     if (detect_)
         separator_ = *most > 0 ? candidates[static_cast<std::size_t>(most - counts.begin())] : ',';
     special_ = special_characters(separator_);

@@ -7,6 +7,7 @@
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
+#include <exception>
 #include <string>
 
 using namespace quemador::cli;
@@ -25,9 +26,7 @@ std::string usage_message(const CLI::ParseError& error)
     return "orden incorrecta: " + what;
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+int parse_and_run(int argc, char** argv)
 {
     Arguments args;
     CLI::App app("Calcula el exceso de aire y la eficiencia de combustión de una caldera a partir "
@@ -79,4 +78,17 @@ int main(int argc, char** argv)
         return exit_usage;
     }
     return run(args);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    try {
+        return parse_and_run(argc, argv);
+    } catch (const std::exception& error) {
+        // Out of memory and the like: say so rather than abort without a word.
+        std::fprintf(stderr, "quemador1-calc: error interno: %s\n", error.what());
+        return exit_not_calculated;
+    }
 }

@@ -1,5 +1,6 @@
 #include "cli/names.h"
 
+#include <algorithm>
 #include <array>
 
 namespace quemador::cli {
@@ -33,12 +34,10 @@ std::optional<Fuel> fuel_named(std::string_view name)
     static const std::array<std::string_view, 9> oil = {
         "fueloil", "fueloil2", "fueloiln2", "fueloilno2", "gasoleo", "gasoil", "fo", "fo2", "oil"};
     const std::string key = folded(name);
-    for (const auto g : gas)
-        if (key == g)
-            return Fuel::natural_gas;
-    for (const auto o : oil)
-        if (key == o)
-            return Fuel::fuel_oil_no2;
+    if (std::find(gas.begin(), gas.end(), key) != gas.end())
+        return Fuel::natural_gas;
+    if (std::find(oil.begin(), oil.end(), key) != oil.end())
+        return Fuel::fuel_oil_no2;
     return std::nullopt;
 }
 

@@ -9,6 +9,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <iterator>
 #include <optional>
 
 namespace quemador::cli {
@@ -133,9 +134,11 @@ int write_table(const TableOptions& options, std::string& out,
     std::vector<std::vector<std::string>> rows;
     std::vector<std::string> header = {csv ? "o2_pct" : "O2 %",
                                        csv ? "exceso_aire_pct" : "Exceso de aire %"};
-    for (const double t : options.temperatures)
-        header.push_back(csv ? "ef_" + axis_text(t) + (celsius ? "C" : "F")
-                             : axis_text(t) + " " + unit);
+    std::transform(options.temperatures.begin(), options.temperatures.end(),
+                   std::back_inserter(header), [&](double t) {
+                       return csv ? "ef_" + axis_text(t) + (celsius ? "C" : "F")
+                                  : axis_text(t) + " " + unit;
+                   });
     int failures = 0;
     for (const double o2 : options.o2) {
         std::vector<std::string> row = {csv ? axis_text(o2) : one_decimal(o2), csv ? "" : "error"};

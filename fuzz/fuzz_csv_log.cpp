@@ -18,10 +18,10 @@ namespace {
 
 // Headers that name the columns, so that most inputs reach the records; the empty one
 // leaves the header to the fuzzer.
-constexpr std::array<std::string_view, 4> headers = {
-    "", "O2,T\n", "\xEF\xBB\xBFo2 (%);CO2;T gas (\xC2\xBA"
-                  "C);Combustible\r\n",
-    "Fecha\tOx\xC3\xADgeno\tTemperatura\n"};
+constexpr std::array<std::string_view, 4> headers = {"", "O2,T\n",
+                                                     "\xEF\xBB\xBFo2 (%);CO2;T gas (\xC2\xBA"
+                                                     "C);Combustible\r\n",
+                                                     "Fecha\tOx\xC3\xADgeno\tTemperatura\n"};
 
 std::vector<std::vector<std::string>> records(std::string_view text, std::optional<char> separator,
                                               char* detected = nullptr)
@@ -52,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     StringSource source(input);
     StringSink sink;
     LogOptions options;
-    if (data[0] & 0x10)
+    if ((data[0] & 0x10U) != 0)
         options.fuel = quemador::Fuel::fuel_oil_no2;
     std::uint64_t reported = 0;
     options.report = [&](std::string_view) { ++reported; };

@@ -1,10 +1,13 @@
 #include "cli/csv_log.h"
+#include "cli/numbers.h"
 #include "cli/table.h"
 #include "fake_window.h"
 #include "test_support.h"
 
 #include <QProcess>
 #include <QStringList>
+
+#include <charconv>
 
 using namespace quemador;
 using namespace quemador::cli;
@@ -136,6 +139,37 @@ private slots:
             QVERIFY2(run.err.contains(error), qPrintable(run.err));
         else
             QCOMPARE(run.err, QString());
+    }
+
+    // Accepted texts read exactly as from_chars reads them (the fast path for short
+    // numbers must round the same way); anything else reads as nothing.
+    void numbers_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("accepted");
+        for (const char* text :
+             {"0.1", "3,5", " 42 ", "-0.3", "+7.", ".5", "123456789012345", "1234567890123456",
+              "0.000000000000001", "2.675", "999999999999999.95", "9007199254740993"})
+            QTest::newRow(text) << QString(text) << true;
+        for (const char* text : {"", ".", "-", "1.2.3", "3 5", "1e3", "0x10", "nan", "2,5.1"})
+            QTest::newRow(text) << QString(text) << false;
+    }
+
+    void numbers()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, accepted);
+        const std::string typed = text.toStdString();
+        const auto value = parse_number(typed, DecimalComma::accepted);
+        QCOMPARE(value.has_value(), accepted);
+        if (!accepted)
+            return;
+        std::string plain = text.trimmed().replace(',', '.').toStdString();
+        if (plain.front() == '+')
+            plain.erase(0, 1);
+        double expected = 0.0;
+        std::from_chars(plain.data(), plain.data() + plain.size(), expected);
+        QCOMPARE_EXACT(*value, expected);
     }
 
     void csv_log_data()

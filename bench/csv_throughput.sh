@@ -2,15 +2,15 @@
 # Throughput and peak memory of quemador1-calc --csv on a synthetic log of ROWS
 # readings (default 1,000,000; natural gas, O2 1-10 %, matching CO2, 250-600 °F),
 # beside two peers doing the same calculation on the same file: a mawk one-liner and
-# a Python csv script. Each program runs RUNS times (default 3); the median wall and
-# CPU (user + system) times and the largest peak resident memory (GNU time's %M) are
-# shown. Rates and ratios use CPU time, which other work on a shared machine does not
-# inflate. Needs the bench build.
+# a Python csv script. Each program runs RUNS times (default 5); the best wall and CPU
+# (user + system) times and the largest peak resident memory (GNU time's %M) are shown.
+# Rates and ratios use the best CPU time, which other work on a shared machine inflates
+# least. Needs the bench build.
 # Usage: bench/csv_throughput.sh [rows] [runs]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 rows=${1:-1000000}
-runs=${2:-3}
+runs=${2:-5}
 calc=build/bench/cli/quemador1-calc
 [ -x "$calc" ] || { echo "build it first: cmake --preset bench && cmake --build --preset bench" >&2; exit 2; }
 export LC_ALL=C
@@ -44,14 +44,14 @@ measure() { # name, output file, command...
     [ "$kib" -gt "$rss" ] && rss=$kib
   done
   local wall cpu
-  wall=$(median "${walls[@]}"); cpu=$(median "${cpus[@]}")
+  wall=$(best "${walls[@]}"); cpu=$(best "${cpus[@]}")
   printf '%-15s %6.2f s %6.2f s %7.2f M rows/s %7.1f MB/s %7.1f MiB\n' "$name" "$wall" "$cpu" \
     "$(awk -v r="$rows" -v t="$cpu" 'BEGIN { print r / t / 1e6 }')" \
     "$(awk -v s="$size_mb" -v t="$cpu" 'BEGIN { print s / t }')" \
     "$(awk -v k="$rss" 'BEGIN { print k / 1024 }')"
   echo "$cpu" > "$work/$name.cpu"
 }
-median() { printf '%s\n' "$@" | sort -n | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'; }
+best() { printf '%s\n' "$@" | sort -n | head -n1; }
 
 echo "program          wall    CPU    rows per CPU second   peak RSS"
 measure quemador1-calc "$work/calc.csv" "$calc" --csv - --combustible gas

@@ -113,13 +113,18 @@ bool CsvReader::read_record(std::vector<std::string>& fields, std::size_t& used)
     if (pos_ == end_ && !fill())
         return false;
     record_line_ = line_;
+    raw_begin_ = pos_;
+    raw_whole_ = true;
     std::string* field = next_field();
     bool quoted = false;
     bool field_start = true;
     bool pending_cr = false;
     for (;;) {
-        if (pos_ == end_ && !fill())
-            return true;
+        if (pos_ == end_) {
+            raw_whole_ = false; // refilling moves the bytes of the buffer
+            if (!fill())
+                return true;
+        }
         if (quoted) {
             const char* begin = buffer_.data() + pos_;
             const auto* quote = static_cast<const char*>(std::memchr(begin, '"', end_ - pos_));
@@ -158,6 +163,7 @@ bool CsvReader::read_record(std::vector<std::string>& fields, std::size_t& used)
         const char c = buffer_[pos_++];
         if (c == '\n') {
             ++line_;
+            raw_end_ = pos_ - (pending_cr ? 2 : 1);
             return true;
         }
         if (pending_cr) {
@@ -171,6 +177,7 @@ bool CsvReader::read_record(std::vector<std::string>& fields, std::size_t& used)
             pending_cr = true;
         } else if (c == '"' && field_start) {
             quoted = true;
+            raw_whole_ = false;
             field_start = false;
         } else {
             field->push_back(c);
@@ -219,6 +226,12 @@ void CsvWriter::end_record()
 }
 
 void CsvWriter::raw(std::string_view bytes) { buffer_.append(bytes); }
+
+void CsvWriter::fields_as_read(std::string_view record)
+{
+    buffer_.append(record);
+    first_field_ = false;
+}
 
 void CsvWriter::flush()
 {

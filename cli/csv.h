@@ -65,6 +65,16 @@ public:
     [[nodiscard]] std::uint64_t line() const { return record_line_; }
     [[nodiscard]] std::uint64_t bytes_read() const { return consumed_ + pos_; }
 
+    // The bytes of the last record read, without its line end, when it had no quoted
+    // field and lay whole in the buffer: written back as they are, its fields read the
+    // same. Valid until the next read.
+    [[nodiscard]] std::optional<std::string_view> raw_record() const
+    {
+        if (!raw_whole_)
+            return std::nullopt;
+        return std::string_view(buffer_.data() + raw_begin_, raw_end_ - raw_begin_);
+    }
+
 private:
     bool fill();
     // Reads one record into the first fields, counting them in used.
@@ -79,6 +89,9 @@ private:
     std::uint64_t consumed_ = 0;
     std::uint64_t line_ = 1;
     std::uint64_t record_line_ = 0;
+    std::size_t raw_begin_ = 0;
+    std::size_t raw_end_ = 0;
+    bool raw_whole_ = false;
     char separator_ = ',';
     std::array<bool, 256> special_ = special_characters(',');
     bool detect_ = true;
@@ -120,6 +133,8 @@ public:
     void end_record();
     // Bytes written as they are, such as a byte order mark.
     void raw(std::string_view bytes);
+    // The fields of a record as the reader found them (CsvReader::raw_record).
+    void fields_as_read(std::string_view record);
     void flush();
 
 private:

@@ -267,8 +267,11 @@ LogSummary process_log(ByteSource& input, ByteSink& output, const LogOptions& op
             ++summary.calculated;
             summary.with_advice += results.notes.empty() ? 0 : 1;
         }
-        for (const auto& text : fields)
-            writer.field(text);
+        if (const auto raw = reader.raw_record())
+            writer.fields_as_read(*raw);
+        else
+            for (const auto& text : fields)
+                writer.field(text);
         writer.field(results.excess_air);
         writer.field(results.efficiency);
         writer.field(results.notes);

@@ -1,4 +1,5 @@
-// Fuzzes a whole CSV log through quemador1-calc's reader, calculation and writer.
+// Fuzzes a whole CSV log through quemador1-calc's reader, calculation and writer,
+// with the input handed over whole or a few bytes at a time.
 // Properties: any bytes either make a usage error with no output, or every record
 // comes out, in order, with all its fields as read and three more; blank lines stay
 // blank; every record counted is either calculated or reported.
@@ -6,6 +7,7 @@
 #include "cli/csv_log.h"
 #include "fuzz_checks.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <string>
@@ -22,6 +24,23 @@ constexpr std::array<std::string_view, 4> headers = {"", "O2,T\n",
                                                      "\xEF\xBB\xBFo2 (%);CO2;T gas (\xC2\xBA"
                                                      "C);Combustible\r\n",
                                                      "Fecha\tOx\xC3\xADgeno\tTemperatura\n"};
+
+// Hands out its text a few bytes at a time, so that records straddle the reader's refills.
+class ChunkedSource : public ByteSource {
+public:
+    ChunkedSource(std::string_view text, std::size_t chunk) : text_(text), chunk_(chunk) {}
+    std::size_t read(char* buffer, std::size_t size) override
+    {
+        const std::size_t n = std::min({size, chunk_, text_.size()});
+        std::copy_n(text_.data(), n, buffer);
+        text_.remove_prefix(n);
+        return n;
+    }
+
+private:
+    std::string_view text_;
+    std::size_t chunk_;
+};
 
 std::vector<std::vector<std::string>> records(std::string_view text, std::optional<char> separator,
                                               char* detected = nullptr)
@@ -49,7 +68,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string input(headers.at(data[0] % headers.size()));
     input.append(reinterpret_cast<const char*>(data + 1), size - 1);
 
-    StringSource source(input);
+    // Bits 5 to 7 of the first byte: read 1 to 7 bytes at a time, or all at once.
+    const std::size_t chunk = data[0] >> 5U;
+    ChunkedSource source(input, chunk == 0 ? input.size() : chunk);
     StringSink sink;
     LogOptions options;
     if ((data[0] & 0x10U) != 0)

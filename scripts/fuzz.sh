@@ -11,7 +11,7 @@ cmake --build --preset fuzz >/dev/null
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-for target in calculate val; do
+for target in calculate val csv_log; do
   mkdir -p "$work/$target"
   if ! (cd "$work" && "$OLDPWD/build/fuzz/fuzz/fuzz_$target" -max_total_time="$seconds" \
         "$work/$target" "$OLDPWD/fuzz/corpus/$target" > "$work/$target.log" 2>&1); then

@@ -9,14 +9,14 @@ set -euo pipefail
 
 packages=(
   cmake g++ ninja-build
-  qt6-base-dev qt6-translations-l10n fonts-dejavu-extra
+  qt6-base-dev qt6-translations-l10n fonts-dejavu-extra libcli11-dev
 )
 test_packages=(
   locales
   xvfb xauth xdotool python3-xlib
   desktop-file-utils appstream lintian binutils-mingw-w64-x86-64
   clang-14 libclang-rt-14-dev clang-tidy-14 clang-format-14 cppcheck libbenchmark-dev
-  python3-matplotlib
+  python3-matplotlib mawk time
 )
 
 with_tests=false

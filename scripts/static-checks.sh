@@ -17,7 +17,7 @@ tidy() {
     exit 1
   }
 }
-tidy default "^$top/(calculation|runtime|window|tests)/|^$top/main\.cpp$"
+tidy default "^$top/(calculation|runtime|window|cli|tests)/|^$top/main\.cpp$"
 tidy fuzz "^$top/fuzz/"
 tidy bench "^$top/bench/"
 echo "clang-tidy: clean"
@@ -25,5 +25,5 @@ echo "clang-tidy: clean"
 cppcheck --quiet --std=c++20 --library=qt --enable=warning,style,performance,portability \
   --error-exitcode=1 --inline-suppr --suppress=missingIncludeSystem \
   --suppress='constParameterCallback:bench/*' \
-  -I . -I build/default/generated calculation runtime window main.cpp tests fuzz bench
+  -I . -I build/default/generated calculation runtime window cli main.cpp tests fuzz bench
 echo "cppcheck: clean"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Debian package from a build tree, checks it with lintian and apt, then
-# unpacks it and starts the packaged program under the X server in DISPLAY.
+# unpacks it, runs the packaged quemador1-calc once and starts the packaged program
+# under the X server in DISPLAY.
 # Usage: check_package.sh <build dir>
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -19,4 +20,8 @@ apt-get install --simulate "$deb" >/dev/null
 echo "apt: installable"
 
 dpkg-deb -x "$deb" "$work/root"
+calc=$("$work/root/usr/bin/quemador1-calc" --combustible gas --o2 3 --temp 300)
+[ "$calc" = "$(printf 'Exceso de aire (%%):  15.66\nEficiencia (%%):      83.94')" ] || {
+  echo "packaged quemador1-calc printed: $calc"; exit 1; }
+echo "quemador1-calc: calculates"
 bash "$here/e2e.sh" "$work/root/usr/bin/quemador1"

@@ -1,0 +1,94 @@
+// quemador1-calc: the calculator's model from the command line, for one reading, a
+// printable table or a whole CSV log.
+
+#include "cli/commands.h"
+#include "quemador_version.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <exception>
+#include <string>
+
+using namespace quemador::cli;
+
+namespace {
+
+// CLI11's messages in Spanish, on one line.
+std::string usage_message(const CLI::ParseError& error)
+{
+    const std::string what = error.what();
+    const auto colon = what.find(": ");
+    if (dynamic_cast<const CLI::ExtrasError*>(&error) != nullptr)
+        return "argumento no esperado: " + what.substr(colon == std::string::npos ? 0 : colon + 2);
+    if (dynamic_cast<const CLI::ArgumentMismatch*>(&error) != nullptr)
+        return "falta el valor de " + what.substr(0, what.find(':'));
+    return "orden incorrecta: " + what;
+}
+
+int parse_and_run(int argc, char** argv)
+{
+    Arguments args;
+    CLI::App app("Calcula el exceso de aire y la eficiencia de combustión de una caldera a partir "
+                 "del oxígeno de los humos y su temperatura, para gas natural o fuel oil Nº 2.",
+                 "quemador1-calc");
+    auto formatter = app.get_formatter();
+    formatter->label("Usage", "Uso");
+    formatter->label("OPTIONS", "OPCIONES");
+    formatter->column_width(26);
+    app.option_defaults()->group("Opciones");
+    app.set_help_flag("-h,--help", "muestra esta ayuda y termina");
+    app.set_version_flag("--version", std::string("quemador1-calc ") + QUEMADOR_VERSION,
+                         "muestra la versión y termina");
+
+    app.add_option("-c,--combustible", args.fuel,
+                   "gas (gas natural) o fueloil (fuel oil Nº 2); con --csv, el de las filas "
+                   "sin columna Combustible")
+        ->type_name("gas|fueloil");
+    app.add_option("--o2", args.o2,
+                   "oxígeno en los humos, % vol (Orsat); con --tabla, una lista "
+                   "separada por comas")
+        ->type_name("VALOR");
+    app.add_option("--co2", args.co2, "CO2 en los humos, % vol (solo para los avisos)")
+        ->type_name("VALOR");
+    app.add_option("--temp", args.temp,
+                   "temperatura de humos, °F (°C con --celsius); con --tabla, una "
+                   "lista o desde:hasta:paso")
+        ->type_name("VALOR");
+    app.add_flag("--celsius", args.celsius, "temperaturas en °C");
+    app.add_flag("--fahrenheit", args.fahrenheit,
+                 "temperaturas en °F aunque el encabezado del CSV diga °C");
+    app.add_flag("--tabla", args.table, "imprime una tabla de eficiencias por O2 y temperatura");
+    app.add_option("--formato", args.format, "formato de la tabla: texto (por omisión) o csv")
+        ->type_name("texto|csv");
+    app.add_option("--csv", args.csv,
+                   "lee un registro CSV (- para la entrada estándar) y lo escribe en la salida "
+                   "con exceso_aire, eficiencia y aviso")
+        ->type_name("ARCHIVO");
+    app.footer("Los números llevan punto o coma decimal y nada más. Estado de salida: 0 si todo se "
+               "calculó, 1 si alguna lectura no pudo calcularse, 2 si la orden es incorrecta.\n"
+               "Vea quemador1-calc(1).\n");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        if (error.get_exit_code() == 0)
+            return app.exit(error);
+        std::fprintf(stderr, "quemador1-calc: %s (vea --help)\n", usage_message(error).c_str());
+        return exit_usage;
+    }
+    return run(args);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    try {
+        return parse_and_run(argc, argv);
+    } catch (const std::exception& error) {
+        // Out of memory and the like: say so rather than abort without a word.
+        std::fprintf(stderr, "quemador1-calc: error interno: %s\n", error.what());
+        return exit_not_calculated;
+    }
+}

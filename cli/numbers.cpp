@@ -1,0 +1,90 @@
+#include "cli/numbers.h"
+
+#include "calculation/efficiency_model.h"
+#include "calculation/number_text.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cstdint>
+#include <system_error>
+
+namespace quemador::cli {
+namespace {
+
+constexpr std::array<double, 16> exact_powers_of_ten = {
+    1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+
+} // namespace
+
+std::optional<double> parse_number(std::string_view text, DecimalComma comma)
+{
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!text.empty() && blank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && blank(text.back()))
+        text.remove_suffix(1);
+
+    bool negative = false;
+    if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+
+    // Only digits and one separator; from_chars alone would also take "inf", "nan"
+    // and exponents. The digits are gathered as an integer on the way.
+    std::uint64_t mantissa = 0; // exact while there are at most 15 digits
+    std::size_t digits = 0;
+    std::size_t fraction_digits = 0;
+    std::size_t separator_at = std::string_view::npos;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c >= '0' && c <= '9') {
+            mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
+            ++digits;
+            fraction_digits += separator_at != std::string_view::npos ? 1 : 0;
+        } else if ((c == '.' || (c == ',' && comma == DecimalComma::accepted)) &&
+                   separator_at == std::string_view::npos) {
+            separator_at = i;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (digits == 0)
+        return std::nullopt;
+    // The integer and the power of ten are exact doubles: one division rounds correctly.
+    if (digits <= 15) {
+        const double value =
+            static_cast<double>(mantissa) / exact_powers_of_ten.at(fraction_digits);
+        return negative ? -value : value;
+    }
+
+    std::string with_point;
+    if (separator_at != std::string_view::npos && text[separator_at] == ',') {
+        with_point.assign(text);
+        with_point[separator_at] = '.';
+        text = with_point;
+    }
+    double value = 0.0;
+    const auto [end, error] =
+        std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
+    if (error != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return negative ? -value : value;
+}
+
+double celsius_to_fahrenheit(double celsius) { return celsius * 9.0 / 5.0 + 32.0; }
+
+std::string shown(double x) { return Str(Redondeo_Centesimas(x)); }
+
+std::string shown_in_file(double x, DecimalComma comma)
+{
+    std::string text = shown(x);
+    if (!text.empty() && text.front() == ' ')
+        text.erase(0, 1);
+    if (comma == DecimalComma::accepted)
+        std::replace(text.begin(), text.end(), '.', ',');
+    return text;
+}
+
+} // namespace quemador::cli

@@ -1,0 +1,31 @@
+#pragma once
+
+// Strict reading of the numbers given on the command line or found in a CSV log, and
+// the texts of results. Neither depends on the C or system locale.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quemador::cli {
+
+enum class DecimalComma { rejected, accepted };
+
+// Reads a whole text as one number: blanks around it, an optional sign, then digits
+// with at most one decimal separator (the period, or the comma where accepted).
+// Anything else, and a number beyond the range of a double, reads as nothing:
+// "abc", "3,5" where the comma is rejected, "1e3", "3 5", "".
+std::optional<double> parse_number(std::string_view text, DecimalComma comma);
+
+// °C to °F, exact for whole and half degrees.
+double celsius_to_fahrenheit(double celsius);
+
+// A result as the window shows it, Str(Redondeo_Centesimas(x)), with its sign
+// position: " 83.94", "-27.85".
+std::string shown(double x);
+
+// The same text for a data file: without the blank of the sign position, and with a
+// decimal comma where the file uses one ("83,94").
+std::string shown_in_file(double x, DecimalComma comma);
+
+} // namespace quemador::cli

@@ -1,0 +1,201 @@
+#include "cli/table.h"
+
+#include "calculation/number_text.h"
+#include "cli/numbers.h"
+#include "cli/reading.h"
+#include "runtime/runtime_error.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <iterator>
+#include <optional>
+
+namespace quemador::cli {
+namespace {
+
+constexpr std::size_t max_values = 100;
+
+// The shortest text of an axis value: "2", "3.5", "-1".
+std::string axis_text(double x)
+{
+    std::string text = Str(x);
+    if (!text.empty() && text.front() == ' ')
+        text.erase(0, 1);
+    return text;
+}
+
+// One decimal, correctly rounded from the model's value; never "-0.0".
+std::string one_decimal(double x)
+{
+    std::array<char, 400> buffer{};
+    const auto [end, error] =
+        std::to_chars(buffer.data(), buffer.data() + buffer.size(), x, std::chars_format::fixed, 1);
+    std::string text(buffer.data(), error == std::errc() ? end : buffer.data());
+    if (text == "-0.0")
+        text = "0.0";
+    return text;
+}
+
+// Characters on screen of a UTF-8 text.
+std::size_t width(std::string_view text)
+{
+    return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
+}
+
+void pad_left(std::string& out, std::string_view text, std::size_t columns)
+{
+    out.append(columns - std::min(columns, width(text)), ' ');
+    out.append(text);
+}
+
+} // namespace
+
+std::vector<double> default_o2_values() { return {2, 3, 5, 7, 10}; }
+
+std::vector<double> default_temperatures(TemperatureUnit unit)
+{
+    if (unit == TemperatureUnit::celsius)
+        return {100, 150, 200, 250, 300};
+    return {200, 300, 400, 500, 600};
+}
+
+std::vector<double> parse_list(std::string_view text, std::string_view option)
+{
+    std::vector<double> values;
+    for (;;) {
+        const auto comma = text.find(',');
+        const std::string_view item = text.substr(0, comma);
+        const auto value = parse_number(item, DecimalComma::rejected);
+        if (!value)
+            throw UsageError("valor no válido en " + std::string(option) + ": «" +
+                             std::string(item) +
+                             "» (separe los valores con comas y use el "
+                             "punto decimal)");
+        values.push_back(*value);
+        if (values.size() > max_values)
+            throw UsageError(std::string(option) + " admite como mucho " +
+                             std::to_string(max_values) + " valores");
+        if (comma == std::string_view::npos)
+            return values;
+        text.remove_prefix(comma + 1);
+    }
+}
+
+std::vector<double> parse_range(std::string_view text, std::string_view option)
+{
+    if (text.find(':') == std::string_view::npos)
+        return parse_list(text, option);
+    const auto invalid = [&](std::string_view why) {
+        return UsageError("intervalo no válido en " + std::string(option) + ": «" +
+                          std::string(text) + "» (" + std::string(why) + ")");
+    };
+    std::vector<double> bounds;
+    for (std::string_view rest = text;;) {
+        const auto colon = rest.find(':');
+        const auto value = parse_number(rest.substr(0, colon), DecimalComma::rejected);
+        if (!value)
+            throw invalid("use desde:hasta:paso, por ejemplo 200:600:100");
+        bounds.push_back(*value);
+        if (colon == std::string_view::npos)
+            break;
+        rest.remove_prefix(colon + 1);
+    }
+    if (bounds.size() != 3)
+        throw invalid("use desde:hasta:paso, por ejemplo 200:600:100");
+    const double from = bounds[0];
+    const double to = bounds[1];
+    const double step = bounds[2];
+    if (!(step > 0) || to < from || (to - from) / step >= static_cast<double>(max_values))
+        throw invalid("el paso debe ser positivo, el final no menor que el principio, y como "
+                      "mucho " +
+                      std::to_string(max_values) + " valores");
+    std::vector<double> values;
+    // Each value from the start, so that no rounding error accumulates.
+    for (std::size_t i = 0;; ++i) {
+        const double value = from + static_cast<double>(i) * step;
+        if (value > to + step * 1e-9)
+            return values;
+        values.push_back(value);
+    }
+}
+
+int write_table(const TableOptions& options, std::string& out,
+                const std::function<void(std::string_view)>& report)
+{
+    const bool csv = options.format == TableFormat::csv;
+    const bool celsius = options.unit == TemperatureUnit::celsius;
+    const std::string unit = celsius ? "°C" : "°F";
+
+    // Every cell's text first, then the widths of the columns.
+    std::vector<std::vector<std::string>> rows;
+    std::vector<std::string> header = {csv ? "o2_pct" : "O2 %",
+                                       csv ? "exceso_aire_pct" : "Exceso de aire %"};
+    std::transform(options.temperatures.begin(), options.temperatures.end(),
+                   std::back_inserter(header), [&](double t) {
+                       return csv ? "ef_" + axis_text(t) + (celsius ? "C" : "F")
+                                  : axis_text(t) + " " + unit;
+                   });
+    int failures = 0;
+    for (const double o2 : options.o2) {
+        std::vector<std::string> row = {csv ? axis_text(o2) : one_decimal(o2), csv ? "" : "error"};
+        std::optional<std::string> failure;
+        for (const double t : options.temperatures) {
+            Reading reading;
+            reading.fuel = options.fuel;
+            reading.o2 = o2;
+            reading.temp_f = celsius ? celsius_to_fahrenheit(t) : t;
+            try {
+                const Results results = calculate(reading);
+                row[1] = csv ? shown_in_file(results.excess_air, DecimalComma::rejected)
+                             : one_decimal(results.excess_air);
+                row.push_back(csv ? shown_in_file(results.efficiency, DecimalComma::rejected)
+                                  : one_decimal(results.efficiency));
+            } catch (const RuntimeError& error) {
+                row.emplace_back(csv ? "" : "error");
+                ++failures;
+                if (!failure)
+                    failure = calculation_failure(error);
+            }
+        }
+        if (failure)
+            report("O2 " + axis_text(o2) + ": " + *failure);
+        rows.push_back(std::move(row));
+    }
+
+    if (csv) {
+        const auto line = [&](const std::vector<std::string>& cells) {
+            for (std::size_t i = 0; i < cells.size(); ++i)
+                out += (i > 0 ? "," : "") + cells[i];
+            out += '\n';
+        };
+        line(header);
+        for (const auto& row : rows)
+            line(row);
+        return failures;
+    }
+
+    std::vector<std::size_t> widths(header.size());
+    for (std::size_t i = 0; i < header.size(); ++i) {
+        widths[i] = width(header[i]);
+        for (const auto& row : rows)
+            widths[i] = std::max(widths[i], width(row[i]));
+    }
+    out += "Eficiencia de combustión (%) — " + std::string(fuel_caption(options.fuel)) + "\n";
+    out += "Filas: oxígeno en % vol (Orsat) y su exceso de aire en %. Columnas: temperatura de "
+           "humos en " +
+        unit + ",\nmedida en la chimenea (no neta), con el aire de combustión a unos 60 °F.\n\n";
+    const auto line = [&](const std::vector<std::string>& cells) {
+        for (std::size_t i = 0; i < cells.size(); ++i)
+            pad_left(out, cells[i], widths[i] + (i > 0 ? 3 : 1));
+        out += '\n';
+    };
+    line(header);
+    for (const auto& row : rows)
+        line(row);
+    return failures;
+}
+
+} // namespace quemador::cli

@@ -1,0 +1,42 @@
+#pragma once
+
+// A printable table of efficiencies: rows by oxygen reading (with its excess air),
+// columns by stack temperature.
+
+#include "cli/names.h"
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quemador::cli {
+
+enum class TableFormat { text, csv };
+
+struct TableOptions {
+    Fuel fuel = Fuel::natural_gas;
+    std::vector<double> o2;
+    std::vector<double> temperatures; // in the unit below
+    TemperatureUnit unit = TemperatureUnit::fahrenheit;
+    TableFormat format = TableFormat::text;
+};
+
+// The default values of each axis, for a table that a boiler room can use.
+std::vector<double> default_o2_values();
+std::vector<double> default_temperatures(TemperatureUnit unit);
+
+// A list of numbers separated by commas ("2,3,5.5"), with the period as the decimal
+// separator. Raises a UsageError that names the option for any other text.
+std::vector<double> parse_list(std::string_view text, std::string_view option);
+
+// A list, or a range "from:to:step" ("200:600:100" gives 200, 300, 400, 500, 600).
+std::vector<double> parse_range(std::string_view text, std::string_view option);
+
+// The table as text (a title, then aligned columns with efficiencies to one decimal)
+// or as CSV (efficiencies to hundredths). A cell that cannot be calculated is shown as
+// "error" (empty in CSV) and reported once per row; returns the number of such cells.
+int write_table(const TableOptions& options, std::string& out,
+                const std::function<void(std::string_view)>& report);
+
+} // namespace quemador::cli

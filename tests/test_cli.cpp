@@ -1,0 +1,266 @@
+#include "cli/csv_log.h"
+#include "cli/numbers.h"
+#include "cli/table.h"
+#include "fake_window.h"
+#include "test_support.h"
+
+#include <QProcess>
+#include <QStringList>
+
+#include <charconv>
+
+using namespace quemador;
+using namespace quemador::cli;
+
+namespace {
+
+struct Run {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+Run run_calc(const QStringList& args)
+{
+    QProcess process;
+    process.start(QStringLiteral(QUEMADOR_CALC), args);
+    if (!process.waitForFinished(10000) || process.exitStatus() != QProcess::NormalExit)
+        return {};
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+// What the window's two result boxes show after a click, as quemador1-calc prints them.
+QString window_results(bool gas, const char* o2, const char* temp)
+{
+    FakeWindow window;
+    window.choose_gas(gas);
+    window.box(CalculatorWindow::TextBox::O2) = o2;
+    window.box(CalculatorWindow::TextBox::Temp_stack) = temp;
+    Calcular_Click(window);
+    return "Exceso de aire (%): " + q(window.box(CalculatorWindow::TextBox::Relacion_AF)) +
+        "\nEficiencia (%):     " + q(window.box(CalculatorWindow::TextBox::Eficiencia)) + "\n";
+}
+
+struct LogRun {
+    QByteArray out;
+    QStringList reports;
+    LogSummary summary;
+    QString usage_error;
+};
+
+LogRun run_log(const QByteArray& input, std::optional<TemperatureUnit> unit)
+{
+    LogRun run;
+    StringSource source(
+        std::string_view(input.constData(), static_cast<std::size_t>(input.size())));
+    StringSink sink;
+    LogOptions options;
+    options.fuel = Fuel::natural_gas;
+    options.unit = unit;
+    options.report = [&](std::string_view line) { run.reports << q(std::string(line)); };
+    try {
+        run.summary = process_log(source, sink, options);
+    } catch (const UsageError& error) {
+        run.usage_error = error.what();
+    }
+    run.out = QByteArray::fromStdString(sink.text);
+    return run;
+}
+
+} // namespace
+
+class TestCli : public QObject {
+    Q_OBJECT
+
+private slots:
+    void command_line_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("out");   // the whole standard output, when not empty
+        QTest::addColumn<QString>("error"); // a part of standard error, when not empty
+
+        const auto row = [](const char* name, const QStringList& args, int status,
+                            const QString& out, const QString& error) {
+            QTest::newRow(name) << args << status << out << error;
+        };
+        const QStringList gas = {"--combustible", "gas"};
+        const QStringList oil = {"-c", "fueloil"};
+
+        row("natural gas as the window", gas + QStringList{"--o2", "3", "--temp", "300"}, 0,
+            window_results(true, "3", "300"), "");
+        row("fuel oil as the window", oil + QStringList{"--o2", "5", "--temp", "400"}, 0,
+            window_results(false, "5", "400"), "");
+        row("decimal comma", gas + QStringList{"--o2", "3,5", "--temp", "300"}, 0,
+            window_results(true, "3.5", "300"), "");
+        row("negative reading", oil + QStringList{"--o2", "-1", "--temp", "300"}, 0,
+            window_results(false, "-1", "300"), "aviso: O2 de -1 %");
+        row("Celsius converted first", gas + QStringList{"--o2", "3", "--temp", "150", "--celsius"},
+            0, window_results(true, "3", "302"), "");
+        row("advice on standard error",
+            gas + QStringList{"--o2", "3", "--co2", "3", "--temp", "300"}, 0,
+            window_results(true, "3", "300"), "aviso: CO2 de 3 %");
+
+        row("letters", gas + QStringList{"--o2", "abc", "--temp", "300"}, 2, "",
+            "--o2 no es un número: «abc»");
+        row("trailing unit", gas + QStringList{"--o2", "3", "--temp", "150C"}, 2, "", "«150C»");
+        row("exponent", gas + QStringList{"--o2", "1e3", "--temp", "300"}, 2, "", "«1e3»");
+        row("two separators", gas + QStringList{"--o2", "3.5,1", "--temp", "300"}, 2, "", "--o2");
+        row("infinity", gas + QStringList{"--o2", "3", "--temp", "inf"}, 2, "", "--temp");
+        row("empty", gas + QStringList{"--o2", "", "--temp", "300"}, 2, "", "--o2");
+        row("missing reading", gas + QStringList{"--o2", "3"}, 2, "", "falta --temp");
+        row("unknown fuel", QStringList{"-c", "carbón", "--o2", "3", "--temp", "300"}, 2, "",
+            "combustible desconocido");
+        row("unknown option", QStringList{"--oxigeno", "3"}, 2, "", "argumento no esperado");
+        row("missing file", QStringList{"--csv", "/nonexistent/log.csv"}, 2, "", "no existe");
+        row("csv with a reading", QStringList{"--csv", "-", "--o2", "3"}, 2, "", "--o2 no se usa");
+        row("no result", gas + QStringList{"--o2", "21", "--temp", "300"}, 1, "",
+            "División por cero");
+        row("table cell without result", QStringList{"--tabla", "--o2", "3,21"}, 1, "",
+            "O2 21: no se puede calcular");
+        row("version", QStringList{"--version"}, 0, "quemador1-calc 1.0.0\n", "");
+    }
+
+    void command_line()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QString, out);
+        QFETCH(QString, error);
+
+        const Run run = run_calc(args);
+        QCOMPARE(run.status, status);
+        if (!out.isEmpty())
+            QCOMPARE(run.out, out);
+        if (status == 2)
+            QVERIFY2(run.out.isEmpty() && run.err.count('\n') == 1, qPrintable(run.err));
+        if (!error.isEmpty())
+            QVERIFY2(run.err.contains(error), qPrintable(run.err));
+        else
+            QCOMPARE(run.err, QString());
+    }
+
+    // Accepted texts read exactly as from_chars reads them (the fast path for short
+    // numbers must round the same way); anything else reads as nothing.
+    void numbers_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("accepted");
+        for (const char* text :
+             {"0.1", "3,5", " 42 ", "-0.3", "+7.", ".5", "123456789012345", "1234567890123456",
+              "0.000000000000001", "2.675", "999999999999999.95", "9007199254740993"})
+            QTest::newRow(text) << QString(text) << true;
+        for (const char* text : {"", ".", "-", "1.2.3", "3 5", "1e3", "0x10", "nan", "2,5.1"})
+            QTest::newRow(text) << QString(text) << false;
+    }
+
+    void numbers()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, accepted);
+        const std::string typed = text.toStdString();
+        const auto value = parse_number(typed, DecimalComma::accepted);
+        QCOMPARE(value.has_value(), accepted);
+        if (!accepted)
+            return;
+        std::string plain = text.trimmed().replace(',', '.').toStdString();
+        if (plain.front() == '+')
+            plain.erase(0, 1);
+        double expected = 0.0;
+        std::from_chars(plain.data(), plain.data() + plain.size(), expected);
+        QCOMPARE_EXACT(*value, expected);
+    }
+
+    void csv_log_data()
+    {
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<bool>("fahrenheit"); // --fahrenheit given
+        QTest::addColumn<QByteArray>("output");
+        QTest::addColumn<QStringList>("reports");
+
+        const auto row = [](const char* name, const QByteArray& input, bool fahrenheit,
+                            const QByteArray& output, const QStringList& reports = {}) {
+            QTest::newRow(name) << input << fahrenheit << output << reports;
+        };
+        row("comma", "O2,Temperatura\n3,300\n", false,
+            "O2,Temperatura,exceso_aire,eficiencia,aviso\n3,300,15.66,83.94,\n");
+        row("semicolon, decimal comma in and out", "o2 (%);Temp\n3,5;300\n", false,
+            "o2 (%);Temp;exceso_aire;eficiencia;aviso\n3,5;300;18,74;83,85;\n");
+        row("tab, no final line end", "Fecha\tO2\tT gas\n1/1\t3\t300", false,
+            "Fecha\tO2\tT gas\texceso_aire\teficiencia\taviso\n1/1\t3\t300\t15.66\t83.94\t\n");
+        row("quoted fields kept and requoted", "Nota,O2,T\n\"a, \"\"b\"\"\n c\",3,300\n", false,
+            "Nota,O2,T,exceso_aire,eficiencia,aviso\n\"a, \"\"b\"\"\n c\",3,300,15.66,83.94,\n");
+        row("BOM and CRLF kept", "\xEF\xBB\xBFO2,T\r\n3,300\r\n", false,
+            "\xEF\xBB\xBFO2,T,exceso_aire,eficiencia,aviso\r\n3,300,15.66,83.94,\r\n");
+        row("synonyms, Celsius, fuel column", "OXÍGENO,T gas (ºC),Combustible\n3,150,Gas natural\n",
+            false,
+            "OXÍGENO,T gas (ºC),Combustible,exceso_aire,eficiencia,aviso\n3,150,Gas "
+            "natural,15.66,83.9,\n");
+        row("Fahrenheit option over a °C header", "O2,Temp (°C)\n3,300\n", true,
+            "O2,Temp (°C),exceso_aire,eficiencia,aviso\n3,300,15.66,83.94,\n");
+        row("fuel oil by name", "O2,T,Fuel\n3,300,Fuel Oil Nº 2\n", false,
+            "O2,T,Fuel,exceso_aire,eficiencia,aviso\n3,300,Fuel Oil Nº 2,15.63,87.57,\n");
+        row("bad rows keep their place", "O2;T\n3;300\nabc;300\n\n3;\n21;300\n3;300\n", false,
+            "O2;T;exceso_aire;eficiencia;aviso\n3;300;15,66;83,94;\nabc;300;;;O2 ilegible: "
+            "«abc»\n\n3;;;;falta el valor de temperatura\n21;300;;;no se puede calcular: "
+            "División por cero (error 11)\n3;300;15,66;83,94;\n",
+            {"línea 3: O2 ilegible: «abc»", "línea 5: falta el valor de temperatura",
+             "línea 6: no se puede calcular: División por cero (error 11)"});
+        row("decimal comma needs another separator", "O2,T\n\"3,5\",300\n", false,
+            "O2,T,exceso_aire,eficiencia,aviso\n\"3,5\",300,,,\"O2 ilegible: «3,5»\"\n",
+            {"línea 2: O2 ilegible: «3,5»"});
+        row("no oxygen column", "CO2,T\n9,300\n", false, "", {});
+        row("empty file", "", false, "", {});
+    }
+
+    void csv_log()
+    {
+        QFETCH(QByteArray, input);
+        QFETCH(bool, fahrenheit);
+        QFETCH(QByteArray, output);
+        QFETCH(QStringList, reports);
+
+        const LogRun run =
+            run_log(input, fahrenheit ? std::optional(TemperatureUnit::fahrenheit) : std::nullopt);
+        QCOMPARE(run.out, output);
+        QCOMPARE(run.reports, reports);
+        QCOMPARE(run.usage_error.isEmpty(), !output.isEmpty());
+        QCOMPARE(run.summary.with_errors, static_cast<std::uint64_t>(reports.size()));
+    }
+
+    void table_shape()
+    {
+        TableOptions options;
+        options.o2 = {3, 21};
+        options.temperatures = parse_range("200:600:100", "--temp");
+        QStringList reports;
+        const auto report = [&](std::string_view line) { reports << q(std::string(line)); };
+
+        std::string text;
+        QCOMPARE(write_table(options, text, report), 5);
+        const QStringList lines = q(text).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 6); // title, basis on two lines, column heads, two rows
+        QVERIFY(lines[0].contains("Gas Natural"));
+        QVERIFY(lines[3].endsWith("200 °F   300 °F   400 °F   500 °F   600 °F"));
+        QCOMPARE(lines[4].simplified(), QString("3.0 15.7 86.3 83.9 81.6 79.2 76.8"));
+        QCOMPARE(lines[4].size(), lines[3].size());
+        QCOMPARE(lines[5].size(), lines[3].size());
+        QVERIFY(lines[5].simplified().startsWith("21.0 error error"));
+        QCOMPARE(reports.size(), 1);
+
+        options.format = TableFormat::csv;
+        options.fuel = Fuel::fuel_oil_no2;
+        options.o2 = parse_list("5", "--o2");
+        options.temperatures = {400};
+        std::string csv;
+        QCOMPARE(write_table(options, csv, report), 0);
+        QCOMPARE(q(csv), QString("o2_pct,exceso_aire_pct,ef_400F\n5,29.44,84.53\n"));
+
+        for (const char* bad : {"600:200:100", "200:600:0", "200:600", "200:x:100", "0:1e9:1"})
+            QVERIFY_THROWS_EXCEPTION(UsageError, parse_range(bad, "--temp"));
+    }
+};
+
+QTEST_APPLESS_MAIN(TestCli)
+#include "test_cli.moc"

@@ -6,7 +6,11 @@ top-level window, and the peak resident memory of the process, read when it exit
 after being closed like a window manager would close it. Needs an X server in
 DISPLAY (run under xvfb-run) and python3-xlib.
 
-Usage: startup.py RUNS PROGRAM [PROGRAM...]
+The programs are started in turn, once each per round. For the first program the
+script also prints its ratio to every other one: the median over the rounds of the
+ratio within a round, so that drift of the machine hits both sides of a ratio alike.
+
+Usage: startup.py RUNS PROGRAM BASELINE [BASELINE...]
 """
 import os
 import statistics
@@ -67,6 +71,14 @@ def main():
         start = statistics.median(v[0] for v in values) * 1000
         rss = statistics.median(v[1] for v in values)
         print(f'{os.path.basename(program):<20} {len(values):>4} {start:>18.1f} {rss:>22.0f}')
+    subject = programs[0]
+    print()
+    print(f'{os.path.basename(subject)} against {"baseline":<14} {"start":>7} {"peak RSS":>9}')
+    for baseline in programs[1:]:
+        pairs = list(zip(results[subject], results[baseline]))
+        start = statistics.median(s[0] / b[0] for s, b in pairs)
+        rss = statistics.median(s[1] / b[1] for s, b in pairs)
+        print(f'{"":<{len(os.path.basename(subject)) + 9}}{os.path.basename(baseline):<14} {start:>6.3f}x {rss:>8.3f}x')
 
 
 if __name__ == '__main__':

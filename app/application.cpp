@@ -1,4 +1,4 @@
-#include "runtime/application_runtime.h"
+#include "app/application.h"
 
 #include "quemador_version.h"
 #include "runtime/error_report.h"

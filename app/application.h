@@ -10,8 +10,9 @@ class QWidget;
 
 namespace quemador {
 
-// Creates the application, shows the calculator window and runs the event loop until
-// the window is closed. Returns the process's exit status.
+// Answers --help and --version, or creates the application, shows the calculator
+// window and runs the event loop until the window is closed. Returns the process's
+// exit status; without a display it says so and returns 1.
 int run_application(int& argc, char** argv);
 
 // The application's icon, from the images built into the executable.

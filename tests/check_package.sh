@@ -18,5 +18,13 @@ echo "lintian: clean"
 apt-get install --simulate "$deb" >/dev/null
 echo "apt: installable"
 
+# Without dpkg-shlibdeps the package would carry only the hand-written dependencies.
+depends=$(dpkg-deb -f "$deb" Depends)
+for library in libc6 libstdc++6 libqt6core6 libqt6widgets6; do
+  [[ $depends == *"$library "* ]] || { echo "FAIL: Depends lacks $library: $depends"; exit 1; }
+done
+echo "depends: $depends"
+
 dpkg-deb -x "$deb" "$work/root"
+bash "$here/check_runpath.sh" --none "$work/root/usr/bin"
 bash "$here/e2e.sh" "$work/root/usr/bin/quemador1"

@@ -7,14 +7,21 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFont>
 #include <QIcon>
+#include <QIconEngine>
+#include <QImageReader>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
+#include <QPainter>
+#include <QPixmap>
 #include <QTranslator>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -84,17 +91,85 @@ private:
     static inline std::vector<Held> held;
 };
 
+// The icon's images that the build embedded, one per size. Each is decoded only when
+// a pixmap of about its size is asked for, and read as PNG without probing its
+// format, which would load every image plugin. The window system is offered only the
+// sizes that it draws beside a window's title (each offered size is decoded and sent
+// to it when the window is shown); larger ones, for docks and menus, come from the
+// icon theme through the desktop entry.
+class EmbeddedIconEngine final : public QIconEngine {
+public:
+    static constexpr int largest_offered = 64;
+
+    EmbeddedIconEngine()
+    {
+        const QDir folder(QStringLiteral(":/icons"));
+        for (const QString& name : folder.entryList(QDir::Files)) {
+            const QString path = folder.filePath(name);
+            images_.push_back({png_reader(path)->size().width(), path, {}});
+        }
+        std::sort(images_.begin(), images_.end(),
+                  [](const Image& a, const Image& b) { return a.side < b.side; });
+    }
+
+    QPixmap pixmap(const QSize& size, QIcon::Mode /*mode*/, QIcon::State /*state*/) override
+    {
+        if (images_.empty() || size.isEmpty())
+            return {};
+        const int side = std::min(size.width(), size.height());
+        auto image = std::find_if(images_.begin(), images_.end(),
+                                  [side](const Image& i) { return i.side >= side; });
+        if (image == images_.end())
+            image = std::prev(image);
+        if (image->pixmap.isNull())
+            image->pixmap = QPixmap::fromImage(png_reader(image->path)->read());
+        if (image->side <= side)
+            return image->pixmap;
+        return image->pixmap.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    }
+
+    QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return pixmap(size, mode, state).size();
+    }
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        painter->drawPixmap(rect, pixmap(rect.size(), mode, state));
+    }
+
+    QList<QSize> availableSizes(QIcon::Mode /*mode*/, QIcon::State /*state*/) override
+    {
+        QList<QSize> sizes;
+        for (const Image& image : images_)
+            if (image.side <= largest_offered)
+                sizes.append(QSize(image.side, image.side));
+        return sizes;
+    }
+
+    QIconEngine* clone() const override { return new EmbeddedIconEngine(*this); }
+
+private:
+    // Asked with its format detection on, a reader would ask every image plugin
+    // whether it reads PNG, and so load them all.
+    static std::unique_ptr<QImageReader> png_reader(const QString& path)
+    {
+        auto reader = std::make_unique<QImageReader>(path, "png");
+        reader->setAutoDetectImageFormat(false);
+        return reader;
+    }
+
+    struct Image {
+        int side;
+        QString path;
+        QPixmap pixmap; // decoded on first use
+    };
+    std::vector<Image> images_;
+};
+
 } // namespace
 
-QIcon application_icon()
-{
-    // Every size that the build embedded.
-    QIcon icon;
-    const QDir images(QStringLiteral(":/icons"));
-    for (const QString& name : images.entryList(QDir::Files))
-        icon.addFile(images.filePath(name));
-    return icon;
-}
+QIcon application_icon() { return QIcon(new EmbeddedIconEngine); }
 
 void install_spanish_translations(QApplication& app)
 {
@@ -128,7 +203,14 @@ int run_application(int& argc, char** argv)
     QApplication::setWindowIcon(application_icon());
     install_spanish_translations(app);
 
+    // A line edit lays its text out with the application's font before it takes the
+    // window's, so the window is built with its font as the application's: otherwise
+    // the desktop's font would be loaded at start for nothing. The desktop's font is
+    // then put back for everything else (message box, menus, tooltips).
+    const QFont desktop_font = QApplication::font();
+    QApplication::setFont(MainWindow::window_font());
     MainWindow window(show_error_report);
+    QApplication::setFont(desktop_font);
     window.show();
     return QApplication::exec();
 }

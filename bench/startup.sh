@@ -11,4 +11,4 @@ XDG_RUNTIME_DIR=$(mktemp -d)
 export XDG_RUNTIME_DIR
 trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
 xvfb-run -a -s "-screen 0 1024x768x24" /usr/bin/python3 bench/startup.py "$runs" \
-  build/bench/quemador1 build/bench/bench/empty_window build/bench/bench/bare_controls
+  build/bench/quemador1 -- build/bench/bench/empty_window build/bench/bench/bare_controls

@@ -21,7 +21,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -105,27 +105,30 @@ public:
     {
         const QDir folder(QStringLiteral(":/icons"));
         for (const QString& name : folder.entryList(QDir::Files)) {
-            const QString path = folder.filePath(name);
-            images_.push_back({png_reader(path)->size().width(), path, {}});
+            QImageReader reader(folder.filePath(name));
+            read_png_only(reader);
+            files_[reader.size().width()] = reader.fileName();
         }
-        std::sort(images_.begin(), images_.end(),
-                  [](const Image& a, const Image& b) { return a.side < b.side; });
     }
 
     QPixmap pixmap(const QSize& size, QIcon::Mode /*mode*/, QIcon::State /*state*/) override
     {
-        if (images_.empty() || size.isEmpty())
+        if (files_.empty() || size.isEmpty())
             return {};
+        // The smallest image at least as large as asked, or else the largest.
         const int side = std::min(size.width(), size.height());
-        auto image = std::find_if(images_.begin(), images_.end(),
-                                  [side](const Image& i) { return i.side >= side; });
-        if (image == images_.end())
-            image = std::prev(image);
-        if (image->pixmap.isNull())
-            image->pixmap = QPixmap::fromImage(png_reader(image->path)->read());
-        if (image->side <= side)
-            return image->pixmap;
-        return image->pixmap.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        auto file = files_.lower_bound(side);
+        if (file == files_.end())
+            file = std::prev(file);
+        QPixmap& image = decoded_[file->first];
+        if (image.isNull()) {
+            QImageReader reader(file->second);
+            read_png_only(reader);
+            image = QPixmap::fromImage(reader.read());
+        }
+        if (file->first <= side)
+            return image;
+        return image.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     }
 
     QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override
@@ -141,30 +144,24 @@ public:
     QList<QSize> availableSizes(QIcon::Mode /*mode*/, QIcon::State /*state*/) override
     {
         QList<QSize> sizes;
-        for (const Image& image : images_)
-            if (image.side <= largest_offered)
-                sizes.append(QSize(image.side, image.side));
+        for (auto file = files_.begin(); file != files_.upper_bound(largest_offered); ++file)
+            sizes.append(QSize(file->first, file->first));
         return sizes;
     }
 
-    QIconEngine* clone() const override { return new EmbeddedIconEngine(*this); }
+    [[nodiscard]] QIconEngine* clone() const override { return new EmbeddedIconEngine(*this); }
 
 private:
-    // Asked with its format detection on, a reader would ask every image plugin
-    // whether it reads PNG, and so load them all.
-    static std::unique_ptr<QImageReader> png_reader(const QString& path)
+    // With its format detection on, a reader asks every image plugin whether it reads
+    // the format, and so loads them all.
+    static void read_png_only(QImageReader& reader)
     {
-        auto reader = std::make_unique<QImageReader>(path, "png");
-        reader->setAutoDetectImageFormat(false);
-        return reader;
+        reader.setFormat("png");
+        reader.setAutoDetectImageFormat(false);
     }
 
-    struct Image {
-        int side;
-        QString path;
-        QPixmap pixmap; // decoded on first use
-    };
-    std::vector<Image> images_;
+    std::map<int, QString> files_;   // by side, in pixels
+    std::map<int, QPixmap> decoded_; // by side, filled on first use
 };
 
 } // namespace

@@ -2,18 +2,21 @@
 # Starts the real application on the X server in DISPLAY, waits for its window, checks
 # that the window's class is the one its desktop entry names (so that a dock matches
 # the window to its launcher), then closes it the way a window manager would and
-# checks that the process ends with 0. The desktop entry is the installed one beside
-# the program's bin/ folder, or the generated one of a build tree.
+# checks that the process ends with 0. The desktop entry is the installed one that
+# starts this program, beside its bin/ folder, or the generated one of a build tree.
 # Usage: e2e.sh <path to quemador1> [screenshot.png]
 set -euo pipefail
 app=$1
 shot=${2:-}
 bin=$(dirname "$app")
 shopt -s nullglob
-entries=("$bin"/../share/applications/*.desktop "$bin"/generated/*.desktop)
+entries=()
+for entry in "$bin"/../share/applications/*.desktop "$bin"/generated/*.desktop; do
+  grep -qx "Exec=$(basename "$app")" "$entry" && entries+=("$entry")
+done
 shopt -u nullglob
 if [ "${#entries[@]}" -ne 1 ]; then
-  echo "FAIL: expected one desktop entry beside $app, found ${#entries[@]}"
+  echo "FAIL: expected one desktop entry for $app, found ${#entries[@]}"
   exit 1
 fi
 wm_class=$(sed -n 's/^StartupWMClass=//p' "${entries[0]}")

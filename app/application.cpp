@@ -19,6 +19,7 @@
 #include <QTranslator>
 
 #include <algorithm>
+#include <iterator>
 #include <cstdio>
 #include <cstdlib>
 #include <map>

@@ -12,10 +12,12 @@ namespace quemador {
 
 // Answers --help and --version, or creates the application, shows the calculator
 // window and runs the event loop until the window is closed. Returns the process's
-// exit status; without a display it says so and returns 1.
+// exit status (2 for an argument it does not know); without a display it says so and
+// ends the process with status 1.
 int run_application(int& argc, char** argv);
 
-// The application's icon, from the images built into the executable.
+// The application's icon, from the images built into the executable: every size, each
+// decoded when first asked for. The window system is offered the sizes up to 64.
 QIcon application_icon();
 
 // Loads Qt's Spanish translations, so that standard buttons read "Aceptar".

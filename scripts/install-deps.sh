@@ -11,7 +11,7 @@ set -euo pipefail
 # cpack -G DEB needs file, and dpkg-dev for the package's library dependencies.
 packages=(
   cmake g++ ninja-build
-  qt6-base-dev qt6-translations-l10n fonts-dejavu-extra
+  qt6-base-dev qt6-translations-l10n fonts-dejavu-extra libfontconfig-dev
   file dpkg-dev
 )
 test_packages=(

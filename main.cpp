@@ -1,3 +1,3 @@
-#include "runtime/application_runtime.h"
+#include "app/application.h"
 
 int main(int argc, char* argv[]) { return quemador::run_application(argc, argv); }

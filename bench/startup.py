@@ -6,7 +6,12 @@ top-level window, and the peak resident memory of the process, read when it exit
 after being closed like a window manager would close it. Needs an X server in
 DISPLAY (run under xvfb-run) and python3-xlib.
 
-Usage: startup.py RUNS PROGRAM [PROGRAM...]
+The programs are started in turn, once each per round. For every program before
+the "--" the script also prints its ratio to every baseline after it: the median over
+the rounds of the ratio within a round, so that drift of the machine hits both sides
+of a ratio alike.
+
+Usage: startup.py RUNS PROGRAM... -- BASELINE...
 """
 import os
 import statistics
@@ -56,17 +61,27 @@ def one_run(d, program):
 
 def main():
     runs = int(sys.argv[1])
-    programs = sys.argv[2:]
+    separator = sys.argv.index('--')
+    subjects, baselines = sys.argv[2:separator], sys.argv[separator + 1:]
+    programs = subjects + baselines
     d = display.Display()
     results = {p: [] for p in programs}
     for _ in range(runs):
         for program in programs:  # interleaved, so that drift hits all alike
             results[program].append(one_run(d, program))
+    name = os.path.basename
     print(f'{"program":<20} {"runs":>4} {"median start (ms)":>18} {"median peak RSS (KiB)":>22}')
     for program, values in results.items():
         start = statistics.median(v[0] for v in values) * 1000
         rss = statistics.median(v[1] for v in values)
-        print(f'{os.path.basename(program):<20} {len(values):>4} {start:>18.1f} {rss:>22.0f}')
+        print(f'{name(program):<20} {len(values):>4} {start:>18.1f} {rss:>22.0f}')
+    print(f'\n{"ratio (median of rounds)":<40} {"start":>7} {"peak RSS":>9}')
+    for subject in subjects:
+        for baseline in baselines:
+            pairs = list(zip(results[subject], results[baseline]))
+            start = statistics.median(s[0] / b[0] for s, b in pairs)
+            rss = statistics.median(s[1] / b[1] for s, b in pairs)
+            print(f'{name(subject) + " / " + name(baseline):<40} {start:>6.3f}x {rss:>8.3f}x')
 
 
 if __name__ == '__main__':

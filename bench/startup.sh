@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Start-up time and peak memory of Quemador1 beside an empty Qt window, each started
-# RUNS times (default 15) on a private Xvfb server. Needs the bench build.
+# Start-up time and peak memory of Quemador1 beside its two baselines, an empty Qt
+# window and a bare program with the same controls, started in turn RUNS times
+# (default 15) on a private Xvfb server. Needs the bench build.
 # Usage: bench/startup.sh [runs]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -10,4 +11,4 @@ XDG_RUNTIME_DIR=$(mktemp -d)
 export XDG_RUNTIME_DIR
 trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
 xvfb-run -a -s "-screen 0 1024x768x24" /usr/bin/python3 bench/startup.py "$runs" \
-  build/bench/quemador1 build/bench/bench/empty_window
+  build/bench/quemador1 -- build/bench/bench/empty_window build/bench/bench/bare_controls

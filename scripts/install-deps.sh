@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that Quemador1 needs, only those that are missing.
-#   install-deps.sh          what building and running the application needs
+#   install-deps.sh          what building, running and packaging the application need
 #   install-deps.sh --test   also what the tests, sanitizer, fuzzing, static checks and
 #                            benchmarks need, and a comma-decimal
 #                            locale (es_ES.UTF-8) for the locale-independence tests
-# Safe to run again: it does nothing when all is in place.
+# Safe to run again: it does nothing when all is in place. Runs apt-get as root, or
+# through sudo for a user.
 set -euo pipefail
 
+# cpack -G DEB needs file, and dpkg-dev for the package's library dependencies.
 packages=(
   cmake g++ ninja-build
-  qt6-base-dev qt6-translations-l10n fonts-dejavu-extra libcli11-dev
+  qt6-base-dev qt6-translations-l10n fonts-dejavu-extra libfontconfig-dev libcli11-dev
+  file dpkg-dev
 )
 test_packages=(
   locales
@@ -35,11 +38,36 @@ for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 
+# apt's status lines become one line per tenth of each phase; the rest of its output
+# goes to a log, shown if apt fails.
+show_progress() {
+  awk -v logfile="$1" -F: '
+    /^dlstatus:/ { phase = "downloading"; percent = $3 }
+    /^pmstatus:/ { phase = "installing"; percent = $3 }
+    /^(dl|pm)status:/ {
+      step = int(percent / 10) * 10
+      if (phase != last_phase || step > last_step) {
+        printf "  %s %3d %%\n", phase, step; fflush()
+        last_phase = phase; last_step = step
+      }
+      next
+    }
+    /^Need to get / { print "  " $0; fflush(); next }
+    { print > logfile }'
+}
+
 if [ "${#missing[@]}" -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
+  echo "Installing ${#missing[@]} packages and what they need: ${missing[*]}"
+  log=$(mktemp)
+  trap 'rm -f "$log"' EXIT
   as_root apt-get update -qq
-  as_root env DEBIAN_FRONTEND=noninteractive \
-    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  if ! as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
+      -o APT::Status-Fd=1 "${missing[@]}" | show_progress "$log"; then
+    tail -n 30 "$log"
+    echo "install-deps: apt-get failed" >&2
+    exit 1
+  fi
+  echo "  done"
 fi
 
 if $with_tests && ! locale -a 2>/dev/null | grep -qix 'es_ES\.utf-\?8'; then

@@ -19,7 +19,15 @@ echo "lintian: clean"
 apt-get install --simulate "$deb" >/dev/null
 echo "apt: installable"
 
+# Without dpkg-shlibdeps the package would carry only the hand-written dependencies.
+depends=$(dpkg-deb -f "$deb" Depends)
+for library in libc6 libstdc++6 libqt6core6 libqt6widgets6; do
+  [[ $depends == *"$library "* ]] || { echo "FAIL: Depends lacks $library: $depends"; exit 1; }
+done
+echo "depends: $depends"
+
 dpkg-deb -x "$deb" "$work/root"
+bash "$here/check_runpath.sh" --none "$work/root/usr/bin"
 calc=$("$work/root/usr/bin/quemador1-calc" --combustible gas --o2 3 --temp 300)
 [ "$calc" = "$(printf 'Exceso de aire (%%):  15.66\nEficiencia (%%):      83.94')" ] || {
   echo "packaged quemador1-calc printed: $calc"; exit 1; }

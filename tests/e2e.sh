@@ -1,10 +1,25 @@
 #!/usr/bin/env bash
-# Starts the real application on the X server in DISPLAY, waits for its window, then
-# closes it the way a window manager would and checks that the process ends with 0.
+# Starts the real application on the X server in DISPLAY, waits for its window, checks
+# that the window's class is the one its desktop entry names (so that a dock matches
+# the window to its launcher), then closes it the way a window manager would and
+# checks that the process ends with 0. The desktop entry is the installed one that
+# starts this program, beside its bin/ folder, or the generated one of a build tree.
 # Usage: e2e.sh <path to quemador1> [screenshot.png]
 set -euo pipefail
 app=$1
 shot=${2:-}
+bin=$(dirname "$app")
+shopt -s nullglob
+entries=()
+for entry in "$bin"/../share/applications/*.desktop "$bin"/generated/*.desktop; do
+  grep -qx "Exec=$(basename "$app")" "$entry" && entries+=("$entry")
+done
+shopt -u nullglob
+if [ "${#entries[@]}" -ne 1 ]; then
+  echo "FAIL: expected one desktop entry for $app, found ${#entries[@]}"
+  exit 1
+fi
+wm_class=$(sed -n 's/^StartupWMClass=//p' "${entries[0]}")
 
 export QT_QPA_PLATFORM=xcb
 export DBUS_SESSION_BUS_ADDRESS=disabled:
@@ -22,6 +37,15 @@ if [ -z "$wid" ]; then
   exit 1
 fi
 echo "window $wid: $(xdotool getwindowname "$wid")"
+
+class=$(/usr/bin/python3 -c 'import sys; from Xlib import display
+d = display.Display(); print(d.create_resource_object("window", int(sys.argv[1], 0)).get_wm_class()[1])' "$wid")
+if [ -z "$wm_class" ] || [ "$class" != "$wm_class" ]; then
+  echo "FAIL: window class '$class', desktop entry's StartupWMClass '$wm_class'"
+  kill "$pid" 2>/dev/null || true
+  exit 1
+fi
+echo "window class $class, as the desktop entry says"
 
 if [ -n "$shot" ]; then
   sleep 0.5

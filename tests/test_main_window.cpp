@@ -1,4 +1,4 @@
-#include "runtime/application_runtime.h"
+#include "app/application.h"
 #include "test_support.h"
 #include "window/help.h"
 #include "window/main_window.h"

@@ -19,16 +19,18 @@
 namespace quemador {
 namespace {
 
-// A fixed font, so that the layout does not depend on the desktop's font settings.
-// At this size the widest caption, "% vol CO2 ( Orsat )", fits its label.
-QFont window_font()
+int pixels(int twips) { return twips / MainWindow::twips_per_pixel; }
+
+} // namespace
+
+QFont MainWindow::window_font()
 {
     QFont font(QStringLiteral("DejaVu Sans Condensed"));
     font.setPixelSize(10);
     return font;
 }
 
-int pixels(int twips) { return twips / MainWindow::twips_per_pixel; }
+namespace {
 
 // The window is announced to screen readers as a window, not as a plain container.
 QAccessibleInterface* window_accessible(const QString& class_name, QObject* object)

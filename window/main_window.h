@@ -35,6 +35,10 @@ public:
 
     explicit MainWindow(ErrorReporter report_error, QWidget* parent = nullptr);
 
+    // A fixed font, so that the layout does not depend on the desktop's font settings.
+    // At this size the widest caption, "% vol CO2 ( Orsat )", fits its label.
+    static QFont window_font();
+
     [[nodiscard]] std::string text(TextBox box) const override;
     void set_text(TextBox box, std::string_view text) override;
     [[nodiscard]] bool is_on(OptionButton option) const override;

@@ -10,11 +10,14 @@ class QWidget;
 
 namespace quemador {
 
-// Creates the application, shows the calculator window and runs the event loop until
-// the window is closed. Returns the process's exit status.
+// Answers --help and --version, or creates the application, shows the calculator
+// window and runs the event loop until the window is closed. Returns the process's
+// exit status (2 for an argument it does not know); without a display it says so and
+// ends the process with status 1.
 int run_application(int& argc, char** argv);
 
-// The application's icon, from the images built into the executable.
+// The application's icon, from the images built into the executable: every size, each
+// decoded when first asked for. The window system is offered the sizes up to 64.
 QIcon application_icon();
 
 // Loads Qt's Spanish translations, so that standard buttons read "Aceptar".

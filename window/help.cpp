@@ -45,24 +45,25 @@ const std::array<ControlHelp, 8> control_help{{
      nullptr},
     {"O2", "Label3",
      "Oxígeno en los humos, % en volumen (base seca, análisis Orsat).\n"
-     "Habitual en calderas: 2–8 %. Debe ser menor que 21 %.",
+     "Habitual en calderas: 2–8 %. Debe ser menor que el 20.9 % del aire.",
      "<p><b>Oxígeno en los humos</b>, en % en volumen sobre gas seco, como lo da un análisis "
      "Orsat o un analizador electrónico.</p>"
      "<p>De él sale el exceso de aire. Una caldera de gas bien ajustada suele estar entre "
      "2 y 4 %; con fuel oil, entre 3 y 5 %. Más oxígeno significa más aire del necesario y "
      "más calor perdido por la chimenea.</p>"
-     "<p>El aire contiene un 21 % de oxígeno: una lectura de 21 % o más no corresponde a "
-     "ningún humo real. Escriba el número con punto decimal (3.5).</p>",
+     "<p>El aire contiene un 20.9 % de oxígeno: una lectura de 20.9 % o más no corresponde "
+     "a ningún humo real. Escriba el número con punto decimal (3.5).</p>",
      "Oxígeno en los humos, por ciento en volumen"},
     {"CO2", "Label4",
      "Dióxido de carbono en los humos, % en volumen (Orsat).\n"
-     "Solo para anotar la lectura: no cambia los resultados.\n"
+     "Al calcular se comprueba que cuadre con el O2; no cambia los resultados.\n"
      "Habitual: gas natural 8–11 %, fuel oil 10–14 %.",
      "<p><b>Dióxido de carbono en los humos</b>, en % en volumen sobre gas seco (Orsat).</p>"
      "<p>La casilla guarda la lectura junto a las demás, pero el cálculo no la usa: el "
      "exceso de aire sale solo del oxígeno. Sirve para comprobar el análisis: con más "
-     "oxígeno, menos CO<sub>2</sub>. Valores habituales: gas natural 8–11 %, fuel oil "
-     "10–14 %.</p>",
+     "oxígeno, menos CO<sub>2</sub>, y al pulsar <b>Calcular</b> se avisa si no cuadra "
+     "con el O<sub>2</sub> para el combustible elegido. Valores habituales: gas natural "
+     "8–11 %, fuel oil 10–14 %.</p>",
      "Dióxido de carbono en los humos, por ciento en volumen; no cambia los resultados"},
     {"Temp_stack", "Label5",
      "Temperatura de los humos en la chimenea, en °F (temperatura absoluta, no la "
@@ -214,12 +215,33 @@ da un análisis Orsat o un analizador electrónico. El cálculo usa solo el oxí
 casilla de CO<sub>2</sub> guarda la lectura para tenerla a la vista y comprobar el
 análisis (más oxígeno, menos CO<sub>2</sub>), pero no cambia ningún resultado.</p>
 
+<h3>Avisos sobre las lecturas</h3>
+<p>Cada vez que pulsa <b>Calcular</b>, el programa revisa las lecturas sin cambiar
+ningún resultado. Si algo no cuadra, la casilla queda resaltada y el aviso aparece en
+el recuadro junto a las lecturas (se llega a él con Tab):</p>
+<ul>
+<li>un texto que no es del todo un número: «3,5» se lee como 3, «150 ºC» como
+150 °F, una casilla vacía como 0;</li>
+<li>un oxígeno negativo o del 20.9 % del aire o más, o una temperatura de humos por
+debajo de los 60 °F del aire de combustión;</li>
+<li>un CO<sub>2</sub> que no cuadra con el O<sub>2</sub> para el combustible
+elegido (por ejemplo, aire que entra en la muestra, o el otro combustible
+seleccionado);</li>
+<li>resultados fuera de lo que cubre la correlación (eficiencia fuera de 0–100 % o
+exceso de aire negativo).</li>
+</ul>
+<p>El aviso de una casilla desaparece al corregirla. Si cambia una lectura o el
+combustible después de calcular, los resultados se muestran atenuados hasta que
+vuelve a pulsar <b>Calcular</b>.</p>
+
 <h3>Si aparece un informe de error</h3>
 <p>Un oxígeno muy cercano al 21 % del aire (de unos 20.99 a 21.03 %) no tiene
 resultado: aparece «Error 11 en tiempo de ejecución: División por cero» o «Error 6 en
 tiempo de ejecución: Desbordamiento». Un número demasiado grande para el cálculo da
-también «Error 6». Pulse Aceptar: la ventana sigue abierta con todo lo que escribió y
-las casillas de resultados vacías. Corrija la lectura y pulse Calcular de nuevo.
+también «Error 6». El mensaje dice qué casilla lo causó. Pulse Aceptar: la ventana
+sigue abierta con todo lo que escribió, las casillas de resultados vacías y el foco en
+esa casilla, con su texto seleccionado. Corrija la lectura y pulse Calcular de
+nuevo.
 Por encima de esas lecturas el programa vuelve a dar números, pero ningún humo real
 tiene 21 % o más de oxígeno.</p>
 

@@ -31,8 +31,9 @@ QString short_name(AdviceSubject subject)
     return QStringLiteral("Resultados");
 }
 
-} // namespace
-
+// Sets a control's accessible description to its base description (the dynamic
+// property "baseDescription", empty when unset) followed by the messages, each after
+// ". " (or a blank where the text before already ends with a period).
 void describe(QWidget* control, const QStringList& messages)
 {
     QString description = control->property("baseDescription").toString();
@@ -43,6 +44,8 @@ void describe(QWidget* control, const QStringList& messages)
     }
     control->setAccessibleDescription(description);
 }
+
+} // namespace
 
 AdviceDisplay::AdviceDisplay(QWidget* window, Boxes boxes, QAbstractButton* fuel_option,
                              QRect panel)

@@ -21,11 +21,6 @@ class QWidget;
 
 namespace quemador {
 
-// Sets a control's accessible description to its base description (the dynamic
-// property "baseDescription", empty when unset) followed by the messages, each after
-// ". " (or a blank where the text before already ends with a period).
-void describe(QWidget* control, const QStringList& messages);
-
 class AdviceDisplay : public QObject {
     Q_OBJECT
 
@@ -45,8 +40,6 @@ public:
     void edited(AdviceSubject subject);
     // The user chose the other fuel: the results are out of date.
     void fuel_changed();
-
-    [[nodiscard]] QTextEdit* panel() const { return panel_; }
 
 private:
     void refresh();

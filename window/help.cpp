@@ -166,6 +166,9 @@ void install_help(QWidget* window)
     QObject::connect(whats_this, &QShortcut::activated, window, show_focused_whats_this);
 }
 
+namespace {
+
+// The help text as rich text, with the program's version.
 QString help_text()
 {
     return QString::fromUtf8(R"(
@@ -251,6 +254,8 @@ Copyright 2026 Equipo Quemador1. Todos los derechos reservados.</p>
 )")
         .replace(QStringLiteral("@VERSION@"), QStringLiteral(QUEMADOR_VERSION));
 }
+
+} // namespace
 
 HelpWindow::HelpWindow(QWidget* parent) : QDialog(parent)
 {

@@ -17,9 +17,6 @@ namespace quemador {
 // property "baseDescription", for messages that add to it.
 void install_help(QWidget* window);
 
-// The help text as rich text, with the program's version.
-QString help_text();
-
 // The help window: one read-only page of text and a close button; Escape closes it.
 class HelpWindow : public QDialog {
     Q_OBJECT

@@ -31,10 +31,15 @@ class Cursor {
 public:
     explicit Cursor(std::string_view text) : text_(text) {}
 
-    [[nodiscard]] char peek()
+    void skip_ignored()
     {
         while (pos_ < text_.size() && is_ignored(text_[pos_]))
             ++pos_;
+    }
+
+    [[nodiscard]] char peek()
+    {
+        skip_ignored();
         return pos_ < text_.size() ? text_[pos_] : '\0';
     }
 
@@ -110,7 +115,7 @@ template <typename OnDigit> ScannedNumber scan_number(std::string_view text, OnD
             written = std::min(written * 10 + (in.take() - '0'), exponent_saturation);
         number.exponent += exponent_negative ? -written : written;
     }
-    (void)in.peek();
+    in.skip_ignored();
     number.end = in.position();
     return number;
 }

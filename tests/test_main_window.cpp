@@ -107,6 +107,8 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), control("Opcion_Gas_Natural"));
         QCOMPARE(QFontInfo(window->font()).family(), "DejaVu Sans Condensed");
         QCOMPARE(QAccessible::queryAccessibleInterface(window.get())->role(), QAccessible::Window);
+        QCOMPARE(QAccessible::queryAccessibleInterface(control("Line1"))->role(),
+                 QAccessible::Separator);
     }
 
     void application_icon_has_every_size()

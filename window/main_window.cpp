@@ -32,12 +32,16 @@ QFont MainWindow::window_font()
 
 namespace {
 
-// The window is announced to screen readers as a window, not as a plain container.
+// The window is announced to screen readers as a window, not as a plain container,
+// and the rule between inputs and results as a separator, not as a nameless frame.
 QAccessibleInterface* window_accessible(const QString& class_name, QObject* object)
 {
     if (class_name == QLatin1String(MainWindow::staticMetaObject.className()) &&
         object->isWidgetType())
         return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+    if (auto* frame = qobject_cast<QFrame*>(object); class_name == QLatin1String("QFrame") &&
+        frame != nullptr && frame->frameShape() == QFrame::HLine)
+        return new QAccessibleWidget(frame, QAccessible::Separator);
     return nullptr;
 }
 

@@ -15,20 +15,21 @@ const QString out_of_date_note =
     QStringLiteral("Resultado desactualizado: las lecturas o el combustible han cambiado desde "
                    "el último cálculo; pulse Calcular.");
 
-// What the advice panel calls each subject; the marked box shows which one it is.
-QString short_name(AdviceSubject subject)
+// The heading of a subject's advice in the panel, naming the box that the marked box
+// shows. Advice on the results names them itself ("Resultados fuera de …").
+QString heading(AdviceSubject subject)
 {
     switch (subject) {
     case AdviceSubject::O2:
-        return QStringLiteral("O2");
+        return QStringLiteral("⚠ O2:");
     case AdviceSubject::CO2:
-        return QStringLiteral("CO2");
+        return QStringLiteral("⚠ CO2:");
     case AdviceSubject::Temp_stack:
-        return QStringLiteral("Temperatura");
+        return QStringLiteral("⚠ Temperatura:");
     case AdviceSubject::results:
         break;
     }
-    return QStringLiteral("Resultados");
+    return QStringLiteral("⚠");
 }
 
 // Sets a control's accessible description to its base description (the dynamic
@@ -113,9 +114,8 @@ void AdviceDisplay::refresh()
             if (a.subject == subject)
                 messages << QString::fromStdString(a.message);
         }
-        const QString name = short_name(subject);
         for (const QString& message : messages)
-            listed += "<p style=\"margin: 0 0 3px 0\"><b>⚠ " + name.toHtmlEscaped() + ":</b> " +
+            listed += "<p style=\"margin: 0 0 3px 0\"><b>" + heading(subject) + "</b> " +
                 message.toHtmlEscaped() + "</p>";
 
         const bool marked = !messages.isEmpty();

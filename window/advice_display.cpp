@@ -15,8 +15,8 @@ const QString out_of_date_note =
     QStringLiteral("Resultado desactualizado: las lecturas o el combustible han cambiado desde "
                    "el último cálculo; pulse Calcular.");
 
-// The heading of a subject's advice in the panel, naming the box that the marked box
-// shows. Advice on the results names them itself ("Resultados fuera de …").
+// The heading of a subject's advice in the panel: the box it concerns, which is also
+// drawn marked. Advice on the results names them itself ("Resultados fuera de …").
 QString heading(AdviceSubject subject)
 {
     switch (subject) {

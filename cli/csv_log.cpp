@@ -52,7 +52,7 @@ bool one_of(const std::string& key, const std::array<std::string_view, N>& names
     return std::find(names.begin(), names.end(), key) != names.end();
 }
 
-// The texts appended to one record.
+// The texts appended to one record; the results as the window shows them (see in_file).
 struct RecordResults {
     std::string excess_air;
     std::string efficiency;
@@ -62,7 +62,8 @@ struct RecordResults {
 
 class LogProcessor {
 public:
-    LogProcessor(const std::vector<std::string>& header, char separator, const LogOptions& options)
+    LogProcessor(const std::vector<std::string_view>& header, char separator,
+                 const LogOptions& options)
         : options_(options),
           comma_(separator == ',' ? DecimalComma::rejected : DecimalComma::accepted),
           results_comma_(separator == ';' ? DecimalComma::accepted : DecimalComma::rejected)
@@ -99,7 +100,7 @@ public:
             TemperatureUnit::celsius;
     }
 
-    void calculate(const std::vector<std::string>& fields, RecordResults& out) const
+    void calculate(const std::vector<std::string_view>& fields, RecordResults& out) const
     {
         out.excess_air.clear();
         out.efficiency.clear();
@@ -131,8 +132,8 @@ public:
             return;
         }
         out.failed = false;
-        out.excess_air = shown_in_file(results.excess_air, results_comma_);
-        out.efficiency = shown_in_file(results.efficiency, results_comma_);
+        out.excess_air = shown(results.excess_air);
+        out.efficiency = shown(results.efficiency);
         for (const auto& message : advice(reading, results)) {
             if (!out.notes.empty())
                 out.notes += ' ';
@@ -140,17 +141,19 @@ public:
         }
     }
 
+    [[nodiscard]] DecimalComma results_comma() const { return results_comma_; }
+
 private:
     static constexpr std::size_t none = static_cast<std::size_t>(-1);
 
-    static std::string_view field(const std::vector<std::string>& fields, std::size_t index)
+    static std::string_view field(const std::vector<std::string_view>& fields, std::size_t index)
     {
-        return index < fields.size() ? std::string_view(fields[index]) : std::string_view();
+        return index < fields.size() ? fields[index] : std::string_view();
     }
 
     static bool blank(std::string_view text)
     {
-        return text.find_first_not_of(" \t") == std::string_view::npos;
+        return std::all_of(text.begin(), text.end(), [](char c) { return c == ' ' || c == '\t'; });
     }
 
     static void note(std::string& notes, std::string_view message)
@@ -160,7 +163,7 @@ private:
         notes += message;
     }
 
-    std::optional<double> number(const std::vector<std::string>& fields, std::size_t index,
+    std::optional<double> number(const std::vector<std::string_view>& fields, std::size_t index,
                                  std::string_view what, std::string& notes) const
     {
         const std::string_view text = field(fields, index);
@@ -173,7 +176,8 @@ private:
         return std::nullopt;
     }
 
-    std::optional<Fuel> fuel_of(const std::vector<std::string>& fields, std::string& notes) const
+    std::optional<Fuel> fuel_of(const std::vector<std::string_view>& fields,
+                                std::string& notes) const
     {
         const std::string_view text = field(fields, fuel_);
         if (fuel_ == none || blank(text)) {
@@ -237,7 +241,7 @@ std::optional<TemperatureUnit> unit_named(std::string_view header)
 LogSummary process_log(ByteSource& input, ByteSink& output, const LogOptions& options)
 {
     CsvReader reader(input);
-    std::vector<std::string> fields;
+    std::vector<std::string_view> fields;
     if (!reader.read_header(fields))
         throw UsageError("el archivo está vacío: falta la línea de encabezados");
     const LogProcessor processor(fields, reader.separator(), options);
@@ -245,7 +249,7 @@ LogSummary process_log(ByteSource& input, ByteSink& output, const LogOptions& op
     CsvWriter writer(output, reader.separator(), reader.crlf());
     if (reader.had_bom())
         writer.raw("\xEF\xBB\xBF");
-    for (const auto& name : fields)
+    for (const std::string_view name : fields)
         writer.field(name);
     for (const std::string_view name : {"exceso_aire", "eficiencia", "aviso"})
         writer.field(name);
@@ -270,10 +274,11 @@ LogSummary process_log(ByteSource& input, ByteSink& output, const LogOptions& op
         if (const auto raw = reader.raw_record())
             writer.fields_as_read(*raw);
         else
-            for (const auto& text : fields)
+            for (const std::string_view text : fields)
                 writer.field(text);
-        writer.field(results.excess_air);
-        writer.field(results.efficiency);
+        // Digits, a sign and the decimal separator that is not the file's separator.
+        writer.plain_field(in_file(results.excess_air, processor.results_comma()));
+        writer.plain_field(in_file(results.efficiency, processor.results_comma()));
         writer.field(results.notes);
         writer.end_record();
         if (summary.read % progress_every == 0)

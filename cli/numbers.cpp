@@ -33,29 +33,27 @@ std::optional<double> parse_number(std::string_view text, DecimalComma comma)
 
     // Only digits and one separator; from_chars alone would also take "inf", "nan"
     // and exponents. The digits are gathered as an integer on the way.
+    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
     std::uint64_t mantissa = 0; // exact while there are at most 15 digits
-    std::size_t digits = 0;
-    std::size_t fraction_digits = 0;
+    std::size_t i = 0;
+    for (; i < text.size() && digit(text[i]); ++i)
+        mantissa = mantissa * 10 + static_cast<std::uint64_t>(text[i] - '0');
+    std::size_t digits = i;
     std::size_t separator_at = std::string_view::npos;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c >= '0' && c <= '9') {
-            mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
-            ++digits;
-            fraction_digits += separator_at != std::string_view::npos ? 1 : 0;
-        } else if ((c == '.' || (c == ',' && comma == DecimalComma::accepted)) &&
-                   separator_at == std::string_view::npos) {
-            separator_at = i;
-        } else {
-            return std::nullopt;
-        }
-    }
+    if (i < text.size() && (text[i] == '.' || (text[i] == ',' && comma == DecimalComma::accepted)))
+        separator_at = i++;
+    const std::size_t fraction_begin = i;
+    for (; i < text.size() && digit(text[i]); ++i)
+        mantissa = mantissa * 10 + static_cast<std::uint64_t>(text[i] - '0');
+    if (i != text.size())
+        return std::nullopt;
+    const std::size_t fraction_digits = i - fraction_begin;
+    digits += fraction_digits;
     if (digits == 0)
         return std::nullopt;
     // The integer and the power of ten are exact doubles: one division rounds correctly.
     if (digits <= 15) {
-        const double value =
-            static_cast<double>(mantissa) / exact_powers_of_ten.at(fraction_digits);
+        const double value = static_cast<double>(mantissa) / exact_powers_of_ten[fraction_digits];
         return negative ? -value : value;
     }
 
@@ -80,11 +78,17 @@ std::string shown(double x) { return Str(Redondeo_Centesimas(x)); }
 std::string shown_in_file(double x, DecimalComma comma)
 {
     std::string text = shown(x);
-    if (!text.empty() && text.front() == ' ')
-        text.erase(0, 1);
+    return std::string(in_file(text, comma));
+}
+
+std::string_view in_file(std::string& text, DecimalComma comma)
+{
     if (comma == DecimalComma::accepted)
         std::replace(text.begin(), text.end(), '.', ',');
-    return text;
+    std::string_view view = text;
+    if (!view.empty() && view.front() == ' ')
+        view.remove_prefix(1);
+    return view;
 }
 
 } // namespace quemador::cli

@@ -28,4 +28,8 @@ std::string shown(double x);
 // decimal comma where the file uses one ("83,94").
 std::string shown_in_file(double x, DecimalComma comma);
 
+// The same text made in place from shown's, for a caller that keeps one string per
+// result from row to row: a view into text.
+std::string_view in_file(std::string& text, DecimalComma comma);
+
 } // namespace quemador::cli

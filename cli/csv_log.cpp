@@ -52,10 +52,9 @@ bool one_of(const std::string& key, const std::array<std::string_view, N>& names
     return std::find(names.begin(), names.end(), key) != names.end();
 }
 
-// The texts appended to one record; the results as the window shows them (see in_file).
+// What is appended to one record: the results, unless it failed, and the notes.
 struct RecordResults {
-    std::string excess_air;
-    std::string efficiency;
+    Results values;
     std::string notes;
     bool failed = false;
 };
@@ -102,39 +101,35 @@ public:
 
     void calculate(const std::vector<std::string_view>& fields, RecordResults& out) const
     {
-        out.excess_air.clear();
-        out.efficiency.clear();
         out.notes.clear();
         out.failed = true;
 
-        const auto fuel = fuel_of(fields, out.notes);
-        const auto o2 = number(fields, o2_, "O2", out.notes);
-        const auto temp = number(fields, temperature_, "temperatura", out.notes);
-        std::optional<double> co2; // no CO2 measured: an empty field or no column
-        bool co2_read = true;
-        if (co2_ != none && !blank(field(fields, co2_))) {
-            co2 = number(fields, co2_, "CO2", out.notes);
-            co2_read = co2.has_value();
-        }
-        if (!fuel || !o2 || !temp || !co2_read)
-            return;
+        // The reading and the results are filled in place: copying them whole just
+        // after their parts were written would stall the processor on every row.
         Reading reading;
+        const auto fuel = fuel_of(fields, out.notes);
+        double temp = 0.0;
+        const bool o2_read = number(fields, o2_, "O2", out.notes, reading.o2);
+        const bool temp_read = number(fields, temperature_, "temperatura", out.notes, temp);
+        bool co2_read = true; // no CO2 measured: an empty field or no column
+        if (co2_ != none && !blank(field(fields, co2_))) {
+            double co2 = 0.0;
+            co2_read = number(fields, co2_, "CO2", out.notes, co2);
+            reading.co2 = co2;
+        }
+        if (!fuel || !o2_read || !temp_read || !co2_read)
+            return;
         reading.fuel = *fuel;
-        reading.o2 = *o2;
-        reading.co2 = co2;
-        reading.temp_f = celsius_ ? celsius_to_fahrenheit(*temp) : *temp;
+        reading.temp_f = celsius_ ? celsius_to_fahrenheit(temp) : temp;
 
-        Results results;
         try {
-            results = cli::calculate(reading);
+            out.values = cli::calculate(reading);
         } catch (const RuntimeError& error) {
             out.notes = calculation_failure(error);
             return;
         }
         out.failed = false;
-        out.excess_air = shown(results.excess_air);
-        out.efficiency = shown(results.efficiency);
-        for (const auto& message : advice(reading, results)) {
+        for (const auto& message : advice(reading, out.values)) {
             if (!out.notes.empty())
                 out.notes += ' ';
             out.notes += message;
@@ -163,17 +158,18 @@ private:
         notes += message;
     }
 
-    std::optional<double> number(const std::vector<std::string_view>& fields, std::size_t index,
-                                 std::string_view what, std::string& notes) const
+    // Reads a field as a number into value; otherwise says why in notes.
+    bool number(const std::vector<std::string_view>& fields, std::size_t index,
+                std::string_view what, std::string& notes, double& value) const
     {
         const std::string_view text = field(fields, index);
-        if (const auto value = parse_number(text, comma_))
-            return value;
+        if (read_number(text, comma_, value))
+            return true;
         if (blank(text))
             note(notes, "falta el valor de " + std::string(what));
         else
             note(notes, std::string(what) + " ilegible: «" + std::string(text) + "»");
-        return std::nullopt;
+        return false;
     }
 
     std::optional<Fuel> fuel_of(const std::vector<std::string_view>& fields,
@@ -276,9 +272,15 @@ LogSummary process_log(ByteSource& input, ByteSink& output, const LogOptions& op
         else
             for (const std::string_view text : fields)
                 writer.field(text);
-        // Digits, a sign and the decimal separator that is not the file's separator.
-        writer.plain_field(in_file(results.excess_air, processor.results_comma()));
-        writer.plain_field(in_file(results.efficiency, processor.results_comma()));
+        for (const double value : {results.values.excess_air, results.values.efficiency}) {
+            if (results.failed) {
+                writer.plain_field({});
+                continue;
+            }
+            // Digits, a sign and the decimal separator that is not the file's separator.
+            std::string text = shown(value);
+            writer.plain_field(in_file(text, processor.results_comma()));
+        }
         writer.field(results.notes);
         writer.end_record();
         if (summary.read % progress_every == 0)

@@ -19,6 +19,14 @@ constexpr std::array<double, 16> exact_powers_of_ten = {
 
 std::optional<double> parse_number(std::string_view text, DecimalComma comma)
 {
+    double value = 0.0;
+    if (read_number(text, comma, value))
+        return value;
+    return std::nullopt;
+}
+
+bool read_number(std::string_view text, DecimalComma comma, double& value)
+{
     const auto blank = [](char c) { return c == ' ' || c == '\t'; };
     while (!text.empty() && blank(text.front()))
         text.remove_prefix(1);
@@ -46,15 +54,17 @@ std::optional<double> parse_number(std::string_view text, DecimalComma comma)
     for (; i < text.size() && digit(text[i]); ++i)
         mantissa = mantissa * 10 + static_cast<std::uint64_t>(text[i] - '0');
     if (i != text.size())
-        return std::nullopt;
+        return false;
     const std::size_t fraction_digits = i - fraction_begin;
     digits += fraction_digits;
     if (digits == 0)
-        return std::nullopt;
+        return false;
     // The integer and the power of ten are exact doubles: one division rounds correctly.
     if (digits <= 15) {
-        const double value = static_cast<double>(mantissa) / exact_powers_of_ten[fraction_digits];
-        return negative ? -value : value;
+        const double magnitude =
+            static_cast<double>(mantissa) / exact_powers_of_ten[fraction_digits];
+        value = negative ? -magnitude : magnitude;
+        return true;
     }
 
     std::string with_point;
@@ -63,12 +73,13 @@ std::optional<double> parse_number(std::string_view text, DecimalComma comma)
         with_point[separator_at] = '.';
         text = with_point;
     }
-    double value = 0.0;
+    double read = 0.0;
     const auto [end, error] =
-        std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
+        std::from_chars(text.data(), text.data() + text.size(), read, std::chars_format::fixed);
     if (error != std::errc() || end != text.data() + text.size())
-        return std::nullopt;
-    return negative ? -value : value;
+        return false;
+    value = negative ? -read : read;
+    return true;
 }
 
 double celsius_to_fahrenheit(double celsius) { return celsius * 9.0 / 5.0 + 32.0; }

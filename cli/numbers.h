@@ -17,6 +17,11 @@ enum class DecimalComma { rejected, accepted };
 // "abc", "3,5" where the comma is rejected, "1e3", "3 5", "".
 std::optional<double> parse_number(std::string_view text, DecimalComma comma);
 
+// The same, for a loop over many numbers: sets value and says whether the text was
+// one. A std::optional<double> comes back through memory, and reading it at once
+// after it was written stalls the processor on every number.
+bool read_number(std::string_view text, DecimalComma comma, double& value);
+
 // °C to °F, exact for whole and half degrees.
 double celsius_to_fahrenheit(double celsius);
 

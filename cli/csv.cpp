@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <iterator>
 
 namespace quemador::cli {
 namespace {
@@ -110,8 +111,10 @@ bool CsvReader::next(std::vector<std::string_view>& fields)
     if (!read_record())
         return false;
     const char* record = buffer_.data() + record_;
-    for (const Span& span : spans_)
-        fields.emplace_back(record + span.begin, span.end - span.begin);
+    std::transform(spans_.begin(), spans_.end(), std::back_inserter(fields),
+                   [record](const Span& span) {
+                       return std::string_view(record + span.begin, span.end - span.begin);
+                   });
     return true;
 }
 
@@ -229,6 +232,8 @@ CsvWriter::~CsvWriter() { flush(); }
 
 void CsvWriter::put(std::string_view bytes)
 {
+    if (bytes.empty())
+        return; // an empty view may hold no pointer at all, which memcpy must not get
     if (bytes.size() > buffer_.size() - used_) {
         flush();
         if (bytes.size() > buffer_.size()) {

@@ -35,7 +35,7 @@ std::size_t StringSource::read(char* buffer, std::size_t size)
 }
 
 CsvReader::CsvReader(ByteSource& source, std::optional<char> separator)
-    : source_(source), buffer_(buffer_size), separator_(separator.value_or(',')),
+    : source_(source), buffer_(buffer_size + 1, '\n'), separator_(separator.value_or(',')),
       detect_(!separator)
 {
 }
@@ -51,10 +51,11 @@ bool CsvReader::fill()
         end_ -= record_;
         record_ = 0;
     }
-    if (end_ == buffer_.size())
-        buffer_.resize(buffer_.size() * 2); // a record longer than the buffer
-    const std::size_t n = source_.read(buffer_.data() + end_, buffer_.size() - end_);
+    if (end_ == capacity())
+        buffer_.resize(capacity() * 2 + 1); // a record longer than the buffer
+    const std::size_t n = source_.read(buffer_.data() + end_, capacity() - end_);
     end_ += n;
+    buffer_[end_] = '\n';
     return n > 0;
 }
 
@@ -72,7 +73,7 @@ void CsvReader::scan_first_line()
     record_ = pos_;
     while (std::string_view(buffer_.data() + pos_, end_ - pos_).find('\n') ==
                std::string_view::npos &&
-           end_ < buffer_.size() && fill()) {}
+           end_ < capacity() && fill()) {}
     std::array<std::size_t, 3> counts{};
     constexpr std::array<char, 3> candidates = {',', ';', '\t'};
     bool quoted = false;
@@ -165,7 +166,8 @@ bool CsvReader::read_record()
         const char* stop = begin;
         if (out_ == pos_) {
             const char* run = begin; // ordinary characters since the last separator
-            for (; stop < end; ++stop) {
+            // The line feed after the bytes read stops this loop without a bound check.
+            for (;; ++stop) {
                 if (!special_[static_cast<unsigned char>(*stop)])
                     continue;
                 if (*stop != separator_)

@@ -95,11 +95,15 @@ private:
     void take(std::size_t n);
     // Finds the line end and, unless it was given, the separator of the first line.
     void scan_first_line();
+    // How many bytes the buffer takes, leaving room for the line feed after them.
+    [[nodiscard]] std::size_t capacity() const { return buffer_.size() - 1; }
 
     ByteSource& source_;
     // Every position below is an index into buffer_. A record is always read whole
     // into the buffer, so that its fields can be handed out as views. A field without
-    // quotes is left where it lies; a quoted one is moved down over its quotes.
+    // quotes is left where it lies; a quoted one is moved down over its quotes. A line
+    // feed always follows the bytes read, so that the scan for the end of a field needs
+    // no bound check.
     std::vector<char> buffer_;
     std::size_t record_ = 0; // the start of the record being read
     std::size_t field_ = 0;  // the start of the field being read

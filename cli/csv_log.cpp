@@ -52,9 +52,11 @@ bool one_of(const std::string& key, const std::array<std::string_view, N>& names
     return std::find(names.begin(), names.end(), key) != names.end();
 }
 
-// What is appended to one record: the results, unless it failed, and the notes.
+// What is appended to one record: the results as the window shows them (see in_file),
+// empty when it failed, and the notes.
 struct RecordResults {
-    Results values;
+    std::string excess_air;
+    std::string efficiency;
     std::string notes;
     bool failed = false;
 };
@@ -101,11 +103,13 @@ public:
 
     void calculate(const std::vector<std::string_view>& fields, RecordResults& out) const
     {
+        out.excess_air.clear();
+        out.efficiency.clear();
         out.notes.clear();
         out.failed = true;
 
-        // The reading and the results are filled in place: copying them whole just
-        // after their parts were written would stall the processor on every row.
+        // The reading is filled in place: copying it whole just after its parts were
+        // written would stall the processor on every row.
         Reading reading;
         const auto fuel = fuel_of(fields, out.notes);
         double temp = 0.0;
@@ -122,14 +126,19 @@ public:
         reading.fuel = *fuel;
         reading.temp_f = celsius_ ? celsius_to_fahrenheit(temp) : temp;
 
+        Results results;
         try {
-            out.values = cli::calculate(reading);
+            results = cli::calculate(reading);
+            // Rounding to hundredths overflows, as in the window, for a result too large.
+            out.excess_air = shown(results.excess_air);
+            out.efficiency = shown(results.efficiency);
         } catch (const RuntimeError& error) {
+            out.excess_air.clear();
             out.notes = calculation_failure(error);
             return;
         }
         out.failed = false;
-        for (const auto& message : advice(reading, out.values)) {
+        for (const auto& message : advice(reading, results)) {
             if (!out.notes.empty())
                 out.notes += ' ';
             out.notes += message;
@@ -272,15 +281,9 @@ LogSummary process_log(ByteSource& input, ByteSink& output, const LogOptions& op
         else
             for (const std::string_view text : fields)
                 writer.field(text);
-        for (const double value : {results.values.excess_air, results.values.efficiency}) {
-            if (results.failed) {
-                writer.plain_field({});
-                continue;
-            }
-            // Digits, a sign and the decimal separator that is not the file's separator.
-            std::string text = shown(value);
-            writer.plain_field(in_file(text, processor.results_comma()));
-        }
+        // Digits, a sign and the decimal separator that is not the file's separator.
+        writer.plain_field(in_file(results.excess_air, processor.results_comma()));
+        writer.plain_field(in_file(results.efficiency, processor.results_comma()));
         writer.field(results.notes);
         writer.end_record();
         if (summary.read % progress_every == 0)

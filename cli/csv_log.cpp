@@ -52,7 +52,8 @@ bool one_of(const std::string& key, const std::array<std::string_view, N>& names
     return std::find(names.begin(), names.end(), key) != names.end();
 }
 
-// The texts appended to one record.
+// What is appended to one record: the results as the window shows them (see in_file),
+// empty when it failed, and the notes.
 struct RecordResults {
     std::string excess_air;
     std::string efficiency;
@@ -62,7 +63,8 @@ struct RecordResults {
 
 class LogProcessor {
 public:
-    LogProcessor(const std::vector<std::string>& header, char separator, const LogOptions& options)
+    LogProcessor(const std::vector<std::string_view>& header, char separator,
+                 const LogOptions& options)
         : options_(options),
           comma_(separator == ',' ? DecimalComma::rejected : DecimalComma::accepted),
           results_comma_(separator == ';' ? DecimalComma::accepted : DecimalComma::rejected)
@@ -99,40 +101,43 @@ public:
             TemperatureUnit::celsius;
     }
 
-    void calculate(const std::vector<std::string>& fields, RecordResults& out) const
+    void calculate(const std::vector<std::string_view>& fields, RecordResults& out) const
     {
         out.excess_air.clear();
         out.efficiency.clear();
         out.notes.clear();
         out.failed = true;
 
-        const auto fuel = fuel_of(fields, out.notes);
-        const auto o2 = number(fields, o2_, "O2", out.notes);
-        const auto temp = number(fields, temperature_, "temperatura", out.notes);
-        std::optional<double> co2; // no CO2 measured: an empty field or no column
-        bool co2_read = true;
-        if (co2_ != none && !blank(field(fields, co2_))) {
-            co2 = number(fields, co2_, "CO2", out.notes);
-            co2_read = co2.has_value();
-        }
-        if (!fuel || !o2 || !temp || !co2_read)
-            return;
+        // The reading is filled in place: copying it whole just after its parts were
+        // written would stall the processor on every row.
         Reading reading;
+        const auto fuel = fuel_of(fields, out.notes);
+        double temp = 0.0;
+        const bool o2_read = number(fields, o2_, "O2", out.notes, reading.o2);
+        const bool temp_read = number(fields, temperature_, "temperatura", out.notes, temp);
+        bool co2_read = true; // no CO2 measured: an empty field or no column
+        if (co2_ != none && !blank(field(fields, co2_))) {
+            double co2 = 0.0;
+            co2_read = number(fields, co2_, "CO2", out.notes, co2);
+            reading.co2 = co2;
+        }
+        if (!fuel || !o2_read || !temp_read || !co2_read)
+            return;
         reading.fuel = *fuel;
-        reading.o2 = *o2;
-        reading.co2 = co2;
-        reading.temp_f = celsius_ ? celsius_to_fahrenheit(*temp) : *temp;
+        reading.temp_f = celsius_ ? celsius_to_fahrenheit(temp) : temp;
 
         Results results;
         try {
             results = cli::calculate(reading);
+            // Rounding to hundredths overflows, as in the window, for a result too large.
+            out.excess_air = shown(results.excess_air);
+            out.efficiency = shown(results.efficiency);
         } catch (const RuntimeError& error) {
+            out.excess_air.clear();
             out.notes = calculation_failure(error);
             return;
         }
         out.failed = false;
-        out.excess_air = shown_in_file(results.excess_air, results_comma_);
-        out.efficiency = shown_in_file(results.efficiency, results_comma_);
         for (const auto& message : advice(reading, results)) {
             if (!out.notes.empty())
                 out.notes += ' ';
@@ -140,17 +145,19 @@ public:
         }
     }
 
+    [[nodiscard]] DecimalComma results_comma() const { return results_comma_; }
+
 private:
     static constexpr std::size_t none = static_cast<std::size_t>(-1);
 
-    static std::string_view field(const std::vector<std::string>& fields, std::size_t index)
+    static std::string_view field(const std::vector<std::string_view>& fields, std::size_t index)
     {
-        return index < fields.size() ? std::string_view(fields[index]) : std::string_view();
+        return index < fields.size() ? fields[index] : std::string_view();
     }
 
     static bool blank(std::string_view text)
     {
-        return text.find_first_not_of(" \t") == std::string_view::npos;
+        return std::all_of(text.begin(), text.end(), [](char c) { return c == ' ' || c == '\t'; });
     }
 
     static void note(std::string& notes, std::string_view message)
@@ -160,20 +167,22 @@ private:
         notes += message;
     }
 
-    std::optional<double> number(const std::vector<std::string>& fields, std::size_t index,
-                                 std::string_view what, std::string& notes) const
+    // Reads a field as a number into value; otherwise says why in notes.
+    bool number(const std::vector<std::string_view>& fields, std::size_t index,
+                std::string_view what, std::string& notes, double& value) const
     {
         const std::string_view text = field(fields, index);
-        if (const auto value = parse_number(text, comma_))
-            return value;
+        if (read_number(text, comma_, value))
+            return true;
         if (blank(text))
             note(notes, "falta el valor de " + std::string(what));
         else
             note(notes, std::string(what) + " ilegible: «" + std::string(text) + "»");
-        return std::nullopt;
+        return false;
     }
 
-    std::optional<Fuel> fuel_of(const std::vector<std::string>& fields, std::string& notes) const
+    std::optional<Fuel> fuel_of(const std::vector<std::string_view>& fields,
+                                std::string& notes) const
     {
         const std::string_view text = field(fields, fuel_);
         if (fuel_ == none || blank(text)) {
@@ -237,7 +246,7 @@ std::optional<TemperatureUnit> unit_named(std::string_view header)
 LogSummary process_log(ByteSource& input, ByteSink& output, const LogOptions& options)
 {
     CsvReader reader(input);
-    std::vector<std::string> fields;
+    std::vector<std::string_view> fields;
     if (!reader.read_header(fields))
         throw UsageError("el archivo está vacío: falta la línea de encabezados");
     const LogProcessor processor(fields, reader.separator(), options);
@@ -245,7 +254,7 @@ LogSummary process_log(ByteSource& input, ByteSink& output, const LogOptions& op
     CsvWriter writer(output, reader.separator(), reader.crlf());
     if (reader.had_bom())
         writer.raw("\xEF\xBB\xBF");
-    for (const auto& name : fields)
+    for (const std::string_view name : fields)
         writer.field(name);
     for (const std::string_view name : {"exceso_aire", "eficiencia", "aviso"})
         writer.field(name);
@@ -270,10 +279,11 @@ LogSummary process_log(ByteSource& input, ByteSink& output, const LogOptions& op
         if (const auto raw = reader.raw_record())
             writer.fields_as_read(*raw);
         else
-            for (const auto& text : fields)
+            for (const std::string_view text : fields)
                 writer.field(text);
-        writer.field(results.excess_air);
-        writer.field(results.efficiency);
+        // Digits, a sign and the decimal separator that is not the file's separator.
+        writer.plain_field(in_file(results.excess_air, processor.results_comma()));
+        writer.plain_field(in_file(results.efficiency, processor.results_comma()));
         writer.field(results.notes);
         writer.end_record();
         if (summary.read % progress_every == 0)

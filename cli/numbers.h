@@ -17,6 +17,11 @@ enum class DecimalComma { rejected, accepted };
 // "abc", "3,5" where the comma is rejected, "1e3", "3 5", "".
 std::optional<double> parse_number(std::string_view text, DecimalComma comma);
 
+// The same, for a loop over many numbers: sets value and says whether the text was
+// one. A std::optional<double> comes back through memory, and reading it at once
+// after it was written stalls the processor on every number.
+bool read_number(std::string_view text, DecimalComma comma, double& value);
+
 // °C to °F, exact for whole and half degrees.
 double celsius_to_fahrenheit(double celsius);
 
@@ -27,5 +32,9 @@ std::string shown(double x);
 // The same text for a data file: without the blank of the sign position, and with a
 // decimal comma where the file uses one ("83,94").
 std::string shown_in_file(double x, DecimalComma comma);
+
+// The same text made in place from shown's, for a caller that keeps one string per
+// result from row to row: a view into text.
+std::string_view in_file(std::string& text, DecimalComma comma);
 
 } // namespace quemador::cli

@@ -48,12 +48,12 @@ std::vector<std::vector<std::string>> records(std::string_view text, std::option
     StringSource source(text);
     CsvReader reader(source, separator);
     std::vector<std::vector<std::string>> out;
-    std::vector<std::string> fields;
+    std::vector<std::string_view> fields;
     if (!reader.read_header(fields))
         return out;
-    out.push_back(fields);
+    out.emplace_back(fields.begin(), fields.end());
     while (reader.next(fields))
-        out.push_back(fields);
+        out.emplace_back(fields.begin(), fields.end());
     if (detected != nullptr)
         *detected = reader.separator();
     return out;

@@ -207,6 +207,11 @@ private slots:
             "División por cero (error 11)\n3;300;15,66;83,94;\n",
             {"línea 3: O2 ilegible: «abc»", "línea 5: falta el valor de temperatura",
              "línea 6: no se puede calcular: División por cero (error 11)"});
+        row("a result too large to round is reported, the rest goes on",
+            "O2,T\n211115,33.062\n3,300\n", false,
+            "O2,T,exceso_aire,eficiencia,aviso\n211115,33.062,,,no se puede calcular: "
+            "Desbordamiento (error 6)\n3,300,15.66,83.94,\n",
+            {"línea 2: no se puede calcular: Desbordamiento (error 6)"});
         row("decimal comma needs another separator", "O2,T\n\"3,5\",300\n", false,
             "O2,T,exceso_aire,eficiencia,aviso\n\"3,5\",300,,,\"O2 ilegible: «3,5»\"\n",
             {"línea 2: O2 ilegible: «3,5»"});

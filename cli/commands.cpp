@@ -58,14 +58,19 @@ int one_reading(const Arguments& args)
         reading.co2 = number_option(args.co2, "--co2");
 
     Results results;
+    std::string excess_air;
+    std::string efficiency;
     try {
         results = calculate(reading);
+        // Rounding to hundredths overflows, as in the window, for a result too large.
+        excess_air = shown(results.excess_air);
+        efficiency = shown(results.efficiency);
     } catch (const RuntimeError& error) {
         say(calculation_failure(error));
         return exit_not_calculated;
     }
-    std::printf("Exceso de aire (%%): %s\nEficiencia (%%):     %s\n",
-                shown(results.excess_air).c_str(), shown(results.efficiency).c_str());
+    std::printf("Exceso de aire (%%): %s\nEficiencia (%%):     %s\n", excess_air.c_str(),
+                efficiency.c_str());
     for (const auto& message : advice(reading, results))
         std::fprintf(stderr, "aviso: %s\n", message.c_str());
     return exit_ok;
@@ -177,9 +182,9 @@ int csv_log(const Arguments& args)
     const bool read_failed = std::ferror(file) != 0;
     if (file != stdin)
         std::fclose(file);
-    say(std::to_string(summary.read) + " filas leídas, " + std::to_string(summary.calculated) +
-        " calculadas, " + std::to_string(summary.with_advice) + " con aviso, " +
-        std::to_string(summary.with_errors) + " con error");
+    say("filas leídas: " + std::to_string(summary.read) + ", calculadas: " +
+        std::to_string(summary.calculated) + ", con aviso: " + std::to_string(summary.with_advice) +
+        ", con error: " + std::to_string(summary.with_errors));
     if (read_failed)
         say("error de lectura: el archivo no se leyó entero");
     if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {

@@ -38,7 +38,7 @@ int parse_and_run(int argc, char** argv)
     formatter->column_width(26);
     app.option_defaults()->group("Opciones");
     app.set_help_flag("-h,--help", "muestra esta ayuda y termina");
-    app.set_version_flag("--version", std::string("quemador1-calc ") + QUEMADOR_VERSION,
+    app.set_version_flag("-v,--version", std::string("quemador1-calc ") + QUEMADOR_VERSION,
                          "muestra la versión y termina");
 
     app.add_option("-c,--combustible", args.fuel,

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cmath>
 #include <iterator>
 #include <optional>
 
@@ -25,12 +26,17 @@ std::string axis_text(double x)
     return text;
 }
 
-// One decimal, correctly rounded from the model's value; never "-0.0".
+// One decimal, correctly rounded from the model's value; never "-0.0". A value too
+// wide for a printed column (readings far outside the correlation) takes exponent form.
 std::string one_decimal(double x)
 {
-    std::array<char, 400> buffer{};
-    const auto [end, error] =
-        std::to_chars(buffer.data(), buffer.data() + buffer.size(), x, std::chars_format::fixed, 1);
+    constexpr double widest_fixed = 1e9;
+    std::array<char, 32> buffer{};
+    const auto [end, error] = std::fabs(x) < widest_fixed
+        ? std::to_chars(buffer.data(), buffer.data() + buffer.size(), x, std::chars_format::fixed,
+                        1)
+        : std::to_chars(buffer.data(), buffer.data() + buffer.size(), x,
+                        std::chars_format::scientific, 3);
     std::string text(buffer.data(), error == std::errc() ? end : buffer.data());
     if (text == "-0.0")
         text = "0.0";

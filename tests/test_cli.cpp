@@ -117,6 +117,8 @@ private slots:
         row("csv with a reading", QStringList{"--csv", "-", "--o2", "3"}, 2, "", "--o2 no se usa");
         row("no result", gas + QStringList{"--o2", "21", "--temp", "300"}, 1, "",
             "División por cero");
+        row("result too large to round", gas + QStringList{"--o2", "211115", "--temp", "33.062"}, 1,
+            "", "Desbordamiento (error 6)");
         row("table cell without result", QStringList{"--tabla", "--o2", "3,21"}, 1, "",
             "O2 21: no se puede calcular");
         row("version", QStringList{"--version"}, 0, "quemador1-calc 1.0.0\n", "");

@@ -2,7 +2,7 @@
 
 #include "app/command_line.h"
 #include "quemador_version.h"
-#include "runtime/error_report.h"
+#include "window/error_report.h"
 #include "window/main_window.h"
 
 #include <QApplication>
@@ -18,7 +18,9 @@
 #include <QPixmap>
 #include <QTranslator>
 
+#ifdef QUEMADOR_HAVE_FONTCONFIG
 #include <fontconfig/fontconfig.h>
+#endif
 
 #include <algorithm>
 #include <cstdio>
@@ -192,14 +194,18 @@ int run_application(int& argc, char** argv)
 {
     if (const auto status = answer_help_or_version(argc, argv))
         return *status;
-    // Fontconfig reads its configuration and font caches before the window's first
-    // text can be laid out: a few milliseconds, spent here beside the connection to
-    // the window system instead of after it.
+        // Fontconfig reads its configuration and font caches before the window's first
+        // text can be laid out: a few milliseconds, spent here beside the connection to
+        // the window system instead of after it.
+#ifdef QUEMADOR_HAVE_FONTCONFIG
     std::thread font_configuration([] { FcInit(); });
+#endif
     std::optional<WindowSystemStart> start(std::in_place);
     QApplication app(argc, argv);
     start.reset();
+#ifdef QUEMADOR_HAVE_FONTCONFIG
     font_configuration.join();
+#endif
     if (const auto status = reject_leftover_arguments(argc, argv))
         return *status;
 

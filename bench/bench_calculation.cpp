@@ -18,8 +18,14 @@ namespace {
 // A window that only stores its texts, so that the benchmark measures the command.
 class BenchWindow : public CalculatorWindow {
 public:
-    [[nodiscard]] std::string text(TextBox box) const override { return texts[index(box)]; }
-    void set_text(TextBox box, std::string_view text) override { texts[index(box)] = text; }
+    [[nodiscard]] std::string text(Input box) const override
+    {
+        return texts[static_cast<std::size_t>(box)];
+    }
+    void set_text(ResultBox box, std::string_view text) override
+    {
+        texts[3 + static_cast<std::size_t>(box)] = text;
+    }
     [[nodiscard]] bool is_on(OptionButton option) const override
     {
         return (option == OptionButton::Opcion_Gas_Natural) == gas;
@@ -30,7 +36,6 @@ public:
     bool gas = true;
 
 private:
-    static std::size_t index(TextBox box) { return static_cast<std::size_t>(box); }
     WindowState state_;
 };
 
@@ -44,15 +49,13 @@ void click(benchmark::State& run)
 }
 BENCHMARK(click);
 
+// One reading through the model, without a window.
 void model(benchmark::State& run)
 {
-    WindowState state;
-    state.Valor_O2 = 3.5;
-    state.Valor_Temp = 350.0;
+    Reading reading{Fuel::natural_gas, 3.5, std::nullopt, 350.0};
     for (auto _ : run) {
-        benchmark::DoNotOptimize(state);
-        run_model(natural_gas, state);
-        benchmark::ClobberMemory();
+        benchmark::DoNotOptimize(reading);
+        benchmark::DoNotOptimize(calculate(reading));
     }
 }
 BENCHMARK(model);

@@ -1,28 +1,27 @@
 #include "calculation/calculate_command.h"
 
 #include "calculation/number_text.h"
-#include "runtime/runtime_error.h"
 
 namespace quemador {
 namespace {
 
-using TextBox = CalculatorWindow::TextBox;
+using ResultBox = CalculatorWindow::ResultBox;
 using OptionButton = CalculatorWindow::OptionButton;
 
 // Val on one input box's text; an overflow names the box.
-double read(const CalculatorWindow& window, TextBox box, ErrorInput input)
+double read(const CalculatorWindow& window, Input box)
 {
     const std::string text = window.text(box);
     try {
         return Val(text);
     } catch (const RuntimeError& error) {
-        throw RuntimeError(error.number(), error.source(), input);
+        throw error.blaming(box);
     }
 }
 
 // The reading to blame for an error in the model: the stack temperature when the same
 // oxygen reading runs cleanly at an ordinary stack temperature, the oxygen otherwise.
-ErrorInput model_error_cause(const Coeficientes_Combustible& fuel, double o2)
+Input model_error_cause(const Coeficientes_Combustible& fuel, double o2)
 {
     constexpr double ordinary_stack_temp = 300.0; // °F
     WindowState trial;
@@ -30,43 +29,56 @@ ErrorInput model_error_cause(const Coeficientes_Combustible& fuel, double o2)
     trial.Valor_Temp = ordinary_stack_temp;
     try {
         run_model(fuel, trial);
-        return ErrorInput::Temp_stack;
+        return Input::Temp_stack;
     } catch (const RuntimeError&) {
-        return ErrorInput::O2;
+        return Input::O2;
     }
 }
 
-// run_model, its errors naming the reading that caused them.
-void run(const Coeficientes_Combustible& fuel, WindowState& state)
+// run_model with a fuel's coefficients, its errors naming the reading that caused them.
+void run(Fuel fuel, WindowState& state)
 {
+    const Coeficientes_Combustible& coefficients = facts(fuel).coefficients;
     try {
-        run_model(fuel, state);
+        run_model(coefficients, state);
     } catch (const RuntimeError& error) {
-        throw RuntimeError(error.number(), error.source(), model_error_cause(fuel, state.Valor_O2));
+        throw error.blaming(model_error_cause(coefficients, state.Valor_O2));
     }
 }
 
 } // namespace
 
+Results calculate(const Reading& reading)
+{
+    WindowState state;
+    state.Valor_O2 = reading.o2;
+    state.Valor_CO2 = reading.co2.value_or(0.0);
+    state.Valor_Temp = reading.temp_f;
+    run(reading.fuel, state);
+    return {state.Exceso_Aire, state.Valor_Eficiencia};
+}
+
+std::string shown_result(double x) { return Str(Redondeo_Centesimas(x)); }
+
 void Calcular_Click(CalculatorWindow& window)
 {
     WindowState& state = window.state();
     try {
-        state.Valor_O2 = read(window, TextBox::O2, ErrorInput::O2);
-        state.Valor_CO2 = read(window, TextBox::CO2, ErrorInput::CO2);
-        state.Valor_Temp = read(window, TextBox::Temp_stack, ErrorInput::Temp_stack);
+        state.Valor_O2 = read(window, Input::O2);
+        state.Valor_CO2 = read(window, Input::CO2);
+        state.Valor_Temp = read(window, Input::Temp_stack);
 
         // Two separate tests, not one choice: each option button is asked in turn.
         if (window.is_on(OptionButton::Opcion_Gas_Natural))
-            run(natural_gas, state);
+            run(Fuel::natural_gas, state);
         if (window.is_on(OptionButton::Opcion_Fuel_Oil))
-            run(fuel_oil_no2, state);
+            run(Fuel::fuel_oil_no2, state);
 
-        window.set_text(TextBox::Relacion_AF, Str(Redondeo_Centesimas(state.Exceso_Aire)));
-        window.set_text(TextBox::Eficiencia, Str(Redondeo_Centesimas(state.Valor_Eficiencia)));
+        window.set_text(ResultBox::Relacion_AF, shown_result(state.Exceso_Aire));
+        window.set_text(ResultBox::Eficiencia, shown_result(state.Valor_Eficiencia));
     } catch (const RuntimeError&) {
-        window.set_text(TextBox::Relacion_AF, "");
-        window.set_text(TextBox::Eficiencia, "");
+        window.set_text(ResultBox::Relacion_AF, "");
+        window.set_text(ResultBox::Eficiencia, "");
         throw;
     }
 }

@@ -1,24 +1,56 @@
 #pragma once
 
-// The calculate command: reads the three input boxes and the fuel choice from the
-// window, runs the efficiency model on the window's state and writes the two
-// rounded results back.
+// The calculate command. One reading (a fuel and three numbers) goes through the
+// efficiency model to its excess air and efficiency, or to the run-time error that
+// stopped it with the input to blame; a result is shown rounded to hundredths. A
+// click of "Calcular" does the same on the window: it reads the three input boxes
+// and the fuel choice, runs the model on the window's state and writes the two
+// rounded results back. The window, the command line, the tests and the benchmarks
+// all calculate through here.
 
 #include "calculation/efficiency_model.h"
+#include "calculation/fuel.h"
+#include "runtime/runtime_error.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace quemador {
 
-// What the calculate command needs of its window, and nothing more.
+// One reading: the oxygen in % vol, the CO2 in % vol where it was measured (no result
+// depends on it), and the stack temperature in °F.
+struct Reading {
+    Fuel fuel = Fuel::natural_gas;
+    double o2 = 0.0;
+    std::optional<double> co2;
+    double temp_f = 0.0;
+};
+
+// The model's excess air and efficiency, in %, unrounded.
+struct Results {
+    double excess_air = 0.0;
+    double efficiency = 0.0;
+};
+
+// Runs the model for one reading, exactly as a click of "Calcular" does. Raises the
+// RuntimeError of the first step without a finite result, blaming the stack
+// temperature when the same oxygen reading runs cleanly at an ordinary one, and the
+// oxygen otherwise.
+Results calculate(const Reading& reading);
+
+// A result as the window shows it: Str(Redondeo_Centesimas(x)), " 83.94", "-27.85".
+// Raises the overflow RuntimeError for a value too large to round.
+std::string shown_result(double x);
+
+// What the click needs of its window, and nothing more.
 class CalculatorWindow {
 public:
-    enum class TextBox { O2, CO2, Temp_stack, Relacion_AF, Eficiencia };
+    enum class ResultBox { Relacion_AF, Eficiencia };
     enum class OptionButton { Opcion_Gas_Natural, Opcion_Fuel_Oil };
 
-    [[nodiscard]] virtual std::string text(TextBox box) const = 0;
-    virtual void set_text(TextBox box, std::string_view text) = 0;
+    [[nodiscard]] virtual std::string text(Input box) const = 0;
+    virtual void set_text(ResultBox box, std::string_view text) = 0;
     [[nodiscard]] virtual bool is_on(OptionButton option) const = 0;
     [[nodiscard]] virtual WindowState& state() = 0;
 

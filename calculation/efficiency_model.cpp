@@ -8,11 +8,6 @@ namespace quemador {
 
 using namespace arithmetic;
 
-const Coeficientes_Combustible& coefficients(Fuel fuel)
-{
-    return fuel == Fuel::natural_gas ? natural_gas : fuel_oil_no2;
-}
-
 void run_model(const Coeficientes_Combustible& fuel, WindowState& state)
 {
     const double o2 = state.Valor_O2;

@@ -37,9 +37,15 @@ inline constexpr Coeficientes_Combustible fuel_oil_no2{
     .F0 = 4.43562, .F1 = 0.010208,  .D0 = 1.66792, .D1 = -0.00277464, .P0 = 3.6432, .P1 = -0.0027073};
 // clang-format on
 
-// The two fuels the calculator knows, and the coefficient set of each.
-enum class Fuel { natural_gas, fuel_oil_no2 };
-const Coeficientes_Combustible& coefficients(Fuel fuel);
+// °F, the temperature of the combustion air that the correlations assume.
+inline constexpr double combustion_air_temp = 60.0;
+
+// °C to °F, exact for whole and half degrees, and back.
+constexpr double celsius_to_fahrenheit(double celsius) { return celsius * 9.0 / 5.0 + 32.0; }
+constexpr double fahrenheit_to_celsius(double fahrenheit)
+{
+    return (fahrenheit - 32.0) * 5.0 / 9.0;
+}
 
 // Runs the model for one fuel on state.Valor_O2 and state.Valor_Temp, setting
 // Factor_Comb, Exceso_Aire, Pendiente, Temp_Limite and Valor_Eficiencia in that

@@ -124,41 +124,18 @@ template <typename OnDigit> ScannedNumber scan_number(std::string_view text, OnD
 
 double Val(std::string_view text)
 {
-    std::uint64_t mantissa = 0; // the first 15 digits as an integer
-    const ScannedNumber number = scan_number(text, [&mantissa](char digit, std::size_t index) {
-        if (index < written_digits)
-            mantissa = mantissa * 10 + static_cast<std::uint64_t>(digit - '0');
-    });
+    DecimalDigits digits;
+    const ScannedNumber number =
+        scan_number(text, [&digits](char digit, std::size_t) { digits.push(digit); });
 
     if (number.digit_count == 0 || number.exponent < -max_decimal_exponent)
         return 0.0;
     if (number.exponent > max_decimal_exponent)
         throw RuntimeError(ErrorNumber::overflow, ErrorSource::conversion);
-
-    // Up to 15 digits times a power of ten up to 1e22: both operands are exact, so the
-    // one rounding of the product or quotient gives the nearest double.
-    const long long scale = number.exponent - static_cast<long long>(number.digit_count);
-    if (number.digit_count <= written_digits && scale >= -22 && scale <= 22) {
-        const auto power = exact_powers_of_ten.at(static_cast<std::size_t>(std::abs(scale)));
-        const double value = scale < 0 ? static_cast<double>(mantissa) / power
-                                       : static_cast<double>(mantissa) * power;
-        return number.negative ? -value : value;
-    }
-
-    // Otherwise from_chars rounds all the digits correctly.
-    std::string normalized = "0.";
-    normalized.reserve(number.digit_count + 16);
-    scan_number(text, [&normalized](char digit, std::size_t) { normalized.push_back(digit); });
-    normalized.append(1, 'e').append(std::to_string(number.exponent));
-    double value = 0.0;
-    const auto [end, ec] =
-        std::from_chars(normalized.data(), normalized.data() + normalized.size(), value);
-    if (ec == std::errc::result_out_of_range) {
-        if (number.exponent > 0)
-            throw RuntimeError(ErrorNumber::overflow, ErrorSource::conversion);
-        return 0.0;
-    }
-    return number.negative ? -value : value;
+    const auto value = digits.value(number.exponent - static_cast<long long>(number.digit_count));
+    if (!value)
+        throw RuntimeError(ErrorNumber::overflow, ErrorSource::conversion);
+    return number.negative ? -*value : *value;
 }
 
 std::size_t number_length(std::string_view text)
@@ -198,6 +175,47 @@ std::string Str(double x)
     for (const char* p = buffer.data(); p != end; ++p)
         text.push_back(*p == 'e' ? 'E' : *p);
     return text;
+}
+
+std::string_view without_sign_blank(std::string_view text)
+{
+    if (!text.empty() && text.front() == ' ')
+        text.remove_prefix(1);
+    return text;
+}
+
+std::string plain_number(double x) { return std::string(without_sign_blank(Str(x))); }
+
+void DecimalDigits::keep_beyond_exact(char digit)
+{
+    if (all_.empty())
+        all_ = std::to_string(leading_);
+    all_.push_back(digit);
+}
+
+std::optional<double> DecimalDigits::value(long long scale) const
+{
+    // Up to 15 digits times a power of ten up to 1e22: both operands are exact, so the
+    // one rounding of the product or quotient gives the nearest double.
+    if (count_ <= exact_digits && scale >= -22 && scale <= 22) {
+        const auto power = exact_powers_of_ten.at(static_cast<std::size_t>(std::abs(scale)));
+        return scale < 0 ? static_cast<double>(leading_) / power
+                         : static_cast<double>(leading_) * power;
+    }
+
+    // Otherwise from_chars rounds all the digits correctly.
+    std::string text = count_ <= exact_digits ? std::to_string(leading_) : all_;
+    text.append(1, 'e').append(std::to_string(scale));
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error == std::errc::result_out_of_range) {
+        // The first digit is not 0: the value is at least 1 when it has a digit before
+        // the decimal point.
+        if (static_cast<long long>(count_) + scale > 0)
+            return std::nullopt;
+        return 0.0;
+    }
+    return value;
 }
 
 } // namespace quemador

@@ -42,19 +42,13 @@ std::string quoted(std::string_view text)
     return "«" + std::string(text.substr(0, cut)) + "…»";
 }
 
-// A number as the user would type it: Str's text without the blank before a positive value.
-std::string number(double x)
+// A result as the window shows it, to hundredths; past what can be rounded, as it is.
+std::string hundredths(double x)
 {
-    std::string text = Str(x);
-    if (!text.empty() && text.front() == ' ')
-        text.erase(0, 1);
-    return text;
+    return std::string(without_sign_blank(std::abs(x) < 1e15 ? shown_result(x) : Str(x)));
 }
 
-// A result as the window shows it, to hundredths.
-std::string hundredths(double x) { return number(std::abs(x) < 1e15 ? Redondeo_Centesimas(x) : x); }
-
-std::string tenths(double x) { return number(std::floor(x * 10.0 + 0.5) / 10.0); }
+std::string tenths(double x) { return plain_number(std::floor(x * 10.0 + 0.5) / 10.0); }
 
 // "ºC", "°C" or a bare C after a temperature, in either case.
 bool is_celsius(std::string_view unit)
@@ -63,16 +57,28 @@ bool is_celsius(std::string_view unit)
     return std::find(celsius.begin(), celsius.end(), unit) != celsius.end();
 }
 
-const char* fuel_name(Fuel fuel)
+// A CO2 reading that cannot be, or that does not match the oxygen for the fuel.
+std::optional<Advice> co2_advice(const FuelFacts& fuel, double o2, double co2)
 {
-    return fuel == Fuel::natural_gas ? "gas natural" : "fuel oil nº 2";
+    if (co2 < 0.0)
+        return Advice{Input::CO2,
+                      "CO2 de " + plain_number(co2) +
+                          " %: el dióxido de carbono no puede ser negativo."};
+    if (o2 <= 0.0 || o2 >= oxygen_in_air)
+        return std::nullopt;
+    const double expected = fuel.co2_max * (oxygen_in_air - o2) / oxygen_in_air;
+    if (std::abs(co2 - expected) <= orsat_tolerance)
+        return std::nullopt;
+    return Advice{Input::CO2,
+                  "CO2 de " + plain_number(co2) + " % no cuadra con O2 de " + plain_number(o2) +
+                      " %: con " + std::string(fuel.name) + " se esperaría " + tenths(expected) +
+                      " %. ¿Entra aire en la muestra o está elegido el otro "
+                      "combustible?"};
 }
 
 } // namespace
 
-double co2_max(Fuel fuel) { return fuel == Fuel::natural_gas ? 11.8 : 15.4; }
-
-std::optional<Advice> text_advice(AdviceSubject box, std::string_view text)
+std::optional<Advice> text_advice(Input box, std::string_view text)
 {
     if (without_blanks(text).empty())
         return Advice{box, "Casilla vacía: se lee como 0."};
@@ -89,7 +95,7 @@ std::optional<Advice> text_advice(AdviceSubject box, std::string_view text)
     } catch (const RuntimeError&) {
         return std::nullopt;
     }
-    const std::string read = number(value);
+    const std::string read = plain_number(value);
     const std::string_view rest = text.substr(length);
     const std::string typed_number = without_blanks(text.substr(0, length));
 
@@ -102,8 +108,8 @@ std::optional<Advice> text_advice(AdviceSubject box, std::string_view text)
                           ": la coma no separa decimales; escriba " + typed_number + "." +
                           without_blanks(rest.substr(1)) + "."};
     }
-    if (box == AdviceSubject::Temp_stack && is_celsius(without_blanks(rest))) {
-        const double fahrenheit = value * 9.0 / 5.0 + 32.0;
+    if (box == Input::Temp_stack && is_celsius(without_blanks(rest))) {
+        const double fahrenheit = celsius_to_fahrenheit(value);
         if (std::isfinite(fahrenheit))
             return Advice{box,
                           quoted(text) + " se lee como " + read + " °F, pero " + read + " °C son " +
@@ -112,42 +118,36 @@ std::optional<Advice> text_advice(AdviceSubject box, std::string_view text)
     return Advice{box, quoted(text) + " se lee como " + read + "; se ignora " + quoted(rest) + "."};
 }
 
-std::vector<Advice> reading_advice(Fuel fuel, double o2, double co2, double temp_f,
-                                   double excess_air, double efficiency)
+std::vector<Advice> reading_advice(const Reading& reading, const Results& results)
 {
+    const double o2 = reading.o2;
+    const double temp_f = reading.temp_f;
+    const double excess_air = results.excess_air;
+    const double efficiency = results.efficiency;
     std::vector<Advice> advice;
     const bool o2_possible = o2 >= 0.0 && o2 < oxygen_in_air;
     if (o2 < 0.0)
         advice.push_back(
-            {AdviceSubject::O2, "O2 de " + number(o2) + " %: el oxígeno no puede ser negativo."});
+            {Input::O2, "O2 de " + plain_number(o2) + " %: el oxígeno no puede ser negativo."});
     else if (!o2_possible)
-        advice.push_back({AdviceSubject::O2,
-                          "O2 de " + number(o2) +
+        advice.push_back({Input::O2,
+                          "O2 de " + plain_number(o2) +
                               " %: los humos no pueden tener tanto oxígeno "
                               "como el aire (20.9 %)."});
 
-    if (co2 < 0.0) {
-        advice.push_back(
-            {AdviceSubject::CO2,
-             "CO2 de " + number(co2) + " %: el dióxido de carbono no puede ser negativo."});
-    } else if (o2_possible && o2 > 0.0) {
-        const double expected = co2_max(fuel) * (oxygen_in_air - o2) / oxygen_in_air;
-        if (std::abs(co2 - expected) > orsat_tolerance)
-            advice.push_back(
-                {AdviceSubject::CO2,
-                 "CO2 de " + number(co2) + " % no cuadra con O2 de " + number(o2) + " %: con " +
-                     fuel_name(fuel) + " se esperaría " + tenths(expected) +
-                     " %. ¿Entra aire en la muestra o está elegido el otro combustible?"});
+    if (reading.co2) {
+        if (auto co2 = co2_advice(facts(reading.fuel), o2, *reading.co2))
+            advice.push_back(std::move(*co2));
     }
 
     if (temp_f < combustion_air_temp)
-        advice.push_back({AdviceSubject::Temp_stack,
-                          "Temperatura de " + number(temp_f) +
+        advice.push_back({Input::Temp_stack,
+                          "Temperatura de " + plain_number(temp_f) +
                               " °F: está por debajo de los 60 °F del aire de combustión que supone "
                               "el cálculo."});
 
     if (efficiency < 0.0 || efficiency > 100.0 || excess_air < 0.0)
-        advice.push_back({AdviceSubject::results,
+        advice.push_back({about_results,
                           "Resultados fuera de lo que cubre la correlación (exceso de aire " +
                               hundredths(excess_air) + " %, eficiencia " + hundredths(efficiency) +
                               " %): revise las lecturas."});
@@ -159,15 +159,14 @@ std::vector<Advice> calculation_advice(Fuel fuel, std::string_view o2_text,
                                        const WindowState& state)
 {
     std::vector<Advice> advice;
-    for (const auto& [box, text] :
-         {std::pair{AdviceSubject::O2, o2_text}, std::pair{AdviceSubject::CO2, co2_text},
-          std::pair{AdviceSubject::Temp_stack, temp_text}}) {
+    for (const auto& [box, text] : {std::pair{Input::O2, o2_text}, std::pair{Input::CO2, co2_text},
+                                    std::pair{Input::Temp_stack, temp_text}}) {
         if (auto read = text_advice(box, text))
             advice.push_back(std::move(*read));
     }
     std::vector<Advice> checks =
-        reading_advice(fuel, state.Valor_O2, state.Valor_CO2, state.Valor_Temp, state.Exceso_Aire,
-                       state.Valor_Eficiencia);
+        reading_advice({fuel, state.Valor_O2, state.Valor_CO2, state.Valor_Temp},
+                       {state.Exceso_Aire, state.Valor_Eficiencia});
     std::move(checks.begin(), checks.end(), std::back_inserter(advice));
     return advice;
 }

@@ -5,7 +5,7 @@
 // and O2 and CO2 readings that do not agree for the fuel. Advice tells the user
 // more; it never changes a reading or a result.
 
-#include "calculation/efficiency_model.h"
+#include "calculation/calculate_command.h"
 
 #include <optional>
 #include <string>
@@ -14,8 +14,9 @@
 
 namespace quemador {
 
-// What a piece of advice is about: one of the input boxes, or the two results.
-enum class AdviceSubject { O2, CO2, Temp_stack, results };
+// What a piece of advice is about: one of the readings, or (none) the two results.
+using AdviceSubject = std::optional<Input>;
+inline constexpr AdviceSubject about_results = std::nullopt;
 
 struct Advice {
     AdviceSubject subject;
@@ -24,26 +25,21 @@ struct Advice {
     bool operator==(const Advice&) const = default;
 };
 
-inline constexpr double oxygen_in_air = 20.9;       // % vol, no flue gas holds more
-inline constexpr double combustion_air_temp = 60.0; // °F, what the correlation assumes
-inline constexpr double orsat_tolerance = 1.5;      // points of CO2 between reading and expected
-
-// % vol CO2 in the dry flue gas of a fuel burnt with no excess air.
-double co2_max(Fuel fuel);
+inline constexpr double oxygen_in_air = 20.9;  // % vol, no flue gas holds more
+inline constexpr double orsat_tolerance = 1.5; // points of CO2 between reading and expected
 
 // How Val read one input text, when that was not the whole text ("3,5", "abc", "",
 // "150 ºC"). Empty when the text is wholly a number, and when it is too large to
 // read (the error report covers that).
-std::optional<Advice> text_advice(AdviceSubject box, std::string_view text);
+std::optional<Advice> text_advice(Input box, std::string_view text);
 
-// Checks on the numbers read and on one model run's results (unrounded Exceso_Aire and
-// Valor_Eficiencia): impossible readings, results outside what the correlation covers,
-// O2/CO2 (Orsat) consistency for the fuel. Empty when nothing is off.
-std::vector<Advice> reading_advice(Fuel fuel, double o2, double co2, double temp_f,
-                                   double excess_air, double efficiency);
+// Checks on a reading and the model's unrounded results for it: impossible readings,
+// results outside what the correlation covers, O2/CO2 (Orsat) consistency for the
+// fuel where a CO2 was measured. Empty when nothing is off.
+std::vector<Advice> reading_advice(const Reading& reading, const Results& results);
 
-// All advice on one calculation: how each input text was read, then the checks on the
-// numbers read and the results that the calculation left in state.
+// All advice on one click: how each input text was read, then the checks on the
+// numbers read and the results that the click left in state.
 std::vector<Advice> calculation_advice(Fuel fuel, std::string_view o2_text,
                                        std::string_view co2_text, std::string_view temp_text,
                                        const WindowState& state);

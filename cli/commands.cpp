@@ -1,10 +1,11 @@
 #include "cli/commands.h"
 
 #include "cli/csv_log.h"
+#include "cli/names.h"
 #include "cli/numbers.h"
 #include "cli/reading.h"
 #include "cli/table.h"
-#include "runtime/runtime_error.h"
+#include "cli/usage_error.h"
 
 #include <cerrno>
 #include <chrono>
@@ -57,21 +58,15 @@ int one_reading(const Arguments& args)
     if (args.co2)
         reading.co2 = number_option(args.co2, "--co2");
 
-    Results results;
-    std::string excess_air;
-    std::string efficiency;
-    try {
-        results = calculate(reading);
-        // Rounding to hundredths overflows, as in the window, for a result too large.
-        excess_air = shown(results.excess_air);
-        efficiency = shown(results.efficiency);
-    } catch (const RuntimeError& error) {
-        say(calculation_failure(error));
+    Outcome outcome;
+    evaluate(reading, outcome);
+    if (!outcome.shown()) {
+        say(outcome.failure);
         return exit_not_calculated;
     }
-    std::printf("Exceso de aire (%%): %s\nEficiencia (%%):     %s\n", excess_air.c_str(),
-                efficiency.c_str());
-    for (const auto& message : advice(reading, results))
+    std::printf("Exceso de aire (%%): %s\nEficiencia (%%):     %s\n", outcome.excess_air.c_str(),
+                outcome.efficiency.c_str());
+    for (const auto& message : outcome.advice)
         std::fprintf(stderr, "aviso: %s\n", message.c_str());
     return exit_ok;
 }

@@ -2,7 +2,7 @@
 
 #include "cli/numbers.h"
 #include "cli/reading.h"
-#include "runtime/runtime_error.h"
+#include "cli/usage_error.h"
 
 #include <algorithm>
 #include <array>
@@ -52,11 +52,9 @@ bool one_of(const std::string& key, const std::array<std::string_view, N>& names
     return std::find(names.begin(), names.end(), key) != names.end();
 }
 
-// What is appended to one record: the results as the window shows them (see in_file),
-// empty when it failed, and the notes.
+// What became of one record: its reading's outcome, and the notes appended to it.
 struct RecordResults {
-    std::string excess_air;
-    std::string efficiency;
+    Outcome outcome;
     std::string notes;
     bool failed = false;
 };
@@ -103,8 +101,6 @@ public:
 
     void calculate(const std::vector<std::string_view>& fields, RecordResults& out) const
     {
-        out.excess_air.clear();
-        out.efficiency.clear();
         out.notes.clear();
         out.failed = true;
 
@@ -126,19 +122,13 @@ public:
         reading.fuel = *fuel;
         reading.temp_f = celsius_ ? celsius_to_fahrenheit(temp) : temp;
 
-        Results results;
-        try {
-            results = cli::calculate(reading);
-            // Rounding to hundredths overflows, as in the window, for a result too large.
-            out.excess_air = shown(results.excess_air);
-            out.efficiency = shown(results.efficiency);
-        } catch (const RuntimeError& error) {
-            out.excess_air.clear();
-            out.notes = calculation_failure(error);
+        evaluate(reading, out.outcome);
+        if (!out.outcome.shown()) {
+            out.notes = out.outcome.failure;
             return;
         }
         out.failed = false;
-        for (const auto& message : advice(reading, results)) {
+        for (const auto& message : out.outcome.advice) {
             if (!out.notes.empty())
                 out.notes += ' ';
             out.notes += message;
@@ -282,8 +272,11 @@ LogSummary process_log(ByteSource& input, ByteSink& output, const LogOptions& op
             for (const std::string_view text : fields)
                 writer.field(text);
         // Digits, a sign and the decimal separator that is not the file's separator.
-        writer.plain_field(in_file(results.excess_air, processor.results_comma()));
-        writer.plain_field(in_file(results.efficiency, processor.results_comma()));
+        Outcome& outcome = results.outcome;
+        writer.plain_field(results.failed ? ""
+                                          : in_file(outcome.excess_air, processor.results_comma()));
+        writer.plain_field(results.failed ? ""
+                                          : in_file(outcome.efficiency, processor.results_comma()));
         writer.field(results.notes);
         writer.end_record();
         if (summary.read % progress_every == 0)

@@ -1,7 +1,6 @@
 #include "cli/names.h"
 
 #include <algorithm>
-#include <array>
 
 namespace quemador::cli {
 
@@ -30,20 +29,12 @@ std::string folded(std::string_view text)
 
 std::optional<Fuel> fuel_named(std::string_view name)
 {
-    static const std::array<std::string_view, 4> gas = {"gas", "gasnatural", "gn", "naturalgas"};
-    static const std::array<std::string_view, 9> oil = {
-        "fueloil", "fueloil2", "fueloiln2", "fueloilno2", "gasoleo", "gasoil", "fo", "fo2", "oil"};
     const std::string key = folded(name);
-    if (std::find(gas.begin(), gas.end(), key) != gas.end())
-        return Fuel::natural_gas;
-    if (std::find(oil.begin(), oil.end(), key) != oil.end())
-        return Fuel::fuel_oil_no2;
+    for (const FuelFacts& fuel : fuels()) {
+        if (std::find(fuel.names.begin(), fuel.names.end(), key) != fuel.names.end())
+            return fuel.fuel;
+    }
     return std::nullopt;
-}
-
-std::string_view fuel_caption(Fuel fuel)
-{
-    return fuel == Fuel::natural_gas ? "Gas Natural" : "Fuel Oil Nº 2";
 }
 
 } // namespace quemador::cli

@@ -1,7 +1,7 @@
 #pragma once
 
 // Strict reading of the numbers given on the command line or found in a CSV log, and
-// the texts of results. Neither depends on the C or system locale.
+// the texts of results in a data file. Neither depends on the C or system locale.
 
 #include <optional>
 #include <string>
@@ -22,19 +22,12 @@ std::optional<double> parse_number(std::string_view text, DecimalComma comma);
 // after it was written stalls the processor on every number.
 bool read_number(std::string_view text, DecimalComma comma, double& value);
 
-// °C to °F, exact for whole and half degrees.
-double celsius_to_fahrenheit(double celsius);
-
-// A result as the window shows it, Str(Redondeo_Centesimas(x)), with its sign
-// position: " 83.94", "-27.85".
-std::string shown(double x);
-
-// The same text for a data file: without the blank of the sign position, and with a
-// decimal comma where the file uses one ("83,94").
+// A result as the window shows it (shown_result), for a data file: without the sign
+// blank, and with a decimal comma where the file uses one ("83,94").
 std::string shown_in_file(double x, DecimalComma comma);
 
-// The same text made in place from shown's, for a caller that keeps one string per
-// result from row to row: a view into text.
+// The same text made in place from shown_result's, for a caller that keeps one string
+// per result from row to row: a view into text.
 std::string_view in_file(std::string& text, DecimalComma comma);
 
 } // namespace quemador::cli

@@ -1,37 +1,36 @@
 #include "cli/reading.h"
 
-#include "calculation/efficiency_model.h"
 #include "calculation/reading_advice.h"
 
-#include <utility>
-
 namespace quemador::cli {
+namespace {
 
-Results calculate(const Reading& reading)
-{
-    WindowState state;
-    state.Valor_O2 = reading.o2;
-    state.Valor_CO2 = reading.co2.value_or(0.0);
-    state.Valor_Temp = reading.temp_f;
-    run_model(coefficients(reading.fuel), state);
-    return {state.Exceso_Aire, state.Valor_Eficiencia};
-}
-
-std::string calculation_failure(const RuntimeError& error)
+std::string failure_text(const RuntimeError& error)
 {
     return std::string("no se puede calcular: ") + error.what() + " (error " +
         std::to_string(static_cast<int>(error.number())) + ")";
 }
 
-std::vector<std::string> advice(const Reading& reading, const Results& results)
+} // namespace
+
+void evaluate(const Reading& reading, Outcome& out)
 {
-    std::vector<std::string> messages;
-    for (auto& item : reading_advice(reading.fuel, reading.o2, reading.co2.value_or(0.0),
-                                     reading.temp_f, results.excess_air, results.efficiency)) {
-        if (item.subject != AdviceSubject::CO2 || reading.co2)
-            messages.push_back(std::move(item.message));
+    out.results.reset();
+    out.excess_air.clear();
+    out.efficiency.clear();
+    out.failure.clear();
+    out.advice.clear();
+    try {
+        out.results = calculate(reading);
+        // Rounding to hundredths overflows, as in the window, for a result too large.
+        out.excess_air = shown_result(out.results->excess_air);
+        out.efficiency = shown_result(out.results->efficiency);
+    } catch (const RuntimeError& error) {
+        out.failure = failure_text(error);
+        return;
     }
-    return messages;
+    for (auto& item : reading_advice(reading, *out.results))
+        out.advice.push_back(std::move(item.message));
 }
 
 } // namespace quemador::cli

@@ -1,10 +1,10 @@
 #pragma once
 
-// One reading through the efficiency model, as a click of "Calcular" runs it, and the
-// reading advice that goes with it.
+// One reading through the calculation as quemador1-calc reports it, in each of its
+// modes (one reading, a table, a log): calculated, shown as the window shows it, or
+// not calculated and why, with the reading advice.
 
-#include "cli/names.h"
-#include "runtime/runtime_error.h"
+#include "calculation/calculate_command.h"
 
 #include <optional>
 #include <string>
@@ -12,30 +12,25 @@
 
 namespace quemador::cli {
 
-// One reading: the oxygen in % vol, the CO2 in % vol when it was measured, and the
-// stack temperature in °F.
-struct Reading {
-    Fuel fuel = Fuel::natural_gas;
-    double o2 = 0.0;
-    std::optional<double> co2;
-    double temp_f = 0.0;
+// What became of one reading. Kept by a caller from one reading to the next, so that
+// a long log reuses its strings.
+struct Outcome {
+    // The model's results, unrounded; none when it has no finite result.
+    std::optional<Results> results;
+    // The results as the window shows them; empty when not shown. The excess air is
+    // shown whenever it can be rounded, even when the efficiency cannot.
+    std::string excess_air;
+    std::string efficiency;
+    // Why the results cannot be shown; empty when they are.
+    std::string failure;
+    // The advice on the reading and its results, one Spanish sentence each; none when
+    // the results cannot be shown, or for a typical reading.
+    std::vector<std::string> advice;
+
+    [[nodiscard]] bool shown() const { return failure.empty(); }
 };
 
-// The model's excess air and efficiency, unrounded.
-struct Results {
-    double excess_air = 0.0;
-    double efficiency = 0.0;
-};
-
-// Runs the model for one reading on fresh window state, exactly as Calcular_Click
-// does; raises the same RuntimeError where the model has no finite result.
-Results calculate(const Reading& reading);
-
-// What the user is told when the model has no finite result for a reading.
-std::string calculation_failure(const RuntimeError& error);
-
-// The advice on a reading and its results, one Spanish sentence each; none for a
-// typical reading. The CO2 checks are left out when no CO2 was measured.
-std::vector<std::string> advice(const Reading& reading, const Results& results);
+// Calculates one reading, shows its results and gathers the advice on it.
+void evaluate(const Reading& reading, Outcome& out);
 
 } // namespace quemador::cli

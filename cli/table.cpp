@@ -3,7 +3,7 @@
 #include "calculation/number_text.h"
 #include "cli/numbers.h"
 #include "cli/reading.h"
-#include "runtime/runtime_error.h"
+#include "cli/usage_error.h"
 
 #include <algorithm>
 #include <array>
@@ -16,15 +16,6 @@ namespace quemador::cli {
 namespace {
 
 constexpr std::size_t max_values = 100;
-
-// The shortest text of an axis value: "2", "3.5", "-1".
-std::string axis_text(double x)
-{
-    std::string text = Str(x);
-    if (!text.empty() && text.front() == ' ')
-        text.erase(0, 1);
-    return text;
-}
 
 // One decimal, correctly rounded from the model's value; never "-0.0". A value too
 // wide for a printed column (readings far outside the correlation) takes exponent form.
@@ -141,33 +132,39 @@ int write_table(const TableOptions& options, std::string& out,
                                        csv ? "exceso_aire_pct" : "Exceso de aire %"};
     std::transform(options.temperatures.begin(), options.temperatures.end(),
                    std::back_inserter(header), [&](double t) {
-                       return csv ? "ef_" + axis_text(t) + (celsius ? "C" : "F")
-                                  : axis_text(t) + " " + unit;
+                       return csv ? "ef_" + plain_number(t) + (celsius ? "C" : "F")
+                                  : plain_number(t) + " " + unit;
                    });
     int failures = 0;
+    Outcome outcome;
     for (const double o2 : options.o2) {
-        std::vector<std::string> row = {csv ? axis_text(o2) : one_decimal(o2), csv ? "" : "error"};
-        std::optional<std::string> failure;
+        std::vector<std::string> row = {csv ? plain_number(o2) : one_decimal(o2),
+                                        csv ? "" : "error"};
+        std::string failure;
         for (const double t : options.temperatures) {
-            Reading reading;
-            reading.fuel = options.fuel;
-            reading.o2 = o2;
-            reading.temp_f = celsius ? celsius_to_fahrenheit(t) : t;
-            try {
-                const Results results = calculate(reading);
-                row[1] = csv ? shown_in_file(results.excess_air, DecimalComma::rejected)
-                             : one_decimal(results.excess_air);
-                row.push_back(csv ? shown_in_file(results.efficiency, DecimalComma::rejected)
-                                  : one_decimal(results.efficiency));
-            } catch (const RuntimeError& error) {
-                row.emplace_back(csv ? "" : "error");
+            evaluate({options.fuel, o2, std::nullopt, celsius ? celsius_to_fahrenheit(t) : t},
+                     outcome);
+            // A printed table shows what the model gives, even past what can be rounded.
+            const bool calculated = csv ? outcome.shown() : outcome.results.has_value();
+            if (csv) {
+                if (!outcome.excess_air.empty())
+                    row[1] = in_file(outcome.excess_air, DecimalComma::rejected);
+                row.emplace_back(calculated ? in_file(outcome.efficiency, DecimalComma::rejected)
+                                            : "");
+            } else if (calculated) {
+                row[1] = one_decimal(outcome.results->excess_air);
+                row.push_back(one_decimal(outcome.results->efficiency));
+            } else {
+                row.emplace_back("error");
+            }
+            if (!calculated) {
                 ++failures;
-                if (!failure)
-                    failure = calculation_failure(error);
+                if (failure.empty())
+                    failure = outcome.failure;
             }
         }
-        if (failure)
-            report("O2 " + axis_text(o2) + ": " + *failure);
+        if (!failure.empty())
+            report("O2 " + plain_number(o2) + ": " + failure);
         rows.push_back(std::move(row));
     }
 
@@ -189,7 +186,7 @@ int write_table(const TableOptions& options, std::string& out,
         for (const auto& row : rows)
             widths[i] = std::max(widths[i], width(row[i]));
     }
-    out += "Eficiencia de combustión (%) — " + std::string(fuel_caption(options.fuel)) + "\n";
+    out += "Eficiencia de combustión (%) — " + std::string(facts(options.fuel).caption) + "\n";
     out += "Filas: oxígeno en % vol (Orsat) y su exceso de aire en %. Columnas: temperatura de "
            "humos en " +
         unit + ",\nmedida en la chimenea (no neta), con el aire de combustión a unos 60 °F.\n\n";

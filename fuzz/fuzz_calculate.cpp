@@ -18,7 +18,7 @@
 #include <string>
 
 using namespace quemador;
-using TextBox = CalculatorWindow::TextBox;
+using ResultBox = CalculatorWindow::ResultBox;
 
 namespace {
 
@@ -69,22 +69,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzedDataProvider input(data, size);
     FakeWindow window;
     window.choose_gas(input.ConsumeBool());
-    window.box(TextBox::O2) = input.ConsumeRandomLengthString(64);
-    window.box(TextBox::CO2) = input.ConsumeRandomLengthString(64);
-    window.box(TextBox::Temp_stack) = input.ConsumeRemainingBytesAsString();
+    window.box(Input::O2) = input.ConsumeRandomLengthString(64);
+    window.box(Input::CO2) = input.ConsumeRandomLengthString(64);
+    window.box(Input::Temp_stack) = input.ConsumeRemainingBytesAsString();
 
     try {
         Calcular_Click(window);
     } catch (const RuntimeError& error) {
         FUZZ_REQUIRE(error.number() == ErrorNumber::overflow ||
                      error.number() == ErrorNumber::division_by_zero);
-        FUZZ_REQUIRE(window.box(TextBox::Relacion_AF).empty());
-        FUZZ_REQUIRE(window.box(TextBox::Eficiencia).empty());
+        FUZZ_REQUIRE(window.box(ResultBox::Relacion_AF).empty());
+        FUZZ_REQUIRE(window.box(ResultBox::Eficiencia).empty());
         return 0;
     }
 
     const WindowState& state = window.state();
-    check_result(window.box(TextBox::Relacion_AF), Redondeo_Centesimas(state.Exceso_Aire));
-    check_result(window.box(TextBox::Eficiencia), Redondeo_Centesimas(state.Valor_Eficiencia));
+    check_result(window.box(ResultBox::Relacion_AF), Redondeo_Centesimas(state.Exceso_Aire));
+    check_result(window.box(ResultBox::Eficiencia), Redondeo_Centesimas(state.Valor_Eficiencia));
     return 0;
 }

@@ -5,6 +5,7 @@
 // blank; every record counted is either calculated or reported.
 
 #include "cli/csv_log.h"
+#include "cli/usage_error.h"
 #include "fuzz_checks.h"
 
 #include <algorithm>

@@ -57,6 +57,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (plain)
         FUZZ_REQUIRE(std::bit_cast<std::uint64_t>(*plain) ==
                      std::bit_cast<std::uint64_t>(*number_part));
-    (void)text_advice(AdviceSubject::Temp_stack, text);
+    (void)text_advice(Input::Temp_stack, text);
     return 0;
 }

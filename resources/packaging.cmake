@@ -7,7 +7,7 @@ configure_file("${CMAKE_CURRENT_LIST_DIR}/app.desktop.in"
 configure_file("${CMAKE_CURRENT_LIST_DIR}/app.metainfo.xml.in"
     "${generated}/${QUEMADOR_APP_ID}.metainfo.xml" @ONLY)
 
-install(TARGETS quemador1 quemador1-calc RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS quemador1 RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES "${generated}/${QUEMADOR_APP_ID}.desktop"
     DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES "${generated}/${QUEMADOR_APP_ID}.metainfo.xml"
@@ -27,23 +27,20 @@ find_program(GZIP_EXECUTABLE gzip REQUIRED)
 file(MAKE_DIRECTORY "${generated}/en")
 add_custom_command(
     OUTPUT "${generated}/quemador1.1.gz" "${generated}/en/quemador1.1.gz"
-        "${generated}/quemador1-calc.1.gz" "${generated}/changelog.Debian.gz"
+        "${generated}/changelog.Debian.gz"
     COMMAND ${GZIP_EXECUTABLE} -9n -c "${CMAKE_CURRENT_LIST_DIR}/quemador1.1"
         > "${generated}/quemador1.1.gz"
     COMMAND ${GZIP_EXECUTABLE} -9n -c "${CMAKE_CURRENT_LIST_DIR}/quemador1.en.1"
         > "${generated}/en/quemador1.1.gz"
-    COMMAND ${GZIP_EXECUTABLE} -9n -c "${CMAKE_CURRENT_LIST_DIR}/quemador1-calc.1"
-        > "${generated}/quemador1-calc.1.gz"
     COMMAND ${GZIP_EXECUTABLE} -9n -c "${CMAKE_CURRENT_LIST_DIR}/debian/changelog"
         > "${generated}/changelog.Debian.gz"
     DEPENDS "${CMAKE_CURRENT_LIST_DIR}/quemador1.1" "${CMAKE_CURRENT_LIST_DIR}/quemador1.en.1"
-        "${CMAKE_CURRENT_LIST_DIR}/quemador1-calc.1" "${CMAKE_CURRENT_LIST_DIR}/debian/changelog"
+        "${CMAKE_CURRENT_LIST_DIR}/debian/changelog"
     VERBATIM)
 add_custom_target(quemador_docs ALL
     DEPENDS "${generated}/quemador1.1.gz" "${generated}/en/quemador1.1.gz"
-        "${generated}/quemador1-calc.1.gz" "${generated}/changelog.Debian.gz")
-install(FILES "${generated}/quemador1.1.gz" "${generated}/quemador1-calc.1.gz"
-    DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+        "${generated}/changelog.Debian.gz")
+install(FILES "${generated}/quemador1.1.gz" DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES "${generated}/en/quemador1.1.gz" DESTINATION ${CMAKE_INSTALL_MANDIR}/en/man1)
 install(FILES "${generated}/changelog.Debian.gz" "${CMAKE_CURRENT_LIST_DIR}/debian/copyright"
     DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/quemador1)

@@ -18,7 +18,7 @@ const char* description(ErrorNumber number)
 
 } // namespace
 
-RuntimeError::RuntimeError(ErrorNumber number, ErrorSource source, ErrorInput input)
+RuntimeError::RuntimeError(ErrorNumber number, ErrorSource source, std::optional<Input> input)
     : std::runtime_error(description(number)), number_(number), source_(source), input_(input)
 {
 }

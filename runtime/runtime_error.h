@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <stdexcept>
 
 namespace quemador {
@@ -17,9 +18,8 @@ enum class ErrorSource {
     arithmetic,
 };
 
-// The input box whose reading caused an error, where the calculation knows it.
-enum class ErrorInput {
-    unknown,
+// The three readings of a calculation, named after the window's input boxes.
+enum class Input {
     O2,
     CO2,
     Temp_stack,
@@ -29,16 +29,19 @@ enum class ErrorInput {
 // where known, the input that caused it.
 class RuntimeError : public std::runtime_error {
 public:
-    RuntimeError(ErrorNumber number, ErrorSource source, ErrorInput input = ErrorInput::unknown);
+    RuntimeError(ErrorNumber number, ErrorSource source, std::optional<Input> input = std::nullopt);
+
+    // The same error, blamed on an input.
+    [[nodiscard]] RuntimeError blaming(Input input) const { return {number_, source_, input}; }
 
     [[nodiscard]] ErrorNumber number() const noexcept { return number_; }
     [[nodiscard]] ErrorSource source() const noexcept { return source_; }
-    [[nodiscard]] ErrorInput input() const noexcept { return input_; }
+    [[nodiscard]] std::optional<Input> input() const noexcept { return input_; }
 
 private:
     ErrorNumber number_;
     ErrorSource source_;
-    ErrorInput input_;
+    std::optional<Input> input_;
 };
 
 } // namespace quemador

@@ -10,15 +10,17 @@
 // every access so that tests can check what was consulted and in which order.
 class FakeWindow : public quemador::CalculatorWindow {
 public:
-    [[nodiscard]] std::string text(TextBox box) const override
+    using Input = quemador::Input;
+
+    [[nodiscard]] std::string text(Input box) const override
     {
         log.push_back("get " + name(box));
-        return texts_.at(box);
+        return inputs_.at(box);
     }
-    void set_text(TextBox box, std::string_view text) override
+    void set_text(ResultBox box, std::string_view text) override
     {
-        log.push_back("set " + name(box));
-        texts_[box] = std::string(text);
+        log.push_back(box == ResultBox::Relacion_AF ? "set Relacion_AF" : "set Eficiencia");
+        results_[box] = std::string(text);
     }
     [[nodiscard]] bool is_on(OptionButton option) const override
     {
@@ -29,7 +31,8 @@ public:
     [[nodiscard]] quemador::WindowState& state() override { return state_; }
 
     // Direct access for the test itself, not logged.
-    std::string& box(TextBox b) { return texts_[b]; }
+    std::string& box(Input b) { return inputs_[b]; }
+    std::string& box(ResultBox b) { return results_[b]; }
     void choose_gas(bool gas)
     {
         gas_on = gas;
@@ -41,27 +44,22 @@ public:
     mutable std::vector<std::string> log;
 
 private:
-    static std::string name(TextBox box)
+    static std::string name(Input box)
     {
         switch (box) {
-        case TextBox::O2:
+        case Input::O2:
             return "O2";
-        case TextBox::CO2:
+        case Input::CO2:
             return "CO2";
-        case TextBox::Temp_stack:
+        case Input::Temp_stack:
             return "Temp_stack";
-        case TextBox::Relacion_AF:
-            return "Relacion_AF";
-        case TextBox::Eficiencia:
-            return "Eficiencia";
         }
         return "?";
     }
 
-    std::map<TextBox, std::string> texts_{{TextBox::O2, "0"},
-                                          {TextBox::CO2, "10"},
-                                          {TextBox::Temp_stack, "300"},
-                                          {TextBox::Relacion_AF, " "},
-                                          {TextBox::Eficiencia, ""}};
+    std::map<Input, std::string> inputs_{
+        {Input::O2, "0"}, {Input::CO2, "10"}, {Input::Temp_stack, "300"}};
+    std::map<ResultBox, std::string> results_{{ResultBox::Relacion_AF, " "},
+                                              {ResultBox::Eficiencia, ""}};
     quemador::WindowState state_;
 };

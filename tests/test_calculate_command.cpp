@@ -6,12 +6,12 @@
 #include <QStringList>
 
 using namespace quemador;
-using TextBox = CalculatorWindow::TextBox;
+using ResultBox = CalculatorWindow::ResultBox;
 
 namespace {
 
-QString excess_air(FakeWindow& w) { return q(w.box(TextBox::Relacion_AF)); }
-QString efficiency(FakeWindow& w) { return q(w.box(TextBox::Eficiencia)); }
+QString excess_air(FakeWindow& w) { return q(w.box(ResultBox::Relacion_AF)); }
+QString efficiency(FakeWindow& w) { return q(w.box(ResultBox::Eficiencia)); }
 
 } // namespace
 
@@ -53,8 +53,8 @@ private slots:
 
         FakeWindow window;
         window.choose_gas(gas);
-        window.box(TextBox::O2) = o2.toStdString();
-        window.box(TextBox::Temp_stack) = temp.toStdString();
+        window.box(Input::O2) = o2.toStdString();
+        window.box(Input::Temp_stack) = temp.toStdString();
 
         Calcular_Click(window);
         QCOMPARE(excess_air(window), excessAir);
@@ -84,12 +84,12 @@ private slots:
         for (const bool gas : {true, false}) {
             FakeWindow window;
             window.choose_gas(gas);
-            window.box(TextBox::O2) = "4.2";
+            window.box(Input::O2) = "4.2";
             Calcular_Click(window);
             const QString air = excess_air(window);
             const QString eff = efficiency(window);
             for (const char* co2 : {"0", "99.9", "-5", "abc", "1e300", ""}) {
-                window.box(TextBox::CO2) = co2;
+                window.box(Input::CO2) = co2;
                 Calcular_Click(window);
                 QCOMPARE(excess_air(window), air);
                 QCOMPARE(efficiency(window), eff);
@@ -109,30 +109,30 @@ private slots:
         QCOMPARE(efficiency(window), " 0");
 
         window.choose_gas(true);
-        window.box(TextBox::O2) = "3";
+        window.box(Input::O2) = "3";
         Calcular_Click(window);
         window.gas_on = false;
-        window.box(TextBox::O2) = "10";
+        window.box(Input::O2) = "10";
         Calcular_Click(window);
         QCOMPARE(excess_air(window), " 15.66"); // previous results shown again
         QCOMPARE(efficiency(window), " 83.94");
 
         window.gas_on = true;
         window.oil_on = true;
-        window.box(TextBox::O2) = "0";
+        window.box(Input::O2) = "0";
         Calcular_Click(window);
         QCOMPARE(efficiency(window), " 88.02"); // fuel oil runs last
     }
 
     void errors_empty_both_results_data()
     {
-        QTest::addColumn<TextBox>("box");
+        QTest::addColumn<Input>("box");
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("gas");
         QTest::addColumn<int>("number");
         QTest::addColumn<int>("source");
 
-        const auto row = [](const QByteArray& row_name, TextBox box, const QString& text, bool gas,
+        const auto row = [](const QByteArray& row_name, Input box, const QString& text, bool gas,
                             int number, int source) {
             QTest::newRow(row_name.constData()) << box << text << gas << number << source;
         };
@@ -141,18 +141,18 @@ private slots:
         const int arithmetic = int(ErrorSource::arithmetic);
         const int division = int(ErrorNumber::division_by_zero);
         const int overflow = int(ErrorNumber::overflow);
-        row("O2 21, natural gas", TextBox::O2, "21", true, division, arithmetic);
-        row("O2 21, fuel oil", TextBox::O2, "21", false, division, arithmetic);
-        row("O2 21.008403361344538", TextBox::O2, "21.008403361344538", true, division, arithmetic);
-        row("O2 21.02", TextBox::O2, "21.02", false, overflow, arithmetic);
-        row("1e999 in O2", TextBox::O2, "1e999", true, overflow, conversion);
-        row("1e999 in CO2", TextBox::CO2, "1e999", true, overflow, conversion);
-        row("1e999 in Temp_stack", TextBox::Temp_stack, "1e999", false, overflow, conversion);
+        row("O2 21, natural gas", Input::O2, "21", true, division, arithmetic);
+        row("O2 21, fuel oil", Input::O2, "21", false, division, arithmetic);
+        row("O2 21.008403361344538", Input::O2, "21.008403361344538", true, division, arithmetic);
+        row("O2 21.02", Input::O2, "21.02", false, overflow, arithmetic);
+        row("1e999 in O2", Input::O2, "1e999", true, overflow, conversion);
+        row("1e999 in CO2", Input::CO2, "1e999", true, overflow, conversion);
+        row("1e999 in Temp_stack", Input::Temp_stack, "1e999", false, overflow, conversion);
     }
 
     void errors_empty_both_results()
     {
-        QFETCH(TextBox, box);
+        QFETCH(Input, box);
         QFETCH(QString, text);
         QFETCH(bool, gas);
         QFETCH(int, number);
@@ -162,21 +162,18 @@ private slots:
         window.choose_gas(gas);
         Calcular_Click(window); // earlier results that must not stay on show
         window.box(box) = text.toStdString();
-        const auto inputs = std::vector{window.box(TextBox::O2), window.box(TextBox::CO2),
-                                        window.box(TextBox::Temp_stack)};
+        const auto inputs = std::vector{window.box(Input::O2), window.box(Input::CO2),
+                                        window.box(Input::Temp_stack)};
 
         const auto error = runtime_error_of([&] { Calcular_Click(window); });
         QVERIFY(error.has_value());
         QCOMPARE(int(error->number()), number);
         QCOMPARE(int(error->source()), source);
-        const auto named = box == TextBox::O2 ? ErrorInput::O2
-            : box == TextBox::CO2             ? ErrorInput::CO2
-                                              : ErrorInput::Temp_stack;
-        QCOMPARE(int(error->input()), int(named));
+        QVERIFY(error->input() == box);
         QCOMPARE(excess_air(window), "");
         QCOMPARE(efficiency(window), "");
-        QCOMPARE((std::vector{window.box(TextBox::O2), window.box(TextBox::CO2),
-                              window.box(TextBox::Temp_stack)}),
+        QCOMPARE((std::vector{window.box(Input::O2), window.box(Input::CO2),
+                              window.box(Input::Temp_stack)}),
                  inputs);
 
         window.box(box) = "3";
@@ -192,13 +189,13 @@ private slots:
         QTest::addColumn<int>("input");
 
         QTest::newRow("O2 21") << "21"
-                               << "300" << int(ErrorInput::O2);
+                               << "300" << int(Input::O2);
         QTest::newRow("O2 21, 1e300 °F") << "21"
-                                         << "1e300" << int(ErrorInput::O2);
+                                         << "1e300" << int(Input::O2);
         QTest::newRow("O2 20.9, 1e300 °F") << "20.9"
-                                           << "1e300" << int(ErrorInput::Temp_stack);
+                                           << "1e300" << int(Input::Temp_stack);
         QTest::newRow("O2 20.9934, 1e20 °F") << "20.9934"
-                                             << "1e20" << int(ErrorInput::Temp_stack);
+                                             << "1e20" << int(Input::Temp_stack);
     }
 
     void model_errors_name_their_reading()
@@ -208,12 +205,20 @@ private slots:
         QFETCH(int, input);
 
         FakeWindow window;
-        window.box(TextBox::O2) = o2.toStdString();
-        window.box(TextBox::Temp_stack) = temp.toStdString();
+        window.box(Input::O2) = o2.toStdString();
+        window.box(Input::Temp_stack) = temp.toStdString();
         const auto error = runtime_error_of([&] { Calcular_Click(window); });
         QVERIFY(error.has_value());
         QCOMPARE(int(error->source()), int(ErrorSource::arithmetic));
-        QCOMPARE(int(error->input()), input);
+        QVERIFY(error->input() == Input(input));
+
+        // One reading without a window blames the same input.
+        const auto reading_error = runtime_error_of([&] {
+            calculate(
+                {Fuel::natural_gas, Val(o2.toStdString()), std::nullopt, Val(temp.toStdString())});
+        });
+        QVERIFY(reading_error.has_value());
+        QVERIFY(reading_error->input() == Input(input));
     }
 };
 

@@ -1,6 +1,7 @@
 #include "cli/csv_log.h"
 #include "cli/numbers.h"
 #include "cli/table.h"
+#include "cli/usage_error.h"
 #include "fake_window.h"
 #include "test_support.h"
 
@@ -35,11 +36,11 @@ QString window_results(bool gas, const char* o2, const char* temp)
 {
     FakeWindow window;
     window.choose_gas(gas);
-    window.box(CalculatorWindow::TextBox::O2) = o2;
-    window.box(CalculatorWindow::TextBox::Temp_stack) = temp;
+    window.box(Input::O2) = o2;
+    window.box(Input::Temp_stack) = temp;
     Calcular_Click(window);
-    return "Exceso de aire (%): " + q(window.box(CalculatorWindow::TextBox::Relacion_AF)) +
-        "\nEficiencia (%):     " + q(window.box(CalculatorWindow::TextBox::Eficiencia)) + "\n";
+    return "Exceso de aire (%): " + q(window.box(CalculatorWindow::ResultBox::Relacion_AF)) +
+        "\nEficiencia (%):     " + q(window.box(CalculatorWindow::ResultBox::Eficiencia)) + "\n";
 }
 
 struct LogRun {

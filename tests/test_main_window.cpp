@@ -550,26 +550,27 @@ private slots:
         QTest::addColumn<int>("input");
         QTest::addColumn<QString>("message");
 
-        const auto row = [](const QByteArray& row_name, int number, int source, ErrorInput input,
-                            const QString& message) {
-            QTest::newRow(row_name.constData()) << number << source << int(input) << message;
+        const auto row = [](const QByteArray& row_name, int number, int source,
+                            std::optional<Input> input, const QString& message) {
+            QTest::newRow(row_name.constData())
+                << number << source << (input ? int(*input) : -1) << message;
         };
 
         row("division by zero in the model", int(ErrorNumber::division_by_zero),
-            int(ErrorSource::arithmetic), ErrorInput::O2,
+            int(ErrorSource::arithmetic), Input::O2,
             "Error 11 en tiempo de ejecución: División por cero\n\n"
             "Compruebe la lectura de oxígeno: debe ser menor que 21 %.");
         row("overflow in the model from the temperature", int(ErrorNumber::overflow),
-            int(ErrorSource::arithmetic), ErrorInput::Temp_stack,
+            int(ErrorSource::arithmetic), Input::Temp_stack,
             "Error 6 en tiempo de ejecución: Desbordamiento\n\n"
             "Compruebe la temperatura del gas de chimenea: el valor escrito es demasiado grande "
             "para el cálculo.");
         row("overflow reading a box", int(ErrorNumber::overflow), int(ErrorSource::conversion),
-            ErrorInput::unknown,
+            std::nullopt,
             "Error 6 en tiempo de ejecución: Desbordamiento\n\n"
             "Uno de los valores escritos es un número demasiado grande.");
         row("overflow reading CO2", int(ErrorNumber::overflow), int(ErrorSource::conversion),
-            ErrorInput::CO2,
+            Input::CO2,
             "Error 6 en tiempo de ejecución: Desbordamiento\n\n"
             "El valor escrito en «% vol CO2 ( Orsat )» es un número demasiado grande.");
     }
@@ -592,9 +593,9 @@ private slots:
             button = box->buttons().value(0)->text();
             box->accept();
         });
-        show_error_report(
-            window.get(),
-            RuntimeError(ErrorNumber(number), ErrorSource(source), ErrorInput(input)));
+        show_error_report(window.get(),
+                          RuntimeError(ErrorNumber(number), ErrorSource(source),
+                                       input < 0 ? std::nullopt : std::optional(Input(input))));
 
         QCOMPARE(title, window->windowTitle());
         QCOMPARE(text, message);

@@ -18,7 +18,7 @@ QStringList listed(const std::vector<Advice>& advice)
     static const QStringList subjects = {"O2", "CO2", "Temp_stack", "results"};
     QStringList out;
     for (const Advice& a : advice)
-        out << subjects.at(int(a.subject)) + "|" + q(a.message);
+        out << subjects.at(a.subject ? int(*a.subject) : 3) + "|" + q(a.message);
     return out;
 }
 
@@ -34,12 +34,12 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("message"); // empty: no advice
 
-        const auto row = [](const char* name, AdviceSubject box, const QString& text,
+        const auto row = [](const char* name, Input box, const QString& text,
                             const QString& message) {
             QTest::newRow(name) << int(box) << text << message;
         };
-        const auto O2 = AdviceSubject::O2;
-        const auto Temp = AdviceSubject::Temp_stack;
+        const auto O2 = Input::O2;
+        const auto Temp = Input::Temp_stack;
 
         row("a number", O2, "3", "");
         row("blanks within and around", O2, " 3 5 ", "");
@@ -67,10 +67,10 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QString, message);
 
-        const auto advice = text_advice(AdviceSubject(box), text.toStdString());
+        const auto advice = text_advice(Input(box), text.toStdString());
         QCOMPARE(advice ? q(advice->message) : QString(), message);
         if (advice)
-            QCOMPARE(int(advice->subject), box);
+            QVERIFY(advice->subject == Input(box));
     }
 
     void readings_and_results_data()
@@ -144,16 +144,11 @@ private slots:
         QFETCH(double, efficiency);
         QFETCH(QStringList, expected);
 
-        if (std::isnan(excessAir)) {
-            WindowState state;
-            state.Valor_O2 = o2;
-            state.Valor_Temp = temp;
-            run_model(coefficients(Fuel(fuel)), state);
-            excessAir = state.Exceso_Aire;
-            efficiency = state.Valor_Eficiencia;
-        }
-        QCOMPARE(listed(reading_advice(Fuel(fuel), o2, co2, temp, excessAir, efficiency)),
-                 expected);
+        const Reading reading{Fuel(fuel), o2, co2, temp};
+        Results results{excessAir, efficiency};
+        if (std::isnan(excessAir))
+            results = calculate(reading);
+        QCOMPARE(listed(reading_advice(reading, results)), expected);
     }
 };
 

@@ -19,17 +19,17 @@ const QString out_of_date_note =
 // drawn marked. Advice on the results names them itself ("Resultados fuera de …").
 QString heading(AdviceSubject subject)
 {
-    switch (subject) {
-    case AdviceSubject::O2:
+    if (!subject)
+        return QStringLiteral("⚠");
+    switch (*subject) {
+    case Input::O2:
         return QStringLiteral("⚠ O2:");
-    case AdviceSubject::CO2:
+    case Input::CO2:
         return QStringLiteral("⚠ CO2:");
-    case AdviceSubject::Temp_stack:
+    case Input::Temp_stack:
         return QStringLiteral("⚠ Temperatura:");
-    case AdviceSubject::results:
-        break;
     }
-    return QStringLiteral("⚠");
+    Q_UNREACHABLE();
 }
 
 // Sets a control's accessible description to its base description (the dynamic
@@ -94,7 +94,7 @@ void AdviceDisplay::failed()
 void AdviceDisplay::edited(AdviceSubject subject)
 {
     std::erase_if(advice_, [subject](const Advice& a) { return a.subject == subject; });
-    if (subject != AdviceSubject::results)
+    if (subject != about_results)
         out_of_date_ = has_results_;
     refresh();
 }
@@ -119,7 +119,7 @@ void AdviceDisplay::refresh()
                 message.toHtmlEscaped() + "</p>";
 
         const bool marked = !messages.isEmpty();
-        const bool dimmed = out_of_date_ && subject == AdviceSubject::results;
+        const bool dimmed = out_of_date_ && subject == about_results;
         if (dimmed)
             messages << out_of_date_note;
         for (QLineEdit* box : boxes) {

@@ -21,6 +21,11 @@ namespace {
 
 int pixels(int twips) { return twips / MainWindow::twips_per_pixel; }
 
+QString from_utf8(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
 } // namespace
 
 QFont MainWindow::window_font()
@@ -28,6 +33,19 @@ QFont MainWindow::window_font()
     QFont font(QStringLiteral("DejaVu Sans Condensed"));
     font.setPixelSize(10);
     return font;
+}
+
+std::string_view MainWindow::caption(Input input)
+{
+    switch (input) {
+    case Input::O2:
+        return "% vol O2 ( Orsat )";
+    case Input::CO2:
+        return "% vol CO2 ( Orsat )";
+    case Input::Temp_stack:
+        return "Temperatura gas chimenea (ºF)";
+    }
+    Q_UNREACHABLE();
 }
 
 namespace {
@@ -100,12 +118,15 @@ MainWindow::MainWindow(ErrorReporter report_error, QWidget* parent)
     Opcion_Fuel_Oil = add<QRadioButton>("Opcion_Fuel_Oil", "Option2", 360, 600, 255, 195);
     O2 = add<QLineEdit>("O2", "0", 240, 1080, 495, 285);
     CO2 = add<QLineEdit>("CO2", "10", 240, 1440, 495, 285);
-    auto* label1 = add<QLabel>("Label1", "Gas Natural", 720, 240, 975, 255);
-    auto* label2 = add<QLabel>("Label2", "Fuel Oil Nº 2", 720, 600, 1215, 375);
-    auto* label3 = add<QLabel>("Label3", "% vol O2 ( Orsat )", 840, 1080, 2775, 255);
-    auto* label4 = add<QLabel>("Label4", "% vol CO2 ( Orsat )", 840, 1440, 1335, 255);
+    auto* label1 =
+        add<QLabel>("Label1", from_utf8(facts(Fuel::natural_gas).caption), 720, 240, 975, 255);
+    auto* label2 =
+        add<QLabel>("Label2", from_utf8(facts(Fuel::fuel_oil_no2).caption), 720, 600, 1215, 375);
+    auto* label3 = add<QLabel>("Label3", from_utf8(caption(Input::O2)), 840, 1080, 2775, 255);
+    auto* label4 = add<QLabel>("Label4", from_utf8(caption(Input::CO2)), 840, 1440, 1335, 255);
     Temp_stack = add<QLineEdit>("Temp_stack", "300", 240, 1800, 495, 285);
-    auto* label5 = add<QLabel>("Label5", "Temperatura gas chimenea (ºF)", 960, 1800, 2655, 255);
+    auto* label5 =
+        add<QLabel>("Label5", from_utf8(caption(Input::Temp_stack)), 960, 1800, 2655, 255);
     Calcular = add<QPushButton>("Calcular", "Calcular", 3360, 120, 975, 495);
     auto* label6 = add<QLabel>("Label6", "Exceso aire", 240, 2280, 1335, 255);
     auto* label7 = add<QLabel>("Label7", "Eficiencia", 240, 2640, 1575, 255);
@@ -145,10 +166,10 @@ MainWindow::MainWindow(ErrorReporter report_error, QWidget* parent)
 
     // The advice panel sits right of the O2 and CO2 captions, below "Calcular".
     advice_ = new AdviceDisplay(this,
-                                {{AdviceSubject::O2, {O2}},
-                                 {AdviceSubject::CO2, {CO2}},
-                                 {AdviceSubject::Temp_stack, {Temp_stack}},
-                                 {AdviceSubject::results, {Relacion_AF, Eficiencia}}},
+                                {{Input::O2, {O2}},
+                                 {Input::CO2, {CO2}},
+                                 {Input::Temp_stack, {Temp_stack}},
+                                 {about_results, {Relacion_AF, Eficiencia}}},
                                 Opcion_Gas_Natural,
                                 QRect(pixels(2250), pixels(690), pixels(2370), pixels(1050)));
 
@@ -163,55 +184,36 @@ void MainWindow::calcular_clicked()
     } catch (const RuntimeError& error) {
         advice_->failed();
         report_error_(this, error);
-        if (QLineEdit* culprit = input_box(error.input())) {
-            culprit->setFocus(Qt::OtherFocusReason);
-            culprit->selectAll();
+        if (const auto culprit = error.input()) {
+            box(*culprit)->setFocus(Qt::OtherFocusReason);
+            box(*culprit)->selectAll();
         }
         return;
     }
     const Fuel fuel = Opcion_Fuel_Oil->isChecked() ? Fuel::fuel_oil_no2 : Fuel::natural_gas;
-    advice_->calculated(calculation_advice(fuel, text(TextBox::O2), text(TextBox::CO2),
-                                           text(TextBox::Temp_stack), state_));
+    advice_->calculated(calculation_advice(fuel, text(Input::O2), text(Input::CO2),
+                                           text(Input::Temp_stack), state_));
 }
 
-QLineEdit* MainWindow::box(TextBox box) const
+QLineEdit* MainWindow::box(Input input) const
 {
-    switch (box) {
-    case TextBox::O2:
+    switch (input) {
+    case Input::O2:
         return O2;
-    case TextBox::CO2:
+    case Input::CO2:
         return CO2;
-    case TextBox::Temp_stack:
+    case Input::Temp_stack:
         return Temp_stack;
-    case TextBox::Relacion_AF:
-        return Relacion_AF;
-    case TextBox::Eficiencia:
-        return Eficiencia;
     }
     Q_UNREACHABLE();
 }
 
-QLineEdit* MainWindow::input_box(ErrorInput input) const
-{
-    switch (input) {
-    case ErrorInput::O2:
-        return O2;
-    case ErrorInput::CO2:
-        return CO2;
-    case ErrorInput::Temp_stack:
-        return Temp_stack;
-    case ErrorInput::unknown:
-        break;
-    }
-    return nullptr;
-}
+std::string MainWindow::text(Input box) const { return this->box(box)->text().toStdString(); }
 
-std::string MainWindow::text(TextBox box) const { return this->box(box)->text().toStdString(); }
-
-void MainWindow::set_text(TextBox box, std::string_view text)
+void MainWindow::set_text(ResultBox box, std::string_view text)
 {
-    QLineEdit* edit = this->box(box);
-    edit->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    QLineEdit* edit = box == ResultBox::Relacion_AF ? Relacion_AF : Eficiencia;
+    edit->setText(from_utf8(text));
     edit->setCursorPosition(0); // a long result shows its sign and leading digits
 }
 

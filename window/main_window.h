@@ -8,7 +8,6 @@
 // no longer match the inputs, are shown by an AdviceDisplay.
 
 #include "calculation/calculate_command.h"
-#include "calculation/efficiency_model.h"
 #include "runtime/runtime_error.h"
 
 #include <QWidget>
@@ -39,15 +38,17 @@ public:
     // At this size the widest caption, "% vol CO2 ( Orsat )", fits its label.
     static QFont window_font();
 
-    [[nodiscard]] std::string text(TextBox box) const override;
-    void set_text(TextBox box, std::string_view text) override;
+    // The caption of an input box, as its label shows it.
+    static std::string_view caption(Input input);
+
+    [[nodiscard]] std::string text(Input box) const override;
+    void set_text(ResultBox box, std::string_view text) override;
     [[nodiscard]] bool is_on(OptionButton option) const override;
     [[nodiscard]] WindowState& state() override { return state_; }
 
 private:
     void calcular_clicked();
-    [[nodiscard]] QLineEdit* box(TextBox box) const;
-    [[nodiscard]] QLineEdit* input_box(ErrorInput input) const;
+    [[nodiscard]] QLineEdit* box(Input input) const;
 
     template <typename Control>
     Control* add(const char* name, const QString& text, int left, int top, int width, int height);

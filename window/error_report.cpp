@@ -1,4 +1,6 @@
-#include "runtime/error_report.h"
+#include "window/error_report.h"
+
+#include "window/main_window.h"
 
 namespace quemador {
 namespace {
@@ -7,20 +9,12 @@ namespace {
 std::string help_line(const RuntimeError& error)
 {
     if (error.source() == ErrorSource::conversion) {
-        switch (error.input()) {
-        case ErrorInput::O2:
-            return "El valor escrito en «% vol O2 ( Orsat )» es un número demasiado grande.";
-        case ErrorInput::CO2:
-            return "El valor escrito en «% vol CO2 ( Orsat )» es un número demasiado grande.";
-        case ErrorInput::Temp_stack:
-            return "El valor escrito en «Temperatura gas chimenea (ºF)» es un número demasiado "
-                   "grande.";
-        case ErrorInput::unknown:
-            break;
-        }
+        if (const auto input = error.input())
+            return "El valor escrito en «" + std::string(MainWindow::caption(*input)) +
+                "» es un número demasiado grande.";
         return "Uno de los valores escritos es un número demasiado grande.";
     }
-    if (error.input() == ErrorInput::Temp_stack)
+    if (error.input() == Input::Temp_stack)
         return "Compruebe la temperatura del gas de chimenea: el valor escrito es demasiado grande "
                "para el cálculo.";
     return "Compruebe la lectura de oxígeno: debe ser menor que 21 %.";

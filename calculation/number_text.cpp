@@ -33,7 +33,7 @@ public:
 
     void skip_ignored()
     {
-        while (pos_ < text_.size() && is_ignored(text_[pos_]))
+        while (pos_ < text_.size() && skipped_by_Val(text_[pos_]))
             ++pos_;
     }
 
@@ -59,8 +59,6 @@ public:
     [[nodiscard]] std::size_t position() const { return pos_; }
 
 private:
-    static bool is_ignored(char c) { return c == ' ' || c == '\t' || c == '\n'; }
-
     std::string_view text_;
     std::size_t pos_ = 0;
 };

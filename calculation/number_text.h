@@ -11,6 +11,9 @@
 
 namespace quemador {
 
+// The blanks that Val skips wherever they stand: blank, tab and line feed.
+constexpr bool skipped_by_Val(char c) { return c == ' ' || c == '\t' || c == '\n'; }
+
 // Reads the number at the start of a text; whatever follows it is ignored.
 // Blanks, tabs and line feeds are skipped wherever they stand ("3 5" reads as 35).
 // Accepted: an optional sign, digits with an optional period and fraction, and an

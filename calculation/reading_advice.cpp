@@ -78,8 +78,6 @@ std::optional<Advice> text_advice(AdviceSubject box, std::string_view text)
         return Advice{box, "Casilla vacía: se lee como 0."};
 
     const std::size_t length = number_length(text);
-    if (length == text.size())
-        return std::nullopt;
     if (length == 0)
         return Advice{box, quoted(text) + " no es un número: se lee como 0."};
 
@@ -90,6 +88,16 @@ std::optional<Advice> text_advice(AdviceSubject box, std::string_view text)
         return std::nullopt;
     }
     const std::string read = number(value);
+    if (length == text.size()) {
+        // Val joins the pieces of "3 5" into 35: say so, as for a comma.
+        const auto* const first = std::find_if_not(text.begin(), text.end(), is_blank);
+        const auto* const last = std::find_if_not(text.rbegin(), text.rend(), is_blank).base();
+        if (std::none_of(first, last, is_blank))
+            return std::nullopt;
+        return Advice{box,
+                      quoted(text) + " se lee como " + read +
+                          ": los espacios dentro de un número no cuentan."};
+    }
     const std::string_view rest = text.substr(length);
     const std::string typed_number = without_blanks(text.substr(0, length));
 

@@ -32,8 +32,9 @@ inline constexpr double orsat_tolerance = 1.5;      // points of CO2 between rea
 double co2_max(Fuel fuel);
 
 // How Val read one input text, when that was not the whole text ("3,5", "abc", "",
-// "150 ºC"). Empty when the text is wholly a number, and when it is too large to
-// read (the error report covers that).
+// "150 ºC") or when it joined pieces of a number split by blanks ("3 5"). Empty when
+// the text is wholly one number, and when it is too large to read (the error report
+// covers that).
 std::optional<Advice> text_advice(AdviceSubject box, std::string_view text);
 
 // Checks on the numbers read and on one model run's results (unrounded Exceso_Aire and

@@ -42,7 +42,11 @@ private slots:
         const auto Temp = AdviceSubject::Temp_stack;
 
         row("a number", O2, "3", "");
-        row("blanks within and around", O2, " 3 5 ", "");
+        row("blanks around", O2, " 3.5 ", "");
+        row("blank inside a number", O2, "3 5",
+            "«3 5» se lee como 35: los espacios dentro de un número no cuentan.");
+        row("blanks inside and around", Temp, " 1 000 ",
+            "« 1 000 » se lee como 1000: los espacios dentro de un número no cuentan.");
         row("too large: the error report covers it", O2, "1e999x", "");
         row("decimal comma", O2, "3,5",
             "«3,5» se lee como 3: la coma no separa decimales; escriba 3.5.");

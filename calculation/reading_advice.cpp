@@ -75,11 +75,12 @@ double co2_max(Fuel fuel) { return fuel == Fuel::natural_gas ? 11.8 : 15.4; }
 std::optional<Advice> text_advice(AdviceSubject box, std::string_view text)
 {
     if (without_blanks(text).empty())
-        return Advice{box, "Casilla vacía: se lee como 0."};
+        return Advice{box, "Casilla vacía: se lee como 0.", "vacía, se lee como 0"};
 
     const std::size_t length = number_length(text);
     if (length == 0)
-        return Advice{box, quoted(text) + " no es un número: se lee como 0."};
+        return Advice{box, quoted(text) + " no es un número: se lee como 0.",
+                      quoted(text) + " no es un número"};
 
     double value = 0.0;
     try {
@@ -96,7 +97,8 @@ std::optional<Advice> text_advice(AdviceSubject box, std::string_view text)
             return std::nullopt;
         return Advice{box,
                       quoted(text) + " se lee como " + read +
-                          ": los espacios dentro de un número no cuentan."};
+                          ": los espacios dentro de un número no cuentan.",
+                      quoted(text) + " se lee como " + read};
     }
     const std::string_view rest = text.substr(length);
     const std::string typed_number = without_blanks(text.substr(0, length));
@@ -108,16 +110,19 @@ std::optional<Advice> text_advice(AdviceSubject box, std::string_view text)
         return Advice{box,
                       quoted(text) + " se lee como " + read +
                           ": la coma no separa decimales; escriba " + typed_number + "." +
-                          without_blanks(rest.substr(1)) + "."};
+                          without_blanks(rest.substr(1)) + ".",
+                      quoted(text) + " se lee como " + read};
     }
     if (box == AdviceSubject::Temp_stack && is_celsius(without_blanks(rest))) {
         const double fahrenheit = value * 9.0 / 5.0 + 32.0;
         if (std::isfinite(fahrenheit))
             return Advice{box,
                           quoted(text) + " se lee como " + read + " °F, pero " + read + " °C son " +
-                              hundredths(fahrenheit) + " °F."};
+                              hundredths(fahrenheit) + " °F.",
+                          quoted(text) + " se lee como " + read + " °F"};
     }
-    return Advice{box, quoted(text) + " se lee como " + read + "; se ignora " + quoted(rest) + "."};
+    return Advice{box, quoted(text) + " se lee como " + read + "; se ignora " + quoted(rest) + ".",
+                  quoted(text) + " se lee como " + read};
 }
 
 std::vector<Advice> reading_advice(Fuel fuel, double o2, double co2, double temp_f,
@@ -126,18 +131,21 @@ std::vector<Advice> reading_advice(Fuel fuel, double o2, double co2, double temp
     std::vector<Advice> advice;
     const bool o2_possible = o2 >= 0.0 && o2 < oxygen_in_air;
     if (o2 < 0.0)
-        advice.push_back(
-            {AdviceSubject::O2, "O2 de " + number(o2) + " %: el oxígeno no puede ser negativo."});
+        advice.push_back({AdviceSubject::O2,
+                          "O2 de " + number(o2) + " %: el oxígeno no puede ser negativo.",
+                          "negativo"});
     else if (!o2_possible)
         advice.push_back({AdviceSubject::O2,
                           "O2 de " + number(o2) +
                               " %: los humos no pueden tener tanto oxígeno "
-                              "como el aire (20.9 %)."});
+                              "como el aire (20.9 %).",
+                          "tanto oxígeno como el aire"});
 
     if (co2 < 0.0) {
         advice.push_back(
             {AdviceSubject::CO2,
-             "CO2 de " + number(co2) + " %: el dióxido de carbono no puede ser negativo."});
+             "CO2 de " + number(co2) + " %: el dióxido de carbono no puede ser negativo.",
+             "negativo"});
     } else if (o2_possible && o2 > 0.0) {
         const double expected = co2_max(fuel) * (oxygen_in_air - o2) / oxygen_in_air;
         if (std::abs(co2 - expected) > orsat_tolerance)
@@ -145,20 +153,23 @@ std::vector<Advice> reading_advice(Fuel fuel, double o2, double co2, double temp
                 {AdviceSubject::CO2,
                  "CO2 de " + number(co2) + " % no cuadra con O2 de " + number(o2) + " %: con " +
                      fuel_name(fuel) + " se esperaría " + tenths(expected) +
-                     " %. ¿Entra aire en la muestra o está elegido el otro combustible?"});
+                     " %. ¿Entra aire en la muestra o está elegido el otro combustible?",
+                 "no cuadra con el O2"});
     }
 
     if (temp_f < combustion_air_temp)
         advice.push_back({AdviceSubject::Temp_stack,
                           "Temperatura de " + number(temp_f) +
                               " °F: está por debajo de los 60 °F del aire de combustión que supone "
-                              "el cálculo."});
+                              "el cálculo.",
+                          "por debajo de 60 °F"});
 
     if (efficiency < 0.0 || efficiency > 100.0 || excess_air < 0.0)
         advice.push_back({AdviceSubject::results,
                           "Resultados fuera de lo que cubre la correlación (exceso de aire " +
                               hundredths(excess_air) + " %, eficiencia " + hundredths(efficiency) +
-                              " %): revise las lecturas."});
+                              " %): revise las lecturas.",
+                          "fuera de la correlación"});
     return advice;
 }
 

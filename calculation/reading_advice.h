@@ -20,6 +20,7 @@ enum class AdviceSubject { O2, CO2, Temp_stack, results };
 struct Advice {
     AdviceSubject subject;
     std::string message; // Spanish, short and concrete, quoting the number read
+    std::string brief;   // its gist in a few words, for a one-line list that names the box
 
     bool operator==(const Advice&) const = default;
 };

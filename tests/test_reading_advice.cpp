@@ -77,6 +77,36 @@ private slots:
             QCOMPARE(int(advice->subject), box);
     }
 
+    // The brief names what was read, for a list that already names the box.
+    void brief_data()
+    {
+        QTest::addColumn<int>("box");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("brief");
+
+        QTest::newRow("decimal comma") << int(AdviceSubject::O2) << "3,5"
+                                       << "«3,5» se lee como 3";
+        QTest::newRow("blank inside a number") << int(AdviceSubject::CO2) << "9 8"
+                                               << "«9 8» se lee como 98";
+        QTest::newRow("degrees C") << int(AdviceSubject::Temp_stack) << "180 ºC"
+                                   << "«180 ºC» se lee como 180 °F";
+        QTest::newRow("letters") << int(AdviceSubject::O2) << "abc"
+                                 << "«abc» no es un número";
+        QTest::newRow("empty") << int(AdviceSubject::O2) << ""
+                               << "vacía, se lee como 0";
+    }
+
+    void brief()
+    {
+        QFETCH(int, box);
+        QFETCH(QString, text);
+        QFETCH(QString, brief);
+
+        const auto advice = text_advice(AdviceSubject(box), text.toStdString());
+        QVERIFY(advice.has_value());
+        QCOMPARE(q(advice->brief), brief);
+    }
+
     void readings_and_results_data()
     {
         QTest::addColumn<int>("fuel");

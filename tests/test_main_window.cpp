@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
+#include <QStyleOptionButton>
 #include <QTextBrowser>
 #include <QTextEdit>
 #include <QTimer>
@@ -130,7 +131,7 @@ private slots:
             QTest::newRow(name) << QString(name) << twips;
         };
 
-        row("Opcion_Fuel_Oil", QRect(360, 600, 255, 195));
+        row("Opcion_Fuel_Oil", QRect(360, 600, 255, 210)); // one pixel taller: its mark whole
         row("O2", QRect(240, 1080, 495, 285));
         row("Label2", QRect(720, 600, 1215, 375));
         row("Label5", QRect(960, 1800, 2655, 255));
@@ -146,6 +147,24 @@ private slots:
         const QRect g = control(name)->geometry();
         constexpr int k = MainWindow::twips_per_pixel;
         QCOMPARE(QRect(g.x() * k, g.y() * k, g.width() * k, g.height() * k), twips);
+    }
+
+    void option_marks_are_whole_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("Opcion_Gas_Natural") << "Opcion_Gas_Natural";
+        QTest::newRow("Opcion_Fuel_Oil") << "Opcion_Fuel_Oil";
+    }
+
+    void option_marks_are_whole()
+    {
+        QFETCH(QString, name);
+        auto* option = control<QRadioButton>(name);
+        QStyleOptionButton style_option;
+        style_option.initFrom(option);
+        const QRect mark =
+            option->style()->subElementRect(QStyle::SE_RadioButtonIndicator, &style_option, option);
+        QVERIFY2(option->rect().contains(mark), qPrintable(QDebug::toString(mark)));
     }
 
     void client_area_and_line_in_twips()

@@ -15,6 +15,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QTextBrowser>
@@ -457,7 +458,8 @@ private slots:
         click("Calcular");
         QCOMPARE(shown("Eficiencia"), " 83.94"); // advice beside the results, not instead
         shows_advice(true);
-        QVERIFY(qobject_cast<QTextEdit*>(panel)->toPlainText().contains(advice));
+        QCOMPARE(qobject_cast<QTextEdit*>(panel)->toPlainText(), "⚠ O2: «3,5» se lee como 3");
+        QVERIFY(o2->toolTip().startsWith(advice + "\n\n"));
         QCOMPARE(box("CO2")->accessibleDescription(), box("CO2")->property("baseDescription"));
 
         QTest::keyClick(o2, Qt::Key_End);
@@ -470,6 +472,91 @@ private slots:
         o2->setText("3.5");
         click("Calcular");
         shows_advice(false);
+    }
+
+    // Three bad readings at once: each notice is read whole in the panel, without
+    // scrolling, and the panel keeps its place.
+    void notices_read_whole_data()
+    {
+        QTest::addColumn<QStringList>("texts"); // O2, CO2, Temp_stack
+        QTest::addColumn<QString>("listed");
+
+        QTest::newRow("decimal commas and degrees C")
+            << QStringList{"3,5", "9,8", "180 ºC"}
+            << "⚠ O2: «3,5» se lee como 3\n⚠ CO2: «9,8» se lee como 9\n"
+               "⚠ Temperatura: «180 ºC» se\nlee como 180 °F";
+        QTest::newRow("letters, empty, cold")
+            << QStringList{"abc", "", "50"}
+            << "⚠ O2: «abc» no es un número\n⚠ CO2: vacía, se lee como 0\n"
+               "⚠ Temperatura: por debajo de\n60 °F";
+        QTest::newRow("blanks, CO2 off")
+            << QStringList{"4 .0", "5", "3 50"}
+            << "⚠ O2: «4 .0» se lee como 4\n⚠ CO2: no cuadra con el O2\n"
+               "⚠ Temperatura: «3 50» se lee\ncomo 350";
+        QTest::newRow("more than the panel shows: one line each")
+            << QStringList{"2 5", "", "180 ºC"}
+            << "⚠ O2: «2 5» se lee como 25\n⚠ O2: tanto oxígeno como el a…\n"
+               "⚠ CO2: vacía, se lee como 0\n⚠ Temperatura: «180 ºC» se …\n"
+               "⚠ Resultados: fuera de la cor…";
+    }
+
+    void notices_read_whole()
+    {
+        QFETCH(QStringList, texts);
+        QFETCH(QString, listed);
+
+        auto* panel = control<QTextEdit>("Avisos");
+        const QRect place = panel->geometry();
+        box("O2")->setText(texts[0]);
+        box("CO2")->setText(texts[1]);
+        box("Temp_stack")->setText(texts[2]);
+        click("Calcular");
+        QApplication::processEvents();
+        QCOMPARE(panel->toPlainText(), listed);
+        QCOMPARE(panel->verticalScrollBar()->maximum(), 0);
+        QCOMPARE(panel->geometry(), place);
+    }
+
+    // After a click the button that has the focus describes the results and the first
+    // notice, which a screen reader tells; once the results are out of date it goes
+    // back to its help.
+    void calcular_tells_the_results_data()
+    {
+        QTest::addColumn<QStringList>("texts"); // O2, CO2, Temp_stack
+        QTest::addColumn<QString>("told");
+
+        const QString results = "Exceso aire: 15.66 %. Eficiencia: 83.94 %.";
+        QTest::newRow("no notice") << QStringList{"3", "10", "300"} << results;
+        QTest::newRow("one notice") << QStringList{"3,5", "10", "300"}
+                                    << results +
+                " Un aviso: O2, «3,5» se lee como 3: la coma no separa decimales; "
+                "escriba 3.5.";
+        QTest::newRow("two notices, the first in full") << QStringList{"3", "5", "3 00"}
+                                                        << results +
+                " 2 avisos; el primero: CO2, CO2 de 5 % no cuadra con O2 de 3 %: con gas "
+                "natural se esperaría 10.1 %. ¿Entra aire en la muestra o está elegido el "
+                "otro combustible?";
+    }
+
+    void calcular_tells_the_results()
+    {
+        QFETCH(QStringList, texts);
+        QFETCH(QString, told);
+
+        auto* calcular = control<QPushButton>("Calcular");
+        const auto description = [calcular] {
+            return QAccessible::queryAccessibleInterface(calcular)->text(QAccessible::Description);
+        };
+        const QString help = description();
+        box("O2")->setText(texts[0]);
+        box("CO2")->setText(texts[1]);
+        box("Temp_stack")->setText(texts[2]);
+        click("Calcular");
+        QCOMPARE(QApplication::focusWidget(), calcular);
+        QCOMPARE(description(), told);
+
+        QTest::keyClick(box("O2"), Qt::Key_0);
+        QCOMPARE(description(), help);
     }
 
     void results_go_out_of_date_data()

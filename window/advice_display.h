@@ -1,15 +1,20 @@
 #pragma once
 
 // How the calculator window shows advice on a calculation, and results that no longer
-// match the inputs. A box with advice is drawn marked (tinted, bold text), its message
-// is listed in the advice panel beside the inputs and added to the box's accessible
-// description. Results left over from before an edit are dimmed and set in italics,
-// and their accessible description says so until the next calculation.
+// match the inputs. A box with advice is drawn marked (tinted, bold text), and its
+// full message is added to the box's tooltip and accessible description; the advice
+// panel beside the inputs lists each piece of advice on one line, the box's name and
+// the gist, so that several are read at a glance. Results left over from before an
+// edit are dimmed and set in italics, and their accessible description says so until
+// the next calculation. After each calculation the results and the first piece of
+// advice also become the accessible description of the control that ran it, which
+// has the focus: a screen reader tells that change without the user moving.
 
 #include "calculation/reading_advice.h"
 
 #include <QObject>
 #include <QRect>
+#include <QString>
 
 #include <map>
 #include <vector>
@@ -27,10 +32,12 @@ class AdviceDisplay : public QObject {
 public:
     using Boxes = std::map<AdviceSubject, std::vector<QLineEdit*>>;
 
-    // boxes: the box or boxes each subject marks, watched for the user's edits;
-    // fuel_option: one of the two fuel buttons, watched for a change of fuel;
+    // boxes: the box or boxes each subject marks, watched for the user's edits (the
+    // results' boxes name and hold the results); fuel_option: one of the two fuel
+    // buttons, watched for a change of fuel; calculate: the button that calculates;
     // panel: where the advice is listed.
-    AdviceDisplay(QWidget* window, Boxes boxes, QAbstractButton* fuel_option, QRect panel);
+    AdviceDisplay(QWidget* window, Boxes boxes, QAbstractButton* fuel_option, QWidget* calculate,
+                  QRect panel);
 
     // After a calculation: shows its advice in place of any earlier, results current.
     void calculated(const std::vector<Advice>& advice);
@@ -42,10 +49,19 @@ public:
     void fuel_changed();
 
 private:
+    // One piece of advice in the panel: the name of its box and its gist.
+    struct Listed {
+        QString name;
+        QString gist;
+    };
+
     void refresh();
+    void list(const std::vector<Listed>& listed);
+    [[nodiscard]] QString summary() const;
 
     QWidget* window_;
     Boxes boxes_;
+    QWidget* calculate_;
     QTextEdit* panel_;
     std::vector<Advice> advice_;
     bool has_results_ = false;

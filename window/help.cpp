@@ -147,6 +147,7 @@ void install_help(QWidget* window)
         if (help.description != nullptr) {
             control->setAccessibleDescription(text(help.description));
             control->setProperty("baseDescription", text(help.description));
+            control->setProperty("baseToolTip", text(help.tooltip));
         }
     }
     if (auto* unit = window->findChild<QWidget*>(text(efficiency_unit_label)))

@@ -14,7 +14,8 @@ namespace quemador {
 // Sets the help texts on the window's controls, found by their object names, and
 // binds F1 to the help window and Shift+F1 to the focused control's What's This.
 // Each input and result also keeps its accessible description in the dynamic
-// property "baseDescription", for messages that add to it.
+// property "baseDescription", and its tooltip in "baseToolTip", for messages that
+// add to them.
 void install_help(QWidget* window);
 
 // The help window: one read-only page of text and a close button; Escape closes it.

@@ -151,7 +151,7 @@ MainWindow::MainWindow(ErrorReporter report_error, QWidget* parent)
                                  {AdviceSubject::CO2, {CO2}},
                                  {AdviceSubject::Temp_stack, {Temp_stack}},
                                  {AdviceSubject::results, {Relacion_AF, Eficiencia}}},
-                                Opcion_Gas_Natural,
+                                Opcion_Gas_Natural, Calcular,
                                 QRect(pixels(2250), pixels(690), pixels(2370), pixels(1050)));
 
     connect(Calcular, &QPushButton::clicked, this, &MainWindow::calcular_clicked);

@@ -517,9 +517,9 @@ private slots:
         QCOMPARE(panel->geometry(), place);
     }
 
-    // After a click the button that has the focus describes the results and the first
-    // notice, which a screen reader tells; once the results are out of date it goes
-    // back to its help.
+    // After a click a notification appears with the results and the first notice, for
+    // screen readers to speak, and the button that has the focus describes them the
+    // same way; once the results are out of date the button goes back to its help.
     void calcular_tells_the_results_data()
     {
         QTest::addColumn<QStringList>("texts"); // O2, CO2, Temp_stack
@@ -554,6 +554,15 @@ private slots:
         click("Calcular");
         QCOMPARE(QApplication::focusWidget(), calcular);
         QCOMPARE(description(), told);
+
+        QWidget* announcement = control("Anuncio");
+        QVERIFY(announcement->isVisible());
+        QAccessibleInterface* notification = QAccessible::queryAccessibleInterface(announcement);
+        QCOMPARE(notification->role(), QAccessible::Notification);
+        QString announced = notification->text(QAccessible::Name);
+        if (const QString more = notification->text(QAccessible::Description); !more.isEmpty())
+            announced += ' ' + more;
+        QCOMPARE(announced, told);
 
         QTest::keyClick(box("O2"), Qt::Key_0);
         QCOMPARE(description(), help);

@@ -1,14 +1,29 @@
 #include "window/advice_display.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QFontMetrics>
 #include <QLineEdit>
 #include <QTextEdit>
 
 #include <algorithm>
+#include <mutex>
 
 namespace quemador {
 namespace {
+
+// The announcement of each calculation's results: an empty widget, announced to
+// screen readers as a notification, which AT-SPI clients such as Orca speak as it
+// appears wherever the focus is (Qt 6.4 has no other way to speak unasked).
+const QString announcement_name = QStringLiteral("Anuncio");
+
+QAccessibleInterface* announcement_accessible(const QString& class_name, QObject* object)
+{
+    if (class_name == QLatin1String("QWidget") && object->objectName() == announcement_name)
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Notification);
+    return nullptr;
+}
 
 // A pale amber, with black text on it whatever the desktop's colours.
 const QColor marked_background(0xff, 0xf0, 0xc0);
@@ -91,8 +106,15 @@ void explain(QWidget* control, const QStringList& messages)
 AdviceDisplay::AdviceDisplay(QWidget* window, Boxes boxes, QAbstractButton* fuel_option,
                              QWidget* calculate, QRect panel)
     : QObject(window), window_(window), boxes_(std::move(boxes)), calculate_(calculate),
-      panel_(new QTextEdit(window))
+      panel_(new QTextEdit(window)), announcement_(new QWidget(window))
 {
+    static std::once_flag accessible_factory;
+    std::call_once(accessible_factory,
+                   [] { QAccessible::installFactory(announcement_accessible); });
+    announcement_->setObjectName(announcement_name);
+    announcement_->setGeometry(0, 0, 0, 0);
+    announcement_->hide();
+
     panel_->setObjectName(QStringLiteral("Avisos"));
     panel_->setAccessibleName(QStringLiteral("Avisos"));
     panel_->setGeometry(panel);
@@ -124,6 +146,11 @@ void AdviceDisplay::calculated(const std::vector<Advice>& advice)
     has_results_ = true;
     out_of_date_ = false;
     refresh();
+
+    announcement_->hide();
+    announcement_->setAccessibleName(results_told());
+    announcement_->setAccessibleDescription(advice_told());
+    announcement_->show();
 }
 
 void AdviceDisplay::failed()
@@ -232,18 +259,25 @@ void AdviceDisplay::list(const std::vector<Listed>& listed)
     panel_->setHtml(html);
 }
 
-// The results as a screen reader should tell them after a calculation, with the
-// number of pieces of advice and the first in full; empty while there are no current
-// results.
 QString AdviceDisplay::summary() const
 {
     if (!has_results_ || out_of_date_)
         return {};
+    const QString advice = advice_told();
+    return advice.isEmpty() ? results_told() : results_told() + ' ' + advice;
+}
+
+QString AdviceDisplay::results_told() const
+{
     QStringList results;
     for (const QLineEdit* box : boxes_.at(AdviceSubject::results))
         results << box->accessibleName() + ": " + box->text().trimmed() + " %.";
-    QString told = results.join(' ');
+    return results.join(' ');
+}
 
+QString AdviceDisplay::advice_told() const
+{
+    // The first piece of advice as the panel lists them, by box.
     const Advice* first = nullptr;
     for (const auto& entry : boxes_) {
         const auto found = std::find_if(advice_.begin(), advice_.end(), [&entry](const Advice& a) {
@@ -255,9 +289,10 @@ QString AdviceDisplay::summary() const
         }
     }
     if (first == nullptr)
-        return told;
-    told += advice_.size() == 1 ? QStringLiteral(" Un aviso: ")
-                                : QStringLiteral(" %1 avisos; el primero: ").arg(advice_.size());
+        return {};
+    QString told = advice_.size() == 1
+        ? QStringLiteral("Un aviso: ")
+        : QStringLiteral("%1 avisos; el primero: ").arg(advice_.size());
     if (first->subject != AdviceSubject::results)
         told += subject_name(first->subject) + ", ";
     return told + QString::fromStdString(first->message);

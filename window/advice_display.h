@@ -7,8 +7,8 @@
 // the gist, so that several are read at a glance. Results left over from before an
 // edit are dimmed and set in italics, and their accessible description says so until
 // the next calculation. After each calculation the results and the first piece of
-// advice also become the accessible description of the control that ran it, which
-// has the focus: a screen reader tells that change without the user moving.
+// advice are announced to screen readers as a notification, and stay in the
+// accessible description of the control that ran it until they are out of date.
 
 #include "calculation/reading_advice.h"
 
@@ -57,12 +57,18 @@ private:
 
     void refresh();
     void list(const std::vector<Listed>& listed);
+    // What a screen reader is told of the current results and of the advice (the
+    // number of pieces and the first in full); summary() is both, empty while there
+    // are no current results.
     [[nodiscard]] QString summary() const;
+    [[nodiscard]] QString results_told() const;
+    [[nodiscard]] QString advice_told() const;
 
     QWidget* window_;
     Boxes boxes_;
     QWidget* calculate_;
     QTextEdit* panel_;
+    QWidget* announcement_;
     std::vector<Advice> advice_;
     bool has_results_ = false;
     bool out_of_date_ = false;

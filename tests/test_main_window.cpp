@@ -15,10 +15,10 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionButton>
-#include <QTextBrowser>
 #include <QTextEdit>
 #include <QTimer>
 
@@ -408,8 +408,13 @@ private slots:
         auto* help = window->findChild<HelpWindow*>();
         QVERIFY(help != nullptr);
         QVERIFY(QTest::qWaitForWindowActive(help));
-        auto* page = help->findChild<QTextBrowser*>();
+        auto* page = help->findChild<QTextEdit*>();
         QTRY_COMPARE(QApplication::focusWidget(), page);
+        QAccessibleInterface* read = QAccessible::queryAccessibleInterface(page);
+        QCOMPARE(read->role(), QAccessible::EditableText);
+        QVERIFY(read->state().readOnly);
+        QCOMPARE(read->text(QAccessible::Name), "Ayuda de Quemador1");
+        QVERIFY(help->screen()->availableGeometry().contains(help->frameGeometry()));
         const QString text = page->toPlainText();
         for (const char* expected : {"Quemador1, versión 1.0.0", "Todos los derechos reservados",
                                      "356 °F", "neta", "60 °F"})
@@ -424,6 +429,37 @@ private slots:
         QTest::keyClick(box("Temp_stack"), Qt::Key_F1); // the same window again
         QCOMPARE(window->findChildren<HelpWindow*>().size(), 1);
         QVERIFY(help->isVisible());
+    }
+
+    // Shift+F1's explanation reaches a screen reader as a tooltip with its text.
+    void whats_this_is_a_named_tooltip()
+    {
+        box("O2")->setFocus();
+        QTest::keyClick(box("O2"), Qt::Key_F1, Qt::ShiftModifier);
+        QWidget* popup = QApplication::activePopupWidget();
+        QVERIFY(popup != nullptr);
+        QAccessibleInterface* told = QAccessible::queryAccessibleInterface(popup);
+        QCOMPARE(told->role(), QAccessible::ToolTip);
+        QVERIFY2(told->text(QAccessible::Name).startsWith("Oxígeno en los humos, en % en volumen"),
+                 qPrintable(told->text(QAccessible::Name)));
+        popup->close();
+    }
+
+    void help_window_fits_the_screen_data()
+    {
+        QTest::addColumn<QSize>("available");
+        QTest::addColumn<QSize>("size");
+
+        QTest::newRow("large screen: readable size") << QSize(1920, 1050) << QSize(560, 600);
+        QTest::newRow("1280×1024 at 200 %") << QSize(640, 512) << QSize(560, 461);
+        QTest::newRow("small screen: 90 % of it") << QSize(500, 400) << QSize(450, 360);
+    }
+
+    void help_window_fits_the_screen()
+    {
+        QFETCH(QSize, available);
+        QFETCH(QSize, size);
+        QCOMPARE(HelpWindow::fitted_size(available), size);
     }
 
     void long_result_shows_its_beginning()

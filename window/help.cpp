@@ -3,15 +3,22 @@
 #include "quemador_version.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QGuiApplication>
+#include <QHelpEvent>
+#include <QScreen>
 #include <QShortcut>
-#include <QTextBrowser>
+#include <QTextDocumentFragment>
+#include <QTextEdit>
 #include <QVBoxLayout>
 #include <QWhatsThis>
 #include <QWidget>
 
 #include <array>
+#include <mutex>
 
 namespace quemador {
 namespace {
@@ -118,6 +125,24 @@ void set_help(QWidget* control, const ControlHelp& help)
     control->setWhatsThis(text(help.whats_this));
 }
 
+// Qt's What's This popup is announced to screen readers as a tooltip, named with its
+// text: Orca speaks a tooltip that appears after F1 (here Shift+F1) is pressed.
+QAccessibleInterface* whats_this_accessible(const QString& class_name, QObject* object)
+{
+    if (class_name == QLatin1String("QWhatsThat") && object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::ToolTip);
+    return nullptr;
+}
+
+// Shows a control's What's This at a point, the popup named with its plain text.
+void show_whats_this(QWidget* control, QPoint where)
+{
+    QWhatsThis::showText(where, control->whatsThis(), control);
+    if (QWidget* popup = QApplication::activePopupWidget())
+        popup->setAccessibleName(
+            QTextDocumentFragment::fromHtml(control->whatsThis()).toPlainText());
+}
+
 // Shows the focused control's What's This beside it; with no such text, lets the
 // user point at a control instead.
 void show_focused_whats_this()
@@ -127,22 +152,46 @@ void show_focused_whats_this()
         QWhatsThis::enterWhatsThisMode();
         return;
     }
-    QWhatsThis::showText(focused->mapToGlobal(QPoint(0, focused->height())), focused->whatsThis(),
-                         focused);
+    show_whats_this(focused, focused->mapToGlobal(QPoint(0, focused->height())));
 }
+
+// A control pointed at in What's This mode shows its text the same way.
+class WhatsThisPointedAt : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::WhatsThis)
+            return false;
+        auto* control = static_cast<QWidget*>(watched);
+        if (control->whatsThis().isEmpty())
+            return false;
+        show_whats_this(control, static_cast<QHelpEvent*>(event)->globalPos());
+        return true;
+    }
+};
 
 } // namespace
 
 void install_help(QWidget* window)
 {
+    static std::once_flag accessible_factory;
+    std::call_once(accessible_factory, [] { QAccessible::installFactory(whats_this_accessible); });
+    auto* pointed_at = new WhatsThisPointedAt(window);
+
     for (const ControlHelp& help : control_help) {
         auto* control = window->findChild<QWidget*>(text(help.name));
         if (control == nullptr)
             continue;
         set_help(control, help);
+        control->installEventFilter(pointed_at);
         if (help.label != nullptr) {
-            if (auto* label = window->findChild<QWidget*>(text(help.label)))
+            if (auto* label = window->findChild<QWidget*>(text(help.label))) {
                 set_help(label, help);
+                label->installEventFilter(pointed_at);
+            }
         }
         if (help.description != nullptr) {
             control->setAccessibleDescription(text(help.description));
@@ -150,8 +199,10 @@ void install_help(QWidget* window)
             control->setProperty("baseToolTip", text(help.tooltip));
         }
     }
-    if (auto* unit = window->findChild<QWidget*>(text(efficiency_unit_label)))
+    if (auto* unit = window->findChild<QWidget*>(text(efficiency_unit_label))) {
         set_help(unit, control_help.back());
+        unit->installEventFilter(pointed_at);
+    }
 
     auto* help = new QShortcut(QKeySequence::HelpContents, window);
     QObject::connect(help, &QShortcut::activated, window, [window] {
@@ -258,24 +309,39 @@ Copyright 2026 Equipo Quemador1. Todos los derechos reservados.</p>
 
 } // namespace
 
-HelpWindow::HelpWindow(QWidget* parent) : QDialog(parent)
+HelpWindow::HelpWindow(QWidget* parent) : QDialog(parent), page_(new QTextEdit(this))
 {
     setObjectName(QStringLiteral("Ayuda"));
     setWindowTitle(QStringLiteral("Ayuda de Quemador1"));
 
-    auto* page = new QTextBrowser(this);
-    page->setObjectName(QStringLiteral("Texto_Ayuda"));
-    page->setAccessibleName(QStringLiteral("Ayuda de Quemador1"));
-    page->setHtml(help_text());
+    // A read-only text with a cursor: a screen reader reads it as a named text, line by
+    // line as the arrow keys move, and the keys that move the cursor scroll it.
+    page_->setObjectName(QStringLiteral("Texto_Ayuda"));
+    page_->setAccessibleName(QStringLiteral("Ayuda de Quemador1"));
+    page_->setReadOnly(true);
+    page_->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
+    page_->setTabChangesFocus(true);
+    page_->setHtml(help_text());
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(page);
+    layout->addWidget(page_);
     layout->addWidget(buttons);
-    resize(560, 600);
-    page->setFocus();
+    const QScreen* screen = parent != nullptr ? parent->screen() : QGuiApplication::primaryScreen();
+    resize(fitted_size(screen->availableGeometry().size()));
+}
+
+QSize HelpWindow::fitted_size(QSize available)
+{
+    return readable_size.boundedTo(available * 9 / 10);
+}
+
+void HelpWindow::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    page_->setFocus(Qt::OtherFocusReason);
 }
 
 } // namespace quemador

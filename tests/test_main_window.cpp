@@ -416,8 +416,9 @@ private slots:
         QCOMPARE(read->text(QAccessible::Name), "Ayuda de Quemador1");
         QVERIFY(help->screen()->availableGeometry().contains(help->frameGeometry()));
         const QString text = page->toPlainText();
-        for (const char* expected : {"Quemador1, versión 1.0.0", "Todos los derechos reservados",
-                                     "356 °F", "neta", "60 °F"})
+        for (const char* expected :
+             {"Quemador1, versión 1.0.0", "Licencia Pública General de GNU",
+              "versión 3 o, a su elección, cualquier versión posterior", "356 °F", "neta", "60 °F"})
             QVERIFY2(text.contains(QString::fromUtf8(expected)), expected);
 
         QTest::keyClick(page, Qt::Key_Escape);

@@ -302,7 +302,15 @@ tiene 21 % o más de oxígeno.</p>
 
 <h3>Acerca de</h3>
 <p><b>Quemador1</b>, versión @VERSION@.<br>
-Copyright 2026 Equipo Quemador1. Todos los derechos reservados.</p>
+Copyright 2026 Equipo Quemador1.</p>
+<p>Quemador1 es software libre: puede redistribuirlo y modificarlo según los términos
+de la Licencia Pública General de GNU (GPL) publicada por la Free Software Foundation,
+en su versión 3 o, a su elección, cualquier versión posterior.</p>
+<p>Se distribuye con la esperanza de que sea útil, pero SIN NINGUNA GARANTÍA, ni
+siquiera la garantía implícita de COMERCIABILIDAD o de IDONEIDAD PARA UN FIN
+DETERMINADO. Los detalles están en el texto de la licencia, que acompaña al programa
+(en Debian, /usr/share/common-licenses/GPL-3) y se puede leer en
+https://www.gnu.org/licenses/gpl-3.0.html.</p>
 )")
         .replace(QStringLiteral("@VERSION@"), QStringLiteral(QUEMADOR_VERSION));
 }

@@ -273,10 +273,14 @@ análisis (más oxígeno, menos CO<sub>2</sub>), pero no cambia ningún resultad
 <h3>Avisos sobre las lecturas</h3>
 <p>Cada vez que pulsa <b>Calcular</b>, el programa revisa las lecturas sin cambiar
 ningún resultado. Si algo no cuadra, la casilla queda resaltada y el aviso aparece en
-el recuadro junto a las lecturas (se llega a él con Tab):</p>
+el recuadro junto a las lecturas (se llega a él con Tab), en una línea con el nombre
+de la casilla y lo esencial; el texto completo aparece al dejar el ratón sobre la
+casilla. Un lector de pantalla anuncia tras cada cálculo los resultados y el primer
+aviso, y lee el aviso completo con la descripción de la casilla:</p>
 <ul>
 <li>un texto que no es del todo un número: «3,5» se lee como 3, «150 ºC» como
-150 °F, una casilla vacía como 0;</li>
+150 °F, una casilla vacía como 0; y un número partido por espacios: «3 5» se lee
+como 35;</li>
 <li>un oxígeno negativo o del 20.9 % del aire o más, o una temperatura de humos por
 debajo de los 60 °F del aire de combustión;</li>
 <li>un CO<sub>2</sub> que no cuadra con el O<sub>2</sub> para el combustible

@@ -415,6 +415,8 @@ private slots:
         QVERIFY(read->state().readOnly);
         QCOMPARE(read->text(QAccessible::Name), "Ayuda de Quemador1");
         QVERIFY(help->screen()->availableGeometry().contains(help->frameGeometry()));
+        QTest::keyClick(page, Qt::Key_PageDown); // scrolls from the keyboard
+        QVERIFY(page->verticalScrollBar()->value() > 0);
         const QString text = page->toPlainText();
         for (const char* expected :
              {"Quemador1, versión 1.0.0", "Licencia Pública General de GNU",

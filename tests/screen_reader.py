@@ -17,7 +17,7 @@ import time
 import pyatspi
 
 RESULTS = "Exceso aire: 15.66 %. Eficiencia: 83.94 %."
-FIRST_NOTICE = ("Un aviso: O2, «3,5» se lee como 3: la coma no separa decimales; "
+FIRST_NOTICE = ("Un aviso: O2: «3,5» se lee como 3: la coma no separa decimales; "
                 "escriba 3.5.")
 
 

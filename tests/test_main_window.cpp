@@ -568,11 +568,11 @@ private slots:
         QTest::newRow("no notice") << QStringList{"3", "10", "300"} << results;
         QTest::newRow("one notice") << QStringList{"3,5", "10", "300"}
                                     << results +
-                " Un aviso: O2, «3,5» se lee como 3: la coma no separa decimales; "
+                " Un aviso: O2: «3,5» se lee como 3: la coma no separa decimales; "
                 "escriba 3.5.";
         QTest::newRow("two notices, the first in full") << QStringList{"3", "5", "3 00"}
                                                         << results +
-                " 2 avisos; el primero: CO2, CO2 de 5 % no cuadra con O2 de 3 %: con gas "
+                " 2 avisos; el primero: CO2: CO2 de 5 % no cuadra con O2 de 3 %: con gas "
                 "natural se esperaría 10.1 %. ¿Entra aire en la muestra o está elegido el "
                 "otro combustible?";
     }

@@ -49,6 +49,13 @@ QString subject_name(AdviceSubject subject)
     return QStringLiteral("Resultados");
 }
 
+// A message with the name of the box it concerns before it; advice on the results
+// names them itself ("Resultados fuera de …").
+QString named(AdviceSubject subject, const QString& message)
+{
+    return subject == AdviceSubject::results ? message : subject_name(subject) + ": " + message;
+}
+
 // A box's name as it heads its advice in the panel.
 QString heading(const QString& name) { return QStringLiteral("⚠ ") + name + ':'; }
 
@@ -186,7 +193,7 @@ void AdviceDisplay::refresh()
                 continue;
             messages << QString::fromStdString(a.message);
             listed.push_back({subject_name(subject), QString::fromStdString(a.brief)});
-            listed_in_full << subject_name(subject) + ": " + messages.back();
+            listed_in_full << named(subject, messages.back());
         }
 
         const bool marked = !messages.isEmpty();
@@ -293,9 +300,7 @@ QString AdviceDisplay::advice_told() const
     QString told = advice_.size() == 1
         ? QStringLiteral("Un aviso: ")
         : QStringLiteral("%1 avisos; el primero: ").arg(advice_.size());
-    if (first->subject != AdviceSubject::results)
-        told += subject_name(first->subject) + ", ";
-    return told + QString::fromStdString(first->message);
+    return told + named(first->subject, QString::fromStdString(first->message));
 }
 
 } // namespace quemador

@@ -153,19 +153,18 @@ private slots:
     void option_marks_are_whole_data()
     {
         QTest::addColumn<QString>("name");
-        QTest::newRow("Opcion_Gas_Natural") << "Opcion_Gas_Natural";
-        QTest::newRow("Opcion_Fuel_Oil") << "Opcion_Fuel_Oil";
+        for (const char* name : {"Opcion_Gas_Natural", "Opcion_Fuel_Oil"})
+            QTest::newRow(name) << QString(name);
     }
 
     void option_marks_are_whole()
     {
         QFETCH(QString, name);
         auto* option = control<QRadioButton>(name);
-        QStyleOptionButton style_option;
-        style_option.initFrom(option);
-        const QRect mark =
-            option->style()->subElementRect(QStyle::SE_RadioButtonIndicator, &style_option, option);
-        QVERIFY2(option->rect().contains(mark), qPrintable(QDebug::toString(mark)));
+        QStyleOptionButton look;
+        look.initFrom(option);
+        QVERIFY(option->rect().contains(
+            option->style()->subElementRect(QStyle::SE_RadioButtonIndicator, &look, option)));
     }
 
     void client_area_and_line_in_twips()
@@ -514,7 +513,7 @@ private slots:
     }
 
     // Three bad readings at once: each notice is read whole in the panel, without
-    // scrolling, and the panel keeps its place.
+    // scrolling, and the panel keeps its place; more than it shows get a line each.
     void notices_read_whole_data()
     {
         QTest::addColumn<QStringList>("texts"); // O2, CO2, Temp_stack
@@ -524,19 +523,13 @@ private slots:
             << QStringList{"3,5", "9,8", "180 ºC"}
             << "⚠ O2: «3,5» se lee como 3\n⚠ CO2: «9,8» se lee como 9\n"
                "⚠ Temperatura: «180 ºC» se\nlee como 180 °F";
-        QTest::newRow("letters, empty, cold")
-            << QStringList{"abc", "", "50"}
-            << "⚠ O2: «abc» no es un número\n⚠ CO2: vacía, se lee como 0\n"
-               "⚠ Temperatura: por debajo de\n60 °F";
-        QTest::newRow("blanks, CO2 off")
-            << QStringList{"4 .0", "5", "3 50"}
-            << "⚠ O2: «4 .0» se lee como 4\n⚠ CO2: no cuadra con el O2\n"
-               "⚠ Temperatura: «3 50» se lee\ncomo 350";
-        QTest::newRow("more than the panel shows: one line each")
-            << QStringList{"2 5", "", "180 ºC"}
-            << "⚠ O2: «2 5» se lee como 25\n⚠ O2: tanto oxígeno como el a…\n"
-               "⚠ CO2: vacía, se lee como 0\n⚠ Temperatura: «180 ºC» se …\n"
-               "⚠ Resultados: fuera de la cor…";
+        QTest::newRow("blanks, CO2 off") << QStringList{"4 .0", "5", "3 50"}
+                                         << "⚠ O2: «4 .0» se lee como 4\n⚠ CO2: no cuadra con el "
+                                            "O2\n⚠ Temperatura: «3 50» se lee\ncomo 350";
+        QTest::newRow("five notices") << QStringList{"2 5", "", "180 ºC"}
+                                      << "⚠ O2: «2 5» se lee como 25\n⚠ O2: tanto oxígeno como "
+                                         "el a…\n⚠ CO2: vacía, se lee como 0\n⚠ Temperatura: "
+                                         "«180 ºC» se …\n⚠ Resultados: fuera de la cor…";
     }
 
     void notices_read_whole()
@@ -546,9 +539,8 @@ private slots:
 
         auto* panel = control<QTextEdit>("Avisos");
         const QRect place = panel->geometry();
-        box("O2")->setText(texts[0]);
-        box("CO2")->setText(texts[1]);
-        box("Temp_stack")->setText(texts[2]);
+        for (int i = 0; i < 3; ++i)
+            box(QStringList{"O2", "CO2", "Temp_stack"}[i])->setText(texts[i]);
         click("Calcular");
         QApplication::processEvents();
         QCOMPARE(panel->toPlainText(), listed);
@@ -557,54 +549,43 @@ private slots:
     }
 
     // After a click a notification appears with the results and the first notice, for
-    // screen readers to speak, and the button that has the focus describes them the
-    // same way; once the results are out of date the button goes back to its help.
+    // screen readers to speak, and the focused button describes them the same way
+    // until the results are out of date.
     void calcular_tells_the_results_data()
     {
-        QTest::addColumn<QStringList>("texts"); // O2, CO2, Temp_stack
+        QTest::addColumn<QString>("co2");
         QTest::addColumn<QString>("told");
 
         const QString results = "Exceso aire: 15.66 %. Eficiencia: 83.94 %.";
-        QTest::newRow("no notice") << QStringList{"3", "10", "300"} << results;
-        QTest::newRow("one notice") << QStringList{"3,5", "10", "300"}
-                                    << results +
-                " Un aviso: O2: «3,5» se lee como 3: la coma no separa decimales; "
-                "escriba 3.5.";
-        QTest::newRow("two notices, the first in full") << QStringList{"3", "5", "3 00"}
+        QTest::newRow("no notice") << "10" << results;
+        QTest::newRow("two notices, the first in full") << "5,5"
                                                         << results +
-                " 2 avisos; el primero: CO2: CO2 de 5 % no cuadra con O2 de 3 %: con gas "
-                "natural se esperaría 10.1 %. ¿Entra aire en la muestra o está elegido el "
-                "otro combustible?";
+                " 2 avisos; el primero: CO2: «5,5» se lee como 5: la coma no separa "
+                "decimales; escriba 5.5.";
     }
 
     void calcular_tells_the_results()
     {
-        QFETCH(QStringList, texts);
+        QFETCH(QString, co2);
         QFETCH(QString, told);
 
         auto* calcular = control<QPushButton>("Calcular");
-        const auto description = [calcular] {
-            return QAccessible::queryAccessibleInterface(calcular)->text(QAccessible::Description);
-        };
-        const QString help = description();
-        box("O2")->setText(texts[0]);
-        box("CO2")->setText(texts[1]);
-        box("Temp_stack")->setText(texts[2]);
+        QAccessibleInterface* button = QAccessible::queryAccessibleInterface(calcular);
+        const QString help = button->text(QAccessible::Description);
+        box("O2")->setText("3");
+        box("CO2")->setText(co2);
         click("Calcular");
-        QCOMPARE(QApplication::focusWidget(), calcular);
-        QCOMPARE(description(), told);
+        QCOMPARE(button->text(QAccessible::Description), told);
 
-        QWidget* announcement = control("Anuncio");
-        QVERIFY(announcement->isVisible());
-        QAccessibleInterface* notification = QAccessible::queryAccessibleInterface(announcement);
-        QCOMPARE(notification->role(), QAccessible::Notification);
-        QString announced = notification->text(QAccessible::Name);
-        if (const QString more = notification->text(QAccessible::Description); !more.isEmpty())
-            announced += ' ' + more;
-        QCOMPARE(announced, told);
+        QAccessibleInterface* notice = QAccessible::queryAccessibleInterface(control("Anuncio"));
+        QVERIFY(notice->object()->property("visible").toBool());
+        QCOMPARE(notice->role(), QAccessible::Notification);
+        QCOMPARE((notice->text(QAccessible::Name) + ' ' + notice->text(QAccessible::Description))
+                     .trimmed(),
+                 told);
 
         QTest::keyClick(box("O2"), Qt::Key_0);
-        QCOMPARE(description(), help);
+        QCOMPARE(button->text(QAccessible::Description), help);
     }
 
     void results_go_out_of_date_data()

@@ -440,6 +440,7 @@ private slots:
         QTest::keyClick(box("O2"), Qt::Key_F1, Qt::ShiftModifier);
         QAccessibleInterface* told =
             QAccessible::queryAccessibleInterface(QApplication::activePopupWidget());
+        QVERIFY(told != nullptr);
         QCOMPARE(told->role(), QAccessible::ToolTip);
         QVERIFY(told->text(QAccessible::Name).startsWith("Oxígeno en los humos, en % en volumen"));
         QApplication::activePopupWidget()->close();

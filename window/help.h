@@ -10,7 +10,6 @@
 #include <QString>
 
 class QTextEdit;
-
 class QWidget;
 
 namespace quemador {

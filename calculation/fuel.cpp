@@ -6,8 +6,10 @@ namespace quemador {
 namespace {
 
 constexpr std::array<std::string_view, 4> gas_names = {"gas", "gasnatural", "gn", "naturalgas"};
-constexpr std::array<std::string_view, 9> oil_names = {
-    "fueloil", "fueloil2", "fueloiln2", "fueloilno2", "gasoleo", "gasoil", "fo", "fo2", "oil"};
+// "Gasóleo C" is the Spanish name of heating gas oil, No. 2 fuel oil.
+constexpr std::array<std::string_view, 12> oil_names = {
+    "fueloil", "fueloil2", "fueloiln2", "fueloilno2", "gasoleo", "gasoil",
+    "fo",      "fo2",      "oil",       "gasoleoc",   "gasoilc", "gasoleodecalefaccion"};
 
 const std::array<FuelFacts, 2> all_fuels{{
     {Fuel::natural_gas, "Gas Natural", "gas natural", gas_names, 11.8, natural_gas},

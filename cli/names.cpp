@@ -22,6 +22,11 @@ std::string folded(std::string_view text)
             const std::string_view to = "aaeeiioouuuunn";
             if (const auto at = from.find(static_cast<char>(code)); at != std::string_view::npos)
                 out += to[at];
+        } else if (c == 0xE2 && i + 2 < text.size() && text[i + 1] == '\x82' &&
+                   static_cast<unsigned char>(text[i + 2]) <= 0x89) {
+            // Subscript digits, U+2080 to U+2089: "O₂" is "o2".
+            out += static_cast<char>('0' + (static_cast<unsigned char>(text[i + 2]) - 0x80));
+            i += 2;
         }
     }
     return out;
@@ -35,6 +40,12 @@ std::optional<Fuel> fuel_named(std::string_view name)
             return fuel.fuel;
     }
     return std::nullopt;
+}
+
+std::string unknown_fuel(std::string_view name)
+{
+    return "combustible desconocido: «" + std::string(name) +
+        "»; el programa calcula con gas natural o con fuel oil Nº 2 (gasóleo C)";
 }
 
 } // namespace quemador::cli

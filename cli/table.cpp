@@ -61,6 +61,18 @@ std::vector<double> default_temperatures(TemperatureUnit unit)
 
 std::vector<double> parse_list(std::string_view text, std::string_view option)
 {
+    const auto comma = text.find(',');
+    const bool digits_only = std::all_of(text.begin(), text.end(),
+                                         [](char c) { return (c >= '0' && c <= '9') || c == ','; });
+    if (digits_only && comma != std::string_view::npos && comma > 0 && comma + 1 < text.size() &&
+        text.find(',', comma + 1) == std::string_view::npos) {
+        const std::string whole(text.substr(0, comma));
+        const std::string fraction(text.substr(comma + 1));
+        throw UsageError(std::string(option) + " «" + std::string(text) +
+                         "» puede ser un valor o dos: escriba " + whole + "." + fraction +
+                         " para un valor (" + whole + "," + fraction + ") o «" + whole + ", " +
+                         fraction + "» para dos (" + whole + " y " + fraction + ")");
+    }
     std::vector<double> values;
     for (;;) {
         const auto comma = text.find(',');
@@ -123,6 +135,9 @@ int write_table(const TableOptions& options, std::string& out,
                 const std::function<void(std::string_view)>& report)
 {
     const bool csv = options.format == TableFormat::csv;
+    const DecimalComma comma =
+        options.separator == ';' ? DecimalComma::accepted : DecimalComma::rejected;
+    const auto in_csv = [comma](std::string text) { return std::string(in_file(text, comma)); };
     const bool celsius = options.unit == TemperatureUnit::celsius;
     const std::string unit = celsius ? "°C" : "°F";
 
@@ -132,13 +147,13 @@ int write_table(const TableOptions& options, std::string& out,
                                        csv ? "exceso_aire_pct" : "Exceso de aire %"};
     std::transform(options.temperatures.begin(), options.temperatures.end(),
                    std::back_inserter(header), [&](double t) {
-                       return csv ? "ef_" + plain_number(t) + (celsius ? "C" : "F")
+                       return csv ? "ef_" + in_csv(plain_number(t)) + (celsius ? "C" : "F")
                                   : plain_number(t) + " " + unit;
                    });
     int failures = 0;
     Outcome outcome;
     for (const double o2 : options.o2) {
-        std::vector<std::string> row = {csv ? plain_number(o2) : one_decimal(o2),
+        std::vector<std::string> row = {csv ? in_csv(plain_number(o2)) : one_decimal(o2),
                                         csv ? "" : "error"};
         std::string failure;
         for (const double t : options.temperatures) {
@@ -148,9 +163,8 @@ int write_table(const TableOptions& options, std::string& out,
             const bool calculated = csv ? outcome.shown() : outcome.results.has_value();
             if (csv) {
                 if (!outcome.excess_air.empty())
-                    row[1] = in_file(outcome.excess_air, DecimalComma::rejected);
-                row.emplace_back(calculated ? in_file(outcome.efficiency, DecimalComma::rejected)
-                                            : "");
+                    row[1] = in_file(outcome.excess_air, comma);
+                row.emplace_back(calculated ? in_file(outcome.efficiency, comma) : "");
             } else if (calculated) {
                 row[1] = one_decimal(outcome.results->excess_air);
                 row.push_back(one_decimal(outcome.results->efficiency));
@@ -171,7 +185,7 @@ int write_table(const TableOptions& options, std::string& out,
     if (csv) {
         const auto line = [&](const std::vector<std::string>& cells) {
             for (std::size_t i = 0; i < cells.size(); ++i)
-                out += (i > 0 ? "," : "") + cells[i];
+                out += (i > 0 ? std::string(1, options.separator) : std::string()) + cells[i];
             out += '\n';
         };
         line(header);

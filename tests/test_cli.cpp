@@ -5,6 +5,8 @@
 #include "fake_window.h"
 #include "test_support.h"
 
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QStringList>
 
@@ -95,8 +97,16 @@ private slots:
             window_results(false, "5", "400"), "");
         row("decimal comma", gas + QStringList{"--o2", "3,5", "--temp", "300"}, 0,
             window_results(true, "3.5", "300"), "");
-        row("negative reading", oil + QStringList{"--o2", "-1", "--temp", "300"}, 0,
-            window_results(false, "-1", "300"), "aviso: O2 de -1 %");
+        row("negative reading: the window's numbers, status 1",
+            oil + QStringList{"--o2", "-1", "--temp", "300"}, 1, window_results(false, "-1", "300"),
+            "aviso: O2 de -1 %");
+        row("room air: the window's numbers, status 1",
+            gas + QStringList{"--o2", "20.9", "--temp", "77"}, 1,
+            window_results(true, "20.9", "77"),
+            "aviso: O2 de 20.9 %: los humos no pueden tener tanto oxígeno");
+        row("heating gas oil by its Spanish name",
+            QStringList{"-c", "Gasóleo C", "--o2", "5", "--temp", "400"}, 0,
+            window_results(false, "5", "400"), "");
         row("Celsius converted first", gas + QStringList{"--o2", "3", "--temp", "150", "--celsius"},
             0, window_results(true, "3", "302"), "");
         row("advice on standard error",
@@ -111,17 +121,29 @@ private slots:
         row("infinity", gas + QStringList{"--o2", "3", "--temp", "inf"}, 2, "", "--temp");
         row("empty", gas + QStringList{"--o2", "", "--temp", "300"}, 2, "", "--o2");
         row("missing reading", gas + QStringList{"--o2", "3"}, 2, "", "falta --temp");
-        row("unknown fuel", QStringList{"-c", "carbón", "--o2", "3", "--temp", "300"}, 2, "",
-            "combustible desconocido");
+        row("a fuel the program does not have",
+            QStringList{"-c", "GLP", "--o2", "3", "--temp", "300"}, 2, "",
+            "«GLP»; el programa calcula con gas natural o con fuel oil Nº 2 (gasóleo C)");
         row("unknown option", QStringList{"--oxigeno", "3"}, 2, "", "argumento no esperado");
         row("missing file", QStringList{"--csv", "/nonexistent/log.csv"}, 2, "", "no existe");
         row("csv with a reading", QStringList{"--csv", "-", "--o2", "3"}, 2, "", "--o2 no se usa");
-        row("no result", gas + QStringList{"--o2", "21", "--temp", "300"}, 1, "",
-            "División por cero");
+        row("oxygen of 21 %", gas + QStringList{"--o2", "21", "--temp", "300"}, 1, "",
+            "División por cero (error 11). Compruebe la lectura de oxígeno: debe ser menor que 21 "
+            "%.\n");
         row("result too large to round", gas + QStringList{"--o2", "211115", "--temp", "33.062"}, 1,
             "", "Desbordamiento (error 6)");
-        row("table cell without result", QStringList{"--tabla", "--o2", "3,21"}, 1, "",
+        row("table cell without result", QStringList{"--tabla", "--o2", "3, 21"}, 1, "",
             "O2 21: no se puede calcular");
+        row("table list read two ways", QStringList{"--tabla", "--o2", "3,5"}, 2, "",
+            "escriba 3.5 para un valor (3,5) o «3, 5» para dos (3 y 5)");
+        row("table for a Spanish Excel",
+            QStringList{"--tabla", "--formato", "csv", "--separador", ";", "--o2", "3.5", "--temp",
+                        "300:400:100"},
+            0, "o2_pct;exceso_aire_pct;ef_300F;ef_400F\n3,5;18,74;83,85;81,42\n", "");
+        row("separator without a CSV table", QStringList{"--tabla", "--separador", ";"}, 2, "",
+            "--separador solo se usa con --tabla --formato csv");
+        row("unknown encoding", QStringList{"--csv", "-", "--codificacion", "latin9"}, 2, "",
+            "codificación desconocida: «latin9»");
         row("version", QStringList{"--version"}, 0, "quemador1-calc 1.0.0\n", "");
     }
 
@@ -207,14 +229,18 @@ private slots:
         row("bad rows keep their place", "O2;T\n3;300\nabc;300\n\n3;\n21;300\n3;300\n", false,
             "O2;T;exceso_aire;eficiencia;aviso\n3;300;15,66;83,94;\nabc;300;;;O2 ilegible: "
             "«abc»\n\n3;;;;falta el valor de temperatura\n21;300;;;no se puede calcular: "
-            "División por cero (error 11)\n3;300;15,66;83,94;\n",
+            "División por cero (error 11). Compruebe la lectura de oxígeno: debe ser menor que "
+            "21 %.\n3;300;15,66;83,94;\n",
             {"línea 3: O2 ilegible: «abc»", "línea 5: falta el valor de temperatura",
-             "línea 6: no se puede calcular: División por cero (error 11)"});
+             "línea 6: no se puede calcular: División por cero (error 11). Compruebe la lectura "
+             "de oxígeno: debe ser menor que 21 %."});
         row("a result too large to round is reported, the rest goes on",
             "O2,T\n211115,33.062\n3,300\n", false,
             "O2,T,exceso_aire,eficiencia,aviso\n211115,33.062,,,no se puede calcular: "
-            "Desbordamiento (error 6)\n3,300,15.66,83.94,\n",
-            {"línea 2: no se puede calcular: Desbordamiento (error 6)"});
+            "Desbordamiento (error 6). Compruebe la lectura de oxígeno: debe ser menor que 21 "
+            "%.\n3,300,15.66,83.94,\n",
+            {"línea 2: no se puede calcular: Desbordamiento (error 6). Compruebe la lectura de "
+             "oxígeno: debe ser menor que 21 %."});
         row("decimal comma needs another separator", "O2,T\n\"3,5\",300\n", false,
             "O2,T,exceso_aire,eficiencia,aviso\n\"3,5\",300,,,\"O2 ilegible: «3,5»\"\n",
             {"línea 2: O2 ilegible: «3,5»"});
@@ -234,7 +260,73 @@ private slots:
         QCOMPARE(run.out, output);
         QCOMPARE(run.reports, reports);
         QCOMPARE(run.usage_error.isEmpty(), !output.isEmpty());
-        QCOMPARE(run.summary.with_errors, static_cast<std::uint64_t>(reports.size()));
+        QCOMPARE(run.summary.with_errors + run.summary.out_of_range,
+                 static_cast<std::uint64_t>(reports.size()));
+    }
+
+    // Logs shaped as they arrive, through the real program: each folder in
+    // tests/data/cli holds an input.csv, the options (args, one a line), and the
+    // output.csv (none for a refused log), standard error and status expected.
+    void logs_data()
+    {
+        QTest::addColumn<QString>("folder");
+        const QDir data(QStringLiteral(QUEMADOR_CLI_DATA));
+        const QStringList cases = data.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        QVERIFY(cases.size() >= 10);
+        for (const QString& name : cases)
+            QTest::newRow(qPrintable(name)) << data.filePath(name);
+    }
+
+    void logs()
+    {
+        QFETCH(QString, folder);
+        const QDir dir(folder);
+        const auto contents = [&](const QString& name) {
+            QFile file(dir.filePath(name));
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        };
+        QStringList args = QString::fromUtf8(contents("args")).split('\n', Qt::SkipEmptyParts);
+        args << "--csv"
+             << "input.csv";
+        QProcess process;
+        process.setWorkingDirectory(folder);
+        process.start(QStringLiteral(QUEMADOR_CALC), args);
+        QVERIFY(process.waitForFinished(10000));
+        QCOMPARE(process.readAllStandardOutput(), contents("output.csv"));
+        QCOMPARE(QString::fromUtf8(process.readAllStandardError()),
+                 QString::fromUtf8(contents("stderr.txt")));
+        QCOMPARE(process.exitCode(), contents("status").trimmed().toInt());
+    }
+
+    // Every mode ends with a message and status 1 when its output cannot be written,
+    // and names a folder given as its input.
+    void unusable_output_and_input_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("error");
+        const QString calc = QStringLiteral(QUEMADOR_CALC);
+        const QString full = " > /dev/full";
+        const QString written = "no se pudo escribir la salida entera";
+        QTest::newRow("one reading") << calc + " -c gas --o2 3 --temp 300" + full << 1 << written;
+        QTest::newRow("table") << calc + " --tabla" + full << 1 << written;
+        QTest::newRow("log") << "printf 'O2,T\\n3,300\\n' | " + calc + " -c gas --csv -" + full << 1
+                             << written;
+        QTest::newRow("folder on standard input")
+            << calc + " -c gas --csv - < /" << 2 << "la entrada estándar es una carpeta";
+    }
+
+    void unusable_output_and_input()
+    {
+        QFETCH(QString, command);
+        QFETCH(int, status);
+        QFETCH(QString, error);
+        QProcess process;
+        process.start("/bin/sh", {"-c", command});
+        QVERIFY(process.waitForFinished(10000));
+        QCOMPARE(process.exitCode(), status);
+        const QString err = QString::fromUtf8(process.readAllStandardError());
+        QVERIFY2(err.contains(error), qPrintable(err));
     }
 
     void table_shape()

@@ -22,7 +22,10 @@ namespace {
 
 void say(std::string_view line)
 {
-    std::fprintf(stderr, "quemador1-calc: %.*s\n", static_cast<int>(line.size()), line.data());
+    // Written whole: a field quoted in a message may hold any byte, a zero byte too.
+    std::fputs("quemador1-calc: ", stderr);
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fputc('\n', stderr);
 }
 
 std::optional<Fuel> fuel_option(const Arguments& args)

@@ -331,6 +331,84 @@ void count(const RowResults& row, LogSummary& summary, std::uint64_t line,
     options.report("línea " + std::to_string(line) + ": " + row.notes);
 }
 
+// Calculates each record of a log, writes it with its results and counts it.
+struct RecordWriter {
+    const LogOptions& options;
+    const Layout& layout;
+    CsvWriter& writer;
+    LogProcessor& processor;
+    LogSummary& summary;
+    RowResults row;
+
+    void write(const CsvReader& reader, const std::vector<std::string_view>& fields)
+    {
+        if (const auto line = reader.unclosed_quote_line()) {
+            ++summary.unclosed_quotes;
+            options.report("línea " + std::to_string(*line) +
+                           ": comillas sin cerrar; la línea se lee como una fila, con las "
+                           "comillas como texto");
+        }
+        if (reader.too_long()) {
+            ++summary.read;
+            row.kind = RowKind::error;
+            row.notes = "fila de más de 1 MiB: no se lee";
+            count(row, summary, reader.line(), options);
+            layout.write(writer, fields, std::nullopt, {"", "", row.notes});
+            return;
+        }
+        if (fields.size() == 1 && fields.front().empty()) {
+            writer.end_record(); // a blank line stays a blank line
+            return;
+        }
+        ++summary.read;
+        summary.reshaped += fields.size() != layout.width ? 1 : 0;
+        processor.calculate(fields, row);
+        count(row, summary, reader.line(), options);
+        const bool written = row.kind == RowKind::calculated ||
+            (row.kind == RowKind::out_of_range && options.all_results);
+        std::string_view excess_air;
+        std::string_view efficiency;
+        if (written) {
+            excess_air = in_file(row.outcome.excess_air, processor.results_comma());
+            efficiency = in_file(row.outcome.efficiency, processor.results_comma());
+        }
+        // A record read with its quotes as text is written field by field, so that
+        // they come out quoted.
+        const auto raw =
+            reader.unclosed_quote_line() ? std::nullopt : std::optional(reader.raw_record());
+        layout.write(writer, fields, raw, {excess_air, efficiency, row.notes});
+        if (summary.read % progress_every == 0)
+            options.progress(summary.read, reader.bytes_read());
+    }
+};
+
+// What the summary says of what was read and how, past the counts.
+struct ReadAs {
+    std::string how_read;
+    const LogStart& start;
+    bool units_line;
+    std::string unit;
+    bool unit_declared;
+};
+
+void describe(const ReadAs& read_as, const std::vector<std::string>& header, const Columns& columns,
+              const LogProcessor& processor, const LogOptions& options, LogSummary& summary)
+{
+    std::string described = "leído como " + read_as.how_read + ", separador " +
+        separator_name(read_as.start.separator) + "; encabezado en la línea " +
+        std::to_string(read_as.start.header_line);
+    if (read_as.units_line)
+        described += ", unidades en la línea " + std::to_string(read_as.start.header_line + 1);
+    summary.notes.push_back(described);
+    summary.notes.push_back(columns_note(header, columns, read_as.unit, options));
+    if (!read_as.unit_declared && processor.below_boiling() * 2 > processor.temperatures())
+        summary.notes.push_back(
+            "la temperatura no dice su unidad y se lee en °F, pero " +
+            std::to_string(processor.below_boiling()) + " de " +
+            std::to_string(processor.temperatures()) +
+            " lecturas están por debajo de 212: si son °C, repita con --celsius");
+}
+
 } // namespace
 
 LogSummary process_log(ByteSource& input, ByteSink& output, const LogOptions& options)
@@ -371,64 +449,15 @@ LogSummary process_log(ByteSource& input, ByteSink& output, const LogOptions& op
         temperature_unit(options, units_line_unit, header.at(columns.temperature));
     LogProcessor processor(columns, start.separator, unit, options);
 
-    RowResults row;
-    std::string excess_air;
-    std::string efficiency;
-    for (; more; more = reader.next(fields)) {
-        if (const auto line = reader.unclosed_quote_line()) {
-            ++summary.unclosed_quotes;
-            options.report("línea " + std::to_string(*line) +
-                           ": comillas sin cerrar; la línea se lee como una fila, con las "
-                           "comillas como texto");
-        }
-        if (reader.too_long()) {
-            ++summary.read;
-            row.kind = RowKind::error;
-            row.notes = "fila de más de 1 MiB: no se lee";
-            count(row, summary, reader.line(), options);
-            layout.write(writer, fields, std::nullopt, {"", "", row.notes});
-            continue;
-        }
-        if (fields.size() == 1 && fields.front().empty()) {
-            writer.end_record(); // a blank line stays a blank line
-            continue;
-        }
-        ++summary.read;
-        summary.reshaped += fields.size() != layout.width ? 1 : 0;
-        processor.calculate(fields, row);
-        count(row, summary, reader.line(), options);
-        const bool written = row.kind == RowKind::calculated ||
-            (row.kind == RowKind::out_of_range && options.all_results);
-        std::string_view shown_excess;
-        std::string_view shown_efficiency;
-        if (written) {
-            shown_excess = in_file(row.outcome.excess_air, processor.results_comma());
-            shown_efficiency = in_file(row.outcome.efficiency, processor.results_comma());
-        }
-        // A record read with its quotes as text is written field by field, so that
-        // they come out quoted.
-        const auto raw =
-            reader.unclosed_quote_line() ? std::nullopt : std::optional(reader.raw_record());
-        layout.write(writer, fields, raw, {shown_excess, shown_efficiency, row.notes});
-        if (summary.read % progress_every == 0)
-            options.progress(summary.read, reader.bytes_read());
-    }
+    RecordWriter records{options, layout, writer, processor, summary, {}};
+    for (; more; more = reader.next(fields))
+        records.write(reader, fields);
     writer.flush();
     sink.flush();
 
-    std::string described = "leído como " + how_read + ", separador " +
-        separator_name(start.separator) + "; encabezado en la línea " +
-        std::to_string(start.header_line);
-    if (units_line)
-        described += ", unidades en la línea " + std::to_string(start.header_line + 1);
-    summary.notes.push_back(described);
-    summary.notes.push_back(columns_note(header, columns, unit_text(unit, unit_source), options));
-    if (unit_source == UnitSource::none && processor.below_boiling() * 2 > processor.temperatures())
-        summary.notes.push_back(
-            "la temperatura no dice su unidad y se lee en °F, pero " +
-            std::to_string(processor.below_boiling()) + " de " +
-            std::to_string(processor.temperatures()) +
-            " lecturas están por debajo de 212: si son °C, repita con --celsius");
+    describe({how_read, start, units_line, unit_text(unit, unit_source),
+              unit_source != UnitSource::none},
+             header, columns, processor, options, summary);
     if (decoded.invalid() > 0)
         summary.notes.push_back(std::to_string(decoded.invalid()) + " bytes no son caracteres en " +
                                 std::string(encoding_name(decoded.encoding())) +

@@ -96,17 +96,17 @@ std::optional<Advice> co2_advice(const FuelFacts& fuel, const Reading& reading,
 {
     const double o2 = reading.o2;
     const double co2 = *reading.co2;
-    const std::string co2_text = written(style.co2_text, co2, style);
     if (co2 < 0.0)
         return Advice{Input::CO2,
-                      "CO2 de " + co2_text + " %: el dióxido de carbono no puede ser negativo."};
+                      "CO2 de " + written(style.co2_text, co2, style) +
+                          " %: el dióxido de carbono no puede ser negativo."};
     if (o2 <= 0.0 || o2 >= oxygen_in_air)
         return std::nullopt;
     const double expected = fuel.co2_max * (oxygen_in_air - o2) / oxygen_in_air;
     if (std::abs(co2 - expected) <= orsat_tolerance)
         return std::nullopt;
     return Advice{Input::CO2,
-                  "CO2 de " + co2_text + " % no cuadra con O2 de " +
+                  "CO2 de " + written(style.co2_text, co2, style) + " % no cuadra con O2 de " +
                       written(style.o2_text, o2, style) + " %: con " + std::string(fuel.name) +
                       " se esperaría " + in_style(tenths(expected), style) +
                       " %. ¿Entra aire en la muestra o está elegido el otro "
@@ -161,12 +161,13 @@ std::vector<Advice> reading_advice(const Reading& reading, const Results& result
     const double o2 = reading.o2;
     const double temp_f = reading.temp_f;
     std::vector<Advice> advice;
-    const std::string o2_text = written(style.o2_text, o2, style);
     if (o2 < 0.0)
-        advice.push_back({Input::O2, "O2 de " + o2_text + " %: el oxígeno no puede ser negativo."});
+        advice.push_back({Input::O2,
+                          "O2 de " + written(style.o2_text, o2, style) +
+                              " %: el oxígeno no puede ser negativo."});
     else if (!o2_possible(o2))
         advice.push_back({Input::O2,
-                          "O2 de " + o2_text +
+                          "O2 de " + written(style.o2_text, o2, style) +
                               " %: los humos no pueden tener tanto oxígeno "
                               "como el aire (" +
                               in_style(plain_number(oxygen_in_air), style) + " %)."});

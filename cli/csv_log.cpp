@@ -103,8 +103,14 @@ struct Layout {
                 writer.field(k == none ? field_at(fields, i) : results.at(k));
             }
         }
-        for (const std::size_t k : appended)
-            writer.field(results.at(k));
+        for (const std::size_t k : appended) {
+            // The two numbers hold digits, a sign and the decimal mark that is not the
+            // separator: nothing to look for.
+            if (k + 1 < result_names.size())
+                writer.plain_field(results.at(k));
+            else
+                writer.field(results.at(k));
+        }
         for (std::size_t i = width; i < fields.size(); ++i)
             writer.field(fields[i]);
         writer.end_record();
@@ -356,8 +362,12 @@ struct RecordWriter {
             layout.write(writer, fields, std::nullopt, {"", "", row.notes});
             return;
         }
-        if (fields.size() == 1 && fields.front().empty()) {
-            writer.end_record(); // a blank line stays a blank line
+        // A blank line, or a row of empty cells as spreadsheets leave below a table,
+        // is copied as it is.
+        if (std::all_of(fields.begin(), fields.end(),
+                        [](std::string_view field) { return trimmed(field).empty(); })) {
+            writer.fields_as_read(reader.raw_record());
+            writer.end_record();
             return;
         }
         ++summary.read;

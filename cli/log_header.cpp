@@ -377,7 +377,8 @@ LogStart find_header(ByteSource& source, const ColumnChoice& choice, std::string
     std::size_t begin = 0;
     std::vector<std::string_view> fields;
     for (std::uint64_t number = 1; number <= max_header_line; ++number) {
-        const auto line = lines.at(begin);
+        // The header search holds what it reads: no more than one long record's worth.
+        const auto line = begin < max_record_bytes ? lines.at(begin) : std::nullopt;
         if (!line)
             break;
         const std::string_view text(lines.text().data() + line->begin, line->end - line->begin);

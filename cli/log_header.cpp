@@ -397,8 +397,7 @@ LogStart find_header(ByteSource& source, const ColumnChoice& choice, std::string
         const int named =
             (columns.o2 != Columns::none ? 1 : 0) + (columns.temperature != Columns::none ? 1 : 0);
         if (named == 2)
-            return {std::move(lines.text()), line.begin, number, separator,
-                    given_separator.has_value()};
+            return {std::move(lines.text()), line.begin, number, separator};
         if (named > best.named || (named == best.named && fields.size() > best.fields.size()))
             best = {number, named, columns, {fields.begin(), fields.end()}};
     }

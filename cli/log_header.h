@@ -59,11 +59,10 @@ Columns find_columns(const std::vector<std::string_view>& header, const ColumnCh
 
 // The start of a log, read up to its header.
 struct LogStart {
-    std::string text;            // the bytes read so far
-    std::size_t header_begin;    // where the header line begins in text
-    std::uint64_t header_line;   // its number, from 1
-    char separator;              // from a "sep=" line above it, or the most common on it
-    bool separator_line = false; // a "sep=" line gave it
+    std::string text;          // the bytes read so far
+    std::size_t header_begin;  // where the header line begins in text
+    std::uint64_t header_line; // its number, from 1
+    char separator;            // from a "sep=" line above it, or the most common on it
 };
 
 // Reads the first lines of a log until the header. Raises a UsageError when none of

@@ -269,6 +269,11 @@ private slots:
         row("decimal comma needs another separator", "O2,T\n\"3,5\",300\n", false,
             "O2,T,exceso_aire,eficiencia,aviso\n\"3,5\",300,,,\"O2 ilegible: «3,5»\"\n",
             {"línea 2: O2 ilegible: «3,5»"});
+        const QByteArray endless(static_cast<qsizetype>(max_record_bytes) + 10, 'x');
+        row("a record over 1 MiB keeps its place", "O2,T\n" + endless + "\n3,300\n", false,
+            "O2,T,exceso_aire,eficiencia,aviso\n,,,,fila de más de 1 MiB: no se lee\n"
+            "3,300,15.66,83.94,\n",
+            {"línea 2: fila de más de 1 MiB: no se lee"});
         row("no oxygen column", "CO2,T\n9,300\n", false, "", {});
         row("empty file", "", false, "", {});
     }
@@ -388,6 +393,31 @@ private slots:
         QCOMPARE(static_cast<int>(column_named(text)), column);
         const auto read = unit_named(text);
         QCOMPARE(read ? static_cast<int>(*read) : -1, unit);
+    }
+
+    // Windows-1252 is taken for any first bytes that are not UTF-8.
+    void utf8_detection_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<bool>("more_follows");
+        QTest::addColumn<bool>("utf8");
+        QTest::newRow("Spanish in UTF-8") << QByteArray("Gasóleo, nº 2, 150 °C") << false << true;
+        QTest::newRow("Spanish in Windows-1252")
+            << QByteArray("Gas\xF3leo, n\xBA 2") << false << false;
+        QTest::newRow("°±² in Windows-1252") << QByteArray("\xB0\xB1\xB2") << false << false;
+        QTest::newRow("byte that starts nothing")
+            << QByteArray("\xF8\x80\x80\x80") << false << false;
+        QTest::newRow("overlong") << QByteArray("\xC0\xAF") << false << false;
+        QTest::newRow("cut short, more to come") << QByteArray("ab\xE2\x82") << true << true;
+        QTest::newRow("cut short at the end") << QByteArray("ab\xE2\x82") << false << false;
+    }
+
+    void utf8_detection()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(bool, more_follows);
+        QFETCH(bool, utf8);
+        QCOMPARE(valid_utf8(bytes(text), more_follows), utf8);
     }
 
     // Records as the reader hands them out: fields joined by '|', records by '/'.
@@ -517,6 +547,7 @@ private slots:
         const QStringList lines = q(text).split('\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 6); // title, basis on two lines, column heads, two rows
         QVERIFY(lines[0].contains("Gas Natural"));
+        QVERIFY(lines[1].endsWith("temperatura de humos en °F,"));
         QVERIFY(lines[3].endsWith("200 °F   300 °F   400 °F   500 °F   600 °F"));
         QCOMPARE(lines[4].simplified(), QString("3.0 15.7 86.3 83.9 81.6 79.2 76.8"));
         QCOMPARE(lines[4].size(), lines[3].size());

@@ -56,8 +56,9 @@ int parse_and_run(int argc, char** argv)
                    "lista o desde:hasta:paso")
         ->type_name("VALOR");
     app.add_flag("--celsius", args.celsius, "temperaturas en °C");
-    app.add_flag("--fahrenheit", args.fahrenheit,
-                 "temperaturas en °F aunque el encabezado del CSV diga °C");
+    app.add_flag(
+        "--fahrenheit", args.fahrenheit,
+        "con --csv: temperaturas en °F aunque el encabezado o la línea de unidades digan °C");
     app.add_flag("--tabla", args.table, "imprime una tabla de eficiencias por O2 y temperatura");
     app.add_option("--formato", args.format, "formato de la tabla: texto (por omisión) o csv")
         ->type_name("texto|csv");

@@ -71,13 +71,6 @@ std::string written(std::string_view text, double x, const AdviceStyle& style)
     return text.empty() ? in_style(plain_number(x), style) : std::string(text);
 }
 
-bool o2_possible(double o2) { return o2 < oxygen_in_air; }
-
-bool results_possible(const Results& results)
-{
-    return results.efficiency >= 0.0 && results.efficiency <= 100.0 && results.excess_air >= 0.0;
-}
-
 std::string temperature_below_air(const Reading& reading, const AdviceStyle& style)
 {
     if (!style.celsius)
@@ -165,7 +158,7 @@ std::vector<Advice> reading_advice(const Reading& reading, const Results& result
         advice.push_back({Input::O2,
                           "O2 de " + written(style.o2_text, o2, style) +
                               " %: el oxígeno no puede ser negativo."});
-    else if (!o2_possible(o2))
+    else if (o2 >= oxygen_in_air)
         advice.push_back({Input::O2,
                           "O2 de " + written(style.o2_text, o2, style) +
                               " %: los humos no pueden tener tanto oxígeno "
@@ -180,19 +173,13 @@ std::vector<Advice> reading_advice(const Reading& reading, const Results& result
     if (temp_f < combustion_air_temp)
         advice.push_back({Input::Temp_stack, temperature_below_air(reading, style)});
 
-    if (!results_possible(results))
+    if (!results_in_correlation(results))
         advice.push_back({about_results,
                           "Resultados fuera de lo que cubre la correlación (exceso de aire " +
                               in_style(hundredths(results.excess_air), style) + " %, eficiencia " +
                               in_style(hundredths(results.efficiency), style) +
                               " %): revise las lecturas."});
     return advice;
-}
-
-bool within_model(const Reading& reading, const Results& results)
-{
-    return reading.o2 >= 0.0 && o2_possible(reading.o2) && reading.temp_f >= combustion_air_temp &&
-        results_possible(results);
 }
 
 std::vector<Advice> calculation_advice(Fuel fuel, std::string_view o2_text,

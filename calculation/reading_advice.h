@@ -51,10 +51,22 @@ struct AdviceStyle {
 std::vector<Advice> reading_advice(const Reading& reading, const Results& results,
                                    const AdviceStyle& style = {});
 
+// Whether results lie within what the correlation covers: an efficiency from 0 to
+// 100 % and an excess air not negative.
+inline bool results_in_correlation(const Results& results)
+{
+    return results.efficiency >= 0.0 && results.efficiency <= 100.0 && results.excess_air >= 0.0;
+}
+
 // Whether the model describes the reading and its results: oxygen from 0 to below
-// the air's 20.9 %, a stack temperature not below the combustion air's, an efficiency
-// from 0 to 100 % and an excess air not negative. reading_advice says why not.
-bool within_model(const Reading& reading, const Results& results);
+// the air's 20.9 %, a stack temperature not below the combustion air's, and results
+// within the correlation. reading_advice says why not. Inline: a log asks it of every
+// row.
+inline bool within_model(const Reading& reading, const Results& results)
+{
+    return reading.o2 >= 0.0 && reading.o2 < oxygen_in_air &&
+        reading.temp_f >= combustion_air_temp && results_in_correlation(results);
+}
 
 // All advice on one click: how each input text was read, then the checks on the
 // numbers read and the results that the click left in state.

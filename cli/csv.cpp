@@ -180,7 +180,7 @@ bool CsvReader::read_record()
         special_ = reader_stops(separator_, true);
         quotes_off_ = false;
     }
-    unclosed_quote_line_.reset();
+    unclosed_quote_line_ = 0;
     record_ = field_ = pos_;
     spans_.clear();
     quoted_record_ = false;

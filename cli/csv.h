@@ -78,11 +78,10 @@ public:
     // Whether the last record read ended with CR LF.
     [[nodiscard]] bool crlf() const { return crlf_; }
     [[nodiscard]] bool too_long() const { return too_long_; }
-    // For the last record read, when it was read again as a plain line.
-    [[nodiscard]] std::optional<std::uint64_t> unclosed_quote_line() const
-    {
-        return unclosed_quote_line_;
-    }
+    // For the last record read, when it was read again as a plain line; 0 otherwise.
+    // (A number, not an optional: read at once after the record, a copied optional
+    // stalls the processor on every row.)
+    [[nodiscard]] std::uint64_t unclosed_quote_line() const { return unclosed_quote_line_; }
     // The line where the last record read begins.
     [[nodiscard]] std::uint64_t line() const { return record_line_; }
     [[nodiscard]] std::uint64_t bytes_read() const { return consumed_ + pos_; }
@@ -136,7 +135,7 @@ private:
     std::uint64_t line_ = 1;
     std::uint64_t record_line_ = 0;
     std::size_t raw_length_ = 0;
-    std::optional<std::uint64_t> unclosed_quote_line_;
+    std::uint64_t unclosed_quote_line_ = 0;
     std::uint64_t quote_line_ = 0; // where the last quoted field opened
     bool quoted_record_ = false;
     bool too_long_ = false;

@@ -94,23 +94,24 @@ struct Layout {
                const std::array<std::string_view, 3>& results) const
     {
         if (raw && appended.size() == result_names.size() && fields.size() <= width) {
+            // Most rows: as read, padded, and the three results after them. The two
+            // numbers hold digits, a sign and the decimal mark that is not the
+            // separator: nothing to look for.
             writer.fields_as_read(*raw);
             for (std::size_t i = fields.size(); i < width; ++i)
                 writer.plain_field("");
-        } else {
-            for (std::size_t i = 0; i < width; ++i) {
-                const std::size_t k = result_in(i);
-                writer.field(k == none ? field_at(fields, i) : results.at(k));
-            }
+            writer.plain_field(results[0]);
+            writer.plain_field(results[1]);
+            writer.field(results[2]);
+            writer.end_record();
+            return;
         }
-        for (const std::size_t k : appended) {
-            // The two numbers hold digits, a sign and the decimal mark that is not the
-            // separator: nothing to look for.
-            if (k + 1 < result_names.size())
-                writer.plain_field(results.at(k));
-            else
-                writer.field(results.at(k));
+        for (std::size_t i = 0; i < width; ++i) {
+            const std::size_t k = result_in(i);
+            writer.field(k == none ? field_at(fields, i) : results.at(k));
         }
+        for (const std::size_t k : appended)
+            writer.field(results.at(k));
         for (std::size_t i = width; i < fields.size(); ++i)
             writer.field(fields[i]);
         writer.end_record();
@@ -348,9 +349,9 @@ struct RecordWriter {
 
     void write(const CsvReader& reader, const std::vector<std::string_view>& fields)
     {
-        if (const auto line = reader.unclosed_quote_line()) {
+        if (const std::uint64_t line = reader.unclosed_quote_line(); line > 0) {
             ++summary.unclosed_quotes;
-            options.report("línea " + std::to_string(*line) +
+            options.report("línea " + std::to_string(line) +
                            ": comillas sin cerrar; la línea se lee como una fila, con las "
                            "comillas como texto");
         }
@@ -385,7 +386,7 @@ struct RecordWriter {
         // A record read with its quotes as text is written field by field, so that
         // they come out quoted.
         const auto raw =
-            reader.unclosed_quote_line() ? std::nullopt : std::optional(reader.raw_record());
+            reader.unclosed_quote_line() > 0 ? std::nullopt : std::optional(reader.raw_record());
         layout.write(writer, fields, raw, {excess_air, efficiency, row.notes});
         if (summary.read % progress_every == 0)
             options.progress(summary.read, reader.bytes_read());

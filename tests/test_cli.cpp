@@ -464,9 +464,8 @@ private slots:
                 for (const auto field : fields)
                     joined << q(std::string(field));
                 read << joined.join('|');
-                unclosed = unclosed == 0
-                    ? static_cast<int>(reader.unclosed_quote_line().value_or(0))
-                    : unclosed;
+                unclosed =
+                    unclosed == 0 ? static_cast<int>(reader.unclosed_quote_line()) : unclosed;
             }
             QCOMPARE(read.join('/'), records);
             QCOMPARE(unclosed, unclosed_quote_line);

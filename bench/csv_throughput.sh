@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Throughput and peak memory of quemador1-calc --csv on a synthetic log of ROWS
 # readings (default 1,000,000; natural gas, O2 1-10 %, matching CO2, 250-600 °F),
-# beside two peers doing the same calculation on the same file: a mawk one-liner and
-# a Python csv script. Each program runs RUNS times (default 5); the best wall and CPU
-# (user + system) times and the largest peak resident memory (GNU time's %M) are shown.
+# beside peers doing the same calculation on the same file: a mawk one-liner, a Python
+# csv script and a pandas script (Debian's python3-pandas), and the same log as a
+# Spanish Excel saves it (Windows-1252, ';', decimal commas). The programs take turns,
+# RUNS rounds (default 5); the best wall and CPU (user + system) times and the largest
+# peak resident memory (GNU time's %M) are shown. Then the CSV reader alone beside
+# libcsv (Debian's libcsv-dev).
 # Rates and ratios use the best CPU time, which other work on a shared machine inflates
 # least. Needs the bench build.
 # Usage: bench/csv_throughput.sh [rows] [runs]
@@ -34,33 +37,59 @@ awk_model='NR == 1 { print $0 ",exceso_aire,eficiencia"; next }
   pe = -(10 ^ (1.66403 + ea * -0.0025767)); tl = 10 ^ (3.6226 + ea * -0.0025225)
   printf "%s,%.2f,%.2f\n", $0, ea, ($3 - tl) * (1 / pe) }'
 
-measure() { # name, output file, command...
-  local name=$1 out=$2; shift 2
-  local walls=() cpus=() rss=0
-  for _ in $(seq "$runs"); do
-    /usr/bin/time -f "%e %U %S %M" -o "$work/time" "$@" < "$log" > "$out" 2>/dev/null || true
+# The same log as a Spanish Excel saves it: Windows-1252, ';' and decimal commas.
+log1252="$work/log-1252.csv"
+{ printf 'O2;CO2;Temperatura (\260F)\r\n'; tail -n +2 "$log" | tr ',.' ';,' | sed 's/$/\r/'; } > "$log1252"
+
+names=(quemador1-calc quemador1-calc-1252 mawk python-csv pandas)
+declare -A inputs=([quemador1-calc]=$log [quemador1-calc-1252]=$log1252 [mawk]=$log
+                   [python-csv]=$log [pandas]=$log)
+command_of() {
+  case $1 in
+    quemador1-calc|quemador1-calc-1252) echo "$calc --csv - --combustible gas" ;;
+    mawk) echo "mawk -F, \"\$awk_model\"" ;;
+    python-csv) echo "/usr/bin/python3 bench/csv_peer.py" ;;
+    pandas) echo "/usr/bin/python3 bench/csv_pandas.py" ;;
+  esac
+}
+declare -A walls cpus rss
+# The programs take turns, round after round, so that a busy moment of a shared
+# machine does not fall on one of them only.
+for _ in $(seq "$runs"); do
+  for name in "${names[@]}"; do
+    eval "/usr/bin/time -f '%e %U %S %M' -o '$work/time' $(command_of "$name")" \
+      < "${inputs[$name]}" > "$work/$name.out" 2>/dev/null || true
     read -r wall user sys kib < "$work/time"
-    walls+=("$wall"); cpus+=("$(awk -v u="$user" -v s="$sys" 'BEGIN { print u + s }')")
-    [ "$kib" -gt "$rss" ] && rss=$kib
+    walls[$name]+="$wall "
+    cpus[$name]+="$(awk -v u="$user" -v s="$sys" 'BEGIN { print u + s }') "
+    [ "$kib" -gt "${rss[$name]:-0}" ] && rss[$name]=$kib
   done
-  local wall cpu
-  wall=$(best "${walls[@]}"); cpu=$(best "${cpus[@]}")
-  printf '%-15s %6.2f s %6.2f s %7.2f M rows/s %7.1f MB/s %7.1f MiB\n' "$name" "$wall" "$cpu" \
+done
+best() { printf '%s\n' $1 | sort -n | head -n1; }
+
+echo "program               wall      CPU     rows per CPU second   peak RSS"
+for name in "${names[@]}"; do
+  wall=$(best "${walls[$name]}"); cpu=$(best "${cpus[$name]}")
+  echo "$cpu" > "$work/$name.cpu"
+  printf '%-20s %6.2f s %6.2f s %7.2f M rows/s %7.1f MB/s %7.1f MiB\n' "$name" "$wall" "$cpu" \
     "$(awk -v r="$rows" -v t="$cpu" 'BEGIN { print r / t / 1e6 }')" \
     "$(awk -v s="$size_mb" -v t="$cpu" 'BEGIN { print s / t }')" \
-    "$(awk -v k="$rss" 'BEGIN { print k / 1024 }')"
-  echo "$cpu" > "$work/$name.cpu"
-}
-best() { printf '%s\n' "$@" | sort -n | head -n1; }
+    "$(awk -v k="${rss[$name]}" 'BEGIN { print k / 1024 }')"
+done
 
-echo "program          wall    CPU    rows per CPU second   peak RSS"
-measure quemador1-calc "$work/calc.csv" "$calc" --csv - --combustible gas
-measure mawk "$work/awk.csv" mawk -F, "$awk_model"
-measure python-csv "$work/py.csv" /usr/bin/python3 bench/csv_peer.py
+# All agree on every efficiency to the hundredth (the peers round with printf), and
+# the Windows-1252 run gives the same texts as the UTF-8 one.
+paste -d, <(cut -d, -f5 "$work/quemador1-calc.out") <(cut -d, -f5 "$work/mawk.out") \
+  <(cut -d, -f5 "$work/python-csv.out") <(cut -d, -f5 "$work/pandas.out") \
+  <(cut -d';' -f5 "$work/quemador1-calc-1252.out" | tr -d '\r' | tr , .) |
+  awk -F, 'NR > 1 && (($1 - $2) > 0.011 || ($2 - $1) > 0.011 || $2 != $3 || $3 != $4 ||
+    $1 != $5) { bad++ } END { if (bad) { print bad " rows differ"; exit 1 } print "results agree" }'
+ratio() { awk -v a="$(cat "$work/$1.cpu")" -v c="$(cat "$work/$2.cpu")" 'BEGIN { printf "%.2f", a / c }'; }
+echo "by CPU time, quemador1-calc is $(ratio mawk quemador1-calc)x faster than mawk," \
+  "$(ratio python-csv quemador1-calc)x faster than the Python csv script and" \
+  "$(ratio pandas quemador1-calc)x faster than pandas;" \
+  "the Windows-1252 log takes $(ratio quemador1-calc-1252 quemador1-calc)x the UTF-8 one's time"
 
-# The three agree on every efficiency to the hundredth (the peers round with printf).
-paste -d, <(cut -d, -f5 "$work/calc.csv") <(cut -d, -f5 "$work/awk.csv") \
-  <(cut -d, -f5 "$work/py.csv") | awk -F, 'NR > 1 && (($1 - $2) > 0.011 || ($2 - $1) > 0.011 ||
-    ($2 != $3)) { bad++ } END { if (bad) { print bad " rows differ"; exit 1 } print "results agree" }'
-ratio() { awk -v a="$(cat "$work/$1.cpu")" -v c="$(cat "$work/quemador1-calc.cpu")" 'BEGIN { printf "%.1f", a / c }'; }
-echo "by CPU time, quemador1-calc is $(ratio mawk)x faster than mawk and $(ratio python-csv)x faster than the Python csv script"
+# The reader alone beside libcsv, on the same log.
+readers=build/bench/bench/csv_readers
+[ -x "$readers" ] && "$readers" "$log" "$runs"

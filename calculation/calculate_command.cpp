@@ -58,6 +58,14 @@ Results calculate(const Reading& reading)
     return {state.Exceso_Aire, state.Valor_Eficiencia};
 }
 
+std::string_view model_error_hint(Input blamed)
+{
+    if (blamed == Input::Temp_stack)
+        return "Compruebe la temperatura del gas de chimenea: el valor escrito es demasiado grande "
+               "para el cálculo.";
+    return "Compruebe la lectura de oxígeno: debe ser menor que 21 %.";
+}
+
 std::string shown_result(double x) { return Str(Redondeo_Centesimas(x)); }
 
 void Calcular_Click(CalculatorWindow& window)

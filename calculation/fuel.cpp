@@ -6,8 +6,10 @@ namespace quemador {
 namespace {
 
 constexpr std::array<std::string_view, 4> gas_names = {"gas", "gasnatural", "gn", "naturalgas"};
-constexpr std::array<std::string_view, 9> oil_names = {
-    "fueloil", "fueloil2", "fueloiln2", "fueloilno2", "gasoleo", "gasoil", "fo", "fo2", "oil"};
+// "Gasóleo C" is the Spanish name of heating gas oil, No. 2 fuel oil.
+constexpr std::array<std::string_view, 12> oil_names = {
+    "fueloil", "fueloil2", "fueloiln2", "fueloilno2", "gasoleo", "gasoil",
+    "fo",      "fo2",      "oil",       "gasoleoc",   "gasoilc", "gasoleodecalefaccion"};
 
 // No. 2 fuel oil is the light heating oil ("Heizöl EL", gasóleo C) of the Siegert tables.
 const std::array<FuelFacts, 2> all_fuels{{

@@ -55,12 +55,41 @@ bool is_celsius(std::string_view unit)
     return std::find(celsius.begin(), celsius.end(), unit) != celsius.end();
 }
 
-// A CO2 reading that cannot be, or that does not match the oxygen for the fuel.
-std::optional<Advice> co2_advice(const FuelFacts& fuel, double o2, double co2)
+// A number as a style writes it: with its decimal mark.
+std::string in_style(std::string text, const AdviceStyle& style)
 {
+    if (style.decimal_comma)
+        std::replace(text.begin(), text.end(), '.', ',');
+    return text;
+}
+
+// A reading as it was written, or else from its number.
+std::string written(std::string_view text, double x, const AdviceStyle& style)
+{
+    return text.empty() ? in_style(plain_number(x), style) : std::string(text);
+}
+
+std::string temperature_below_air(const Reading& reading, const AdviceStyle& style)
+{
+    if (!style.celsius)
+        return "Temperatura de " + written(style.temp_text, reading.temp_f, style) +
+            " °F: está por debajo de los 60 °F del aire de combustión que supone el cálculo.";
+    return "Temperatura de " +
+        written(style.temp_text, fahrenheit_to_celsius(reading.temp_f), style) +
+        " °C: está por debajo de los " +
+        in_style(tenths(fahrenheit_to_celsius(combustion_air_temp)), style) +
+        " °C (60 °F) del aire de combustión que supone el cálculo.";
+}
+
+// A CO2 reading that cannot be, or that does not match the oxygen for the fuel.
+std::optional<Advice> co2_advice(const FuelFacts& fuel, const Reading& reading,
+                                 const AdviceStyle& style)
+{
+    const double o2 = reading.o2;
+    const double co2 = *reading.co2;
     if (co2 < 0.0)
         return Advice{Input::CO2,
-                      "CO2 de " + plain_number(co2) +
+                      "CO2 de " + written(style.co2_text, co2, style) +
                           " %: el dióxido de carbono no puede ser negativo.",
                       "negativo"};
     if (o2 <= 0.0 || o2 >= oxygen_in_air)
@@ -69,8 +98,9 @@ std::optional<Advice> co2_advice(const FuelFacts& fuel, double o2, double co2)
     if (std::abs(co2 - expected) <= orsat_tolerance)
         return std::nullopt;
     return Advice{Input::CO2,
-                  "CO2 de " + plain_number(co2) + " % no cuadra con O2 de " + plain_number(o2) +
-                      " %: con " + std::string(fuel.name) + " se esperaría " + tenths(expected) +
+                  "CO2 de " + written(style.co2_text, co2, style) + " % no cuadra con O2 de " +
+                      written(style.o2_text, o2, style) + " %: con " + std::string(fuel.name) +
+                      " se esperaría " + in_style(tenths(expected), style) +
                       " %. ¿Entra aire en la muestra o está elegido el otro "
                       "combustible?",
                   "no cuadra con el O2"};
@@ -132,41 +162,39 @@ std::optional<Advice> text_advice(Input box, std::string_view text)
                   quoted(text) + " se lee como " + read};
 }
 
-std::vector<Advice> reading_advice(const Reading& reading, const Results& results)
+std::vector<Advice> reading_advice(const Reading& reading, const Results& results,
+                                   const AdviceStyle& style)
 {
     const double o2 = reading.o2;
     const double temp_f = reading.temp_f;
-    const double excess_air = results.excess_air;
-    const double efficiency = results.efficiency;
     std::vector<Advice> advice;
-    const bool o2_possible = o2 >= 0.0 && o2 < oxygen_in_air;
     if (o2 < 0.0)
+        advice.push_back(
+            {Input::O2,
+             "O2 de " + written(style.o2_text, o2, style) + " %: el oxígeno no puede ser negativo.",
+             "negativo"});
+    else if (o2 >= oxygen_in_air)
         advice.push_back({Input::O2,
-                          "O2 de " + plain_number(o2) + " %: el oxígeno no puede ser negativo.",
-                          "negativo"});
-    else if (!o2_possible)
-        advice.push_back({Input::O2,
-                          "O2 de " + plain_number(o2) +
+                          "O2 de " + written(style.o2_text, o2, style) +
                               " %: los humos no pueden tener tanto oxígeno "
-                              "como el aire (20.9 %).",
+                              "como el aire (" +
+                              in_style(plain_number(oxygen_in_air), style) + " %).",
                           "tanto oxígeno como el aire"});
 
     if (reading.co2) {
-        if (auto co2 = co2_advice(facts(reading.fuel), o2, *reading.co2))
+        if (auto co2 = co2_advice(facts(reading.fuel), reading, style))
             advice.push_back(std::move(*co2));
     }
 
     if (temp_f < combustion_air_temp)
-        advice.push_back({Input::Temp_stack,
-                          "Temperatura de " + plain_number(temp_f) +
-                              " °F: está por debajo de los 60 °F del aire de combustión que supone "
-                              "el cálculo.",
-                          "por debajo de 60 °F"});
+        advice.push_back(
+            {Input::Temp_stack, temperature_below_air(reading, style), "por debajo de 60 °F"});
 
-    if (efficiency < 0.0 || efficiency > 100.0 || excess_air < 0.0)
+    if (!results_in_correlation(results))
         advice.push_back({about_results,
                           "Resultados fuera de lo que cubre la correlación (exceso de aire " +
-                              hundredths(excess_air) + " %, eficiencia " + hundredths(efficiency) +
+                              in_style(hundredths(results.excess_air), style) + " %, eficiencia " +
+                              in_style(hundredths(results.efficiency), style) +
                               " %): revise las lecturas.",
                           "fuera de la correlación"});
     return advice;

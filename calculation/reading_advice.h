@@ -35,10 +35,40 @@ inline constexpr double orsat_tolerance = 1.5; // points of CO2 between reading 
 // covers that).
 std::optional<Advice> text_advice(Input box, std::string_view text);
 
+// How advice writes the numbers it quotes. By default as the window does: a decimal
+// point, temperatures in °F, each reading as Str writes it. A log keeps its own way:
+// its decimal mark, its temperature unit, and each reading as it was written there
+// (an empty text is written from the number).
+struct AdviceStyle {
+    bool decimal_comma = false;
+    bool celsius = false;
+    std::string_view o2_text;
+    std::string_view co2_text;
+    std::string_view temp_text;
+};
+
 // Checks on a reading and the model's unrounded results for it: impossible readings,
 // results outside what the correlation covers, O2/CO2 (Orsat) consistency for the
 // fuel where a CO2 was measured. Empty when nothing is off.
-std::vector<Advice> reading_advice(const Reading& reading, const Results& results);
+std::vector<Advice> reading_advice(const Reading& reading, const Results& results,
+                                   const AdviceStyle& style = {});
+
+// Whether results lie within what the correlation covers: an efficiency from 0 to
+// 100 % and an excess air not negative.
+inline bool results_in_correlation(const Results& results)
+{
+    return results.efficiency >= 0.0 && results.efficiency <= 100.0 && results.excess_air >= 0.0;
+}
+
+// Whether the model describes the reading and its results: oxygen from 0 to below
+// the air's 20.9 %, a stack temperature not below the combustion air's, and results
+// within the correlation. reading_advice says why not. Inline: a log asks it of every
+// row.
+inline bool within_model(const Reading& reading, const Results& results)
+{
+    return reading.o2 >= 0.0 && reading.o2 < oxygen_in_air &&
+        reading.temp_f >= combustion_air_temp && results_in_correlation(results);
+}
 
 // All advice on one click: how each input text was read, then the checks on the
 // numbers read and the results that the click left in state.

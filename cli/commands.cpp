@@ -1,6 +1,7 @@
 #include "cli/commands.h"
 
 #include "cli/csv_log.h"
+#include "cli/encoding.h"
 #include "cli/names.h"
 #include "cli/numbers.h"
 #include "cli/reading.h"
@@ -21,7 +22,10 @@ namespace {
 
 void say(std::string_view line)
 {
-    std::fprintf(stderr, "quemador1-calc: %.*s\n", static_cast<int>(line.size()), line.data());
+    // Written whole: a field quoted in a message may hold any byte, a zero byte too.
+    std::fputs("quemador1-calc: ", stderr);
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fputc('\n', stderr);
 }
 
 std::optional<Fuel> fuel_option(const Arguments& args)
@@ -30,7 +34,7 @@ std::optional<Fuel> fuel_option(const Arguments& args)
         return std::nullopt;
     const auto fuel = fuel_named(*args.fuel);
     if (!fuel)
-        throw UsageError("combustible desconocido: «" + *args.fuel + "» (use gas o fueloil)");
+        throw UsageError(unknown_fuel(*args.fuel) + " (use gas o fueloil)");
     return fuel;
 }
 
@@ -43,6 +47,17 @@ double number_option(const std::optional<std::string>& text, std::string_view op
         throw UsageError(std::string(option) + " no es un número: «" + *text +
                          "» (escriba solo cifras, con punto o coma decimal)");
     return *value;
+}
+
+// The status of a mode once its output is written: a write error on standard output
+// (a full disk, a closed pipe) ends it with a message and status 1.
+int finish_output(int status)
+{
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+        say("no se pudo escribir la salida entera");
+        return exit_not_calculated;
+    }
+    return status;
 }
 
 int one_reading(const Arguments& args)
@@ -68,7 +83,8 @@ int one_reading(const Arguments& args)
                 outcome.efficiency.c_str());
     for (const auto& message : outcome.advice)
         std::fprintf(stderr, "aviso: %s\n", message.c_str());
-    return exit_ok;
+    // The window shows numbers the model does not describe; the status says so.
+    return finish_output(outcome.outside_model ? exit_not_calculated : exit_ok);
 }
 
 int table(const Arguments& args)
@@ -83,11 +99,17 @@ int table(const Arguments& args)
     if (format != "texto" && format != "csv")
         throw UsageError("formato desconocido: «" + format + "» (use texto o csv)");
     options.format = format == "csv" ? TableFormat::csv : TableFormat::text;
+    if (args.separator) {
+        const std::string& separator = *args.separator;
+        if (separator != "," && separator != ";" && separator != "\t" && separator != "\\t")
+            throw UsageError("separador no válido: «" + separator + "» (use , ; o \\t)");
+        options.separator = separator == ";" ? ';' : separator == "," ? ',' : '\t';
+    }
 
     std::string out;
     const int failures = write_table(options, out, say);
     std::fwrite(out.data(), 1, out.size(), stdout);
-    return failures > 0 ? exit_not_calculated : exit_ok;
+    return finish_output(failures > 0 ? exit_not_calculated : exit_ok);
 }
 
 // Progress on a terminal: rows read and, for a file of known size, the share of it;
@@ -131,30 +153,52 @@ private:
     Clock::time_point last_;
 };
 
-int csv_log(const Arguments& args)
+std::FILE* open_log(const std::string& path)
 {
-    const std::string& path = *args.csv;
-    std::FILE* file = stdin;
-    if (path != "-") {
-        std::error_code error;
-        if (std::filesystem::is_directory(path, error))
-            throw UsageError("«" + path + "» es una carpeta, no un archivo CSV");
-        file = std::fopen(path.c_str(), "rb");
-        if (file == nullptr)
-            throw UsageError("no se puede abrir el archivo «" + path +
-                             (errno == ENOENT ? "»: no existe" : "»: no se puede leer"));
+    if (path == "-") {
+        struct stat info {};
+        if (fstat(STDIN_FILENO, &info) == 0 && S_ISDIR(info.st_mode))
+            throw UsageError("la entrada estándar es una carpeta, no un archivo CSV");
+        return stdin;
     }
-    struct stat info {};
-    const std::uint64_t size =
-        fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode) ? info.st_size : 0;
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error))
+        throw UsageError("«" + path + "» es una carpeta, no un archivo CSV");
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr)
+        throw UsageError("no se puede abrir el archivo «" + path +
+                         (errno == ENOENT ? "»: no existe" : "»: no se puede leer"));
+    return file;
+}
 
-    Progress progress(size);
+LogOptions log_options(const Arguments& args)
+{
     LogOptions options;
     options.fuel = fuel_option(args);
     if (args.celsius)
         options.unit = TemperatureUnit::celsius;
     if (args.fahrenheit)
         options.unit = TemperatureUnit::fahrenheit;
+    if (args.encoding) {
+        options.encoding = encoding_named(*args.encoding);
+        if (!options.encoding)
+            throw UsageError("codificación desconocida: «" + *args.encoding +
+                             "» (use utf-8, utf-16 o windows-1252)");
+    }
+    options.columns = {args.col_o2, args.col_temp, args.col_co2, args.col_fuel};
+    options.all_results = args.all_results;
+    return options;
+}
+
+int csv_log(const Arguments& args)
+{
+    LogOptions options = log_options(args);
+    std::FILE* file = open_log(*args.csv);
+    struct stat info {};
+    const std::uint64_t size =
+        fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode) ? info.st_size : 0;
+
+    Progress progress(size);
     options.report = [&](std::string_view line) {
         progress.clear();
         say(line);
@@ -177,16 +221,18 @@ int csv_log(const Arguments& args)
     const bool read_failed = std::ferror(file) != 0;
     if (file != stdin)
         std::fclose(file);
+    for (const std::string& note : summary.notes)
+        say(note);
     say("filas leídas: " + std::to_string(summary.read) + ", calculadas: " +
         std::to_string(summary.calculated) + ", con aviso: " + std::to_string(summary.with_advice) +
-        ", con error: " + std::to_string(summary.with_errors));
+        ", fuera de rango: " + std::to_string(summary.out_of_range) + ", con error: " +
+        std::to_string(summary.with_errors) + ", reajustadas: " + std::to_string(summary.reshaped) +
+        (summary.unclosed_quotes > 0
+             ? ", con comillas sin cerrar: " + std::to_string(summary.unclosed_quotes)
+             : ""));
     if (read_failed)
         say("error de lectura: el archivo no se leyó entero");
-    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
-        say("no se pudo escribir la salida entera");
-        return exit_not_calculated;
-    }
-    return summary.with_errors > 0 || read_failed ? exit_not_calculated : exit_ok;
+    return finish_output(summary.all_calculated() && !read_failed ? exit_ok : exit_not_calculated);
 }
 
 // Options that have no meaning together.
@@ -205,6 +251,11 @@ void check_combination(const Arguments& args)
                std::string(name) + " no se usa con --csv: las lecturas vienen del archivo");
     forbid(args.table && args.co2, "--co2 no se usa con --tabla");
     forbid(args.format && !args.table, "--formato solo se usa con --tabla");
+    forbid(args.separator && args.format != "csv",
+           "--separador solo se usa con --tabla --formato csv");
+    const bool log_option = args.encoding || args.col_o2 || args.col_temp || args.col_co2 ||
+        args.col_fuel || args.all_results;
+    forbid(log_option && !args.csv, "--codificacion, --col-… y --todos solo se usan con --csv");
 }
 
 } // namespace

@@ -9,7 +9,8 @@ namespace quemador::cli {
 
 // Exit statuses.
 constexpr int exit_ok = 0;
-constexpr int exit_not_calculated = 1; // some reading could not be calculated
+constexpr int exit_not_calculated = 1; // some reading could not be calculated, or the
+                                       // output could not be written
 constexpr int exit_usage = 2;          // a wrong option or value, a missing file or column
 
 struct Arguments {
@@ -22,6 +23,13 @@ struct Arguments {
     bool table = false;
     std::optional<std::string> format;
     std::optional<std::string> csv;
+    std::optional<std::string> separator;
+    std::optional<std::string> encoding;
+    std::optional<std::string> col_o2;
+    std::optional<std::string> col_temp;
+    std::optional<std::string> col_co2;
+    std::optional<std::string> col_fuel;
+    bool all_results = false;
 };
 
 // Runs the mode the arguments ask for and returns the exit status. Messages go to

@@ -9,7 +9,6 @@ namespace quemador::cli {
 namespace {
 
 constexpr std::size_t buffer_size = std::size_t{64} * 1024;
-constexpr std::string_view byte_order_mark = "\xEF\xBB\xBF";
 
 } // namespace
 
@@ -20,6 +19,107 @@ std::array<bool, 256> special_characters(char separator)
         special.at(static_cast<unsigned char>(c)) = true;
     return special;
 }
+
+namespace {
+
+// Where the reader's scan of a plain record stops: a carriage return only matters
+// before a line feed, which the scan looks back for.
+std::array<bool, 256> reader_stops(char separator, bool quotes)
+{
+    std::array<bool, 256> stops{};
+    stops.at(static_cast<unsigned char>(separator)) = true;
+    stops.at('\n') = true;
+    if (quotes)
+        stops.at('"') = true;
+    return stops;
+}
+
+// The fields of a record with quoted fields, read one byte at a time into a text of
+// their own, without their quotes.
+class QuotedFields {
+public:
+    QuotedFields(char separator, std::string& text, std::vector<FieldSpan>& spans)
+        : separator_(separator), text_(text), spans_(spans)
+    {
+        text_.clear();
+        spans_.clear();
+    }
+
+    // Takes one byte; returns true when it is the line feed that ends the record.
+    bool take(char c)
+    {
+        opened_ = false;
+        if (state_ == State::quoted) {
+            if (c == '"')
+                state_ = State::quote_in_quoted;
+            else
+                text_ += c;
+            return false;
+        }
+        if (state_ == State::quote_in_quoted) {
+            state_ = State::plain;
+            field_start_ = false;
+            if (c == '"') {
+                state_ = State::quoted;
+                text_ += c;
+                return false;
+            }
+            // Text after a closing quote: the quote was not one that closes.
+            broken_ = c != separator_ && c != '\n' && c != '\r';
+        }
+        return take_plain(c);
+    }
+
+    // Ends the last field; a carriage return before the line end is not part of it.
+    void end()
+    {
+        if (state_ == State::plain && cr_last_)
+            text_.pop_back();
+        spans_.push_back({field_begin_, text_.size()});
+    }
+
+    // Whether a quoted field is open.
+    [[nodiscard]] bool open() const { return state_ == State::quoted; }
+    // Whether a quoted field was closed by a quote with more text after it.
+    [[nodiscard]] bool broken() const { return broken_; }
+    // Whether the last byte taken opened a quoted field.
+    [[nodiscard]] bool just_opened() const { return opened_; }
+
+private:
+    enum class State { plain, quoted, quote_in_quoted };
+
+    bool take_plain(char c)
+    {
+        if (c == '\n')
+            return true;
+        if (c == separator_) {
+            spans_.push_back({field_begin_, text_.size()});
+            field_begin_ = text_.size();
+            field_start_ = true;
+            cr_last_ = false;
+        } else if (c == '"' && field_start_) {
+            state_ = State::quoted;
+            opened_ = true;
+        } else {
+            text_ += c;
+            cr_last_ = c == '\r';
+            field_start_ = false;
+        }
+        return false;
+    }
+
+    char separator_;
+    std::string& text_;
+    std::vector<FieldSpan>& spans_;
+    State state_ = State::plain;
+    std::size_t field_begin_ = 0;
+    bool field_start_ = true;
+    bool cr_last_ = false;
+    bool opened_ = false;
+    bool broken_ = false;
+};
+
+} // namespace
 
 std::size_t FileSource::read(char* buffer, std::size_t size)
 {
@@ -34,19 +134,20 @@ std::size_t StringSource::read(char* buffer, std::size_t size)
     return n;
 }
 
-CsvReader::CsvReader(ByteSource& source, std::optional<char> separator)
-    : source_(source), buffer_(buffer_size + 1, '\n'), separator_(separator.value_or(',')),
-      detect_(!separator)
+CsvReader::CsvReader(ByteSource& source, char separator, std::uint64_t first_line)
+    : source_(source), buffer_(buffer_size + 1, '\n'), line_(first_line), separator_(separator),
+      special_(reader_stops(separator, true))
 {
 }
 
 bool CsvReader::fill()
 {
+    if (at_end_)
+        return false;
     if (record_ > 0) {
         std::memmove(buffer_.data(), buffer_.data() + record_, end_ - record_);
         consumed_ += record_;
         field_ -= record_;
-        out_ -= record_;
         pos_ -= record_;
         end_ -= record_;
         record_ = 0;
@@ -56,54 +157,8 @@ bool CsvReader::fill()
     const std::size_t n = source_.read(buffer_.data() + end_, capacity() - end_);
     end_ += n;
     buffer_[end_] = '\n';
+    at_end_ = n == 0;
     return n > 0;
-}
-
-void CsvReader::take(std::size_t n)
-{
-    if (out_ != pos_)
-        std::memmove(buffer_.data() + out_, buffer_.data() + pos_, n);
-    out_ += n;
-    pos_ += n;
-}
-
-void CsvReader::scan_first_line()
-{
-    // The first line, or as much of it as one buffer holds.
-    record_ = pos_;
-    while (std::string_view(buffer_.data() + pos_, end_ - pos_).find('\n') ==
-               std::string_view::npos &&
-           end_ < capacity() && fill()) {}
-    std::array<std::size_t, 3> counts{};
-    constexpr std::array<char, 3> candidates = {',', ';', '\t'};
-    bool quoted = false;
-    for (std::size_t i = pos_; i < end_; ++i) {
-        const char c = buffer_[i];
-        if (c == '"') {
-            quoted = !quoted;
-        } else if (!quoted && c == '\n') {
-            crlf_ = i > pos_ && buffer_[i - 1] == '\r';
-            break;
-        } else if (!quoted) {
-            for (std::size_t k = 0; k < candidates.size(); ++k)
-                counts[k] += c == candidates[k] ? 1 : 0;
-        }
-    }
-    const auto* most = std::max_element(counts.begin(), counts.end());
-    if (detect_)
-        separator_ = *most > 0 ? candidates[static_cast<std::size_t>(most - counts.begin())] : ',';
-    special_ = special_characters(separator_);
-}
-
-bool CsvReader::read_header(std::vector<std::string_view>& fields)
-{
-    while (end_ - pos_ < byte_order_mark.size() && fill()) {}
-    if (std::string_view(buffer_.data() + pos_, end_ - pos_).starts_with(byte_order_mark)) {
-        had_bom_ = true;
-        pos_ += byte_order_mark.size();
-    }
-    scan_first_line();
-    return next(fields);
 }
 
 bool CsvReader::next(std::vector<std::string_view>& fields)
@@ -111,114 +166,150 @@ bool CsvReader::next(std::vector<std::string_view>& fields)
     fields.clear();
     if (!read_record())
         return false;
-    const char* record = buffer_.data() + record_;
+    const char* base = quoted_record_ ? unquoted_.data() : buffer_.data() + record_;
     std::transform(spans_.begin(), spans_.end(), std::back_inserter(fields),
-                   [record](const Span& span) {
-                       return std::string_view(record + span.begin, span.end - span.begin);
+                   [base](const FieldSpan& span) {
+                       return std::string_view(base + span.begin, span.end - span.begin);
                    });
     return true;
 }
 
 bool CsvReader::read_record()
 {
+    if (quotes_off_) {
+        special_ = reader_stops(separator_, true);
+        quotes_off_ = false;
+    }
+    unclosed_quote_line_ = 0;
+    record_ = field_ = pos_;
     spans_.clear();
-    record_ = field_ = out_ = pos_;
+    quoted_record_ = false;
+    too_long_ = false;
     if (pos_ == end_ && !fill())
         return false;
     record_line_ = line_;
-    quoted_record_ = false;
-    bool quoted = false;
-    bool field_start = true;
-    // A carriage return is part of the field unless a line feed follows it.
-    bool pending_cr = false;
-    const auto end_record = [&]() {
-        out_ -= pending_cr ? 1 : 0;
-        end_field();
-        raw_length_ = out_ - record_;
-        return true;
-    };
     for (;;) {
-        if (pos_ == end_ && !fill())
-            return end_record(); // the last record has no line end
-        if (quoted) {
-            const char* begin = buffer_.data() + pos_;
-            const auto* quote = static_cast<const char*>(std::memchr(begin, '"', end_ - pos_));
-            const std::size_t n =
-                quote != nullptr ? static_cast<std::size_t>(quote - begin) : end_ - pos_;
-            line_ += static_cast<std::uint64_t>(std::count(begin, begin + n, '\n'));
-            take(n);
-            if (quote == nullptr)
-                continue;
-            ++pos_;
-            if (pos_ == end_ && !fill())
-                return end_record();
-            if (buffer_[pos_] == '"')
-                take(1);
-            else
-                quoted = false;
-            continue;
+        switch (scan_plain()) {
+        case Scan::ended:
+            return true;
+        case Scan::quoted:
+            if (read_quoted())
+                return true;
+            forget_quotes();
+            break;
+        case Scan::more:
+            if (record_bytes() >= max_record_bytes) {
+                skip_long_record();
+                return true;
+            }
+            if (!fill()) {
+                // The last record has no line end.
+                spans_.push_back({field_ - record_, end_line(end_) - record_});
+                return true;
+            }
+            break;
         }
-        // A run of ordinary characters is taken at once. While nothing has to be moved
-        // (no quotes so far in the field), the separators in the run are handled here
-        // too: this loop reads most records whole.
-        const char* begin = buffer_.data() + pos_;
-        const char* end = buffer_.data() + end_;
-        const char* stop = begin;
-        if (out_ == pos_) {
-            const char* run = begin; // ordinary characters since the last separator
-            // The line feed after the bytes read stops this loop without a bound check.
-            for (;; ++stop) {
-                if (!special_[static_cast<unsigned char>(*stop)])
-                    continue;
-                if (*stop != separator_)
-                    break;
-                const auto at = static_cast<std::size_t>(stop - buffer_.data());
-                spans_.push_back({field_ - record_, at - record_});
-                field_ = at + 1;
-                run = stop + 1;
-                field_start = true;
+    }
+}
+
+CsvReader::Scan CsvReader::scan_plain()
+{
+    // The line feed after the bytes read stops the inner loop without a bound check.
+    const char* p = buffer_.data() + pos_;
+    for (;; ++p) {
+        while (!special_[static_cast<unsigned char>(*p)])
+            ++p;
+        const auto at = static_cast<std::size_t>(p - buffer_.data());
+        if (at == end_) {
+            pos_ = at;
+            return Scan::more;
+        }
+        if (*p == separator_) {
+            spans_.push_back({field_ - record_, at - record_});
+            field_ = at + 1;
+        } else if (*p == '\n') {
+            spans_.push_back({field_ - record_, end_line(at) - record_});
+            return Scan::ended;
+        } else if (at == field_) {
+            return Scan::quoted; // a quote opening a field; one elsewhere is plain text
+        }
+    }
+}
+
+std::size_t CsvReader::end_line(std::size_t line_end)
+{
+    const bool line_feed = line_end < end_;
+    const bool cr = line_end > record_ && buffer_[line_end - 1] == '\r';
+    crlf_ = line_feed && cr;
+    pos_ = line_feed ? line_end + 1 : line_end;
+    line_ += line_feed ? 1 : 0;
+    raw_length_ = line_end - (cr ? 1 : 0) - record_;
+    return record_ + raw_length_;
+}
+
+bool CsvReader::read_quoted()
+{
+    quoted_record_ = true;
+    QuotedFields fields(separator_, unquoted_, spans_);
+    for (std::size_t offset = 0;; ++offset) {
+        if (record_ + offset == end_) {
+            if (record_bytes() >= max_record_bytes) {
+                if (fields.open())
+                    return false;
+                quoted_record_ = false;
+                skip_long_record();
+                return true;
             }
-            if (stop != begin) {
-                pos_ = out_ = static_cast<std::size_t>(stop - buffer_.data());
-                field_start = field_start && stop == run;
-                pending_cr = false;
-                continue;
-            }
-        } else {
-            while (stop < end && !special_[static_cast<unsigned char>(*stop)])
-                ++stop;
-            if (stop != begin) {
-                take(static_cast<std::size_t>(stop - begin));
-                field_start = false;
-                pending_cr = false;
-                continue;
+            if (!fill()) {
+                if (fields.open())
+                    return false;
+                fields.end();
+                end_line(end_);
+                return true;
             }
         }
-        const char c = buffer_[pos_];
-        if (c == '\n') {
-            ++pos_;
+        const char c = buffer_[record_ + offset];
+        const bool ends = fields.take(c);
+        if (fields.broken())
+            return false;
+        if (ends) {
+            fields.end();
+            end_line(record_ + offset);
+            return true;
+        }
+        if (fields.just_opened())
+            quote_line_ = line_;
+        line_ += c == '\n' ? 1 : 0;
+    }
+}
+
+void CsvReader::forget_quotes()
+{
+    unclosed_quote_line_ = quote_line_;
+    special_ = reader_stops(separator_, false);
+    quotes_off_ = true;
+    pos_ = field_ = record_;
+    line_ = record_line_;
+    spans_.clear();
+    quoted_record_ = false;
+}
+
+void CsvReader::skip_long_record()
+{
+    too_long_ = true;
+    spans_.clear();
+    raw_length_ = 0;
+    for (;;) {
+        const auto* line_feed =
+            static_cast<const char*>(std::memchr(buffer_.data() + pos_, '\n', end_ - pos_));
+        if (line_feed != nullptr) {
+            pos_ = static_cast<std::size_t>(line_feed - buffer_.data()) + 1;
             ++line_;
-            return end_record();
+            return;
         }
-        pending_cr = c == '\r';
-        if (c == separator_) {
-            end_field();
-            field_ = out_ = ++pos_;
-            field_start = true;
-        } else if (c == '\r') {
-            take(1);
-        } else if (c == '"' && field_start) {
-            ++pos_;
-            // An empty field so far starts after its opening quote: nothing to move.
-            if (out_ == field_)
-                field_ = out_ = pos_;
-            quoted = true;
-            quoted_record_ = true;
-            field_start = false;
-        } else {
-            take(1);
-            field_start = false;
-        }
+        record_ = field_ = pos_ = end_; // what was read of it is dropped
+        if (!fill())
+            return;
     }
 }
 

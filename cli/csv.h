@@ -40,87 +40,110 @@ private:
     std::string_view text_;
 };
 
-// The characters that end a run of plain text in a field: the separator, the quote
-// and the line ends, as a table indexed by byte.
+// The longest record the reader takes, in bytes: a longer one is skipped and said so,
+// so that memory stays bounded whatever arrives (a file of zeros, a quote never closed).
+inline constexpr std::size_t max_record_bytes = std::size_t{1} << 20U;
+
+// The characters that make a field need quotes when written: the separator, the
+// quote and the line ends, as a table indexed by byte.
 std::array<bool, 256> special_characters(char separator);
+
+// Where a field lies: from the start of its record's bytes, or of the text a record
+// with quoted fields is read into.
+struct FieldSpan {
+    std::size_t begin;
+    std::size_t end;
+};
 
 class CsvReader {
 public:
-    // Without a separator, read_header detects it.
-    explicit CsvReader(ByteSource& source, std::optional<char> separator = std::nullopt);
-
-    // Reads the header: passes over a UTF-8 byte order mark and, unless the separator
-    // was given, takes whichever of ',', ';' and tab appears most often outside quotes
-    // on the first line (',' when none does). Returns false for an empty input.
-    bool read_header(std::vector<std::string_view>& fields);
+    // Reads records separated by separator; first_line is the number of the line where
+    // the first record begins.
+    CsvReader(ByteSource& source, char separator, std::uint64_t first_line = 1);
 
     // Reads the next record; returns false at the end of the input. A blank line
-    // gives one empty field. A quote left open at the end of the input ends there.
-    // The fields are views into the reader's buffer, valid until the next read.
+    // gives one empty field. The fields are views valid until the next read.
+    //
+    // A quote opens a quoted field only at the start of a field; elsewhere it is an
+    // ordinary character. A quoted field that is not closed properly (still open at
+    // the end of the input or past max_record_bytes, or closed by a quote with more
+    // text after it) is taken as text: the record is read again from where it began
+    // as a plain line, quotes as ordinary characters, and unclosed_quote_line() says
+    // where the quote opened; the records after it are read as usual. A record longer
+    // than max_record_bytes is skipped to its line end and comes back with no fields
+    // and too_long() set.
     bool next(std::vector<std::string_view>& fields);
 
     [[nodiscard]] char separator() const { return separator_; }
-    [[nodiscard]] bool had_bom() const { return had_bom_; }
+    // Whether the last record read ended with CR LF.
     [[nodiscard]] bool crlf() const { return crlf_; }
-    // The line where the last record read begins, the header being line 1.
+    [[nodiscard]] bool too_long() const { return too_long_; }
+    // For the last record read, when it was read again as a plain line; 0 otherwise.
+    // (A number, not an optional: read at once after the record, a copied optional
+    // stalls the processor on every row.)
+    [[nodiscard]] std::uint64_t unclosed_quote_line() const { return unclosed_quote_line_; }
+    // The line where the last record read begins.
     [[nodiscard]] std::uint64_t line() const { return record_line_; }
     [[nodiscard]] std::uint64_t bytes_read() const { return consumed_ + pos_; }
 
-    // The bytes of the last record read, without its line end, when it had no quoted
-    // field: written back as they are, its fields read the same. Valid until the next
+    // The bytes of the last record read as they were, without its line end: written
+    // back with the same separator, they read as the same fields. Valid until the next
     // read.
-    [[nodiscard]] std::optional<std::string_view> raw_record() const
+    [[nodiscard]] std::string_view raw_record() const
     {
-        if (quoted_record_)
-            return std::nullopt;
-        return std::string_view(buffer_.data() + record_, raw_length_);
+        return {buffer_.data() + record_, raw_length_};
     }
 
 private:
-    // Where a field lies in the buffer, from the start of its record.
-    struct Span {
-        std::size_t begin;
-        std::size_t end;
-    };
+    enum class Scan { ended, quoted, more };
 
     // Moves the record being read to the front of the buffer, growing the buffer when
     // the record fills it already, and reads more after it. Returns false at the end
     // of the input.
     bool fill();
-    // Reads one record into spans_.
     bool read_record();
-    // Ends the field being read at out_.
-    void end_field() { spans_.push_back({field_ - record_, out_ - record_}); }
-    // The field being read takes the next n bytes at pos_.
-    void take(std::size_t n);
-    // Finds the line end and, unless it was given, the separator of the first line.
-    void scan_first_line();
+    // A record without quoted fields, read where it lies.
+    Scan scan_plain();
+    // A record with a quoted field, read again from its start into unquoted_.
+    // Returns false when the quote is never closed.
+    bool read_quoted();
+    // Ends the record whose line end (or the end of the input) is at line_end, and
+    // returns where its bytes end, without a carriage return before the line feed.
+    std::size_t end_line(std::size_t line_end);
+    // Passes over the rest of a record that is too long, to the next line end.
+    void skip_long_record();
+    // Reads the record at record_ again as a plain line, quotes as text.
+    void forget_quotes();
+    // The bytes of the record so far, from record_ to end_.
+    [[nodiscard]] std::size_t record_bytes() const { return end_ - record_; }
     // How many bytes the buffer takes, leaving room for the line feed after them.
     [[nodiscard]] std::size_t capacity() const { return buffer_.size() - 1; }
 
     ByteSource& source_;
-    // Every position below is an index into buffer_. A record is always read whole
-    // into the buffer, so that its fields can be handed out as views. A field without
-    // quotes is left where it lies; a quoted one is moved down over its quotes. A line
-    // feed always follows the bytes read, so that the scan for the end of a field needs
-    // no bound check.
+    // Every position below is an index into buffer_. A record is read whole into the
+    // buffer, so that its fields can be handed out as views; the bytes are never
+    // changed. A line feed always follows the bytes read, so that the scan for the
+    // end of a field needs no bound check.
     std::vector<char> buffer_;
     std::size_t record_ = 0; // the start of the record being read
-    std::size_t field_ = 0;  // the start of the field being read
-    std::size_t out_ = 0;    // where the field's next byte goes (out_ <= pos_)
+    std::size_t field_ = 0;  // the start of the field being read (plain records)
     std::size_t pos_ = 0;    // the next byte to read
     std::size_t end_ = 0;    // the end of the bytes read
-    std::vector<Span> spans_;
+    std::vector<FieldSpan> spans_;
+    std::string unquoted_; // the fields of a record with quotes, without them
     std::uint64_t consumed_ = 0;
     std::uint64_t line_ = 1;
     std::uint64_t record_line_ = 0;
     std::size_t raw_length_ = 0;
+    std::uint64_t unclosed_quote_line_ = 0;
+    std::uint64_t quote_line_ = 0; // where the last quoted field opened
     bool quoted_record_ = false;
-    char separator_ = ',';
-    std::array<bool, 256> special_ = special_characters(',');
-    bool detect_ = true;
-    bool had_bom_ = false;
+    bool too_long_ = false;
     bool crlf_ = false;
+    bool at_end_ = false;
+    bool quotes_off_ = false; // for the record being read again as a plain line
+    char separator_;
+    std::array<bool, 256> special_;
 };
 
 // Where the writer puts its bytes.

@@ -6,283 +6,477 @@
 
 #include <algorithm>
 #include <array>
-#include <string>
-#include <vector>
+#include <cstring>
 
 namespace quemador::cli {
 namespace {
 
 constexpr std::uint64_t progress_every = 4096;
+// °F. Flue gas leaves a boiler that does not condense well above the boiling point of
+// water: readings mostly below it, with no unit declared, are likely °C.
+constexpr double boiling_point_f = 212.0;
+constexpr std::size_t none = Columns::none;
 
-// A header split into its name and its unit, both folded: "T gas (°C)" gives "tgas"
-// and "c"; "o2_pct" gives "o2" and "pct".
-struct HeaderParts {
-    std::string name;
-    std::string unit;
+// The columns this program adds to a log, in their order.
+constexpr std::array<std::string_view, 3> result_names = {"exceso_aire", "eficiencia", "aviso"};
+
+// The rest of a text already read, then the source.
+class PrefixSource : public ByteSource {
+public:
+    PrefixSource(std::string_view prefix, ByteSource& source) : prefix_(prefix), source_(source) {}
+    std::size_t read(char* buffer, std::size_t size) override
+    {
+        if (prefix_.empty())
+            return source_.read(buffer, size);
+        const std::size_t n = std::min(size, prefix_.size());
+        std::memcpy(buffer, prefix_.data(), n);
+        prefix_.remove_prefix(n);
+        return n;
+    }
+
+private:
+    std::string_view prefix_;
+    ByteSource& source_;
 };
 
-HeaderParts split_header(std::string_view header)
+std::string_view field_at(const std::vector<std::string_view>& fields, std::size_t index)
 {
-    std::string_view name = header;
-    std::string_view unit;
-    if (const auto open = header.find_first_of("(["); open != std::string_view::npos) {
-        name = header.substr(0, open);
-        const std::string_view rest = header.substr(open + 1);
-        unit = rest.substr(0, rest.find_first_of(")]"));
-    }
-    while (!name.empty() && (name.back() == ' ' || name.back() == '_'))
-        name.remove_suffix(1);
-    // A last word that is a unit: "O2 %", "temp_c", "T gas °C".
-    if (const auto cut = name.find_last_of(" _"); cut != std::string_view::npos) {
-        static const std::array<std::string_view, 8> units = {
-            "", "pct", "c", "f", "degc", "degf", "celsius", "fahrenheit"};
-        const std::string word = folded(name.substr(cut + 1));
-        if (std::find(units.begin(), units.end(), word) != units.end()) {
-            if (unit.empty())
-                unit = name.substr(cut + 1);
-            name = name.substr(0, cut);
+    return index < fields.size() ? fields[index] : std::string_view();
+}
+
+std::string_view trimmed(std::string_view text)
+{
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!text.empty() && blank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && blank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+void add_note(std::string& notes, std::string_view message, std::string_view between)
+{
+    if (!notes.empty())
+        notes += between;
+    notes += message;
+}
+
+// Where the results go in each row: in the header's own result columns (a log this
+// program wrote), or appended after the header's columns.
+struct Layout {
+    std::size_t width = 0;                                 // the header's columns
+    std::array<std::size_t, 3> in_place{none, none, none}; // by result_names
+    std::vector<std::size_t> appended;                     // results, by index into result_names
+
+    explicit Layout(const std::vector<std::string>& header) : width(header.size())
+    {
+        for (std::size_t k = 0; k < result_names.size(); ++k) {
+            const auto at = std::find(header.begin(), header.end(), result_names.at(k));
+            if (at != header.end())
+                in_place.at(k) = static_cast<std::size_t>(at - header.begin());
+            else
+                appended.push_back(k);
         }
     }
-    return {folded(name), folded(unit)};
-}
 
-template <std::size_t N>
-bool one_of(const std::string& key, const std::array<std::string_view, N>& names)
+    // The result written in a column of the header; none for a column of the log's own.
+    [[nodiscard]] std::size_t result_in(std::size_t column) const
+    {
+        const auto* at = std::find(in_place.begin(), in_place.end(), column);
+        return at == in_place.end() ? none : static_cast<std::size_t>(at - in_place.begin());
+    }
+
+    // Writes a row: its fields padded to the header's width, the results in their
+    // columns, then the fields beyond the header's width. raw is the record as read,
+    // when it can be written as it is.
+    void write(CsvWriter& writer, const std::vector<std::string_view>& fields,
+               std::optional<std::string_view> raw,
+               const std::array<std::string_view, 3>& results) const
+    {
+        if (raw && appended.size() == result_names.size() && fields.size() <= width) {
+            // Most rows: as read, padded, and the three results after them. The two
+            // numbers hold digits, a sign and the decimal mark that is not the
+            // separator: nothing to look for.
+            writer.fields_as_read(*raw);
+            for (std::size_t i = fields.size(); i < width; ++i)
+                writer.plain_field("");
+            writer.plain_field(results[0]);
+            writer.plain_field(results[1]);
+            writer.field(results[2]);
+            writer.end_record();
+            return;
+        }
+        for (std::size_t i = 0; i < width; ++i) {
+            const std::size_t k = result_in(i);
+            writer.field(k == none ? field_at(fields, i) : results.at(k));
+        }
+        for (const std::size_t k : appended)
+            writer.field(results.at(k));
+        for (std::size_t i = width; i < fields.size(); ++i)
+            writer.field(fields[i]);
+        writer.end_record();
+    }
+};
+
+// Whether a record is a units line: units or empty cells, one unit at least.
+bool is_units_line(const std::vector<std::string_view>& fields)
 {
-    return std::find(names.begin(), names.end(), key) != names.end();
+    return std::all_of(fields.begin(), fields.end(), is_unit_cell) &&
+        std::any_of(fields.begin(), fields.end(),
+                    [](std::string_view cell) { return !trimmed(cell).empty(); });
 }
 
-// What became of one record: its reading's outcome, and the notes appended to it.
-struct RecordResults {
+enum class RowKind { calculated, out_of_range, error };
+
+// What became of one record: its reading's outcome, and the notes written with it.
+struct RowResults {
+    RowKind kind = RowKind::error;
     Outcome outcome;
     std::string notes;
-    bool failed = false;
 };
+
+enum class UnitSource { option, units_line, header, none };
 
 class LogProcessor {
 public:
-    LogProcessor(const std::vector<std::string_view>& header, char separator,
+    LogProcessor(const Columns& columns, char separator, TemperatureUnit unit,
                  const LogOptions& options)
-        : options_(options),
+        : options_(options), columns_(columns), separator_(separator),
           comma_(separator == ',' ? DecimalComma::rejected : DecimalComma::accepted),
-          results_comma_(separator == ';' ? DecimalComma::accepted : DecimalComma::rejected)
+          celsius_(unit == TemperatureUnit::celsius)
     {
-        for (std::size_t i = header.size(); i-- > 0;) {
-            switch (column_named(header[i])) {
-            case Column::o2:
-                o2_ = i;
-                break;
-            case Column::co2:
-                co2_ = i;
-                break;
-            case Column::temperature:
-                temperature_ = i;
-                break;
-            case Column::fuel:
-                fuel_ = i;
-                break;
-            case Column::none:
-                break;
-            }
-        }
-        if (o2_ == none)
-            throw UsageError(
-                "falta la columna de oxígeno: ningún encabezado se llama O2 u Oxígeno");
-        if (temperature_ == none)
-            throw UsageError("falta la columna de temperatura: ningún encabezado se llama "
-                             "Temperatura, Temp o T gas");
-        if (fuel_ == none && !options.fuel)
-            throw UsageError("falta el combustible: indique --combustible o añada una columna "
-                             "Combustible");
-        celsius_ = options.unit.value_or(
-                       unit_named(header[temperature_]).value_or(TemperatureUnit::fahrenheit)) ==
-            TemperatureUnit::celsius;
     }
 
-    void calculate(const std::vector<std::string_view>& fields, RecordResults& out) const
+    void calculate(const std::vector<std::string_view>& fields, RowResults& out)
     {
         out.notes.clear();
-        out.failed = true;
-
-        // The reading is filled in place: copying it whole just after its parts were
-        // written would stall the processor on every row.
+        out.kind = RowKind::error;
         Reading reading;
-        const auto fuel = fuel_of(fields, out.notes);
-        double temp = 0.0;
-        const bool o2_read = number(fields, o2_, "O2", out.notes, reading.o2);
-        const bool temp_read = number(fields, temperature_, "temperatura", out.notes, temp);
-        bool co2_read = true; // no CO2 measured: an empty field or no column
-        if (co2_ != none && !blank(field(fields, co2_))) {
-            double co2 = 0.0;
-            co2_read = number(fields, co2_, "CO2", out.notes, co2);
-            reading.co2 = co2;
-        }
-        if (!fuel || !o2_read || !temp_read || !co2_read)
+        if (!read(fields, reading, out.notes))
             return;
-        reading.fuel = *fuel;
-        reading.temp_f = celsius_ ? celsius_to_fahrenheit(temp) : temp;
-
-        evaluate(reading, out.outcome);
+        const AdviceStyle style{results_comma() == DecimalComma::accepted, celsius_,
+                                trimmed(field_at(fields, columns_.o2)),
+                                trimmed(field_at(fields, columns_.co2)),
+                                trimmed(field_at(fields, columns_.temperature))};
+        evaluate(reading, out.outcome, style);
         if (!out.outcome.shown()) {
             out.notes = out.outcome.failure;
             return;
         }
-        out.failed = false;
-        for (const auto& message : out.outcome.advice) {
-            if (!out.notes.empty())
-                out.notes += ' ';
-            out.notes += message;
-        }
+        for (const auto& message : out.outcome.advice)
+            add_note(out.notes, message, " ");
+        out.kind = out.outcome.outside_model ? RowKind::out_of_range : RowKind::calculated;
     }
 
-    [[nodiscard]] DecimalComma results_comma() const { return results_comma_; }
+    // The decimal mark of the results: the log's, as its first reading with decimals
+    // shows it; until one does, a comma with ';' and a point otherwise.
+    [[nodiscard]] DecimalComma results_comma() const
+    {
+        return mark_.value_or(separator_ == ';' ? DecimalComma::accepted : DecimalComma::rejected);
+    }
+
+    // Temperatures read, and how many of them lie below the boiling point in °F.
+    [[nodiscard]] std::uint64_t temperatures() const { return temperatures_; }
+    [[nodiscard]] std::uint64_t below_boiling() const { return below_boiling_; }
 
 private:
-    static constexpr std::size_t none = static_cast<std::size_t>(-1);
-
-    static std::string_view field(const std::vector<std::string_view>& fields, std::size_t index)
+    // Reads the fuel and the readings of a record; otherwise says why in notes.
+    bool read(const std::vector<std::string_view>& fields, Reading& reading, std::string& notes)
     {
-        return index < fields.size() ? fields[index] : std::string_view();
-    }
-
-    static bool blank(std::string_view text)
-    {
-        return std::all_of(text.begin(), text.end(), [](char c) { return c == ' ' || c == '\t'; });
-    }
-
-    static void note(std::string& notes, std::string_view message)
-    {
-        if (!notes.empty())
-            notes += "; ";
-        notes += message;
+        const auto fuel = fuel_of(fields, notes);
+        double temp = 0.0;
+        const bool o2_read = number(fields, columns_.o2, "O2", notes, reading.o2);
+        const bool temp_read = number(fields, columns_.temperature, "temperatura", notes, temp);
+        bool co2_read = true; // no CO2 measured: an empty field or no column
+        if (columns_.co2 != none && !trimmed(field_at(fields, columns_.co2)).empty()) {
+            double co2 = 0.0;
+            co2_read = number(fields, columns_.co2, "CO2", notes, co2);
+            reading.co2 = co2;
+        }
+        if (!fuel || !o2_read || !temp_read || !co2_read)
+            return false;
+        reading.fuel = *fuel;
+        reading.temp_f = celsius_ ? celsius_to_fahrenheit(temp) : temp;
+        ++temperatures_;
+        below_boiling_ += reading.temp_f < boiling_point_f ? 1 : 0;
+        return true;
     }
 
     // Reads a field as a number into value; otherwise says why in notes.
     bool number(const std::vector<std::string_view>& fields, std::size_t index,
-                std::string_view what, std::string& notes, double& value) const
+                std::string_view what, std::string& notes, double& value)
     {
-        const std::string_view text = field(fields, index);
+        const std::string_view text = field_at(fields, index);
+        if (!mark_) {
+            if (text.find(',') != std::string_view::npos && comma_ == DecimalComma::accepted)
+                mark_ = DecimalComma::accepted;
+            else if (text.find('.') != std::string_view::npos)
+                mark_ = DecimalComma::rejected;
+        }
         if (read_number(text, comma_, value))
             return true;
-        if (blank(text))
-            note(notes, "falta el valor de " + std::string(what));
+        if (trimmed(text).empty())
+            add_note(notes, "falta el valor de " + std::string(what), "; ");
         else
-            note(notes, std::string(what) + " ilegible: «" + std::string(text) + "»");
+            add_note(notes, std::string(what) + " ilegible: «" + std::string(text) + "»", "; ");
         return false;
     }
 
     std::optional<Fuel> fuel_of(const std::vector<std::string_view>& fields,
                                 std::string& notes) const
     {
-        const std::string_view text = field(fields, fuel_);
-        if (fuel_ == none || blank(text)) {
+        const std::string_view text = trimmed(field_at(fields, columns_.fuel));
+        if (columns_.fuel == none || text.empty()) {
             if (!options_.fuel)
-                note(notes, "falta el combustible");
+                add_note(notes, "falta el combustible", "; ");
             return options_.fuel;
         }
         const auto fuel = fuel_named(text);
         if (!fuel)
-            note(notes, "combustible desconocido: «" + std::string(text) + "»");
+            add_note(notes, unknown_fuel(text), "; ");
         return fuel;
     }
 
     const LogOptions& options_;
+    Columns columns_;
+    char separator_;
     DecimalComma comma_;
-    DecimalComma results_comma_;
-    std::size_t o2_ = none;
-    std::size_t co2_ = none;
-    std::size_t temperature_ = none;
-    std::size_t fuel_ = none;
-    bool celsius_ = false;
+    std::optional<DecimalComma> mark_;
+    bool celsius_;
+    std::uint64_t temperatures_ = 0;
+    std::uint64_t below_boiling_ = 0;
 };
 
-} // namespace
-
-Column column_named(std::string_view header)
+std::string separator_name(char separator)
 {
-    static const std::array<std::string_view, 3> o2 = {"o2", "oxigeno", "oxygen"};
-    static const std::array<std::string_view, 3> co2 = {"co2", "dioxidodecarbono", "carbondioxide"};
-    static const std::array<std::string_view, 13> temperature = {
-        "temperatura",      "temp",           "t",           "tgas",
-        "thumos",           "tchimenea",      "tempstack",   "temperaturadehumos",
-        "temperaturahumos", "temperaturagas", "temperature", "stacktemperature",
-        "stacktemp"};
-    static const std::array<std::string_view, 2> fuel = {"combustible", "fuel"};
-
-    const std::string name = split_header(header).name;
-    if (one_of(name, o2))
-        return Column::o2;
-    if (one_of(name, co2))
-        return Column::co2;
-    if (one_of(name, temperature))
-        return Column::temperature;
-    if (one_of(name, fuel))
-        return Column::fuel;
-    return Column::none;
+    return separator == '\t' ? "tabulador" : "«" + std::string(1, separator) + "»";
 }
 
-std::optional<TemperatureUnit> unit_named(std::string_view header)
+std::string column_text(const std::vector<std::string>& header, std::size_t column)
 {
-    static const std::array<std::string_view, 3> celsius = {"c", "degc", "celsius"};
-    static const std::array<std::string_view, 3> fahrenheit = {"f", "degf", "fahrenheit"};
-    const std::string unit = split_header(header).unit;
-    if (one_of(unit, celsius))
-        return TemperatureUnit::celsius;
-    if (one_of(unit, fahrenheit))
-        return TemperatureUnit::fahrenheit;
-    return std::nullopt;
+    return "«" + header.at(column) + "» (" + std::to_string(column + 1) + ")";
 }
 
-LogSummary process_log(ByteSource& input, ByteSink& output, const LogOptions& options)
+std::string unit_text(TemperatureUnit unit, UnitSource source)
 {
-    CsvReader reader(input);
-    std::vector<std::string_view> fields;
-    if (!reader.read_header(fields))
-        throw UsageError("el archivo está vacío: falta la línea de encabezados");
-    const LogProcessor processor(fields, reader.separator(), options);
+    const std::string name = unit == TemperatureUnit::celsius ? "°C" : "°F";
+    switch (source) {
+    case UnitSource::option:
+        return "en " + name +
+            (unit == TemperatureUnit::celsius ? " por --celsius" : " por --fahrenheit");
+    case UnitSource::units_line:
+        return "en " + name + " según la línea de unidades";
+    case UnitSource::header:
+        return "en " + name + " según el encabezado";
+    case UnitSource::none:
+        break;
+    }
+    return "sin unidad: °F";
+}
 
-    CsvWriter writer(output, reader.separator(), reader.crlf());
-    if (reader.had_bom())
-        writer.raw("\xEF\xBB\xBF");
-    for (const std::string_view name : fields)
-        writer.field(name);
-    for (const std::string_view name : {"exceso_aire", "eficiencia", "aviso"})
-        writer.field(name);
-    writer.end_record();
+std::string columns_note(const std::vector<std::string>& header, const Columns& columns,
+                         const std::string& unit, const LogOptions& options)
+{
+    std::string text = "columnas: O2 " + column_text(header, columns.o2) + ", temperatura " +
+        column_text(header, columns.temperature) + " " + unit;
+    text += columns.co2 == none ? ", sin CO2" : ", CO2 " + column_text(header, columns.co2);
+    if (columns.fuel != none)
+        text += ", combustible " + column_text(header, columns.fuel);
+    if (options.fuel)
+        text += std::string(columns.fuel != none ? " (si falta, " : ", combustible: ") +
+            std::string(facts(*options.fuel).name) + (columns.fuel != none ? ")" : "");
+    return text;
+}
 
-    LogSummary summary;
-    RecordResults results;
-    while (reader.next(fields)) {
-        if (fields.size() == 1 && fields.front().empty()) {
-            writer.end_record(); // a blank line stays a blank line
-            continue;
+// The unit of the temperature column and where it comes from.
+std::pair<TemperatureUnit, UnitSource> temperature_unit(const LogOptions& options,
+                                                        std::optional<TemperatureUnit> units_line,
+                                                        std::string_view header)
+{
+    if (options.unit)
+        return {*options.unit, UnitSource::option};
+    if (units_line)
+        return {*units_line, UnitSource::units_line};
+    if (const auto unit = unit_named(header))
+        return {*unit, UnitSource::header};
+    return {TemperatureUnit::fahrenheit, UnitSource::none};
+}
+
+void check_columns(const Columns& columns, const LogOptions& options)
+{
+    const auto missing = [](const std::optional<std::string>& given, std::size_t column,
+                            std::string_view option) {
+        if (given && column == none)
+            throw UsageError("no hay columna «" + *given + "» para " + std::string(option) +
+                             " en el encabezado");
+    };
+    missing(options.columns.co2, columns.co2, "--col-co2");
+    missing(options.columns.fuel, columns.fuel, "--col-combustible");
+    if (columns.o2 == none || columns.temperature == none)
+        throw UsageError("faltan las columnas de oxígeno o de temperatura en el encabezado");
+    if (columns.fuel == none && !options.fuel)
+        throw UsageError("falta el combustible: indique --combustible o añada una columna "
+                         "Combustible");
+}
+
+// Counts a row and reports it when it has no result.
+void count(const RowResults& row, LogSummary& summary, std::uint64_t line,
+           const LogOptions& options)
+{
+    switch (row.kind) {
+    case RowKind::calculated:
+        ++summary.calculated;
+        summary.with_advice += row.notes.empty() ? 0 : 1;
+        return;
+    case RowKind::out_of_range:
+        ++summary.out_of_range;
+        break;
+    case RowKind::error:
+        ++summary.with_errors;
+        break;
+    }
+    options.report("línea " + std::to_string(line) + ": " + row.notes);
+}
+
+// Calculates each record of a log, writes it with its results and counts it.
+struct RecordWriter {
+    const LogOptions& options;
+    const Layout& layout;
+    CsvWriter& writer;
+    LogProcessor& processor;
+    LogSummary& summary;
+    RowResults row;
+
+    void write(const CsvReader& reader, const std::vector<std::string_view>& fields)
+    {
+        if (const std::uint64_t line = reader.unclosed_quote_line(); line > 0) {
+            ++summary.unclosed_quotes;
+            options.report("línea " + std::to_string(line) +
+                           ": comillas sin cerrar; la línea se lee como una fila, con las "
+                           "comillas como texto");
+        }
+        if (reader.too_long()) {
+            ++summary.read;
+            row.kind = RowKind::error;
+            row.notes = "fila de más de 1 MiB: no se lee";
+            count(row, summary, reader.line(), options);
+            layout.write(writer, fields, std::nullopt, {"", "", row.notes});
+            return;
+        }
+        // A blank line, or a row of empty cells as spreadsheets leave below a table,
+        // is copied as it is.
+        if (std::all_of(fields.begin(), fields.end(),
+                        [](std::string_view field) { return trimmed(field).empty(); })) {
+            writer.fields_as_read(reader.raw_record());
+            writer.end_record();
+            return;
         }
         ++summary.read;
-        processor.calculate(fields, results);
-        if (results.failed) {
-            ++summary.with_errors;
-            options.report("línea " + std::to_string(reader.line()) + ": " + results.notes);
-        } else {
-            ++summary.calculated;
-            summary.with_advice += results.notes.empty() ? 0 : 1;
+        summary.reshaped += fields.size() != layout.width ? 1 : 0;
+        processor.calculate(fields, row);
+        count(row, summary, reader.line(), options);
+        const bool written = row.kind == RowKind::calculated ||
+            (row.kind == RowKind::out_of_range && options.all_results);
+        std::string_view excess_air;
+        std::string_view efficiency;
+        if (written) {
+            excess_air = in_file(row.outcome.excess_air, processor.results_comma());
+            efficiency = in_file(row.outcome.efficiency, processor.results_comma());
         }
-        if (const auto raw = reader.raw_record())
-            writer.fields_as_read(*raw);
-        else
-            for (const std::string_view text : fields)
-                writer.field(text);
-        // Digits, a sign and the decimal separator that is not the file's separator.
-        Outcome& outcome = results.outcome;
-        writer.plain_field(results.failed ? ""
-                                          : in_file(outcome.excess_air, processor.results_comma()));
-        writer.plain_field(results.failed ? ""
-                                          : in_file(outcome.efficiency, processor.results_comma()));
-        writer.field(results.notes);
-        writer.end_record();
+        // A record read with its quotes as text is written field by field, so that
+        // they come out quoted.
+        const auto raw =
+            reader.unclosed_quote_line() > 0 ? std::nullopt : std::optional(reader.raw_record());
+        layout.write(writer, fields, raw, {excess_air, efficiency, row.notes});
         if (summary.read % progress_every == 0)
             options.progress(summary.read, reader.bytes_read());
     }
+};
+
+// What the summary says of what was read and how, past the counts.
+struct ReadAs {
+    std::string how_read;
+    const LogStart& start;
+    bool units_line;
+    std::string unit;
+    bool unit_declared;
+};
+
+void describe(const ReadAs& read_as, const std::vector<std::string>& header, const Columns& columns,
+              const LogProcessor& processor, const LogOptions& options, LogSummary& summary)
+{
+    std::string described = "leído como " + read_as.how_read + ", separador " +
+        separator_name(read_as.start.separator) + "; encabezado en la línea " +
+        std::to_string(read_as.start.header_line);
+    if (read_as.units_line)
+        described += ", unidades en la línea " + std::to_string(read_as.start.header_line + 1);
+    summary.notes.push_back(described);
+    summary.notes.push_back(columns_note(header, columns, read_as.unit, options));
+    if (!read_as.unit_declared && processor.below_boiling() * 2 > processor.temperatures())
+        summary.notes.push_back(
+            "la temperatura no dice su unidad y se lee en °F, pero " +
+            std::to_string(processor.below_boiling()) + " de " +
+            std::to_string(processor.temperatures()) +
+            " lecturas están por debajo de 212: si son °C, repita con --celsius");
+}
+
+} // namespace
+
+LogSummary process_log(ByteSource& input, ByteSink& output, const LogOptions& options)
+{
+    DecodingSource decoded(input, options.encoding);
+    decoded.detect();
+    const std::string how_read =
+        std::string(encoding_name(decoded.encoding())) + (decoded.had_bom() ? " con BOM" : "");
+    const LogStart start = find_header(decoded, options.columns, how_read);
+    PrefixSource rest(std::string_view(start.text).substr(start.header_begin), decoded);
+    CsvReader reader(rest, start.separator, start.header_line);
+    std::vector<std::string_view> fields;
+    reader.next(fields);
+    const std::vector<std::string> header(fields.begin(), fields.end());
+    const Columns columns = find_columns(fields, options.columns);
+    check_columns(columns, options);
+    const Layout layout(header);
+
+    EncodingSink sink(output, decoded.encoding(), decoded.had_bom());
+    CsvWriter writer(sink, start.separator, reader.crlf());
+    writer.raw(std::string_view(start.text).substr(0, start.header_begin));
+    for (const std::string& name : header)
+        writer.field(name);
+    for (const std::size_t k : layout.appended)
+        writer.field(result_names.at(k));
+    writer.end_record();
+
+    LogSummary summary;
+    bool more = reader.next(fields);
+    std::optional<TemperatureUnit> units_line_unit;
+    const bool units_line = more && is_units_line(fields);
+    if (units_line) {
+        units_line_unit = unit_named(field_at(fields, columns.temperature));
+        layout.write(writer, fields, std::nullopt, {"%", "%", ""});
+        more = reader.next(fields);
+    }
+    const auto [unit, unit_source] =
+        temperature_unit(options, units_line_unit, header.at(columns.temperature));
+    LogProcessor processor(columns, start.separator, unit, options);
+
+    RecordWriter records{options, layout, writer, processor, summary, {}};
+    for (; more; more = reader.next(fields))
+        records.write(reader, fields);
     writer.flush();
+    sink.flush();
+
+    describe({how_read, start, units_line, unit_text(unit, unit_source),
+              unit_source != UnitSource::none},
+             header, columns, processor, options, summary);
+    if (decoded.invalid() > 0)
+        summary.notes.push_back(std::to_string(decoded.invalid()) + " bytes no son caracteres en " +
+                                std::string(encoding_name(decoded.encoding())) +
+                                " y se leyeron como «\xEF\xBF\xBD»");
+    if (sink.approximated() > 0)
+        summary.notes.push_back(std::to_string(sink.approximated()) +
+                                " caracteres se escribieron aproximados: " +
+                                std::string(encoding_name(decoded.encoding())) + " no los tiene");
     return summary;
 }
 

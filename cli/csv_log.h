@@ -1,23 +1,34 @@
 #pragma once
 
-// A whole log of readings in CSV: every record is copied to the output with its
-// results and advice appended, in order, one record at a time.
+// A whole log of readings in CSV: every line is copied to the output, in order, each
+// record with its results and advice, one record at a time, in the encoding the log
+// came in.
 
 #include "cli/csv.h"
+#include "cli/encoding.h"
+#include "cli/log_header.h"
 #include "cli/names.h"
 
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace quemador::cli {
 
 struct LogOptions {
     // For records without a fuel of their own.
     std::optional<Fuel> fuel;
-    // Overrides the unit that the temperature column's header names.
+    // Overrides the unit that the header or its units line gives.
     std::optional<TemperatureUnit> unit;
+    // The log's encoding, when it is not to be detected.
+    std::optional<Encoding> encoding;
+    // Columns named by the user, over those found by their header.
+    ColumnChoice columns;
+    // Results outside the model are written too, not only the reason.
+    bool all_results = false;
     // One line for the user (standard error): a record that could not be calculated.
     std::function<void(std::string_view)> report = [](std::string_view) {};
     // Called every few thousand records with the records and bytes read so far.
@@ -28,27 +39,30 @@ struct LogOptions {
 struct LogSummary {
     std::uint64_t read = 0;
     std::uint64_t calculated = 0;
-    std::uint64_t with_advice = 0;
-    std::uint64_t with_errors = 0;
+    std::uint64_t with_advice = 0;  // among those calculated
+    std::uint64_t out_of_range = 0; // readings the model does not describe
+    std::uint64_t with_errors = 0;  // unreadable, without a result, or too long
+    std::uint64_t reshaped = 0;     // shorter or longer than the header
+    // Records with a quote not closed properly, read as plain lines.
+    std::uint64_t unclosed_quotes = 0;
+    // What was read and how, one line each: the encoding, separator and header line,
+    // the columns and the temperature unit with where it comes from, and anything
+    // the user should check.
+    std::vector<std::string> notes;
+
+    // Whether every record was calculated.
+    [[nodiscard]] bool all_calculated() const
+    {
+        return with_errors == 0 && out_of_range == 0 && unclosed_quotes == 0;
+    }
 };
 
-// Reads the log from input and writes it to output with the columns exceso_aire,
-// eficiencia and aviso appended. Columns are found by their header (see
-// column_named); a log without an oxygen or a temperature column, or an empty one,
-// is a UsageError.
+// Reads the log from input and writes it to output. The lines above the header and a
+// units line under it are copied through; each record gets the columns exceso_aire,
+// eficiencia and aviso, appended after the header's columns or in their place when the
+// header has them already (a log written by this program). A record shorter than the
+// header is padded to its width; a longer one keeps its extra fields after the
+// results. A log whose header cannot be found, or an empty one, is a UsageError.
 LogSummary process_log(ByteSource& input, ByteSink& output, const LogOptions& options);
-
-enum class Column { none, o2, co2, temperature, fuel };
-
-// What a header names, whatever its case, accents or unit suffix:
-//   o2:          "O2", "Oxígeno", "oxygen"
-//   co2:         "CO2", "Dióxido de carbono", "carbon dioxide"
-//   temperature: "Temperatura", "Temp", "T", "T gas", "T humos", "T chimenea",
-//                "Temperatura de humos", "Stack temperature", "Temp_stack"
-//   fuel:        "Combustible", "Fuel"
-Column column_named(std::string_view header);
-
-// The unit a header gives: Celsius for "°C", "ºC", "(C)" or "[C]"; otherwise none.
-std::optional<TemperatureUnit> unit_named(std::string_view header);
 
 } // namespace quemador::cli

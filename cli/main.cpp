@@ -56,8 +56,9 @@ int parse_and_run(int argc, char** argv)
                    "lista o desde:hasta:paso")
         ->type_name("VALOR");
     app.add_flag("--celsius", args.celsius, "temperaturas en °C");
-    app.add_flag("--fahrenheit", args.fahrenheit,
-                 "temperaturas en °F aunque el encabezado del CSV diga °C");
+    app.add_flag(
+        "--fahrenheit", args.fahrenheit,
+        "con --csv: temperaturas en °F aunque el encabezado o la línea de unidades digan °C");
     app.add_flag("--tabla", args.table, "imprime una tabla de eficiencias por O2 y temperatura");
     app.add_option("--formato", args.format, "formato de la tabla: texto (por omisión) o csv")
         ->type_name("texto|csv");
@@ -65,8 +66,27 @@ int parse_and_run(int argc, char** argv)
                    "lee un registro CSV (- para la entrada estándar) y lo escribe en la salida "
                    "con exceso_aire, eficiencia y aviso")
         ->type_name("ARCHIVO");
+    app.add_option("--separador", args.separator,
+                   "con --tabla --formato csv: el separador (, ; o \\t); con ; las cifras "
+                   "llevan coma decimal")
+        ->type_name("SEP");
+    app.add_option("--codificacion", args.encoding,
+                   "con --csv: la codificación del archivo, si no se deduce bien")
+        ->type_name("utf-8|utf-16|windows-1252");
+    app.add_option("--col-o2", args.col_o2,
+                   "con --csv: la columna del oxígeno (su encabezado o su número, desde 1)")
+        ->type_name("COLUMNA");
+    app.add_option("--col-temp", args.col_temp, "con --csv: la columna de la temperatura")
+        ->type_name("COLUMNA");
+    app.add_option("--col-co2", args.col_co2, "con --csv: la columna del CO2")
+        ->type_name("COLUMNA");
+    app.add_option("--col-combustible", args.col_fuel, "con --csv: la columna del combustible")
+        ->type_name("COLUMNA");
+    app.add_flag("--todos", args.all_results,
+                 "con --csv: escribe también los resultados de lecturas fuera de rango");
     app.footer("Los números llevan punto o coma decimal y nada más. Estado de salida: 0 si todo se "
-               "calculó, 1 si alguna lectura no pudo calcularse, 2 si la orden es incorrecta.\n"
+               "calculó, 1 si alguna lectura no pudo calcularse o está fuera de rango, o si la "
+               "salida no pudo escribirse, 2 si la orden es incorrecta.\n"
                "Vea quemador1-calc(1).\n");
 
     try {

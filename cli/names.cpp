@@ -22,6 +22,11 @@ std::string folded(std::string_view text)
             const std::string_view to = "aaeeiioouuuunn";
             if (const auto at = from.find(static_cast<char>(code)); at != std::string_view::npos)
                 out += to[at];
+        } else if (c == 0xE2 && i + 2 < text.size() && text[i + 1] == '\x82' &&
+                   static_cast<unsigned char>(text[i + 2]) <= 0x89) {
+            // Subscript digits, U+2080 to U+2089: "O₂" is "o2".
+            out += static_cast<char>('0' + (static_cast<unsigned char>(text[i + 2]) - 0x80));
+            i += 2;
         }
     }
     return out;
@@ -30,11 +35,17 @@ std::string folded(std::string_view text)
 std::optional<Fuel> fuel_named(std::string_view name)
 {
     const std::string key = folded(name);
-    for (const FuelFacts& fuel : fuels()) {
-        if (std::find(fuel.names.begin(), fuel.names.end(), key) != fuel.names.end())
-            return fuel.fuel;
-    }
-    return std::nullopt;
+    const auto all = fuels();
+    const auto named = std::find_if(all.begin(), all.end(), [&key](const FuelFacts& fuel) {
+        return std::find(fuel.names.begin(), fuel.names.end(), key) != fuel.names.end();
+    });
+    return named != all.end() ? std::optional(named->fuel) : std::nullopt;
+}
+
+std::string unknown_fuel(std::string_view name)
+{
+    return "combustible desconocido: «" + std::string(name) +
+        "»; el programa calcula con gas natural o con fuel oil Nº 2 (gasóleo C)";
 }
 
 } // namespace quemador::cli

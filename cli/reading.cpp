@@ -1,20 +1,22 @@
 #include "cli/reading.h"
 
-#include "calculation/reading_advice.h"
-
 namespace quemador::cli {
 namespace {
 
 std::string failure_text(const RuntimeError& error)
 {
-    return std::string("no se puede calcular: ") + error.what() + " (error " +
+    std::string text = std::string("no se puede calcular: ") + error.what() + " (error " +
         std::to_string(static_cast<int>(error.number())) + ")";
+    if (error.source() == ErrorSource::arithmetic)
+        text += ". " + std::string(model_error_hint(error.input().value_or(Input::O2)));
+    return text;
 }
 
 } // namespace
 
-void evaluate(const Reading& reading, Outcome& out)
+void evaluate(const Reading& reading, Outcome& out, const AdviceStyle& style)
 {
+    out.outside_model = false;
     out.results.reset();
     out.excess_air.clear();
     out.efficiency.clear();
@@ -22,6 +24,7 @@ void evaluate(const Reading& reading, Outcome& out)
     out.advice.clear();
     try {
         out.results = calculate(reading);
+        out.outside_model = !within_model(reading, *out.results);
         // Rounding to hundredths overflows, as in the window, for a result too large.
         out.excess_air = shown_result(out.results->excess_air);
         out.efficiency = shown_result(out.results->efficiency);
@@ -29,7 +32,7 @@ void evaluate(const Reading& reading, Outcome& out)
         out.failure = failure_text(error);
         return;
     }
-    for (auto& item : reading_advice(reading, *out.results))
+    for (auto& item : reading_advice(reading, *out.results, style))
         out.advice.push_back(std::move(item.message));
 }
 

@@ -5,6 +5,7 @@
 // not calculated and why, with the reading advice.
 
 #include "calculation/calculate_command.h"
+#include "calculation/reading_advice.h"
 
 #include <optional>
 #include <string>
@@ -26,11 +27,15 @@ struct Outcome {
     // The advice on the reading and its results, one Spanish sentence each; none when
     // the results cannot be shown, or for a typical reading.
     std::vector<std::string> advice;
+    // The model does not describe the reading or its results (within_model): the
+    // results mean nothing, and the advice says why.
+    bool outside_model = false;
 
     [[nodiscard]] bool shown() const { return failure.empty(); }
 };
 
-// Calculates one reading, shows its results and gathers the advice on it.
-void evaluate(const Reading& reading, Outcome& out);
+// Calculates one reading, shows its results and gathers the advice on it, its numbers
+// written in the given style.
+void evaluate(const Reading& reading, Outcome& out, const AdviceStyle& style = {});
 
 } // namespace quemador::cli

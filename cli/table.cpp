@@ -61,6 +61,19 @@ std::vector<double> default_temperatures(TemperatureUnit unit)
 
 std::vector<double> parse_list(std::string_view text, std::string_view option)
 {
+    const auto first_comma = text.find(',');
+    const bool digits_only = std::all_of(text.begin(), text.end(),
+                                         [](char c) { return (c >= '0' && c <= '9') || c == ','; });
+    if (digits_only && first_comma != std::string_view::npos && first_comma > 0 &&
+        first_comma + 1 < text.size() &&
+        text.find(',', first_comma + 1) == std::string_view::npos) {
+        const std::string whole(text.substr(0, first_comma));
+        const std::string fraction(text.substr(first_comma + 1));
+        throw UsageError(std::string(option) + " «" + std::string(text) +
+                         "» puede ser un valor o dos: escriba " + whole + "." + fraction +
+                         " para un valor (" + whole + "," + fraction + ") o «" + whole + ", " +
+                         fraction + "» para dos (" + whole + " y " + fraction + ")");
+    }
     std::vector<double> values;
     for (;;) {
         const auto comma = text.find(',');
@@ -119,78 +132,95 @@ std::vector<double> parse_range(std::string_view text, std::string_view option)
     }
 }
 
-int write_table(const TableOptions& options, std::string& out,
+namespace {
+
+using Cells = std::vector<std::string>;
+
+// The cells of one kind of table: CSV with hundredths in the file's decimal mark,
+// or text with one decimal.
+struct CellStyle {
+    bool csv;
+    DecimalComma comma;
+    bool celsius;
+
+    [[nodiscard]] std::string number(double x) const
+    {
+        std::string text = plain_number(x);
+        return std::string(in_file(text, comma));
+    }
+
+    [[nodiscard]] Cells header(const std::vector<double>& temperatures) const
+    {
+        Cells cells = {csv ? "o2_pct" : "O2 %", csv ? "exceso_aire_pct" : "Exceso de aire %"};
+        std::transform(temperatures.begin(), temperatures.end(), std::back_inserter(cells),
+                       [this](double t) {
+                           return csv ? "ef_" + number(t) + (celsius ? "C" : "F")
+                                      : plain_number(t) + (celsius ? " °C" : " °F");
+                       });
+        return cells;
+    }
+};
+
+// One row of the table: an oxygen reading at every temperature. Counts the cells
+// without a result and reports the row's first failure.
+Cells table_row(const TableOptions& options, const CellStyle& style, double o2, int& failures,
                 const std::function<void(std::string_view)>& report)
 {
-    const bool csv = options.format == TableFormat::csv;
-    const bool celsius = options.unit == TemperatureUnit::celsius;
-    const std::string unit = celsius ? "°C" : "°F";
-
-    // Every cell's text first, then the widths of the columns.
-    std::vector<std::vector<std::string>> rows;
-    std::vector<std::string> header = {csv ? "o2_pct" : "O2 %",
-                                       csv ? "exceso_aire_pct" : "Exceso de aire %"};
-    std::transform(options.temperatures.begin(), options.temperatures.end(),
-                   std::back_inserter(header), [&](double t) {
-                       return csv ? "ef_" + plain_number(t) + (celsius ? "C" : "F")
-                                  : plain_number(t) + " " + unit;
-                   });
-    int failures = 0;
+    Cells row = {style.csv ? style.number(o2) : one_decimal(o2), style.csv ? "" : "error"};
+    std::string failure;
     Outcome outcome;
-    for (const double o2 : options.o2) {
-        std::vector<std::string> row = {csv ? plain_number(o2) : one_decimal(o2),
-                                        csv ? "" : "error"};
-        std::string failure;
-        for (const double t : options.temperatures) {
-            evaluate({options.fuel, o2, std::nullopt, celsius ? celsius_to_fahrenheit(t) : t},
-                     outcome);
-            // A printed table shows what the model gives, even past what can be rounded.
-            const bool calculated = csv ? outcome.shown() : outcome.results.has_value();
-            if (csv) {
-                if (!outcome.excess_air.empty())
-                    row[1] = in_file(outcome.excess_air, DecimalComma::rejected);
-                row.emplace_back(calculated ? in_file(outcome.efficiency, DecimalComma::rejected)
-                                            : "");
-            } else if (calculated) {
-                row[1] = one_decimal(outcome.results->excess_air);
-                row.push_back(one_decimal(outcome.results->efficiency));
-            } else {
-                row.emplace_back("error");
-            }
-            if (!calculated) {
-                ++failures;
-                if (failure.empty())
-                    failure = outcome.failure;
-            }
+    for (const double t : options.temperatures) {
+        evaluate({options.fuel, o2, std::nullopt, style.celsius ? celsius_to_fahrenheit(t) : t},
+                 outcome);
+        // A printed table shows what the model gives, even past what can be rounded.
+        const bool calculated = style.csv ? outcome.shown() : outcome.results.has_value();
+        if (style.csv) {
+            if (!outcome.excess_air.empty())
+                row[1] = in_file(outcome.excess_air, style.comma);
+            row.emplace_back(calculated ? in_file(outcome.efficiency, style.comma) : "");
+        } else if (calculated) {
+            row[1] = one_decimal(outcome.results->excess_air);
+            row.push_back(one_decimal(outcome.results->efficiency));
+        } else {
+            row.emplace_back("error");
         }
-        if (!failure.empty())
-            report("O2 " + plain_number(o2) + ": " + failure);
-        rows.push_back(std::move(row));
+        if (!calculated && failure.empty())
+            failure = outcome.failure;
+        failures += calculated ? 0 : 1;
     }
+    if (!failure.empty())
+        report("O2 " + plain_number(o2) + ": " + failure);
+    return row;
+}
 
-    if (csv) {
-        const auto line = [&](const std::vector<std::string>& cells) {
-            for (std::size_t i = 0; i < cells.size(); ++i)
-                out += (i > 0 ? "," : "") + cells[i];
-            out += '\n';
-        };
-        line(header);
-        for (const auto& row : rows)
-            line(row);
-        return failures;
-    }
+void write_csv(const Cells& header, const std::vector<Cells>& rows, char separator,
+               std::string& out)
+{
+    const auto line = [&](const Cells& cells) {
+        for (std::size_t i = 0; i < cells.size(); ++i)
+            out += (i > 0 ? std::string(1, separator) : std::string()) + cells[i];
+        out += '\n';
+    };
+    line(header);
+    for (const auto& row : rows)
+        line(row);
+}
 
+void write_text(const Cells& header, const std::vector<Cells>& rows, const TableOptions& options,
+                std::string& out)
+{
     std::vector<std::size_t> widths(header.size());
     for (std::size_t i = 0; i < header.size(); ++i) {
         widths[i] = width(header[i]);
         for (const auto& row : rows)
             widths[i] = std::max(widths[i], width(row[i]));
     }
+    const std::string unit = options.unit == TemperatureUnit::celsius ? "°C" : "°F";
     out += "Eficiencia de combustión (%) — " + std::string(facts(options.fuel).caption) + "\n";
     out += "Filas: oxígeno en % vol (Orsat) y su exceso de aire en %. Columnas: temperatura de "
            "humos en " +
         unit + ",\nmedida en la chimenea (no neta), con el aire de combustión a unos 60 °F.\n\n";
-    const auto line = [&](const std::vector<std::string>& cells) {
+    const auto line = [&](const Cells& cells) {
         for (std::size_t i = 0; i < cells.size(); ++i)
             pad_left(out, cells[i], widths[i] + (i > 0 ? 3 : 1));
         out += '\n';
@@ -198,6 +228,27 @@ int write_table(const TableOptions& options, std::string& out,
     line(header);
     for (const auto& row : rows)
         line(row);
+}
+
+} // namespace
+
+int write_table(const TableOptions& options, std::string& out,
+                const std::function<void(std::string_view)>& report)
+{
+    const CellStyle style{options.format == TableFormat::csv,
+                          options.separator == ';' ? DecimalComma::accepted
+                                                   : DecimalComma::rejected,
+                          options.unit == TemperatureUnit::celsius};
+    // Every cell's text first, then the widths of the columns.
+    const Cells header = style.header(options.temperatures);
+    std::vector<Cells> rows;
+    int failures = 0;
+    std::transform(options.o2.begin(), options.o2.end(), std::back_inserter(rows),
+                   [&](double o2) { return table_row(options, style, o2, failures, report); });
+    if (style.csv)
+        write_csv(header, rows, options.separator, out);
+    else
+        write_text(header, rows, options, out);
     return failures;
 }
 

@@ -20,6 +20,8 @@ struct TableOptions {
     std::vector<double> temperatures; // in the unit below
     TemperatureUnit unit = TemperatureUnit::fahrenheit;
     TableFormat format = TableFormat::text;
+    // Between CSV cells; with ';' the numbers take a decimal comma.
+    char separator = ',';
 };
 
 // The default values of each axis, for a table that a boiler room can use.
@@ -27,7 +29,8 @@ std::vector<double> default_o2_values();
 std::vector<double> default_temperatures(TemperatureUnit unit);
 
 // A list of numbers separated by commas ("2,3,5.5"), with the period as the decimal
-// separator. Raises a UsageError that names the option for any other text.
+// separator. Raises a UsageError that names the option for any other text, and for a
+// text that reads as one number with a decimal comma as well as two ("3,5").
 std::vector<double> parse_list(std::string_view text, std::string_view option);
 
 // A list, or a range "from:to:step" ("200:600:100" gives 200, 300, 400, 500, 600).

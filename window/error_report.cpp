@@ -1,5 +1,6 @@
 #include "window/error_report.h"
 
+#include "calculation/calculate_command.h"
 #include "window/main_window.h"
 
 namespace quemador {
@@ -14,10 +15,7 @@ std::string help_line(const RuntimeError& error)
                 "» es un número demasiado grande.";
         return "Uno de los valores escritos es un número demasiado grande.";
     }
-    if (error.input() == Input::Temp_stack)
-        return "Compruebe la temperatura del gas de chimenea: el valor escrito es demasiado grande "
-               "para el cálculo.";
-    return "Compruebe la lectura de oxígeno: debe ser menor que 21 %.";
+    return std::string(model_error_hint(error.input().value_or(Input::O2)));
 }
 
 } // namespace

@@ -11,9 +11,12 @@ constexpr std::array<std::string_view, 12> oil_names = {
     "fueloil", "fueloil2", "fueloiln2", "fueloilno2", "gasoleo", "gasoil",
     "fo",      "fo2",      "oil",       "gasoleoc",   "gasoilc", "gasoleodecalefaccion"};
 
+// No. 2 fuel oil is the light heating oil ("Heizöl EL", gasóleo C) of the Siegert tables.
 const std::array<FuelFacts, 2> all_fuels{{
-    {Fuel::natural_gas, "Gas Natural", "gas natural", gas_names, 11.8, natural_gas},
-    {Fuel::fuel_oil_no2, "Fuel Oil Nº 2", "fuel oil nº 2", oil_names, 15.4, fuel_oil_no2},
+    {Fuel::natural_gas, "Gas Natural", "gas natural", gas_names, 11.8, natural_gas, 0.66, 0.009,
+     1.11},
+    {Fuel::fuel_oil_no2, "Fuel Oil Nº 2", "fuel oil nº 2", oil_names, 15.4, fuel_oil_no2, 0.68,
+     0.007, 1.06},
 }};
 
 } // namespace

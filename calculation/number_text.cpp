@@ -18,11 +18,6 @@ namespace {
 constexpr long long max_decimal_exponent = 400;
 constexpr long long exponent_saturation = 1'000'000'000;
 
-// The powers of ten that a double holds exactly.
-constexpr std::array<double, 23> exact_powers_of_ten = {
-    1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-
 // Most significant digits written, as the text of a number shows them.
 constexpr int written_digits = 15;
 
@@ -33,7 +28,7 @@ public:
 
     void skip_ignored()
     {
-        while (pos_ < text_.size() && is_ignored(text_[pos_]))
+        while (pos_ < text_.size() && skipped_by_Val(text_[pos_]))
             ++pos_;
     }
 
@@ -59,8 +54,6 @@ public:
     [[nodiscard]] std::size_t position() const { return pos_; }
 
 private:
-    static bool is_ignored(char c) { return c == ' ' || c == '\t' || c == '\n'; }
-
     std::string_view text_;
     std::size_t pos_ = 0;
 };
@@ -124,18 +117,27 @@ template <typename OnDigit> ScannedNumber scan_number(std::string_view text, OnD
 
 double Val(std::string_view text)
 {
-    DecimalDigits digits;
-    const ScannedNumber number =
-        scan_number(text, [&digits](char digit, std::size_t) { digits.push(digit); });
+    std::uint64_t mantissa = 0; // the first 15 digits as an integer
+    const ScannedNumber number = scan_number(text, [&mantissa](char digit, std::size_t index) {
+        if (index < decimal::exact_digits)
+            mantissa = mantissa * 10 + static_cast<std::uint64_t>(digit - '0');
+    });
 
     if (number.digit_count == 0 || number.exponent < -max_decimal_exponent)
         return 0.0;
     if (number.exponent > max_decimal_exponent)
         throw RuntimeError(ErrorNumber::overflow, ErrorSource::conversion);
-    const auto value = digits.value(number.exponent - static_cast<long long>(number.digit_count));
-    if (!value)
-        throw RuntimeError(ErrorNumber::overflow, ErrorSource::conversion);
-    return number.negative ? -*value : *value;
+
+    const long long scale = number.exponent - static_cast<long long>(number.digit_count);
+    double value = 0.0;
+    if (number.digit_count > decimal::exact_digits || !decimal::exact(mantissa, scale, value)) {
+        std::string digits;
+        digits.reserve(number.digit_count);
+        scan_number(text, [&digits](char digit, std::size_t) { digits.push_back(digit); });
+        if (!decimal::from_text(digits, scale, value))
+            throw RuntimeError(ErrorNumber::overflow, ErrorSource::conversion);
+    }
+    return number.negative ? -value : value;
 }
 
 std::size_t number_length(std::string_view text)
@@ -186,36 +188,24 @@ std::string_view without_sign_blank(std::string_view text)
 
 std::string plain_number(double x) { return std::string(without_sign_blank(Str(x))); }
 
-void DecimalDigits::keep_beyond_exact(char digit)
+bool decimal::from_text(std::string_view digits, long long scale, double& value)
 {
-    if (all_.empty())
-        all_ = std::to_string(leading_);
-    all_.push_back(digit);
-}
-
-std::optional<double> DecimalDigits::value(long long scale) const
-{
-    // Up to 15 digits times a power of ten up to 1e22: both operands are exact, so the
-    // one rounding of the product or quotient gives the nearest double.
-    if (count_ <= exact_digits && scale >= -22 && scale <= 22) {
-        const auto power = exact_powers_of_ten.at(static_cast<std::size_t>(std::abs(scale)));
-        return scale < 0 ? static_cast<double>(leading_) / power
-                         : static_cast<double>(leading_) * power;
+    digits.remove_prefix(std::min(digits.find_first_not_of('0'), digits.size()));
+    if (digits.empty()) {
+        value = 0.0;
+        return true;
     }
-
-    // Otherwise from_chars rounds all the digits correctly.
-    std::string text = count_ <= exact_digits ? std::to_string(leading_) : all_;
+    std::string text(digits);
     text.append(1, 'e').append(std::to_string(scale));
-    double value = 0.0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error == std::errc::result_out_of_range) {
-        // The first digit is not 0: the value is at least 1 when it has a digit before
+        // The first digit is not 0: the value is at least 1 when a digit stands before
         // the decimal point.
-        if (static_cast<long long>(count_) + scale > 0)
-            return std::nullopt;
-        return 0.0;
+        if (static_cast<long long>(digits.size()) + scale > 0)
+            return false;
+        value = 0.0;
     }
-    return value;
+    return true;
 }
 
 } // namespace quemador

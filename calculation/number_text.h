@@ -3,13 +3,16 @@
 // Conversions between the window's texts and numbers. Both always use the period
 // as the decimal separator and never depend on the C or system locale.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 
 namespace quemador {
+
+// The blanks that Val skips wherever they stand: blank, tab and line feed.
+constexpr bool skipped_by_Val(char c) { return c == ' ' || c == '\t' || c == '\n'; }
 
 // Reads the number at the start of a text; whatever follows it is ignored.
 // Blanks, tabs and line feeds are skipped wherever they stand ("3 5" reads as 35).
@@ -36,38 +39,37 @@ std::string_view without_sign_blank(std::string_view text);
 // A number as the user would write it: Str's text without the sign blank ("3.5", "-1").
 std::string plain_number(double x);
 
-// The significant digits of a decimal number, gathered one at a time (leading zeros
-// are passed over), and the double nearest to them times a power of ten. Both number
-// readers, Val and the command line's strict one, end here; their grammars differ.
-class DecimalDigits {
-public:
-    void push(char digit)
-    {
-        if (count_ == 0 && digit == '0')
-            return;
-        if (count_ < exact_digits)
-            leading_ = leading_ * 10 + static_cast<std::uint64_t>(digit - '0');
-        else
-            keep_beyond_exact(digit);
-        ++count_;
-    }
+// A decimal number as its digits and a power of ten, digits × 10^scale, turned into the
+// nearest double. Both number readers, Val and the command line's strict one, end
+// here; their grammars differ. Each returns false when the number is too large for a
+// double; one too small for a double is 0. (A flag and a reference, not a
+// std::optional: in a loop over many numbers, reading a value back from memory just
+// after it was written there stalls the processor.)
+namespace decimal {
 
-    // Significant digits pushed so far.
-    [[nodiscard]] std::size_t count() const { return count_; }
+// At most 15 digits are an exact integer in a double, and the powers of ten up to
+// 1e22 are exact too: then one rounding, of the product or the quotient, gives the
+// nearest double.
+inline constexpr std::size_t exact_digits = 15;
+inline constexpr long long max_exact_power = 22;
+inline constexpr std::array<double, max_exact_power + 1> exact_powers_of_ten = {
+    1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
-    // The double nearest to digits × 10^scale, correctly rounded; nothing when that is
-    // too large for a double, 0 when it is too small.
-    [[nodiscard]] std::optional<double> value(long long scale) const;
+// Digits of at most 15 figures as an integer: false, with value untouched, when the
+// scale is beyond the exact powers of ten.
+inline bool exact(std::uint64_t digits, long long scale, double& value)
+{
+    if (scale < -max_exact_power || scale > max_exact_power)
+        return false;
+    const double power = exact_powers_of_ten[static_cast<std::size_t>(scale < 0 ? -scale : scale)];
+    value = scale < 0 ? static_cast<double>(digits) / power : static_cast<double>(digits) * power;
+    return true;
+}
 
-private:
-    // Up to 15 digits are an exact integer in a double.
-    static constexpr std::size_t exact_digits = 15;
+// Any number of digits, as their text (no sign, no point), rounded by from_chars.
+bool from_text(std::string_view digits, long long scale, double& value);
 
-    void keep_beyond_exact(char digit);
-
-    std::uint64_t leading_ = 0; // the first 15 significant digits
-    std::size_t count_ = 0;
-    std::string all_; // every digit, kept once there are more than 15
-};
+} // namespace decimal
 
 } // namespace quemador

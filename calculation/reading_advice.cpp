@@ -15,13 +15,11 @@ namespace {
 // The longest piece of typed text quoted in a message, in bytes.
 constexpr std::size_t quoted_length = 24;
 
-bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\n'; }
-
 std::string without_blanks(std::string_view text)
 {
     std::string out;
     std::copy_if(text.begin(), text.end(), std::back_inserter(out),
-                 [](char c) { return !is_blank(c); });
+                 [](char c) { return !skipped_by_Val(c); });
     return out;
 }
 

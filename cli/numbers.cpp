@@ -4,6 +4,7 @@
 #include "calculation/number_text.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace quemador::cli {
 
@@ -29,25 +30,33 @@ bool read_number(std::string_view text, DecimalComma comma, double& value)
         text.remove_prefix(1);
     }
 
-    // Only digits and one separator: no "inf", "nan" or exponents.
+    // Only digits and one separator: no "inf", "nan" or exponents. The digits are
+    // gathered as an integer on the way.
     const auto digit = [](char c) { return c >= '0' && c <= '9'; };
-    DecimalDigits digits;
+    std::uint64_t mantissa = 0; // exact while there are at most 15 digits
     std::size_t i = 0;
     for (; i < text.size() && digit(text[i]); ++i)
-        digits.push(text[i]);
+        mantissa = mantissa * 10 + static_cast<std::uint64_t>(text[i] - '0');
     const std::size_t integer_digits = i;
     if (i < text.size() && (text[i] == '.' || (text[i] == ',' && comma == DecimalComma::accepted)))
         ++i;
     const std::size_t fraction_begin = i;
     for (; i < text.size() && digit(text[i]); ++i)
-        digits.push(text[i]);
+        mantissa = mantissa * 10 + static_cast<std::uint64_t>(text[i] - '0');
     const std::size_t fraction_digits = i - fraction_begin;
-    if (i != text.size() || integer_digits + fraction_digits == 0)
+    const std::size_t digits = integer_digits + fraction_digits;
+    if (i != text.size() || digits == 0)
         return false;
-    const auto magnitude = digits.value(-static_cast<long long>(fraction_digits));
-    if (!magnitude)
+
+    const auto scale = -static_cast<long long>(fraction_digits);
+    if (digits <= decimal::exact_digits)
+        decimal::exact(mantissa, scale, value);
+    else if (!decimal::from_text(
+                 std::string(text.substr(0, integer_digits)).append(text.substr(fraction_begin)),
+                 scale, value))
         return false;
-    value = negative ? -*magnitude : *magnitude;
+    if (negative)
+        value = -value;
     return true;
 }
 

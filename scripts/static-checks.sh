@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Format check, clang-tidy and cppcheck over the project's own sources. Needs the
-# compile databases of the default, fuzz and bench builds (build/<preset>).
+# The layering check, the format check, clang-tidy and cppcheck over the project's
+# own sources. Needs the compile databases of the default, fuzz and bench builds
+# (build/<preset>).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$PWD
+
+bash scripts/check-layers.sh
 
 # Every folder of our own sources; a check that finds nothing to check fails.
 folders=(app calculation cli runtime window tests fuzz bench)

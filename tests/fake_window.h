@@ -14,18 +14,18 @@ public:
 
     [[nodiscard]] std::string text(Input box) const override
     {
-        log.push_back("get " + name(box));
+        log.emplace_back("get " + name(box));
         return inputs_.at(box);
     }
     void set_text(ResultBox box, std::string_view text) override
     {
-        log.push_back(box == ResultBox::Relacion_AF ? "set Relacion_AF" : "set Eficiencia");
+        log.emplace_back(box == ResultBox::Relacion_AF ? "set Relacion_AF" : "set Eficiencia");
         results_[box] = std::string(text);
     }
     [[nodiscard]] bool is_on(OptionButton option) const override
     {
         const bool gas = option == OptionButton::Opcion_Gas_Natural;
-        log.push_back(gas ? "is_on Opcion_Gas_Natural" : "is_on Opcion_Fuel_Oil");
+        log.emplace_back(gas ? "is_on Opcion_Gas_Natural" : "is_on Opcion_Fuel_Oil");
         return gas ? gas_on : oil_on;
     }
     [[nodiscard]] quemador::WindowState& state() override { return state_; }

@@ -41,6 +41,7 @@ private slots:
         row("blanks in the temperature", true, " 3", "3 00", " 15.66", " 83.94");
         row("negative efficiency", true, "3", "5000", " 15.66", "-27.85");
         row("negative excess air", false, "-1", "300", "-4.22", " 88.13");
+        row("hundredths from 79.30497", true, "3", "495", " 15.66", " 79.3");
     }
 
     void click_shows_results()
@@ -63,6 +64,13 @@ private slots:
         Calcular_Click(window);
         QCOMPARE(excess_air(window), excessAir);
         QCOMPARE(::efficiency(window), efficiency);
+
+        // The same reading without a window shows the same texts.
+        const Results results =
+            calculate({gas ? Fuel::natural_gas : Fuel::fuel_oil_no2, Val(o2.toStdString()),
+                       std::nullopt, Val(temp.toStdString())});
+        QCOMPARE(q(shown_result(results.excess_air)), excessAir);
+        QCOMPARE(q(shown_result(results.efficiency)), efficiency);
     }
 
     void each_control_is_consulted_once_in_order()

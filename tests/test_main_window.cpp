@@ -453,6 +453,52 @@ private slots:
         shows_advice(false);
     }
 
+    // Each click replaces the advice on show: checks on the model's results reach the
+    // result boxes, and a click that ends in an error leaves no earlier advice behind.
+    void advice_follows_each_click_data()
+    {
+        QTest::addColumn<QString>("first");  // O2 of a first click
+        QTest::addColumn<QString>("second"); // O2 of the click looked at
+        QTest::addColumn<QString>("name");   // the box whose description holds the advice
+        QTest::addColumn<QString>("advice"); // empty: no advice on any box
+
+        QTest::newRow("results outside the correlation")
+            << "3"
+            << "25"
+            << "Relacion_AF"
+            << "Resultados fuera de lo que cubre la correlación (exceso de aire -510.81 %";
+        QTest::newRow("oxygen above the air's")
+            << "3"
+            << "25"
+            << "O2"
+            << "O2 de 25 %: los humos no pueden tener tanto oxígeno como el aire";
+        QTest::newRow("an error clears the advice before it") << "3,5"
+                                                              << "21"
+                                                              << "O2"
+                                                              << "";
+    }
+
+    void advice_follows_each_click()
+    {
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        QFETCH(QString, name);
+        QFETCH(QString, advice);
+
+        box("O2")->setText(first);
+        click("Calcular");
+        box("O2")->setText(second);
+        click("Calcular");
+        if (!advice.isEmpty()) {
+            QVERIFY2(box(name)->accessibleDescription().contains(advice),
+                     qPrintable(box(name)->accessibleDescription()));
+            return;
+        }
+        for (const char* each : {"O2", "CO2", "Temp_stack", "Relacion_AF", "Eficiencia"})
+            QCOMPARE(box(each)->accessibleDescription(), box(each)->property("baseDescription"));
+        QVERIFY(!control("Avisos")->isVisible());
+    }
+
     void results_go_out_of_date_data()
     {
         QTest::addColumn<QString>("control");

@@ -53,6 +53,7 @@ private slots:
         row("sign alone", O2, "-", "«-» no es un número: se lee como 0.");
         row("empty", O2, "", "Casilla vacía: se lee como 0.");
         row("digits then letters", O2, "12abc", "«12abc» se lee como 12; se ignora «abc».");
+        row("comma after a decimal point", O2, "1.5,3", "«1.5,3» se lee como 1.5; se ignora «,3».");
         row("ordinal C", Temp, "150 ºC", "«150 ºC» se lee como 150 °F, pero 150 °C son 302 °F.");
         row("degree C", Temp, "-40 °C", "«-40 °C» se lee como -40 °F, pero -40 °C son -40 °F.");
         row("C after an oxygen reading", O2, "150 ºC", "«150 ºC» se lee como 150; se ignora «ºC».");
@@ -130,6 +131,9 @@ private slots:
             {orsat.arg("8.5", "gas natural", "10.1")});
         row("Orsat, CO2 1.6 above", gas, 3, 11.7, 300, m, m,
             {orsat.arg("11.7", "gas natural", "10.1")});
+        // Fuel oil with O2 3.8 expects CO2 12.6: 1.5 points either way is still consistent.
+        row("Orsat, CO2 exactly 1.5 above", oil, 3.8, 14.1, 300, m, m, {});
+        row("Orsat, CO2 exactly 1.5 below", oil, 3.8, 11.1, 300, m, m, {});
         row("Orsat, natural-gas reading with fuel oil", oil, 3, 10.1, 300, m, m,
             {orsat.arg("10.1", "fuel oil nº 2", "13.2")});
     }

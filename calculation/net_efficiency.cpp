@@ -1,0 +1,31 @@
+#include "calculation/net_efficiency.h"
+
+#include "runtime/arithmetic.h"
+
+namespace quemador {
+
+using namespace arithmetic;
+
+double net_efficiency(Fuel fuel, double o2, double flue_c, double air_c)
+{
+    constexpr double oxygen_term_base = 21.0; // % vol, the oxygen of the air in the formula
+    const FuelFacts& facts_of_fuel = facts(fuel);
+    const double loss_per_degree =
+        sum(quotient(facts_of_fuel.siegert_a2, difference(oxygen_term_base, o2)),
+            facts_of_fuel.siegert_b);
+    return difference(100.0, product(difference(flue_c, air_c), loss_per_degree));
+}
+
+Results corrected_gross(const Reading& reading, double air_f)
+{
+    Reading corrected = reading;
+    corrected.temp_f = reading.temp_f - air_f + combustion_air_temp;
+    return calculate(corrected);
+}
+
+double fuel_saving(double efficiency_now, double efficiency_target)
+{
+    return product(difference(1.0, quotient(efficiency_now, efficiency_target)), 100.0);
+}
+
+} // namespace quemador

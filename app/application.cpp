@@ -37,10 +37,17 @@ namespace {
 // Qt's messages while the window system starts are held back until it is known
 // whether it started. If it did, they go on to the usual handler; if it did not, Qt
 // ends the program with a fatal message and a core dump, and the user gets one line
-// in Spanish instead, with status 1.
+// in Spanish instead, with status 1. Which line depends on whether the X11 platform
+// plugin is the one that failed, told by its messages' logging category, and on the
+// display it was given (-display or DISPLAY), never on the text of Qt's messages.
 class WindowSystemStart {
 public:
-    WindowSystemStart() { previous = qInstallMessageHandler(&hold); }
+    // display_option: the display named on the command line, or null.
+    explicit WindowSystemStart(const char* display_option)
+    {
+        previous = qInstallMessageHandler(&hold);
+        display = display_option != nullptr ? QByteArray(display_option) : qgetenv("DISPLAY");
+    }
     ~WindowSystemStart()
     {
         qInstallMessageHandler(previous);
@@ -74,13 +81,10 @@ private:
                 {type, context.file, context.function, context.category, context.line, text});
             return;
         }
-        bool display_refused = false;
-        for (const Held& message : held)
-            display_refused = display_refused ||
-                (message.category == "qt.qpa.xcb" &&
-                 message.text.startsWith(QLatin1String("could not connect to display")));
-        const QByteArray display = qgetenv("DISPLAY");
-        if (!display_refused) {
+        const bool xcb_failed = std::any_of(held.begin(), held.end(), [](const Held& message) {
+            return message.category.startsWith("qt.qpa.xcb");
+        });
+        if (!xcb_failed) {
             for (const Held& message : held)
                 replay(message);
             std::fputs("quemador1: no se puede iniciar el sistema de ventanas\n", stderr);
@@ -94,6 +98,7 @@ private:
     }
 
     static inline QtMessageHandler previous = nullptr;
+    static inline QByteArray display;
     static inline std::vector<Held> held;
 };
 
@@ -194,13 +199,15 @@ int run_application(int& argc, char** argv)
 {
     if (const auto status = answer_help_or_version(argc, argv))
         return *status;
+    if (const auto status = reject_unknown_arguments(argc, argv))
+        return *status;
         // Fontconfig reads its configuration and font caches before the window's first
         // text can be laid out: a few milliseconds, spent here beside the connection to
         // the window system instead of after it.
 #ifdef QUEMADOR_HAVE_FONTCONFIG
     std::thread font_configuration([] { FcInit(); });
 #endif
-    std::optional<WindowSystemStart> start(std::in_place);
+    std::optional<WindowSystemStart> start(std::in_place, display_option(argc, argv));
     QApplication app(argc, argv);
     start.reset();
 #ifdef QUEMADOR_HAVE_FONTCONFIG

@@ -26,8 +26,8 @@ int main(int argc, char* argv[])
     QWidget window;
     window.setWindowTitle(QStringLiteral("Controles sin más"));
     window.resize(312, 213);
-    add<QRadioButton>(&window, "Option1", 24, 16, 17, 13);
-    add<QRadioButton>(&window, "Option2", 24, 40, 17, 13);
+    add<QRadioButton>(&window, "Option1", 24, 16, 17, 14);
+    add<QRadioButton>(&window, "Option2", 24, 40, 17, 14);
     add<QLineEdit>(&window, "0", 16, 72, 33, 19);
     add<QLineEdit>(&window, "10", 16, 96, 33, 19);
     add<QLabel>(&window, "Gas Natural", 48, 16, 65, 17);

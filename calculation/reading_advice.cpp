@@ -97,7 +97,8 @@ std::optional<Advice> co2_advice(const FuelFacts& fuel, const Reading& reading,
     if (co2 < 0.0)
         return Advice{Input::CO2,
                       "CO2 de " + written(style.co2_text, co2, style) +
-                          " %: el dióxido de carbono no puede ser negativo."};
+                          " %: el dióxido de carbono no puede ser negativo.",
+                      "negativo"};
     if (o2 <= 0.0 || o2 >= oxygen_in_air)
         return std::nullopt;
     const double expected = fuel.co2_max * (oxygen_in_air - o2) / oxygen_in_air;
@@ -108,7 +109,8 @@ std::optional<Advice> co2_advice(const FuelFacts& fuel, const Reading& reading,
                       written(style.o2_text, o2, style) + " %: con " + std::string(fuel.name) +
                       " se esperaría " + in_style(tenths(expected), style) +
                       " %. ¿Entra aire en la muestra o está elegido el otro "
-                      "combustible?"};
+                      "combustible?",
+                  "no cuadra con el O2"};
 }
 
 } // namespace
@@ -116,13 +118,12 @@ std::optional<Advice> co2_advice(const FuelFacts& fuel, const Reading& reading,
 std::optional<Advice> text_advice(Input box, std::string_view text)
 {
     if (without_blanks(text).empty())
-        return Advice{box, "Casilla vacía: se lee como 0."};
+        return Advice{box, "Casilla vacía: se lee como 0.", "vacía, se lee como 0"};
 
     const std::size_t length = number_length(text);
-    if (length == text.size())
-        return std::nullopt;
     if (length == 0)
-        return Advice{box, quoted(text) + " no es un número: se lee como 0."};
+        return Advice{box, quoted(text) + " no es un número: se lee como 0.",
+                      quoted(text) + " no es un número"};
 
     double value = 0.0;
     try {
@@ -131,6 +132,18 @@ std::optional<Advice> text_advice(Input box, std::string_view text)
         return std::nullopt;
     }
     const std::string read = plain_number(value);
+    if (length == text.size()) {
+        // Val joins the pieces of "3 5" into 35: say so, as for a comma.
+        const auto* const first = std::find_if_not(text.begin(), text.end(), skipped_by_Val);
+        const auto* const last =
+            std::find_if_not(text.rbegin(), text.rend(), skipped_by_Val).base();
+        if (std::none_of(first, last, skipped_by_Val))
+            return std::nullopt;
+        return Advice{box,
+                      quoted(text) + " se lee como " + read +
+                          ": los espacios dentro de un número no cuentan.",
+                      quoted(text) + " se lee como " + read};
+    }
     const std::string_view rest = text.substr(length);
     const std::string typed_number = without_blanks(text.substr(0, length));
 
@@ -141,16 +154,19 @@ std::optional<Advice> text_advice(Input box, std::string_view text)
         return Advice{box,
                       quoted(text) + " se lee como " + read +
                           ": la coma no separa decimales; escriba " + typed_number + "." +
-                          without_blanks(rest.substr(1)) + "."};
+                          without_blanks(rest.substr(1)) + ".",
+                      quoted(text) + " se lee como " + read};
     }
     if (box == Input::Temp_stack && is_celsius(without_blanks(rest))) {
         const double fahrenheit = celsius_to_fahrenheit(value);
         if (std::isfinite(fahrenheit))
             return Advice{box,
                           quoted(text) + " se lee como " + read + " °F, pero " + read + " °C son " +
-                              hundredths(fahrenheit) + " °F."};
+                              hundredths(fahrenheit) + " °F.",
+                          quoted(text) + " se lee como " + read + " °F"};
     }
-    return Advice{box, quoted(text) + " se lee como " + read + "; se ignora " + quoted(rest) + "."};
+    return Advice{box, quoted(text) + " se lee como " + read + "; se ignora " + quoted(rest) + ".",
+                  quoted(text) + " se lee como " + read};
 }
 
 std::vector<Advice> reading_advice(const Reading& reading, const Results& results,
@@ -162,13 +178,15 @@ std::vector<Advice> reading_advice(const Reading& reading, const Results& result
     if (o2 < 0.0)
         advice.push_back({Input::O2,
                           "O2 de " + written(style.o2_text, o2, style) +
-                              " %: el oxígeno no puede ser negativo."});
+                              " %: el oxígeno no puede ser negativo.",
+                          "negativo"});
     else if (!o2_possible(o2))
         advice.push_back({Input::O2,
                           "O2 de " + written(style.o2_text, o2, style) +
                               " %: los humos no pueden tener tanto oxígeno "
                               "como el aire (" +
-                              in_style(plain_number(oxygen_in_air), style) + " %)."});
+                              in_style(plain_number(oxygen_in_air), style) + " %).",
+                          "tanto oxígeno como el aire"});
 
     if (reading.co2) {
         if (auto co2 = co2_advice(facts(reading.fuel), reading, style))
@@ -176,14 +194,16 @@ std::vector<Advice> reading_advice(const Reading& reading, const Results& result
     }
 
     if (temp_f < combustion_air_temp)
-        advice.push_back({Input::Temp_stack, temperature_below_air(reading, style)});
+        advice.push_back(
+            {Input::Temp_stack, temperature_below_air(reading, style), "por debajo de 60 °F"});
 
     if (!results_possible(results))
         advice.push_back({about_results,
                           "Resultados fuera de lo que cubre la correlación (exceso de aire " +
                               in_style(hundredths(results.excess_air), style) + " %, eficiencia " +
                               in_style(hundredths(results.efficiency), style) +
-                              " %): revise las lecturas."});
+                              " %): revise las lecturas.",
+                          "fuera de la correlación"});
     return advice;
 }
 

@@ -21,6 +21,7 @@ inline constexpr AdviceSubject about_results = std::nullopt;
 struct Advice {
     AdviceSubject subject;
     std::string message; // Spanish, short and concrete, quoting the number read
+    std::string brief;   // its gist in a few words, for a one-line list that names the box
 
     bool operator==(const Advice&) const = default;
 };
@@ -29,8 +30,9 @@ inline constexpr double oxygen_in_air = 20.9;  // % vol, no flue gas holds more
 inline constexpr double orsat_tolerance = 1.5; // points of CO2 between reading and expected
 
 // How Val read one input text, when that was not the whole text ("3,5", "abc", "",
-// "150 ºC"). Empty when the text is wholly a number, and when it is too large to
-// read (the error report covers that).
+// "150 ºC") or when it joined pieces of a number split by blanks ("3 5"). Empty when
+// the text is wholly one number, and when it is too large to read (the error report
+// covers that).
 std::optional<Advice> text_advice(Input box, std::string_view text);
 
 // How advice writes the numbers it quotes. By default as the window does: a decimal

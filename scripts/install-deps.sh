@@ -16,7 +16,7 @@ packages=(
 )
 test_packages=(
   locales
-  xvfb xauth xdotool python3-xlib
+  xvfb xauth xdotool python3-xlib dbus-daemon dbus-bin at-spi2-core python3-pyatspi
   desktop-file-utils appstream lintian binutils-mingw-w64-x86-64
   clang-14 libclang-rt-14-dev clang-tidy-14 clang-format-14 cppcheck libbenchmark-dev
   python3-matplotlib mawk time python3-pandas libcsv-dev

@@ -36,6 +36,7 @@ set(expected
     "VALUE \"InternalName\", \"Quemador1\""
     "VALUE \"OriginalFilename\", \"Quemador1.exe\""
     "VALUE \"CompanyName\", \"[^\"]+\""
+    "VALUE \"LegalCopyright\", \"Copyright 2026 [^\"]+GPL-3.0-or-later[^\"]*\""
     "VALUE \"Translation\", 0xc0a, 1200")
 foreach(pattern IN LISTS expected)
     if(NOT compiled MATCHES "${pattern}")

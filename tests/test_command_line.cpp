@@ -31,6 +31,16 @@ private slots:
             2, "", "quemador1: opción desconocida: «--frob»\n" + usage);
         row("an argument", {"-platform", "offscreen", "informe.txt"}, "", 2, "",
             "quemador1: argumento de más: «informe.txt»\n" + usage);
+        row("an unknown option, no display", {"--frob"}, "", 2, "",
+            "quemador1: opción desconocida: «--frob»\n" + usage);
+        row("an unknown option, a display that is not there", {"--frob"}, ":7391", 2, "",
+            "quemador1: opción desconocida: «--frob»\n" + usage);
+        row("Qt's options with two dashes or =", {"--platform", "offscreen", "-style=fusion", "x"},
+            "", 2, "", "quemador1: argumento de más: «x»\n" + usage);
+        row("a Qt option without its value", {"-reverse", "-platform"}, "", 2, "",
+            "quemador1: falta el valor de la opción «-platform»\n" + usage);
+        row("-display names the display", {"-display", ":7392"}, "", 1, "",
+            "quemador1: no se puede conectar con la pantalla «:7392»\n");
         row("no DISPLAY", {}, "", 1, "",
             "quemador1: no hay pantalla: la variable DISPLAY está vacía\n");
         row("a display that is not there", {}, ":7391", 1, "",

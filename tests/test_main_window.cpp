@@ -15,8 +15,10 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QStyle>
-#include <QTextBrowser>
+#include <QStyleOptionButton>
 #include <QTextEdit>
 #include <QTimer>
 
@@ -130,7 +132,7 @@ private slots:
             QTest::newRow(name) << QString(name) << twips;
         };
 
-        row("Opcion_Fuel_Oil", QRect(360, 600, 255, 195));
+        row("Opcion_Fuel_Oil", QRect(360, 600, 255, 210)); // one pixel taller: its mark whole
         row("O2", QRect(240, 1080, 495, 285));
         row("Label2", QRect(720, 600, 1215, 375));
         row("Label5", QRect(960, 1800, 2655, 255));
@@ -146,6 +148,23 @@ private slots:
         const QRect g = control(name)->geometry();
         constexpr int k = MainWindow::twips_per_pixel;
         QCOMPARE(QRect(g.x() * k, g.y() * k, g.width() * k, g.height() * k), twips);
+    }
+
+    void option_marks_are_whole_data()
+    {
+        QTest::addColumn<QString>("name");
+        for (const char* name : {"Opcion_Gas_Natural", "Opcion_Fuel_Oil"})
+            QTest::newRow(name) << QString(name);
+    }
+
+    void option_marks_are_whole()
+    {
+        QFETCH(QString, name);
+        auto* option = control<QRadioButton>(name);
+        QStyleOptionButton look;
+        look.initFrom(option);
+        QVERIFY(option->rect().contains(
+            option->style()->subElementRect(QStyle::SE_RadioButtonIndicator, &look, option)));
     }
 
     void client_area_and_line_in_twips()
@@ -388,11 +407,19 @@ private slots:
         auto* help = window->findChild<HelpWindow*>();
         QVERIFY(help != nullptr);
         QVERIFY(QTest::qWaitForWindowActive(help));
-        auto* page = help->findChild<QTextBrowser*>();
+        auto* page = help->findChild<QTextEdit*>();
         QTRY_COMPARE(QApplication::focusWidget(), page);
+        QAccessibleInterface* read = QAccessible::queryAccessibleInterface(page);
+        QCOMPARE(read->role(), QAccessible::EditableText);
+        QVERIFY(read->state().readOnly);
+        QCOMPARE(read->text(QAccessible::Name), "Ayuda de Quemador1");
+        QVERIFY(help->screen()->availableGeometry().contains(help->frameGeometry()));
+        QTest::keyClick(page, Qt::Key_PageDown); // scrolls from the keyboard
+        QVERIFY(page->verticalScrollBar()->value() > 0);
         const QString text = page->toPlainText();
-        for (const char* expected : {"Quemador1, versión 1.0.0", "Todos los derechos reservados",
-                                     "356 °F", "neta", "60 °F"})
+        for (const char* expected :
+             {"Quemador1, versión 1.0.0", "Licencia Pública General de GNU",
+              "versión 3 o, a su elección, cualquier versión posterior", "356 °F", "neta", "60 °F"})
             QVERIFY2(text.contains(QString::fromUtf8(expected)), expected);
 
         QTest::keyClick(page, Qt::Key_Escape);
@@ -404,6 +431,36 @@ private slots:
         QTest::keyClick(box("Temp_stack"), Qt::Key_F1); // the same window again
         QCOMPARE(window->findChildren<HelpWindow*>().size(), 1);
         QVERIFY(help->isVisible());
+    }
+
+    // Shift+F1's explanation reaches a screen reader as a tooltip with its text.
+    void whats_this_is_a_named_tooltip()
+    {
+        box("O2")->setFocus();
+        QTest::keyClick(box("O2"), Qt::Key_F1, Qt::ShiftModifier);
+        QAccessibleInterface* told =
+            QAccessible::queryAccessibleInterface(QApplication::activePopupWidget());
+        QVERIFY(told != nullptr);
+        QCOMPARE(told->role(), QAccessible::ToolTip);
+        QVERIFY(told->text(QAccessible::Name).startsWith("Oxígeno en los humos, en % en volumen"));
+        QApplication::activePopupWidget()->close();
+    }
+
+    void help_window_fits_the_screen_data()
+    {
+        QTest::addColumn<QSize>("available");
+        QTest::addColumn<QSize>("size");
+
+        QTest::newRow("large screen: readable size") << QSize(1920, 1050) << QSize(560, 600);
+        QTest::newRow("1280×1024 at 200 %") << QSize(640, 512) << QSize(560, 461);
+        QTest::newRow("small screen: 90 % of it") << QSize(500, 400) << QSize(450, 360);
+    }
+
+    void help_window_fits_the_screen()
+    {
+        QFETCH(QSize, available);
+        QFETCH(QSize, size);
+        QCOMPARE(HelpWindow::fitted_size(available), size);
     }
 
     void long_result_shows_its_beginning()
@@ -438,7 +495,8 @@ private slots:
         click("Calcular");
         QCOMPARE(shown("Eficiencia"), " 83.94"); // advice beside the results, not instead
         shows_advice(true);
-        QVERIFY(qobject_cast<QTextEdit*>(panel)->toPlainText().contains(advice));
+        QCOMPARE(qobject_cast<QTextEdit*>(panel)->toPlainText(), "⚠ O2: «3,5» se lee como 3");
+        QVERIFY(o2->toolTip().startsWith(advice + "\n\n"));
         QCOMPARE(box("CO2")->accessibleDescription(), box("CO2")->property("baseDescription"));
 
         QTest::keyClick(o2, Qt::Key_End);
@@ -497,6 +555,82 @@ private slots:
         for (const char* each : {"O2", "CO2", "Temp_stack", "Relacion_AF", "Eficiencia"})
             QCOMPARE(box(each)->accessibleDescription(), box(each)->property("baseDescription"));
         QVERIFY(!control("Avisos")->isVisible());
+    }
+
+    // Three bad readings at once: each notice is read whole in the panel, without
+    // scrolling, and the panel keeps its place; more than it shows get a line each.
+    void notices_read_whole_data()
+    {
+        QTest::addColumn<QStringList>("texts"); // O2, CO2, Temp_stack
+        QTest::addColumn<QString>("listed");
+
+        QTest::newRow("decimal commas and degrees C")
+            << QStringList{"3,5", "9,8", "180 ºC"}
+            << "⚠ O2: «3,5» se lee como 3\n⚠ CO2: «9,8» se lee como 9\n"
+               "⚠ Temperatura: «180 ºC» se\nlee como 180 °F";
+        QTest::newRow("blanks, CO2 off") << QStringList{"4 .0", "5", "3 50"}
+                                         << "⚠ O2: «4 .0» se lee como 4\n⚠ CO2: no cuadra con el "
+                                            "O2\n⚠ Temperatura: «3 50» se lee\ncomo 350";
+        QTest::newRow("five notices") << QStringList{"2 5", "", "180 ºC"}
+                                      << "⚠ O2: «2 5» se lee como 25\n⚠ O2: tanto oxígeno como "
+                                         "el a…\n⚠ CO2: vacía, se lee como 0\n⚠ Temperatura: "
+                                         "«180 ºC» se …\n⚠ Resultados: fuera de la cor…";
+    }
+
+    void notices_read_whole()
+    {
+        QFETCH(QStringList, texts);
+        QFETCH(QString, listed);
+
+        auto* panel = control<QTextEdit>("Avisos");
+        const QRect place = panel->geometry();
+        for (int i = 0; i < 3; ++i)
+            box(QStringList{"O2", "CO2", "Temp_stack"}[i])->setText(texts[i]);
+        click("Calcular");
+        QApplication::processEvents();
+        QCOMPARE(panel->toPlainText(), listed);
+        QCOMPARE(panel->verticalScrollBar()->maximum(), 0);
+        QCOMPARE(panel->geometry(), place);
+    }
+
+    // After a click a notification appears with the results and the first notice, for
+    // screen readers to speak, and the focused button describes them the same way
+    // until the results are out of date.
+    void calcular_tells_the_results_data()
+    {
+        QTest::addColumn<QString>("co2");
+        QTest::addColumn<QString>("told");
+
+        const QString results = "Exceso aire: 15.66 %. Eficiencia: 83.94 %.";
+        QTest::newRow("no notice") << "10" << results;
+        QTest::newRow("two notices, the first in full") << "5,5"
+                                                        << results +
+                " 2 avisos; el primero: CO2: «5,5» se lee como 5: la coma no separa "
+                "decimales; escriba 5.5.";
+    }
+
+    void calcular_tells_the_results()
+    {
+        QFETCH(QString, co2);
+        QFETCH(QString, told);
+
+        auto* calcular = control<QPushButton>("Calcular");
+        QAccessibleInterface* button = QAccessible::queryAccessibleInterface(calcular);
+        const QString help = button->text(QAccessible::Description);
+        box("O2")->setText("3");
+        box("CO2")->setText(co2);
+        click("Calcular");
+        QCOMPARE(button->text(QAccessible::Description), told);
+
+        QAccessibleInterface* notice = QAccessible::queryAccessibleInterface(control("Anuncio"));
+        QVERIFY(notice->object()->property("visible").toBool());
+        QCOMPARE(notice->role(), QAccessible::Notification);
+        QCOMPARE((notice->text(QAccessible::Name) + ' ' + notice->text(QAccessible::Description))
+                     .trimmed(),
+                 told);
+
+        QTest::keyClick(box("O2"), Qt::Key_0);
+        QCOMPARE(button->text(QAccessible::Description), help);
     }
 
     void results_go_out_of_date_data()

@@ -42,7 +42,11 @@ private slots:
         const auto Temp = Input::Temp_stack;
 
         row("a number", O2, "3", "");
-        row("blanks within and around", O2, " 3 5 ", "");
+        row("blanks around", O2, " 3.5 ", "");
+        row("blank inside a number", O2, "3 5",
+            "«3 5» se lee como 35: los espacios dentro de un número no cuentan.");
+        row("blanks inside and around", Temp, " 1 000 ",
+            "« 1 000 » se lee como 1000: los espacios dentro de un número no cuentan.");
         row("too large: the error report covers it", O2, "1e999x", "");
         row("decimal comma", O2, "3,5",
             "«3,5» se lee como 3: la coma no separa decimales; escriba 3.5.");
@@ -72,6 +76,32 @@ private slots:
         QCOMPARE(advice ? q(advice->message) : QString(), message);
         if (advice)
             QVERIFY(advice->subject == Input(box));
+    }
+
+    // The brief names what was read, for a list that already names the box.
+    void brief_data()
+    {
+        QTest::addColumn<int>("box");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("brief");
+
+        QTest::newRow("decimal comma") << int(Input::O2) << "3,5"
+                                       << "«3,5» se lee como 3";
+        QTest::newRow("degrees C") << int(Input::Temp_stack) << "180 ºC"
+                                   << "«180 ºC» se lee como 180 °F";
+        QTest::newRow("empty") << int(Input::O2) << ""
+                               << "vacía, se lee como 0";
+    }
+
+    void brief()
+    {
+        QFETCH(int, box);
+        QFETCH(QString, text);
+        QFETCH(QString, brief);
+
+        const auto advice = text_advice(Input(box), text.toStdString());
+        QVERIFY(advice.has_value());
+        QCOMPARE(q(advice->brief), brief);
     }
 
     void readings_and_results_data()

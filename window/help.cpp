@@ -3,15 +3,22 @@
 #include "quemador_version.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QGuiApplication>
+#include <QHelpEvent>
+#include <QScreen>
 #include <QShortcut>
-#include <QTextBrowser>
+#include <QTextDocumentFragment>
+#include <QTextEdit>
 #include <QVBoxLayout>
 #include <QWhatsThis>
 #include <QWidget>
 
 #include <array>
+#include <mutex>
 
 namespace quemador {
 namespace {
@@ -118,6 +125,24 @@ void set_help(QWidget* control, const ControlHelp& help)
     control->setWhatsThis(text(help.whats_this));
 }
 
+// Qt's What's This popup is announced to screen readers as a tooltip, named with its
+// text: Orca speaks a tooltip that appears after F1 (here Shift+F1) is pressed.
+QAccessibleInterface* whats_this_accessible(const QString& class_name, QObject* object)
+{
+    if (class_name == QLatin1String("QWhatsThat") && object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::ToolTip);
+    return nullptr;
+}
+
+// Shows a control's What's This at a point, the popup named with its plain text.
+void show_whats_this(QWidget* control, QPoint where)
+{
+    QWhatsThis::showText(where, control->whatsThis(), control);
+    if (QWidget* popup = QApplication::activePopupWidget())
+        popup->setAccessibleName(
+            QTextDocumentFragment::fromHtml(control->whatsThis()).toPlainText());
+}
+
 // Shows the focused control's What's This beside it; with no such text, lets the
 // user point at a control instead.
 void show_focused_whats_this()
@@ -127,30 +152,57 @@ void show_focused_whats_this()
         QWhatsThis::enterWhatsThisMode();
         return;
     }
-    QWhatsThis::showText(focused->mapToGlobal(QPoint(0, focused->height())), focused->whatsThis(),
-                         focused);
+    show_whats_this(focused, focused->mapToGlobal(QPoint(0, focused->height())));
 }
+
+// A control pointed at in What's This mode shows its text the same way.
+class WhatsThisPointedAt : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::WhatsThis)
+            return false;
+        auto* control = static_cast<QWidget*>(watched);
+        if (control->whatsThis().isEmpty())
+            return false;
+        show_whats_this(control, static_cast<QHelpEvent*>(event)->globalPos());
+        return true;
+    }
+};
 
 } // namespace
 
 void install_help(QWidget* window)
 {
+    static std::once_flag accessible_factory;
+    std::call_once(accessible_factory, [] { QAccessible::installFactory(whats_this_accessible); });
+    auto* pointed_at = new WhatsThisPointedAt(window);
+
     for (const ControlHelp& help : control_help) {
         auto* control = window->findChild<QWidget*>(text(help.name));
         if (control == nullptr)
             continue;
         set_help(control, help);
+        control->installEventFilter(pointed_at);
         if (help.label != nullptr) {
-            if (auto* label = window->findChild<QWidget*>(text(help.label)))
+            if (auto* label = window->findChild<QWidget*>(text(help.label))) {
                 set_help(label, help);
+                label->installEventFilter(pointed_at);
+            }
         }
         if (help.description != nullptr) {
             control->setAccessibleDescription(text(help.description));
             control->setProperty("baseDescription", text(help.description));
+            control->setProperty("baseToolTip", text(help.tooltip));
         }
     }
-    if (auto* unit = window->findChild<QWidget*>(text(efficiency_unit_label)))
+    if (auto* unit = window->findChild<QWidget*>(text(efficiency_unit_label))) {
         set_help(unit, control_help.back());
+        unit->installEventFilter(pointed_at);
+    }
 
     auto* help = new QShortcut(QKeySequence::HelpContents, window);
     QObject::connect(help, &QShortcut::activated, window, [window] {
@@ -231,10 +283,14 @@ análisis (más oxígeno, menos CO<sub>2</sub>), pero no cambia ningún resultad
 <h3>Avisos sobre las lecturas</h3>
 <p>Cada vez que pulsa <b>Calcular</b>, el programa revisa las lecturas sin cambiar
 ningún resultado. Si algo no cuadra, la casilla queda resaltada y el aviso aparece en
-el recuadro junto a las lecturas (se llega a él con Tab):</p>
+el recuadro junto a las lecturas (se llega a él con Tab), en una línea con el nombre
+de la casilla y lo esencial; el texto completo aparece al dejar el ratón sobre la
+casilla. Un lector de pantalla anuncia tras cada cálculo los resultados y el primer
+aviso, y lee el aviso completo con la descripción de la casilla:</p>
 <ul>
 <li>un texto que no es del todo un número: «3,5» se lee como 3, «150 ºC» como
-150 °F, una casilla vacía como 0;</li>
+150 °F, una casilla vacía como 0; y un número partido por espacios: «3 5» se lee
+como 35;</li>
 <li>un oxígeno negativo o del 20.9 % del aire o más, o una temperatura de humos por
 debajo de los 60 °F del aire de combustión;</li>
 <li>un CO<sub>2</sub> que no cuadra con el O<sub>2</sub> para el combustible
@@ -260,31 +316,54 @@ tiene 21 % o más de oxígeno.</p>
 
 <h3>Acerca de</h3>
 <p><b>Quemador1</b>, versión @VERSION@.<br>
-Copyright 2026 Equipo Quemador1. Todos los derechos reservados.</p>
+Copyright 2026 Equipo Quemador1.</p>
+<p>Quemador1 es software libre: puede redistribuirlo y modificarlo según los términos
+de la Licencia Pública General de GNU (GPL) publicada por la Free Software Foundation,
+en su versión 3 o, a su elección, cualquier versión posterior.</p>
+<p>Se distribuye con la esperanza de que sea útil, pero SIN NINGUNA GARANTÍA, ni
+siquiera la garantía implícita de COMERCIABILIDAD o de IDONEIDAD PARA UN FIN
+DETERMINADO. Los detalles están en el texto de la licencia, que acompaña al programa
+(en Debian, /usr/share/common-licenses/GPL-3) y se puede leer en
+https://www.gnu.org/licenses/gpl-3.0.html.</p>
 )")
         .replace(QStringLiteral("@VERSION@"), QStringLiteral(QUEMADOR_VERSION));
 }
 
 } // namespace
 
-HelpWindow::HelpWindow(QWidget* parent) : QDialog(parent)
+HelpWindow::HelpWindow(QWidget* parent) : QDialog(parent), page_(new QTextEdit(this))
 {
     setObjectName(QStringLiteral("Ayuda"));
     setWindowTitle(QStringLiteral("Ayuda de Quemador1"));
 
-    auto* page = new QTextBrowser(this);
-    page->setObjectName(QStringLiteral("Texto_Ayuda"));
-    page->setAccessibleName(QStringLiteral("Ayuda de Quemador1"));
-    page->setHtml(help_text());
+    // A read-only text with a cursor: a screen reader reads it as a named text, line by
+    // line as the arrow keys move, and the keys that move the cursor scroll it.
+    page_->setObjectName(QStringLiteral("Texto_Ayuda"));
+    page_->setAccessibleName(QStringLiteral("Ayuda de Quemador1"));
+    page_->setReadOnly(true);
+    page_->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
+    page_->setTabChangesFocus(true);
+    page_->setHtml(help_text());
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(page);
+    layout->addWidget(page_);
     layout->addWidget(buttons);
-    resize(560, 600);
-    page->setFocus();
+    const QScreen* screen = parent != nullptr ? parent->screen() : QGuiApplication::primaryScreen();
+    resize(fitted_size(screen->availableGeometry().size()));
+}
+
+QSize HelpWindow::fitted_size(QSize available)
+{
+    return readable_size.boundedTo(available * 9 / 10);
+}
+
+void HelpWindow::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    page_->setFocus(Qt::OtherFocusReason);
 }
 
 } // namespace quemador

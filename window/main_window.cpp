@@ -114,8 +114,10 @@ MainWindow::MainWindow(ErrorReporter report_error, QWidget* parent)
 
     // Created in tab order: the focus moves through the controls in this sequence.
     // Positions and sizes are in twips; there is no layout, so resizing moves nothing.
-    Opcion_Gas_Natural = add<QRadioButton>("Opcion_Gas_Natural", "Option1", 360, 240, 255, 195);
-    Opcion_Fuel_Oil = add<QRadioButton>("Opcion_Fuel_Oil", "Option2", 360, 600, 255, 195);
+    // The option buttons are 210 twips high, not 195: one pixel more, so that the
+    // style's 14-pixel round mark keeps its bottom row.
+    Opcion_Gas_Natural = add<QRadioButton>("Opcion_Gas_Natural", "Option1", 360, 240, 255, 210);
+    Opcion_Fuel_Oil = add<QRadioButton>("Opcion_Fuel_Oil", "Option2", 360, 600, 255, 210);
     O2 = add<QLineEdit>("O2", "0", 240, 1080, 495, 285);
     CO2 = add<QLineEdit>("CO2", "10", 240, 1440, 495, 285);
     auto* label1 =
@@ -170,7 +172,7 @@ MainWindow::MainWindow(ErrorReporter report_error, QWidget* parent)
                                  {Input::CO2, {CO2}},
                                  {Input::Temp_stack, {Temp_stack}},
                                  {about_results, {Relacion_AF, Eficiencia}}},
-                                Opcion_Gas_Natural,
+                                Opcion_Gas_Natural, Calcular,
                                 QRect(pixels(2250), pixels(690), pixels(2370), pixels(1050)));
 
     connect(Calcular, &QPushButton::clicked, this, &MainWindow::calcular_clicked);

@@ -64,8 +64,7 @@ Counts libcsv(std::FILE* file)
     return counts;
 }
 
-template <typename Read>
-void measure(const char* name, const char* path, int runs, Read read)
+template <typename Read> void measure(const char* name, const char* path, int runs, Read read)
 {
     double best = 1e9;
     Counts counts;

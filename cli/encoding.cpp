@@ -294,10 +294,10 @@ void EncodingSink::write(std::string_view bytes)
         convert(bytes);
         return;
     }
-    pending_.append(bytes);
-    const std::string text = std::move(pending_);
+    joined_.assign(pending_);
+    joined_.append(bytes);
     pending_.clear();
-    convert(text);
+    convert(joined_);
 }
 
 void EncodingSink::convert(std::string_view text)

@@ -108,6 +108,7 @@ private:
     bool bom_;
     bool started_ = false;
     std::string pending_; // the start of a character whose other bytes come next
+    std::string joined_;  // that start and the bytes that follow it
     std::vector<char> out_;
     std::optional<Converter> converter_;
     std::uint64_t approximated_ = 0;

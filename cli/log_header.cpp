@@ -120,41 +120,40 @@ std::optional<char> separator_line(std::string_view line)
     return separator;
 }
 
+// Where a line lies in the text read.
+struct Line {
+    std::size_t begin;
+    std::size_t end;  // the line feed, or the end of the input
+    std::size_t next; // where the next line begins
+};
+
 // The first lines of a source, read as far as they are needed.
 class Lines {
 public:
     explicit Lines(ByteSource& source) : source_(source) {}
 
-    struct Line {
-        std::size_t begin;
-        std::size_t end;  // the line feed, or the end of the input
-        std::size_t next; // where the next line begins
-    };
-
-    // The line that begins at begin; none at the end of the input.
-    std::optional<Line> at(std::size_t begin)
+    // The line that begins at begin; false at the end of the input.
+    bool at(std::size_t begin, Line& line)
     {
         while (begin == text_.size())
             if (!more())
-                return std::nullopt;
-        for (;;) {
-            const std::size_t end = quoted_line_end(text_, begin);
-            if (end != std::string::npos)
-                return Line{begin, end, end + 1};
-            if (text_.size() - begin > max_record_bytes || !more())
-                break;
-        }
+                return false;
+        std::size_t end = quoted_line_end(text_, begin);
+        while (end == std::string::npos && text_.size() - begin <= max_record_bytes && more())
+            end = quoted_line_end(text_, begin);
         // A quote never closed: the line ends at the next line feed.
-        for (;;) {
-            const std::size_t end = text_.find('\n', begin);
+        while (end == std::string::npos) {
+            end = text_.find('\n', begin);
             if (end != std::string::npos)
-                return Line{begin, end, end + 1};
+                break;
             if (text_.size() - begin > max_record_bytes)
                 throw UsageError("la línea " + std::to_string(line_number(begin)) +
                                  " tiene más de 1 MiB: no es un registro de lecturas");
             if (!more())
-                return Line{begin, text_.size(), text_.size()};
+                end = text_.size();
         }
+        line = {begin, end, std::min(end + 1, text_.size())};
+        return true;
     }
 
     [[nodiscard]] std::uint64_t line_number(std::size_t offset) const
@@ -199,9 +198,11 @@ std::string missing_columns_message(const Candidate& best, std::string_view how_
         return "el archivo está vacío: falta la línea de encabezados";
     const bool o2 = best.columns.o2 != Columns::none;
     const bool temperature = best.columns.temperature != Columns::none;
-    std::string text = !o2 && !temperature
-        ? "faltan las columnas de oxígeno y de temperatura"
-        : (o2 ? "falta la columna de temperatura" : "falta la columna de oxígeno");
+    std::string text = "faltan las columnas de oxígeno y de temperatura";
+    if (o2)
+        text = "falta la columna de temperatura";
+    else if (temperature)
+        text = "falta la columna de oxígeno";
     text += ": ninguna de las primeras " + std::to_string(max_header_line) +
         " líneas las nombra; la línea " + std::to_string(best.line) +
         ", tomada como encabezado, tiene ";
@@ -426,25 +427,25 @@ LogStart find_header(ByteSource& source, const ColumnChoice& choice, std::string
     std::vector<std::string_view> fields;
     for (std::uint64_t number = 1; number <= max_header_line; ++number) {
         // The header search holds what it reads: no more than one long record's worth.
-        const auto line = begin < max_record_bytes ? lines.at(begin) : std::nullopt;
-        if (!line)
+        Line line{};
+        if (begin >= max_record_bytes || !lines.at(begin, line))
             break;
-        const std::string_view text(lines.text().data() + line->begin, line->end - line->begin);
-        begin = line->next;
+        const std::string_view text(lines.text().data() + line.begin, line.end - line.begin);
+        begin = line.next;
         if (const auto separator = separator_line(text)) {
             given_separator = separator;
             continue;
         }
         const char separator = given_separator.value_or(separator_of(text));
         // The fields as the reader of the whole log will read them.
-        StringSource rest(std::string_view(lines.text()).substr(line->begin));
+        StringSource rest(std::string_view(lines.text()).substr(line.begin));
         CsvReader reader(rest, separator);
         reader.next(fields);
         const Columns columns = find_columns(fields, choice);
         const int named =
             (columns.o2 != Columns::none ? 1 : 0) + (columns.temperature != Columns::none ? 1 : 0);
         if (named == 2)
-            return {std::move(lines.text()), line->begin, number, separator,
+            return {std::move(lines.text()), line.begin, number, separator,
                     given_separator.has_value()};
         if (named > best.named || (named == best.named && fields.size() > best.fields.size()))
             best = {number, named, columns, {fields.begin(), fields.end()}};

@@ -35,11 +35,11 @@ std::string folded(std::string_view text)
 std::optional<Fuel> fuel_named(std::string_view name)
 {
     const std::string key = folded(name);
-    for (const FuelFacts& fuel : fuels()) {
-        if (std::find(fuel.names.begin(), fuel.names.end(), key) != fuel.names.end())
-            return fuel.fuel;
-    }
-    return std::nullopt;
+    const auto all = fuels();
+    const auto named = std::find_if(all.begin(), all.end(), [&key](const FuelFacts& fuel) {
+        return std::find(fuel.names.begin(), fuel.names.end(), key) != fuel.names.end();
+    });
+    return named != all.end() ? std::optional(named->fuel) : std::nullopt;
 }
 
 std::string unknown_fuel(std::string_view name)

@@ -62,13 +62,14 @@ std::vector<double> default_temperatures(TemperatureUnit unit)
 
 std::vector<double> parse_list(std::string_view text, std::string_view option)
 {
-    const auto comma = text.find(',');
+    const auto first_comma = text.find(',');
     const bool digits_only = std::all_of(text.begin(), text.end(),
                                          [](char c) { return (c >= '0' && c <= '9') || c == ','; });
-    if (digits_only && comma != std::string_view::npos && comma > 0 && comma + 1 < text.size() &&
-        text.find(',', comma + 1) == std::string_view::npos) {
-        const std::string whole(text.substr(0, comma));
-        const std::string fraction(text.substr(comma + 1));
+    if (digits_only && first_comma != std::string_view::npos && first_comma > 0 &&
+        first_comma + 1 < text.size() &&
+        text.find(',', first_comma + 1) == std::string_view::npos) {
+        const std::string whole(text.substr(0, first_comma));
+        const std::string fraction(text.substr(first_comma + 1));
         throw UsageError(std::string(option) + " «" + std::string(text) +
                          "» puede ser un valor o dos: escriba " + whole + "." + fraction +
                          " para un valor (" + whole + "," + fraction + ") o «" + whole + ", " +
@@ -152,9 +153,11 @@ struct CellStyle {
     [[nodiscard]] Cells header(const std::vector<double>& temperatures) const
     {
         Cells cells = {csv ? "o2_pct" : "O2 %", csv ? "exceso_aire_pct" : "Exceso de aire %"};
-        for (const double t : temperatures)
-            cells.push_back(csv ? "ef_" + number(t) + (celsius ? "C" : "F")
-                                : plain_number(t) + (celsius ? " °C" : " °F"));
+        std::transform(temperatures.begin(), temperatures.end(), std::back_inserter(cells),
+                       [this](double t) {
+                           return csv ? "ef_" + number(t) + (celsius ? "C" : "F")
+                                      : plain_number(t) + (celsius ? " °C" : " °F");
+                       });
         return cells;
     }
 };
@@ -294,8 +297,8 @@ int write_table(const TableOptions& options, std::string& out,
     const Cells header = style.header(options.temperatures);
     std::vector<Cells> rows;
     int failures = 0;
-    for (const double o2 : options.o2)
-        rows.push_back(table_row(options, style, o2, failures, report));
+    std::transform(options.o2.begin(), options.o2.end(), std::back_inserter(rows),
+                   [&](double o2) { return table_row(options, style, o2, failures, report); });
     if (style.csv)
         write_csv(header, rows, options.separator, out);
     else

@@ -1,4 +1,5 @@
 #include "cli/csv_log.h"
+#include "cli/encoding.h"
 #include "cli/numbers.h"
 #include "cli/table.h"
 #include "cli/usage_error.h"
@@ -10,6 +11,7 @@
 #include <QProcess>
 #include <QStringList>
 
+#include <algorithm>
 #include <charconv>
 
 using namespace quemador;
@@ -69,6 +71,29 @@ LogRun run_log(const QByteArray& input, std::optional<TemperatureUnit> unit)
     }
     run.out = QByteArray::fromStdString(sink.text);
     return run;
+}
+
+// Hands out its text a few bytes at a time, so that characters and records straddle
+// the refills.
+class ChunkedSource : public ByteSource {
+public:
+    ChunkedSource(std::string_view text, std::size_t chunk) : text_(text), chunk_(chunk) {}
+    std::size_t read(char* buffer, std::size_t size) override
+    {
+        const std::size_t n = std::min({size, chunk_, text_.size()});
+        std::copy_n(text_.data(), n, buffer);
+        text_.remove_prefix(n);
+        return n;
+    }
+
+private:
+    std::string_view text_;
+    std::size_t chunk_;
+};
+
+std::string bytes(const QByteArray& text)
+{
+    return {text.constData(), static_cast<std::size_t>(text.size())};
 }
 
 } // namespace
@@ -327,6 +352,156 @@ private slots:
         QCOMPARE(process.exitCode(), status);
         const QString err = QString::fromUtf8(process.readAllStandardError());
         QVERIFY2(err.contains(error), qPrintable(err));
+    }
+
+    // What a header names, as analysers and spreadsheets write it.
+    void header_names_data()
+    {
+        QTest::addColumn<QString>("header");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<int>("unit"); // -1 none, else TemperatureUnit
+        const int none = -1;
+        const int c = static_cast<int>(TemperatureUnit::celsius);
+        const int f = static_cast<int>(TemperatureUnit::fahrenheit);
+        const auto row = [](const char* header, Column column, int unit) {
+            QTest::newRow(header) << QString(header) << static_cast<int>(column) << unit;
+        };
+        row("O₂ (%)", Column::o2, none);
+        row("Oxígeno", Column::o2, none);
+        row("CO₂ (%)", Column::co2, none);
+        row("Temp. humos (°C)", Column::temperature, c);
+        row("Tª humos", Column::temperature, none);
+        row("Temperatura gases [ºF]", Column::temperature, f);
+        row("T gases", Column::temperature, none);
+        row("temp_c", Column::temperature, c);
+        row("T aire", Column::none, none);
+        row("Exceso aire", Column::none, none);
+        row("Combustible", Column::fuel, none);
+    }
+
+    void header_names()
+    {
+        QFETCH(QString, header);
+        QFETCH(int, column);
+        QFETCH(int, unit);
+        const std::string text = header.toStdString();
+        QCOMPARE(static_cast<int>(column_named(text)), column);
+        const auto read = unit_named(text);
+        QCOMPARE(read ? static_cast<int>(*read) : -1, unit);
+    }
+
+    // Records as the reader hands them out: fields joined by '|', records by '/'.
+    void reader_records_data()
+    {
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<QString>("records");
+        QTest::addColumn<int>("unclosed_quote_line"); // 0 for none
+        const auto row = [](const char* name, const QByteArray& input, const char* records,
+                            int unclosed = 0) {
+            QTest::newRow(name) << input << QString(records) << unclosed;
+        };
+        row("CRLF, no final line end", "a,b\r\nc,d", "a|b/c|d");
+        row("carriage return inside a field", "a\rb,c\n", "a\rb|c");
+        row("blank line", "a\n\nb\n", "a//b");
+        row("quote inside a field is text", "5\" pulgadas,x\n", "5\" pulgadas|x");
+        row("quoted separator, quote and line feed", "\"a,\"\"b\"\"\nc\",d\n", "a,\"b\"\nc|d");
+        row("quote open at the end", "x,y\n1,\"abc\n2,3\n", "x|y/1|\"abc/2|3", 2);
+        row("text after the closing quote", "1,\"a\"b,c\n2,3\n", "1|\"a\"b|c/2|3", 1);
+    }
+
+    void reader_records()
+    {
+        QFETCH(QByteArray, input);
+        QFETCH(QString, records);
+        QFETCH(int, unclosed_quote_line);
+        for (const std::size_t chunk : {std::size_t{1}, std::size_t{1000}}) {
+            const std::string text = bytes(input);
+            ChunkedSource source(text, chunk);
+            CsvReader reader(source, ',');
+            std::vector<std::string_view> fields;
+            QStringList read;
+            int unclosed = 0;
+            while (reader.next(fields)) {
+                QStringList joined;
+                for (const auto field : fields)
+                    joined << q(std::string(field));
+                read << joined.join('|');
+                unclosed = unclosed == 0
+                    ? static_cast<int>(reader.unclosed_quote_line().value_or(0))
+                    : unclosed;
+            }
+            QCOMPARE(read.join('/'), records);
+            QCOMPARE(unclosed, unclosed_quote_line);
+        }
+    }
+
+    void record_too_long()
+    {
+        std::string text = "a,b\n" + std::string(max_record_bytes + 10, 'x') + "\nc,d\n";
+        StringSource source(text);
+        CsvReader reader(source, ',');
+        std::vector<std::string_view> fields;
+        QVERIFY(reader.next(fields) && !reader.too_long());
+        QVERIFY(reader.next(fields) && reader.too_long() && fields.empty());
+        QCOMPARE(reader.line(), std::uint64_t{2});
+        QVERIFY(reader.next(fields) && !reader.too_long());
+        QCOMPARE(q(std::string(fields.at(1))), QString("d"));
+        QCOMPARE(reader.line(), std::uint64_t{3});
+    }
+
+    // A log's output does not depend on how its bytes arrive, nor on its encoding: the
+    // same text in UTF-16 or Windows-1252 comes back in that encoding, byte for byte
+    // what the UTF-8 run gives, converted.
+    void encodings_and_chunks_data()
+    {
+        QTest::addColumn<QByteArray>("utf8");
+        QTest::addColumn<QString>("encoding"); // as iconv names it
+        QTest::addColumn<QByteArray>("bom");
+        const QByteArray log = "Fecha;O₂ (%);Tª humos (°C);Nota\r\n"
+                               "12/01;3,5;158,4;«Revisar» el filtro\r\n12/01;3,2;\"161,9\";\r\n";
+        QTest::newRow("UTF-8") << log << "UTF-8" << QByteArray();
+        QTest::newRow("UTF-16LE with BOM") << log << "UTF-16LE" << QByteArray("\xFF\xFE");
+        QTest::newRow("UTF-16BE with BOM") << log << "UTF-16BE" << QByteArray("\xFE\xFF");
+        QTest::newRow("header and separator split over a quoted line end")
+            << QByteArray("O2,T\"\n\";;") << "UTF-8" << QByteArray();
+        const QByteArray latin =
+            "Fecha;O2;Temp. humos (°C);Combustible\r\n03/02;4,2;186,5;Gasóleo C\r\n";
+        QTest::newRow("Windows-1252") << latin << "WINDOWS-1252" << QByteArray();
+    }
+
+    void encodings_and_chunks()
+    {
+        QFETCH(QByteArray, utf8);
+        QFETCH(QString, encoding);
+        QFETCH(QByteArray, bom);
+        const auto convert = [](const std::string& text, const std::string& to,
+                                const std::string& from) {
+            Converter converter(to.c_str(), from.c_str());
+            std::string out(text.size() * 4 + 4, '\0');
+            const char* in = text.data();
+            std::size_t in_left = text.size();
+            char* o = out.data();
+            std::size_t out_left = out.size();
+            converter.convert(in, in_left, o, out_left);
+            out.resize(out.size() - out_left);
+            return out;
+        };
+        const std::string enc = encoding.toStdString();
+        const std::string input = bytes(bom) + convert(bytes(utf8), enc, "UTF-8");
+        LogOptions options;
+        options.fuel = Fuel::natural_gas;
+        StringSink reference;
+        const std::string utf8_text = bytes(utf8);
+        StringSource utf8_source(utf8_text);
+        const LogSummary expected = process_log(utf8_source, reference, options);
+        for (const std::size_t chunk : {std::size_t{1}, std::size_t{3}, input.size()}) {
+            ChunkedSource source(input, chunk);
+            StringSink sink;
+            const LogSummary summary = process_log(source, sink, options);
+            QCOMPARE(summary.calculated, expected.calculated);
+            QCOMPARE(q(convert(sink.text.substr(bom.size()), "UTF-8", enc)), q(reference.text));
+            QVERIFY(sink.text.starts_with(bytes(bom)));
+        }
     }
 
     void table_shape()

@@ -264,9 +264,22 @@ private:
         if (options_.air)
             comparison.air_f = in_fahrenheit(*options_.air);
         double air = 0.0;
-        if (columns_.air != none && !trimmed(field_at(fields, columns_.air)).empty() &&
-            number(fields, columns_.air, "aire", notes, air))
+        if (columns_.air == none)
+            return with_target(comparison);
+        if (trimmed(field_at(fields, columns_.air)).empty()) {
+            if (!options_.air)
+                add_note(notes,
+                         "sin temperatura del aire: la eficiencia neta supone 60 °F y no hay "
+                         "corregida",
+                         " ");
+        } else if (number(fields, columns_.air, "aire", notes, air)) {
             comparison.air_f = in_fahrenheit(air);
+        }
+        return with_target(comparison);
+    }
+
+    [[nodiscard]] Comparison with_target(Comparison comparison) const
+    {
         comparison.target_o2 = options_.target_o2;
         if (options_.target_temp)
             comparison.target_temp_f = in_fahrenheit(*options_.target_temp);
@@ -377,6 +390,8 @@ std::string columns_note(const std::vector<std::string>& header, const Columns& 
         text += ", combustible " + column_text(header, columns.fuel);
     if (columns.air != none)
         text += ", aire " + column_text(header, columns.air);
+    else if (!options.air)
+        text += ", sin aire: la eficiencia neta supone 60 °F";
     if (columns.analyser != none)
         text += ", eficiencia del analizador " + column_text(header, columns.analyser);
     if (options.fuel)

@@ -281,11 +281,21 @@ Column column_named(std::string_view header)
                                                          "combustionairtemperature",
                                                          "tempaire",
                                                          "tempambiente"};
-    static const std::array<std::string_view, 14> analyser = {
-        "rendimiento", "rendimientoneto", "rendimientocombustion", "rend",
-        "eficiencia",  "eficiencianeta",  "eficienciacombustion",  "eta",
-        "etaneto",     "efficiency",      "netefficiency",         "combustionefficiency",
-        "eff",         "wirkungsgrad"};
+    static const std::array<std::string_view, 15> analyser = {"rendimiento",
+                                                              "rendimientoneto",
+                                                              "rendneto",
+                                                              "rendimientocombustion",
+                                                              "rend",
+                                                              "eficiencia",
+                                                              "eficiencianeta",
+                                                              "eficienciacombustion",
+                                                              "eta",
+                                                              "etaneto",
+                                                              "efficiency",
+                                                              "netefficiency",
+                                                              "combustionefficiency",
+                                                              "eff",
+                                                              "wirkungsgrad"};
 
     if (is_result_column(trimmed(header)))
         return Column::none;

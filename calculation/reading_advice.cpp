@@ -63,10 +63,13 @@ std::string in_style(std::string text, const AdviceStyle& style)
     return text;
 }
 
-// A reading as it was written, or else from its number.
+// A reading as it was written, blanks around it left out, or else from its number.
 std::string written(std::string_view text, double x, const AdviceStyle& style)
 {
-    return text.empty() ? in_style(plain_number(x), style) : std::string(text);
+    const std::size_t first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos)
+        return in_style(plain_number(x), style);
+    return std::string(text.substr(first, text.find_last_not_of(" \t") + 1 - first));
 }
 
 bool o2_possible(double o2) { return o2 < oxygen_in_air; }
@@ -176,10 +179,10 @@ std::vector<Advice> reading_advice(const Reading& reading, const Results& result
     const double temp_f = reading.temp_f;
     std::vector<Advice> advice;
     if (o2 < 0.0)
-        advice.push_back({Input::O2,
-                          "O2 de " + written(style.o2_text, o2, style) +
-                              " %: el oxígeno no puede ser negativo.",
-                          "negativo"});
+        advice.push_back(
+            {Input::O2,
+             "O2 de " + written(style.o2_text, o2, style) + " %: el oxígeno no puede ser negativo.",
+             "negativo"});
     else if (!o2_possible(o2))
         advice.push_back({Input::O2,
                           "O2 de " + written(style.o2_text, o2, style) +

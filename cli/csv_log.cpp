@@ -217,9 +217,8 @@ public:
         if (!read(fields, reading, out.notes))
             return;
         const AdviceStyle style{results_comma() == DecimalComma::accepted, celsius_,
-                                trimmed(field_at(fields, columns_.o2)),
-                                trimmed(field_at(fields, columns_.co2)),
-                                trimmed(field_at(fields, columns_.temperature))};
+                                field_at(fields, columns_.o2), field_at(fields, columns_.co2),
+                                field_at(fields, columns_.temperature)};
         evaluate(reading, out.outcome, style, comparison(fields, out.notes));
         if (!out.outcome.shown()) {
             out.notes = out.outcome.failure;

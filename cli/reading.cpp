@@ -45,7 +45,9 @@ void compare(const Reading& reading, const Comparison& comparison, const AdviceS
         net_efficiency(reading.fuel, reading.o2, fahrenheit_to_celsius(reading.temp_f),
                        fahrenheit_to_celsius(air_f));
     out.net = shown_result(*out.figures.net);
-    const double gross = corrected_gross(reading, air_f).efficiency;
+    // Without an air temperature the corrected gross efficiency is the window's.
+    const double gross =
+        comparison.air_f ? corrected_gross(reading, air_f).efficiency : out.results->efficiency;
     if (comparison.air_f) {
         out.figures.corrected = gross;
         out.corrected = shown_result(gross);

@@ -1,6 +1,10 @@
 #include "calculation/calculate_command.h"
 
 #include "calculation/number_text.h"
+#include "runtime/arithmetic.h"
+
+#include <cmath>
+#include <cstdint>
 
 namespace quemador {
 namespace {
@@ -66,7 +70,17 @@ std::string_view model_error_hint(Input blamed)
     return "Compruebe la lectura de oxígeno: debe ser menor que 21 %.";
 }
 
-std::string shown_result(double x) { return Str(Redondeo_Centesimas(x)); }
+std::string shown_result(double x)
+{
+    // Redondeo_Centesimas's first steps, with its overflow. Below 10^14 hundredths, Str
+    // writes the rounded value from its whole number of hundredths, floor(x × 100 +
+    // 0.5): written straight from it, without the division and the rounding back.
+    const double scaled = arithmetic::sum(arithmetic::product(x, 100.0), 0.5);
+    if (std::abs(scaled) >= 1e14)
+        return Str(Redondeo_Centesimas(x));
+    const double hundredths = std::floor(scaled);
+    return hundredths_text(hundredths < 0.0, static_cast<std::uint64_t>(std::abs(hundredths)));
+}
 
 void Calcular_Click(CalculatorWindow& window)
 {

@@ -146,37 +146,40 @@ std::size_t number_length(std::string_view text)
     return number.any_digit ? number.end : 0;
 }
 
+std::string hundredths_text(bool negative, std::uint64_t n)
+{
+    std::array<char, 24> buffer; // written before it is read
+    char* out = buffer.data();
+    *out++ = negative ? '-' : ' ';
+    out = std::to_chars(out, buffer.data() + buffer.size(), n / 100).ptr;
+    if (const std::uint64_t cents = n % 100; cents != 0) {
+        *out++ = '.';
+        *out++ = static_cast<char>('0' + cents / 10);
+        if (cents % 10 != 0)
+            *out++ = static_cast<char>('0' + cents % 10);
+    }
+    return {buffer.data(), out};
+}
+
 std::string Str(double x)
 {
     x += 0.0; // turns a negative zero into zero, written without a sign
-
-    std::string text(1, std::signbit(x) ? '-' : ' ');
-    std::array<char, 32> buffer{};
-    char* const last = buffer.data() + buffer.size();
 
     // The window shows hundredths. The double nearest n/100, for n of at most 15 digits,
     // rounds to 15 digits as exactly n/100, so it is written from the integer n: much
     // quicker than rounding in general.
     const double magnitude = std::abs(x);
     const double hundredths = std::round(magnitude * 100.0);
-    if (magnitude < 1e13 && hundredths / 100.0 == magnitude) {
-        const auto n = static_cast<long long>(hundredths);
-        text.append(buffer.data(), std::to_chars(buffer.data(), last, n / 100).ptr);
-        if (const long long cents = n % 100; cents != 0) {
-            text.push_back('.');
-            text.push_back(static_cast<char>('0' + cents / 10));
-            if (cents % 10 != 0)
-                text.push_back(static_cast<char>('0' + cents % 10));
-        }
-        return text;
-    }
+    if (magnitude < 1e13 && hundredths / 100.0 == magnitude)
+        return hundredths_text(std::signbit(x), static_cast<std::uint64_t>(hundredths));
 
-    const char* end =
-        std::to_chars(buffer.data(), last, magnitude, std::chars_format::general, written_digits)
-            .ptr;
-    for (const char* p = buffer.data(); p != end; ++p)
-        text.push_back(*p == 'e' ? 'E' : *p);
-    return text;
+    std::array<char, 40> buffer{};
+    buffer[0] = std::signbit(x) ? '-' : ' ';
+    char* const out = std::to_chars(buffer.data() + 1, buffer.data() + buffer.size(), magnitude,
+                                    std::chars_format::general, written_digits)
+                          .ptr;
+    std::replace(buffer.data() + 1, out, 'e', 'E');
+    return {buffer.data(), out};
 }
 
 std::string_view without_sign_blank(std::string_view text)

@@ -33,6 +33,10 @@ std::size_t number_length(std::string_view text);
 // not reach (" 1E+20", " 1E-05").
 std::string Str(double x);
 
+// The text Str writes for n hundredths (n below 10^15), negative or not: " 83.94",
+// "-4.36", " 0".
+std::string hundredths_text(bool negative, std::uint64_t n);
+
 // A text of Str's without the blank that stands before a value that is not negative.
 std::string_view without_sign_blank(std::string_view text);
 

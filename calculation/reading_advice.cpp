@@ -63,10 +63,13 @@ std::string in_style(std::string text, const AdviceStyle& style)
     return text;
 }
 
-// A reading as it was written, or else from its number.
+// A reading as it was written, blanks around it left out, or else from its number.
 std::string written(std::string_view text, double x, const AdviceStyle& style)
 {
-    return text.empty() ? in_style(plain_number(x), style) : std::string(text);
+    const std::size_t first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos)
+        return in_style(plain_number(x), style);
+    return std::string(text.substr(first, text.find_last_not_of(" \t") + 1 - first));
 }
 
 std::string temperature_below_air(const Reading& reading, const AdviceStyle& style)

@@ -38,7 +38,7 @@ std::optional<Advice> text_advice(Input box, std::string_view text);
 // How advice writes the numbers it quotes. By default as the window does: a decimal
 // point, temperatures in °F, each reading as Str writes it. A log keeps its own way:
 // its decimal mark, its temperature unit, and each reading as it was written there
-// (an empty text is written from the number).
+// (blanks around it left out; an empty or blank text is written from the number).
 struct AdviceStyle {
     bool decimal_comma = false;
     bool celsius = false;

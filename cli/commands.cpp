@@ -1,5 +1,7 @@
 #include "cli/commands.h"
 
+#include "calculation/number_text.h"
+#include "calculation/reading_advice.h"
 #include "cli/csv_log.h"
 #include "cli/encoding.h"
 #include "cli/names.h"
@@ -16,6 +18,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace quemador::cli {
 namespace {
@@ -60,6 +63,73 @@ int finish_output(int status)
     return status;
 }
 
+// A temperature option in °F: its value is in the unit of --temp.
+std::optional<double> temperature_option(const std::optional<std::string>& text,
+                                         std::string_view option, bool celsius)
+{
+    if (!text)
+        return std::nullopt;
+    const double value = number_option(text, option);
+    return celsius ? celsius_to_fahrenheit(value) : value;
+}
+
+// A target oxygen reading the model describes: from 0 to below the air's.
+std::optional<double> target_o2_option(const Arguments& args)
+{
+    if (!args.target_o2)
+        return std::nullopt;
+    const double o2 = number_option(args.target_o2, "--objetivo-o2");
+    if (!(o2 >= 0.0 && o2 < oxygen_in_air))
+        throw UsageError("--objetivo-o2 debe ser al menos 0 y menor que el " +
+                         plain_number(oxygen_in_air) + " % del aire: «" + *args.target_o2 + "»");
+    return o2;
+}
+
+// The air's temperature and the target, from --aire, --objetivo-o2 and --objetivo-temp.
+Comparison comparison_options(const Arguments& args)
+{
+    Comparison comparison;
+    comparison.air_f = temperature_option(args.air, "--aire", args.celsius);
+    comparison.target_o2 = target_o2_option(args);
+    comparison.target_temp_f =
+        temperature_option(args.target_temp, "--objetivo-temp", args.celsius);
+    return comparison;
+}
+
+// One line after the window's two: a figure as the window shows a result, and its basis.
+void print_figure(const char* label, const std::string& value, const std::string& basis)
+{
+    std::printf("%-30s%s   (%s)\n", label, value.c_str(), basis.c_str());
+}
+
+// The lines printed after the window's two: each figure with its basis.
+void print_comparison(const Outcome& outcome, const Arguments& args, const Comparison& comparison)
+{
+    const bool celsius = args.celsius;
+    const auto temperature = [celsius](double fahrenheit) {
+        return plain_number(
+                   Redondeo_Centesimas(celsius ? fahrenheit_to_celsius(fahrenheit) : fahrenheit)) +
+            (celsius ? " °C" : " °F");
+    };
+    const std::string air = "aire a " +
+        temperature(comparison.air_f.value_or(combustion_air_temp)) +
+        (comparison.air_f ? "" : ", supuesto");
+    if (!outcome.net.empty())
+        print_figure("Eficiencia neta (%):", outcome.net,
+                     "sobre el PCI, fórmula de Siegert, " + air);
+    if (!outcome.corrected.empty())
+        print_figure("Eficiencia corregida (%):", outcome.corrected,
+                     "sobre el PCS, con los humos menos el aire más 60 °F, " + air);
+    if (outcome.target.empty())
+        return;
+    std::string target = "O2 " + plain_number(*comparison.target_o2) + " %";
+    if (comparison.target_temp_f)
+        target += ", humos a " + temperature(*comparison.target_temp_f);
+    print_figure("Eficiencia en el objetivo (%):", outcome.target, "sobre el PCS, " + target);
+    print_figure("Ahorro de combustible (%):", outcome.saving,
+                 "1 − eficiencia / eficiencia en el objetivo, sobre el PCS");
+}
+
 int one_reading(const Arguments& args)
 {
     const auto fuel = fuel_option(args);
@@ -73,14 +143,17 @@ int one_reading(const Arguments& args)
     if (args.co2)
         reading.co2 = number_option(args.co2, "--co2");
 
+    const Comparison comparison = comparison_options(args);
+
     Outcome outcome;
-    evaluate(reading, outcome);
+    evaluate(reading, outcome, {}, comparison);
     if (!outcome.shown()) {
         say(outcome.failure);
         return exit_not_calculated;
     }
     std::printf("Exceso de aire (%%): %s\nEficiencia (%%):     %s\n", outcome.excess_air.c_str(),
                 outcome.efficiency.c_str());
+    print_comparison(outcome, args, comparison);
     for (const auto& message : outcome.advice)
         std::fprintf(stderr, "aviso: %s\n", message.c_str());
     // The window shows numbers the model does not describe; the status says so.
@@ -99,6 +172,12 @@ int table(const Arguments& args)
     if (format != "texto" && format != "csv")
         throw UsageError("formato desconocido: «" + format + "» (use texto o csv)");
     options.format = format == "csv" ? TableFormat::csv : TableFormat::text;
+    const std::string base = args.base.value_or("bruta");
+    if (base != "bruta" && base != "neta")
+        throw UsageError("base desconocida: «" + base + "» (use bruta o neta)");
+    options.net = base == "neta";
+    if (args.air)
+        options.air = number_option(args.air, "--aire");
     if (args.separator) {
         const std::string& separator = *args.separator;
         if (separator != "," && separator != ";" && separator != "\t" && separator != "\\t")
@@ -153,6 +232,70 @@ private:
     Clock::time_point last_;
 };
 
+std::string rows_text(std::uint64_t count)
+{
+    return std::to_string(count) + (count == 1 ? " fila" : " filas");
+}
+
+// A number of a log's summary: to hundredths, in the log's decimal mark.
+std::string summary_number(double x, const LogSummary& summary)
+{
+    std::string text = shown_result(x);
+    return std::string(
+        in_file(text, summary.decimal_comma ? DecimalComma::accepted : DecimalComma::rejected));
+}
+
+// The summary's figures, one line each: every result over the rows calculated, and the
+// analyser's efficiency beside the net one.
+std::vector<std::string> summary_lines(const LogSummary& summary)
+{
+    std::vector<std::string> lines;
+    for (const auto& [name, spread] : summary.results) {
+        if (spread.count == 0)
+            continue;
+        lines.push_back(name + " en " + rows_text(spread.count) + ": media " +
+                        summary_number(spread.mean(), summary) + ", mínima " +
+                        summary_number(spread.least, summary) + ", máxima " +
+                        summary_number(spread.greatest, summary));
+    }
+    const Spread& difference = summary.analyser_difference;
+    if (!summary.analyser_column.empty() && difference.count > 0)
+        lines.push_back(
+            "«" + summary.analyser_column + "» (el analizador) menos eficiencia_neta en " +
+            rows_text(difference.count) + ": media " + summary_number(difference.mean(), summary) +
+            ", la mayor " + summary_number(difference.largest, summary) + " (línea " +
+            std::to_string(difference.largest_line) + ")");
+    else if (!summary.analyser_column.empty())
+        lines.push_back("«" + summary.analyser_column +
+                        "» (el analizador): ninguna fila con su eficiencia y la neta");
+    return lines;
+}
+
+// The summary as CSV, in the log's separator and decimal mark: a row for each result
+// and one for the analyser's difference.
+void write_summary(const std::string& path, const LogSummary& summary)
+{
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr)
+        throw UsageError("no se puede escribir el resumen en «" + path + "»");
+    const std::string separator(1, summary.separator);
+    std::string text = "resultado" + separator + "filas" + separator + "media" + separator +
+        "minimo" + separator + "maximo\n";
+    const auto row = [&](const std::string& name, const Spread& spread) {
+        text += name + separator + std::to_string(spread.count);
+        for (const double x : {spread.mean(), spread.least, spread.greatest})
+            text += separator + (spread.count > 0 ? summary_number(x, summary) : "");
+        text += '\n';
+    };
+    for (const auto& [name, spread] : summary.results)
+        row(name, spread);
+    if (!summary.analyser_column.empty())
+        row("analizador_menos_neta", summary.analyser_difference);
+    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    if (std::fclose(file) != 0 || !written)
+        throw UsageError("no se pudo escribir el resumen en «" + path + "»");
+}
+
 std::FILE* open_log(const std::string& path)
 {
     if (path == "-") {
@@ -185,7 +328,14 @@ LogOptions log_options(const Arguments& args)
             throw UsageError("codificación desconocida: «" + *args.encoding +
                              "» (use utf-8, utf-16 o windows-1252)");
     }
-    options.columns = {args.col_o2, args.col_temp, args.col_co2, args.col_fuel};
+    options.columns = {args.col_o2,   args.col_temp, args.col_co2,
+                       args.col_fuel, args.col_air,  args.col_analyser};
+    // In the log's unit, which the processor knows.
+    if (args.air)
+        options.air = number_option(args.air, "--aire");
+    options.target_o2 = target_o2_option(args);
+    if (args.target_temp)
+        options.target_temp = number_option(args.target_temp, "--objetivo-temp");
     options.all_results = args.all_results;
     return options;
 }
@@ -223,6 +373,10 @@ int csv_log(const Arguments& args)
         std::fclose(file);
     for (const std::string& note : summary.notes)
         say(note);
+    for (const std::string& line : summary_lines(summary))
+        say(line);
+    if (args.summary)
+        write_summary(*args.summary, summary);
     say("filas leídas: " + std::to_string(summary.read) + ", calculadas: " +
         std::to_string(summary.calculated) + ", con aviso: " + std::to_string(summary.with_advice) +
         ", fuera de rango: " + std::to_string(summary.out_of_range) + ", con error: " +
@@ -254,8 +408,12 @@ void check_combination(const Arguments& args)
     forbid(args.separator && args.format != "csv",
            "--separador solo se usa con --tabla --formato csv");
     const bool log_option = args.encoding || args.col_o2 || args.col_temp || args.col_co2 ||
-        args.col_fuel || args.all_results;
-    forbid(log_option && !args.csv, "--codificacion, --col-… y --todos solo se usan con --csv");
+        args.col_fuel || args.col_air || args.col_analyser || args.all_results || args.summary;
+    forbid(log_option && !args.csv,
+           "--codificacion, --col-…, --todos y --resumen solo se usan con --csv");
+    forbid(args.base && !args.table, "--base solo se usa con --tabla");
+    forbid(args.table && args.target_o2, "--objetivo-o2 no se usa con --tabla");
+    forbid(args.target_temp && !args.target_o2, "--objetivo-temp solo se usa con --objetivo-o2");
 }
 
 } // namespace

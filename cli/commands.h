@@ -30,6 +30,13 @@ struct Arguments {
     std::optional<std::string> col_co2;
     std::optional<std::string> col_fuel;
     bool all_results = false;
+    std::optional<std::string> air;
+    std::optional<std::string> target_o2;
+    std::optional<std::string> target_temp;
+    std::optional<std::string> base;
+    std::optional<std::string> col_air;
+    std::optional<std::string> col_analyser;
+    std::optional<std::string> summary;
 };
 
 // Runs the mode the arguments ask for and returns the exit status. Messages go to

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstring>
 
 namespace quemador::cli {
@@ -17,8 +18,68 @@ constexpr std::uint64_t progress_every = 4096;
 constexpr double boiling_point_f = 212.0;
 constexpr std::size_t none = Columns::none;
 
-// The columns this program adds to a log, in their order.
-constexpr std::array<std::string_view, 3> result_names = {"exceso_aire", "eficiencia", "aviso"};
+// What this program adds to a record.
+enum class Result { excess_air, efficiency, net, corrected, saving, notes };
+
+struct ResultColumn {
+    Result result;
+    std::string_view name;
+};
+
+// The columns this program adds to a log, in their order: the window's two results,
+// the net efficiency, the gross one corrected for the air (where the log gives an air
+// temperature), the fuel saved (with a target), and the notes last.
+std::vector<ResultColumn> result_columns(bool corrected, bool saving)
+{
+    std::vector<ResultColumn> columns = {{Result::excess_air, "exceso_aire"},
+                                         {Result::efficiency, "eficiencia"},
+                                         {Result::net, "eficiencia_neta"}};
+    if (corrected)
+        columns.push_back({Result::corrected, "eficiencia_corregida"});
+    if (saving)
+        columns.push_back({Result::saving, "ahorro_combustible"});
+    columns.push_back({Result::notes, "aviso"});
+    return columns;
+}
+
+// A result's text in an outcome, as the window shows it; the notes are not in it.
+std::string& text_of(Outcome& outcome, Result result)
+{
+    switch (result) {
+    case Result::excess_air:
+        return outcome.excess_air;
+    case Result::efficiency:
+        return outcome.efficiency;
+    case Result::net:
+        return outcome.net;
+    case Result::corrected:
+        return outcome.corrected;
+    case Result::saving:
+    case Result::notes:
+        break;
+    }
+    return outcome.saving;
+}
+
+// A result's unrounded value in a shown outcome.
+std::optional<double> value_of(const Outcome& outcome, Result result)
+{
+    switch (result) {
+    case Result::excess_air:
+        return outcome.results->excess_air;
+    case Result::efficiency:
+        return outcome.results->efficiency;
+    case Result::net:
+        return outcome.figures.net;
+    case Result::corrected:
+        return outcome.figures.corrected;
+    case Result::saving:
+        return outcome.figures.saving;
+    case Result::notes:
+        break;
+    }
+    return std::nullopt;
+}
 
 // The rest of a text already read, then the source.
 class PrefixSource : public ByteSource {
@@ -64,16 +125,18 @@ void add_note(std::string& notes, std::string_view message, std::string_view bet
 // Where the results go in each row: in the header's own result columns (a log this
 // program wrote), or appended after the header's columns.
 struct Layout {
-    std::size_t width = 0;                                 // the header's columns
-    std::array<std::size_t, 3> in_place{none, none, none}; // by result_names
-    std::vector<std::size_t> appended;                     // results, by index into result_names
+    std::vector<ResultColumn> columns; // the results, the notes last
+    std::size_t width = 0;             // the header's columns
+    std::vector<std::size_t> in_place; // by result: its column in the header, or none
+    std::vector<std::size_t> appended; // results, by index into columns
 
-    explicit Layout(const std::vector<std::string>& header) : width(header.size())
+    Layout(const std::vector<std::string>& header, std::vector<ResultColumn> results)
+        : columns(std::move(results)), width(header.size()), in_place(columns.size(), none)
     {
-        for (std::size_t k = 0; k < result_names.size(); ++k) {
-            const auto at = std::find(header.begin(), header.end(), result_names.at(k));
+        for (std::size_t k = 0; k < columns.size(); ++k) {
+            const auto at = std::find(header.begin(), header.end(), columns[k].name);
             if (at != header.end())
-                in_place.at(k) = static_cast<std::size_t>(at - header.begin());
+                in_place[k] = static_cast<std::size_t>(at - header.begin());
             else
                 appended.push_back(k);
         }
@@ -82,7 +145,7 @@ struct Layout {
     // The result written in a column of the header; none for a column of the log's own.
     [[nodiscard]] std::size_t result_in(std::size_t column) const
     {
-        const auto* at = std::find(in_place.begin(), in_place.end(), column);
+        const auto at = std::find(in_place.begin(), in_place.end(), column);
         return at == in_place.end() ? none : static_cast<std::size_t>(at - in_place.begin());
     }
 
@@ -91,18 +154,18 @@ struct Layout {
     // when it can be written as it is.
     void write(CsvWriter& writer, const std::vector<std::string_view>& fields,
                std::optional<std::string_view> raw,
-               const std::array<std::string_view, 3>& results) const
+               const std::vector<std::string_view>& results) const
     {
-        if (raw && appended.size() == result_names.size() && fields.size() <= width) {
-            // Most rows: as read, padded, and the three results after them. The two
-            // numbers hold digits, a sign and the decimal mark that is not the
-            // separator: nothing to look for.
+        if (raw && appended.size() == columns.size() && fields.size() <= width) {
+            // Most rows: as read, padded, and the results after them. The numbers hold
+            // digits, a sign and the decimal mark that is not the separator: nothing to
+            // look for.
             writer.fields_as_read(*raw);
             for (std::size_t i = fields.size(); i < width; ++i)
                 writer.plain_field("");
-            writer.plain_field(results[0]);
-            writer.plain_field(results[1]);
-            writer.field(results[2]);
+            for (std::size_t k = 0; k + 1 < results.size(); ++k)
+                writer.plain_field(results[k]);
+            writer.field(results.back());
             writer.end_record();
             return;
         }
@@ -155,10 +218,9 @@ public:
         if (!read(fields, reading, out.notes))
             return;
         const AdviceStyle style{results_comma() == DecimalComma::accepted, celsius_,
-                                trimmed(field_at(fields, columns_.o2)),
-                                trimmed(field_at(fields, columns_.co2)),
-                                trimmed(field_at(fields, columns_.temperature))};
-        evaluate(reading, out.outcome, style);
+                                field_at(fields, columns_.o2), field_at(fields, columns_.co2),
+                                field_at(fields, columns_.temperature)};
+        evaluate(reading, out.outcome, style, comparison(fields, out.notes));
         if (!out.outcome.shown()) {
             out.notes = out.outcome.failure;
             return;
@@ -175,11 +237,55 @@ public:
         return mark_.value_or(separator_ == ';' ? DecimalComma::accepted : DecimalComma::rejected);
     }
 
+    // The analyser's efficiency in a record, where the log has a column for it.
+    [[nodiscard]] std::optional<double> analyser(const std::vector<std::string_view>& fields) const
+    {
+        double value = 0.0;
+        if (columns_.analyser == none ||
+            !read_number(field_at(fields, columns_.analyser), comma_, value))
+            return std::nullopt;
+        return value;
+    }
+
     // Temperatures read, and how many of them lie below the boiling point in °F.
     [[nodiscard]] std::uint64_t temperatures() const { return temperatures_; }
     [[nodiscard]] std::uint64_t below_boiling() const { return below_boiling_; }
 
 private:
+    [[nodiscard]] double in_fahrenheit(double t) const
+    {
+        return celsius_ ? celsius_to_fahrenheit(t) : t;
+    }
+
+    // The record's air temperature (its own, or the option's) and the target.
+    Comparison comparison(const std::vector<std::string_view>& fields, std::string& notes)
+    {
+        Comparison comparison;
+        if (options_.air)
+            comparison.air_f = in_fahrenheit(*options_.air);
+        double air = 0.0;
+        if (columns_.air == none)
+            return with_target(comparison);
+        if (trimmed(field_at(fields, columns_.air)).empty()) {
+            if (!options_.air)
+                add_note(notes,
+                         "sin temperatura del aire: la eficiencia neta supone 60 °F y no hay "
+                         "corregida",
+                         " ");
+        } else if (number(fields, columns_.air, "aire", notes, air)) {
+            comparison.air_f = in_fahrenheit(air);
+        }
+        return with_target(comparison);
+    }
+
+    [[nodiscard]] Comparison with_target(Comparison comparison) const
+    {
+        comparison.target_o2 = options_.target_o2;
+        if (options_.target_temp)
+            comparison.target_temp_f = in_fahrenheit(*options_.target_temp);
+        return comparison;
+    }
+
     // Reads the fuel and the readings of a record; otherwise says why in notes.
     bool read(const std::vector<std::string_view>& fields, Reading& reading, std::string& notes)
     {
@@ -282,6 +388,12 @@ std::string columns_note(const std::vector<std::string>& header, const Columns& 
     text += columns.co2 == none ? ", sin CO2" : ", CO2 " + column_text(header, columns.co2);
     if (columns.fuel != none)
         text += ", combustible " + column_text(header, columns.fuel);
+    if (columns.air != none)
+        text += ", aire " + column_text(header, columns.air);
+    else if (!options.air)
+        text += ", sin aire: la eficiencia neta supone 60 °F";
+    if (columns.analyser != none)
+        text += ", eficiencia del analizador " + column_text(header, columns.analyser);
     if (options.fuel)
         text += std::string(columns.fuel != none ? " (si falta, " : ", combustible: ") +
             std::string(facts(*options.fuel).name) + (columns.fuel != none ? ")" : "");
@@ -346,6 +458,35 @@ struct RecordWriter {
     LogProcessor& processor;
     LogSummary& summary;
     RowResults row;
+    std::vector<std::string_view> results;
+
+    // The row's results in the layout's order, in the log's decimal mark; empty when
+    // not written.
+    void gather(bool written)
+    {
+        results.clear();
+        for (const ResultColumn& column : layout.columns) {
+            if (column.result == Result::notes)
+                results.emplace_back(row.notes);
+            else if (written)
+                results.push_back(
+                    in_file(text_of(row.outcome, column.result), processor.results_comma()));
+            else
+                results.emplace_back();
+        }
+    }
+
+    // A calculated row's results, and how far the analyser's efficiency is from the net.
+    void add_to_summary(const std::vector<std::string_view>& fields, std::uint64_t line)
+    {
+        for (std::size_t k = 0; k < summary.results.size(); ++k) {
+            if (const auto value = value_of(row.outcome, layout.columns[k].result))
+                summary.results[k].second.add(*value, line);
+        }
+        const auto analyser = processor.analyser(fields);
+        if (analyser && row.outcome.figures.net)
+            summary.analyser_difference.add(*analyser - *row.outcome.figures.net, line);
+    }
 
     void write(const CsvReader& reader, const std::vector<std::string_view>& fields)
     {
@@ -360,7 +501,9 @@ struct RecordWriter {
             row.kind = RowKind::error;
             row.notes = "fila de más de 1 MiB: no se lee";
             count(row, summary, reader.line(), options);
-            layout.write(writer, fields, std::nullopt, {"", "", row.notes});
+            results.assign(layout.columns.size(), "");
+            results.back() = row.notes;
+            layout.write(writer, fields, std::nullopt, results);
             return;
         }
         // A blank line, or a row of empty cells as spreadsheets leave below a table,
@@ -377,17 +520,14 @@ struct RecordWriter {
         count(row, summary, reader.line(), options);
         const bool written = row.kind == RowKind::calculated ||
             (row.kind == RowKind::out_of_range && options.all_results);
-        std::string_view excess_air;
-        std::string_view efficiency;
-        if (written) {
-            excess_air = in_file(row.outcome.excess_air, processor.results_comma());
-            efficiency = in_file(row.outcome.efficiency, processor.results_comma());
-        }
+        gather(written);
+        if (row.kind == RowKind::calculated)
+            add_to_summary(fields, reader.line());
         // A record read with its quotes as text is written field by field, so that
         // they come out quoted.
         const auto raw =
             reader.unclosed_quote_line() > 0 ? std::nullopt : std::optional(reader.raw_record());
-        layout.write(writer, fields, raw, {excess_air, efficiency, row.notes});
+        layout.write(writer, fields, raw, results);
         if (summary.read % progress_every == 0)
             options.progress(summary.read, reader.bytes_read());
     }
@@ -422,6 +562,18 @@ void describe(const ReadAs& read_as, const std::vector<std::string>& header, con
 
 } // namespace
 
+void Spread::add(double x, std::uint64_t line)
+{
+    least = count == 0 ? x : std::min(least, x);
+    greatest = count == 0 ? x : std::max(greatest, x);
+    if (count == 0 || std::abs(x) > std::abs(largest)) {
+        largest = x;
+        largest_line = line;
+    }
+    sum += x;
+    ++count;
+}
+
 LogSummary process_log(ByteSource& input, ByteSink& output, const LogOptions& options)
 {
     DecodingSource decoded(input, options.encoding);
@@ -436,7 +588,9 @@ LogSummary process_log(ByteSource& input, ByteSink& output, const LogOptions& op
     const std::vector<std::string> header(fields.begin(), fields.end());
     const Columns columns = find_columns(fields, options.columns);
     check_columns(columns, options);
-    const Layout layout(header);
+    const Layout layout(header,
+                        result_columns(columns.air != none || options.air.has_value(),
+                                       options.target_o2.has_value()));
 
     EncodingSink sink(output, decoded.encoding(), decoded.had_bom());
     CsvWriter writer(sink, start.separator, reader.crlf());
@@ -444,27 +598,37 @@ LogSummary process_log(ByteSource& input, ByteSink& output, const LogOptions& op
     for (const std::string& name : header)
         writer.field(name);
     for (const std::size_t k : layout.appended)
-        writer.field(result_names.at(k));
+        writer.field(layout.columns[k].name);
     writer.end_record();
 
     LogSummary summary;
+    for (const ResultColumn& column : layout.columns) {
+        if (column.result != Result::notes)
+            summary.results.emplace_back(column.name, Spread{});
+    }
+    if (columns.analyser != none)
+        summary.analyser_column = header.at(columns.analyser);
+    summary.separator = start.separator;
     bool more = reader.next(fields);
     std::optional<TemperatureUnit> units_line_unit;
     const bool units_line = more && is_units_line(fields);
     if (units_line) {
         units_line_unit = unit_named(field_at(fields, columns.temperature));
-        layout.write(writer, fields, std::nullopt, {"%", "%", ""});
+        std::vector<std::string_view> units(layout.columns.size(), "%");
+        units.back() = "";
+        layout.write(writer, fields, std::nullopt, units);
         more = reader.next(fields);
     }
     const auto [unit, unit_source] =
         temperature_unit(options, units_line_unit, header.at(columns.temperature));
     LogProcessor processor(columns, start.separator, unit, options);
 
-    RecordWriter records{options, layout, writer, processor, summary, {}};
+    RecordWriter records{options, layout, writer, processor, summary, {}, {}};
     for (; more; more = reader.next(fields))
         records.write(reader, fields);
     writer.flush();
     sink.flush();
+    summary.decimal_comma = processor.results_comma() == DecimalComma::accepted;
 
     describe({how_read, start, units_line, unit_text(unit, unit_source),
               unit_source != UnitSource::none},

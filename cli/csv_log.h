@@ -29,11 +29,31 @@ struct LogOptions {
     ColumnChoice columns;
     // Results outside the model are written too, not only the reason.
     bool all_results = false;
+    // In the log's temperature unit: the combustion air's temperature for rows without
+    // one of their own, and a target's stack temperature. With a target oxygen, the
+    // log gains the fuel a tuning to it would save.
+    std::optional<double> air;
+    std::optional<double> target_o2;
+    std::optional<double> target_temp;
     // One line for the user (standard error): a record that could not be calculated.
     std::function<void(std::string_view)> report = [](std::string_view) {};
     // Called every few thousand records with the records and bytes read so far.
     std::function<void(std::uint64_t, std::uint64_t)> progress = [](std::uint64_t, std::uint64_t) {
     };
+};
+
+// The count, mean, least and greatest of a set of numbers; where the greatest in
+// magnitude was found.
+struct Spread {
+    std::uint64_t count = 0;
+    double sum = 0.0;
+    double least = 0.0;
+    double greatest = 0.0;
+    double largest = 0.0; // greatest in magnitude, with its sign
+    std::uint64_t largest_line = 0;
+
+    void add(double x, std::uint64_t line);
+    [[nodiscard]] double mean() const { return count > 0 ? sum / static_cast<double>(count) : 0.0; }
 };
 
 struct LogSummary {
@@ -49,6 +69,15 @@ struct LogSummary {
     // the columns and the temperature unit with where it comes from, and anything
     // the user should check.
     std::vector<std::string> notes;
+    // Each result column over the rows calculated, by its header, in order.
+    std::vector<std::pair<std::string, Spread>> results;
+    // The analyser's efficiency less the net one, over the rows that have both, and
+    // the analyser's column as its header names it; empty when the log has none.
+    std::string analyser_column;
+    Spread analyser_difference;
+    // How the log writes numbers, for a summary in its style.
+    char separator = ',';
+    bool decimal_comma = false;
 
     // Whether every record was calculated.
     [[nodiscard]] bool all_calculated() const

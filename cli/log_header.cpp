@@ -261,7 +261,44 @@ Column column_named(std::string_view header)
                                                                  "fluegastemperature",
                                                                  "fluegastemp"};
     static const std::array<std::string_view, 2> fuel = {"combustible", "fuel"};
+    static const std::array<std::string_view, 20> air = {"taire",
+                                                         "temperaturaaire",
+                                                         "temperaturadelaire",
+                                                         "tambiente",
+                                                         "tamb",
+                                                         "temperaturaambiente",
+                                                         "tcomb",
+                                                         "tairecomb",
+                                                         "tairecombustion",
+                                                         "taireentrada",
+                                                         "temperaturaairecombustion",
+                                                         "temperaturadelairedecombustion",
+                                                         "aire",
+                                                         "airtemp",
+                                                         "airtemperature",
+                                                         "ambienttemperature",
+                                                         "ambienttemp",
+                                                         "combustionairtemperature",
+                                                         "tempaire",
+                                                         "tempambiente"};
+    static const std::array<std::string_view, 15> analyser = {"rendimiento",
+                                                              "rendimientoneto",
+                                                              "rendneto",
+                                                              "rendimientocombustion",
+                                                              "rend",
+                                                              "eficiencia",
+                                                              "eficiencianeta",
+                                                              "eficienciacombustion",
+                                                              "eta",
+                                                              "etaneto",
+                                                              "efficiency",
+                                                              "netefficiency",
+                                                              "combustionefficiency",
+                                                              "eff",
+                                                              "wirkungsgrad"};
 
+    if (is_result_column(trimmed(header)))
+        return Column::none;
     const std::string name = split_header(header).name;
     if (one_of(name, o2))
         return Column::o2;
@@ -271,7 +308,20 @@ Column column_named(std::string_view header)
         return Column::temperature;
     if (one_of(name, fuel))
         return Column::fuel;
+    if (one_of(name, air))
+        return Column::air;
+    // "η", alone or with its unit, has no ASCII letter to fold.
+    if (one_of(name, analyser) || (name.empty() && trimmed(header).starts_with("\xCE\xB7")))
+        return Column::analyser;
     return Column::none;
+}
+
+bool is_result_column(std::string_view header)
+{
+    static const std::array<std::string_view, 6> results = {
+        "exceso_aire",          "eficiencia",         "eficiencia_neta",
+        "eficiencia_corregida", "ahorro_combustible", "aviso"};
+    return one_of(header, results);
 }
 
 std::optional<TemperatureUnit> unit_named(std::string_view header)
@@ -330,6 +380,12 @@ Columns find_columns(const std::vector<std::string_view>& header, const ColumnCh
         case Column::fuel:
             columns.fuel = i;
             break;
+        case Column::air:
+            columns.air = i;
+            break;
+        case Column::analyser:
+            columns.analyser = i;
+            break;
         case Column::none:
             break;
         }
@@ -342,6 +398,8 @@ Columns find_columns(const std::vector<std::string_view>& header, const ColumnCh
     choose(choice.temperature, columns.temperature);
     choose(choice.co2, columns.co2);
     choose(choice.fuel, columns.fuel);
+    choose(choice.air, columns.air);
+    choose(choice.analyser, columns.analyser);
     return columns;
 }
 

@@ -19,7 +19,7 @@ namespace quemador::cli {
 // The most lines looked at for the header.
 inline constexpr std::size_t max_header_line = 20;
 
-enum class Column { none, o2, co2, temperature, fuel };
+enum class Column { none, o2, co2, temperature, fuel, air, analyser };
 
 // What a header names, whatever its case, accents, punctuation or unit:
 //   o2:          "O2", "O₂", "Oxígeno", "oxygen"
@@ -28,7 +28,14 @@ enum class Column { none, o2, co2, temperature, fuel };
 //                "T chimenea", "Temp. humos", "Temp. gases", "Temperatura de humos",
 //                "Temperatura gases", "Stack temperature", "Temp_stack", …
 //   fuel:        "Combustible", "Fuel"
+//   air:         "T aire", "Temperatura aire", "Temperatura del aire", "T ambiente",
+//                "T comb.", "Aire", "Air temperature", …
+//   analyser:    the analyser's own efficiency: "Rendimiento", "Eficiencia", "Eta", "η",
+//                "Rendimiento neto", "Efficiency", … (never a column this program writes)
 Column column_named(std::string_view header);
+
+// The columns this program writes into a log, by their header.
+bool is_result_column(std::string_view header);
 
 // The unit a header or a units-line cell gives: Celsius for "°C", "ºC", "C", "(C)",
 // "[C]"; Fahrenheit for the same with F; otherwise none.
@@ -43,6 +50,8 @@ struct ColumnChoice {
     std::optional<std::string> temperature;
     std::optional<std::string> co2;
     std::optional<std::string> fuel;
+    std::optional<std::string> air;
+    std::optional<std::string> analyser;
 };
 
 // Where each reading is found in a header; none where it is not.
@@ -52,6 +61,8 @@ struct Columns {
     std::size_t temperature = none;
     std::size_t co2 = none;
     std::size_t fuel = none;
+    std::size_t air = none;
+    std::size_t analyser = none;
 };
 
 // The columns of a header: those chosen, then those named.

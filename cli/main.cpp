@@ -84,6 +84,27 @@ int parse_and_run(int argc, char** argv)
         ->type_name("COLUMNA");
     app.add_flag("--todos", args.all_results,
                  "con --csv: escribe también los resultados de lecturas fuera de rango");
+    app.add_option("--aire", args.air,
+                   "temperatura del aire de combustión, en la unidad de --temp: da la eficiencia "
+                   "neta con ella y la bruta corregida (sin ella se suponen 60 °F)")
+        ->type_name("T");
+    app.add_option("--objetivo-o2", args.target_o2,
+                   "O2 de un ajuste del quemador: la eficiencia allí y el combustible ahorrado")
+        ->type_name("VALOR");
+    app.add_option("--objetivo-temp", args.target_temp,
+                   "temperatura de humos esperada en ese ajuste (si no, la misma)")
+        ->type_name("T");
+    app.add_option("--base", args.base,
+                   "con --tabla: bruta (por omisión, sobre el PCS) o neta (Siegert, sobre el PCI)")
+        ->type_name("bruta|neta");
+    app.add_option("--col-aire", args.col_air, "con --csv: la columna del aire de combustión")
+        ->type_name("COLUMNA");
+    app.add_option("--col-analizador", args.col_analyser,
+                   "con --csv: la columna de la eficiencia que da el analizador")
+        ->type_name("COLUMNA");
+    app.add_option("--resumen", args.summary,
+                   "con --csv: escribe también el resumen del registro en este archivo CSV")
+        ->type_name("ARCHIVO");
     app.footer("Los números llevan punto o coma decimal y nada más. Estado de salida: 0 si todo se "
                "calculó, 1 si alguna lectura no pudo calcularse o está fuera de rango, o si la "
                "salida no pudo escribirse, 2 si la orden es incorrecta.\n"

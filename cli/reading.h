@@ -13,6 +13,16 @@
 
 namespace quemador::cli {
 
+// What a reading is set beside, past the window's results: the temperature of its
+// combustion air, and a tuned reading to reach.
+struct Comparison {
+    // °F; none: the 60 °F that the correlations assume.
+    std::optional<double> air_f;
+    // The target's oxygen, % vol, and its stack temperature, °F (none: the reading's).
+    std::optional<double> target_o2;
+    std::optional<double> target_temp_f;
+};
+
 // What became of one reading. Kept by a caller from one reading to the next, so that
 // a long log reuses its strings.
 struct Outcome {
@@ -31,11 +41,28 @@ struct Outcome {
     // results mean nothing, and the advice says why.
     bool outside_model = false;
 
+    // Past the window's results, when they are shown and mean something: the net
+    // efficiency (Siegert); the gross one with the air's temperature, when one was
+    // given; with a target, the gross efficiency there and the fuel saved by reaching
+    // it, on the same basis. Each as the window shows a result; empty when not given
+    // or when it cannot be calculated (the advice then says why).
+    std::string net;
+    std::string corrected;
+    std::string target;
+    std::string saving;
+    // The same figures unrounded, for a log's summary.
+    struct Figures {
+        std::optional<double> net;
+        std::optional<double> corrected;
+        std::optional<double> saving;
+    } figures;
+
     [[nodiscard]] bool shown() const { return failure.empty(); }
 };
 
 // Calculates one reading, shows its results and gathers the advice on it, its numbers
-// written in the given style.
-void evaluate(const Reading& reading, Outcome& out, const AdviceStyle& style = {});
+// written in the given style; then sets it beside what it is compared with.
+void evaluate(const Reading& reading, Outcome& out, const AdviceStyle& style = {},
+              const Comparison& comparison = {});
 
 } // namespace quemador::cli

@@ -1,5 +1,6 @@
 #include "cli/table.h"
 
+#include "calculation/net_efficiency.h"
 #include "calculation/number_text.h"
 #include "cli/numbers.h"
 #include "cli/reading.h"
@@ -161,6 +162,34 @@ struct CellStyle {
     }
 };
 
+double in_fahrenheit(double t, const CellStyle& style)
+{
+    return style.celsius ? celsius_to_fahrenheit(t) : t;
+}
+
+// The combustion air's temperature of a table, in °F.
+double air_of(const TableOptions& options, const CellStyle& style)
+{
+    return options.air ? in_fahrenheit(*options.air, style) : combustion_air_temp;
+}
+
+// The net efficiency in place of the gross one, where it can be calculated.
+void to_net(const TableOptions& options, const CellStyle& style, double o2, double t,
+            Outcome& outcome)
+{
+    if (!outcome.results)
+        return;
+    try {
+        outcome.results->efficiency =
+            net_efficiency(options.fuel, o2, fahrenheit_to_celsius(in_fahrenheit(t, style)),
+                           fahrenheit_to_celsius(air_of(options, style)));
+        outcome.efficiency = shown_result(outcome.results->efficiency);
+    } catch (const RuntimeError& error) {
+        outcome.results.reset();
+        outcome.failure = error.what();
+    }
+}
+
 // One row of the table: an oxygen reading at every temperature. Counts the cells
 // without a result and reports the row's first failure.
 Cells table_row(const TableOptions& options, const CellStyle& style, double o2, int& failures,
@@ -169,9 +198,15 @@ Cells table_row(const TableOptions& options, const CellStyle& style, double o2, 
     Cells row = {style.csv ? style.number(o2) : one_decimal(o2), style.csv ? "" : "error"};
     std::string failure;
     Outcome outcome;
+    // The gross efficiency with the air at its temperature: the stack's less the air's
+    // plus the 60 °F that the model assumes.
+    const double shift = air_of(options, style) - combustion_air_temp;
     for (const double t : options.temperatures) {
-        evaluate({options.fuel, o2, std::nullopt, style.celsius ? celsius_to_fahrenheit(t) : t},
-                 outcome);
+        evaluate(
+            {options.fuel, o2, std::nullopt, in_fahrenheit(t, style) - (options.net ? 0 : shift)},
+            outcome);
+        if (options.net)
+            to_net(options, style, o2, t, outcome);
         // A printed table shows what the model gives, even past what can be rounded.
         const bool calculated = style.csv ? outcome.shown() : outcome.results.has_value();
         if (style.csv) {
@@ -215,11 +250,30 @@ void write_text(const Cells& header, const std::vector<Cells>& rows, const Table
         for (const auto& row : rows)
             widths[i] = std::max(widths[i], width(row[i]));
     }
-    const std::string unit = options.unit == TemperatureUnit::celsius ? "°C" : "°F";
-    out += "Eficiencia de combustión (%) — " + std::string(facts(options.fuel).caption) + "\n";
-    out += "Filas: oxígeno en % vol (Orsat) y su exceso de aire en %. Columnas: temperatura de "
-           "humos en " +
-        unit + ",\nmedida en la chimenea (no neta), con el aire de combustión a unos 60 °F.\n\n";
+    const bool celsius = options.unit == TemperatureUnit::celsius;
+    const std::string unit = celsius ? "°C" : "°F";
+    if (!options.net && !options.air) {
+        out += "Eficiencia de combustión (%) — " + std::string(facts(options.fuel).caption) + "\n";
+        out += "Filas: oxígeno en % vol (Orsat) y su exceso de aire en %. Columnas: temperatura de "
+               "humos en " +
+            unit +
+            ",\nmedida en la chimenea (no neta), con el aire de combustión a unos 60 °F.\n\n";
+    } else {
+        const double air = options.air.value_or(celsius ? fahrenheit_to_celsius(combustion_air_temp)
+                                                        : combustion_air_temp);
+        const std::string air_text = "aire de combustión a " +
+            plain_number(Redondeo_Centesimas(air)) + " " + unit +
+            (options.air ? "" : " (supuesto)");
+        out +=
+            std::string(options.net ? "Eficiencia neta de combustión (%, sobre el PCI, fórmula de "
+                                      "Siegert)"
+                                    : "Eficiencia bruta de combustión (%, sobre el PCS)") +
+            " — " + std::string(facts(options.fuel).caption) + ", " + air_text + "\n";
+        out += "Filas: oxígeno en % vol (Orsat) y su exceso de aire en %. Columnas: temperatura de "
+               "humos en " +
+            unit + ",\nmedida en la chimenea" +
+            (options.net ? "" : "; el cálculo usa los humos menos el aire más 60 °F") + ".\n\n";
+    }
     const auto line = [&](const Cells& cells) {
         for (std::size_t i = 0; i < cells.size(); ++i)
             pad_left(out, cells[i], widths[i] + (i > 0 ? 3 : 1));

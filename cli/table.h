@@ -6,6 +6,7 @@
 #include "cli/names.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +23,11 @@ struct TableOptions {
     TableFormat format = TableFormat::text;
     // Between CSV cells; with ';' the numbers take a decimal comma.
     char separator = ',';
+    // The net efficiency (Siegert) in place of the gross one.
+    bool net = false;
+    // The combustion air's temperature, in the unit above; none: 60 °F. The gross
+    // efficiency is then the model's on the stack temperature less the air's plus 60 °F.
+    std::optional<double> air;
 };
 
 // The default values of each axis, for a table that a boiler room can use.
@@ -37,8 +43,8 @@ std::vector<double> parse_list(std::string_view text, std::string_view option);
 std::vector<double> parse_range(std::string_view text, std::string_view option);
 
 // The table as text (a title, then aligned columns with efficiencies to one decimal)
-// or as CSV (efficiencies to hundredths). A cell that cannot be calculated is shown as
-// "error" (empty in CSV) and reported once per row; returns the number of such cells.
+// or as CSV (efficiencies to hundredths), gross or net. A cell that cannot be calculated is shown
+// as "error" (empty in CSV) and reported once per row; returns the number of such cells.
 int write_table(const TableOptions& options, std::string& out,
                 const std::function<void(std::string_view)>& report);
 

@@ -30,14 +30,19 @@ def find(accessible, name, role):
 
 def press_calcular(failure):
     try:
-        for _ in range(100):  # the program joins the bus when its window is up
-            desktop = pyatspi.Registry.getDesktop(0)
-            window = find(desktop, "Calculador de eficiencia de calderas", "frame")
+        # The program joins the bus when its window is up, which a busy machine delays.
+        o2 = calcular = None
+        for _ in range(300):
+            window = find(pyatspi.Registry.getDesktop(0),
+                          "Calculador de eficiencia de calderas", "frame")
             if window is not None:
+                o2 = find(window, "% vol O2 ( Orsat )", "text")
+                calcular = find(window, "Calcular", "push button")
+            if o2 is not None and calcular is not None:
                 break
             time.sleep(0.2)
-        find(window, "% vol O2 ( Orsat )", "text").queryEditableText().setTextContents("3,5")
-        find(window, "Calcular", "push button").queryAction().doAction(0)
+        o2.queryEditableText().setTextContents("3,5")
+        calcular.queryAction().doAction(0)
         time.sleep(5)
     except Exception as error:
         failure.append(repr(error))

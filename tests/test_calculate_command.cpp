@@ -5,6 +5,10 @@
 
 #include <QStringList>
 
+#include <cmath>
+#include <random>
+#include <vector>
+
 using namespace quemador;
 using ResultBox = CalculatorWindow::ResultBox;
 
@@ -71,6 +75,24 @@ private slots:
                        std::nullopt, Val(temp.toStdString())});
         QCOMPARE(q(shown_result(results.excess_air)), excessAir);
         QCOMPARE(q(shown_result(results.efficiency)), efficiency);
+    }
+
+    // shown_result writes straight from the number of hundredths what Str writes of
+    // Redondeo_Centesimas: the same text for every value, at the edges of its fast path
+    // and over many magnitudes.
+    void shown_result_is_str_of_the_rounding()
+    {
+        std::vector<double> values = {0.0,      -0.0,    0.004999,     0.005,
+                                      -0.005,   -0.0051, -4.37442,     83.943282,
+                                      79.30497, -27.845, 1e12 - 0.005, 999999999999.995,
+                                      1e12,     -1e12,   1.7e306,      -3.03754258900402e42};
+        std::mt19937_64 random(7);
+        std::uniform_real_distribution<double> mantissa(-10.0, 10.0);
+        std::uniform_int_distribution<int> exponent(-4, 15);
+        for (int i = 0; i < 100000; ++i)
+            values.push_back(mantissa(random) * std::pow(10.0, exponent(random)));
+        for (const double x : values)
+            QCOMPARE(q(shown_result(x)), q(Str(Redondeo_Centesimas(x))));
     }
 
     void each_control_is_consulted_once_in_order()

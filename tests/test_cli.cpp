@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <charconv>
@@ -174,6 +175,57 @@ private slots:
         row("version", QStringList{"--version"}, 0, "quemador1-calc 1.0.0\n", "");
         row("help in Spanish", QStringList{"--help"}, 0,
             "*Uso: quemador1-calc [OPCIONES]\n\nOpciones:\n", "");
+
+        // Past the window's two lines: each figure with its basis.
+        const QString analyser = "Exceso de aire (%):  15.66\nEficiencia (%):      82.61\n"
+                                 "Eficiencia neta (%):           92.69   (sobre el PCI, fórmula "
+                                 "de Siegert, aire a 20 °C)\n";
+        const QString corrected = "Eficiencia corregida (%):      82.8   (sobre el PCS, con los "
+                                  "humos menos el aire más 60 °F, aire a 20 °C)\n";
+        const QStringList reading = gas + QStringList{"--o2", "3", "--temp", "180", "--celsius"};
+        row("net and corrected with the air", reading + QStringList{"--aire", "20"}, 0,
+            analyser + corrected, "");
+        row("net with the air assumed", gas + QStringList{"--o2", "3", "--temp", "300"}, 0,
+            "Exceso de aire (%):  15.66\nEficiencia (%):      83.94\nEficiencia neta (%):      "
+            "     93.91   (sobre el PCI, fórmula de Siegert, aire a 60 °F, supuesto)\n",
+            "");
+        row("saving at a target", reading + QStringList{"--aire", "20", "--objetivo-o2", "2"}, 0,
+            analyser + corrected +
+                "Eficiencia en el objetivo (%): 83.01   (sobre el PCS, O2 2 %)\nAhorro de "
+                "combustible (%):     0.25   (1 − eficiencia / eficiencia en el objetivo, sobre "
+                "el PCS)\n",
+            "");
+        row("a target with its own temperature",
+            reading + QStringList{"--objetivo-o2", "2", "--objetivo-temp", "150"}, 0,
+            "Exceso de aire (%):  15.66\nEficiencia (%):      82.61\nEficiencia neta (%):      "
+            "     92.49   (sobre el PCI, fórmula de Siegert, aire a 15.56 °C, "
+            "supuesto)\nEficiencia "
+            "en el objetivo (%): 84.07   (sobre el PCS, O2 2 %, humos a 150 °C)\nAhorro de "
+            "combustible (%):     1.74   (1 − eficiencia / eficiencia en el objetivo, sobre el "
+            "PCS)\n",
+            "");
+        row("air hotter than the flue gas",
+            gas + QStringList{"--o2", "3", "--temp", "300", "--aire", "400"}, 0,
+            "Exceso de aire (%):  15.66\nEficiencia (%):      83.94\n",
+            "aviso: El aire de combustión (400 °F) está más caliente que los humos (300 °F)");
+        row("air not a number", reading + QStringList{"--aire", "20C"}, 2, "",
+            "--aire no es un número");
+        row("target oxygen of the air", reading + QStringList{"--objetivo-o2", "20.9"}, 2, "",
+            "--objetivo-o2 debe ser al menos 0 y menor que el 20.9 % del aire");
+        row("target temperature alone", reading + QStringList{"--objetivo-temp", "150"}, 2, "",
+            "--objetivo-temp solo se usa con --objetivo-o2");
+        row("net table",
+            QStringList{"--tabla", "--base", "neta", "--o2", "3", "--temp", "180", "--celsius",
+                        "--aire", "20", "--formato", "csv"},
+            0, "o2_pct,exceso_aire_pct,ef_180C\n3,15.66,92.69\n", "");
+        row("net table's title names its air",
+            QStringList{"--tabla", "--base", "neta", "--o2", "3", "--temp", "300"}, 0,
+            "Eficiencia neta de combustión (%, sobre el PCI, fórmula de Siegert) — Gas Natural, "
+            "aire de combustión a 60 °F (supuesto)\n",
+            "");
+        row("unknown base", QStringList{"--tabla", "--base", "pci"}, 2, "", "base desconocida");
+        row("summary file without a log", QStringList{"--resumen", "r.csv"}, 2, "",
+            "--resumen solo se usan con --csv");
     }
 
     void command_line()
@@ -187,8 +239,10 @@ private slots:
         QCOMPARE(run.status, status);
         if (out.startsWith('*')) // a part of the output
             QVERIFY2(run.out.contains(out.mid(1)), qPrintable(run.out));
+        // One reading prints the window's two lines first; the lines after them have
+        // their own rows.
         else if (!out.isEmpty())
-            QCOMPARE(run.out, out);
+            QCOMPARE(run.out.left(out.size()), out);
         if (status == 2)
             QVERIFY2(run.out.isEmpty() && run.err.count('\n') == 1, qPrintable(run.err));
         if (!error.isEmpty())
@@ -240,45 +294,58 @@ private slots:
             QTest::newRow(name) << input << fahrenheit << output << reports;
         };
         row("comma", "O2,Temperatura\n3,300\n", false,
-            "O2,Temperatura,exceso_aire,eficiencia,aviso\n3,300,15.66,83.94,\n");
+            "O2,Temperatura,exceso_aire,eficiencia,eficiencia_neta,aviso\n3,300,15.66,83.94,93.91,"
+            "\n");
         row("semicolon, decimal comma in and out", "o2 (%);Temp\n3,5;300\n", false,
-            "o2 (%);Temp;exceso_aire;eficiencia;aviso\n3,5;300;18,74;83,85;\n");
+            "o2 "
+            "(%);Temp;exceso_aire;eficiencia;eficiencia_neta;aviso\n3,5;300;18,74;83,85;93,77;\n");
         row("tab, no final line end", "Fecha\tO2\tT gas\n1/1\t3\t300", false,
-            "Fecha\tO2\tT gas\texceso_aire\teficiencia\taviso\n1/1\t3\t300\t15.66\t83.94\t\n");
+            "Fecha\tO2\tT gas\texceso_aire\teficiencia\teficiencia_neta\taviso\n1/1\t3\t300\t15."
+            "66\t83.94\t93.91\t\n");
         row("quoted fields kept and requoted", "Nota,O2,T\n\"a, \"\"b\"\"\n c\",3,300\n", false,
-            "Nota,O2,T,exceso_aire,eficiencia,aviso\n\"a, \"\"b\"\"\n c\",3,300,15.66,83.94,\n");
+            "Nota,O2,T,exceso_aire,eficiencia,eficiencia_neta,aviso\n\"a, \"\"b\"\"\n "
+            "c\",3,300,15.66,"
+            "83.94,93.91,\n");
         row("BOM and CRLF kept", "\xEF\xBB\xBFO2,T\r\n3,300\r\n", false,
-            "\xEF\xBB\xBFO2,T,exceso_aire,eficiencia,aviso\r\n3,300,15.66,83.94,\r\n");
+            "\xEF\xBB\xBFO2,T,exceso_aire,eficiencia,eficiencia_neta,aviso\r\n3,300,15.66,83.94,93."
+            "91,\r\n");
         row("synonyms, Celsius, fuel column", "OXÍGENO,T gas (ºC),Combustible\n3,150,Gas natural\n",
             false,
-            "OXÍGENO,T gas (ºC),Combustible,exceso_aire,eficiencia,aviso\n3,150,Gas "
-            "natural,15.66,83.9,\n");
+            "OXÍGENO,T gas "
+            "(ºC),Combustible,exceso_aire,eficiencia,eficiencia_neta,aviso\n3,150,Gas "
+            "natural,15.66,83.9,93.86,\n");
         row("Fahrenheit option over a °C header", "O2,Temp (°C)\n3,300\n", true,
-            "O2,Temp (°C),exceso_aire,eficiencia,aviso\n3,300,15.66,83.94,\n");
+            "O2,Temp "
+            "(°C),exceso_aire,eficiencia,eficiencia_neta,aviso\n3,300,15.66,83.94,93.91,\n");
         row("fuel oil by name", "O2,T,Fuel\n3,300,Fuel Oil Nº 2\n", false,
-            "O2,T,Fuel,exceso_aire,eficiencia,aviso\n3,300,Fuel Oil Nº 2,15.63,87.57,\n");
+            "O2,T,Fuel,exceso_aire,eficiencia,eficiencia_neta,aviso\n3,300,Fuel Oil Nº "
+            "2,15.63,87.57,94.03,\n");
         row("bad rows keep their place", "O2;T\n3;300\nabc;300\n\n3;\n21;300\n3;300\n", false,
-            "O2;T;exceso_aire;eficiencia;aviso\n3;300;15,66;83,94;\nabc;300;;;O2 ilegible: "
-            "«abc»\n\n3;;;;falta el valor de temperatura\n21;300;;;no se puede calcular: "
+            "O2;T;exceso_aire;eficiencia;eficiencia_neta;aviso\n3;300;15,66;83,94;93,91;\nabc;300;;"
+            ";;O2 "
+            "ilegible: «abc»\n\n3;;;;;falta el valor de temperatura\n21;300;;;;no se puede "
+            "calcular: "
             "División por cero (error 11). Compruebe la lectura de oxígeno: debe ser menor que "
-            "21 %.\n3;300;15,66;83,94;\n",
+            "21 %.\n3;300;15,66;83,94;93,91;\n",
             {"línea 3: O2 ilegible: «abc»", "línea 5: falta el valor de temperatura",
              "línea 6: no se puede calcular: División por cero (error 11). Compruebe la lectura "
              "de oxígeno: debe ser menor que 21 %."});
         row("a result too large to round is reported, the rest goes on",
             "O2,T\n211115,33.062\n3,300\n", false,
-            "O2,T,exceso_aire,eficiencia,aviso\n211115,33.062,,,no se puede calcular: "
+            "O2,T,exceso_aire,eficiencia,eficiencia_neta,aviso\n211115,33.062,,,,no se puede "
+            "calcular: "
             "Desbordamiento (error 6). Compruebe la lectura de oxígeno: debe ser menor que 21 "
-            "%.\n3,300,15.66,83.94,\n",
+            "%.\n3,300,15.66,83.94,93.91,\n",
             {"línea 2: no se puede calcular: Desbordamiento (error 6). Compruebe la lectura de "
              "oxígeno: debe ser menor que 21 %."});
         row("decimal comma needs another separator", "O2,T\n\"3,5\",300\n", false,
-            "O2,T,exceso_aire,eficiencia,aviso\n\"3,5\",300,,,\"O2 ilegible: «3,5»\"\n",
+            "O2,T,exceso_aire,eficiencia,eficiencia_neta,aviso\n\"3,5\",300,,,,\"O2 ilegible: "
+            "«3,5»\"\n",
             {"línea 2: O2 ilegible: «3,5»"});
         const QByteArray endless(static_cast<qsizetype>(max_record_bytes) + 10, 'x');
         row("a record over 1 MiB keeps its place", "O2,T\n" + endless + "\n3,300\n", false,
-            "O2,T,exceso_aire,eficiencia,aviso\n,,,,fila de más de 1 MiB: no se lee\n"
-            "3,300,15.66,83.94,\n",
+            "O2,T,exceso_aire,eficiencia,eficiencia_neta,aviso\n,,,,,fila de más de 1 MiB: no se "
+            "lee\n3,300,15.66,83.94,93.91,\n",
             {"línea 2: fila de más de 1 MiB: no se lee"});
         row("no oxygen column", "CO2,T\n9,300\n", false, "", {});
         row("empty file", "", false, "", {});
@@ -334,6 +401,29 @@ private slots:
         QCOMPARE(process.exitCode(), contents("status").trimmed().toInt());
     }
 
+    // --resumen writes the log's summary as CSV, in the log's separator and decimal mark:
+    // each result over the rows calculated, and the analyser's efficiency less the net.
+    void summary_file()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("resumen.csv");
+        const QString log =
+            QStringLiteral(QUEMADOR_CLI_DATA) + "/air-and-analyser-efficiency/input.csv";
+        const Run run = run_calc({"--csv", log, "-c", "gas", "--resumen", path});
+        QCOMPARE(run.status, 0);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(file.readAll()),
+                 "resultado;filas;media;minimo;maximo\n"
+                 "exceso_aire;4;22,48;21,31;24\n"
+                 "eficiencia;4;82,7;82,61;82,83\n"
+                 "eficiencia_neta;4;92,6;92,46;92,8\n"
+                 "eficiencia_corregida;3;82,84;82,74;82,98\n"
+                 "analizador_menos_neta;3;0,06;-0,06;0,24\n");
+        QVERIFY(run_calc({"--csv", log, "-c", "gas", "--resumen", dir.filePath("no/such/dir")})
+                    .status == 2);
+    }
+
     // Every mode ends with a message and status 1 when its output cannot be written,
     // and names a folder given as its input.
     void unusable_output_and_input_data()
@@ -385,9 +475,16 @@ private slots:
         row("Temperatura gases [ºF]", Column::temperature, f);
         row("T gases", Column::temperature, none);
         row("temp_c", Column::temperature, c);
-        row("T aire", Column::none, none);
+        row("T aire", Column::air, none);
+        row("Temperatura del aire (°C)", Column::air, c);
+        row("T comb.", Column::air, none);
         row("Exceso aire", Column::none, none);
         row("Combustible", Column::fuel, none);
+        row("Rendimiento neto (%)", Column::analyser, none);
+        row("η (%)", Column::analyser, none);
+        row("Eta", Column::analyser, none);
+        row("eficiencia", Column::none, none); // the program's own column
+        row("eficiencia_neta", Column::none, none);
         row("ºC", Column::none, c); // as a units line writes it, with the ordinal sign
         row("°F", Column::none, f);
     }

@@ -614,6 +614,8 @@ private slots:
         QFETCH(QString, co2);
         QFETCH(QString, told);
 
+        // Nothing to announce before the first click.
+        QVERIFY(!control("Anuncio")->isVisible());
         auto* calcular = control<QPushButton>("Calcular");
         QAccessibleInterface* button = QAccessible::queryAccessibleInterface(calcular);
         const QString help = button->text(QAccessible::Description);

@@ -54,6 +54,25 @@ private slots:
         QVERIFY(std::abs(net_efficiency(Fuel(fuel), o2, flue, air) - expected) < 1e-12);
     }
 
+    // The one °C⇄°F conversion, both ways.
+    void temperature_conversions_data()
+    {
+        QTest::addColumn<double>("celsius");
+        QTest::addColumn<double>("fahrenheit");
+        QTest::newRow("the scales meet") << -40.0 << -40.0;
+        QTest::newRow("water boils") << 100.0 << 212.0;
+        QTest::newRow("a flue gas") << 180.0 << 356.0;
+        QTest::newRow("the model's air") << 15.5 + 1.0 / 18 << 60.0;
+    }
+
+    void temperature_conversions()
+    {
+        QFETCH(double, celsius);
+        QFETCH(double, fahrenheit);
+        QVERIFY(std::abs(celsius_to_fahrenheit(celsius) - fahrenheit) < 1e-12);
+        QVERIFY(std::abs(fahrenheit_to_celsius(fahrenheit) - celsius) < 1e-12);
+    }
+
     void oxygen_of_21_is_an_error()
     {
         const auto error =

@@ -164,6 +164,9 @@ private slots:
         // Fuel oil with O2 3.8 expects CO2 12.6: 1.5 points either way is still consistent.
         row("Orsat, CO2 exactly 1.5 above", oil, 3.8, 14.1, 300, m, m, {});
         row("Orsat, CO2 exactly 1.5 below", oil, 3.8, 11.1, 300, m, m, {});
+        row("Orsat, CO2 1.51 above", oil, 3.8, 14.11, 300, m, m,
+            {"CO2|CO2 de 14.11 % no cuadra con O2 de 3.8 %: con fuel oil nº 2 se esperaría 12.6 "
+             "%. ¿Entra aire en la muestra o está elegido el otro combustible?"});
         row("Orsat, natural-gas reading with fuel oil", oil, 3, 10.1, 300, m, m,
             {orsat.arg("10.1", "fuel oil nº 2", "13.2")});
     }

@@ -252,8 +252,18 @@ como las tablas del Departamento de Energía de EE. UU. y la eficiencia «están
 los analizadores estadounidenses. Los analizadores europeos, los habituales en España,
 muestran la eficiencia <b>neta</b> (fórmula de Siegert, referida al poder calorífico
 inferior): no cuentan como pérdida el calor del vapor de agua de los humos, y por eso
-dan unos 9–10 puntos más con gas natural. Ninguna de las dos está mal; compare siempre
-la misma.</p>
+dan unos 9–10 puntos más con gas natural y unos 5–6 con gasóleo. Ninguna de las dos
+está mal; compare siempre la misma.</p>
+<p>En palabras, la fórmula de Siegert resta de 100 la pérdida por humos: la diferencia
+entre la temperatura de los humos y la del aire, en °C, multiplicada por A2 dividido
+entre 21 menos el O<sub>2</sub>, más B (A2 = 0.66 y B = 0.009 para el gas natural;
+0.68 y 0.007 para el gasóleo). Ejemplo con gas natural, 3 % de O<sub>2</sub>, humos a
+180 °C y aire a 20 °C: la pérdida es 160 × (0.66 / 18 + 0.009) = 7.31, y la neta,
+92.69 %. Este programa, con los 356 °F de los humos, da 82.61 % bruta; con el aire
+corregido (humos menos aire más 60 °F: 348 °F), 82.8 %. La orden
+<code>quemador1-calc --combustible gas --o2 3 --temp 180 --celsius --aire 20</code>
+da las tres cifras, y con <code>--objetivo-o2 2</code> también el combustible que
+ahorraría ajustar el quemador a 2 % de O<sub>2</sub>.</p>
 
 <h3>La temperatura: en °F y con el aire a 60 °F</h3>
 <p>Escriba la temperatura <b>medida</b> de los humos, no la diferencia con la del aire.

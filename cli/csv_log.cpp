@@ -591,6 +591,7 @@ LogSummary process_log(ByteSource& input, ByteSink& output, const LogOptions& op
     const Layout layout(header,
                         result_columns(columns.air != none || options.air.has_value(),
                                        options.target_o2.has_value()));
+    const std::uint64_t header_quote_line = reader.unclosed_quote_line();
 
     EncodingSink sink(output, decoded.encoding(), decoded.had_bom());
     CsvWriter writer(sink, start.separator, reader.crlf());
@@ -609,6 +610,13 @@ LogSummary process_log(ByteSource& input, ByteSink& output, const LogOptions& op
     if (columns.analyser != none)
         summary.analyser_column = header.at(columns.analyser);
     summary.separator = start.separator;
+    summary.header_line = start.header_line;
+    if (header_quote_line > 0) {
+        ++summary.unclosed_quotes;
+        options.report(
+            "línea " + std::to_string(header_quote_line) +
+            ": comillas sin cerrar en el encabezado; se lee con las comillas como texto");
+    }
     bool more = reader.next(fields);
     std::optional<TemperatureUnit> units_line_unit;
     const bool units_line = more && is_units_line(fields);

@@ -63,6 +63,8 @@ struct LogSummary {
     std::uint64_t out_of_range = 0; // readings the model does not describe
     std::uint64_t with_errors = 0;  // unreadable, without a result, or too long
     std::uint64_t reshaped = 0;     // shorter or longer than the header
+    // The line of the header, from 1.
+    std::uint64_t header_line = 0;
     // Records with a quote not closed properly, read as plain lines.
     std::uint64_t unclosed_quotes = 0;
     // What was read and how, one line each: the encoding, separator and header line,

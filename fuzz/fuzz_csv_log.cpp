@@ -96,7 +96,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Read again, the output keeps its records and their fields: the results go back in
     // their own columns, and a third reading changes nothing. (The first output may
     // quote a field that the second writes with quotes of its own.)
-    if (valid_utf8(input, false) && summary.unclosed_quotes == 0) {
+    // Lines above the header are copied as they are, so a quote left open there may
+    // close differently against the header as written: those are left out.
+    const bool quote_above_header = summary.header_line > 1 && input.find('"') != std::string::npos;
+    if (valid_utf8(input, false) && summary.unclosed_quotes == 0 && !quote_above_header) {
         const Run again = run(whole.output, whole.output.size(), options);
         FUZZ_REQUIRE(again.summary.has_value());
         FUZZ_REQUIRE(again.summary->read == summary.read);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The second baseline for start-up time and memory: a bare Qt program with the
 // calculator's sixteen controls and its rule (same classes, texts and geometry in
 // pixels) and nothing else: no font, icon, translations or wiring.

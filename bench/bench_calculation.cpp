@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Speed of one click and of its parts, beside the floor of the computation: the two
 // powers of ten that the model cannot do without.
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The peer an energy engineer would write with pandas: read_csv, the natural-gas model
 on whole columns with numpy, to_csv with the results to hundredths. Reads the log on
 standard input, writes it on standard output. Used by bench/csv_throughput.sh."""

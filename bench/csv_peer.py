@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """A straightforward Python peer of quemador1-calc --csv for natural gas: reads a CSV
 log (O2, CO2, temperature in °F) with the csv module and appends the excess air and
 the efficiency, to hundredths. Used by bench/csv_throughput.sh."""

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The CSV reader of quemador1-calc beside libcsv (Debian's libcsv-dev), on the same
 // file: each reads every record and hands out its fields, and the best CPU time of
 // several runs is printed. Used by bench/csv_throughput.sh.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Throughput and peak memory of quemador1-calc --csv on a synthetic log of ROWS
 # readings (default 1,000,000; natural gas, O2 1-10 %, matching CO2, 250-600 °F),
 # beside peers doing the same calculation on the same file: a mawk one-liner, a Python

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The baseline for start-up time and memory: an empty Qt window of the calculator's size.
 
 #include <QApplication>

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Start-up time and peak memory of X11 programs, each started several times.
 
 For every run: the time from starting the process until the X server maps its

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Start-up time and peak memory of Quemador1 beside its two baselines, an empty Qt
 # window and a bare program with the same controls, started in turn RUNS times
 # (default 15) on a private Xvfb server. Needs the bench build.

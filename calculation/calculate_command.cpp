@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "calculation/calculate_command.h"
 
 #include "calculation/number_text.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "calculation/number_text.h"
 
 #include "runtime/runtime_error.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Advice on one calculation's readings: what Val made of a text that was not wholly

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Streaming CSV as RFC 4180 describes it: fields separated by one character, quoted

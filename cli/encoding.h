@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The text encodings logs arrive in: UTF-8, UTF-16 with a byte order mark (a Spanish

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // quemador1-calc: the calculator's model from the command line, for one reading, a
 // printable table or a whole CSV log.
 

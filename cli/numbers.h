@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Strict reading of the numbers given on the command line or found in a CSV log, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // One reading through the calculation as quemador1-calc reports it, in each of its

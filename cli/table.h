@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // A printable table of efficiencies: rows by oxygen reading (with its excess air),

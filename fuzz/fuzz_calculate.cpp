@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzzes a whole click: three input texts and the fuel choice through Calcular_Click.
 // Properties: the only exceptions are the overflow and division-by-zero errors, after
 // which both result boxes are empty; otherwise each result is a sign position and at

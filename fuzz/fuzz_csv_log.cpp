@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzzes a whole CSV log through quemador1-calc's decoding, header search, reader,
 // calculation and writer, with the input handed over whole or a few bytes at a time.
 // Properties: any bytes either make a usage error with no output, or an output that

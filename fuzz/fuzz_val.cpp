@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzzes reading a number from text. Properties: the result is a finite number or the
 // overflow error of a conversion, inserting blanks, tabs or line feeds anywhere in the
 // text never changes it, the part that number_length reports reads the same, and the

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Builds the Windows icon quemador1.ico from the PNG renders of the icon.
 
 The icon group holds three classic images: 32x32 in 2 colours, 32x32 in 16 colours

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Generates the Windows resource script (the icon group and the version record) as
 # QUEMADOR_RC. Windows builds compile it into the executable; a test compiles it
 # everywhere else.

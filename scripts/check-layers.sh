@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The floors of the source tree, as the includes show them. From the ground up:
 #   runtime/      plain C++: includes nothing of the floors above, and no Qt
 #   calculation/  plain C++: runtime/ and itself, no Qt

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the libFuzzer targets and runs each for a bounded time, starting from the
 # committed seed corpus (copied, so the repository's corpus is left as it is).
 # Usage: fuzz.sh [seconds per target, default 30]

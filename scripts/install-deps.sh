@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages that Quemador1 needs, only those that are missing.
 #   install-deps.sh          what building, running and packaging the application need
 #   install-deps.sh --test   also what the tests, sanitizer, fuzzing, static checks and

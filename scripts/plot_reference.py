@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Draws the natural-gas model against the US DOE efficiency table, and the gross and
 net efficiencies of both fuels.
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The layering check, the format check, clang-tidy and cppcheck over the project's
 # own sources. Needs the compile databases of the default, fuzz and bench builds
 # (build/<preset>).
@@ -7,6 +8,17 @@ cd "$(dirname "$0")/.."
 top=$PWD
 
 bash scripts/check-layers.sh
+
+# Every source and build file states its licence in its first lines.
+mapfile -t licensed < <(find main.cpp CMakeLists.txt .ci app calculation cli runtime window tests \
+  fuzz bench scripts resources \( -name '*.cpp' -o -name '*.h' -o -name '*.sh' -o -name '*.py' \
+  -o -name '*.cmake' -o -name CMakeLists.txt -o -path .ci/run \) -type f | sort)
+[ "${#licensed[@]}" -gt 0 ] || { echo "licence: no source file found"; exit 1; }
+for file in "${licensed[@]}"; do
+  head -n 2 "$file" | grep -q 'SPDX-License-Identifier: GPL-3.0-or-later' ||
+    { echo "licence: $file has no SPDX-License-Identifier line at its head"; exit 1; }
+done
+echo "licence: every file says GPL-3.0-or-later (${#licensed[@]} files)"
 
 # Every folder of our own sources; a check that finds nothing to check fails.
 folders=(app calculation cli runtime window tests fuzz bench)

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The layering check passes on the tree as it is, and fails on each include that
 # breaks a floor's rule when one is planted in a copy, and on a floor left empty.
 # Usage: check_layers.sh PROJECT_ROOT

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package from a build tree, checks it with lintian and apt, then
 # unpacks it, runs the packaged quemador1-calc once and starts the packaged program
 # under the X server in DISPLAY.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Reads the library search paths (RUNPATH and RPATH) of every ELF executable under the
 # given folders. An empty or relative entry makes the loader look in the current
 # folder, where anyone could plant a library: each entry must be absolute or start at

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Compiles the Windows resource script with the MinGW resource compiler, prints the
 # compiled resources back as text, and checks the icon group and the version record.
 # Run with -DRC=<script> -DICO=<icon> -DWORK_DIR=<folder>.

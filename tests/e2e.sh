@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Starts the real application on the X server in DISPLAY, waits for its window, checks
 # that the window's class is the one its desktop entry names (so that a dock matches
 # the window to its launcher), then closes it the way a window manager would and

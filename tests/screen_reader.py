@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """What a screen reader hears for one press of Calcular: with Qt's AT-SPI bridge on,
 types "3,5" in O2 and presses Calcular through AT-SPI, then waits for the notification
 with the results and the first notice. Run on a session bus and an X server of its own:

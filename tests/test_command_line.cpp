@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real executable's command line: its own options answer without a display,
 // Qt's options still reach Qt, anything else is refused, and a missing display is
 // told in one line instead of Qt's core dump.

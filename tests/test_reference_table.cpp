@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Holds the natural-gas model to the published US DOE efficiency table in
 // docs/data/. The table's temperatures are net (flue gas minus combustion air); the
 // model takes the absolute stack temperature and assumes combustion air at about

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "window/error_report.h"
 
 #include "calculation/calculate_command.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The calculator's help, in Spanish: a tooltip, a What's This paragraph and an

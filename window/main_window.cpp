@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "window/main_window.h"
 
 #include "calculation/reading_advice.h"

@@ -129,7 +129,7 @@ std::size_t FileSource::read(char* buffer, std::size_t size)
 
 std::size_t StringSource::read(char* buffer, std::size_t size)
 {
-    const std::size_t n = std::min(size, text_.size());
+    const std::size_t n = std::min({size, chunk_, text_.size()});
     std::memcpy(buffer, text_.data(), n);
     text_.remove_prefix(n);
     return n;

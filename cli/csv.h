@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,13 +33,20 @@ private:
     std::FILE* file_;
 };
 
+// A text in memory, handed out whole or, for the tests, a few bytes at a time, so that
+// characters and records straddle the refills.
 class StringSource : public ByteSource {
 public:
-    explicit StringSource(std::string_view text) : text_(text) {}
+    explicit StringSource(std::string_view text,
+                          std::size_t chunk = std::numeric_limits<std::size_t>::max())
+        : text_(text), chunk_(chunk)
+    {
+    }
     std::size_t read(char* buffer, std::size_t size) override;
 
 private:
     std::string_view text_;
+    std::size_t chunk_;
 };
 
 // The longest record the reader takes, in bytes: a longer one is skipped and said so,

@@ -29,23 +29,6 @@ constexpr std::array<std::string_view, 4> headers = {"", "O2,T\n",
                                                      "C);Combustible\r\n",
                                                      "Fecha\tOx\xC3\xADgeno\tTemperatura\n"};
 
-// Hands out its text a few bytes at a time, so that records straddle the reader's refills.
-class ChunkedSource : public ByteSource {
-public:
-    ChunkedSource(std::string_view text, std::size_t chunk) : text_(text), chunk_(chunk) {}
-    std::size_t read(char* buffer, std::size_t size) override
-    {
-        const std::size_t n = std::min({size, chunk_, text_.size()});
-        std::copy_n(text_.data(), n, buffer);
-        text_.remove_prefix(n);
-        return n;
-    }
-
-private:
-    std::string_view text_;
-    std::size_t chunk_;
-};
-
 struct Run {
     std::optional<LogSummary> summary; // none for a usage error
     std::string output;
@@ -55,7 +38,7 @@ struct Run {
 Run run(std::string_view input, std::size_t chunk, const LogOptions& base)
 {
     Run result;
-    ChunkedSource source(input, chunk);
+    StringSource source(input, chunk);
     StringSink sink;
     LogOptions options = base;
     options.report = [&](std::string_view) { ++result.reported; };

@@ -75,24 +75,6 @@ LogRun run_log(const QByteArray& input, std::optional<TemperatureUnit> unit)
     return run;
 }
 
-// Hands out its text a few bytes at a time, so that characters and records straddle
-// the refills.
-class ChunkedSource : public ByteSource {
-public:
-    ChunkedSource(std::string_view text, std::size_t chunk) : text_(text), chunk_(chunk) {}
-    std::size_t read(char* buffer, std::size_t size) override
-    {
-        const std::size_t n = std::min({size, chunk_, text_.size()});
-        std::copy_n(text_.data(), n, buffer);
-        text_.remove_prefix(n);
-        return n;
-    }
-
-private:
-    std::string_view text_;
-    std::size_t chunk_;
-};
-
 std::string bytes(const QByteArray& text)
 {
     return {text.constData(), static_cast<std::size_t>(text.size())};
@@ -552,7 +534,7 @@ private slots:
         QFETCH(int, unclosed_quote_line);
         for (const std::size_t chunk : {std::size_t{1}, std::size_t{1000}}) {
             const std::string text = bytes(input);
-            ChunkedSource source(text, chunk);
+            StringSource source(text, chunk);
             CsvReader reader(source, ',');
             std::vector<std::string_view> fields;
             QStringList read;
@@ -630,7 +612,7 @@ private slots:
         StringSource utf8_source(utf8_text);
         const LogSummary expected = process_log(utf8_source, reference, options);
         for (const std::size_t chunk : {std::size_t{1}, std::size_t{3}, input.size()}) {
-            ChunkedSource source(input, chunk);
+            StringSource source(input, chunk);
             StringSink sink;
             const LogSummary summary = process_log(source, sink, options);
             QCOMPARE(summary.calculated, expected.calculated);

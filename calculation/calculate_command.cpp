@@ -71,16 +71,25 @@ std::string_view model_error_hint(Input blamed)
     return "Compruebe la lectura de oxígeno: debe ser menor que 21 %.";
 }
 
-std::string shown_result(double x)
+void shown_result(double x, std::string& text)
 {
     // Redondeo_Centesimas's first steps, with its overflow. Below 10^14 hundredths, Str
     // writes the rounded value from its whole number of hundredths, floor(x × 100 +
     // 0.5): written straight from it, without the division and the rounding back.
     const double scaled = arithmetic::sum(arithmetic::product(x, 100.0), 0.5);
-    if (std::abs(scaled) >= 1e14)
-        return Str(Redondeo_Centesimas(x));
+    if (std::abs(scaled) >= 1e14) {
+        text = Str(Redondeo_Centesimas(x));
+        return;
+    }
     const double hundredths = std::floor(scaled);
-    return hundredths_text(hundredths < 0.0, static_cast<std::uint64_t>(std::abs(hundredths)));
+    hundredths_text(hundredths < 0.0, static_cast<std::uint64_t>(std::abs(hundredths)), text);
+}
+
+std::string shown_result(double x)
+{
+    std::string text;
+    shown_result(x, text);
+    return text;
 }
 
 void Calcular_Click(CalculatorWindow& window)

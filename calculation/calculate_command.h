@@ -45,8 +45,10 @@ Results calculate(const Reading& reading);
 std::string_view model_error_hint(Input blamed);
 
 // A result as the window shows it: Str(Redondeo_Centesimas(x)), " 83.94", "-27.85".
-// Raises the overflow RuntimeError for a value too large to round.
+// Raises the overflow RuntimeError for a value too large to round. Into text, reusing
+// its room, for a caller that keeps one string per result from row to row.
 std::string shown_result(double x);
+void shown_result(double x, std::string& text);
 
 // What the click needs of its window, and nothing more.
 class CalculatorWindow {

@@ -147,7 +147,7 @@ std::size_t number_length(std::string_view text)
     return number.any_digit ? number.end : 0;
 }
 
-std::string hundredths_text(bool negative, std::uint64_t n)
+void hundredths_text(bool negative, std::uint64_t n, std::string& text)
 {
     std::array<char, 24> buffer; // written before it is read
     char* out = buffer.data();
@@ -159,7 +159,14 @@ std::string hundredths_text(bool negative, std::uint64_t n)
         if (cents % 10 != 0)
             *out++ = static_cast<char>('0' + cents % 10);
     }
-    return {buffer.data(), out};
+    text.assign(buffer.data(), out);
+}
+
+std::string hundredths_text(bool negative, std::uint64_t n)
+{
+    std::string text;
+    hundredths_text(negative, n, text);
+    return text;
 }
 
 std::string Str(double x)
@@ -181,13 +188,6 @@ std::string Str(double x)
                           .ptr;
     std::replace(buffer.data() + 1, out, 'e', 'E');
     return {buffer.data(), out};
-}
-
-std::string_view without_sign_blank(std::string_view text)
-{
-    if (!text.empty() && text.front() == ' ')
-        text.remove_prefix(1);
-    return text;
 }
 
 std::string plain_number(double x) { return std::string(without_sign_blank(Str(x))); }

@@ -35,11 +35,17 @@ std::size_t number_length(std::string_view text);
 std::string Str(double x);
 
 // The text Str writes for n hundredths (n below 10^15), negative or not: " 83.94",
-// "-4.36", " 0".
+// "-4.36", " 0". Into text, reusing its room, for a caller that keeps one string.
 std::string hundredths_text(bool negative, std::uint64_t n);
+void hundredths_text(bool negative, std::uint64_t n, std::string& text);
 
 // A text of Str's without the blank that stands before a value that is not negative.
-std::string_view without_sign_blank(std::string_view text);
+inline std::string_view without_sign_blank(std::string_view text)
+{
+    if (!text.empty() && text.front() == ' ')
+        text.remove_prefix(1);
+    return text;
+}
 
 // A number as the user would write it: Str's text without the sign blank ("3.5", "-1").
 std::string plain_number(double x);

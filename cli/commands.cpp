@@ -259,7 +259,7 @@ std::vector<std::string> summary_lines(const LogSummary& summary)
                         summary_number(spread.least, summary) + ", máxima " +
                         summary_number(spread.greatest, summary));
     }
-    const Spread& difference = summary.analyser_difference;
+    const Differences& difference = summary.analyser_difference;
     if (!summary.analyser_column.empty() && difference.count > 0)
         lines.push_back(
             "«" + summary.analyser_column + "» (el analizador) menos eficiencia_neta en " +

@@ -62,26 +62,6 @@ std::string& text_of(Outcome& outcome, Result result)
     return outcome.saving;
 }
 
-// A result's unrounded value in a shown outcome.
-std::optional<double> value_of(const Outcome& outcome, Result result)
-{
-    switch (result) {
-    case Result::excess_air:
-        return outcome.results->excess_air;
-    case Result::efficiency:
-        return outcome.results->efficiency;
-    case Result::net:
-        return outcome.figures.net;
-    case Result::corrected:
-        return outcome.figures.corrected;
-    case Result::saving:
-        return outcome.figures.saving;
-    case Result::notes:
-        break;
-    }
-    return std::nullopt;
-}
-
 // The rest of a text already read, then the source.
 class PrefixSource : public ByteSource {
 public:
@@ -460,6 +440,8 @@ struct RecordWriter {
     LogSummary& summary;
     RowResults row;
     std::vector<std::string_view> results;
+    // Each result over the rows calculated, by Result.
+    std::array<Spread, static_cast<std::size_t>(Result::notes)> spreads{};
 
     // The row's results in the layout's order, in the log's decimal mark; empty when
     // not written.
@@ -480,14 +462,21 @@ struct RecordWriter {
     // A calculated row's results, and how far the analyser's efficiency is from the net.
     void add_to_summary(const std::vector<std::string_view>& fields, std::uint64_t line)
     {
-        for (std::size_t k = 0; k < summary.results.size(); ++k) {
-            if (const auto value = value_of(row.outcome, layout.columns[k].result))
-                summary.results[k].second.add(*value, line);
-        }
-        const auto analyser = processor.analyser(fields);
-        if (analyser && row.outcome.figures.net)
-            summary.analyser_difference.add(*analyser - *row.outcome.figures.net, line);
+        const Outcome& outcome = row.outcome;
+        spread(Result::excess_air).add(outcome.results->excess_air);
+        spread(Result::efficiency).add(outcome.results->efficiency);
+        if (!outcome.figures.net)
+            return;
+        spread(Result::net).add(*outcome.figures.net);
+        if (outcome.figures.corrected)
+            spread(Result::corrected).add(*outcome.figures.corrected);
+        if (outcome.figures.saving)
+            spread(Result::saving).add(*outcome.figures.saving);
+        if (const auto analyser = processor.analyser(fields))
+            summary.analyser_difference.add(*analyser - *outcome.figures.net, line);
     }
+
+    Spread& spread(Result result) { return spreads.at(static_cast<std::size_t>(result)); }
 
     void write(const CsvReader& reader, const std::vector<std::string_view>& fields)
     {
@@ -563,18 +552,6 @@ void describe(const ReadAs& read_as, const std::vector<std::string>& header, con
 
 } // namespace
 
-void Spread::add(double x, std::uint64_t line)
-{
-    least = count == 0 ? x : std::min(least, x);
-    greatest = count == 0 ? x : std::max(greatest, x);
-    if (count == 0 || std::abs(x) > std::abs(largest)) {
-        largest = x;
-        largest_line = line;
-    }
-    sum += x;
-    ++count;
-}
-
 LogSummary process_log(ByteSource& input, ByteSink& output, const LogOptions& options)
 {
     DecodingSource decoded(input, options.encoding);
@@ -604,10 +581,6 @@ LogSummary process_log(ByteSource& input, ByteSink& output, const LogOptions& op
     writer.end_record();
 
     LogSummary summary;
-    for (const ResultColumn& column : layout.columns) {
-        if (column.result != Result::notes)
-            summary.results.emplace_back(column.name, Spread{});
-    }
     if (columns.analyser != none)
         summary.analyser_column = header.at(columns.analyser);
     summary.separator = start.separator;
@@ -632,11 +605,15 @@ LogSummary process_log(ByteSource& input, ByteSink& output, const LogOptions& op
         temperature_unit(options, units_line_unit, header.at(columns.temperature));
     LogProcessor processor(columns, start.separator, unit, options);
 
-    RecordWriter records{options, layout, writer, processor, summary, {}, {}};
+    RecordWriter records{options, layout, writer, processor, summary, {}, {}, {}};
     for (; more; more = reader.next(fields))
         records.write(reader, fields);
     writer.flush();
     sink.flush();
+    for (const ResultColumn& column : layout.columns) {
+        if (column.result != Result::notes)
+            summary.results.emplace_back(column.name, records.spread(column.result));
+    }
     summary.decimal_comma = processor.results_comma() == DecimalComma::accepted;
 
     describe({how_read, start, units_line, unit_text(unit, unit_source),

@@ -10,8 +10,11 @@
 #include "cli/log_header.h"
 #include "cli/names.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -43,18 +46,36 @@ struct LogOptions {
     };
 };
 
-// The count, mean, least and greatest of a set of numbers; where the greatest in
-// magnitude was found.
+// The count, mean, least and greatest of a set of numbers.
 struct Spread {
     std::uint64_t count = 0;
     double sum = 0.0;
-    double least = 0.0;
-    double greatest = 0.0;
-    double largest = 0.0; // greatest in magnitude, with its sign
+    double least = std::numeric_limits<double>::infinity();
+    double greatest = -std::numeric_limits<double>::infinity();
+
+    void add(double x)
+    {
+        least = std::min(least, x);
+        greatest = std::max(greatest, x);
+        sum += x;
+        ++count;
+    }
+    [[nodiscard]] double mean() const { return count > 0 ? sum / static_cast<double>(count) : 0.0; }
+};
+
+// A spread of differences, and the largest in magnitude with the line where it was.
+struct Differences : Spread {
+    double largest = 0.0; // with its sign
     std::uint64_t largest_line = 0;
 
-    void add(double x, std::uint64_t line);
-    [[nodiscard]] double mean() const { return count > 0 ? sum / static_cast<double>(count) : 0.0; }
+    void add(double x, std::uint64_t line)
+    {
+        Spread::add(x);
+        if (count == 1 || std::abs(x) > std::abs(largest)) {
+            largest = x;
+            largest_line = line;
+        }
+    }
 };
 
 struct LogSummary {
@@ -77,7 +98,7 @@ struct LogSummary {
     // The analyser's efficiency less the net one, over the rows that have both, and
     // the analyser's column as its header names it; empty when the log has none.
     std::string analyser_column;
-    Spread analyser_difference;
+    Differences analyser_difference;
     // How the log writes numbers, for a summary in its style.
     char separator = ',';
     bool decimal_comma = false;

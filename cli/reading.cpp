@@ -45,13 +45,13 @@ void compare(const Reading& reading, const Comparison& comparison, const AdviceS
     out.figures.net =
         net_efficiency(reading.fuel, reading.o2, fahrenheit_to_celsius(reading.temp_f),
                        fahrenheit_to_celsius(air_f));
-    out.net = shown_result(*out.figures.net);
+    shown_result(*out.figures.net, out.net);
     // Without an air temperature the corrected gross efficiency is the window's.
     const double gross =
         comparison.air_f ? corrected_gross(reading, air_f).efficiency : out.results->efficiency;
     if (comparison.air_f) {
         out.figures.corrected = gross;
-        out.corrected = shown_result(gross);
+        shown_result(gross, out.corrected);
     }
     if (!comparison.target_o2)
         return;
@@ -91,8 +91,8 @@ void evaluate(const Reading& reading, Outcome& out, const AdviceStyle& style,
         out.results = calculate(reading);
         out.outside_model = !within_model(reading, *out.results);
         // Rounding to hundredths overflows, as in the window, for a result too large.
-        out.excess_air = shown_result(out.results->excess_air);
-        out.efficiency = shown_result(out.results->efficiency);
+        shown_result(out.results->excess_air, out.excess_air);
+        shown_result(out.results->efficiency, out.efficiency);
     } catch (const RuntimeError& error) {
         out.failure = failure_text(error);
         return;

@@ -54,13 +54,17 @@ command_of() {
   esac
 }
 declare -A walls cpus rss
+# Times to the millisecond from the shell (GNU time gives hundredths), the peak memory
+# from GNU time.
+TIMEFORMAT='%3R %3U %3S'
 # The programs take turns, round after round, so that a busy moment of a shared
 # machine does not fall on one of them only.
 for _ in $(seq "$runs"); do
   for name in "${names[@]}"; do
-    eval "/usr/bin/time -f '%e %U %S %M' -o '$work/time' $(command_of "$name")" \
-      < "${inputs[$name]}" > "$work/$name.out" 2>/dev/null || true
-    read -r wall user sys kib < "$work/time"
+    { time eval "/usr/bin/time -f %M -o '$work/rss' $(command_of "$name")" \
+        < "${inputs[$name]}" > "$work/$name.out" 2>/dev/null || true; } 2> "$work/time"
+    read -r wall user sys < "$work/time"
+    read -r kib < "$work/rss"
     walls[$name]+="$wall "
     cpus[$name]+="$(awk -v u="$user" -v s="$sys" 'BEGIN { print u + s }') "
     [ "$kib" -gt "${rss[$name]:-0}" ] && rss[$name]=$kib
@@ -68,11 +72,11 @@ for _ in $(seq "$runs"); do
 done
 best() { printf '%s\n' $1 | sort -n | head -n1; }
 
-echo "program               wall      CPU     rows per CPU second   peak RSS"
+echo "program                wall       CPU     rows per CPU second   peak RSS"
 for name in "${names[@]}"; do
   wall=$(best "${walls[$name]}"); cpu=$(best "${cpus[$name]}")
   echo "$cpu" > "$work/$name.cpu"
-  printf '%-20s %6.2f s %6.2f s %7.2f M rows/s %7.1f MB/s %7.1f MiB\n' "$name" "$wall" "$cpu" \
+  printf '%-20s %6.3f s %6.3f s %7.2f M rows/s %7.1f MB/s %7.1f MiB\n' "$name" "$wall" "$cpu" \
     "$(awk -v r="$rows" -v t="$cpu" 'BEGIN { print r / t / 1e6 }')" \
     "$(awk -v s="$size_mb" -v t="$cpu" 'BEGIN { print s / t }')" \
     "$(awk -v k="${rss[$name]}" 'BEGIN { print k / 1024 }')"

@@ -81,8 +81,13 @@ void shown_result(double x, std::string& text)
         text = Str(Redondeo_Centesimas(x));
         return;
     }
-    const double hundredths = std::floor(scaled);
-    hundredths_text(hundredths < 0.0, static_cast<std::uint64_t>(std::abs(hundredths)), text);
+    // floor(scaled) by truncation toward zero, one less below zero when not whole:
+    // exact below 10^14, and without a call where the processor has no rounding
+    // instruction.
+    auto hundredths = static_cast<std::int64_t>(scaled);
+    hundredths -= static_cast<double>(hundredths) > scaled ? 1 : 0;
+    hundredths_text(hundredths < 0,
+                    static_cast<std::uint64_t>(hundredths < 0 ? -hundredths : hundredths), text);
 }
 
 std::string shown_result(double x)

@@ -9,6 +9,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <span>
 
 namespace quemador::cli {
 namespace {
@@ -21,6 +22,7 @@ constexpr std::size_t none = Columns::none;
 
 // What this program adds to a record.
 enum class Result { excess_air, efficiency, net, corrected, saving, notes };
+constexpr std::size_t result_kinds = static_cast<std::size_t>(Result::notes) + 1;
 
 struct ResultColumn {
     Result result;
@@ -134,8 +136,7 @@ struct Layout {
     // columns, then the fields beyond the header's width. raw is the record as read,
     // when it can be written as it is.
     void write(CsvWriter& writer, const std::vector<std::string_view>& fields,
-               std::optional<std::string_view> raw,
-               const std::vector<std::string_view>& results) const
+               std::optional<std::string_view> raw, std::span<const std::string_view> results) const
     {
         if (raw && appended.size() == columns.size() && fields.size() <= width) {
             // Most rows: as read, padded, and the results after them. The numbers hold
@@ -152,10 +153,10 @@ struct Layout {
         }
         for (std::size_t i = 0; i < width; ++i) {
             const std::size_t k = result_in(i);
-            writer.field(k == none ? field_at(fields, i) : results.at(k));
+            writer.field(k == none ? field_at(fields, i) : results[k]);
         }
         for (const std::size_t k : appended)
-            writer.field(results.at(k));
+            writer.field(results[k]);
         for (std::size_t i = width; i < fields.size(); ++i)
             writer.field(fields[i]);
         writer.end_record();
@@ -187,7 +188,7 @@ public:
                  const LogOptions& options)
         : options_(options), columns_(columns), separator_(separator),
           comma_(separator == ',' ? DecimalComma::rejected : DecimalComma::accepted),
-          celsius_(unit == TemperatureUnit::celsius)
+          celsius_(unit == TemperatureUnit::celsius), shared_(shared_comparison())
     {
     }
 
@@ -238,15 +239,26 @@ private:
         return celsius_ ? celsius_to_fahrenheit(t) : t;
     }
 
-    // The record's air temperature (its own, or the option's) and the target.
-    Comparison comparison(const std::vector<std::string_view>& fields, std::string& notes)
+    // What every record is compared with: the option's air temperature and the target.
+    [[nodiscard]] Comparison shared_comparison() const
     {
-        Comparison comparison;
+        Comparison shared;
         if (options_.air)
-            comparison.air_f = in_fahrenheit(*options_.air);
-        double air = 0.0;
+            shared.air_f = in_fahrenheit(*options_.air);
+        shared.target_o2 = options_.target_o2;
+        if (options_.target_temp)
+            shared.target_temp_f = in_fahrenheit(*options_.target_temp);
+        return shared;
+    }
+
+    // What a record is compared with: the shared comparison, with the record's own air
+    // temperature where the log has a column for it.
+    const Comparison& comparison(const std::vector<std::string_view>& fields, std::string& notes)
+    {
         if (columns_.air == none)
-            return with_target(comparison);
+            return shared_;
+        own_ = shared_;
+        double air = 0.0;
         if (trimmed(field_at(fields, columns_.air)).empty()) {
             if (!options_.air)
                 add_note(notes,
@@ -254,17 +266,9 @@ private:
                          "corregida",
                          " ");
         } else if (number(fields, columns_.air, "aire", notes, air)) {
-            comparison.air_f = in_fahrenheit(air);
+            own_.air_f = in_fahrenheit(air);
         }
-        return with_target(comparison);
-    }
-
-    [[nodiscard]] Comparison with_target(Comparison comparison) const
-    {
-        comparison.target_o2 = options_.target_o2;
-        if (options_.target_temp)
-            comparison.target_temp_f = in_fahrenheit(*options_.target_temp);
-        return comparison;
+        return own_;
     }
 
     // Reads the fuel and the readings of a record; otherwise says why in notes.
@@ -330,6 +334,8 @@ private:
     DecimalComma comma_;
     std::optional<DecimalComma> mark_;
     bool celsius_;
+    Comparison shared_;
+    Comparison own_; // the record's, when the log has an air column
     std::uint64_t temperatures_ = 0;
     std::uint64_t below_boiling_ = 0;
 };
@@ -439,24 +445,24 @@ struct RecordWriter {
     LogProcessor& processor;
     LogSummary& summary;
     RowResults row;
-    std::vector<std::string_view> results;
+    // The row's results in the layout's order, in the log's decimal mark; empty when
+    // not written.
+    std::array<std::string_view, result_kinds> texts{};
     // Each result over the rows calculated, by Result.
     std::array<Spread, static_cast<std::size_t>(Result::notes)> spreads{};
 
-    // The row's results in the layout's order, in the log's decimal mark; empty when
-    // not written.
-    void gather(bool written)
+    std::span<const std::string_view> gather(bool written)
     {
-        results.clear();
-        for (const ResultColumn& column : layout.columns) {
-            if (column.result == Result::notes)
-                results.emplace_back(row.notes);
+        for (std::size_t k = 0; k < layout.columns.size(); ++k) {
+            const Result result = layout.columns[k].result;
+            if (result == Result::notes)
+                texts[k] = row.notes;
             else if (written)
-                results.push_back(
-                    in_file(text_of(row.outcome, column.result), processor.results_comma()));
+                texts[k] = in_file(text_of(row.outcome, result), processor.results_comma());
             else
-                results.emplace_back();
+                texts[k] = {};
         }
+        return {texts.data(), layout.columns.size()};
     }
 
     // A calculated row's results, and how far the analyser's efficiency is from the net.
@@ -491,9 +497,7 @@ struct RecordWriter {
             row.kind = RowKind::error;
             row.notes = "fila de más de 1 MiB: no se lee";
             count(row, summary, reader.line(), options);
-            results.assign(layout.columns.size(), "");
-            results.back() = row.notes;
-            layout.write(writer, fields, std::nullopt, results);
+            layout.write(writer, fields, std::nullopt, gather(false));
             return;
         }
         // A blank line, or a row of empty cells as spreadsheets leave below a table,
@@ -510,7 +514,7 @@ struct RecordWriter {
         count(row, summary, reader.line(), options);
         const bool written = row.kind == RowKind::calculated ||
             (row.kind == RowKind::out_of_range && options.all_results);
-        gather(written);
+        const auto results = gather(written);
         if (row.kind == RowKind::calculated)
             add_to_summary(fields, reader.line());
         // A record read with its quotes as text is written field by field, so that

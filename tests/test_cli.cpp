@@ -566,6 +566,33 @@ private slots:
         QCOMPARE(reader.line(), std::uint64_t{3});
     }
 
+    // Fields of every length come out as they went in, wherever they fall in the
+    // writer's buffer (the rounds pass its 64 KiB several times), with the log's line end.
+    void writer_copies_every_length()
+    {
+        for (const bool crlf : {false, true}) {
+            StringSink sink;
+            std::string expected;
+            {
+                CsvWriter writer(sink, ';', crlf);
+                for (int round = 0; round < 100; ++round) {
+                    for (std::size_t n = 0; n <= 40; ++n) {
+                        std::string field(n, ' ');
+                        for (std::size_t i = 0; i < n; ++i)
+                            field[i] = static_cast<char>('a' + (i + n + round) % 26);
+                        writer.fields_as_read(field);
+                        writer.plain_field(field);
+                        writer.end_record();
+                        expected.append(field).append(";").append(field).append(crlf ? "\r\n"
+                                                                                     : "\n");
+                    }
+                }
+            }
+            QCOMPARE(sink.text.size(), expected.size());
+            QVERIFY(sink.text == expected);
+        }
+    }
+
     // A log's output does not depend on how its bytes arrive, nor on its encoding: the
     // same text in UTF-16 or Windows-1252 comes back in that encoding, byte for byte
     // what the UTF-8 run gives, converted.

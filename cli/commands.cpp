@@ -100,7 +100,8 @@ Comparison comparison_options(const Arguments& args)
 // One line after the window's two: a figure as the window shows a result, and its basis.
 void print_figure(const char* label, const std::string& value, const std::string& basis)
 {
-    std::printf("%-30s%s   (%s)\n", label, value.c_str(), basis.c_str());
+    // The values padded to one width, so that the bases start in one column.
+    std::printf("%-30s%-7s  (%s)\n", label, value.c_str(), basis.c_str());
 }
 
 // The lines printed after the window's two: each figure with its basis.

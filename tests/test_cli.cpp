@@ -163,7 +163,7 @@ private slots:
         const QString analyser = "Exceso de aire (%):  15.66\nEficiencia (%):      82.61\n"
                                  "Eficiencia neta (%):           92.69   (sobre el PCI, fórmula "
                                  "de Siegert, aire a 20 °C)\n";
-        const QString corrected = "Eficiencia corregida (%):      82.8   (sobre el PCS, con los "
+        const QString corrected = "Eficiencia corregida (%):      82.8    (sobre el PCS, con los "
                                   "humos menos el aire más 60 °F, aire a 20 °C)\n";
         const QStringList reading = gas + QStringList{"--o2", "3", "--temp", "180", "--celsius"};
         row("net and corrected with the air", reading + QStringList{"--aire", "20"}, 0,
@@ -175,7 +175,7 @@ private slots:
         row("saving at a target", reading + QStringList{"--aire", "20", "--objetivo-o2", "2"}, 0,
             analyser + corrected +
                 "Eficiencia en el objetivo (%): 83.01   (sobre el PCS, O2 2 %)\nAhorro de "
-                "combustible (%):     0.25   (1 − eficiencia / eficiencia en el objetivo, sobre "
+                "combustible (%):     0.25    (1 − eficiencia / eficiencia en el objetivo, sobre "
                 "el PCS)\n",
             "");
         row("a target with its own temperature",
@@ -184,7 +184,7 @@ private slots:
             "     92.49   (sobre el PCI, fórmula de Siegert, aire a 15.56 °C, "
             "supuesto)\nEficiencia "
             "en el objetivo (%): 84.07   (sobre el PCS, O2 2 %, humos a 150 °C)\nAhorro de "
-            "combustible (%):     1.74   (1 − eficiencia / eficiencia en el objetivo, sobre el "
+            "combustible (%):     1.74    (1 − eficiencia / eficiencia en el objetivo, sobre el "
             "PCS)\n",
             "");
         row("air hotter than the flue gas",

@@ -65,7 +65,7 @@ int parse_and_run(int argc, char** argv)
         ->type_name("texto|csv");
     app.add_option("--csv", args.csv,
                    "lee un registro CSV (- para la entrada estándar) y lo escribe en la salida "
-                   "con exceso_aire, eficiencia y aviso")
+                   "con exceso_aire, eficiencia, eficiencia_neta y aviso")
         ->type_name("ARCHIVO");
     app.add_option("--separador", args.separator,
                    "con --tabla --formato csv: el separador (, ; o \\t); con ; las cifras "

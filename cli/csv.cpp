@@ -324,17 +324,17 @@ void copy(std::string_view bytes, char* out)
 {
     const std::size_t n = bytes.size();
     const char* in = bytes.data();
-    if (n >= 8 && n <= 16) {
+    if (n > 16) {
+        std::memcpy(out, in, n);
+    } else if (n >= 8) {
         std::memcpy(out, in, 8);
         std::memcpy(out + n - 8, in + n - 8, 8);
-    } else if (n >= 4 && n < 8) {
+    } else if (n >= 4) {
         std::memcpy(out, in, 4);
         std::memcpy(out + n - 4, in + n - 4, 4);
-    } else if (n < 4) {
+    } else {
         for (std::size_t i = 0; i < n; ++i)
             out[i] = in[i];
-    } else {
-        std::memcpy(out, in, n);
     }
 }
 

@@ -451,6 +451,7 @@ struct RecordWriter {
     // Each result over the rows calculated, by Result.
     std::array<Spread, static_cast<std::size_t>(Result::notes)> spreads{};
 
+    // Sets the row's texts for the layout's columns, and gives them.
     std::span<const std::string_view> gather(bool written)
     {
         for (std::size_t k = 0; k < layout.columns.size(); ++k) {

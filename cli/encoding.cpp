@@ -18,21 +18,6 @@ constexpr std::string_view utf16le_bom = "\xFF\xFE";
 constexpr std::string_view utf16be_bom = "\xFE\xFF";
 constexpr std::string_view replacement = "\xEF\xBF\xBD"; // U+FFFD
 
-const char* iconv_name(Encoding encoding)
-{
-    switch (encoding) {
-    case Encoding::utf16le:
-        return "UTF-16LE";
-    case Encoding::utf16be:
-        return "UTF-16BE";
-    case Encoding::windows1252:
-        return "WINDOWS-1252";
-    case Encoding::utf8:
-        break;
-    }
-    return "UTF-8";
-}
-
 std::string_view bom_of(Encoding encoding)
 {
     switch (encoding) {
@@ -182,7 +167,7 @@ void DecodingSource::detect()
     if (bom_)
         in_pos_ = bom_of(encoding_).size();
     if (encoding_ != Encoding::utf8)
-        converter_.emplace("UTF-8", iconv_name(encoding_));
+        converter_.emplace("UTF-8", std::string(encoding_name(encoding_)).c_str());
 }
 
 std::size_t DecodingSource::read(char* buffer, std::size_t size)
@@ -275,7 +260,7 @@ EncodingSink::EncodingSink(ByteSink& sink, Encoding encoding, bool bom)
     : sink_(sink), encoding_(encoding), bom_(bom), out_(chunk_size)
 {
     if (encoding != Encoding::utf8)
-        converter_.emplace((std::string(iconv_name(encoding)) + "//TRANSLIT").c_str(), "UTF-8");
+        converter_.emplace((std::string(encoding_name(encoding)) + "//TRANSLIT").c_str(), "UTF-8");
 }
 
 EncodingSink::~EncodingSink() { flush(); }

@@ -18,7 +18,8 @@ namespace quemador::cli {
 
 enum class Encoding { utf8, utf16le, utf16be, windows1252 };
 
-// As the program names it to the user: "utf-8", "utf-16le", "utf-16be", "windows-1252".
+// As the program names it to the user, and to iconv (which takes names in any case):
+// "utf-8", "utf-16le", "utf-16be", "windows-1252".
 std::string_view encoding_name(Encoding encoding);
 
 // The encoding an option names: utf-8, utf-16 (either byte order, told by the byte

@@ -63,7 +63,7 @@ Results calculate(const Reading& reading)
     return {state.Exceso_Aire, state.Valor_Eficiencia};
 }
 
-std::string_view model_error_hint(Input blamed)
+std::string_view model_error_hint(std::optional<Input> blamed)
 {
     if (blamed == Input::Temp_stack)
         return "Compruebe la temperatura del gas de chimenea: el valor escrito es demasiado grande "

@@ -40,9 +40,9 @@ struct Results {
 // oxygen otherwise.
 Results calculate(const Reading& reading);
 
-// What to check when the model has no result, naming the reading it blames: the
-// window's error report and the command line both say it.
-std::string_view model_error_hint(Input blamed);
+// What to check when the model has no result, naming the reading it blames (the
+// oxygen when none is): the window's error report and the command line both say it.
+std::string_view model_error_hint(std::optional<Input> blamed);
 
 // A result as the window shows it: Str(Redondeo_Centesimas(x)), " 83.94", "-27.85".
 // Raises the overflow RuntimeError for a value too large to round. Into text, reusing

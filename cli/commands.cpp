@@ -107,14 +107,10 @@ void print_figure(const char* label, const std::string& value, const std::string
 // The lines printed after the window's two: each figure with its basis.
 void print_comparison(const Outcome& outcome, const Arguments& args, const Comparison& comparison)
 {
-    const bool celsius = args.celsius;
-    const auto temperature = [celsius](double fahrenheit) {
-        return plain_number(
-                   Redondeo_Centesimas(celsius ? fahrenheit_to_celsius(fahrenheit) : fahrenheit)) +
-            (celsius ? " °C" : " °F");
-    };
+    AdviceStyle style;
+    style.celsius = args.celsius;
     const std::string air = "aire a " +
-        temperature(comparison.air_f.value_or(combustion_air_temp)) +
+        temperature_text(comparison.air_f.value_or(combustion_air_temp), style) +
         (comparison.air_f ? "" : ", supuesto");
     if (!outcome.net.empty())
         print_figure("Eficiencia neta (%):", outcome.net,
@@ -126,7 +122,7 @@ void print_comparison(const Outcome& outcome, const Arguments& args, const Compa
         return;
     std::string target = "O2 " + plain_number(*comparison.target_o2) + " %";
     if (comparison.target_temp_f)
-        target += ", humos a " + temperature(*comparison.target_temp_f);
+        target += ", humos a " + temperature_text(*comparison.target_temp_f, style);
     print_figure("Eficiencia en el objetivo (%):", outcome.target, "sobre el PCS, " + target);
     print_figure("Ahorro de combustible (%):", outcome.saving,
                  "1 − eficiencia / eficiencia en el objetivo, sobre el PCS");
@@ -239,14 +235,6 @@ std::string rows_text(std::uint64_t count)
     return std::to_string(count) + (count == 1 ? " fila" : " filas");
 }
 
-// A number of a log's summary: to hundredths, in the log's decimal mark.
-std::string summary_number(double x, const LogSummary& summary)
-{
-    std::string text = shown_result(x);
-    return std::string(
-        in_file(text, summary.decimal_comma ? DecimalComma::accepted : DecimalComma::rejected));
-}
-
 // The summary's figures, one line each: every result over the rows calculated, and the
 // analyser's efficiency beside the net one.
 std::vector<std::string> summary_lines(const LogSummary& summary)
@@ -256,17 +244,18 @@ std::vector<std::string> summary_lines(const LogSummary& summary)
         if (spread.count == 0)
             continue;
         lines.push_back(name + " en " + rows_text(spread.count) + ": media " +
-                        summary_number(spread.mean(), summary) + ", mínima " +
-                        summary_number(spread.least, summary) + ", máxima " +
-                        summary_number(spread.greatest, summary));
+                        shown_in_file(spread.mean(), summary.comma) + ", mínima " +
+                        shown_in_file(spread.least, summary.comma) + ", máxima " +
+                        shown_in_file(spread.greatest, summary.comma));
     }
     const Differences& difference = summary.analyser_difference;
     if (!summary.analyser_column.empty() && difference.count > 0)
-        lines.push_back(
-            "«" + summary.analyser_column + "» (el analizador) menos eficiencia_neta en " +
-            rows_text(difference.count) + ": media " + summary_number(difference.mean(), summary) +
-            ", la mayor " + summary_number(difference.largest, summary) + " (línea " +
-            std::to_string(difference.largest_line) + ")");
+        lines.push_back("«" + summary.analyser_column +
+                        "» (el analizador) menos eficiencia_neta en " +
+                        rows_text(difference.count) + ": media " +
+                        shown_in_file(difference.mean(), summary.comma) + ", la mayor " +
+                        shown_in_file(difference.largest, summary.comma) + " (línea " +
+                        std::to_string(difference.largest_line) + ")");
     else if (!summary.analyser_column.empty())
         lines.push_back("«" + summary.analyser_column +
                         "» (el analizador): ninguna fila con su eficiencia y la neta");
@@ -286,7 +275,7 @@ void write_summary(const std::string& path, const LogSummary& summary)
     const auto row = [&](const std::string& name, const Spread& spread) {
         text += name + separator + std::to_string(spread.count);
         for (const double x : {spread.mean(), spread.least, spread.greatest})
-            text += separator + (spread.count > 0 ? summary_number(x, summary) : "");
+            text += separator + (spread.count > 0 ? shown_in_file(x, summary.comma) : "");
         text += '\n';
     };
     for (const auto& [name, spread] : summary.results)

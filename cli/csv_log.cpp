@@ -20,28 +20,33 @@ constexpr std::uint64_t progress_every = 4096;
 constexpr double boiling_point_f = 212.0;
 constexpr std::size_t none = Columns::none;
 
-// What this program adds to a record.
+// What this program adds to a record, in the order of result_column_names.
 enum class Result { excess_air, efficiency, net, corrected, saving, notes };
 constexpr std::size_t result_kinds = static_cast<std::size_t>(Result::notes) + 1;
+static_assert(result_kinds == result_column_names.size());
 
 struct ResultColumn {
     Result result;
     std::string_view name;
 };
 
+ResultColumn column_of(Result result)
+{
+    return {result, result_column_names.at(static_cast<std::size_t>(result))};
+}
+
 // The columns this program adds to a log, in their order: the window's two results,
 // the net efficiency, the gross one corrected for the air (where the log gives an air
 // temperature), the fuel saved (with a target), and the notes last.
 std::vector<ResultColumn> result_columns(bool corrected, bool saving)
 {
-    std::vector<ResultColumn> columns = {{Result::excess_air, "exceso_aire"},
-                                         {Result::efficiency, "eficiencia"},
-                                         {Result::net, "eficiencia_neta"}};
+    std::vector<ResultColumn> columns = {column_of(Result::excess_air),
+                                         column_of(Result::efficiency), column_of(Result::net)};
     if (corrected)
-        columns.push_back({Result::corrected, "eficiencia_corregida"});
+        columns.push_back(column_of(Result::corrected));
     if (saving)
-        columns.push_back({Result::saving, "ahorro_combustible"});
-    columns.push_back({Result::notes, "aviso"});
+        columns.push_back(column_of(Result::saving));
+    columns.push_back(column_of(Result::notes));
     return columns;
 }
 
@@ -86,16 +91,6 @@ private:
 std::string_view field_at(const std::vector<std::string_view>& fields, std::size_t index)
 {
     return index < fields.size() ? fields[index] : std::string_view();
-}
-
-std::string_view trimmed(std::string_view text)
-{
-    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    while (!text.empty() && blank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && blank(text.back()))
-        text.remove_suffix(1);
-    return text;
 }
 
 void add_note(std::string& notes, std::string_view message, std::string_view between)
@@ -287,7 +282,7 @@ private:
         if (!fuel || !o2_read || !temp_read || !co2_read)
             return false;
         reading.fuel = *fuel;
-        reading.temp_f = celsius_ ? celsius_to_fahrenheit(temp) : temp;
+        reading.temp_f = in_fahrenheit(temp);
         ++temperatures_;
         below_boiling_ += reading.temp_f < boiling_point_f ? 1 : 0;
         return true;
@@ -448,8 +443,8 @@ struct RecordWriter {
     // The row's results in the layout's order, in the log's decimal mark; empty when
     // not written.
     std::array<std::string_view, result_kinds> texts{};
-    // Each result over the rows calculated, by Result.
-    std::array<Spread, static_cast<std::size_t>(Result::notes)> spreads{};
+    // Each result over the rows calculated, by Result (the notes have none).
+    std::array<Spread, result_kinds - 1> spreads{};
 
     // Sets the row's texts for the layout's columns, and gives them.
     std::span<const std::string_view> gather(bool written)
@@ -619,7 +614,7 @@ LogSummary process_log(ByteSource& input, ByteSink& output, const LogOptions& op
         if (column.result != Result::notes)
             summary.results.emplace_back(column.name, records.spread(column.result));
     }
-    summary.decimal_comma = processor.results_comma() == DecimalComma::accepted;
+    summary.comma = processor.results_comma();
 
     describe({how_read, start, units_line, unit_text(unit, unit_source),
               unit_source != UnitSource::none},

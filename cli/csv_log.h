@@ -9,6 +9,7 @@
 #include "cli/encoding.h"
 #include "cli/log_header.h"
 #include "cli/names.h"
+#include "cli/numbers.h"
 
 #include <algorithm>
 #include <cmath>
@@ -101,7 +102,7 @@ struct LogSummary {
     Differences analyser_difference;
     // How the log writes numbers, for a summary in its style.
     char separator = ',';
-    bool decimal_comma = false;
+    DecimalComma comma = DecimalComma::rejected;
 
     // Whether every record was calculated.
     [[nodiscard]] bool all_calculated() const

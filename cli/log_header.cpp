@@ -317,13 +317,7 @@ Column column_named(std::string_view header)
     return Column::none;
 }
 
-bool is_result_column(std::string_view header)
-{
-    static const std::array<std::string_view, 6> results = {
-        "exceso_aire",          "eficiencia",         "eficiencia_neta",
-        "eficiencia_corregida", "ahorro_combustible", "aviso"};
-    return one_of(header, results);
-}
+bool is_result_column(std::string_view header) { return one_of(header, result_column_names); }
 
 std::optional<TemperatureUnit> unit_named(std::string_view header)
 {

@@ -9,6 +9,7 @@
 #include "cli/csv.h"
 #include "cli/names.h"
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -35,7 +36,14 @@ enum class Column { none, o2, co2, temperature, fuel, air, analyser };
 //                "Rendimiento neto", "Efficiency", … (never a column this program writes)
 Column column_named(std::string_view header);
 
-// The columns this program writes into a log, by their header.
+// The columns this program writes into a log, by their header, in their order: the
+// window's two results, the net efficiency, the gross one corrected for the air, the
+// fuel saved, and the notes.
+inline constexpr std::array<std::string_view, 6> result_column_names = {
+    "exceso_aire",          "eficiencia",         "eficiencia_neta",
+    "eficiencia_corregida", "ahorro_combustible", "aviso"};
+
+// Whether a header is one of them.
 bool is_result_column(std::string_view header);
 
 // The unit a header or a units-line cell gives: Celsius for "°C", "ºC", "C", "(C)",

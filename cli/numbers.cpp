@@ -19,11 +19,7 @@ std::optional<double> parse_number(std::string_view text, DecimalComma comma)
 
 bool read_number(std::string_view text, DecimalComma comma, double& value)
 {
-    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    while (!text.empty() && blank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && blank(text.back()))
-        text.remove_suffix(1);
+    text = trimmed(text);
 
     bool negative = false;
     if (!text.empty() && (text.front() == '-' || text.front() == '+')) {

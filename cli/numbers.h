@@ -12,6 +12,17 @@ namespace quemador::cli {
 
 enum class DecimalComma { rejected, accepted };
 
+// A text without the blanks (spaces and tabs) around it, as a number or a cell is read.
+inline std::string_view trimmed(std::string_view text)
+{
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!text.empty() && blank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && blank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
 // Reads a whole text as one number: blanks around it, an optional sign, then digits
 // with at most one decimal separator (the period, or the comma where accepted).
 // Anything else, and a number beyond the range of a double, reads as nothing:

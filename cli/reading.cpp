@@ -3,6 +3,7 @@
 
 #include "calculation/net_efficiency.h"
 #include "calculation/number_text.h"
+#include "cli/numbers.h"
 
 #include <algorithm>
 
@@ -14,19 +15,8 @@ std::string failure_text(const RuntimeError& error)
     std::string text = std::string("no se puede calcular: ") + error.what() + " (error " +
         std::to_string(static_cast<int>(error.number())) + ")";
     if (error.source() == ErrorSource::arithmetic)
-        text += ". " + std::string(model_error_hint(error.input().value_or(Input::O2)));
+        text += ". " + std::string(model_error_hint(error.input()));
     return text;
-}
-
-// A temperature in °F as the style writes temperatures: "20 °C", "68 °F".
-std::string temperature_text(double fahrenheit, const AdviceStyle& style)
-{
-    std::string text =
-        plain_number(style.celsius ? Redondeo_Centesimas(fahrenheit_to_celsius(fahrenheit))
-                                   : Redondeo_Centesimas(fahrenheit));
-    if (style.decimal_comma)
-        std::replace(text.begin(), text.end(), '.', ',');
-    return text + (style.celsius ? " °C" : " °F");
 }
 
 // The net efficiency, the air-corrected gross one and the target's, when the results
@@ -72,6 +62,15 @@ void compare(const Reading& reading, const Comparison& comparison, const AdviceS
 }
 
 } // namespace
+
+std::string temperature_text(double fahrenheit, const AdviceStyle& style)
+{
+    std::string text =
+        Str(Redondeo_Centesimas(style.celsius ? fahrenheit_to_celsius(fahrenheit) : fahrenheit));
+    return std::string(in_file(
+               text, style.decimal_comma ? DecimalComma::accepted : DecimalComma::rejected)) +
+        (style.celsius ? " °C" : " °F");
+}
 
 void evaluate(const Reading& reading, Outcome& out, const AdviceStyle& style,
               const Comparison& comparison)

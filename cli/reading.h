@@ -61,6 +61,9 @@ struct Outcome {
     [[nodiscard]] bool shown() const { return failure.empty(); }
 };
 
+// A temperature in °F as the style writes temperatures: "20 °C", "68 °F", "20,5 °C".
+std::string temperature_text(double fahrenheit, const AdviceStyle& style);
+
 // Calculates one reading, shows its results and gathers the advice on it, its numbers
 // written in the given style; then sets it beside what it is compared with.
 void evaluate(const Reading& reading, Outcome& out, const AdviceStyle& style = {},

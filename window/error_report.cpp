@@ -16,7 +16,7 @@ std::string help_line(const RuntimeError& error)
                 "» es un número demasiado grande.";
         return "Uno de los valores escritos es un número demasiado grande.";
     }
-    return std::string(model_error_hint(error.input().value_or(Input::O2)));
+    return std::string(model_error_hint(error.input()));
 }
 
 } // namespace

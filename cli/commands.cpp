@@ -105,10 +105,9 @@ void print_figure(const char* label, const std::string& value, const std::string
 }
 
 // The lines printed after the window's two: each figure with its basis.
-void print_comparison(const Outcome& outcome, const Arguments& args, const Comparison& comparison)
+void print_comparison(const Outcome& outcome, const AdviceStyle& style,
+                      const Comparison& comparison)
 {
-    AdviceStyle style;
-    style.celsius = args.celsius;
     const std::string air = "aire a " +
         temperature_text(comparison.air_f.value_or(combustion_air_temp), style) +
         (comparison.air_f ? "" : ", supuesto");
@@ -143,15 +142,23 @@ int one_reading(const Arguments& args)
 
     const Comparison comparison = comparison_options(args);
 
+    // The notices quote the readings as typed, and temperatures in the unit of --temp.
+    AdviceStyle style;
+    style.celsius = args.celsius;
+    style.o2_text = *args.o2;
+    style.temp_text = *args.temp;
+    if (args.co2)
+        style.co2_text = *args.co2;
+
     Outcome outcome;
-    evaluate(reading, outcome, {}, comparison);
+    evaluate(reading, outcome, style, comparison);
     if (!outcome.shown()) {
         say(outcome.failure);
         return exit_not_calculated;
     }
     std::printf("Exceso de aire (%%): %s\nEficiencia (%%):     %s\n", outcome.excess_air.c_str(),
                 outcome.efficiency.c_str());
-    print_comparison(outcome, args, comparison);
+    print_comparison(outcome, style, comparison);
     for (const auto& message : outcome.advice)
         std::fprintf(stderr, "aviso: %s\n", message.c_str());
     // The window shows numbers the model does not describe; the status says so.

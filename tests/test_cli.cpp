@@ -191,6 +191,20 @@ private slots:
             gas + QStringList{"--o2", "3", "--temp", "300", "--aire", "400"}, 0,
             "Exceso de aire (%):  15.66\nEficiencia (%):      83.94\n",
             "aviso: El aire de combustión (400 °F) está más caliente que los humos (300 °F)");
+        row("notices in the unit of --temp",
+            gas + QStringList{"--o2", "3", "--temp", "150", "--celsius", "--aire", "200"}, 0,
+            "Exceso de aire (%):  15.66\nEficiencia (%):      83.9\n",
+            "aviso: El aire de combustión (200 °C) está más caliente que los humos (150 °C)");
+        row("a stack temperature below the air's, in °C",
+            gas + QStringList{"--o2", "3.0", "--temp", "10", "--celsius"}, 1,
+            "Exceso de aire (%):  15.66\nEficiencia (%):      89.89\n",
+            "aviso: Temperatura de 10 °C: está por debajo de los 15.6 °C (60 °F)");
+        row("readings quoted as typed",
+            gas + QStringList{"--o2", "3.0", "--co2", "7", "--temp", "300"}, 0,
+            "Exceso de aire (%):  15.66\nEficiencia (%):      83.94\n"
+            "Eficiencia neta (%):           93.91   (sobre el PCI, fórmula de Siegert, aire a "
+            "60 °F, supuesto)\n",
+            "aviso: CO2 de 7 % no cuadra con O2 de 3.0 %");
         row("air not a number", reading + QStringList{"--aire", "20C"}, 2, "",
             "--aire no es un número");
         row("target oxygen of the air", reading + QStringList{"--objetivo-o2", "20.9"}, 2, "",

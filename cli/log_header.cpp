@@ -430,13 +430,16 @@ LogStart find_header(ByteSource& source, const ColumnChoice& choice, std::string
     Candidate best;
     std::size_t begin = 0;
     std::vector<std::string_view> fields;
-    for (std::uint64_t number = 1; number <= max_header_line; ++number) {
+    std::uint64_t next_number = 1; // in the file: a quoted field may hold line feeds
+    for (std::uint64_t record = 1; record <= max_header_line; ++record) {
         // The header search holds what it reads: no more than one long record's worth.
         Line line{};
         if (begin >= max_record_bytes || !lines.at(begin, line))
             break;
         const std::string_view text(lines.text().data() + line.begin, line.end - line.begin);
         begin = line.next;
+        const std::uint64_t number = next_number;
+        next_number += 1 + static_cast<std::uint64_t>(std::count(text.begin(), text.end(), '\n'));
         if (const auto separator = separator_line(text)) {
             given_separator = separator;
             continue;

@@ -134,6 +134,10 @@ private slots:
             QStringList{"-c", "GLP", "--o2", "3", "--temp", "300"}, 2, "",
             "«GLP»; el programa calcula con gas natural o con fuel oil Nº 2 (gasóleo C)");
         row("unknown option", QStringList{"--oxigeno", "3"}, 2, "", "argumento no esperado");
+        row("stray argument named whole", QStringList{"gas"}, 2, "",
+            "argumento no esperado: gas (vea --help)");
+        row("default table temperatures", QStringList{"--tabla", "--o2", "3"}, 0,
+            "* O2 %   Exceso de aire %   200 °F   300 °F   400 °F   500 °F   600 °F\n", "");
         row("option without its value", gas + QStringList{"--o2"}, 2, "",
             "falta el valor de --o2 (vea --help)");
         row("missing file", QStringList{"--csv", "/nonexistent/log.csv"}, 2, "", "no existe");
@@ -339,6 +343,11 @@ private slots:
             "O2,T,exceso_aire,eficiencia,eficiencia_neta,aviso\n\"3,5\",300,,,,\"O2 ilegible: "
             "«3,5»\"\n",
             {"línea 2: O2 ilegible: «3,5»"});
+        row("lines counted in the file, past a title with a quoted line feed",
+            "Informe;\"planta\nnorte\"\nO2;T\nabc;300\n", false,
+            "Informe;\"planta\nnorte\"\nO2;T;exceso_aire;eficiencia;eficiencia_neta;aviso\nabc;300;"
+            ";;;O2 ilegible: «abc»\n",
+            {"línea 4: O2 ilegible: «abc»"});
         const QByteArray endless(static_cast<qsizetype>(max_record_bytes) + 10, 'x');
         row("a record over 1 MiB keeps its place", "O2,T\n" + endless + "\n3,300\n", false,
             "O2,T,exceso_aire,eficiencia,eficiencia_neta,aviso\n,,,,,fila de más de 1 MiB: no se "

@@ -53,7 +53,7 @@ BENCHMARK(click);
 // One reading through the model, without a window.
 void model(benchmark::State& run)
 {
-    Reading reading{Fuel::natural_gas, 3.5, std::nullopt, 350.0};
+    Reading reading{Fuel::natural_gas, 3.5, std::nullopt, 350.0, {}};
     for (auto _ : run) {
         benchmark::DoNotOptimize(reading);
         benchmark::DoNotOptimize(calculate(reading));

@@ -4,7 +4,7 @@
 // several runs is printed. Used by bench/csv_throughput.sh.
 // Usage: csv_readers FILE [runs]
 
-#include "cli/csv.h"
+#include "text/csv.h"
 
 #include <csv.h>
 
@@ -26,8 +26,8 @@ double cpu_seconds() { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC
 
 Counts ours(std::FILE* file)
 {
-    quemador::cli::FileSource source(file);
-    quemador::cli::CsvReader reader(source, ',');
+    quemador::text::FileSource source(file);
+    quemador::text::CsvReader reader(source, ',');
     std::vector<std::string_view> fields;
     Counts counts;
     while (reader.next(fields)) {

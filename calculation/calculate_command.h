@@ -20,12 +20,14 @@
 namespace quemador {
 
 // One reading: the oxygen in % vol, the CO2 in % vol where it was measured (no result
-// depends on it), and the stack temperature in °F.
+// depends on it), the stack temperature in °F, and the CO in ppm where it was measured
+// (for the advice only).
 struct Reading {
     Fuel fuel = Fuel::natural_gas;
     double o2 = 0.0;
     std::optional<double> co2;
     double temp_f = 0.0;
+    std::optional<double> co_ppm;
 };
 
 // The model's excess air and efficiency, in %, unrounded.

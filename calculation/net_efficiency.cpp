@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "calculation/net_efficiency.h"
 
+#include "calculation/reading_advice.h"
 #include "runtime/arithmetic.h"
 
 namespace quemador {
@@ -22,6 +23,11 @@ Results corrected_gross(const Reading& reading, double air_f)
     Reading corrected = reading;
     corrected.temp_f = reading.temp_f - air_f + combustion_air_temp;
     return calculate(corrected);
+}
+
+double co_air_free(double co_ppm, double o2)
+{
+    return quotient(product(co_ppm, oxygen_in_air), difference(oxygen_in_air, o2));
 }
 
 double fuel_saving(double efficiency_now, double efficiency_target)

@@ -21,6 +21,15 @@ double net_efficiency(Fuel fuel, double o2, double flue_c, double air_c);
 // temperature less the air's plus 60 °F.
 Results corrected_gross(const Reading& reading, double air_f);
 
+// The CO of a flue gas on air-free flue gas, as analysers show it, in ppm:
+// CO × 20.9 / (20.9 − O2). Raises the division-by-zero RuntimeError for an oxygen
+// reading of 20.9 %.
+double co_air_free(double co_ppm, double o2);
+
+// ppm of CO air-free above which a burner makes CO (the limit of the US furnace
+// standard ANSI Z21.47): cutting its air further would be unsafe.
+inline constexpr double co_air_free_limit = 400.0;
+
 // The share of the fuel saved, in %, by going from one efficiency to a higher one for
 // the same heat: 1 − now / target. Negative when the target is the lower.
 double fuel_saving(double efficiency_now, double efficiency_target);

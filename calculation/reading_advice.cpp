@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "calculation/reading_advice.h"
 
+#include "calculation/net_efficiency.h"
 #include "calculation/number_text.h"
 #include "runtime/runtime_error.h"
 
@@ -12,9 +13,6 @@
 
 namespace quemador {
 namespace {
-
-// The longest piece of typed text quoted in a message, in bytes.
-constexpr std::size_t quoted_length = 24;
 
 std::string without_blanks(std::string_view text)
 {
@@ -28,17 +26,6 @@ bool all_digits(std::string_view text)
 {
     return !text.empty() &&
         std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-// Typed text between « », cut short (on a character boundary) when it is long.
-std::string quoted(std::string_view text)
-{
-    if (text.size() <= quoted_length)
-        return "«" + std::string(text) + "»";
-    std::size_t cut = quoted_length;
-    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0U) == 0x80U)
-        --cut;
-    return "«" + std::string(text.substr(0, cut)) + "…»";
 }
 
 // A result as the window shows it, to hundredths; past what can be rounded, as it is.
@@ -62,6 +49,18 @@ std::string in_style(std::string text, const AdviceStyle& style)
     if (style.decimal_comma)
         std::replace(text.begin(), text.end(), '.', ',');
     return text;
+}
+
+// A result quoted in a notice, with its unit: to hundredths, or only its side of a
+// bound beyond which hundredths mean nothing ("por debajo de -1000000 %").
+std::string result_quoted(double x, const AdviceStyle& style)
+{
+    constexpr double beyond_sense = 1e6;
+    if (x <= -beyond_sense)
+        return "por debajo de " + plain_number(-beyond_sense) + " %";
+    if (x >= beyond_sense)
+        return "por encima de " + plain_number(beyond_sense) + " %";
+    return in_style(hundredths(x), style) + " %";
 }
 
 // A reading as it was written, blanks around it left out, or else from its number.
@@ -110,7 +109,40 @@ std::optional<Advice> co2_advice(const FuelFacts& fuel, const Reading& reading,
                   "no cuadra con el O2"};
 }
 
+// A CO reading that cannot be, or that shows a burner making CO.
+std::optional<Advice> co_advice(const Reading& reading, const AdviceStyle& style)
+{
+    const double co = *reading.co_ppm;
+    if (co < 0.0)
+        return Advice{about_results,
+                      "CO de " + written(style.co_text, co, style) +
+                          " ppm: el monóxido de carbono no puede ser negativo.",
+                      "CO negativo"};
+    if (reading.o2 < 0.0 || reading.o2 >= oxygen_in_air)
+        return std::nullopt;
+    const double air_free = co_air_free(co, reading.o2);
+    if (air_free <= co_air_free_limit)
+        return std::nullopt;
+    return Advice{about_results,
+                  "CO de " + written(style.co_text, co, style) + " ppm, " +
+                      plain_number(std::round(air_free)) + " ppm sin aire: más de " +
+                      plain_number(co_air_free_limit) +
+                      ", el quemador produce CO. Reducir su aire sería peligroso: revise la "
+                      "combustión antes de ajustarlo.",
+                  "el quemador produce CO"};
+}
+
 } // namespace
+
+std::string quoted(std::string_view text, std::size_t max_bytes)
+{
+    if (text.size() <= max_bytes)
+        return "«" + std::string(text) + "»";
+    std::size_t cut = max_bytes;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0U) == 0x80U)
+        --cut;
+    return "«" + std::string(text.substr(0, cut)) + "…»";
+}
 
 std::optional<Advice> text_advice(Input box, std::string_view text)
 {
@@ -190,6 +222,11 @@ std::vector<Advice> reading_advice(const Reading& reading, const Results& result
             advice.push_back(std::move(*co2));
     }
 
+    if (reading.co_ppm) {
+        if (auto co = co_advice(reading, style))
+            advice.push_back(std::move(*co));
+    }
+
     if (temp_f < combustion_air_temp)
         advice.push_back(
             {Input::Temp_stack, temperature_below_air(reading, style), "por debajo de 60 °F"});
@@ -197,9 +234,8 @@ std::vector<Advice> reading_advice(const Reading& reading, const Results& result
     if (!results_in_correlation(results))
         advice.push_back({about_results,
                           "Resultados fuera de lo que cubre la correlación (exceso de aire " +
-                              in_style(hundredths(results.excess_air), style) + " %, eficiencia " +
-                              in_style(hundredths(results.efficiency), style) +
-                              " %): revise las lecturas.",
+                              result_quoted(results.excess_air, style) + ", eficiencia " +
+                              result_quoted(results.efficiency, style) + "): revise las lecturas.",
                           "fuera de la correlación"});
     return advice;
 }
@@ -215,7 +251,7 @@ std::vector<Advice> calculation_advice(Fuel fuel, std::string_view o2_text,
             advice.push_back(std::move(*read));
     }
     std::vector<Advice> checks =
-        reading_advice({fuel, state.Valor_O2, state.Valor_CO2, state.Valor_Temp},
+        reading_advice({fuel, state.Valor_O2, state.Valor_CO2, state.Valor_Temp, {}},
                        {state.Exceso_Aire, state.Valor_Eficiencia});
     std::move(checks.begin(), checks.end(), std::back_inserter(advice));
     return advice;

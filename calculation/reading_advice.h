@@ -30,6 +30,10 @@ struct Advice {
 inline constexpr double oxygen_in_air = 20.9;  // % vol, no flue gas holds more
 inline constexpr double orsat_tolerance = 1.5; // points of CO2 between reading and expected
 
+// Typed text between « », as messages quote it: cut short on a character boundary,
+// with "…", when it is longer than max_bytes.
+std::string quoted(std::string_view text, std::size_t max_bytes = 24);
+
 // How Val read one input text, when that was not the whole text ("3,5", "abc", "",
 // "150 ºC") or when it joined pieces of a number split by blanks ("3 5"). Empty when
 // the text is wholly one number, and when it is too large to read (the error report
@@ -46,11 +50,13 @@ struct AdviceStyle {
     std::string_view o2_text;
     std::string_view co2_text;
     std::string_view temp_text;
+    std::string_view co_text;
 };
 
 // Checks on a reading and the model's unrounded results for it: impossible readings,
 // results outside what the correlation covers, O2/CO2 (Orsat) consistency for the
-// fuel where a CO2 was measured. Empty when nothing is off.
+// fuel where a CO2 was measured, and a burner that makes CO where a CO was measured.
+// Empty when nothing is off.
 std::vector<Advice> reading_advice(const Reading& reading, const Results& results,
                                    const AdviceStyle& style = {});
 

@@ -3,13 +3,15 @@
 
 #include "calculation/number_text.h"
 #include "calculation/reading_advice.h"
-#include "cli/csv_log.h"
-#include "cli/encoding.h"
-#include "cli/names.h"
-#include "cli/numbers.h"
-#include "cli/reading.h"
+#include "cli/summary_file.h"
 #include "cli/table.h"
 #include "cli/usage_error.h"
+#include "log/log.h"
+#include "log/log_error.h"
+#include "log/reading.h"
+#include "text/encoding.h"
+#include "text/names.h"
+#include "text/numbers.h"
 
 #include <cerrno>
 #include <chrono>
@@ -24,33 +26,61 @@
 namespace quemador::cli {
 namespace {
 
+using log::TemperatureUnit;
+using text::DecimalComma;
+
+// Per-row messages on standard error, at most; the rows keep their notes in the output.
+constexpr std::uint64_t max_row_reports = 100;
+
 void say(std::string_view line)
 {
-    // Written whole: a field quoted in a message may hold any byte, a zero byte too.
+    // Written whole, control characters escaped: a field quoted in a message may hold any
+    // byte.
+    const std::string shown = text::printable(line);
     std::fputs("quemador1-calc: ", stderr);
-    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fwrite(shown.data(), 1, shown.size(), stderr);
     std::fputc('\n', stderr);
 }
 
-std::optional<Fuel> fuel_option(const Arguments& args)
+Temperatures take_temperatures(Given& given)
 {
-    if (!args.fuel)
+    return {given.is_set("--celsius"), given.is_set("--fahrenheit"), given.text("--aire")};
+}
+
+std::optional<Fuel> fuel_option(const Text& text)
+{
+    if (!text)
         return std::nullopt;
-    const auto fuel = fuel_named(*args.fuel);
+    const auto fuel = log::fuel_named(*text);
     if (!fuel)
-        throw UsageError(unknown_fuel(*args.fuel) + " (use gas o fueloil)");
+        throw UsageError(log::unknown_fuel(*text) + " (use gas o fueloil)");
     return fuel;
 }
 
-double number_option(const std::optional<std::string>& text, std::string_view option)
+double number_option(const Text& text, std::string_view option)
 {
     if (!text)
         throw UsageError("falta " + std::string(option));
-    const auto value = parse_number(*text, DecimalComma::accepted);
+    const auto value = text::parse_number(*text, DecimalComma::accepted);
     if (!value)
-        throw UsageError(std::string(option) + " no es un número: «" + *text +
-                         "» (escriba solo cifras, con punto o coma decimal)");
+        throw UsageError(std::string(option) + " no es un número: " + quoted(*text, 40) +
+                         " (escriba solo cifras, con punto o coma decimal)");
     return *value;
+}
+
+std::optional<double> optional_number(const Text& text, std::string_view option)
+{
+    if (!text)
+        return std::nullopt;
+    return number_option(text, option);
+}
+
+// Whether temperatures are in °C; --celsius and --fahrenheit exclude each other.
+bool in_celsius(const Temperatures& temperatures)
+{
+    if (temperatures.celsius && temperatures.fahrenheit)
+        throw UsageError("--celsius y --fahrenheit se excluyen");
+    return temperatures.celsius;
 }
 
 // The status of a mode once its output is written: a write error on standard output
@@ -64,37 +94,18 @@ int finish_output(int status)
     return status;
 }
 
-// A temperature option in °F: its value is in the unit of --temp.
-std::optional<double> temperature_option(const std::optional<std::string>& text,
-                                         std::string_view option, bool celsius)
+// A target oxygen reading the model describes: from 0 to below the air's.
+std::optional<double> target_o2_option(const Text& text, const Text& target_temp)
 {
+    if (target_temp && !text)
+        throw UsageError("--objetivo-temp solo se usa con --objetivo-o2");
     if (!text)
         return std::nullopt;
-    const double value = number_option(text, option);
-    return celsius ? celsius_to_fahrenheit(value) : value;
-}
-
-// A target oxygen reading the model describes: from 0 to below the air's.
-std::optional<double> target_o2_option(const Arguments& args)
-{
-    if (!args.target_o2)
-        return std::nullopt;
-    const double o2 = number_option(args.target_o2, "--objetivo-o2");
+    const double o2 = number_option(text, "--objetivo-o2");
     if (!(o2 >= 0.0 && o2 < oxygen_in_air))
         throw UsageError("--objetivo-o2 debe ser al menos 0 y menor que el " +
-                         plain_number(oxygen_in_air) + " % del aire: «" + *args.target_o2 + "»");
+                         plain_number(oxygen_in_air) + " % del aire: " + quoted(*text, 40));
     return o2;
-}
-
-// The air's temperature and the target, from --aire, --objetivo-o2 and --objetivo-temp.
-Comparison comparison_options(const Arguments& args)
-{
-    Comparison comparison;
-    comparison.air_f = temperature_option(args.air, "--aire", args.celsius);
-    comparison.target_o2 = target_o2_option(args);
-    comparison.target_temp_f =
-        temperature_option(args.target_temp, "--objetivo-temp", args.celsius);
-    return comparison;
 }
 
 // One line after the window's two: a figure as the window shows a result, and its basis.
@@ -105,11 +116,11 @@ void print_figure(const char* label, const std::string& value, const std::string
 }
 
 // The lines printed after the window's two: each figure with its basis.
-void print_comparison(const Outcome& outcome, const AdviceStyle& style,
-                      const Comparison& comparison)
+void print_comparison(const log::Outcome& outcome, const AdviceStyle& style,
+                      const log::Comparison& comparison)
 {
     const std::string air = "aire a " +
-        temperature_text(comparison.air_f.value_or(combustion_air_temp), style) +
+        log::temperature_text(comparison.air_f.value_or(combustion_air_temp), style) +
         (comparison.air_f ? "" : ", supuesto");
     if (!outcome.net.empty())
         print_figure("Eficiencia neta (%):", outcome.net,
@@ -117,41 +128,54 @@ void print_comparison(const Outcome& outcome, const AdviceStyle& style,
     if (!outcome.corrected.empty())
         print_figure("Eficiencia corregida (%):", outcome.corrected,
                      "sobre el PCS, con los humos menos el aire más 60 °F, " + air);
-    if (outcome.target.empty())
-        return;
-    std::string target = "O2 " + plain_number(*comparison.target_o2) + " %";
-    if (comparison.target_temp_f)
-        target += ", humos a " + temperature_text(*comparison.target_temp_f, style);
-    print_figure("Eficiencia en el objetivo (%):", outcome.target, "sobre el PCS, " + target);
-    print_figure("Ahorro de combustible (%):", outcome.saving,
-                 "1 − eficiencia / eficiencia en el objetivo, sobre el PCS");
+    if (!outcome.target.empty()) {
+        std::string target = "O2 " + plain_number(*comparison.target_o2) + " %";
+        if (comparison.target_temp_f)
+            target += ", humos a " + log::temperature_text(*comparison.target_temp_f, style);
+        print_figure("Eficiencia en el objetivo (%):", outcome.target, "sobre el PCS, " + target);
+        print_figure("Ahorro de combustible (%):", outcome.saving,
+                     "1 − eficiencia / eficiencia en el objetivo, sobre el PCS");
+    }
+    if (!outcome.co_air_free.empty())
+        print_figure("CO sin aire (ppm):", outcome.co_air_free,
+                     "CO × 20,9 / (20,9 − O2), en humos sin aire");
 }
 
-int one_reading(const Arguments& args)
+int one_reading(const ReadingArgs& args)
 {
-    const auto fuel = fuel_option(args);
+    const auto fuel = fuel_option(args.fuel);
     if (!fuel)
         throw UsageError("falta --combustible (gas o fueloil)");
+    const bool celsius = in_celsius(args.temperatures);
+    const auto in_fahrenheit = [celsius](double t) {
+        return celsius ? celsius_to_fahrenheit(t) : t;
+    };
     Reading reading;
     reading.fuel = *fuel;
     reading.o2 = number_option(args.o2, "--o2");
-    const double temp = number_option(args.temp, "--temp");
-    reading.temp_f = args.celsius ? celsius_to_fahrenheit(temp) : temp;
-    if (args.co2)
-        reading.co2 = number_option(args.co2, "--co2");
+    reading.temp_f = in_fahrenheit(number_option(args.temp, "--temp"));
+    reading.co2 = optional_number(args.co2, "--co2");
+    reading.co_ppm = optional_number(args.co, "--co");
 
-    const Comparison comparison = comparison_options(args);
+    log::Comparison comparison;
+    if (const auto air = optional_number(args.temperatures.air, "--aire"))
+        comparison.air_f = in_fahrenheit(*air);
+    comparison.target_o2 = target_o2_option(args.target_o2, args.target_temp);
+    if (const auto target = optional_number(args.target_temp, "--objetivo-temp"))
+        comparison.target_temp_f = in_fahrenheit(*target);
 
     // The notices quote the readings as typed, and temperatures in the unit of --temp.
     AdviceStyle style;
-    style.celsius = args.celsius;
+    style.celsius = celsius;
     style.o2_text = *args.o2;
     style.temp_text = *args.temp;
     if (args.co2)
         style.co2_text = *args.co2;
+    if (args.co)
+        style.co_text = *args.co;
 
-    Outcome outcome;
-    evaluate(reading, outcome, style, comparison);
+    log::Outcome outcome;
+    log::evaluate(reading, outcome, style, comparison);
     if (!outcome.shown()) {
         say(outcome.failure);
         return exit_not_calculated;
@@ -159,17 +183,20 @@ int one_reading(const Arguments& args)
     std::printf("Exceso de aire (%%): %s\nEficiencia (%%):     %s\n", outcome.excess_air.c_str(),
                 outcome.efficiency.c_str());
     print_comparison(outcome, style, comparison);
-    for (const auto& message : outcome.advice)
-        std::fprintf(stderr, "aviso: %s\n", message.c_str());
+    for (const auto& message : outcome.advice) {
+        const std::string shown = text::printable(message);
+        std::fprintf(stderr, "aviso: %s\n", shown.c_str());
+    }
     // The window shows numbers the model does not describe; the status says so.
-    return finish_output(outcome.outside_model ? exit_not_calculated : exit_ok);
+    return finish_output(outcome.outside_model || outcome.doubtful ? exit_not_calculated : exit_ok);
 }
 
-int table(const Arguments& args)
+int table(const TableArgs& args)
 {
     TableOptions options;
-    options.fuel = fuel_option(args).value_or(Fuel::natural_gas);
-    options.unit = args.celsius ? TemperatureUnit::celsius : TemperatureUnit::fahrenheit;
+    options.fuel = fuel_option(args.fuel).value_or(Fuel::natural_gas);
+    options.unit =
+        in_celsius(args.temperatures) ? TemperatureUnit::celsius : TemperatureUnit::fahrenheit;
     options.o2 = args.o2 ? parse_list(*args.o2, "--o2") : default_o2_values();
     options.temperatures =
         args.temp ? parse_range(*args.temp, "--temp") : default_temperatures(options.unit);
@@ -181,19 +208,20 @@ int table(const Arguments& args)
     if (base != "bruta" && base != "neta")
         throw UsageError("base desconocida: «" + base + "» (use bruta o neta)");
     options.net = base == "neta";
-    if (args.air)
-        options.air = number_option(args.air, "--aire");
+    options.air = optional_number(args.temperatures.air, "--aire");
     if (args.separator) {
         const std::string& separator = *args.separator;
+        if (options.format != TableFormat::csv)
+            throw UsageError("--separador solo se usa con --tabla --formato csv");
         if (separator != "," && separator != ";" && separator != "\t" && separator != "\\t")
             throw UsageError("separador no válido: «" + separator + "» (use , ; o \\t)");
         options.separator = separator == ";" ? ';' : separator == "," ? ',' : '\t';
     }
 
     std::string out;
-    const int failures = write_table(options, out, say);
+    const int marked = write_table(options, out, say);
     std::fwrite(out.data(), 1, out.size(), stdout);
-    return finish_output(failures > 0 ? exit_not_calculated : exit_ok);
+    return finish_output(marked > 0 ? exit_not_calculated : exit_ok);
 }
 
 // Progress on a terminal: rows read and, for a file of known size, the share of it;
@@ -237,117 +265,85 @@ private:
     Clock::time_point last_;
 };
 
-std::string rows_text(std::uint64_t count)
-{
-    return std::to_string(count) + (count == 1 ? " fila" : " filas");
-}
-
-// The summary's figures, one line each: every result over the rows calculated, and the
-// analyser's efficiency beside the net one.
-std::vector<std::string> summary_lines(const LogSummary& summary)
-{
-    std::vector<std::string> lines;
-    for (const auto& [name, spread] : summary.results) {
-        if (spread.count == 0)
-            continue;
-        lines.push_back(name + " en " + rows_text(spread.count) + ": media " +
-                        shown_in_file(spread.mean(), summary.comma) + ", mínima " +
-                        shown_in_file(spread.least, summary.comma) + ", máxima " +
-                        shown_in_file(spread.greatest, summary.comma));
+// The log's file, open for reading; standard input for "-".
+class LogFile {
+public:
+    explicit LogFile(const std::string& path)
+    {
+        if (path == "-") {
+            struct stat info {};
+            if (fstat(STDIN_FILENO, &info) == 0 && S_ISDIR(info.st_mode))
+                throw UsageError("la entrada estándar es una carpeta, no un archivo CSV");
+            file_ = stdin;
+            return;
+        }
+        std::error_code error;
+        if (std::filesystem::is_directory(path, error))
+            throw UsageError("«" + path + "» es una carpeta, no un archivo CSV");
+        file_ = std::fopen(path.c_str(), "rb");
+        if (file_ == nullptr)
+            throw UsageError("no se puede abrir el archivo «" + path +
+                             (errno == ENOENT ? "»: no existe" : "»: no se puede leer"));
     }
-    const Differences& difference = summary.analyser_difference;
-    if (!summary.analyser_column.empty() && difference.count > 0)
-        lines.push_back("«" + summary.analyser_column +
-                        "» (el analizador) menos eficiencia_neta en " +
-                        rows_text(difference.count) + ": media " +
-                        shown_in_file(difference.mean(), summary.comma) + ", la mayor " +
-                        shown_in_file(difference.largest, summary.comma) + " (línea " +
-                        std::to_string(difference.largest_line) + ")");
-    else if (!summary.analyser_column.empty())
-        lines.push_back("«" + summary.analyser_column +
-                        "» (el analizador): ninguna fila con su eficiencia y la neta");
-    return lines;
-}
+    LogFile(const LogFile&) = delete;
+    LogFile& operator=(const LogFile&) = delete;
+    ~LogFile()
+    {
+        if (file_ != stdin)
+            std::fclose(file_);
+    }
 
-// The summary as CSV, in the log's separator and decimal mark: a row for each result
-// and one for the analyser's difference.
-void write_summary(const std::string& path, const LogSummary& summary)
-{
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr)
-        throw UsageError("no se puede escribir el resumen en «" + path + "»");
-    const std::string separator(1, summary.separator);
-    std::string text = "resultado" + separator + "filas" + separator + "media" + separator +
-        "minimo" + separator + "maximo\n";
-    const auto row = [&](const std::string& name, const Spread& spread) {
-        text += name + separator + std::to_string(spread.count);
-        for (const double x : {spread.mean(), spread.least, spread.greatest})
-            text += separator + (spread.count > 0 ? shown_in_file(x, summary.comma) : "");
-        text += '\n';
-    };
-    for (const auto& [name, spread] : summary.results)
-        row(name, spread);
-    if (!summary.analyser_column.empty())
-        row("analizador_menos_neta", summary.analyser_difference);
-    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    if (std::fclose(file) != 0 || !written)
-        throw UsageError("no se pudo escribir el resumen en «" + path + "»");
-}
-
-std::FILE* open_log(const std::string& path)
-{
-    if (path == "-") {
+    [[nodiscard]] std::FILE* get() const { return file_; }
+    // The size of a regular file; 0 for anything else.
+    [[nodiscard]] std::uint64_t size() const
+    {
         struct stat info {};
-        if (fstat(STDIN_FILENO, &info) == 0 && S_ISDIR(info.st_mode))
-            throw UsageError("la entrada estándar es una carpeta, no un archivo CSV");
-        return stdin;
+        return fstat(fileno(file_), &info) == 0 && S_ISREG(info.st_mode)
+            ? static_cast<std::uint64_t>(info.st_size)
+            : 0;
     }
-    std::error_code error;
-    if (std::filesystem::is_directory(path, error))
-        throw UsageError("«" + path + "» es una carpeta, no un archivo CSV");
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr)
-        throw UsageError("no se puede abrir el archivo «" + path +
-                         (errno == ENOENT ? "»: no existe" : "»: no se puede leer"));
-    return file;
-}
 
-LogOptions log_options(const Arguments& args)
+private:
+    std::FILE* file_ = nullptr;
+};
+
+log::LogOptions log_options(const LogArgs& args)
 {
-    LogOptions options;
-    options.fuel = fuel_option(args);
-    if (args.celsius)
+    log::LogOptions options;
+    options.fuel = fuel_option(args.fuel);
+    if (in_celsius(args.temperatures))
         options.unit = TemperatureUnit::celsius;
-    if (args.fahrenheit)
+    if (args.temperatures.fahrenheit)
         options.unit = TemperatureUnit::fahrenheit;
     if (args.encoding) {
-        options.encoding = encoding_named(*args.encoding);
+        options.encoding = text::encoding_named(*args.encoding);
         if (!options.encoding)
             throw UsageError("codificación desconocida: «" + *args.encoding +
                              "» (use utf-8, utf-16 o windows-1252)");
     }
-    options.columns = {args.col_o2,   args.col_temp, args.col_co2,
-                       args.col_fuel, args.col_air,  args.col_analyser};
-    // In the log's unit, which the processor knows.
-    if (args.air)
-        options.air = number_option(args.air, "--aire");
-    options.target_o2 = target_o2_option(args);
-    if (args.target_temp)
-        options.target_temp = number_option(args.target_temp, "--objetivo-temp");
+    options.columns = args.columns;
+    // In the log's unit, which the log's reading knows.
+    options.air = optional_number(args.temperatures.air, "--aire");
+    options.target_o2 = target_o2_option(args.target_o2, args.target_temp);
+    options.target_temp = optional_number(args.target_temp, "--objetivo-temp");
     options.all_results = args.all_results;
     return options;
 }
 
-int csv_log(const Arguments& args)
+int csv_log(const LogArgs& args)
 {
-    LogOptions options = log_options(args);
-    std::FILE* file = open_log(*args.csv);
-    struct stat info {};
-    const std::uint64_t size =
-        fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode) ? info.st_size : 0;
+    log::LogOptions options = log_options(args);
+    const LogFile file(args.file);
+    // Checked, and its file made, before anything is read.
+    std::optional<SummaryFile> summary_file;
+    if (args.summary)
+        summary_file.emplace(*args.summary, file.get());
 
-    Progress progress(size);
+    Progress progress(file.size());
+    std::uint64_t reports = 0;
     options.report = [&](std::string_view line) {
+        if (++reports > max_row_reports)
+            return;
         progress.clear();
         say(line);
     };
@@ -355,77 +351,163 @@ int csv_log(const Arguments& args)
         progress.update(rows, bytes);
     };
 
-    FileSource input(file);
-    FileSink output(stdout);
-    LogSummary summary;
-    try {
-        summary = process_log(input, output, options);
-    } catch (...) {
-        if (file != stdin)
-            std::fclose(file);
-        throw;
-    }
+    text::FileSource input(file.get());
+    text::FileSink output(stdout);
+    const log::LogSummary summary = log::process_log(input, output, options);
     progress.clear();
-    const bool read_failed = std::ferror(file) != 0;
-    if (file != stdin)
-        std::fclose(file);
+    const bool read_failed = std::ferror(file.get()) != 0;
+    if (reports > max_row_reports)
+        say("… y " + std::to_string(reports - max_row_reports) +
+            " filas más sin resultado: cada una dice por qué en la columna aviso");
     for (const std::string& note : summary.notes)
         say(note);
-    for (const std::string& line : summary_lines(summary))
+    for (const std::string& line : log::summary_lines(summary))
         say(line);
-    if (args.summary)
-        write_summary(*args.summary, summary);
-    say("filas leídas: " + std::to_string(summary.read) + ", calculadas: " +
-        std::to_string(summary.calculated) + ", con aviso: " + std::to_string(summary.with_advice) +
-        ", fuera de rango: " + std::to_string(summary.out_of_range) + ", con error: " +
-        std::to_string(summary.with_errors) + ", reajustadas: " + std::to_string(summary.reshaped) +
-        (summary.unclosed_quotes > 0
-             ? ", con comillas sin cerrar: " + std::to_string(summary.unclosed_quotes)
-             : ""));
+    bool summary_written = true;
+    if (summary_file && !summary_file->commit(log::summary_csv(summary))) {
+        say("no se pudo escribir el resumen en «" + *args.summary + "»: " + summary_file->error());
+        summary_written = false;
+    }
+    say(log::counts_line(summary));
     if (read_failed)
         say("error de lectura: el archivo no se leyó entero");
-    return finish_output(summary.all_calculated() && !read_failed ? exit_ok : exit_not_calculated);
+    return finish_output(
+        summary.complete() && !read_failed && summary_written ? exit_ok : exit_not_calculated);
 }
 
-// Options that have no meaning together.
-void check_combination(const Arguments& args)
+// The modes, by the option that chooses them.
+enum class Mode { reading, table, log };
+
+std::string_view mode_text(Mode mode)
 {
-    const auto forbid = [](bool given, const std::string& message) {
-        if (given)
-            throw UsageError(message);
-    };
-    forbid(args.celsius && args.fahrenheit, "--celsius y --fahrenheit se excluyen");
-    forbid(args.csv && args.table, "--csv y --tabla se excluyen");
-    for (const auto& [given, name] :
-         {std::pair{args.o2.has_value(), "--o2"}, std::pair{args.co2.has_value(), "--co2"},
-          std::pair{args.temp.has_value(), "--temp"}})
-        forbid(args.csv && given,
-               std::string(name) + " no se usa con --csv: las lecturas vienen del archivo");
-    forbid(args.table && args.co2, "--co2 no se usa con --tabla");
-    forbid(args.format && !args.table, "--formato solo se usa con --tabla");
-    forbid(args.separator && args.format != "csv",
-           "--separador solo se usa con --tabla --formato csv");
-    const bool log_option = args.encoding || args.col_o2 || args.col_temp || args.col_co2 ||
-        args.col_fuel || args.col_air || args.col_analyser || args.all_results || args.summary;
-    forbid(log_option && !args.csv,
-           "--codificacion, --col-…, --todos y --resumen solo se usan con --csv");
-    forbid(args.base && !args.table, "--base solo se usa con --tabla");
-    forbid(args.table && args.target_o2, "--objetivo-o2 no se usa con --tabla");
-    forbid(args.target_temp && !args.target_o2, "--objetivo-temp solo se usa con --objetivo-o2");
+    switch (mode) {
+    case Mode::table:
+        return "con --tabla";
+    case Mode::log:
+        return "con --csv";
+    case Mode::reading:
+        break;
+    }
+    return "en una lectura";
+}
+
+void take(Mode mode, Given& given)
+{
+    switch (mode) {
+    case Mode::reading:
+        take_reading(given);
+        return;
+    case Mode::table:
+        take_table(given);
+        return;
+    case Mode::log:
+        take_log(given);
+        return;
+    }
+}
+
+// An option the mode does not take: the modes it belongs to.
+UsageError not_for_mode(std::string_view option, Mode mode)
+{
+    if (option == "--tabla")
+        return UsageError("--csv y --tabla se excluyen");
+    std::vector<Mode> modes;
+    for (const Mode other : {Mode::reading, Mode::table, Mode::log}) {
+        // A mode takes an option when it does not leave it over.
+        Given given;
+        const auto& specs = option_specs();
+        for (std::size_t i = 0; i < specs.size(); ++i) {
+            if (specs[i].name() == option) {
+                if (specs[i].flag())
+                    given.flag(i) = true;
+                else
+                    given.value(i) = "";
+            }
+        }
+        take(other, given);
+        if (given.not_taken().empty())
+            modes.push_back(other);
+    }
+    std::string message(option);
+    if (modes.size() == 1)
+        return UsageError(message + " solo se usa " + std::string(mode_text(modes.front())));
+    message += " no se usa " + std::string(mode_text(mode));
+    if (mode == Mode::log && (option == "--o2" || option == "--co2" || option == "--temp"))
+        message += ": las lecturas vienen del archivo";
+    return UsageError(message);
 }
 
 } // namespace
 
-int run(const Arguments& args)
+ReadingArgs take_reading(Given& given)
 {
+    ReadingArgs args;
+    args.fuel = given.text("--combustible");
+    args.o2 = given.text("--o2");
+    args.co2 = given.text("--co2");
+    args.co = given.text("--co");
+    args.temp = given.text("--temp");
+    args.temperatures = take_temperatures(given);
+    args.target_o2 = given.text("--objetivo-o2");
+    args.target_temp = given.text("--objetivo-temp");
+    return args;
+}
+
+TableArgs take_table(Given& given)
+{
+    TableArgs args;
+    given.is_set("--tabla");
+    args.fuel = given.text("--combustible");
+    args.o2 = given.text("--o2");
+    args.temp = given.text("--temp");
+    args.temperatures = take_temperatures(given);
+    args.format = given.text("--formato");
+    args.separator = given.text("--separador");
+    args.base = given.text("--base");
+    return args;
+}
+
+LogArgs take_log(Given& given)
+{
+    LogArgs args;
+    args.file = given.text("--csv").value_or("");
+    args.fuel = given.text("--combustible");
+    args.temperatures = take_temperatures(given);
+    args.encoding = given.text("--codificacion");
+    for (const log::ColumnKind& kind : log::column_kinds())
+        args.columns.at(static_cast<std::size_t>(kind.column)) = given.text(kind.option);
+    args.all_results = given.is_set("--todos");
+    args.target_o2 = given.text("--objetivo-o2");
+    args.target_temp = given.text("--objetivo-temp");
+    args.summary = given.text("--resumen");
+    return args;
+}
+
+int run(Given given)
+{
+    const Mode mode = given.has("--csv") ? Mode::log
+        : given.has("--tabla")           ? Mode::table
+                                         : Mode::reading;
     try {
-        check_combination(args);
-        if (args.csv)
-            return csv_log(args);
-        if (args.table)
-            return table(args);
-        return one_reading(args);
+        // Each mode takes its options; one left over belongs to another.
+        const auto checked = [&](auto args) {
+            if (const auto left = given.not_taken(); !left.empty())
+                throw not_for_mode(left.front(), mode);
+            return args;
+        };
+        switch (mode) {
+        case Mode::log:
+            return csv_log(checked(take_log(given)));
+        case Mode::table:
+            return table(checked(take_table(given)));
+        case Mode::reading:
+            break;
+        }
+        return one_reading(checked(take_reading(given)));
     } catch (const UsageError& error) {
+        say(std::string(error.what()) + " (vea --help)");
+        return exit_usage;
+    } catch (const log::LogError& error) {
         say(std::string(error.what()) + " (vea --help)");
         return exit_usage;
     }

@@ -1,7 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// The three ways of running quemador1-calc, once its arguments are parsed.
+// The three ways of running quemador1-calc, once its arguments are parsed: one reading,
+// a table (--tabla) or a log (--csv). Each takes its own options; an option no mode
+// takes is refused, naming the modes it belongs to.
+
+#include "cli/options.h"
+#include "log/columns.h"
 
 #include <optional>
 #include <string>
@@ -10,38 +15,60 @@ namespace quemador::cli {
 
 // Exit statuses.
 constexpr int exit_ok = 0;
-constexpr int exit_not_calculated = 1; // some reading could not be calculated, or the
-                                       // output could not be written
+constexpr int exit_not_calculated = 1; // some reading could not be calculated, lies outside
+                                       // the model or is doubted, or the output could not
+                                       // be written
 constexpr int exit_usage = 2;          // a wrong option or value, a missing file or column
 
-struct Arguments {
-    std::optional<std::string> fuel;
-    std::optional<std::string> o2;
-    std::optional<std::string> co2;
-    std::optional<std::string> temp;
+using Text = std::optional<std::string>;
+
+// Where temperatures are given in, and the combustion air's temperature.
+struct Temperatures {
     bool celsius = false;
     bool fahrenheit = false;
-    bool table = false;
-    std::optional<std::string> format;
-    std::optional<std::string> csv;
-    std::optional<std::string> separator;
-    std::optional<std::string> encoding;
-    std::optional<std::string> col_o2;
-    std::optional<std::string> col_temp;
-    std::optional<std::string> col_co2;
-    std::optional<std::string> col_fuel;
-    bool all_results = false;
-    std::optional<std::string> air;
-    std::optional<std::string> target_o2;
-    std::optional<std::string> target_temp;
-    std::optional<std::string> base;
-    std::optional<std::string> col_air;
-    std::optional<std::string> col_analyser;
-    std::optional<std::string> summary;
+    Text air;
 };
+
+struct ReadingArgs {
+    Text fuel;
+    Text o2;
+    Text co2;
+    Text co;
+    Text temp;
+    Temperatures temperatures;
+    Text target_o2;
+    Text target_temp;
+};
+
+struct TableArgs {
+    Text fuel;
+    Text o2;
+    Text temp;
+    Temperatures temperatures;
+    Text format;
+    Text separator;
+    Text base;
+};
+
+struct LogArgs {
+    std::string file;
+    Text fuel;
+    Temperatures temperatures;
+    Text encoding;
+    log::ColumnChoice columns;
+    bool all_results = false;
+    Text target_o2;
+    Text target_temp;
+    Text summary;
+};
+
+// Each mode's options, taken from what was given.
+ReadingArgs take_reading(Given& given);
+TableArgs take_table(Given& given);
+LogArgs take_log(Given& given);
 
 // Runs the mode the arguments ask for and returns the exit status. Messages go to
 // standard error, each on one line.
-int run(const Arguments& args);
+int run(Given given);
 
 } // namespace quemador::cli

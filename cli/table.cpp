@@ -3,9 +3,10 @@
 
 #include "calculation/net_efficiency.h"
 #include "calculation/number_text.h"
-#include "cli/numbers.h"
-#include "cli/reading.h"
+#include "calculation/reading_advice.h"
 #include "cli/usage_error.h"
+#include "log/reading.h"
+#include "text/numbers.h"
 
 #include <algorithm>
 #include <array>
@@ -17,7 +18,13 @@
 namespace quemador::cli {
 namespace {
 
+using log::Outcome;
+using text::DecimalComma;
+using text::parse_number;
+
 constexpr std::size_t max_values = 100;
+// After a value outside what the model describes.
+constexpr std::string_view outside_mark = "*";
 
 // One decimal, correctly rounded from the model's value; never "-0.0". A value too
 // wide for a printed column (readings far outside the correlation) takes exponent form.
@@ -191,41 +198,68 @@ void to_net(const TableOptions& options, const CellStyle& style, double o2, doub
     }
 }
 
+// Why a calculated cell lies outside what the model describes; empty when it does not.
+std::string outside_model(double o2, double t_f, double air_f, const Outcome& outcome)
+{
+    if (!(o2 >= 0.0 && o2 < oxygen_in_air))
+        return "el oxígeno debe ser al menos 0 y menor que " + plain_number(oxygen_in_air) + " %";
+    if (t_f < air_f)
+        return "humos más fríos que el aire de combustión";
+    if (!results_in_correlation(*outcome.results))
+        return "resultados fuera de lo que cubre la correlación";
+    return {};
+}
+
 // One row of the table: an oxygen reading at every temperature. Counts the cells
-// without a result and reports the row's first failure.
-Cells table_row(const TableOptions& options, const CellStyle& style, double o2, int& failures,
+// without a result or outside the model, and reports the row's first reason.
+Cells table_row(const TableOptions& options, const CellStyle& style, double o2, int& marked,
                 const std::function<void(std::string_view)>& report)
 {
     Cells row = {style.csv ? style.number(o2) : one_decimal(o2), style.csv ? "" : "error"};
     std::string failure;
+    std::string outside;
+    int outside_cells = 0;
     Outcome outcome;
+    const double air_f = air_of(options, style);
     // The gross efficiency with the air at its temperature: the stack's less the air's
     // plus the 60 °F that the model assumes.
-    const double shift = air_of(options, style) - combustion_air_temp;
+    const double shift = air_f - combustion_air_temp;
     for (const double t : options.temperatures) {
-        evaluate(
-            {options.fuel, o2, std::nullopt, in_fahrenheit(t, style) - (options.net ? 0 : shift)},
-            outcome);
+        const double t_f = in_fahrenheit(t, style);
+        log::evaluate({options.fuel, o2, std::nullopt, t_f - (options.net ? 0 : shift), {}},
+                      outcome);
         if (options.net)
             to_net(options, style, o2, t, outcome);
         // A printed table shows what the model gives, even past what can be rounded.
         const bool calculated = style.csv ? outcome.shown() : outcome.results.has_value();
+        const std::string why = calculated ? outside_model(o2, t_f, air_f, outcome) : "";
+        const bool o2_described = o2 >= 0.0 && o2 < oxygen_in_air;
         if (style.csv) {
-            if (!outcome.excess_air.empty())
-                row[1] = in_file(outcome.excess_air, style.comma);
-            row.emplace_back(calculated ? in_file(outcome.efficiency, style.comma) : "");
+            if (!outcome.excess_air.empty() && o2_described)
+                row[1] = text::in_file(outcome.excess_air, style.comma);
+            row.emplace_back(
+                calculated && why.empty() ? text::in_file(outcome.efficiency, style.comma) : "");
         } else if (calculated) {
-            row[1] = one_decimal(outcome.results->excess_air);
-            row.push_back(one_decimal(outcome.results->efficiency));
+            row[1] = one_decimal(outcome.results->excess_air) +
+                (o2_described ? "" : std::string(outside_mark));
+            row.push_back(one_decimal(outcome.results->efficiency) +
+                          (why.empty() ? "" : std::string(outside_mark)));
         } else {
             row.emplace_back("error");
         }
         if (!calculated && failure.empty())
             failure = outcome.failure;
-        failures += calculated ? 0 : 1;
+        if (!why.empty() && outside.empty())
+            outside = why;
+        marked += calculated && why.empty() ? 0 : 1;
+        outside_cells += why.empty() ? 0 : 1;
     }
     if (!failure.empty())
         report("O2 " + plain_number(o2) + ": " + failure);
+    if (!outside.empty())
+        report("O2 " + plain_number(o2) + ": " + std::to_string(outside_cells) +
+               (outside_cells == 1 ? " celda" : " celdas") +
+               " fuera de lo que describe el modelo (" + outside + ")");
     return row;
 }
 
@@ -245,11 +279,20 @@ void write_csv(const Cells& header, const std::vector<Cells>& rows, char separat
 void write_text(const Cells& header, const std::vector<Cells>& rows, const TableOptions& options,
                 std::string& out)
 {
+    // With a mark after some values, the others take a blank there, so that the
+    // decimal points stay in line.
+    const bool marks = std::any_of(rows.begin(), rows.end(), [](const Cells& row) {
+        return std::any_of(row.begin(), row.end(),
+                           [](const std::string& cell) { return cell.ends_with(outside_mark); });
+    });
+    const auto shown = [marks](const Cells& cells, std::size_t i) {
+        return marks && i > 0 && !cells[i].ends_with(outside_mark) ? cells[i] + " " : cells[i];
+    };
     std::vector<std::size_t> widths(header.size());
     for (std::size_t i = 0; i < header.size(); ++i) {
-        widths[i] = width(header[i]);
+        widths[i] = width(shown(header, i));
         for (const auto& row : rows)
-            widths[i] = std::max(widths[i], width(row[i]));
+            widths[i] = std::max(widths[i], width(shown(row, i)));
     }
     const bool celsius = options.unit == TemperatureUnit::celsius;
     const std::string unit = celsius ? "°C" : "°F";
@@ -277,12 +320,17 @@ void write_text(const Cells& header, const std::vector<Cells>& rows, const Table
     }
     const auto line = [&](const Cells& cells) {
         for (std::size_t i = 0; i < cells.size(); ++i)
-            pad_left(out, cells[i], widths[i] + (i > 0 ? 3 : 1));
+            pad_left(out, shown(cells, i), widths[i] + (i > 0 ? 3 : 1));
         out += '\n';
     };
     line(header);
     for (const auto& row : rows)
         line(row);
+    if (marks)
+        out += "\n" + std::string(outside_mark) +
+            " fuera de lo que describe el modelo (oxígeno de 0 a menos de 20,9 %, humos más "
+            "calientes que el aire de combustión,\n  eficiencia de 0 a 100 %): no es un "
+            "resultado.\n";
 }
 
 } // namespace
@@ -297,14 +345,14 @@ int write_table(const TableOptions& options, std::string& out,
     // Every cell's text first, then the widths of the columns.
     const Cells header = style.header(options.temperatures);
     std::vector<Cells> rows;
-    int failures = 0;
+    int marked = 0;
     std::transform(options.o2.begin(), options.o2.end(), std::back_inserter(rows),
-                   [&](double o2) { return table_row(options, style, o2, failures, report); });
+                   [&](double o2) { return table_row(options, style, o2, marked, report); });
     if (style.csv)
         write_csv(header, rows, options.separator, out);
     else
         write_text(header, rows, options, out);
-    return failures;
+    return marked;
 }
 
 } // namespace quemador::cli

@@ -4,7 +4,8 @@
 // A printable table of efficiencies: rows by oxygen reading (with its excess air),
 // columns by stack temperature.
 
-#include "cli/names.h"
+#include "calculation/fuel.h"
+#include "log/columns.h"
 
 #include <functional>
 #include <optional>
@@ -13,6 +14,8 @@
 #include <vector>
 
 namespace quemador::cli {
+
+using log::TemperatureUnit;
 
 enum class TableFormat { text, csv };
 
@@ -44,8 +47,11 @@ std::vector<double> parse_list(std::string_view text, std::string_view option);
 std::vector<double> parse_range(std::string_view text, std::string_view option);
 
 // The table as text (a title, then aligned columns with efficiencies to one decimal)
-// or as CSV (efficiencies to hundredths), gross or net. A cell that cannot be calculated is shown
-// as "error" (empty in CSV) and reported once per row; returns the number of such cells.
+// or as CSV (efficiencies to hundredths), gross or net. A cell that cannot be calculated
+// is shown as "error" (empty in CSV); a cell outside what the model describes (oxygen
+// not from 0 to below 20.9 %, flue gas colder than the air, results outside the
+// correlation) is marked with "*" and a note under the table (empty in CSV). Each row
+// with either is reported once; returns the number of such cells.
 int write_table(const TableOptions& options, std::string& out,
                 const std::function<void(std::string_view)>& report);
 

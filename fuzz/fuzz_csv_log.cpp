@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Fuzzes a whole CSV log through quemador1-calc's decoding, header search, reader,
+// Fuzzes a whole CSV log through the log's decoding, header search, reader,
 // calculation and writer, with the input handed over whole or a few bytes at a time.
 // Properties: any bytes either make a usage error with no output, or an output that
 // does not depend on how the input arrived; every record counted is calculated, out
 // of range or reported; and a UTF-8 log's output, read again, has the same records
 // with the same outcomes and reaches a fixed point.
 
-#include "cli/csv_log.h"
-#include "cli/encoding.h"
-#include "cli/usage_error.h"
 #include "fuzz_checks.h"
+#include "log/log.h"
+#include "log/log_error.h"
+#include "text/encoding.h"
 
 #include <algorithm>
 #include <array>
@@ -18,7 +18,8 @@
 #include <string>
 #include <string_view>
 
-using namespace quemador::cli;
+using namespace quemador::log;
+using namespace quemador::text;
 
 namespace {
 
@@ -44,7 +45,7 @@ Run run(std::string_view input, std::size_t chunk, const LogOptions& base)
     options.report = [&](std::string_view) { ++result.reported; };
     try {
         result.summary = process_log(source, sink, options);
-    } catch (const UsageError&) {
+    } catch (const LogError&) {
         FUZZ_REQUIRE(sink.text.empty());
     }
     result.output = std::move(sink.text);

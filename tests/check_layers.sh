@@ -11,7 +11,7 @@ trap 'rm -rf "$work"' EXIT
 
 fresh_copy() {
   rm -rf "$work/tree" && mkdir -p "$work/tree"
-  cp -r "$root"/{app,calculation,cli,runtime,window} "$work/tree/"
+  cp -r "$root"/{app,calculation,cli,log,runtime,text,window} "$work/tree/"
 }
 
 failures=0
@@ -31,17 +31,25 @@ while IFS='|' read -r file include; do
 done <<'ROWS'
 runtime/runtime_error.h|#include <QString>
 runtime/arithmetic.h|#include "calculation/fuel.h"
-runtime/runtime_error.cpp|#include "cli/names.h"
+runtime/runtime_error.cpp|#include "text/names.h"
 calculation/fuel.cpp|#include <QtCore/QString>
-calculation/number_text.cpp|#include "cli/names.h"
+calculation/number_text.cpp|#include "text/names.h"
+calculation/reading_advice.cpp|#include "log/reading.h"
 calculation/reading_advice.h|#include "window/main_window.h"
 calculation/calculate_command.cpp|  #  include "app/application.h"
-cli/names.cpp|#include <QObject>
-cli/reading.cpp|#include "window/help.h"
-cli/csv.h|#include "app/command_line.h"
+text/names.cpp|#include <QObject>
+text/csv.cpp|#include "log/columns.h"
+text/encoding.h|#include "cli/commands.h"
+text/numbers.cpp|#include "calculation/fuel.h"
+log/columns.cpp|#include "cli/options.h"
+log/log.cpp|#include <QString>
+log/reading.h|#include "window/help.h"
+cli/options.cpp|#include <QObject>
+cli/commands.cpp|#include "window/help.h"
+cli/table.h|#include "app/command_line.h"
 window/help.cpp|#include "app/command_line.h"
-window/main_window.h|#include "cli/names.h"
-app/application.cpp|#include "cli/reading.h"
+window/main_window.h|#include "cli/options.h"
+app/application.cpp|#include "cli/commands.h"
 ROWS
 
 fresh_copy

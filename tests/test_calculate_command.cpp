@@ -71,9 +71,11 @@ private slots:
         QCOMPARE(::efficiency(window), efficiency);
 
         // The same reading without a window shows the same texts.
-        const Results results =
-            calculate({gas ? Fuel::natural_gas : Fuel::fuel_oil_no2, Val(o2.toStdString()),
-                       std::nullopt, Val(temp.toStdString())});
+        const Results results = calculate({gas ? Fuel::natural_gas : Fuel::fuel_oil_no2,
+                                           Val(o2.toStdString()),
+                                           std::nullopt,
+                                           Val(temp.toStdString()),
+                                           {}});
         QCOMPARE(q(shown_result(results.excess_air)), excessAir);
         QCOMPARE(q(shown_result(results.efficiency)), efficiency);
     }
@@ -245,8 +247,11 @@ private slots:
 
         // One reading without a window blames the same input.
         const auto reading_error = runtime_error_of([&] {
-            calculate(
-                {Fuel::natural_gas, Val(o2.toStdString()), std::nullopt, Val(temp.toStdString())});
+            calculate({Fuel::natural_gas,
+                       Val(o2.toStdString()),
+                       std::nullopt,
+                       Val(temp.toStdString()),
+                       {}});
         });
         QVERIFY(reading_error.has_value());
         QVERIFY(reading_error->input() == Input(input));

@@ -13,7 +13,7 @@ constexpr double air_c = 20.0;
 // The model's gross efficiency with the air at air_c, put on the lower heating value.
 double gross_on_lhv(Fuel fuel, double o2, double flue_c)
 {
-    const Reading reading{fuel, o2, std::nullopt, celsius_to_fahrenheit(flue_c)};
+    const Reading reading{fuel, o2, std::nullopt, celsius_to_fahrenheit(flue_c), {}};
     return corrected_gross(reading, celsius_to_fahrenheit(air_c)).efficiency *
         facts(fuel).hhv_over_lhv;
 }
@@ -85,11 +85,11 @@ private slots:
     void corrected_gross_runs_on_the_net_temperature()
     {
         // Air at 60 °F changes nothing; warmer air lowers the stack temperature the model sees.
-        const Reading reading{Fuel::natural_gas, 3.0, 9.0, 300.0};
+        const Reading reading{Fuel::natural_gas, 3.0, 9.0, 300.0, {}};
         QCOMPARE_EXACT(corrected_gross(reading, combustion_air_temp).efficiency,
                        calculate(reading).efficiency);
         QCOMPARE_EXACT(corrected_gross(reading, 80.0).efficiency,
-                       calculate({Fuel::natural_gas, 3.0, 9.0, 280.0}).efficiency);
+                       calculate({Fuel::natural_gas, 3.0, 9.0, 280.0, {}}).efficiency);
     }
 
     // Two independent models: the gross correlation put on the lower heating value, and
@@ -146,8 +146,9 @@ private slots:
     // the matching oxygen readings (7 % and 2 %), net temperature + 60 °F, gives 5.3 %.
     void saving_reproduces_the_doe_example()
     {
-        const double now = calculate({Fuel::natural_gas, 7.0, std::nullopt, 460.0}).efficiency;
-        const double target = calculate({Fuel::natural_gas, 2.0, std::nullopt, 360.0}).efficiency;
+        const double now = calculate({Fuel::natural_gas, 7.0, std::nullopt, 460.0, {}}).efficiency;
+        const double target =
+            calculate({Fuel::natural_gas, 2.0, std::nullopt, 360.0, {}}).efficiency;
         const double saving = ::fuel_saving(now, target);
         QVERIFY2(std::abs(saving - 5.9) < 1.0, qPrintable(QString::number(saving)));
     }

@@ -54,8 +54,11 @@ QList<Cell> reference_cells()
 
 double model_efficiency(const Cell& cell)
 {
-    return calculate({Fuel::natural_gas, cell.o2, std::nullopt,
-                      cell.net_temperature + combustion_air_temp})
+    return calculate({Fuel::natural_gas,
+                      cell.o2,
+                      std::nullopt,
+                      cell.net_temperature + combustion_air_temp,
+                      {}})
         .efficiency;
 }
 

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// One reading through the calculation as quemador1-calc reports it, in each of its
-// modes (one reading, a table, a log): calculated, shown as the window shows it, or
-// not calculated and why, with the reading advice.
+// One reading through the calculation as every face reports it (the command line's
+// one reading, table and log, the web page): calculated, shown as the window shows
+// it, or not calculated and why, with the reading advice and the figures beside the
+// window's.
 
 #include "calculation/calculate_command.h"
 #include "calculation/reading_advice.h"
@@ -12,7 +13,7 @@
 #include <string>
 #include <vector>
 
-namespace quemador::cli {
+namespace quemador::log {
 
 // What a reading is set beside, past the window's results: the temperature of its
 // combustion air, and a tuned reading to reach.
@@ -41,6 +42,10 @@ struct Outcome {
     // The model does not describe the reading or its results (within_model): the
     // results mean nothing, and the advice says why.
     bool outside_model = false;
+    // The results are shown and mean something, but a figure beside them may mislead
+    // (a target less efficient than the reading, or below the air), and the advice
+    // says why.
+    bool doubtful = false;
 
     // Past the window's results, when they are shown and mean something: the net
     // efficiency (Siegert); the gross one with the air's temperature, when one was
@@ -51,11 +56,14 @@ struct Outcome {
     std::string corrected;
     std::string target;
     std::string saving;
+    // With a CO reading: the CO on air-free flue gas, in whole ppm ("58").
+    std::string co_air_free;
     // The same figures unrounded, for a log's summary.
     struct Figures {
         std::optional<double> net;
         std::optional<double> corrected;
         std::optional<double> saving;
+        std::optional<double> co_air_free;
     } figures;
 
     [[nodiscard]] bool shown() const { return failure.empty(); }
@@ -69,4 +77,4 @@ std::string temperature_text(double fahrenheit, const AdviceStyle& style);
 void evaluate(const Reading& reading, Outcome& out, const AdviceStyle& style = {},
               const Comparison& comparison = {});
 
-} // namespace quemador::cli
+} // namespace quemador::log

@@ -1,23 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cli/numbers.h"
+#include "text/numbers.h"
 
-#include "calculation/calculate_command.h"
 #include "calculation/number_text.h"
 
 #include <algorithm>
 #include <cstdint>
 
-namespace quemador::cli {
+namespace quemador::text {
 
 std::optional<double> parse_number(std::string_view text, DecimalComma comma)
-{
-    double value = 0.0;
-    if (read_number(text, comma, value))
-        return value;
-    return std::nullopt;
-}
-
-bool read_number(std::string_view text, DecimalComma comma, double& value)
 {
     text = trimmed(text);
 
@@ -43,24 +34,17 @@ bool read_number(std::string_view text, DecimalComma comma, double& value)
     const std::size_t fraction_digits = i - fraction_begin;
     const std::size_t digits = integer_digits + fraction_digits;
     if (i != text.size() || digits == 0)
-        return false;
+        return std::nullopt;
 
+    double value = 0.0;
     const auto scale = -static_cast<long long>(fraction_digits);
     if (digits <= decimal::exact_digits)
         decimal::exact(mantissa, scale, value);
     else if (!decimal::from_text(
                  std::string(text.substr(0, integer_digits)).append(text.substr(fraction_begin)),
                  scale, value))
-        return false;
-    if (negative)
-        value = -value;
-    return true;
-}
-
-std::string shown_in_file(double x, DecimalComma comma)
-{
-    std::string text = shown_result(x);
-    return std::string(in_file(text, comma));
+        return std::nullopt;
+    return negative ? -value : value;
 }
 
 std::string_view in_file(std::string& text, DecimalComma comma)
@@ -70,4 +54,4 @@ std::string_view in_file(std::string& text, DecimalComma comma)
     return without_sign_blank(text);
 }
 
-} // namespace quemador::cli
+} // namespace quemador::text

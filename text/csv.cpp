@@ -1,49 +1,53 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cli/csv.h"
+#include "text/csv.h"
+
+#include "text/buffers.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
 #include <iterator>
 
-namespace quemador::cli {
+namespace quemador::text {
 namespace {
 
-constexpr std::size_t buffer_size = std::size_t{64} * 1024;
-
-} // namespace
-
-std::array<bool, 256> special_characters(char separator)
-{
-    std::array<bool, 256> special{};
-    for (const char c : {separator, '"', '\n', '\r'})
-        special.at(static_cast<unsigned char>(c)) = true;
-    return special;
-}
-
-namespace {
-
-// Where the reader's scan of a plain record stops: a carriage return only matters
-// before a line feed, which the scan looks back for.
+// Where the reader's scan of a plain record stops.
 std::array<bool, 256> reader_stops(char separator, bool quotes)
 {
     std::array<bool, 256> stops{};
     stops.at(static_cast<unsigned char>(separator)) = true;
     stops.at('\n') = true;
+    stops.at('\r') = true;
     if (quotes)
         stops.at('"') = true;
     return stops;
 }
 
+std::size_t length_of(LineEnd end)
+{
+    switch (end) {
+    case LineEnd::none:
+        return 0;
+    case LineEnd::crlf:
+        return 2;
+    case LineEnd::lf:
+    case LineEnd::cr:
+        break;
+    }
+    return 1;
+}
+
 // The fields of a record with quoted fields, read one byte at a time into a text of
-// their own, without their quotes.
+// their own, without their quotes. Line ends outside quotes are the reader's to find.
 class QuotedFields {
 public:
-    QuotedFields(char separator, std::string& text, std::vector<FieldSpan>& spans)
-        : separator_(separator), text_(text), spans_(spans)
+    QuotedFields(char separator, std::string& text, std::vector<FieldSpan>& spans,
+                 std::vector<std::uint8_t>& quoted)
+        : separator_(separator), text_(text), spans_(spans), quoted_(quoted)
     {
         text_.clear();
         spans_.clear();
+        quoted_.clear();
     }
 
     // Takes one byte; returns true when it is the line feed that ends the record.
@@ -71,13 +75,8 @@ public:
         return take_plain(c);
     }
 
-    // Ends the last field; a carriage return before the line end is not part of it.
-    void end()
-    {
-        if (state_ == State::plain && cr_last_)
-            text_.pop_back();
-        spans_.push_back({field_begin_, text_.size()});
-    }
+    // Ends the last field.
+    void end() { push(); }
 
     // Whether a quoted field is open.
     [[nodiscard]] bool open() const { return state_ == State::quoted; }
@@ -94,33 +93,55 @@ private:
         if (c == '\n')
             return true;
         if (c == separator_) {
-            spans_.push_back({field_begin_, text_.size()});
+            push();
             field_begin_ = text_.size();
             field_start_ = true;
-            cr_last_ = false;
+            field_quoted_ = false;
         } else if (c == '"' && field_start_) {
             state_ = State::quoted;
             opened_ = true;
+            field_quoted_ = true;
         } else {
             text_ += c;
-            cr_last_ = c == '\r';
             field_start_ = false;
         }
         return false;
     }
 
+    void push()
+    {
+        spans_.push_back({field_begin_, text_.size()});
+        quoted_.push_back(field_quoted_ ? 1 : 0);
+    }
+
     char separator_;
     std::string& text_;
     std::vector<FieldSpan>& spans_;
+    std::vector<std::uint8_t>& quoted_;
     State state_ = State::plain;
     std::size_t field_begin_ = 0;
     bool field_start_ = true;
-    bool cr_last_ = false;
+    bool field_quoted_ = false;
     bool opened_ = false;
     bool broken_ = false;
 };
 
 } // namespace
+
+std::string_view line_end_text(LineEnd end)
+{
+    switch (end) {
+    case LineEnd::none:
+        return {};
+    case LineEnd::crlf:
+        return "\r\n";
+    case LineEnd::cr:
+        return "\r";
+    case LineEnd::lf:
+        break;
+    }
+    return "\n";
+}
 
 std::size_t FileSource::read(char* buffer, std::size_t size)
 {
@@ -135,23 +156,45 @@ std::size_t StringSource::read(char* buffer, std::size_t size)
     return n;
 }
 
-CsvReader::CsvReader(ByteSource& source, char separator, std::uint64_t first_line)
-    : source_(source), buffer_(buffer_size + 1, '\n'), line_(first_line), separator_(separator),
-      special_(reader_stops(separator, true))
+CsvReader::CsvReader(ByteSource& source, char separator)
+    : source_(source), buffer_(buffer_bytes + 1, '\n'), separator_(separator),
+      stops_(reader_stops(separator, true))
 {
+}
+
+void CsvReader::set_separator(char separator)
+{
+    separator_ = separator;
+    stops_ = reader_stops(separator, true);
+    quotes_off_ = false;
+}
+
+void CsvReader::mark()
+{
+    marked_ = true;
+    mark_ = {pos_, line_};
+}
+
+void CsvReader::rewind()
+{
+    marked_ = false;
+    pos_ = mark_.pos;
+    line_ = mark_.line;
 }
 
 bool CsvReader::fill()
 {
     if (at_end_)
         return false;
-    if (record_ > 0) {
-        std::memmove(buffer_.data(), buffer_.data() + record_, end_ - record_);
-        consumed_ += record_;
-        field_ -= record_;
-        pos_ -= record_;
-        end_ -= record_;
-        record_ = 0;
+    const std::size_t keep = marked_ ? std::min(mark_.pos, record_) : record_;
+    if (keep > 0) {
+        std::memmove(buffer_.data(), buffer_.data() + keep, end_ - keep);
+        consumed_ += keep;
+        record_ -= keep;
+        field_ -= keep;
+        pos_ -= keep;
+        end_ -= keep;
+        mark_.pos -= marked_ ? keep : 0;
     }
     if (end_ == capacity())
         buffer_.resize(capacity() * 2 + 1); // a record longer than the buffer
@@ -160,6 +203,15 @@ bool CsvReader::fill()
     buffer_[end_] = '\n';
     at_end_ = n == 0;
     return n > 0;
+}
+
+bool CsvReader::have(std::size_t offset)
+{
+    while (record_ + offset >= end_) {
+        if (!fill())
+            return false;
+    }
+    return true;
 }
 
 bool CsvReader::next(std::vector<std::string_view>& fields)
@@ -178,7 +230,7 @@ bool CsvReader::next(std::vector<std::string_view>& fields)
 bool CsvReader::read_record()
 {
     if (quotes_off_) {
-        special_ = reader_stops(separator_, true);
+        stops_ = reader_stops(separator_, true);
         quotes_off_ = false;
     }
     unclosed_quote_line_ = 0;
@@ -186,6 +238,8 @@ bool CsvReader::read_record()
     spans_.clear();
     quoted_record_ = false;
     too_long_ = false;
+    line_end_ = LineEnd::none;
+    raw_length_ = 0;
     if (pos_ == end_ && !fill())
         return false;
     record_line_ = line_;
@@ -204,8 +258,10 @@ bool CsvReader::read_record()
                 return true;
             }
             if (!fill()) {
-                // The last record has no line end.
-                spans_.push_back({field_ - record_, end_line(end_) - record_});
+                if (pos_ < end_)
+                    break; // a carriage return last in the input: scanned again as a line end
+                spans_.push_back({field_ - record_, end_ - record_});
+                finish(end_, LineEnd::none);
                 return true;
             }
             break;
@@ -218,7 +274,7 @@ CsvReader::Scan CsvReader::scan_plain()
     // The line feed after the bytes read stops the inner loop without a bound check.
     const char* p = buffer_.data() + pos_;
     for (;; ++p) {
-        while (!special_[static_cast<unsigned char>(*p)])
+        while (!stops_[static_cast<unsigned char>(*p)])
             ++p;
         const auto at = static_cast<std::size_t>(p - buffer_.data());
         if (at == end_) {
@@ -229,7 +285,16 @@ CsvReader::Scan CsvReader::scan_plain()
             spans_.push_back({field_ - record_, at - record_});
             field_ = at + 1;
         } else if (*p == '\n') {
-            spans_.push_back({field_ - record_, end_line(at) - record_});
+            spans_.push_back({field_ - record_, at - record_});
+            finish(at, LineEnd::lf);
+            return Scan::ended;
+        } else if (*p == '\r') {
+            if (at + 1 == end_ && !at_end_) {
+                pos_ = at; // whether a line feed follows is not known yet
+                return Scan::more;
+            }
+            spans_.push_back({field_ - record_, at - record_});
+            finish(at, at + 1 < end_ && p[1] == '\n' ? LineEnd::crlf : LineEnd::cr);
             return Scan::ended;
         } else if (at == field_) {
             return Scan::quoted; // a quote opening a field; one elsewhere is plain text
@@ -237,21 +302,23 @@ CsvReader::Scan CsvReader::scan_plain()
     }
 }
 
-std::size_t CsvReader::end_line(std::size_t line_end)
+void CsvReader::finish(std::size_t content_end, LineEnd end)
 {
-    const bool line_feed = line_end < end_;
-    const bool cr = line_end > record_ && buffer_[line_end - 1] == '\r';
-    crlf_ = line_feed && cr;
-    pos_ = line_feed ? line_end + 1 : line_end;
-    line_ += line_feed ? 1 : 0;
-    raw_length_ = line_end - (cr ? 1 : 0) - record_;
-    return record_ + raw_length_;
+    line_end_ = end;
+    raw_length_ = content_end - record_;
+    pos_ = content_end + length_of(end);
+    line_ += end == LineEnd::none ? 0 : 1;
 }
 
 bool CsvReader::read_quoted()
 {
     quoted_record_ = true;
-    QuotedFields fields(separator_, unquoted_, spans_);
+    QuotedFields fields(separator_, unquoted_, spans_, quoted_);
+    const auto done = [&](std::size_t content_end, LineEnd end) {
+        fields.end();
+        finish(content_end, end);
+    };
+    bool cr_before = false; // a carriage return outside quotes, before a line feed
     for (std::size_t offset = 0;; ++offset) {
         if (record_ + offset == end_) {
             if (record_bytes() >= max_record_bytes) {
@@ -264,18 +331,28 @@ bool CsvReader::read_quoted()
             if (!fill()) {
                 if (fields.open())
                     return false;
-                fields.end();
-                end_line(end_);
+                done(end_, LineEnd::none);
                 return true;
             }
         }
         const char c = buffer_[record_ + offset];
+        if (c == '\r') {
+            const bool lf_follows = have(offset + 1) && buffer_[record_ + offset + 1] == '\n';
+            if (!fields.open()) {
+                if (!lf_follows) {
+                    done(record_ + offset, LineEnd::cr);
+                    return true;
+                }
+                cr_before = true;
+                continue; // the line feed ends the record
+            }
+            line_ += lf_follows ? 0 : 1; // a lone carriage return in a quoted field
+        }
         const bool ends = fields.take(c);
         if (fields.broken())
             return false;
         if (ends) {
-            fields.end();
-            end_line(record_ + offset);
+            done(record_ + offset - (cr_before ? 1 : 0), cr_before ? LineEnd::crlf : LineEnd::lf);
             return true;
         }
         if (fields.just_opened())
@@ -287,7 +364,7 @@ bool CsvReader::read_quoted()
 void CsvReader::forget_quotes()
 {
     unclosed_quote_line_ = quote_line_;
-    special_ = reader_stops(separator_, false);
+    stops_ = reader_stops(separator_, false);
     quotes_off_ = true;
     pos_ = field_ = record_;
     line_ = record_line_;
@@ -300,23 +377,47 @@ void CsvReader::skip_long_record()
     too_long_ = true;
     spans_.clear();
     raw_length_ = 0;
+    if (marked_) {
+        pos_ = record_; // a look-ahead ends here
+        return;
+    }
     for (;;) {
-        const auto* line_feed =
-            static_cast<const char*>(std::memchr(buffer_.data() + pos_, '\n', end_ - pos_));
-        if (line_feed != nullptr) {
-            pos_ = static_cast<std::size_t>(line_feed - buffer_.data()) + 1;
-            ++line_;
-            return;
+        const char* begin = buffer_.data() + pos_;
+        const char* stop = buffer_.data() + end_;
+        const char* p = std::find_if(begin, stop, [](char c) { return c == '\n' || c == '\r'; });
+        if (p == stop) {
+            record_ = field_ = pos_ = end_; // what was read of it is dropped
+            if (!fill())
+                return;
+            continue;
         }
-        record_ = field_ = pos_ = end_; // what was read of it is dropped
-        if (!fill())
-            return;
+        pos_ = static_cast<std::size_t>(p - buffer_.data());
+        if (*p == '\r' && pos_ + 1 == end_ && !at_end_) {
+            record_ = field_ = pos_; // whether a line feed follows is not known yet
+            fill();
+            continue;
+        }
+        const LineEnd end = *p == '\n'                     ? LineEnd::lf
+            : pos_ + 1 < end_ && buffer_[pos_ + 1] == '\n' ? LineEnd::crlf
+                                                           : LineEnd::cr;
+        record_ = pos_;
+        finish(pos_, end);
+        raw_length_ = 0;
+        return;
     }
 }
 
 void FileSink::write(std::string_view bytes) { std::fwrite(bytes.data(), 1, bytes.size(), file_); }
 
 namespace {
+
+std::array<bool, 256> special_characters(char separator)
+{
+    std::array<bool, 256> special{};
+    for (const char c : {separator, '"', '\n', '\r'})
+        special.at(static_cast<unsigned char>(c)) = true;
+    return special;
+}
 
 // Copies bytes to out. Most fields are a few bytes: those are copied in two words that
 // may overlap, without a call to the library's general copy.
@@ -340,9 +441,9 @@ void copy(std::string_view bytes, char* out)
 
 } // namespace
 
-CsvWriter::CsvWriter(ByteSink& sink, char separator, bool crlf)
-    : sink_(sink), buffer_(buffer_size), special_(special_characters(separator)),
-      separator_(separator), crlf_(crlf)
+CsvWriter::CsvWriter(ByteSink& sink, char separator, LineEnd line_end)
+    : sink_(sink), buffer_(buffer_bytes), special_(special_characters(separator)),
+      separator_(separator), line_end_(line_end == LineEnd::none ? LineEnd::lf : line_end)
 {
 }
 
@@ -402,11 +503,21 @@ void CsvWriter::plain_field(std::string_view text)
     put(text);
 }
 
-void CsvWriter::end_record()
+void CsvWriter::end_record(LineEnd end)
 {
-    if (crlf_)
+    switch (end == LineEnd::none ? line_end_ : end) {
+    case LineEnd::crlf:
         put('\r');
-    put('\n');
+        put('\n');
+        break;
+    case LineEnd::cr:
+        put('\r');
+        break;
+    case LineEnd::lf:
+    case LineEnd::none:
+        put('\n');
+        break;
+    }
     first_field_ = true;
 }
 
@@ -425,4 +536,4 @@ void CsvWriter::flush()
     used_ = 0;
 }
 
-} // namespace quemador::cli
+} // namespace quemador::text

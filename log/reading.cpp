@@ -1,13 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cli/reading.h"
+#include "log/reading.h"
 
 #include "calculation/net_efficiency.h"
 #include "calculation/number_text.h"
-#include "cli/numbers.h"
+#include "text/numbers.h"
 
 #include <algorithm>
+#include <cmath>
 
-namespace quemador::cli {
+namespace quemador::log {
 namespace {
 
 std::string failure_text(const RuntimeError& error)
@@ -17,6 +18,51 @@ std::string failure_text(const RuntimeError& error)
     if (error.source() == ErrorSource::arithmetic)
         text += ". " + std::string(model_error_hint(error.input()));
     return text;
+}
+
+// The gross efficiency at a tuned reading, and the fuel saved by reaching it.
+void compare_target(const Reading& reading, const Comparison& comparison, const AdviceStyle& style,
+                    double air_f, double gross, Outcome& out)
+{
+    Reading target = reading;
+    target.o2 = *comparison.target_o2;
+    target.temp_f = comparison.target_temp_f.value_or(reading.temp_f);
+    if (target.temp_f < air_f) {
+        out.doubtful = true;
+        out.advice.push_back("Los humos del objetivo (" + temperature_text(target.temp_f, style) +
+                             ") están más fríos que el aire de combustión (" +
+                             temperature_text(air_f, style) + "): sin eficiencia en el objetivo.");
+        return;
+    }
+    try {
+        const double at_target = corrected_gross(target, air_f).efficiency;
+        out.figures.saving = fuel_saving(gross, at_target);
+        out.target = shown_result(at_target);
+        out.saving = shown_result(*out.figures.saving);
+        if (at_target < gross) {
+            out.doubtful = true;
+            out.advice.push_back("El objetivo es menos eficiente que la lectura: el ahorro sale "
+                                 "negativo, ajustar el quemador así gastaría más combustible.");
+        }
+    } catch (const RuntimeError& error) {
+        out.figures.saving.reset();
+        out.target.clear();
+        out.advice.push_back("No se puede calcular la eficiencia en el objetivo: " +
+                             std::string(error.what()) + ".");
+        return;
+    }
+    if (out.figures.co_air_free && *out.figures.co_air_free > co_air_free_limit)
+        out.advice.push_back("El ahorro en el objetivo supone quitar aire a un quemador que ya "
+                             "produce CO: no lo ajuste sin revisar la combustión.");
+}
+
+// The CO on air-free flue gas, where the oxygen leaves any flue gas to put it on.
+void co_figure(const Reading& reading, Outcome& out)
+{
+    if (!reading.co_ppm || *reading.co_ppm < 0.0 || reading.o2 < 0.0 || reading.o2 >= oxygen_in_air)
+        return;
+    out.figures.co_air_free = co_air_free(*reading.co_ppm, reading.o2);
+    out.co_air_free = plain_number(std::round(*out.figures.co_air_free));
 }
 
 // The net efficiency, the air-corrected gross one and the target's, when the results
@@ -43,32 +89,19 @@ void compare(const Reading& reading, const Comparison& comparison, const AdviceS
         out.figures.corrected = gross;
         shown_result(gross, out.corrected);
     }
-    if (!comparison.target_o2)
-        return;
-    Reading target = reading;
-    target.o2 = *comparison.target_o2;
-    target.temp_f = comparison.target_temp_f.value_or(reading.temp_f);
-    try {
-        const double at_target = corrected_gross(target, air_f).efficiency;
-        out.figures.saving = fuel_saving(gross, at_target);
-        out.target = shown_result(at_target);
-        out.saving = shown_result(*out.figures.saving);
-    } catch (const RuntimeError& error) {
-        out.figures.saving.reset();
-        out.target.clear();
-        out.advice.push_back("No se puede calcular la eficiencia en el objetivo: " +
-                             std::string(error.what()) + ".");
-    }
+    if (comparison.target_o2)
+        compare_target(reading, comparison, style, air_f, gross, out);
 }
 
 } // namespace
 
 std::string temperature_text(double fahrenheit, const AdviceStyle& style)
 {
-    std::string text =
+    std::string shown =
         Str(Redondeo_Centesimas(style.celsius ? fahrenheit_to_celsius(fahrenheit) : fahrenheit));
-    return std::string(in_file(
-               text, style.decimal_comma ? DecimalComma::accepted : DecimalComma::rejected)) +
+    return std::string(text::in_file(shown,
+                                     style.decimal_comma ? text::DecimalComma::accepted
+                                                         : text::DecimalComma::rejected)) +
         (style.celsius ? " °C" : " °F");
 }
 
@@ -76,6 +109,7 @@ void evaluate(const Reading& reading, Outcome& out, const AdviceStyle& style,
               const Comparison& comparison)
 {
     out.outside_model = false;
+    out.doubtful = false;
     out.results.reset();
     out.excess_air.clear();
     out.efficiency.clear();
@@ -86,6 +120,7 @@ void evaluate(const Reading& reading, Outcome& out, const AdviceStyle& style,
     out.corrected.clear();
     out.target.clear();
     out.saving.clear();
+    out.co_air_free.clear();
     try {
         out.results = calculate(reading);
         out.outside_model = !within_model(reading, *out.results);
@@ -98,8 +133,9 @@ void evaluate(const Reading& reading, Outcome& out, const AdviceStyle& style,
     }
     for (auto& item : reading_advice(reading, *out.results, style))
         out.advice.push_back(std::move(item.message));
+    co_figure(reading, out);
     if (!out.outside_model)
         compare(reading, comparison, style, out);
 }
 
-} // namespace quemador::cli
+} // namespace quemador::log

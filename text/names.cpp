@@ -1,9 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cli/names.h"
+#include "text/names.h"
 
-#include <algorithm>
-
-namespace quemador::cli {
+namespace quemador::text {
 
 std::string folded(std::string_view text)
 {
@@ -33,20 +31,29 @@ std::string folded(std::string_view text)
     return out;
 }
 
-std::optional<Fuel> fuel_named(std::string_view name)
+std::string printable(std::string_view text)
 {
-    const std::string key = folded(name);
-    const auto all = fuels();
-    const auto named = std::find_if(all.begin(), all.end(), [&key](const FuelFacts& fuel) {
-        return std::find(fuel.names.begin(), fuel.names.end(), key) != fuel.names.end();
-    });
-    return named != all.end() ? std::optional(named->fuel) : std::nullopt;
+    constexpr std::string_view hex = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    const auto escape = [&](unsigned char c) {
+        out += "\\x";
+        out += hex[c >> 4U];
+        out += hex[c & 0xFU];
+    };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const bool c1 = c == 0xC2 && i + 1 < text.size() &&
+            static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+            static_cast<unsigned char>(text[i + 1]) <= 0x9F;
+        if (c < 0x20 || c == 0x7F)
+            escape(c);
+        else if (c1)
+            escape(static_cast<unsigned char>(text[++i]));
+        else
+            out += static_cast<char>(c);
+    }
+    return out;
 }
 
-std::string unknown_fuel(std::string_view name)
-{
-    return "combustible desconocido: «" + std::string(name) +
-        "»; el programa calcula con gas natural o con fuel oil Nº 2 (gasóleo C)";
-}
-
-} // namespace quemador::cli
+} // namespace quemador::text

@@ -1,0 +1,36 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+// The file a log's summary goes to (--resumen). It is checked before the log is read:
+// it may be neither the log itself nor the file standard output goes to, and it must
+// be writable. The summary is written to a file beside it and renamed over it, so that
+// a failure never leaves half a file.
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+namespace quemador::cli {
+
+class SummaryFile {
+public:
+    // Raises a UsageError when the path cannot take the summary of the log read from
+    // log (an open file, or standard input).
+    SummaryFile(const std::string& path, std::FILE* log);
+    SummaryFile(const SummaryFile&) = delete;
+    SummaryFile& operator=(const SummaryFile&) = delete;
+    // Removes the file beside it, when the summary was not committed.
+    ~SummaryFile();
+
+    // Writes the text and puts it in place; false, with error() saying why, when not.
+    bool commit(std::string_view text);
+    [[nodiscard]] const std::string& error() const { return error_; }
+
+private:
+    std::string path_;
+    std::string temporary_;
+    int fd_ = -1;
+    std::string error_;
+};
+
+} // namespace quemador::cli

@@ -1,0 +1,56 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+// A whole log of readings in CSV: every line is copied to the output, in order, each
+// record with its results and advice, one record at a time, in the encoding the log
+// came in. It needs nothing but a byte source and a byte sink.
+
+#include "log/columns.h"
+#include "log/summary.h"
+#include "text/csv.h"
+#include "text/encoding.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string_view>
+
+namespace quemador::log {
+
+struct LogOptions {
+    // For records without a fuel of their own.
+    std::optional<Fuel> fuel;
+    // Overrides the unit that the header or its units line gives.
+    std::optional<TemperatureUnit> unit;
+    // The log's encoding, when it is not to be detected.
+    std::optional<text::Encoding> encoding;
+    // Columns named by the user, over those found by their header.
+    ColumnChoice columns;
+    // Results outside the model are written too, not only the reason.
+    bool all_results = false;
+    // In the log's temperature unit: the combustion air's temperature for rows without
+    // one of their own, and a target's stack temperature. With a target oxygen, the
+    // log gains the fuel a tuning to it would save.
+    std::optional<double> air;
+    std::optional<double> target_o2;
+    std::optional<double> target_temp;
+    // One line for the user: a record that could not be calculated, with its line.
+    std::function<void(std::string_view)> report = [](std::string_view) {};
+    // Called every few thousand records with the records and bytes read so far.
+    std::function<void(std::uint64_t, std::uint64_t)> progress = [](std::uint64_t, std::uint64_t) {
+    };
+};
+
+// Reads the log from input and writes it to output. The lines above the header and a
+// units line under it are copied through; each record gets the columns exceso_aire,
+// eficiencia, eficiencia_neta and aviso (and eficiencia_corregida with an air
+// temperature, ahorro_combustible with a target), appended after the header's columns
+// or in their place when the header has them already (a log written by this program).
+// A record shorter than the header is padded to its width; a longer one keeps its
+// extra fields after the results. A header further down (two exports appended, or one
+// repeated on every page) starts the rows under it afresh. A spreadsheet's footer rows
+// (Media, Máximo, …) are copied without results. A log whose header cannot be found,
+// or whose columns are missing or ambiguous, is a LogError, before anything is written.
+LogSummary process_log(text::ByteSource& input, text::ByteSink& output, const LogOptions& options);
+
+} // namespace quemador::log

@@ -1,0 +1,99 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+// What a log's reading says of it as a whole: what was read and how, the rows
+// counted by what became of them, and each result's spread over the rows calculated.
+
+#include "text/numbers.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace quemador::log {
+
+// The count, mean, least and greatest of a set of numbers.
+struct Spread {
+    std::uint64_t count = 0;
+    double sum = 0.0;
+    double least = std::numeric_limits<double>::infinity();
+    double greatest = -std::numeric_limits<double>::infinity();
+
+    void add(double x)
+    {
+        least = std::min(least, x);
+        greatest = std::max(greatest, x);
+        sum += x;
+        ++count;
+    }
+    [[nodiscard]] double mean() const { return count > 0 ? sum / static_cast<double>(count) : 0.0; }
+};
+
+// A spread of differences, and the largest in magnitude with the line where it was.
+struct Differences : Spread {
+    double largest = 0.0; // with its sign
+    std::uint64_t largest_line = 0;
+
+    void add(double x, std::uint64_t line)
+    {
+        Spread::add(x);
+        if (count == 1 || std::abs(x) > std::abs(largest)) {
+            largest = x;
+            largest_line = line;
+        }
+    }
+};
+
+struct LogSummary {
+    std::uint64_t read = 0;         // rows of readings
+    std::uint64_t calculated = 0;   // with results
+    std::uint64_t with_advice = 0;  // among those calculated
+    std::uint64_t out_of_range = 0; // readings the model does not describe
+    std::uint64_t with_errors = 0;  // unreadable, without a result, or too long
+    std::uint64_t reshaped = 0;     // shorter or longer than the header
+    // Rows with results that a notice doubts: the whole log's first rows look wrong (an
+    // oxygen fraction, °C read as °F), or a target would mislead.
+    std::uint64_t doubtful = 0;
+    // A spreadsheet's footer rows (Media, Máximo, …), copied without a result.
+    std::uint64_t footers = 0;
+    // The line of the header, from 1.
+    std::uint64_t header_line = 0;
+    // Records with a quote not closed properly, read as plain lines.
+    std::uint64_t unclosed_quotes = 0;
+    // What was read and how, one line each: the encoding, separator and header line,
+    // the columns and the temperature unit with where it comes from, and anything
+    // the user should check.
+    std::vector<std::string> notes;
+    // Each result column over the rows calculated, by its header, in order.
+    std::vector<std::pair<std::string, Spread>> results;
+    // The analyser's efficiency less the net one, over the rows that have both, and
+    // the analyser's column as its header names it; empty when the log has none.
+    std::string analyser_column;
+    Differences analyser_difference;
+    // How the log writes numbers, for a summary in its style.
+    char separator = ',';
+    text::DecimalComma comma = text::DecimalComma::rejected;
+
+    // Whether every row was calculated, and nothing doubts a result.
+    [[nodiscard]] bool complete() const
+    {
+        return with_errors == 0 && out_of_range == 0 && unclosed_quotes == 0 && doubtful == 0;
+    }
+};
+
+// The summary's figures, one line each: every result over the rows calculated, and the
+// analyser's efficiency beside the net one.
+std::vector<std::string> summary_lines(const LogSummary& summary);
+
+// The rows counted by what became of them, in one line.
+std::string counts_line(const LogSummary& summary);
+
+// The summary's figures as CSV, in the log's separator and decimal mark: a row for each
+// result and one for the analyser's difference.
+std::string summary_csv(const LogSummary& summary);
+
+} // namespace quemador::log

@@ -1,0 +1,260 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "log/columns.h"
+#include "log/log.h"
+#include "log/log_error.h"
+#include "test_support.h"
+#include "text/csv.h"
+#include "text/encoding.h"
+
+#include <QStringList>
+
+#include <string>
+
+using namespace quemador;
+using namespace quemador::log;
+using namespace quemador::text;
+
+namespace {
+
+struct LogRun {
+    QByteArray out;
+    QStringList reports;
+    LogSummary summary;
+    QString refused; // why the log was refused, when it was
+};
+
+LogRun run_log(const QByteArray& input, std::optional<TemperatureUnit> unit)
+{
+    LogRun run;
+    StringSource source(
+        std::string_view(input.constData(), static_cast<std::size_t>(input.size())));
+    StringSink sink;
+    LogOptions options;
+    options.fuel = Fuel::natural_gas;
+    options.unit = unit;
+    options.report = [&](std::string_view line) { run.reports << q(std::string(line)); };
+    try {
+        run.summary = process_log(source, sink, options);
+    } catch (const LogError& error) {
+        run.refused = error.what();
+    }
+    run.out = QByteArray::fromStdString(sink.text);
+    return run;
+}
+
+std::string bytes(const QByteArray& text)
+{
+    return {text.constData(), static_cast<std::size_t>(text.size())};
+}
+
+} // namespace
+
+class TestLog : public QObject {
+    Q_OBJECT
+
+private slots:
+    void csv_log_data()
+    {
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<bool>("fahrenheit"); // --fahrenheit given
+        QTest::addColumn<QByteArray>("output");
+        QTest::addColumn<QStringList>("reports");
+
+        const auto row = [](const char* name, const QByteArray& input, bool fahrenheit,
+                            const QByteArray& output, const QStringList& reports = {}) {
+            QTest::newRow(name) << input << fahrenheit << output << reports;
+        };
+        row("comma", "O2,Temperatura\n3,300\n", false,
+            "O2,Temperatura,exceso_aire,eficiencia,eficiencia_neta,aviso\n3,300,15.66,83.94,93.91,"
+            "\n");
+        row("semicolon, decimal comma in and out", "o2 (%);Temp\n3,5;300\n", false,
+            "o2 "
+            "(%);Temp;exceso_aire;eficiencia;eficiencia_neta;aviso\n3,5;300;18,74;83,85;93,77;\n");
+        row("tab, no final line end", "Fecha\tO2\tT gas\n1/1\t3\t300", false,
+            "Fecha\tO2\tT gas\texceso_aire\teficiencia\teficiencia_neta\taviso\n1/1\t3\t300\t15."
+            "66\t83.94\t93.91\t\n");
+        row("quoted fields kept and requoted", "Nota,O2,T\n\"a, \"\"b\"\"\n c\",3,300\n", false,
+            "Nota,O2,T,exceso_aire,eficiencia,eficiencia_neta,aviso\n\"a, \"\"b\"\"\n "
+            "c\",3,300,15.66,"
+            "83.94,93.91,\n");
+        row("BOM and CRLF kept", "\xEF\xBB\xBFO2,T\r\n3,300\r\n", false,
+            "\xEF\xBB\xBFO2,T,exceso_aire,eficiencia,eficiencia_neta,aviso\r\n3,300,15.66,83.94,93."
+            "91,\r\n");
+        row("synonyms, Celsius, fuel column", "OXÍGENO,T gas (ºC),Combustible\n3,150,Gas natural\n",
+            false,
+            "OXÍGENO,T gas "
+            "(ºC),Combustible,exceso_aire,eficiencia,eficiencia_neta,aviso\n3,150,Gas "
+            "natural,15.66,83.9,93.86,\n");
+        row("Fahrenheit option over a °C header", "O2,Temp (°C)\n3,300\n", true,
+            "O2,Temp "
+            "(°C),exceso_aire,eficiencia,eficiencia_neta,aviso\n3,300,15.66,83.94,93.91,\n");
+        row("fuel oil by name", "O2,T,Fuel\n3,300,Fuel Oil Nº 2\n", false,
+            "O2,T,Fuel,exceso_aire,eficiencia,eficiencia_neta,aviso\n3,300,Fuel Oil Nº "
+            "2,15.63,87.57,94.03,\n");
+        row("bad rows keep their place", "O2;T\n3;300\nabc;300\n\n3;\n21;300\n3;300\n", false,
+            "O2;T;exceso_aire;eficiencia;eficiencia_neta;aviso\n3;300;15,66;83,94;93,91;\nabc;300;;"
+            ";;O2 "
+            "ilegible: «abc»\n\n3;;;;;falta el valor de temperatura\n21;300;;;;no se puede "
+            "calcular: "
+            "División por cero (error 11). Compruebe la lectura de oxígeno: debe ser menor que "
+            "21 %.\n3;300;15,66;83,94;93,91;\n",
+            {"línea 3: O2 ilegible: «abc»", "línea 5: falta el valor de temperatura",
+             "línea 6: no se puede calcular: División por cero (error 11). Compruebe la lectura "
+             "de oxígeno: debe ser menor que 21 %."});
+        row("a result too large to round is reported, the rest goes on",
+            "O2,T\n211115,33.062\n3,300\n", false,
+            "O2,T,exceso_aire,eficiencia,eficiencia_neta,aviso\n211115,33.062,,,,no se puede "
+            "calcular: "
+            "Desbordamiento (error 6). Compruebe la lectura de oxígeno: debe ser menor que 21 "
+            "%.\n3,300,15.66,83.94,93.91,\n",
+            {"línea 2: no se puede calcular: Desbordamiento (error 6). Compruebe la lectura de "
+             "oxígeno: debe ser menor que 21 %."});
+        row("a quoted decimal comma in a comma-separated log", "O2,T\n\"3,5\",300\n3.5,300\n",
+            false,
+            "O2,T,exceso_aire,eficiencia,eficiencia_neta,aviso\n\"3,5\",300,\"18,74\",\"83,85\","
+            "\"93,77\",\n3.5,300,\"18,74\",\"83,85\",\"93,77\",\n");
+        row("lines counted in the file, past a title with a quoted line feed",
+            "Informe;\"planta\nnorte\"\nO2;T\nabc;300\n", false,
+            "Informe;\"planta\nnorte\"\nO2;T;exceso_aire;eficiencia;eficiencia_neta;aviso\nabc;300;"
+            ";;;O2 ilegible: «abc»\n",
+            {"línea 4: O2 ilegible: «abc»"});
+        const QByteArray endless(static_cast<qsizetype>(max_record_bytes) + 10, 'x');
+        row("a record over 1 MiB keeps its place", "O2,T\n" + endless + "\n3,300\n", false,
+            "O2,T,exceso_aire,eficiencia,eficiencia_neta,aviso\n,,,,,fila de más de 1 MiB: no se "
+            "lee\n3,300,15.66,83.94,93.91,\n",
+            {"línea 2: fila de más de 1 MiB: no se lee"});
+        row("no oxygen column", "CO2,T\n9,300\n", false, "", {});
+        row("empty file", "", false, "", {});
+    }
+
+    void csv_log()
+    {
+        QFETCH(QByteArray, input);
+        QFETCH(bool, fahrenheit);
+        QFETCH(QByteArray, output);
+        QFETCH(QStringList, reports);
+
+        const LogRun run =
+            run_log(input, fahrenheit ? std::optional(TemperatureUnit::fahrenheit) : std::nullopt);
+        QCOMPARE(run.out, output);
+        QCOMPARE(run.reports, reports);
+        QCOMPARE(run.refused.isEmpty(), !output.isEmpty());
+        QCOMPARE(run.summary.with_errors + run.summary.out_of_range,
+                 static_cast<std::uint64_t>(reports.size()));
+    }
+
+    // What a header names, as analysers and spreadsheets write it.
+    void header_names_data()
+    {
+        QTest::addColumn<QString>("header");
+        QTest::addColumn<int>("column"); // -1 none, else Column
+        QTest::addColumn<bool>("generic");
+        QTest::addColumn<int>("unit"); // -1 none, else TemperatureUnit
+        const int none = -1;
+        const int c = static_cast<int>(TemperatureUnit::celsius);
+        const int f = static_cast<int>(TemperatureUnit::fahrenheit);
+        const auto row = [](const char* header, std::optional<Column> column, bool generic,
+                            int unit) {
+            QTest::newRow(header) << QString(header) << (column ? static_cast<int>(*column) : -1)
+                                  << generic << unit;
+        };
+        row("O₂ (%)", Column::o2, false, none);
+        row("Oxígeno", Column::o2, false, none);
+        row("CO₂ (%)", Column::co2, false, none);
+        row("Temp. humos (°C)", Column::temperature, false, c);
+        row("Tª humos", Column::temperature, false, none);
+        row("Tª gases", Column::temperature, false, none);
+        row("Temperatura de humos", Column::temperature, false, none);
+        row("Flue temp", Column::temperature, false, none);
+        row("Temperatura gases [ºF]", Column::temperature, false, f);
+        row("T gases", Column::temperature, false, none);
+        row("temp_c", Column::temperature, true, c);
+        row("Temperatura (°C)", Column::temperature, true, c);
+        row("T (°C)", Column::temperature, true, c);
+        row("T aire", Column::air, false, none);
+        row("Temperatura del aire (°C)", Column::air, false, c);
+        row("T comb.", Column::air, false, none);
+        row("Exceso aire", std::nullopt, false, none);
+        row("Combustible", Column::fuel, false, none);
+        row("Rendimiento neto (%)", Column::analyser, false, none);
+        row("η (%)", Column::analyser, false, none);
+        row("Eta", Column::analyser, false, none);
+        row("eficiencia", std::nullopt, false, none); // the program's own column
+        row("eficiencia_neta", std::nullopt, false, none);
+        row("ºC", std::nullopt, false, c); // as a units line writes it, with the ordinal sign
+        row("°F", std::nullopt, false, f);
+    }
+
+    void header_names()
+    {
+        QFETCH(QString, header);
+        QFETCH(int, column);
+        QFETCH(bool, generic);
+        QFETCH(int, unit);
+        const std::string text = header.toStdString();
+        const auto named = column_named(text);
+        QCOMPARE(named ? static_cast<int>(named->column) : -1, column);
+        if (named)
+            QCOMPARE(named->generic, generic);
+        const auto read = unit_named(text);
+        QCOMPARE(read ? static_cast<int>(*read) : -1, unit);
+    }
+
+    // A log's output does not depend on how its bytes arrive, nor on its encoding: the
+    // same text in UTF-16 or Windows-1252 comes back in that encoding, byte for byte
+    // what the UTF-8 run gives, converted.
+    void encodings_and_chunks_data()
+    {
+        QTest::addColumn<QByteArray>("utf8");
+        QTest::addColumn<QString>("encoding"); // as iconv names it
+        QTest::addColumn<QByteArray>("bom");
+        const QByteArray log = "Fecha;O₂ (%);Tª humos (°C);Nota\r\n"
+                               "12/01;3,5;158,4;«Revisar» el filtro\r\n12/01;3,2;\"161,9\";\r\n";
+        QTest::newRow("UTF-8") << log << "UTF-8" << QByteArray();
+        QTest::newRow("UTF-16LE with BOM") << log << "UTF-16LE" << QByteArray("\xFF\xFE");
+        QTest::newRow("UTF-16BE with BOM") << log << "UTF-16BE" << QByteArray("\xFE\xFF");
+        QTest::newRow("header and separator split over a quoted line end")
+            << QByteArray("O2,T\"\n\";;") << "UTF-8" << QByteArray();
+        const QByteArray latin =
+            "Fecha;O2;Temp. humos (°C);Combustible\r\n03/02;4,2;186,5;Gasóleo C\r\n";
+        QTest::newRow("Windows-1252") << latin << "WINDOWS-1252" << QByteArray();
+    }
+
+    void encodings_and_chunks()
+    {
+        QFETCH(QByteArray, utf8);
+        QFETCH(QString, encoding);
+        QFETCH(QByteArray, bom);
+        const auto convert = [](const std::string& text, const std::string& to,
+                                const std::string& from) {
+            Converter converter(to.c_str(), from.c_str());
+            std::string out(text.size() * 4 + 4, '\0');
+            const char* in = text.data();
+            std::size_t in_left = text.size();
+            char* o = out.data();
+            std::size_t out_left = out.size();
+            converter.convert(in, in_left, o, out_left);
+            out.resize(out.size() - out_left);
+            return out;
+        };
+        const std::string enc = encoding.toStdString();
+        const std::string input = bytes(bom) + convert(bytes(utf8), enc, "UTF-8");
+        LogOptions options;
+        options.fuel = Fuel::natural_gas;
+        StringSink reference;
+        const std::string utf8_text = bytes(utf8);
+        StringSource utf8_source(utf8_text);
+        const LogSummary expected = process_log(utf8_source, reference, options);
+        for (const std::size_t chunk : {std::size_t{1}, std::size_t{3}, input.size()}) {
+            StringSource source(input, chunk);
+            StringSink sink;
+            const LogSummary summary = process_log(source, sink, options);
+            QCOMPARE(summary.calculated, expected.calculated);
+            QCOMPARE(q(convert(sink.text.substr(bom.size()), "UTF-8", enc)), q(reference.text));
+            QVERIFY(sink.text.starts_with(bytes(bom)));
+        }
+    }
+};
+
+QTEST_APPLESS_MAIN(TestLog)
+#include "test_log.moc"

@@ -61,11 +61,11 @@ double number_option(const Text& text, std::string_view option)
 {
     if (!text)
         throw UsageError("falta " + std::string(option));
-    const auto value = text::parse_number(*text, DecimalComma::accepted);
-    if (!value)
+    double value = 0.0;
+    if (!text::parse_number(*text, DecimalComma::accepted, value))
         throw UsageError(std::string(option) + " no es un número: " + quoted(*text, 40) +
                          " (escriba solo cifras, con punto o coma decimal)");
-    return *value;
+    return value;
 }
 
 std::optional<double> optional_number(const Text& text, std::string_view option)

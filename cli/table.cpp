@@ -87,13 +87,13 @@ std::vector<double> parse_list(std::string_view text, std::string_view option)
     for (;;) {
         const auto comma = text.find(',');
         const std::string_view item = text.substr(0, comma);
-        const auto value = parse_number(item, DecimalComma::rejected);
-        if (!value)
+        double value = 0.0;
+        if (!parse_number(item, DecimalComma::rejected, value))
             throw UsageError("valor no válido en " + std::string(option) + ": «" +
                              std::string(item) +
                              "» (separe los valores con comas y use el "
                              "punto decimal)");
-        values.push_back(*value);
+        values.push_back(value);
         if (values.size() > max_values)
             throw UsageError(std::string(option) + " admite como mucho " +
                              std::to_string(max_values) + " valores");
@@ -114,10 +114,10 @@ std::vector<double> parse_range(std::string_view text, std::string_view option)
     std::vector<double> bounds;
     for (std::string_view rest = text;;) {
         const auto colon = rest.find(':');
-        const auto value = parse_number(rest.substr(0, colon), DecimalComma::rejected);
-        if (!value)
+        double value = 0.0;
+        if (!parse_number(rest.substr(0, colon), DecimalComma::rejected, value))
             throw invalid("use desde:hasta:paso, por ejemplo 200:600:100");
-        bounds.push_back(*value);
+        bounds.push_back(value);
         if (colon == std::string_view::npos)
             break;
         rest.remove_prefix(colon + 1);

@@ -108,9 +108,9 @@ struct Row {
         return log == DecimalComma::accepted || reader.quoted(index) ? DecimalComma::accepted
                                                                      : DecimalComma::rejected;
     }
-    [[nodiscard]] std::optional<double> number(std::size_t index, DecimalComma log) const
+    bool number(std::size_t index, DecimalComma log, double& value) const
     {
-        return text::parse_number(at(index), comma(index, log));
+        return text::parse_number(at(index), comma(index, log), value);
     }
 };
 
@@ -202,15 +202,19 @@ bool is_units_line(const std::vector<std::string_view>& fields)
 // for a row of readings.
 std::string_view footer_cell(const std::vector<std::string_view>& fields)
 {
-    const auto cell = std::find_if(fields.begin(), fields.end(), is_footer_cell);
-    return cell == fields.end() ? std::string_view() : trimmed(*cell);
+    for (const std::string_view field : fields) {
+        // Most cells are numbers, which begin with none of the words.
+        const auto c = static_cast<unsigned char>(field.empty() ? '0' : field.front());
+        if ((c > '9' || c == ' ' || c == '\t') && is_footer_cell(field))
+            return trimmed(field);
+    }
+    return {};
 }
 
 // Whether a record is a header of its own: it names an oxygen and a temperature column.
 // Only a record whose oxygen cell does not begin as a number can be one.
 bool is_header(const std::vector<std::string_view>& fields, std::string_view o2_cell)
 {
-    o2_cell = trimmed(o2_cell);
     const char c = o2_cell.empty() ? 'x' : o2_cell.front();
     if ((c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.' || c == ',')
         return false;
@@ -289,24 +293,26 @@ public:
             if (is_blank(fields) || !footer_cell(fields).empty())
                 continue;
             const Row row{fields, reader};
-            const auto o2 = row.number(columns_[Column::o2], comma_);
-            if (!o2 && is_header(fields, row.at(columns_[Column::o2])))
+            double o2 = 0.0;
+            const bool o2_read = row.number(columns_[Column::o2], comma_, o2);
+            if (!o2_read && is_header(fields, row.at(columns_[Column::o2])))
                 break;
             ++rows;
-            if (o2)
-                first_.o2.push_back(*o2);
-            if (const auto t = row.number(columns_[Column::temperature], comma_)) {
+            if (o2_read)
+                first_.o2.push_back(o2);
+            if (double t = 0.0; row.number(columns_[Column::temperature], comma_, t)) {
                 ++first_.temperatures;
-                first_.below_boiling += in_fahrenheit(*t) < boiling_point_f ? 1 : 0;
+                first_.below_boiling += in_fahrenheit(t) < boiling_point_f ? 1 : 0;
             }
         }
         reader.rewind();
+        o2_fraction_ = first_.o2_fraction();
+        celsius_looking_ =
+            unit_.second == UnitSource::none && first_.below_boiling * 2 > first_.temperatures;
     }
 
-    [[nodiscard]] bool celsius_looking() const
-    {
-        return unit_.second == UnitSource::none && first_.below_boiling * 2 > first_.temperatures;
-    }
+    [[nodiscard]] bool o2_fraction() const { return o2_fraction_; }
+    [[nodiscard]] bool celsius_looking() const { return celsius_looking_; }
 
     void calculate(const Row& row, RowResults& out)
     {
@@ -320,16 +326,19 @@ public:
         Reading reading;
         if (!read(row, reading, out.notes))
             return;
-        const AdviceStyle style{
-            results_comma() == DecimalComma::accepted,      celsius_,
-            trimmed(row.at(columns_[Column::o2])),          trimmed(row.at(columns_[Column::co2])),
-            trimmed(row.at(columns_[Column::temperature])), {}};
+        // The readings as written, which the notices quote without the blanks around.
+        const AdviceStyle style{results_comma() == DecimalComma::accepted,
+                                celsius_,
+                                row.at(columns_[Column::o2]),
+                                row.at(columns_[Column::co2]),
+                                row.at(columns_[Column::temperature]),
+                                {}};
         evaluate(reading, out.outcome, style, comparison(row, out.notes));
         if (!out.outcome.shown()) {
             out.notes = out.outcome.failure;
             return;
         }
-        doubts(reading, style.o2_text, out);
+        doubts(reading, trimmed(style.o2_text), out);
         for (const auto& message : out.outcome.advice)
             add_note(out.notes, message, " ");
         out.kind = out.outcome.outside_model ? RowKind::out_of_range : RowKind::calculated;
@@ -349,11 +358,10 @@ public:
     }
 
     // The analyser's efficiency in a record, where the log has a column for it.
-    [[nodiscard]] std::optional<double> analyser(const Row& row) const
+    bool analyser(const Row& row, double& value) const
     {
-        if (!columns_.has(Column::analyser))
-            return std::nullopt;
-        return row.number(columns_[Column::analyser], comma_);
+        return columns_.has(Column::analyser) &&
+            row.number(columns_[Column::analyser], comma_, value);
     }
 
     [[nodiscard]] const std::vector<std::string>& header() const { return header_; }
@@ -389,14 +397,14 @@ private:
         if (!columns_.has(Column::air))
             return shared_;
         own_ = shared_;
-        if (trimmed(row.at(columns_[Column::air])).empty()) {
+        if (text::is_blank(row.at(columns_[Column::air]))) {
             if (!options_.air)
                 add_note(notes,
                          "sin temperatura del aire: la eficiencia neta supone 60 °F y no hay "
                          "corregida",
                          " ");
-        } else if (const auto air = number(row, columns_[Column::air], "aire", notes)) {
-            own_.air_f = in_fahrenheit(*air);
+        } else if (double air = 0.0; number(row, columns_[Column::air], "aire", notes, air)) {
+            own_.air_f = in_fahrenheit(air);
         }
         return own_;
     }
@@ -404,7 +412,7 @@ private:
     // What the first rows showed, said on every row they concern.
     void doubts(const Reading& reading, std::string_view o2_cell, RowResults& out) const
     {
-        if (first_.o2_fraction()) {
+        if (o2_fraction_) {
             out.doubtful = true;
             std::string percent = plain_number(reading.o2 * 100.0);
             add_note(out.notes,
@@ -415,7 +423,7 @@ private:
                          " %); si es así, multiplique la columna por 100.",
                      " ");
         }
-        if (celsius_looking()) {
+        if (celsius_looking_) {
             out.doubtful = true;
             add_note(out.notes,
                      "La temperatura no dice su unidad y se lee en °F, pero parece en °C: si lo "
@@ -429,24 +437,28 @@ private:
     bool read(const Row& row, Reading& reading, std::string& notes)
     {
         const auto fuel = fuel_of(row, notes);
-        const auto o2 = number(row, columns_[Column::o2], "O2", notes);
-        const auto temp = number(row, columns_[Column::temperature], "temperatura", notes);
+        double temp = 0.0;
+        const bool o2_read = number(row, columns_[Column::o2], "O2", notes, reading.o2);
+        const bool temp_read =
+            number(row, columns_[Column::temperature], "temperatura", notes, temp);
         bool co2_read = true; // no CO2 measured: an empty field or no column
-        if (columns_.has(Column::co2) && !trimmed(row.at(columns_[Column::co2])).empty()) {
-            reading.co2 = number(row, columns_[Column::co2], "CO2", notes);
-            co2_read = reading.co2.has_value();
+        if (columns_.has(Column::co2) && !text::is_blank(row.at(columns_[Column::co2]))) {
+            double co2 = 0.0;
+            co2_read = number(row, columns_[Column::co2], "CO2", notes, co2);
+            reading.co2 = co2;
         }
-        if (!fuel || !o2 || !temp || !co2_read)
+        if (!fuel || !o2_read || !temp_read || !co2_read)
             return false;
         reading.fuel = *fuel;
-        reading.o2 = *o2;
-        reading.temp_f = in_fahrenheit(*temp);
+        reading.temp_f = in_fahrenheit(temp);
         return true;
     }
 
-    // Reads a field as a number; otherwise says why in notes.
-    std::optional<double> number(const Row& row, std::size_t index, std::string_view what,
-                                 std::string& notes)
+    // Reads a field as a number into value; otherwise says why in notes. (A flag and a
+    // reference: an optional number read back at once after it was written costs every
+    // row a stall.)
+    bool number(const Row& row, std::size_t index, std::string_view what, std::string& notes,
+                double& value)
     {
         const std::string_view cell = row.at(index);
         const DecimalComma comma = row.comma(index, comma_);
@@ -456,26 +468,26 @@ private:
             else if (cell.find('.') != std::string_view::npos)
                 mark_ = DecimalComma::rejected;
         }
-        if (const auto value = text::parse_number(cell, comma))
-            return value;
-        if (trimmed(cell).empty())
+        if (text::parse_number(cell, comma, value))
+            return true;
+        if (text::is_blank(cell))
             add_note(notes, "falta el valor de " + std::string(what), "; ");
         else
             add_note(notes, std::string(what) + " ilegible: " + quoted(cell, quoted_bytes), "; ");
-        return std::nullopt;
+        return false;
     }
 
     std::optional<Fuel> fuel_of(const Row& row, std::string& notes) const
     {
-        const std::string_view cell = trimmed(row.at(columns_[Column::fuel]));
-        if (!columns_.has(Column::fuel) || cell.empty()) {
+        const std::string_view cell = row.at(columns_[Column::fuel]);
+        if (!columns_.has(Column::fuel) || text::is_blank(cell)) {
             if (!options_.fuel)
                 add_note(notes, "falta el combustible", "; ");
             return options_.fuel;
         }
         const auto fuel = fuel_named(cell);
         if (!fuel)
-            add_note(notes, unknown_fuel(cell), "; ");
+            add_note(notes, unknown_fuel(trimmed(cell)), "; ");
         return fuel;
     }
 
@@ -491,6 +503,8 @@ private:
     bool celsius_ = false;
     std::optional<DecimalComma> mark_;
     FirstRows first_;
+    bool o2_fraction_ = false;
+    bool celsius_looking_ = false;
     Comparison shared_;
     Comparison own_; // the record's, when the log has an air column
 };
@@ -556,7 +570,7 @@ std::vector<std::string> first_rows_notes(const Section& section)
                         std::to_string(first.temperatures) +
                         " lecturas están por debajo de 212: si son °C, repita con --celsius "
                         "(cada fila lo dice en aviso)");
-    if (first.o2_fraction())
+    if (section.o2_fraction())
         notes.push_back("las primeras " + std::to_string(first.o2.size()) +
                         " lecturas de O2 son todas menores que 1: parecen fracciones, no %; "
                         "multiplique la columna por 100 (cada fila lo dice en aviso)");
@@ -782,8 +796,8 @@ private:
             spread(Result::corrected).add(*outcome.figures.corrected);
         if (outcome.figures.saving)
             spread(Result::saving).add(*outcome.figures.saving);
-        if (const auto analyser = section_->analyser(row))
-            summary_.analyser_difference.add(*analyser - *outcome.figures.net, reader_.line());
+        if (double analyser = 0.0; section_->analyser(row, analyser))
+            summary_.analyser_difference.add(analyser - *outcome.figures.net, reader_.line());
     }
 
     Spread& spread(Result result) { return spreads_.at(static_cast<std::size_t>(result)); }

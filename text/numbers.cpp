@@ -8,7 +8,7 @@
 
 namespace quemador::text {
 
-std::optional<double> parse_number(std::string_view text, DecimalComma comma)
+bool parse_number(std::string_view text, DecimalComma comma, double& value)
 {
     text = trimmed(text);
 
@@ -34,17 +34,18 @@ std::optional<double> parse_number(std::string_view text, DecimalComma comma)
     const std::size_t fraction_digits = i - fraction_begin;
     const std::size_t digits = integer_digits + fraction_digits;
     if (i != text.size() || digits == 0)
-        return std::nullopt;
+        return false;
 
-    double value = 0.0;
+    double read = 0.0;
     const auto scale = -static_cast<long long>(fraction_digits);
     if (digits <= decimal::exact_digits)
-        decimal::exact(mantissa, scale, value);
+        decimal::exact(mantissa, scale, read);
     else if (!decimal::from_text(
                  std::string(text.substr(0, integer_digits)).append(text.substr(fraction_begin)),
-                 scale, value))
-        return std::nullopt;
-    return negative ? -value : value;
+                 scale, read))
+        return false;
+    value = negative ? -read : read;
+    return true;
 }
 
 std::string_view in_file(std::string& text, DecimalComma comma)

@@ -146,8 +146,8 @@ std::array<Control, 19> make_controls()
         {.name = "Label8", .kind = label, .part = Part::efficiency,
          .text = "%", .twips = {3360, 2640, 615, 255}, .unit = true},
         {.name = "Line1", .kind = line, .twips = {0, 2160, 4560, 0}},
-        // Right of the O2 and CO2 captions, below "Calcular"; named to screen readers by
-        // its name.
+        // Right of the oxygen and CO2 captions, below the button; named to screen
+        // readers by its name.
         {.name = "Avisos", .kind = advice_panel, .twips = {2250, 690, 2370, 1050},
          .tab_stop = true},
         {.name = "Anuncio", .kind = announcement},

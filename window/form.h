@@ -10,7 +10,7 @@
 // A control and the labels beside it belong to one part of the calculator: a label of
 // a part names its control (its caption is the control's accessible name, and a click
 // on it acts on an option button) and shows the control's help; a unit label, such as
-// the "%" after the efficiency, shows the help without naming.
+// the percent sign after the efficiency, shows the help without naming.
 
 #include "runtime/runtime_error.h"
 

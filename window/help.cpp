@@ -140,12 +140,13 @@ QString help_text()
 HelpWindow::HelpWindow(QWidget* parent) : QDialog(parent), page_(new QTextEdit(this))
 {
     setObjectName(QStringLiteral("Ayuda"));
-    setWindowTitle(QStringLiteral("Ayuda de Quemador1"));
+    const QString title = QStringLiteral("Ayuda de Quemador1");
+    setWindowTitle(title);
 
     // A read-only text with a cursor: a screen reader reads it as a named text, line by
     // line as the arrow keys move, and the keys that move the cursor scroll it.
     page_->setObjectName(QStringLiteral("Texto_Ayuda"));
-    page_->setAccessibleName(QStringLiteral("Ayuda de Quemador1"));
+    page_->setAccessibleName(title);
     page_->setReadOnly(true);
     page_->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
     page_->setTabChangesFocus(true);

@@ -18,6 +18,8 @@
 
 #include <map>
 #include <mutex>
+#include <utility>
+#include <vector>
 
 namespace quemador {
 namespace {
@@ -78,10 +80,6 @@ protected:
 private:
     QAbstractButton* button_;
 };
-
-} // namespace
-
-namespace {
 
 // Creates one control of the form on the window, in its place.
 QWidget* make_control(const form::Control& row, QWidget* window)
@@ -148,24 +146,27 @@ MainWindow::MainWindow(ErrorReporter report_error, QWidget* parent)
     // Created in tab order: the focus moves through the controls in this sequence.
     // There is no layout, so resizing moves nothing.
     std::map<form::Kind, QWidget*> first_of_kind;
+    std::vector<std::pair<const form::Control*, QLabel*>> labels;
     for (const form::Control& row : form::controls()) {
         QWidget* control = make_control(row, this);
         first_of_kind.try_emplace(row.kind, control);
-        if (row.part != form::Part::none && row.kind != form::Kind::label)
+        if (row.kind == form::Kind::label)
+            labels.emplace_back(&row, static_cast<QLabel*>(control));
+        else if (row.part != form::Part::none)
             parts_[row.part] = control;
-    }
-    for (const form::Control& row : form::controls()) {
         // The two option buttons share this parent and so form one exclusive group.
         if (row.on)
-            button(row.part)->setChecked(true);
-        if (row.kind != form::Kind::label || row.unit)
+            static_cast<QAbstractButton*>(control)->setChecked(true);
+    }
+    // What a screen reader announces is what a sighted user reads beside each control;
+    // a click on a fuel's name chooses it.
+    for (const auto& [row, label] : labels) {
+        if (row->unit)
             continue;
-        // What a screen reader announces is what a sighted user reads beside each
-        // control; a click on a fuel's name chooses it.
-        QWidget* named = part(row.part);
-        named->setAccessibleName(from_utf8(row.text));
+        QWidget* named = part(row->part);
+        named->setAccessibleName(label->text());
         if (auto* option = qobject_cast<QRadioButton*>(named))
-            new ClickThrough(findChild<QLabel*>(from_utf8(row.name)), option);
+            new ClickThrough(label, option);
     }
 
     const auto reading = [this](Input input) {

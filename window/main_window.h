@@ -2,7 +2,7 @@
 #pragma once
 
 // The calculator window, built from its form (window/form.h). The user types the
-// readings and picks the fuel; a click of "Calcular" hands the window to
+// readings and picks the fuel; a click of the button hands the window to
 // Calcular_Click, which reads the boxes, runs the efficiency model on this window's
 // state, writes the two results back and returns what it read; the advice on that is
 // shown by an AdviceDisplay, with results that no longer match the inputs or were

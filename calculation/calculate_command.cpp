@@ -14,10 +14,10 @@ namespace {
 using ResultBox = CalculatorWindow::ResultBox;
 using OptionButton = CalculatorWindow::OptionButton;
 
-// Val on one input box's text, kept in read; an overflow names the box.
-double read(const CalculatorWindow& window, Input box, ClickReadings& read)
+// Val on one input box's text, which is kept in readings; an overflow names the box.
+double read(const CalculatorWindow& window, Input box, ClickReadings& readings)
 {
-    const std::string& text = read.texts.at(static_cast<std::size_t>(box)) = window.text(box);
+    const std::string& text = readings.texts.at(static_cast<std::size_t>(box)) = window.text(box);
     try {
         return Val(text);
     } catch (const RuntimeError& error) {

@@ -15,15 +15,17 @@ class QWidget;
 
 namespace quemador {
 
-// Sets the help texts on the window's controls, found by their object names, and
-// binds F1 to the help window and Shift+F1 to the focused control's What's This.
+// Sets the help texts that the window's form gives on its controls, found by their
+// object names, and on their labels, and binds F1 to the help window and Shift+F1 to
+// the focused control's What's This.
 // Each input and result also keeps its accessible description in the dynamic
 // property "baseDescription", and its tooltip in "baseToolTip", for messages that
 // add to them.
 void install_help(QWidget* window);
 
-// The help window: one read-only page of text, which has the focus when it opens, and
-// a close button; Escape closes it. It opens at a readable size, or smaller where the
+// The help window: one read-only page of text (resources/help/ayuda.html, from the
+// program's resources), which has the focus when it opens, and a close button; Escape
+// closes it. It opens at a readable size, or smaller where the
 // screen has not the room, and the page scrolls inside.
 class HelpWindow : public QDialog {
     Q_OBJECT

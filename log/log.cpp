@@ -189,7 +189,7 @@ struct Layout {
 bool is_blank(const std::vector<std::string_view>& fields)
 {
     return std::all_of(fields.begin(), fields.end(),
-                       [](std::string_view field) { return trimmed(field).empty(); });
+                       [](std::string_view field) { return text::is_blank(field); });
 }
 
 // Whether a record is a units line: units or empty cells, one unit at least.
@@ -199,26 +199,31 @@ bool is_units_line(const std::vector<std::string_view>& fields)
 }
 
 // The cell that makes a record a spreadsheet's footer row ("Media", "Máximo"); empty
-// for a row of readings.
-std::string_view footer_cell(const std::vector<std::string_view>& fields)
+// for a row of readings. The word stands where a reading's date or name would, in a
+// cell before the readings.
+std::string_view footer_cell(const std::vector<std::string_view>& fields, const Columns& columns)
 {
-    for (const std::string_view field : fields) {
-        // Most cells are numbers, which begin with none of the words.
-        const auto c = static_cast<unsigned char>(field.empty() ? '0' : field.front());
-        if ((c > '9' || c == ' ' || c == '\t') && is_footer_cell(field))
-            return trimmed(field);
+    const std::size_t readings =
+        std::min({columns[Column::o2], columns[Column::temperature], fields.size()});
+    for (std::size_t i = 0; i < readings; ++i) {
+        if (is_footer_cell(fields[i]))
+            return trimmed(fields[i]);
     }
     return {};
+}
+
+// Whether a cell begins as a number does.
+bool begins_as_number(std::string_view cell)
+{
+    const char c = cell.empty() ? 'x' : cell.front();
+    return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.' || c == ',';
 }
 
 // Whether a record is a header of its own: it names an oxygen and a temperature column.
 // Only a record whose oxygen cell does not begin as a number can be one.
 bool is_header(const std::vector<std::string_view>& fields, std::string_view o2_cell)
 {
-    const char c = o2_cell.empty() ? 'x' : o2_cell.front();
-    if ((c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.' || c == ',')
-        return false;
-    return find_columns(fields, {}).names_readings();
+    return !begins_as_number(o2_cell) && find_columns(fields, {}).names_readings();
 }
 
 enum class RowKind { calculated, out_of_range, error };
@@ -290,7 +295,7 @@ public:
         for (std::size_t rows = 0; rows < first_rows && reader.next(fields);) {
             if (reader.too_long() || reader.bytes_read() - start > first_rows_bytes)
                 break;
-            if (is_blank(fields) || !footer_cell(fields).empty())
+            if (is_blank(fields) || !footer_cell(fields, columns_).empty())
                 continue;
             const Row row{fields, reader};
             double o2 = 0.0;
@@ -412,6 +417,14 @@ private:
     // What the first rows showed, said on every row they concern.
     void doubts(const Reading& reading, std::string_view o2_cell, RowResults& out) const
     {
+        if (o2_fraction_ || celsius_looking_)
+            first_rows_doubts(reading, o2_cell, out);
+        out.doubtful = out.doubtful || out.outcome.doubtful;
+    }
+
+    [[gnu::noinline]] void first_rows_doubts(const Reading& reading, std::string_view o2_cell,
+                                             RowResults& out) const
+    {
         if (o2_fraction_) {
             out.doubtful = true;
             std::string percent = plain_number(reading.o2 * 100.0);
@@ -430,7 +443,6 @@ private:
                      "es, repita con --celsius.",
                      " ");
         }
-        out.doubtful = out.doubtful || out.outcome.doubtful;
     }
 
     // Reads the fuel and the readings of a record; otherwise says why in notes.
@@ -470,11 +482,18 @@ private:
         }
         if (text::parse_number(cell, comma, value))
             return true;
+        not_a_number(cell, what, notes);
+        return false;
+    }
+
+    // Why a cell is not a number, for its row's notes.
+    [[gnu::noinline]] static void not_a_number(std::string_view cell, std::string_view what,
+                                               std::string& notes)
+    {
         if (text::is_blank(cell))
             add_note(notes, "falta el valor de " + std::string(what), "; ");
         else
             add_note(notes, std::string(what) + " ilegible: " + quoted(cell, quoted_bytes), "; ");
-        return false;
     }
 
     std::optional<Fuel> fuel_of(const Row& row, std::string& notes) const
@@ -487,8 +506,13 @@ private:
         }
         const auto fuel = fuel_named(cell);
         if (!fuel)
-            add_note(notes, unknown_fuel(trimmed(cell)), "; ");
+            not_a_fuel(cell, notes);
         return fuel;
+    }
+
+    [[gnu::noinline]] static void not_a_fuel(std::string_view cell, std::string& notes)
+    {
+        add_note(notes, unknown_fuel(trimmed(cell)), "; ");
     }
 
     std::vector<std::string> header_;
@@ -655,11 +679,13 @@ private:
             writer_.end_record(reader_.line_end());
             return;
         }
-        if (const std::string_view footer = footer_cell(fields_); !footer.empty()) {
+        if (const std::string_view footer = footer_cell(fields_, section_->columns());
+            !footer.empty()) {
             footer_row(footer);
             return;
         }
-        if (is_header(fields_, field_at(fields_, section_->columns()[Column::o2]))) {
+        if (const std::string_view o2_cell = field_at(fields_, section_->columns()[Column::o2]);
+            !begins_as_number(o2_cell) && is_header(fields_, o2_cell)) {
             header_row();
             return;
         }
@@ -763,6 +789,11 @@ private:
             ++summary_.with_errors;
             break;
         }
+        report_row();
+    }
+
+    [[gnu::noinline]] void report_row() const
+    {
         options_.report("línea " + std::to_string(reader_.line()) + ": " + row_.notes);
     }
 

@@ -275,6 +275,11 @@ bool CsvReader::read_record()
 
 CsvReader::Scan CsvReader::scan_plain()
 {
+    // The record's and the field's starts are kept in registers while the scan runs:
+    // stored to the members at each separator and read back at the next, the pair went
+    // through memory as one load after two stores, which the processor waits for.
+    const std::size_t record = record_;
+    std::size_t field = field_;
     // The line feed after the bytes read stops the inner loop without a bound check.
     const char* p = buffer_.data() + pos_;
     for (;; ++p) {
@@ -283,24 +288,27 @@ CsvReader::Scan CsvReader::scan_plain()
         const auto at = static_cast<std::size_t>(p - buffer_.data());
         if (at == end_) {
             pos_ = at;
+            field_ = field;
             return Scan::more;
         }
         if (*p == separator_) {
-            spans_.push_back({field_ - record_, at - record_});
-            field_ = at + 1;
+            spans_.push_back({field - record, at - record});
+            field = at + 1;
         } else if (*p == '\n') {
-            spans_.push_back({field_ - record_, at - record_});
+            spans_.push_back({field - record, at - record});
             finish(at, LineEnd::lf);
             return Scan::ended;
         } else if (*p == '\r') {
+            field_ = field;
             if (at + 1 == end_ && !at_end_) {
                 pos_ = at; // whether a line feed follows is not known yet
                 return Scan::more;
             }
-            spans_.push_back({field_ - record_, at - record_});
+            spans_.push_back({field - record, at - record});
             finish(at, at + 1 < end_ && p[1] == '\n' ? LineEnd::crlf : LineEnd::cr);
             return Scan::ended;
-        } else if (at == field_) {
+        } else if (at == field) {
+            field_ = field;
             return Scan::quoted; // a quote opening a field; one elsewhere is plain text
         }
     }

@@ -560,23 +560,25 @@ std::string columns_note(const Section& section, const LogOptions& options)
 {
     const std::vector<std::string>& header = section.header();
     const Columns& columns = section.columns();
-    std::string note = "columnas: O2 " + column_text(header, columns[Column::o2]) +
-        ", temperatura " + column_text(header, columns[Column::temperature]) + " " +
-        unit_text(section.unit());
-    const std::size_t passed_over =
-        columns.passed_over.at(static_cast<std::size_t>(Column::temperature));
-    if (passed_over != none)
-        note += " (no " + column_text(header, passed_over) + ", que no dice de qué es)";
-    note += columns.has(Column::co2) ? ", CO2 " + column_text(header, columns[Column::co2])
-                                     : ", sin CO2";
-    if (columns.has(Column::fuel))
-        note += ", combustible " + column_text(header, columns[Column::fuel]);
-    if (columns.has(Column::air))
-        note += ", aire " + column_text(header, columns[Column::air]);
-    else if (!options.air)
-        note += ", sin aire: la eficiencia neta supone 60 °F";
-    if (columns.has(Column::analyser))
-        note += ", eficiencia del analizador " + column_text(header, columns[Column::analyser]);
+    std::string note = "columnas:";
+    for (const ColumnKind& kind : column_kinds()) {
+        const std::size_t k = static_cast<std::size_t>(kind.column);
+        std::string said;
+        if (columns.has(kind.column))
+            said = std::string(kind.what) + " " + column_text(header, columns[kind.column]);
+        if (kind.column == Column::temperature) {
+            said += " " + unit_text(section.unit());
+            if (columns.passed_over.at(k) != none)
+                said += " (no " + column_text(header, columns.passed_over.at(k)) +
+                    ", que no dice de qué es)";
+        } else if (kind.column == Column::co2 && said.empty()) {
+            said = "sin CO2";
+        } else if (kind.column == Column::air && said.empty() && !options.air) {
+            said = "sin aire: la eficiencia neta supone 60 °F";
+        }
+        if (!said.empty())
+            note += (note.back() == ':' ? " " : ", ") + said;
+    }
     if (options.fuel)
         note += std::string(columns.has(Column::fuel) ? " (si falta, " : ", combustible: ") +
             std::string(facts(*options.fuel).name) + (columns.has(Column::fuel) ? ")" : "");

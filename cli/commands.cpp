@@ -406,11 +406,11 @@ void take(Mode mode, Given& given)
     }
 }
 
-// An option the mode does not take: the modes it belongs to.
-UsageError not_for_mode(std::string_view option, Mode mode)
+// What is said of an option the mode does not take: the modes it belongs to.
+std::string not_for_mode(std::string_view option, Mode mode)
 {
     if (option == "--tabla")
-        return UsageError("--csv y --tabla se excluyen");
+        return "--csv y --tabla se excluyen";
     std::vector<Mode> modes;
     for (const Mode other : {Mode::reading, Mode::table, Mode::log}) {
         // A mode takes an option when it does not leave it over.
@@ -430,11 +430,11 @@ UsageError not_for_mode(std::string_view option, Mode mode)
     }
     std::string message(option);
     if (modes.size() == 1)
-        return UsageError(message + " solo se usa " + std::string(mode_text(modes.front())));
+        return message + " solo se usa " + std::string(mode_text(modes.front()));
     message += " no se usa " + std::string(mode_text(mode));
     if (mode == Mode::log && (option == "--o2" || option == "--co2" || option == "--temp"))
         message += ": las lecturas vienen del archivo";
-    return UsageError(message);
+    return message;
 }
 
 } // namespace
@@ -492,7 +492,7 @@ int run(Given given)
         // Each mode takes its options; one left over belongs to another.
         const auto checked = [&](auto args) {
             if (const auto left = given.not_taken(); !left.empty())
-                throw not_for_mode(left.front(), mode);
+                throw UsageError(not_for_mode(left.front(), mode));
             return args;
         };
         switch (mode) {

@@ -4,6 +4,7 @@
 #include "log/columns.h"
 
 #include <algorithm>
+#include <iterator>
 #include <stdexcept>
 
 namespace quemador::cli {
@@ -48,9 +49,12 @@ std::vector<OptionSpec> make_specs()
         {"--codificacion", "utf-8|utf-16|windows-1252",
          "con --csv: la codificación del archivo, si no se deduce bien"},
     };
-    for (const log::ColumnKind& kind : log::column_kinds())
-        specs.push_back(
-            {std::string(kind.option), "COLUMNA", "con --csv: " + std::string(kind.help)});
+    const auto kinds = log::column_kinds();
+    std::transform(kinds.begin(), kinds.end(), std::back_inserter(specs),
+                   [](const log::ColumnKind& kind) {
+                       return OptionSpec{std::string(kind.option), "COLUMNA",
+                                         "con --csv: " + std::string(kind.help)};
+                   });
     specs.push_back({"--todos", "",
                      "con --csv: escribe también los resultados de lecturas fuera "
                      "de rango"});
@@ -78,7 +82,7 @@ Given::Given()
 {
 }
 
-std::size_t Given::index_of(std::string_view name) const
+std::size_t Given::index_of(std::string_view name)
 {
     const auto& specs = option_specs();
     const auto at = std::find_if(specs.begin(), specs.end(),

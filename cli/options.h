@@ -46,7 +46,7 @@ public:
     [[nodiscard]] std::vector<std::string> not_taken() const;
 
 private:
-    [[nodiscard]] std::size_t index_of(std::string_view name) const;
+    [[nodiscard]] static std::size_t index_of(std::string_view name);
 
     std::vector<std::optional<std::string>> values_;
     std::deque<bool> flags_; // the parser keeps a reference to each

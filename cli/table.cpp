@@ -210,6 +210,51 @@ std::string outside_model(double o2, double t_f, double air_f, const Outcome& ou
     return {};
 }
 
+// One cell of a table: its text, and what it says against the model.
+struct Cell {
+    std::string excess_air; // the row's excess air, when this cell gives it; empty if not
+    std::string efficiency;
+    std::string failure; // why there is no result; empty when there is one
+    std::string outside; // why the result means nothing; empty when it means something
+};
+
+// A cell: the efficiency at one oxygen reading and stack temperature (in the table's
+// unit), as text or CSV, or why there is none or why it means nothing.
+Cell table_cell(const TableOptions& options, const CellStyle& style, double o2, double t)
+{
+    Outcome outcome;
+    const double air_f = air_of(options, style);
+    const double t_f = in_fahrenheit(t, style);
+    // The gross efficiency with the air at its temperature: the stack's less the air's
+    // plus the 60 °F that the model assumes.
+    const double shift = options.net ? 0.0 : air_f - combustion_air_temp;
+    log::evaluate({options.fuel, o2, std::nullopt, t_f - shift, {}}, outcome);
+    if (options.net)
+        to_net(options, style, o2, t, outcome);
+    Cell cell;
+    const bool o2_described = o2 >= 0.0 && o2 < oxygen_in_air;
+    // The excess air is shown whenever it can be rounded, even when the efficiency cannot.
+    if (style.csv && o2_described && !outcome.excess_air.empty())
+        cell.excess_air = text::in_file(outcome.excess_air, style.comma);
+    // A printed table shows what the model gives, even past what can be rounded.
+    if (style.csv ? !outcome.shown() : !outcome.results) {
+        cell.failure = outcome.failure;
+        cell.efficiency = style.csv ? "" : "error";
+        return cell;
+    }
+    cell.outside = outside_model(o2, t_f, air_f, outcome);
+    const std::string mark(cell.outside.empty() ? "" : outside_mark);
+    if (style.csv) {
+        if (cell.outside.empty())
+            cell.efficiency = text::in_file(outcome.efficiency, style.comma);
+        return cell;
+    }
+    cell.excess_air =
+        one_decimal(outcome.results->excess_air) + (o2_described ? "" : std::string(outside_mark));
+    cell.efficiency = one_decimal(outcome.results->efficiency) + mark;
+    return cell;
+}
+
 // One row of the table: an oxygen reading at every temperature. Counts the cells
 // without a result or outside the model, and reports the row's first reason.
 Cells table_row(const TableOptions& options, const CellStyle& style, double o2, int& marked,
@@ -219,40 +264,17 @@ Cells table_row(const TableOptions& options, const CellStyle& style, double o2, 
     std::string failure;
     std::string outside;
     int outside_cells = 0;
-    Outcome outcome;
-    const double air_f = air_of(options, style);
-    // The gross efficiency with the air at its temperature: the stack's less the air's
-    // plus the 60 °F that the model assumes.
-    const double shift = air_f - combustion_air_temp;
     for (const double t : options.temperatures) {
-        const double t_f = in_fahrenheit(t, style);
-        log::evaluate({options.fuel, o2, std::nullopt, t_f - (options.net ? 0 : shift), {}},
-                      outcome);
-        if (options.net)
-            to_net(options, style, o2, t, outcome);
-        // A printed table shows what the model gives, even past what can be rounded.
-        const bool calculated = style.csv ? outcome.shown() : outcome.results.has_value();
-        const std::string why = calculated ? outside_model(o2, t_f, air_f, outcome) : "";
-        const bool o2_described = o2 >= 0.0 && o2 < oxygen_in_air;
-        if (style.csv) {
-            if (!outcome.excess_air.empty() && o2_described)
-                row[1] = text::in_file(outcome.excess_air, style.comma);
-            row.emplace_back(
-                calculated && why.empty() ? text::in_file(outcome.efficiency, style.comma) : "");
-        } else if (calculated) {
-            row[1] = one_decimal(outcome.results->excess_air) +
-                (o2_described ? "" : std::string(outside_mark));
-            row.push_back(one_decimal(outcome.results->efficiency) +
-                          (why.empty() ? "" : std::string(outside_mark)));
-        } else {
-            row.emplace_back("error");
-        }
-        if (!calculated && failure.empty())
-            failure = outcome.failure;
-        if (!why.empty() && outside.empty())
-            outside = why;
-        marked += calculated && why.empty() ? 0 : 1;
-        outside_cells += why.empty() ? 0 : 1;
+        Cell cell = table_cell(options, style, o2, t);
+        if (!cell.excess_air.empty())
+            row[1] = cell.excess_air;
+        row.push_back(std::move(cell.efficiency));
+        if (failure.empty())
+            failure = cell.failure;
+        if (outside.empty())
+            outside = cell.outside;
+        marked += cell.failure.empty() && cell.outside.empty() ? 0 : 1;
+        outside_cells += cell.outside.empty() ? 0 : 1;
     }
     if (!failure.empty())
         report("O2 " + plain_number(o2) + ": " + failure);

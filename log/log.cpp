@@ -273,15 +273,15 @@ public:
     // Sets the temperature unit, from the options, the units line or the header.
     void set_unit(std::optional<TemperatureUnit> units_line)
     {
-        std::string_view header;
+        std::string_view named;
         if (columns_.has(Column::temperature))
-            header = header_.at(columns_[Column::temperature]);
+            named = header_.at(columns_[Column::temperature]);
         if (options_.unit)
             unit_ = {*options_.unit, UnitSource::option};
         else if (units_line)
             unit_ = {*units_line, UnitSource::units_line};
-        else if (const auto unit = unit_named(header))
-            unit_ = {*unit, UnitSource::header};
+        else if (const auto declared = unit_named(named))
+            unit_ = {*declared, UnitSource::header};
         celsius_ = unit_.first == TemperatureUnit::celsius;
         shared_ = shared_comparison();
     }
@@ -562,7 +562,7 @@ std::string columns_note(const Section& section, const LogOptions& options)
     const Columns& columns = section.columns();
     std::string note = "columnas:";
     for (const ColumnKind& kind : column_kinds()) {
-        const std::size_t k = static_cast<std::size_t>(kind.column);
+        const auto k = static_cast<std::size_t>(kind.column);
         std::string said;
         if (columns.has(kind.column))
             said = std::string(kind.what) + " " + column_text(header, columns[kind.column]);
@@ -653,7 +653,8 @@ public:
                 ") copiadas sin calcular: no son lecturas");
     }
 
-    std::vector<std::string> later_notes; // of the headers after the first
+    // What the summary says of the headers after the first.
+    [[nodiscard]] const std::vector<std::string>& later_notes() const { return later_notes_; }
 
 private:
     void record()
@@ -767,12 +768,13 @@ private:
         if (units_line_ > 0)
             note += ", unidades en la línea " + std::to_string(units_line_);
         if (!section_->problem().empty()) {
-            later_notes.push_back(note + ": " + section_->problem() + "; sus filas no se calculan");
+            later_notes_.push_back(note + ": " + section_->problem() +
+                                   "; sus filas no se calculan");
             return;
         }
-        later_notes.push_back(note + "; " + columns_note(*section_, options_));
-        for (const std::string& first : first_rows_notes(*section_))
-            later_notes.push_back(first);
+        later_notes_.push_back(note + "; " + columns_note(*section_, options_));
+        const std::vector<std::string> first = first_rows_notes(*section_);
+        later_notes_.insert(later_notes_.end(), first.begin(), first.end());
     }
 
     // Counts a row and reports it when it has no result.
@@ -849,6 +851,7 @@ private:
     // results a section wrote.
     std::array<Spread, result_kinds - 1> spreads_{};
     std::array<bool, result_kinds> used_{};
+    std::vector<std::string> later_notes_;
     std::uint64_t repeated_headers_ = 0;
     std::uint64_t first_repeat_ = 0;
     std::string first_footer_;
@@ -878,8 +881,8 @@ void encoding_notes(const text::DecodingSource& decoded, const text::EncodingSin
                                 " bytes no son utf-8 y se copian como están; si el archivo es "
                                 "windows-1252, repita con --codificacion windows-1252");
     if (decoded.utf8_looking() > 0)
-        summary.notes.push_back("hay texto que parece utf-8 leído como windows-1252; si el "
-                                "archivo es utf-8, repita con --codificacion utf-8");
+        summary.notes.emplace_back("hay texto que parece utf-8 leído como windows-1252; si el "
+                                   "archivo es utf-8, repita con --codificacion utf-8");
     if (sink.encoding() && *sink.encoding() != decoded.encoding())
         summary.notes.push_back("la salida se escribe en " +
                                 std::string(text::encoding_name(*sink.encoding())) +
@@ -930,9 +933,8 @@ LogSummary process_log(text::ByteSource& input, text::ByteSink& output, const Lo
     std::string described = "encabezado en la línea " + std::to_string(start.header_line);
     if (run.units_line() > 0)
         described += ", unidades en la línea " + std::to_string(run.units_line());
-    std::vector<std::string> first_notes = {columns_note(run.section(), options)};
-    for (const std::string& note : first_rows_notes(run.section()))
-        first_notes.push_back(note);
+    std::vector<std::string> first_notes = first_rows_notes(run.section());
+    first_notes.insert(first_notes.begin(), columns_note(run.section(), options));
     run.run();
     writer.flush();
     sink.flush();
@@ -941,7 +943,7 @@ LogSummary process_log(text::ByteSource& input, text::ByteSink& output, const Lo
     std::vector<std::string> notes = {"leído como " + how_read(decoded) + ", separador " +
                                       separator_name(start.separator) + "; " + described};
     notes.insert(notes.end(), first_notes.begin(), first_notes.end());
-    notes.insert(notes.end(), run.later_notes.begin(), run.later_notes.end());
+    notes.insert(notes.end(), run.later_notes().begin(), run.later_notes().end());
     notes.insert(notes.end(), summary.notes.begin(), summary.notes.end());
     summary.notes = std::move(notes);
     encoding_notes(decoded, sink, summary);

@@ -378,14 +378,12 @@ private slots:
                              << written;
         QTest::newRow("folder on standard input")
             << calc + " -c gas --csv - < /" << 2 << "la entrada estándar es una carpeta";
-        const QString log =
-            "printf 'O2,T\\n3,300\\n' > \"$TMPDIR/q1-log.csv\" && " + calc + " -c gas --csv ";
+        const QString log = R"(printf 'O2,T\n3,300\n' > "$TMPDIR/q1-log.csv" && )" + calc +
+            " -c gas --csv \"$TMPDIR/q1-log.csv\" --resumen ";
         QTest::newRow("summary onto the file standard output goes to")
-            << log +
-                "\"$TMPDIR/q1-log.csv\" --resumen \"$TMPDIR/q1-out.csv\" > \"$TMPDIR/q1-out.csv\""
-            << 2 << "es el archivo al que va la salida";
-        QTest::newRow("summary onto a folder")
-            << log + "\"$TMPDIR/q1-log.csv\" --resumen \"$TMPDIR\"" << 2 << "es una carpeta";
+            << log + R"("$TMPDIR/q1-out.csv" > "$TMPDIR/q1-out.csv")" << 2
+            << "es el archivo al que va la salida";
+        QTest::newRow("summary onto a folder") << log + R"("$TMPDIR")" << 2 << "es una carpeta";
     }
 
     void unusable_output_and_input()

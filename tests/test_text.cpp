@@ -364,13 +364,13 @@ private slots:
     {
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("escape sequence") << QByteArray("\x1b[31m3") << "\\x1b[31m3";
+        QTest::newRow("escape sequence") << QByteArray("\x1b[31m3") << R"(\x1b[31m3)";
         QTest::newRow("bell, carriage return, tab")
-            << QByteArray("4\x07\r\t") << "4\\x07\\x0d\\x09";
+            << QByteArray("4\x07\r\t") << R"(4\x07\x0d\x09)";
         QTest::newRow("delete and a C1 control") << QByteArray("a\x7f"
                                                                "b\xC2\x9B"
                                                                "c")
-                                                 << "a\\x7fb\\x9bc";
+                                                 << R"(a\x7fb\x9bc)";
         QTest::newRow("Spanish") << QByteArray("«Gasóleo» ñ °C") << "«Gasóleo» ñ °C";
     }
 

@@ -37,6 +37,8 @@ std::size_t length_of(LineEnd end)
     return 1;
 }
 
+} // namespace
+
 // The fields of a record with quoted fields, read one byte at a time into a text of
 // their own, without their quotes. Line ends outside quotes are the reader's to find.
 class QuotedFields {
@@ -125,8 +127,6 @@ private:
     bool opened_ = false;
     bool broken_ = false;
 };
-
-} // namespace
 
 std::string_view line_end_text(LineEnd end)
 {
@@ -326,51 +326,62 @@ bool CsvReader::read_quoted()
 {
     quoted_record_ = true;
     QuotedFields fields(separator_, unquoted_, spans_, quoted_);
-    const auto done = [&](std::size_t content_end, LineEnd end) {
-        fields.end();
-        finish(content_end, end);
-    };
     bool cr_before = false; // a carriage return outside quotes, before a line feed
     for (std::size_t offset = 0;; ++offset) {
-        if (record_ + offset == end_) {
-            if (record_bytes() > max_record_bytes) {
-                if (fields.open())
-                    return false;
-                quoted_record_ = false;
-                skip_long_record();
-                return true;
-            }
-            if (!fill()) {
-                if (fields.open())
-                    return false;
-                done(end_, LineEnd::none);
-                return true;
-            }
-        }
-        const char c = buffer_[record_ + offset];
-        if (c == '\r') {
-            const bool lf_follows = have(offset + 1) && buffer_[record_ + offset + 1] == '\n';
-            if (!fields.open()) {
-                if (!lf_follows) {
-                    done(record_ + offset, LineEnd::cr);
-                    return true;
-                }
-                cr_before = true;
-                continue; // the line feed ends the record
-            }
-            line_ += lf_follows ? 0 : 1; // a lone carriage return in a quoted field
-        }
-        const bool ends = fields.take(c);
-        if (fields.broken())
-            return false;
-        if (ends) {
-            done(record_ + offset - (cr_before ? 1 : 0), cr_before ? LineEnd::crlf : LineEnd::lf);
-            return true;
-        }
-        if (fields.just_opened())
-            quote_line_ = line_;
-        line_ += c == '\n' ? 1 : 0;
+        Step step = record_ + offset == end_ ? refill_quoted(fields) : Step::more;
+        if (step == Step::more)
+            step = take_quoted(fields, offset, cr_before);
+        if (step != Step::more)
+            return step == Step::record;
     }
+}
+
+CsvReader::Step CsvReader::refill_quoted(QuotedFields& fields)
+{
+    if (record_bytes() > max_record_bytes) {
+        if (fields.open())
+            return Step::unclosed;
+        quoted_record_ = false;
+        skip_long_record();
+        return Step::record;
+    }
+    if (fill())
+        return Step::more;
+    if (fields.open())
+        return Step::unclosed;
+    fields.end();
+    finish(end_, LineEnd::none);
+    return Step::record;
+}
+
+CsvReader::Step CsvReader::take_quoted(QuotedFields& fields, std::size_t offset, bool& cr_before)
+{
+    const char c = buffer_[record_ + offset];
+    if (c == '\r') {
+        const bool lf_follows = have(offset + 1) && buffer_[record_ + offset + 1] == '\n';
+        if (!fields.open()) {
+            if (lf_follows) {
+                cr_before = true; // the line feed ends the record
+                return Step::more;
+            }
+            fields.end();
+            finish(record_ + offset, LineEnd::cr);
+            return Step::record;
+        }
+        line_ += lf_follows ? 0 : 1; // a lone carriage return in a quoted field
+    }
+    const bool ends = fields.take(c);
+    if (fields.broken())
+        return Step::unclosed;
+    if (ends) {
+        fields.end();
+        finish(record_ + offset - (cr_before ? 1 : 0), cr_before ? LineEnd::crlf : LineEnd::lf);
+        return Step::record;
+    }
+    if (fields.just_opened())
+        quote_line_ = line_;
+    line_ += c == '\n' ? 1 : 0;
+    return Step::more;
 }
 
 void CsvReader::forget_quotes()

@@ -87,6 +87,8 @@ enum class LineEnd : std::uint8_t { none, lf, crlf, cr };
 
 std::string_view line_end_text(LineEnd end);
 
+class QuotedFields;
+
 class CsvReader {
 public:
     // Reads records separated by separator (never a quote or a line end).
@@ -155,6 +157,14 @@ private:
     // A record with a quoted field, read again from its start into unquoted_.
     // Returns false when the quote is never closed.
     bool read_quoted();
+    // What one step of reading a quoted record came to: more to read, the record whole,
+    // or a quote that is not closed properly.
+    enum class Step { more, record, unclosed };
+    // Reads more of a quoted record whose bytes have run out.
+    Step refill_quoted(QuotedFields& fields);
+    // Takes the byte at offset of a quoted record; cr_before, a carriage return outside
+    // quotes just before it.
+    Step take_quoted(QuotedFields& fields, std::size_t offset, bool& cr_before);
     // Ends the record: its bytes end at content_end, followed by its line end.
     void finish(std::size_t content_end, LineEnd end);
     // Passes over the rest of a record that is too long, to the next line end.

@@ -242,21 +242,21 @@ void DecodingSource::start()
     }
     const std::string_view start(in_.data(), in_end_);
     const bool may_be_utf16 = given_ != Encoding::windows1252 && given_ != Encoding::utf8;
-    std::optional<Encoding> encoding = given_;
+    std::optional<Encoding> chosen = given_;
     if (start.starts_with(utf8_bom) && given_.value_or(Encoding::utf8) == Encoding::utf8)
-        encoding = Encoding::utf8;
+        chosen = Encoding::utf8;
     else if (start.starts_with(utf16le_bom) && may_be_utf16)
-        encoding = Encoding::utf16le;
+        chosen = Encoding::utf16le;
     else if (start.starts_with(utf16be_bom) && may_be_utf16)
-        encoding = Encoding::utf16be;
+        chosen = Encoding::utf16be;
     else if (!given_)
-        encoding = utf16_by_zeros(start);
-    if (!encoding)
+        chosen = utf16_by_zeros(start);
+    if (!chosen)
         return; // decided by the first byte that is not ASCII
-    bom_ = !bom_of(*encoding).empty() && start.starts_with(bom_of(*encoding));
+    bom_ = !bom_of(*chosen).empty() && start.starts_with(bom_of(*chosen));
     if (bom_)
-        in_pos_ = bom_of(*encoding).size();
-    decide(*encoding);
+        in_pos_ = bom_of(*chosen).size();
+    decide(*chosen);
 }
 
 std::size_t DecodingSource::read(char* buffer, std::size_t size)
@@ -448,18 +448,18 @@ void EncodingSink::write(std::string_view bytes)
     if (!encoding_) {
         // ASCII is written the same in UTF-8 and Windows-1252, while the input has not
         // decided between them.
-        std::optional<Encoding> encoding = input_.decided();
-        if (!encoding) {
+        std::optional<Encoding> chosen = input_.decided();
+        if (!chosen) {
             const std::size_t ascii = ascii_run(bytes.data(), bytes.size());
             put(bytes.data(), ascii);
             bytes.remove_prefix(ascii);
             if (bytes.empty())
                 return;
-            encoding = Encoding::utf8;
+            chosen = Encoding::utf8;
         }
-        encoding_ = encoding;
-        if (*encoding != Encoding::utf8)
-            converter_.emplace((std::string(encoding_name(*encoding)) + "//TRANSLIT").c_str(),
+        encoding_ = chosen;
+        if (*chosen != Encoding::utf8)
+            converter_.emplace((std::string(encoding_name(*chosen)) + "//TRANSLIT").c_str(),
                                "UTF-8");
     }
     if (!converter_) {

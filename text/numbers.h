@@ -4,6 +4,7 @@
 // Strict reading of the numbers given on the command line or found in a data file, and
 // the texts of results in a data file. Neither depends on the C or system locale.
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 
@@ -27,11 +28,7 @@ inline std::string_view trimmed(std::string_view text)
 // Whether a text is empty or blanks only.
 inline bool is_blank(std::string_view text)
 {
-    for (const char c : text) {
-        if (!is_blank(c))
-            return false;
-    }
-    return true;
+    return std::all_of(text.begin(), text.end(), [](char c) { return is_blank(c); });
 }
 
 // Reads a whole text as one number into value: blanks around it, an optional sign, then

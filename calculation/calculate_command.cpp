@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <utility>
 
 namespace quemador {
 namespace {
@@ -13,10 +14,10 @@ namespace {
 using ResultBox = CalculatorWindow::ResultBox;
 using OptionButton = CalculatorWindow::OptionButton;
 
-// Val on one input box's text; an overflow names the box.
-double read(const CalculatorWindow& window, Input box)
+// Val on one input box's text, kept in read; an overflow names the box.
+double read(const CalculatorWindow& window, Input box, ClickReadings& read)
 {
-    const std::string text = window.text(box);
+    const std::string& text = read.texts.at(static_cast<std::size_t>(box)) = window.text(box);
     try {
         return Val(text);
     } catch (const RuntimeError& error) {
@@ -97,19 +98,24 @@ std::string shown_result(double x)
     return text;
 }
 
-void Calcular_Click(CalculatorWindow& window)
+ClickReadings Calcular_Click(CalculatorWindow& window)
 {
     WindowState& state = window.state();
+    ClickReadings readings;
     try {
-        state.Valor_O2 = read(window, Input::O2);
-        state.Valor_CO2 = read(window, Input::CO2);
-        state.Valor_Temp = read(window, Input::Temp_stack);
+        state.Valor_O2 = read(window, Input::O2, readings);
+        state.Valor_CO2 = read(window, Input::CO2, readings);
+        state.Valor_Temp = read(window, Input::Temp_stack, readings);
 
         // Two separate tests, not one choice: each option button is asked in turn.
-        if (window.is_on(OptionButton::Opcion_Gas_Natural))
-            run(Fuel::natural_gas, state);
-        if (window.is_on(OptionButton::Opcion_Fuel_Oil))
-            run(Fuel::fuel_oil_no2, state);
+        for (const auto& [option, fuel] :
+             {std::pair{OptionButton::Opcion_Gas_Natural, Fuel::natural_gas},
+              std::pair{OptionButton::Opcion_Fuel_Oil, Fuel::fuel_oil_no2}}) {
+            if (window.is_on(option)) {
+                run(fuel, state);
+                readings.fuel = fuel;
+            }
+        }
 
         window.set_text(ResultBox::Relacion_AF, shown_result(state.Exceso_Aire));
         window.set_text(ResultBox::Eficiencia, shown_result(state.Valor_Eficiencia));
@@ -118,6 +124,7 @@ void Calcular_Click(CalculatorWindow& window)
         window.set_text(ResultBox::Eficiencia, "");
         throw;
     }
+    return readings;
 }
 
 } // namespace quemador

@@ -13,6 +13,8 @@
 #include "calculation/fuel.h"
 #include "runtime/runtime_error.h"
 
+#include <array>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -66,11 +68,24 @@ public:
     virtual ~CalculatorWindow() = default;
 };
 
-// Runs one calculation for a click of "Calcular". On a RuntimeError both result
-// boxes are emptied, so that nothing stale or half-done is shown, and the error is
-// passed on to the caller, naming the input box that caused it (the box that could
-// not be read, or the reading that made the model fail); the input boxes are never
-// touched.
-void Calcular_Click(CalculatorWindow& window);
+// What a click read from its window, for the advice on it: the text of each input
+// box (the numbers Val made of them are in the window's state), and the fuel whose
+// coefficients the model last ran with (natural gas when no option was on).
+struct ClickReadings {
+    std::array<std::string, 3> texts; // in the order of Input
+    Fuel fuel = Fuel::natural_gas;
+
+    [[nodiscard]] std::string_view text(Input box) const
+    {
+        return texts.at(static_cast<std::size_t>(box));
+    }
+};
+
+// Runs one calculation for a click of "Calcular" and returns what it read. On a
+// RuntimeError both result boxes are emptied, so that nothing stale or half-done is
+// shown, and the error is passed on to the caller, naming the input box that caused
+// it (the box that could not be read, or the reading that made the model fail); the
+// input boxes are never touched.
+ClickReadings Calcular_Click(CalculatorWindow& window);
 
 } // namespace quemador

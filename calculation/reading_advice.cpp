@@ -146,6 +146,15 @@ std::string quoted(std::string_view text, std::size_t max_bytes)
 
 std::optional<Advice> text_advice(Input box, std::string_view text)
 {
+    try {
+        return text_advice(box, text, Val(text));
+    } catch (const RuntimeError&) {
+        return std::nullopt;
+    }
+}
+
+std::optional<Advice> text_advice(Input box, std::string_view text, double value)
+{
     if (without_blanks(text).empty())
         return Advice{box, "Casilla vacía: se lee como 0.", "vacía, se lee como 0"};
 
@@ -154,12 +163,6 @@ std::optional<Advice> text_advice(Input box, std::string_view text)
         return Advice{box, quoted(text) + " no es un número: se lee como 0.",
                       quoted(text) + " no es un número"};
 
-    double value = 0.0;
-    try {
-        value = Val(text);
-    } catch (const RuntimeError&) {
-        return std::nullopt;
-    }
     const std::string read = plain_number(value);
     if (length == text.size()) {
         // Val joins the pieces of "3 5" into 35: say so, as for a comma.
@@ -240,18 +243,17 @@ std::vector<Advice> reading_advice(const Reading& reading, const Results& result
     return advice;
 }
 
-std::vector<Advice> calculation_advice(Fuel fuel, std::string_view o2_text,
-                                       std::string_view co2_text, std::string_view temp_text,
-                                       const WindowState& state)
+std::vector<Advice> calculation_advice(const ClickReadings& click, const WindowState& state)
 {
     std::vector<Advice> advice;
-    for (const auto& [box, text] : {std::pair{Input::O2, o2_text}, std::pair{Input::CO2, co2_text},
-                                    std::pair{Input::Temp_stack, temp_text}}) {
-        if (auto read = text_advice(box, text))
+    for (const auto& [box, value] :
+         {std::pair{Input::O2, state.Valor_O2}, std::pair{Input::CO2, state.Valor_CO2},
+          std::pair{Input::Temp_stack, state.Valor_Temp}}) {
+        if (auto read = text_advice(box, click.text(box), value))
             advice.push_back(std::move(*read));
     }
     std::vector<Advice> checks =
-        reading_advice({fuel, state.Valor_O2, state.Valor_CO2, state.Valor_Temp, {}},
+        reading_advice({click.fuel, state.Valor_O2, state.Valor_CO2, state.Valor_Temp, {}},
                        {state.Exceso_Aire, state.Valor_Eficiencia});
     std::move(checks.begin(), checks.end(), std::back_inserter(advice));
     return advice;

@@ -39,6 +39,8 @@ std::string quoted(std::string_view text, std::size_t max_bytes = 24);
 // the text is wholly one number, and when it is too large to read (the error report
 // covers that).
 std::optional<Advice> text_advice(Input box, std::string_view text);
+// The same for a text that Val has already read as value.
+std::optional<Advice> text_advice(Input box, std::string_view text, double value);
 
 // How advice writes the numbers it quotes. By default as the window does: a decimal
 // point, temperatures in °F, each reading as Str writes it. A log keeps its own way:
@@ -79,8 +81,6 @@ inline bool within_model(const Reading& reading, const Results& results)
 
 // All advice on one click: how each input text was read, then the checks on the
 // numbers read and the results that the click left in state.
-std::vector<Advice> calculation_advice(Fuel fuel, std::string_view o2_text,
-                                       std::string_view co2_text, std::string_view temp_text,
-                                       const WindowState& state);
+std::vector<Advice> calculation_advice(const ClickReadings& click, const WindowState& state);
 
 } // namespace quemador

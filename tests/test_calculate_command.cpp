@@ -157,6 +157,43 @@ private slots:
         QCOMPARE(efficiency(window), " 88.02"); // fuel oil runs last
     }
 
+    // What a click returns for its advice: the texts as the boxes held them, and the
+    // fuel whose coefficients gave the results on show.
+    void click_returns_what_it_read_data()
+    {
+        QTest::addColumn<bool>("gas_on");
+        QTest::addColumn<bool>("oil_on");
+        QTest::addColumn<int>("fuel");
+
+        const int gas = int(Fuel::natural_gas);
+        const int oil = int(Fuel::fuel_oil_no2);
+        QTest::newRow("natural gas on") << true << false << gas;
+        QTest::newRow("fuel oil on") << false << true << oil;
+        QTest::newRow("both on: fuel oil runs last") << true << true << oil;
+        QTest::newRow("neither on: natural gas") << false << false << gas;
+    }
+
+    void click_returns_what_it_read()
+    {
+        QFETCH(bool, gas_on);
+        QFETCH(bool, oil_on);
+        QFETCH(int, fuel);
+
+        FakeWindow window;
+        window.gas_on = gas_on;
+        window.oil_on = oil_on;
+        window.box(Input::O2) = " 3,5";
+        window.box(Input::CO2) = "";
+        window.box(Input::Temp_stack) = "180 ºC";
+        const ClickReadings read = Calcular_Click(window);
+        QCOMPARE(int(read.fuel), fuel);
+        const auto text = [&read](Input box) { return q(std::string(read.text(box))); };
+        QCOMPARE(text(Input::O2), " 3,5");
+        QCOMPARE(text(Input::CO2), "");
+        QCOMPARE(text(Input::Temp_stack), "180 ºC");
+        QCOMPARE(window.log.size(), std::size_t{7}); // each control consulted once, as ever
+    }
+
     void errors_empty_both_results_data()
     {
         QTest::addColumn<Input>("box");

@@ -678,6 +678,67 @@ private slots:
         out_of_date(false);
     }
 
+    // A result box typed into holds no result: it is dimmed as out-of-date results are
+    // and says why, stays editable, and the next click puts a result back.
+    void typed_result_is_marked_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("other");
+        QTest::addColumn<bool>("calculated"); // a click before typing
+
+        QTest::newRow("Eficiencia after a click") << "Eficiencia"
+                                                  << "Relacion_AF" << true;
+        QTest::newRow("Relacion_AF after a click") << "Relacion_AF"
+                                                   << "Eficiencia" << true;
+        QTest::newRow("Eficiencia before any click") << "Eficiencia"
+                                                     << "Relacion_AF" << false;
+    }
+
+    void typed_result_is_marked()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, other);
+        QFETCH(bool, calculated);
+        const QString by_hand = "Escrito a mano, no calculado";
+        const QString out_of_date = "desactualizado";
+        // Whether a box is dimmed, and the note its tooltip and description hold (none).
+        const auto dimmed = [&](const QString& name, const QString& note) {
+            QLineEdit* b = box(name);
+            QCOMPARE(b->font().italic(), !note.isEmpty());
+            QCOMPARE(b->palette().color(QPalette::Text) ==
+                         b->palette().color(QPalette::Disabled, QPalette::Text),
+                     !note.isEmpty());
+            for (const QString& each : {by_hand, out_of_date}) {
+                QCOMPARE(b->accessibleDescription().contains(each), each == note);
+                QCOMPARE(b->toolTip().contains(each), each == note);
+            }
+        };
+        auto* calcular = control<QPushButton>("Calcular");
+
+        if (calculated)
+            click("Calcular");
+        const QString before = shown(typed);
+        QTest::keyClick(box(typed), Qt::Key_End);
+        QTest::keyClick(box(typed), Qt::Key_7);
+        QCOMPARE(shown(typed), before + "7");
+        QVERIFY(!box(typed)->isReadOnly());
+        dimmed(typed, by_hand);
+        dimmed(other, "");
+        QVERIFY(!calcular->accessibleDescription().contains(shown(typed).trimmed()));
+
+        if (calculated) { // an edited reading leaves the other result out of date
+            QTest::keyClick(box("O2"), Qt::Key_0);
+            dimmed(other, out_of_date);
+            dimmed(typed, by_hand);
+            QTest::keyClick(box("O2"), Qt::Key_Backspace);
+        }
+
+        click("Calcular");
+        QCOMPARE(shown("Eficiencia"), " 84.4");
+        dimmed(typed, "");
+        dimmed(other, "");
+    }
+
     void errors_are_reported_and_the_window_goes_on_data()
     {
         QTest::addColumn<QString>("fuel");

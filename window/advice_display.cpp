@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "window/advice_display.h"
 
+#include "window/form.h"
+
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -17,10 +19,10 @@ namespace {
 // The announcement of each calculation's results: an empty widget, announced to
 // screen readers as a notification, which AT-SPI clients such as Orca speak as it
 // appears wherever the focus is (Qt 6.4 has no other way to speak unasked).
-const QString announcement_name = QStringLiteral("Anuncio");
-
 QAccessibleInterface* announcement_accessible(const QString& class_name, QObject* object)
 {
+    static const QString announcement_name =
+        QString::fromUtf8(form::first(form::Kind::announcement).name);
     if (class_name == QLatin1String("QWidget") && object->objectName() == announcement_name)
         return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Notification);
     return nullptr;
@@ -33,29 +35,9 @@ const QColor marked_text(Qt::black);
 const QString out_of_date_note =
     QStringLiteral("Resultado desactualizado: las lecturas o el combustible han cambiado desde "
                    "el último cálculo; pulse Calcular.");
-
-// The name of what a piece of advice concerns, as the panel's lines begin.
-QString subject_name(AdviceSubject subject)
-{
-    if (!subject)
-        return QStringLiteral("Resultados");
-    switch (*subject) {
-    case Input::O2:
-        return QStringLiteral("O2");
-    case Input::CO2:
-        return QStringLiteral("CO2");
-    case Input::Temp_stack:
-        return QStringLiteral("Temperatura");
-    }
-    Q_UNREACHABLE();
-}
-
-// A message with the name of the box it concerns before it; advice on the results
-// names them itself ("Resultados fuera de …").
-QString named(AdviceSubject subject, const QString& message)
-{
-    return subject == about_results ? message : subject_name(subject) + ": " + message;
-}
+const QString typed_over_note =
+    QStringLiteral("Escrito a mano, no calculado: no es un resultado. Al pulsar Calcular se "
+                   "sustituye por el resultado.");
 
 // A box's name as it heads its advice in the panel.
 QString heading(const QString& name) { return QStringLiteral("⚠ ") + name + ':'; }
@@ -111,21 +93,18 @@ void explain(QWidget* control, const QStringList& messages)
 
 } // namespace
 
+QString AdviceDisplay::results_heading() { return QStringLiteral("Resultados"); }
+
 AdviceDisplay::AdviceDisplay(QWidget* window, Boxes boxes, QAbstractButton* fuel_option,
-                             QWidget* calculate, QRect panel)
+                             QWidget* calculate, QTextEdit* panel, QWidget* announcement)
     : QObject(window), window_(window), boxes_(std::move(boxes)), calculate_(calculate),
-      panel_(new QTextEdit(window)), announcement_(new QWidget(window))
+      panel_(panel), announcement_(announcement)
 {
     static std::once_flag accessible_factory;
     std::call_once(accessible_factory,
                    [] { QAccessible::installFactory(announcement_accessible); });
-    announcement_->setObjectName(announcement_name);
-    announcement_->setGeometry(0, 0, 0, 0);
     announcement_->hide();
 
-    panel_->setObjectName(QStringLiteral("Avisos"));
-    panel_->setAccessibleName(QStringLiteral("Avisos"));
-    panel_->setGeometry(panel);
     panel_->setReadOnly(true);
     panel_->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
     panel_->setTabChangesFocus(true);
@@ -140,10 +119,10 @@ AdviceDisplay::AdviceDisplay(QWidget* window, Boxes boxes, QAbstractButton* fuel
     panel_->setPalette(palette);
     panel_->hide();
 
-    for (const auto& [subject, edits] : boxes_) {
-        for (QLineEdit* edit : edits)
+    for (const auto& [subject, named] : boxes_) {
+        for (QLineEdit* edit : named.boxes)
             connect(edit, &QLineEdit::textEdited, this,
-                    [this, subject = subject] { edited(subject); });
+                    [this, subject = subject, edit] { edited(subject, edit); });
     }
     connect(fuel_option, &QAbstractButton::toggled, this, &AdviceDisplay::fuel_changed);
 }
@@ -151,6 +130,7 @@ AdviceDisplay::AdviceDisplay(QWidget* window, Boxes boxes, QAbstractButton* fuel
 void AdviceDisplay::calculated(const std::vector<Advice>& advice)
 {
     advice_ = advice;
+    typed_over_.clear();
     has_results_ = true;
     out_of_date_ = false;
     refresh();
@@ -164,15 +144,18 @@ void AdviceDisplay::calculated(const std::vector<Advice>& advice)
 void AdviceDisplay::failed()
 {
     advice_.clear();
+    typed_over_.clear();
     has_results_ = false;
     out_of_date_ = false;
     refresh();
 }
 
-void AdviceDisplay::edited(AdviceSubject subject)
+void AdviceDisplay::edited(AdviceSubject subject, QLineEdit* box)
 {
     std::erase_if(advice_, [subject](const Advice& a) { return a.subject == subject; });
-    if (subject != about_results)
+    if (subject == about_results)
+        typed_over_.insert(box);
+    else
         out_of_date_ = has_results_;
     refresh();
 }
@@ -187,21 +170,26 @@ void AdviceDisplay::refresh()
 {
     std::vector<Listed> listed;
     QStringList listed_in_full;
-    for (const auto& [subject, boxes] : boxes_) {
+    for (const auto& [subject, named] : boxes_) {
         QStringList messages;
         for (const Advice& a : advice_) {
             if (a.subject != subject)
                 continue;
             messages << QString::fromStdString(a.message);
-            listed.push_back({subject_name(subject), QString::fromStdString(a.brief)});
-            listed_in_full << named(subject, messages.back());
+            listed.push_back({named.heading, QString::fromStdString(a.brief)});
+            listed_in_full << in_full(subject, messages.back());
         }
 
         const bool marked = !messages.isEmpty();
-        const bool dimmed = out_of_date_ && subject == about_results;
-        if (dimmed)
-            messages << out_of_date_note;
-        for (QLineEdit* box : boxes) {
+        for (QLineEdit* box : named.boxes) {
+            // A result typed over is no result; results the inputs have moved on from
+            // are out of date. Either is dimmed, and says which.
+            QStringList notes = messages;
+            if (typed_over_.contains(box))
+                notes << typed_over_note;
+            else if (out_of_date_ && subject == about_results)
+                notes << out_of_date_note;
+            const bool dimmed = notes.size() > messages.size();
             QPalette palette = window_->palette();
             if (marked) {
                 palette.setColor(QPalette::Base, marked_background);
@@ -214,8 +202,8 @@ void AdviceDisplay::refresh()
             font.setBold(marked);
             font.setItalic(dimmed);
             box->setFont(font);
-            describe(box, messages);
-            explain(box, messages);
+            describe(box, notes);
+            explain(box, notes);
         }
     }
     list(listed);
@@ -267,9 +255,14 @@ void AdviceDisplay::list(const std::vector<Listed>& listed)
     panel_->setHtml(html);
 }
 
+QString AdviceDisplay::in_full(AdviceSubject subject, const QString& message) const
+{
+    return subject == about_results ? message : boxes_.at(subject).heading + ": " + message;
+}
+
 QString AdviceDisplay::summary() const
 {
-    if (!has_results_ || out_of_date_)
+    if (!has_results_ || out_of_date_ || !typed_over_.empty())
         return {};
     const QString advice = advice_told();
     return advice.isEmpty() ? results_told() : results_told() + ' ' + advice;
@@ -278,7 +271,7 @@ QString AdviceDisplay::summary() const
 QString AdviceDisplay::results_told() const
 {
     QStringList results;
-    for (const QLineEdit* box : boxes_.at(about_results))
+    for (const QLineEdit* box : boxes_.at(about_results).boxes)
         results << box->accessibleName() + ": " + box->text().trimmed() + " %.";
     return results.join(' ');
 }
@@ -301,7 +294,7 @@ QString AdviceDisplay::advice_told() const
     QString told = advice_.size() == 1
         ? QStringLiteral("Un aviso: ")
         : QStringLiteral("%1 avisos; el primero: ").arg(advice_.size());
-    return told + named(first->subject, QString::fromStdString(first->message));
+    return told + in_full(first->subject, QString::fromStdString(first->message));
 }
 
 } // namespace quemador

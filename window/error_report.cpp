@@ -2,7 +2,7 @@
 #include "window/error_report.h"
 
 #include "calculation/calculate_command.h"
-#include "window/main_window.h"
+#include "window/form.h"
 
 namespace quemador {
 namespace {
@@ -12,7 +12,7 @@ std::string help_line(const RuntimeError& error)
 {
     if (error.source() == ErrorSource::conversion) {
         if (const auto input = error.input())
-            return "El valor escrito en «" + std::string(MainWindow::caption(*input)) +
+            return "El valor escrito en «" + std::string(form::caption(*input)) +
                 "» es un número demasiado grande.";
         return "Uno de los valores escritos es un número demasiado grande.";
     }

@@ -14,7 +14,9 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTextEdit>
 
+#include <map>
 #include <mutex>
 
 namespace quemador {
@@ -34,19 +36,6 @@ QFont MainWindow::window_font()
     QFont font(QStringLiteral("DejaVu Sans Condensed"));
     font.setPixelSize(10);
     return font;
-}
-
-std::string_view MainWindow::caption(Input input)
-{
-    switch (input) {
-    case Input::O2:
-        return "% vol O2 ( Orsat )";
-    case Input::CO2:
-        return "% vol CO2 ( Orsat )";
-    case Input::Temp_stack:
-        return "Temperatura gas chimenea (ºF)";
-    }
-    Q_UNREACHABLE();
 }
 
 namespace {
@@ -92,15 +81,57 @@ private:
 
 } // namespace
 
-template <typename Control>
-Control* MainWindow::add(const char* name, const QString& text, int left, int top, int width,
-                         int height)
+namespace {
+
+// Creates one control of the form on the window, in its place.
+QWidget* make_control(const form::Control& row, QWidget* window)
 {
-    auto* control = new Control(text, this);
-    control->setObjectName(QString::fromLatin1(name));
-    control->setGeometry(pixels(left), pixels(top), pixels(width), pixels(height));
+    const QString text = from_utf8(row.text);
+    QWidget* control = nullptr;
+    switch (row.kind) {
+    case form::Kind::option_button:
+        control = new QRadioButton(text, window);
+        break;
+    case form::Kind::text_box:
+        control = new QLineEdit(text, window);
+        break;
+    case form::Kind::command_button: {
+        auto* button = new QPushButton(text, window);
+        // No default button: Enter does not calculate; Space on the focused button does.
+        button->setAutoDefault(false);
+        control = button;
+        break;
+    }
+    case form::Kind::label:
+        control = new QLabel(text, window);
+        static_cast<QLabel*>(control)->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        break;
+    case form::Kind::line: {
+        auto* line = new QFrame(window);
+        line->setFrameStyle(QFrame::HLine | QFrame::Plain);
+        control = line;
+        break;
+    }
+    case form::Kind::advice_panel:
+        control = new QTextEdit(window);
+        control->setAccessibleName(from_utf8(row.name));
+        break;
+    case form::Kind::announcement:
+        control = new QWidget(window);
+        break;
+    }
+    control->setObjectName(from_utf8(row.name));
+    const form::Twips& at = row.twips;
+    if (row.kind == form::Kind::line) // one pixel high, both ends drawn
+        control->setGeometry(pixels(at.left), pixels(at.top), pixels(at.width) + 1, 1);
+    else
+        control->setGeometry(pixels(at.left), pixels(at.top), pixels(at.width), pixels(at.height));
+    if (!row.tab_stop)
+        control->setFocusPolicy(Qt::NoFocus);
     return control;
 }
+
+} // namespace
 
 MainWindow::MainWindow(ErrorReporter report_error, QWidget* parent)
     : QWidget(parent), report_error_(std::move(report_error))
@@ -108,121 +139,100 @@ MainWindow::MainWindow(ErrorReporter report_error, QWidget* parent)
     static std::once_flag accessible_factory;
     std::call_once(accessible_factory, [] { QAccessible::installFactory(window_accessible); });
 
-    setObjectName(QStringLiteral("Quemador1"));
-    setWindowTitle(QStringLiteral("Calculador de eficiencia de calderas"));
+    const form::Window& form = form::window();
+    setObjectName(from_utf8(form.name));
+    setWindowTitle(from_utf8(form.caption));
     setFont(window_font());
-    resize(pixels(4680), pixels(3195));
+    resize(pixels(form.width), pixels(form.height));
 
     // Created in tab order: the focus moves through the controls in this sequence.
-    // Positions and sizes are in twips; there is no layout, so resizing moves nothing.
-    // The option buttons are 210 twips high, not 195: one pixel more, so that the
-    // style's 14-pixel round mark keeps its bottom row.
-    Opcion_Gas_Natural = add<QRadioButton>("Opcion_Gas_Natural", "Option1", 360, 240, 255, 210);
-    Opcion_Fuel_Oil = add<QRadioButton>("Opcion_Fuel_Oil", "Option2", 360, 600, 255, 210);
-    O2 = add<QLineEdit>("O2", "0", 240, 1080, 495, 285);
-    CO2 = add<QLineEdit>("CO2", "10", 240, 1440, 495, 285);
-    auto* label1 =
-        add<QLabel>("Label1", from_utf8(facts(Fuel::natural_gas).caption), 720, 240, 975, 255);
-    auto* label2 =
-        add<QLabel>("Label2", from_utf8(facts(Fuel::fuel_oil_no2).caption), 720, 600, 1215, 375);
-    auto* label3 = add<QLabel>("Label3", from_utf8(caption(Input::O2)), 840, 1080, 2775, 255);
-    auto* label4 = add<QLabel>("Label4", from_utf8(caption(Input::CO2)), 840, 1440, 1335, 255);
-    Temp_stack = add<QLineEdit>("Temp_stack", "300", 240, 1800, 495, 285);
-    auto* label5 =
-        add<QLabel>("Label5", from_utf8(caption(Input::Temp_stack)), 960, 1800, 2655, 255);
-    Calcular = add<QPushButton>("Calcular", "Calcular", 3360, 120, 975, 495);
-    auto* label6 = add<QLabel>("Label6", "Exceso aire", 240, 2280, 1335, 255);
-    auto* label7 = add<QLabel>("Label7", "Eficiencia", 240, 2640, 1575, 255);
-    Relacion_AF = add<QLineEdit>("Relacion_AF", " ", 2280, 2280, 975, 285);
-    Eficiencia = add<QLineEdit>("Eficiencia", "", 2280, 2640, 975, 285);
-    add<QLabel>("Label8", "%", 3360, 2640, 615, 255);
+    // There is no layout, so resizing moves nothing.
+    std::map<form::Kind, QWidget*> first_of_kind;
+    for (const form::Control& row : form::controls()) {
+        QWidget* control = make_control(row, this);
+        first_of_kind.try_emplace(row.kind, control);
+        if (row.part != form::Part::none && row.kind != form::Kind::label)
+            parts_[row.part] = control;
+    }
+    for (const form::Control& row : form::controls()) {
+        // The two option buttons share this parent and so form one exclusive group.
+        if (row.on)
+            button(row.part)->setChecked(true);
+        if (row.kind != form::Kind::label || row.unit)
+            continue;
+        // What a screen reader announces is what a sighted user reads beside each
+        // control; a click on a fuel's name chooses it.
+        QWidget* named = part(row.part);
+        named->setAccessibleName(from_utf8(row.text));
+        if (auto* option = qobject_cast<QRadioButton*>(named))
+            new ClickThrough(findChild<QLabel*>(from_utf8(row.name)), option);
+    }
 
-    // The rule between inputs and results, from (0, 2160) to (4560, 2160).
-    auto* line = new QFrame(this);
-    line->setObjectName(QStringLiteral("Line1"));
-    line->setFrameStyle(QFrame::HLine | QFrame::Plain);
-    line->setGeometry(0, pixels(2160), pixels(4560) + 1, 1);
-
-    for (auto* label : findChildren<QLabel*>())
-        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-
-    // The two option buttons share this parent and so form one exclusive group.
-    Opcion_Gas_Natural->setChecked(true);
-
-    // No default button: Enter does not calculate; Space on the focused button does.
-    Calcular->setAutoDefault(false);
-
-    // What a screen reader announces is what a sighted user reads beside each control.
-    const auto name_after = [](QWidget* control, const QLabel* label) {
-        control->setAccessibleName(label->text());
+    const auto reading = [this](Input input) {
+        const form::Control& row = form::control(form::part(input));
+        return AdviceDisplay::Subject{from_utf8(form::brief_name(row)), {box(row.part)}};
     };
-    name_after(Opcion_Gas_Natural, label1);
-    name_after(Opcion_Fuel_Oil, label2);
-    name_after(O2, label3);
-    name_after(CO2, label4);
-    name_after(Temp_stack, label5);
-    name_after(Relacion_AF, label6);
-    name_after(Eficiencia, label7);
-
-    new ClickThrough(label1, Opcion_Gas_Natural);
-    new ClickThrough(label2, Opcion_Fuel_Oil);
-
-    // The advice panel sits right of the O2 and CO2 captions, below "Calcular".
     advice_ = new AdviceDisplay(this,
-                                {{Input::O2, {O2}},
-                                 {Input::CO2, {CO2}},
-                                 {Input::Temp_stack, {Temp_stack}},
-                                 {about_results, {Relacion_AF, Eficiencia}}},
-                                Opcion_Gas_Natural, Calcular,
-                                QRect(pixels(2250), pixels(690), pixels(2370), pixels(1050)));
+                                {{Input::O2, reading(Input::O2)},
+                                 {Input::CO2, reading(Input::CO2)},
+                                 {Input::Temp_stack, reading(Input::Temp_stack)},
+                                 {about_results,
+                                  {AdviceDisplay::results_heading(),
+                                   {box(form::Part::excess_air), box(form::Part::efficiency)}}}},
+                                button(form::Part::gas_option), part(form::Part::calculate),
+                                static_cast<QTextEdit*>(first_of_kind.at(form::Kind::advice_panel)),
+                                first_of_kind.at(form::Kind::announcement));
 
-    connect(Calcular, &QPushButton::clicked, this, &MainWindow::calcular_clicked);
+    connect(button(form::Part::calculate), &QAbstractButton::clicked, this,
+            &MainWindow::calcular_clicked);
     install_help(this);
 }
 
 void MainWindow::calcular_clicked()
 {
+    ClickReadings readings;
     try {
-        Calcular_Click(*this);
+        readings = Calcular_Click(*this);
     } catch (const RuntimeError& error) {
         advice_->failed();
         report_error_(this, error);
         if (const auto culprit = error.input()) {
-            box(*culprit)->setFocus(Qt::OtherFocusReason);
-            box(*culprit)->selectAll();
+            QLineEdit* culprit_box = box(form::part(*culprit));
+            culprit_box->setFocus(Qt::OtherFocusReason);
+            culprit_box->selectAll();
         }
         return;
     }
-    const Fuel fuel = Opcion_Fuel_Oil->isChecked() ? Fuel::fuel_oil_no2 : Fuel::natural_gas;
-    advice_->calculated(calculation_advice(fuel, text(Input::O2), text(Input::CO2),
-                                           text(Input::Temp_stack), state_));
+    advice_->calculated(calculation_advice(readings, state_));
 }
 
-QLineEdit* MainWindow::box(Input input) const
+QLineEdit* MainWindow::box(form::Part part) const
 {
-    switch (input) {
-    case Input::O2:
-        return O2;
-    case Input::CO2:
-        return CO2;
-    case Input::Temp_stack:
-        return Temp_stack;
-    }
-    Q_UNREACHABLE();
+    return static_cast<QLineEdit*>(this->part(part));
 }
 
-std::string MainWindow::text(Input box) const { return this->box(box)->text().toStdString(); }
+QAbstractButton* MainWindow::button(form::Part part) const
+{
+    return static_cast<QAbstractButton*>(this->part(part));
+}
+
+std::string MainWindow::text(Input box) const
+{
+    return this->box(form::part(box))->text().toStdString();
+}
 
 void MainWindow::set_text(ResultBox box, std::string_view text)
 {
-    QLineEdit* edit = box == ResultBox::Relacion_AF ? Relacion_AF : Eficiencia;
+    QLineEdit* edit =
+        this->box(box == ResultBox::Relacion_AF ? form::Part::excess_air : form::Part::efficiency);
     edit->setText(from_utf8(text));
     edit->setCursorPosition(0); // a long result shows its sign and leading digits
 }
 
 bool MainWindow::is_on(OptionButton option) const
 {
-    return (option == OptionButton::Opcion_Gas_Natural ? Opcion_Gas_Natural : Opcion_Fuel_Oil)
+    return button(option == OptionButton::Opcion_Gas_Natural ? form::Part::gas_option
+                                                             : form::Part::fuel_oil_option)
         ->isChecked();
 }
 

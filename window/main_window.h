@@ -1,25 +1,25 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// The calculator window. The user types the readings and picks the fuel; a click of
-// "Calcular" hands the window to Calcular_Click, which reads the boxes, runs the
-// efficiency model on this window's state and writes the two results back. A
-// run-time error goes to the error reporter given at construction, and the focus
-// then goes to the box that caused it. Advice on each calculation, and results that
-// no longer match the inputs, are shown by an AdviceDisplay.
+// The calculator window, built from its form (window/form.h). The user types the
+// readings and picks the fuel; a click of "Calcular" hands the window to
+// Calcular_Click, which reads the boxes, runs the efficiency model on this window's
+// state, writes the two results back and returns what it read; the advice on that is
+// shown by an AdviceDisplay, with results that no longer match the inputs or were
+// typed over. A run-time error goes to the error reporter given at construction, and
+// the focus then goes to the box that caused it.
 
 #include "calculation/calculate_command.h"
 #include "runtime/runtime_error.h"
+#include "window/form.h"
 
 #include <QWidget>
 
 #include <functional>
+#include <map>
 
-class QFrame;
-class QLabel;
+class QAbstractButton;
 class QLineEdit;
-class QPushButton;
-class QRadioButton;
 
 namespace quemador {
 
@@ -36,11 +36,8 @@ public:
     explicit MainWindow(ErrorReporter report_error, QWidget* parent = nullptr);
 
     // A fixed font, so that the layout does not depend on the desktop's font settings.
-    // At this size the widest caption, "% vol CO2 ( Orsat )", fits its label.
+    // At this size every caption fits its label.
     static QFont window_font();
-
-    // The caption of an input box, as its label shows it.
-    static std::string_view caption(Input input);
 
     [[nodiscard]] std::string text(Input box) const override;
     void set_text(ResultBox box, std::string_view text) override;
@@ -49,22 +46,14 @@ public:
 
 private:
     void calcular_clicked();
-    [[nodiscard]] QLineEdit* box(Input input) const;
-
-    template <typename Control>
-    Control* add(const char* name, const QString& text, int left, int top, int width, int height);
+    [[nodiscard]] QWidget* part(form::Part part) const { return parts_.at(part); }
+    [[nodiscard]] QLineEdit* box(form::Part part) const;
+    [[nodiscard]] QAbstractButton* button(form::Part part) const;
 
     ErrorReporter report_error_;
     WindowState state_;
-
-    QRadioButton* Opcion_Gas_Natural;
-    QRadioButton* Opcion_Fuel_Oil;
-    QLineEdit* O2;
-    QLineEdit* CO2;
-    QLineEdit* Temp_stack;
-    QPushButton* Calcular;
-    QLineEdit* Relacion_AF;
-    QLineEdit* Eficiencia;
+    // The control of each part of the calculator, as the form lists them.
+    std::map<form::Part, QWidget*> parts_;
 
     AdviceDisplay* advice_;
 };

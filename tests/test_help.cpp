@@ -88,7 +88,7 @@ QString plain(double x) { return q(plain_number(x)); }
 // the page should not use.
 QString figure(const QString& name, const Example& e, Fuel fuel)
 {
-    const Reading reading{fuel, e.o2, std::nullopt, e.stack_f()};
+    const Reading reading{fuel, e.o2, std::nullopt, e.stack_f(), {}};
     if (name == "exceso")
         return hundredths(calculate(reading).excess_air);
     if (name == "bruta")

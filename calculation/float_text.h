@@ -20,8 +20,8 @@ namespace quemador::float_text {
 // finite x that fits: "%.*g".
 inline char* general(char* first, char* last, double x, int precision)
 {
-    const int written = std::snprintf(first, static_cast<std::size_t>(last - first), "%.*g",
-                                      precision, x);
+    const int written =
+        std::snprintf(first, static_cast<std::size_t>(last - first), "%.*g", precision, x);
     return written < 0 || written >= last - first ? first : first + written;
 }
 

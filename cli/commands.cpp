@@ -116,8 +116,8 @@ void print_figures(const log::Outcome& outcome, const AdviceStyle& style,
     for (const log::Figure& figure : log::figures(outcome, style, comparison)) {
         // The values padded to one width, so that the bases start in one column.
         std::printf("%-30.*s%-7.*s  (%s)\n", static_cast<int>(figure.label.size()),
-                    figure.label.data(), static_cast<int>(figure.value.size()),
-                    figure.value.data(), figure.basis.c_str());
+                    figure.label.data(), static_cast<int>(figure.value.size()), figure.value.data(),
+                    figure.basis.c_str());
     }
 }
 

@@ -41,8 +41,8 @@ void compare_target(const Reading& reading, const Comparison& comparison, const 
         out.saving = shown_result(*out.figures.saving);
         if (at_target < gross) {
             out.doubtful = true;
-            out.advice.push_back("El objetivo es menos eficiente que la lectura: el ahorro sale "
-                                 "negativo, ajustar el quemador así gastaría más combustible.");
+            out.advice.emplace_back("El objetivo es menos eficiente que la lectura: el ahorro sale "
+                                    "negativo, ajustar el quemador así gastaría más combustible.");
         }
     } catch (const RuntimeError& error) {
         out.figures.saving.reset();
@@ -52,8 +52,8 @@ void compare_target(const Reading& reading, const Comparison& comparison, const 
         return;
     }
     if (out.figures.co_air_free && *out.figures.co_air_free > co_air_free_limit)
-        out.advice.push_back("El ahorro en el objetivo supone quitar aire a un quemador que ya "
-                             "produce CO: no lo ajuste sin revisar la combustión.");
+        out.advice.emplace_back("El ahorro en el objetivo supone quitar aire a un quemador que ya "
+                                "produce CO: no lo ajuste sin revisar la combustión.");
 }
 
 // The CO on air-free flue gas, where the oxygen leaves any flue gas to put it on.

@@ -35,9 +35,9 @@ public:
         begin_value();
         std::array<char, 32> digits{};
         // 17 digits read back as the same double.
-        out_.append(digits.data(),
-                    static_cast<std::size_t>(std::snprintf(digits.data(), digits.size(),
-                                                           "%.17g", x)));
+        out_.append(
+            digits.data(),
+            static_cast<std::size_t>(std::snprintf(digits.data(), digits.size(), "%.17g", x)));
     }
     void value(bool yes) { begin_value(), out_ += yes ? "true" : "false"; }
     void null() { begin_value(), out_ += "null"; }
@@ -144,8 +144,9 @@ std::optional<double> target_o2(const PageReading& page, Boxes& boxes)
 {
     const auto o2 = boxes.number("objetivo-o2", page.target_o2);
     if (o2 && !(*o2 >= 0.0 && *o2 < oxygen_in_air)) {
-        boxes.refuse("objetivo-o2", "Debe ser al menos 0 y menor que el " +
-                                        plain_number(oxygen_in_air) + " % del aire.");
+        boxes.refuse("objetivo-o2",
+                     "Debe ser al menos 0 y menor que el " + plain_number(oxygen_in_air) +
+                         " % del aire.");
         return std::nullopt;
     }
     return o2;
@@ -227,7 +228,9 @@ std::string evaluate_json(const PageReading& page)
     json.open('{');
     boxes.write(json);
     json.key("aire_supuesto");
-    json.value(log::temperature_text(combustion_air_temp, style));
+    json.value(page.celsius ? log::temperature_text(combustion_air_temp, {}) + " (" +
+                       log::temperature_text(combustion_air_temp, style) + ")"
+                            : log::temperature_text(combustion_air_temp, style));
     if (boxes.all_read() && o2 && temp_f) {
         reading.o2 = *o2;
         reading.temp_f = *temp_f;

@@ -155,6 +155,8 @@ check({**after, "focused": ""} == {**before, "focused": ""} and el("caldera").ge
       "what was typed survives a reload")
 
 # Screenshots with a long notice, then the print ticket on one page.
+driver.set_window_size(360, 640)
+driver.execute_script("window.scrollTo(0, document.getElementById('resultados-titulo').offsetTop)")
 driver.save_screenshot(os.path.join(out_dir, "page-360x640-notices.png"))
 driver.set_window_size(1280, 800)
 driver.save_screenshot(os.path.join(out_dir, "page-1280x800-notices.png"))
@@ -174,6 +176,9 @@ axe = open(axe_path, encoding="utf-8").read()
 el("objetivo-temp").send_keys("x")
 for width, height in ((360, 640), (1280, 800)):
     driver.set_window_size(width, height)
+    sizes = driver.execute_script("const e = document.documentElement;"
+                                  "return [innerWidth, e.scrollWidth - e.clientWidth]")
+    check(sizes == [width, 0], f"the page is {width} px wide, nothing sticks out", sizes)
     driver.execute_script(axe)
     violations = driver.execute_async_script(
         "const done = arguments[arguments.length - 1];"
@@ -254,6 +259,7 @@ check(first_box and reached and opened == "3" and el("temp").get_attribute("valu
 
 # Light screenshots: a plain reading.
 fill(dict(combustible="gas", o2="3", temp="180", unidad="C", aire="20"))
+driver.set_window_size(360, 640)
 driver.execute_script("window.scrollTo(0, 0)")
 driver.save_screenshot(os.path.join(out_dir, "page-360x640.png"))
 driver.set_window_size(1280, 800)

@@ -64,7 +64,7 @@ function show(answer, focusFailure) {
   }
   $('avisos-titulo').parentElement.hidden = notices.length === 0;
   const unit = $('unidad').value === 'F' ? '°F' : '°C';
-  setText('aire-nota', `Vacía: el modelo supone aire a ${answer.aire_supuesto}.`);
+  setText('aire-nota', $('aire').value.trim() ? '' : `Vacía: el modelo supone aire a ${answer.aire_supuesto}.`);
   let state = '';
   if (Object.keys(answer.cajas).length) state = 'Corrija lo señalado en las casillas.';
   else if (!answer.cifras && !answer.fallo) state = `Escriba el O2 y la temperatura de humos (${unit}).`;
@@ -203,7 +203,9 @@ function fillTicket() {
   }
   const notices = document.createElement('ul');
   for (const li of $('avisos').children) notices.append(li.cloneNode(true));
-  ticket.replaceChildren(heading, table, ...(notices.children.length ? [notices] : []));
+  const noticesHeading = document.createElement('h3');
+  noticesHeading.textContent = 'Avisos';
+  ticket.replaceChildren(heading, table, ...(notices.children.length ? [noticesHeading, notices] : []));
 }
 
 async function showHelp() {

@@ -12,14 +12,12 @@ import base64
 import csv
 import functools
 import glob
-import http.server
 import io
 import os
 import re
 import subprocess
 import sys
 import tempfile
-import threading
 import time
 
 from selenium import webdriver
@@ -29,6 +27,7 @@ from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import Select, WebDriverWait
 
 from readings import FIGURES, ROWS, calc
+from site_server import serve
 
 site, calc_path, axe_path, out_dir = sys.argv[1:5]
 os.makedirs(out_dir, exist_ok=True)
@@ -46,24 +45,7 @@ def check(ok, what, detail=""):
         print(f"FAIL: {what} {detail}")
 
 
-class Handler(http.server.SimpleHTTPRequestHandler):
-    extensions_map = {**http.server.SimpleHTTPRequestHandler.extensions_map,
-                      ".mjs": "text/javascript", ".js": "text/javascript",
-                      ".wasm": "application/wasm", ".webmanifest": "application/manifest+json"}
-
-    def log_message(self, *args):
-        pass
-
-
-def serve(port=0):
-    server = http.server.ThreadingHTTPServer(("127.0.0.1", port),
-                                             functools.partial(Handler, directory=site))
-    threading.Thread(target=server.serve_forever, daemon=True).start()
-    return server
-
-
-server = serve()
-url = f"http://127.0.0.1:{server.server_address[1]}/"
+server, url = serve(site)
 downloads = tempfile.mkdtemp()
 
 options = webdriver.ChromeOptions()

@@ -18,7 +18,7 @@ namespace quemador::float_text {
 
 // As std::to_chars(first, last, x, std::chars_format::general, precision), for a
 // finite x that fits: "%.*g".
-inline char* general(char* first, char* last, double x, int precision)
+inline char* general(char* first, const char* last, double x, int precision)
 {
     const int written =
         std::snprintf(first, static_cast<std::size_t>(last - first), "%.*g", precision, x);

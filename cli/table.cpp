@@ -321,6 +321,7 @@ void write_text(const Cells& header, const std::vector<Cells>& rows, const Table
     const auto line = [&](const Cells& cells) {
         for (std::size_t i = 0; i < cells.size(); ++i)
             pad_left(out, shown(cells, i), widths[i] + (i > 0 ? 3 : 1));
+        out.erase(out.find_last_not_of(' ') + 1);
         out += '\n';
     };
     line(header);

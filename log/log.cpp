@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "log/log.h"
 
+#include "calculation/number_text.h"
 #include "calculation/reading_advice.h"
 #include "log/header.h"
 #include "log/log_error.h"
@@ -328,7 +329,7 @@ public:
             out.notes = out.outcome.failure;
             return;
         }
-        doubts(out);
+        doubts(reading, style.o2_text, out);
         for (const auto& message : out.outcome.advice)
             add_note(out.notes, message, " ");
         out.kind = out.outcome.outside_model ? RowKind::out_of_range : RowKind::calculated;
@@ -401,21 +402,24 @@ private:
     }
 
     // What the first rows showed, said on every row they concern.
-    void doubts(RowResults& out) const
+    void doubts(const Reading& reading, std::string_view o2_cell, RowResults& out) const
     {
         if (first_.o2_fraction()) {
             out.doubtful = true;
+            std::string percent = plain_number(reading.o2 * 100.0);
             add_note(out.notes,
-                     "el O2 del registro parece una fracción, no un %: sus primeras lecturas "
-                     "son todas menores que 1 (0,047 sería 4,7 %); si lo es, multiplique la "
-                     "columna por 100",
+                     "O2 de " + std::string(o2_cell) +
+                         ": las primeras lecturas de O2 son todas menores que 1, como si el "
+                         "registro las diera en tanto por uno (" +
+                         std::string(text::in_file(percent, results_comma())) +
+                         " %); si es así, multiplique la columna por 100.",
                      " ");
         }
         if (celsius_looking()) {
             out.doubtful = true;
             add_note(out.notes,
-                     "la temperatura no dice su unidad y se lee en °F, pero parece en °C: si "
-                     "lo es, repita con --celsius",
+                     "La temperatura no dice su unidad y se lee en °F, pero parece en °C: si lo "
+                     "es, repita con --celsius.",
                      " ");
         }
         out.doubtful = out.doubtful || out.outcome.doubtful;

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the libFuzzer targets and runs each for a bounded time, starting from the
-# committed seed corpus (copied, so the repository's corpus is left as it is).
+# committed seed corpus (copied, so the repository's corpus is left as it is). The fuzz
+# build gives the reader, decoder and writer 16-byte buffers, and inputs reach 64 KiB,
+# so that every buffer edge is met.
 # Usage: fuzz.sh [seconds per target, default 30]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,9 +14,9 @@ cmake --build --preset fuzz >/dev/null
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-for target in calculate val csv_log; do
+for target in calculate val csv_log csv_reader; do
   mkdir -p "$work/$target"
-  if ! (cd "$work" && "$OLDPWD/build/fuzz/fuzz/fuzz_$target" -max_total_time="$seconds" \
+  if ! (cd "$work" && "$OLDPWD/build/fuzz/fuzz/fuzz_$target" -max_total_time="$seconds" -max_len=65536 \
         "$work/$target" "$OLDPWD/fuzz/corpus/$target" > "$work/$target.log" 2>&1); then
     tail -n 40 "$work/$target.log"
     mkdir -p build/fuzz-findings && cp "$work"/crash-* "$work"/leak-* "$work"/timeout-* build/fuzz-findings/ 2>/dev/null || true

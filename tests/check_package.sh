@@ -29,6 +29,17 @@ echo "depends: $depends"
 
 dpkg-deb -x "$deb" "$work/root"
 bash "$here/check_runpath.sh" --none "$work/root/usr/bin"
+# Debian's hardening, in each program: full RELRO with BIND_NOW, the stack protector,
+# fortified library functions.
+for program in quemador1 quemador1-calc; do
+  binary="$work/root/usr/bin/$program"
+  readelf -lW "$binary" | grep -q GNU_RELRO || { echo "FAIL: $program has no RELRO"; exit 1; }
+  readelf -dW "$binary" | grep -qE 'BIND_NOW|FLAGS.*NOW' || { echo "FAIL: $program is not BIND_NOW"; exit 1; }
+  symbols=$(readelf --dyn-syms -W "$binary")
+  grep -q __stack_chk_fail <<< "$symbols" || { echo "FAIL: $program has no stack protector"; exit 1; }
+  grep -qE '__[a-z]+_chk@' <<< "$symbols" || { echo "FAIL: $program has no fortified functions"; exit 1; }
+done
+echo "hardening: RELRO, BIND_NOW, stack protector and fortified functions in both programs"
 calc=$("$work/root/usr/bin/quemador1-calc" --combustible gas --o2 3 --temp 300 | head -n 2)
 [ "$calc" = "$(printf 'Exceso de aire (%%):  15.66\nEficiencia (%%):      83.94')" ] || {
   echo "packaged quemador1-calc printed: $calc"; exit 1; }

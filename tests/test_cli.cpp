@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/summary_file.h"
 #include "cli/table.h"
 #include "cli/usage_error.h"
 #include "fake_window.h"
@@ -190,6 +191,55 @@ private slots:
         row("unknown base", QStringList{"--tabla", "--base", "pci"}, 2, "", "base desconocida");
         row("summary file without a log", QStringList{"--resumen", "r.csv"}, 2, "",
             "--resumen solo se usa con --csv");
+        row("an option of one reading with a table", QStringList{"--tabla", "--co", "50"}, 2, "",
+            "--co solo se usa en una lectura");
+        row("a log and a table at once", QStringList{"--csv", "-", "--tabla"}, 2, "",
+            "--csv y --tabla se excluyen");
+        row("control characters in a message are escaped",
+            gas + QStringList{"--o2", "\x1b[2J3", "--temp", "300"}, 2, "",
+            "--o2 no es un número: «\\x1b[2J3»");
+
+        // A table marks what the model does not describe, and says so.
+        row("table: flue gas colder than the air",
+            QStringList{"--tabla", "--o2", "3", "--temp", "50:70:10"}, 1,
+            "* O2 %   Exceso de aire %    50 °F    60 °F    70 °F\n"
+            "  3.0               15.7     89.9*    89.7     89.4\n\n"
+            "* fuera de lo que describe el modelo",
+            "O2 3: 1 celda fuera de lo que describe el modelo (humos más fríos que el aire de "
+            "combustión)");
+        row("CSV table: no number outside the model",
+            QStringList{"--tabla", "--formato", "csv", "--o2", "3, 20.95", "--temp", "50, 300"}, 1,
+            "o2_pct,exceso_aire_pct,ef_50F,ef_300F\n3,15.66,,83.94\n20.95,,,\n",
+            "O2 20.95: 2 celdas fuera de lo que describe el modelo (el oxígeno debe ser al menos "
+            "0 y menor que 20.9 %)");
+
+        // A target that would mislead is said so, with status 1.
+        row("a target less efficient than the reading",
+            gas + QStringList{"--o2", "3", "--temp", "300", "--objetivo-o2", "5"}, 1,
+            "*Ahorro de combustible (%):    -0.52    (1 − eficiencia",
+            "aviso: El objetivo es menos eficiente que la lectura: el ahorro sale negativo");
+        row("a target's flue gas colder than the air",
+            reading + QStringList{"--aire", "20", "--objetivo-o2", "2", "--objetivo-temp", "15"}, 1,
+            analyser + corrected,
+            "aviso: Los humos del objetivo (15 °C) están más fríos que el aire de combustión "
+            "(20 °C): sin eficiencia en el objetivo.");
+
+        // CO on air-free flue gas, and a burner that makes CO.
+        row("CO air-free", gas + QStringList{"--o2", "3", "--temp", "300", "--co", "50"}, 0,
+            "*CO sin aire (ppm):            58       (CO × 20,9 / (20,9 − O2), en humos sin "
+            "aire)\n",
+            "");
+        row("a burner that makes CO",
+            gas + QStringList{"--o2", "3", "--temp", "300", "--co", "350,5"}, 0,
+            "*CO sin aire (ppm):            409      (",
+            "aviso: CO de 350,5 ppm, 409 ppm sin aire: más de 400, el quemador produce CO. "
+            "Reducir su aire sería peligroso");
+        row("a target for a burner that makes CO",
+            gas + QStringList{"--o2", "3", "--temp", "300", "--co", "400", "--objetivo-o2", "2"}, 0,
+            "*Ahorro de combustible (%):",
+            "aviso: El ahorro en el objetivo supone quitar aire a un quemador que ya produce CO");
+        row("CO not a number", gas + QStringList{"--o2", "3", "--temp", "300", "--co", "bajo"}, 2,
+            "", "--co no es un número: «bajo»");
     }
 
     void command_line()
@@ -239,6 +289,8 @@ private slots:
         QStringList args = QString::fromUtf8(contents("args")).split('\n', Qt::SkipEmptyParts);
         args << "--csv"
              << "input.csv";
+        const QByteArray input = contents("input.csv");
+        const QStringList files = dir.entryList(QDir::Files);
         QProcess process;
         process.setWorkingDirectory(folder);
         process.start(QStringLiteral(QUEMADOR_CALC), args);
@@ -247,6 +299,9 @@ private slots:
         QCOMPARE(QString::fromUtf8(process.readAllStandardError()),
                  QString::fromUtf8(contents("stderr.txt")));
         QCOMPARE(process.exitCode(), contents("status").trimmed().toInt());
+        // Nothing handed in is touched, and nothing is left behind.
+        QCOMPARE(contents("input.csv"), input);
+        QCOMPARE(dir.entryList(QDir::Files), files);
     }
 
     // --resumen writes the log's summary as CSV, in the log's separator and decimal mark:
@@ -268,8 +323,43 @@ private slots:
                  "eficiencia_neta;4;92,6;92,46;92,8\n"
                  "eficiencia_corregida;3;82,84;82,74;82,98\n"
                  "analizador_menos_neta;3;0,06;-0,06;0,24\n");
-        QVERIFY(run_calc({"--csv", log, "-c", "gas", "--resumen", dir.filePath("no/such/dir")})
-                    .status == 2);
+        // A path that cannot take it is refused before anything is written.
+        const Run refused =
+            run_calc({"--csv", log, "-c", "gas", "--resumen", dir.filePath("no/such/dir")});
+        QCOMPARE(refused.status, 2);
+        QCOMPARE(refused.out, QString());
+        QVERIFY2(refused.err.contains("no se puede escribir el resumen"), qPrintable(refused.err));
+    }
+
+    // The summary goes in whole or not at all: written beside its place and renamed.
+    void summary_file_in_whole_or_not_at_all()
+    {
+        QTemporaryDir dir;
+        const QString folder = dir.filePath("informes");
+        QVERIFY(QDir().mkpath(folder));
+        const std::string path = (folder + "/resumen.csv").toStdString();
+        {
+            SummaryFile file(path, stdin);
+            QVERIFY(file.commit("resultado;filas\n"));
+        }
+        QFile written(QString::fromStdString(path));
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(written.readAll(), QByteArray("resultado;filas\n"));
+        {
+            // A folder put in its place before the summary: nothing half done is left.
+            SummaryFile file(path, stdin);
+            QVERIFY(QFile::remove(QString::fromStdString(path)));
+            QVERIFY(QDir().mkpath(QString::fromStdString(path + "/x")));
+            QVERIFY(!file.commit("otro"));
+            QVERIFY(!file.error().empty());
+        }
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot),
+                 QStringList{"resumen.csv"});
+        // A file left undone is taken away.
+        {
+            SummaryFile file(dir.filePath("r.csv").toStdString(), stdin);
+        }
+        QVERIFY(QDir(dir.path()).entryList(QDir::Files).isEmpty());
     }
 
     // Every mode ends with a message and status 1 when its output cannot be written,
@@ -288,6 +378,14 @@ private slots:
                              << written;
         QTest::newRow("folder on standard input")
             << calc + " -c gas --csv - < /" << 2 << "la entrada estándar es una carpeta";
+        const QString log =
+            "printf 'O2,T\\n3,300\\n' > \"$TMPDIR/q1-log.csv\" && " + calc + " -c gas --csv ";
+        QTest::newRow("summary onto the file standard output goes to")
+            << log +
+                "\"$TMPDIR/q1-log.csv\" --resumen \"$TMPDIR/q1-out.csv\" > \"$TMPDIR/q1-out.csv\""
+            << 2 << "es el archivo al que va la salida";
+        QTest::newRow("summary onto a folder")
+            << log + "\"$TMPDIR/q1-log.csv\" --resumen \"$TMPDIR\"" << 2 << "es una carpeta";
     }
 
     void unusable_output_and_input()
@@ -295,7 +393,11 @@ private slots:
         QFETCH(QString, command);
         QFETCH(int, status);
         QFETCH(QString, error);
+        QTemporaryDir dir;
         QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("TMPDIR", dir.path());
+        process.setProcessEnvironment(environment);
         process.start("/bin/sh", {"-c", command});
         QVERIFY(process.waitForFinished(10000));
         QCOMPARE(process.exitCode(), status);

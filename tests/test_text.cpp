@@ -7,7 +7,9 @@
 
 #include <QStringList>
 
+#include <array>
 #include <charconv>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -83,48 +85,298 @@ private slots:
         QCOMPARE(valid_utf8(bytes(text), more_follows), utf8);
     }
 
-    // Records as the reader hands them out: fields joined by '|', records by '/'.
+    // Records as the reader hands them out: fields joined by '|', records by '/'; how
+    // each ends (n LF, c CR LF, r CR, - none) and the line where each begins.
     void reader_records_data()
     {
         QTest::addColumn<QByteArray>("input");
         QTest::addColumn<QString>("records");
+        QTest::addColumn<QString>("ends");
+        QTest::addColumn<QString>("lines");
         QTest::addColumn<int>("unclosed_quote_line"); // 0 for none
         const auto row = [](const char* name, const QByteArray& input, const char* records,
-                            int unclosed = 0) {
-            QTest::newRow(name) << input << QString(records) << unclosed;
+                            const char* ends, const char* lines, int unclosed = 0) {
+            QTest::newRow(name) << input << QString(records) << QString(ends) << QString(lines)
+                                << unclosed;
         };
-        row("CRLF, no final line end", "a,b\r\nc,d", "a|b/c|d");
-        row("a lone carriage return ends a line", "a\rb,c\n", "a/b|c");
-        row("blank line", "a\n\nb\n", "a//b");
-        row("quote inside a field is text", "5\" pulgadas,x\n", "5\" pulgadas|x");
-        row("quoted separator, quote and line feed", "\"a,\"\"b\"\"\nc\",d\n", "a,\"b\"\nc|d");
-        row("quote open at the end", "x,y\n1,\"abc\n2,3\n", "x|y/1|\"abc/2|3", 2);
-        row("text after the closing quote", "1,\"a\"b,c\n2,3\n", "1|\"a\"b|c/2|3", 1);
+        row("CRLF, no final line end", "a,b\r\nc,d", "a|b/c|d", "c-", "1 2");
+        row("CR only, as old Excel for Mac wrote", "a,b\rc,d\r", "a|b/c|d", "rr", "1 2");
+        row("every record its own line end", "a\r\nb\nc\rd", "a/b/c/d", "cnr-", "1 2 3 4");
+        row("a carriage return last in the input", "a,b\r", "a|b", "r", "1");
+        row("a lone carriage return ends a line", "a\rb,c\n", "a/b|c", "rn", "1 2");
+        row("blank lines of each kind", "a\n\r\n\rb\n", "a///b", "ncrn", "1 2 3 4");
+        row("quote inside a field is text", "5\" pulgadas,x\n", "5\" pulgadas|x", "n", "1");
+        row("quoted separator, quote and line feed", "\"a,\"\"b\"\"\nc\",d\n", "a,\"b\"\nc|d", "n",
+            "1");
+        row("line ends inside quotes are text and count as lines", "\"a\rb\r\nc\",d\r\"e\"\re\r",
+            "a\rb\r\nc|d/e/e", "rrr", "1 4 5");
+        row("a quoted field closed before the line end", "\"x\"\r\ny\r", "x/y", "cr", "1 2");
+        row("quote open at the end", "x,y\n1,\"abc\n2,3\n", "x|y/1|\"abc/2|3", "nnn", "1 2 3", 2);
+        row("text after the closing quote", "1,\"a\"b,c\r2,3\r", "1|\"a\"b|c/2|3", "rr", "1 2", 1);
     }
 
     void reader_records()
     {
         QFETCH(QByteArray, input);
         QFETCH(QString, records);
+        QFETCH(QString, ends);
+        QFETCH(QString, lines);
         QFETCH(int, unclosed_quote_line);
-        for (const std::size_t chunk : {std::size_t{1}, std::size_t{1000}}) {
-            const std::string text = bytes(input);
+        const std::string text = bytes(input);
+        // Every chunk size puts a line end, and a CR before its LF, across two reads.
+        for (std::size_t chunk = 1; chunk <= text.size(); ++chunk) {
             StringSource source(text, chunk);
             CsvReader reader(source, ',');
             std::vector<std::string_view> fields;
             QStringList read;
+            QString read_ends;
+            QStringList read_lines;
             int unclosed = 0;
             while (reader.next(fields)) {
                 QStringList joined;
                 for (const auto field : fields)
                     joined << q(std::string(field));
                 read << joined.join('|');
+                read_ends += QString("-ncr").at(static_cast<int>(reader.line_end()));
+                read_lines << QString::number(reader.line());
                 unclosed =
                     unclosed == 0 ? static_cast<int>(reader.unclosed_quote_line()) : unclosed;
             }
             QCOMPARE(read.join('/'), records);
+            QCOMPARE(read_ends, ends);
+            QCOMPARE(read_lines.join(' '), lines);
             QCOMPARE(unclosed, unclosed_quote_line);
         }
+    }
+
+    // Which fields were quoted: a decimal comma is read in those of a comma-separated log.
+    void reader_quoted_fields()
+    {
+        StringSource source("\"3,5\",300,\"\"\r4,\"x\"\r");
+        CsvReader reader(source, ',');
+        std::vector<std::string_view> fields;
+        QVERIFY(reader.next(fields));
+        QCOMPARE(fields.size(), std::size_t{3});
+        QVERIFY(reader.quoted(0) && !reader.quoted(1) && reader.quoted(2) && !reader.quoted(3));
+        QVERIFY(reader.next(fields));
+        QVERIFY(!reader.quoted(0) && reader.quoted(1));
+    }
+
+    // A look-ahead reads the same records again after rewind, with their line numbers,
+    // however far it went (past several refills of the buffer), and reads on from there.
+    void reader_look_ahead()
+    {
+        std::string text = "h1;h2\r\n";
+        for (int i = 0; i < 20000; ++i)
+            text += "r" + std::to_string(i) + ";\"q\r\n" + std::to_string(i) + "\"\r\n";
+        for (const std::size_t chunk : {std::size_t{7}, text.size()}) {
+            StringSource source(text, chunk);
+            CsvReader reader(source, ';');
+            std::vector<std::string_view> fields;
+            QVERIFY(reader.next(fields));
+            const auto read_records = [&](int count) {
+                QStringList seen;
+                for (int i = 0; i < count && reader.next(fields); ++i)
+                    seen << q(std::string(fields.at(0))) + "@" + QString::number(reader.line()) +
+                            "=" + q(std::string(fields.at(1)));
+                return seen;
+            };
+            reader.mark();
+            const QStringList first = read_records(5000);
+            reader.rewind();
+            QCOMPARE(read_records(5000), first);
+            QCOMPARE(first.at(1), QString("r1@4=q\r\n1"));
+            QCOMPARE(read_records(1).at(0), QString("r5000@10002=q\r\n5000"));
+        }
+    }
+
+    // A record over 1 MiB met in a look-ahead ends it there without being passed over.
+    void look_ahead_stops_at_a_record_too_long()
+    {
+        const std::string text = "a\n" + std::string(max_record_bytes + 5, 'x') + "\nb\n";
+        StringSource source(text);
+        CsvReader reader(source, ',');
+        std::vector<std::string_view> fields;
+        reader.mark();
+        QVERIFY(reader.next(fields) && !reader.too_long());
+        QVERIFY(reader.next(fields) && reader.too_long());
+        reader.rewind();
+        QVERIFY(reader.next(fields) && fields.at(0) == "a");
+        QVERIFY(reader.next(fields) && reader.too_long());
+        QVERIFY(reader.next(fields) && fields.at(0) == "b" && reader.line() == 3);
+    }
+
+    // What a source decodes to, read a few bytes at a time and in one go: the encoding
+    // decided, the UTF-8 text, the units read as U+FFFD and the bytes passed through that
+    // are not UTF-8; written back through a sink that follows it, the same bytes.
+    void decoding_data()
+    {
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<int>("given"); // -1 none, else Encoding
+        QTest::addColumn<int>("decided");
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<int>("replaced");
+        QTest::addColumn<int>("not_utf8");
+        QTest::addColumn<bool>("round_trip");
+        const int none = -1;
+        const auto e = [](Encoding encoding) { return static_cast<int>(encoding); };
+        const auto row = [](const char* name, const QByteArray& input, int given, int decided,
+                            const QByteArray& text, int replaced = 0, int not_utf8 = 0,
+                            bool round_trip = true) {
+            QTest::newRow(name) << input << given << decided << text << replaced << not_utf8
+                                << round_trip;
+        };
+        row("UTF-8 with a byte order mark", "\xEF\xBB\xBFT\xC2\xAA", none, e(Encoding::utf8),
+            "T\xC2\xAA");
+        row("UTF-16LE, a surrogate pair",
+            QByteArray("\xFF\xFE"
+                       "a\0\x3D\xD8\x00\xDE",
+                       8),
+            none, e(Encoding::utf16le), "a\xF0\x9F\x98\x80");
+        row("UTF-16BE, a surrogate pair", QByteArray("\xFE\xFF\0a\xD8\x3D\xDE\x00", 8), none,
+            e(Encoding::utf16be), "a\xF0\x9F\x98\x80");
+        row("UTF-16LE without a byte order mark",
+            QByteArray("O\0"
+                       "2\0;\0T\0\xF3\0",
+                       10),
+            none, e(Encoding::utf16le), "O2;T\xC3\xB3");
+        row("UTF-16BE without a byte order mark",
+            QByteArray("\0O\0"
+                       "2\0;\0T",
+                       8),
+            none, e(Encoding::utf16be), "O2;T");
+        row("ASCII, then a Windows-1252 byte", "O2;T\r\n3;Gas\xF3leo", none,
+            e(Encoding::windows1252), "O2;T\r\n3;Gas\xC3\xB3leo");
+        row("ASCII, then UTF-8", "O2;T\r\n3;Gas\xC3\xB3leo", none, e(Encoding::utf8),
+            "O2;T\r\n3;Gas\xC3\xB3leo");
+        row("Windows-1252 bytes that name nothing", "a\x81\x8D\x8F\x90\x9D\xF3", none,
+            e(Encoding::windows1252), "a\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D\xC3\xB3");
+        row("UTF-8, then a stray byte, passed through", "\xC3\xB1;\xF3;", none, e(Encoding::utf8),
+            "\xC3\xB1;\xF3;", 0, 1);
+        row("UTF-8 given: a stray byte passed through",
+            "a\xF3"
+            "b",
+            e(Encoding::utf8), e(Encoding::utf8),
+            "a\xF3"
+            "b",
+            0, 1);
+        row("a UTF-8 lead byte last in the input is Windows-1252", "a\xC3", none,
+            e(Encoding::windows1252), "a\xC3\x83");
+        row("UTF-8 cut short at the end", "\xC3\xB1\xC3", none, e(Encoding::utf8), "\xC3\xB1\xC3",
+            0, 1);
+        row("a lone UTF-16 surrogate",
+            QByteArray("\xFF\xFE\x3D\xD8"
+                       "a\0",
+                       6),
+            none, e(Encoding::utf16le),
+            "\xEF\xBF\xBD"
+            "a",
+            1, 0, false);
+        row("UTF-16 cut short at the end",
+            QByteArray("\xFF\xFE"
+                       "a\0b",
+                       5),
+            none, e(Encoding::utf16le), "a\xEF\xBF\xBD", 1, 0, false);
+        row("UTF-8 read as Windows-1252, as told", "Gas\xC3\xB3leo", e(Encoding::windows1252),
+            e(Encoding::windows1252), "Gas\xC3\x83\xC2\xB3leo");
+        row("nothing but ASCII: nothing decided", "O2;T\n3;300\n", none, none, "O2;T\n3;300\n");
+    }
+
+    void decoding()
+    {
+        QFETCH(QByteArray, input);
+        QFETCH(int, given);
+        QFETCH(int, decided);
+        QFETCH(QByteArray, text);
+        QFETCH(int, replaced);
+        QFETCH(int, not_utf8);
+        QFETCH(bool, round_trip);
+        const std::string bytes_in = bytes(input);
+        const std::optional<Encoding> encoding =
+            given < 0 ? std::nullopt : std::optional(static_cast<Encoding>(given));
+        for (std::size_t chunk = 1; chunk <= bytes_in.size(); ++chunk) {
+            StringSource source(bytes_in, chunk);
+            DecodingSource decoded(source, encoding);
+            std::string out;
+            std::array<char, 3> buffer{}; // small reads, as a reader near its buffer's end
+            for (std::size_t n = 0; (n = decoded.read(buffer.data(), buffer.size())) > 0;)
+                out.append(buffer.data(), n);
+            QCOMPARE(QByteArray::fromStdString(out), text);
+            QCOMPARE(decoded.decided() ? static_cast<int>(*decoded.decided()) : -1, decided);
+            QCOMPARE(decoded.replaced(), static_cast<std::uint64_t>(replaced));
+            QCOMPARE(decoded.not_utf8(), static_cast<std::uint64_t>(not_utf8));
+            if (!round_trip)
+                continue;
+            StringSink written;
+            {
+                EncodingSink sink(written, decoded);
+                sink.write(out);
+            }
+            QCOMPARE(QByteArray::fromStdString(written.text), input);
+        }
+    }
+
+    // A long UTF-8 text read as Windows-1252 comes out whole, wherever its characters
+    // fall against the decoder's buffers: "Í" and "Á" hold bytes that Windows-1252 leaves
+    // unnamed, which the decoder writes itself. The text is shifted by one more byte each
+    // time, so that every byte of a line falls once at the end of the first buffer.
+    void long_text_read_as_windows_1252()
+    {
+        const std::string line = "Gas\xC3\xB3leo C;\xE2\x82\xAC;\xC3\x8DNDICE \xC3\x81\n";
+        std::string body;
+        while (body.size() < 70'000)
+            body += line;
+        // Each byte as Windows-1252 reads it, by iconv; the unnamed ones as C1 controls.
+        Converter converter("UTF-8", "WINDOWS-1252");
+        std::array<std::string, 256> as_1252;
+        for (int b = 0; b < 256; ++b) {
+            const char byte = static_cast<char>(b);
+            std::array<char, 4> out{};
+            const char* in = &byte;
+            std::size_t in_left = 1;
+            char* o = out.data();
+            std::size_t out_left = out.size();
+            const bool named = converter.convert(in, in_left, o, out_left) == 0;
+            as_1252.at(static_cast<std::size_t>(b)) =
+                named ? std::string(out.data(), out.size() - out_left) : std::string{'\xC2', byte};
+        }
+        for (std::size_t shift = 0; shift <= line.size(); ++shift) {
+            const std::string text = std::string(shift, 'x') + body;
+            std::string expected;
+            for (const char c : text)
+                expected += as_1252.at(static_cast<unsigned char>(c));
+            StringSource source(text);
+            DecodingSource decoded(source, Encoding::windows1252);
+            std::string read;
+            std::vector<char> buffer(65536);
+            for (std::size_t n = 0; (n = decoded.read(buffer.data(), buffer.size())) > 0;)
+                read.append(buffer.data(), n);
+            QCOMPARE(read.size(), expected.size());
+            QVERIFY(read == expected);
+            QVERIFY(decoded.utf8_looking() > 0);
+        }
+    }
+
+    // Control characters in a message are escaped; text, accents and « » are not.
+    void printable_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("escape sequence") << QByteArray("\x1b[31m3") << "\\x1b[31m3";
+        QTest::newRow("bell, carriage return, tab")
+            << QByteArray("4\x07\r\t") << "4\\x07\\x0d\\x09";
+        QTest::newRow("delete and a C1 control") << QByteArray("a\x7f"
+                                                               "b\xC2\x9B"
+                                                               "c")
+                                                 << "a\\x7fb\\x9bc";
+        QTest::newRow("Spanish") << QByteArray("«Gasóleo» ñ °C") << "«Gasóleo» ñ °C";
+    }
+
+    void printable()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QString, shown);
+        QCOMPARE(q(text::printable(bytes(text))), shown);
     }
 
     // A record over 1 MiB is skipped to its line end, plain or with a quoted field that

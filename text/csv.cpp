@@ -198,7 +198,11 @@ bool CsvReader::fill()
     }
     if (end_ == capacity())
         buffer_.resize(capacity() * 2 + 1); // a record longer than the buffer
-    const std::size_t n = source_.read(buffer_.data() + end_, capacity() - end_);
+    // Never more of one record than makes it too long, so that the same record is too
+    // long wherever it lies in the buffer.
+    const std::size_t wanted = std::min(
+        capacity() - end_, max_record_bytes + 1 - std::min(record_bytes(), max_record_bytes));
+    const std::size_t n = source_.read(buffer_.data() + end_, wanted);
     end_ += n;
     buffer_[end_] = '\n';
     at_end_ = n == 0;
@@ -253,7 +257,7 @@ bool CsvReader::read_record()
             forget_quotes();
             break;
         case Scan::more:
-            if (record_bytes() >= max_record_bytes) {
+            if (record_bytes() > max_record_bytes) {
                 skip_long_record();
                 return true;
             }
@@ -321,7 +325,7 @@ bool CsvReader::read_quoted()
     bool cr_before = false; // a carriage return outside quotes, before a line feed
     for (std::size_t offset = 0;; ++offset) {
         if (record_ + offset == end_) {
-            if (record_bytes() >= max_record_bytes) {
+            if (record_bytes() > max_record_bytes) {
                 if (fields.open())
                     return false;
                 quoted_record_ = false;

@@ -172,6 +172,7 @@ void Utf8Check::feed(const char* bytes, std::size_t size)
         } else if (is_continuation(bytes[i])) {
             --need_;
             ++i;
+            characters_ += need_ == 0 ? 1 : 0;
         } else {
             ++errors_; // a character cut short; this byte starts afresh
             need_ = 0;
@@ -389,6 +390,7 @@ void DecodingSource::convert()
         if (windows1252) {
             const std::size_t n = ascii_run(in, std::min(in_left, out_.size() - out_end_));
             std::memcpy(out_.data() + out_end_, in, n);
+            as_utf8_.feed(in, std::min<std::size_t>(n, 1)); // ends a sequence in the making
             in_pos_ += n;
             out_end_ += n;
             if (n > 0)
@@ -397,16 +399,19 @@ void DecodingSource::convert()
                 const std::array<char, 2> control = {'\xC2', *in};
                 if (!put({control.data(), control.size()}))
                     return;
+                as_utf8_.feed(in, 1);
                 ++in_pos_;
                 continue;
             }
             const std::size_t run = non_ascii_run(in, in_left);
-            utf8_looking_ += run >= 2 && valid_utf8({in, run}, false) ? 1 : 0;
             in_left = static_cast<std::size_t>(std::find_if(in, in + run, unnamed_in_1252) - in);
         }
+        const char* from = in;
         char* out = out_.data() + out_end_;
         std::size_t out_left = out_.size() - out_end_;
         const std::size_t result = converter_->convert(in, in_left, out, out_left);
+        if (windows1252)
+            as_utf8_.feed(from, static_cast<std::size_t>(in - from));
         in_pos_ = static_cast<std::size_t>(in - in_.data());
         out_end_ = static_cast<std::size_t>(out - out_.data());
         if (result != static_cast<std::size_t>(-1))

@@ -46,17 +46,20 @@ private:
     void* handle_;
 };
 
-// Counts the bytes that are not UTF-8 in a stream of bytes fed in any pieces.
+// Counts, in a stream of bytes fed in any pieces, the bytes that are not UTF-8 and the
+// characters of more than one byte that are.
 class Utf8Check {
 public:
     void feed(const char* bytes, std::size_t size);
     // The end of the stream: a character cut short there is an error too.
     void finish();
     [[nodiscard]] std::uint64_t errors() const { return errors_; }
+    [[nodiscard]] std::uint64_t characters() const { return characters_; }
 
 private:
     unsigned need_ = 0; // continuation bytes still expected
     std::uint64_t errors_ = 0;
+    std::uint64_t characters_ = 0;
 };
 
 // The bytes of a source as UTF-8 text. The encoding is the one given, or the one its
@@ -84,9 +87,9 @@ public:
     [[nodiscard]] std::uint64_t replaced() const { return replaced_; }
     // In UTF-8: bytes that are not UTF-8, passed through as they are.
     [[nodiscard]] std::uint64_t not_utf8() const { return check_.errors(); }
-    // In Windows-1252: runs of bytes that are UTF-8 characters, a sign that the file,
-    // or a part of it, is UTF-8.
-    [[nodiscard]] std::uint64_t utf8_looking() const { return utf8_looking_; }
+    // In Windows-1252: sequences of bytes that are UTF-8 characters, a sign that the
+    // file, or a part of it, is UTF-8.
+    [[nodiscard]] std::uint64_t utf8_looking() const { return as_utf8_.characters(); }
 
 private:
     enum class Mode { undecided, utf8, converting };
@@ -119,11 +122,11 @@ private:
     std::size_t out_pos_ = 0;
     std::size_t out_end_ = 0;
     std::optional<Converter> converter_;
-    Utf8Check check_;
+    Utf8Check check_;         // UTF-8 as it passes
+    Utf8Check as_utf8_;       // Windows-1252 as if it were UTF-8
     std::uint64_t taken_ = 0; // bytes handed out while undecided
     std::uint64_t decided_at_ = 0;
     std::uint64_t replaced_ = 0;
-    std::uint64_t utf8_looking_ = 0;
 };
 
 // Writes UTF-8 text to a sink in the encoding its input was read in, with the input's

@@ -15,6 +15,7 @@ import glob
 import io
 import os
 import re
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -23,13 +24,18 @@ import time
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
+from selenium.common.exceptions import TimeoutException
 from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import Select, WebDriverWait
 
 from readings import FIGURES, ROWS, calc
 from site_server import serve
 
-site, calc_path, axe_path, out_dir = sys.argv[1:5]
+built_site, calc_path, axe_path, out_dir = sys.argv[1:5]
+# A copy, which the test changes to make a new version of the site.
+site = os.path.join(tempfile.mkdtemp(), "site")
+shutil.copytree(built_site, site)
+sources = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "web")
 os.makedirs(out_dir, exist_ok=True)
 failures = 0
 checks = 0
@@ -258,12 +264,36 @@ check("versión" in el("ayuda-texto").text and "@PROJECT_VERSION@" not in el("ay
 driver.get(url)
 ready()
 wait.until(lambda d: d.execute_script("return !!navigator.serviceWorker.controller"))
+caches = "const done = arguments[arguments.length - 1]; caches.keys().then(done)"
+first_cache = driver.execute_async_script(caches)
+port = server.server_address[1]
 server.shutdown()
 server.server_close()
 driver.refresh()
 ready()
 fill(dict(combustible="gas", o2="3", temp="300", unidad="F"))
 check(el("eficiencia").text.strip() == "83.94", "with the server stopped, the page reloads and calculates")
+
+# A new version of any file makes a new cache, which replaces the old one.
+with open(os.path.join(site, "style.css"), "a", encoding="utf-8") as style:
+    style.write("\n/* a new version */\n")
+subprocess.run(["cmake", f"-DSITE={site}", f"-DTEMPLATE={sources}/site/sw.js.in", "-DVERSION=0",
+                "-P", f"{sources}/service_worker.cmake"], check=True)
+server, _ = serve(site, port)
+driver.refresh()
+ready()
+try:
+    wait.until(lambda d: len(d.execute_async_script(caches)) == 1
+               and d.execute_async_script(caches) != first_cache)
+except TimeoutException:
+    pass
+new_cache = driver.execute_async_script(caches)
+css = driver.execute_async_script(
+    "const done = arguments[arguments.length - 1];"
+    "caches.match('style.css').then((r) => r.text()).then(done)")
+check(len(first_cache) == 1 and len(new_cache) == 1 and new_cache != first_cache
+      and "a new version" in css, "a new version replaces the cache", f"{first_cache} → {new_cache}")
+server.shutdown()
 
 driver.quit()
 print(f"{checks - failures} passed, {failures} failed")

@@ -71,6 +71,18 @@ function show(answer, focusFailure) {
   else if (answer.fuera) state = 'Lectura fuera del modelo: los resultados no significan nada (vea los avisos).';
   setText('estado', state);
   if (answer.fallo && focusFailure) $(answer.caja_fallo).focus();
+  showSummary();
+}
+
+// The efficiencies at the bottom of a phone's screen while the results are below it.
+function showSummary() {
+  const resultsBelow = document.querySelector('.cifras').getBoundingClientRect().top > innerHeight;
+  const figure = (id) => $(id).textContent.trim();
+  const text = figure('eficiencia') &&
+    `Eficiencia ${figure('eficiencia')} %` + (figure('eficiencia-neta') ? ` · neta ${figure('eficiencia-neta')} %` : '');
+  setText('resumen', text || '');
+  $('resumen').hidden = !text || !resultsBelow || !$('vista-ayuda').hidden;
+  document.body.classList.toggle('con-resumen', !$('resumen').hidden);
 }
 
 function recalculate(focusFailure = false) {
@@ -226,6 +238,7 @@ function showView() {
   const help = location.hash === '#ayuda';
   $('vista-lectura').hidden = help;
   $('vista-ayuda').hidden = !help;
+  showSummary();
   if (help) showHelp().then(() => $('ayuda').focus());
 }
 
@@ -260,6 +273,9 @@ async function start() {
   $('imprimir').addEventListener('click', () => window.print());
   window.addEventListener('beforeprint', fillTicket);
   window.addEventListener('hashchange', showView);
+  window.addEventListener('scroll', showSummary, { passive: true });
+  window.addEventListener('resize', showSummary);
+  $('resumen').addEventListener('click', () => $('resultados-titulo').scrollIntoView());
   showView();
   await showSaved();
   document.body.dataset.guardadas = '';

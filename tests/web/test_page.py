@@ -194,10 +194,13 @@ fill(second)
 el("caldera").send_keys(Keys.CONTROL, "a", Keys.DELETE)
 press("guardar")
 wait.until(lambda d: len(d.find_elements(By.CSS_SELECTOR, "#lecturas li")) == 2)
+fill(dict(combustible="gas", o2="3", temp="40", unidad="F"))  # °C typed as °F: outside the model
+press("guardar")
+wait.until(lambda d: len(d.find_elements(By.CSS_SELECTOR, "#lecturas li")) == 3)
 driver.refresh()
 ready()
 items = driver.find_elements(By.CSS_SELECTOR, "#lecturas li")
-check(len(items) == 2 and "Caldera 1, sótano" in items[1].text and "Fuel Oil" in items[0].text,
+check(len(items) == 3 and "Caldera 1, sótano" in items[2].text and "Fuel Oil" in items[1].text,
       "saved readings survive a reload, newest first", [i.text for i in items])
 driver.save_screenshot(os.path.join(out_dir, "page-360x640-saved.png"))
 
@@ -215,8 +218,11 @@ def results(data):
 
 
 written = results(open(exported, "rb").read())
-check(reread.returncode == 0 and written == results(reread.stdout)
-      and written[0] == ["15,66", "82,61", "92,69", "82,8"] and all(all(r) for r in written),
+# Two readings with results, in °C and °F (so the file is in °F), and one outside the
+# model, which a log gives no numbers: the program's status says so.
+check(reread.returncode == 1 and written == results(reread.stdout) and len(written) == 3
+      and written[0] == ["15,66", "82,61", "92,69", "82,8"] and all(written[1])
+      and written[2] == ["", "", "", ""],
       "an exported CSV read by quemador1-calc --csv gives the same results",
       f"{written} / {reread.stdout!r} {reread.stderr!r}")
 
@@ -243,7 +249,7 @@ first_box = tab_to("combustible")
 keys(Keys.TAB, *erase, "3,2", Keys.TAB, Keys.TAB, *erase, "175")
 reached = tab_to("guardar")
 webdriver.ActionChains(driver).send_keys(Keys.ENTER).perform()
-wait.until(lambda d: len(d.find_elements(By.CSS_SELECTOR, "#lecturas li")) == 3)
+wait.until(lambda d: len(d.find_elements(By.CSS_SELECTOR, "#lecturas li")) == 4)
 opened = None
 for _ in range(40):
     webdriver.ActionChains(driver).send_keys(Keys.TAB).perform()

@@ -110,9 +110,11 @@ async function showSaved() {
     const summary = document.createElement('p');
     const e = reading.entradas;
     const unit = e.unidad === 'F' ? '°F' : '°C';
+    const figures = reading.respuesta.cifras;
+    const net = figures['eficiencia-neta'] ? `, neta ${figures['eficiencia-neta'].trim()} %` : '';
     summary.textContent = `${fuelNames[e.combustible] || e.combustible}, O2 ${e.o2} %, humos ${e.temp} ${unit}: ` +
-      `eficiencia ${reading.respuesta.cifras.eficiencia.trim()} %, neta ${(reading.respuesta.cifras['eficiencia-neta'] || '—').trim()} %` +
-      (reading.nota ? `. ${reading.nota}` : '');
+      `eficiencia ${figures.eficiencia.trim()} %${net}` +
+      (reading.respuesta.fuera ? ' (fuera del modelo)' : '') + (reading.nota ? `. ${reading.nota}` : '');
     const open = document.createElement('button');
     open.type = 'button';
     open.textContent = 'Abrir';

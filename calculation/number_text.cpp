@@ -3,6 +3,10 @@
 
 #include "runtime/runtime_error.h"
 
+#ifdef __EMSCRIPTEN__
+#include "calculation/float_text.h"
+#endif
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -183,9 +187,14 @@ std::string Str(double x)
 
     std::array<char, 40> buffer{};
     buffer[0] = std::signbit(x) ? '-' : ' ';
+#ifdef __EMSCRIPTEN__
+    char* const out = float_text::general(buffer.data() + 1, buffer.data() + buffer.size(),
+                                          magnitude, written_digits);
+#else
     char* const out = std::to_chars(buffer.data() + 1, buffer.data() + buffer.size(), magnitude,
                                     std::chars_format::general, written_digits)
                           .ptr;
+#endif
     std::replace(buffer.data() + 1, out, 'e', 'E');
     return {buffer.data(), out};
 }
@@ -201,7 +210,11 @@ bool decimal::from_text(std::string_view digits, long long scale, double& value)
     }
     std::string text(digits);
     text.append(1, 'e').append(std::to_string(scale));
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+#ifdef __EMSCRIPTEN__
+    const std::errc error = float_text::decimal(text, value);
+#else
+    const std::errc error = std::from_chars(text.data(), text.data() + text.size(), value).ec;
+#endif
     if (error == std::errc::result_out_of_range) {
         // The first digit is not 0: the value is at least 1 when a digit stands before
         // the decimal point.

@@ -108,37 +108,17 @@ std::optional<double> target_o2_option(const Text& text, const Text& target_temp
     return o2;
 }
 
-// One line after the window's two: a figure as the window shows a result, and its basis.
-void print_figure(const char* label, const std::string& value, const std::string& basis)
+// The lines after the window's two: each figure as the window shows a result, and its
+// basis.
+void print_figures(const log::Outcome& outcome, const AdviceStyle& style,
+                   const log::Comparison& comparison)
 {
-    // The values padded to one width, so that the bases start in one column.
-    std::printf("%-30s%-7s  (%s)\n", label, value.c_str(), basis.c_str());
-}
-
-// The lines printed after the window's two: each figure with its basis.
-void print_comparison(const log::Outcome& outcome, const AdviceStyle& style,
-                      const log::Comparison& comparison)
-{
-    const std::string air = "aire a " +
-        log::temperature_text(comparison.air_f.value_or(combustion_air_temp), style) +
-        (comparison.air_f ? "" : ", supuesto");
-    if (!outcome.net.empty())
-        print_figure("Eficiencia neta (%):", outcome.net,
-                     "sobre el PCI, fórmula de Siegert, " + air);
-    if (!outcome.corrected.empty())
-        print_figure("Eficiencia corregida (%):", outcome.corrected,
-                     "sobre el PCS, con los humos menos el aire más 60 °F, " + air);
-    if (!outcome.target.empty()) {
-        std::string target = "O2 " + plain_number(*comparison.target_o2) + " %";
-        if (comparison.target_temp_f)
-            target += ", humos a " + log::temperature_text(*comparison.target_temp_f, style);
-        print_figure("Eficiencia en el objetivo (%):", outcome.target, "sobre el PCS, " + target);
-        print_figure("Ahorro de combustible (%):", outcome.saving,
-                     "1 − eficiencia / eficiencia en el objetivo, sobre el PCS");
+    for (const log::Figure& figure : log::figures(outcome, style, comparison)) {
+        // The values padded to one width, so that the bases start in one column.
+        std::printf("%-30.*s%-7.*s  (%s)\n", static_cast<int>(figure.label.size()),
+                    figure.label.data(), static_cast<int>(figure.value.size()), figure.value.data(),
+                    figure.basis.c_str());
     }
-    if (!outcome.co_air_free.empty())
-        print_figure("CO sin aire (ppm):", outcome.co_air_free,
-                     "CO × 20,9 / (20,9 − O2), en humos sin aire");
 }
 
 int one_reading(const ReadingArgs& args)
@@ -182,7 +162,7 @@ int one_reading(const ReadingArgs& args)
     }
     std::printf("Exceso de aire (%%): %s\nEficiencia (%%):     %s\n", outcome.excess_air.c_str(),
                 outcome.efficiency.c_str());
-    print_comparison(outcome, style, comparison);
+    print_figures(outcome, style, comparison);
     for (const auto& message : outcome.advice) {
         const std::string shown = text::printable(message);
         std::fprintf(stderr, "aviso: %s\n", shown.c_str());

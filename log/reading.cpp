@@ -95,6 +95,34 @@ void compare(const Reading& reading, const Comparison& comparison, const AdviceS
 
 } // namespace
 
+std::vector<Figure> figures(const Outcome& outcome, const AdviceStyle& style,
+                            const Comparison& comparison)
+{
+    std::vector<Figure> shown;
+    const std::string air = "aire a " +
+        temperature_text(comparison.air_f.value_or(combustion_air_temp), style) +
+        (comparison.air_f ? "" : ", supuesto");
+    if (!outcome.net.empty())
+        shown.push_back({FigureKind::net, "Eficiencia neta (%):", outcome.net,
+                         "sobre el PCI, fórmula de Siegert, " + air});
+    if (!outcome.corrected.empty())
+        shown.push_back({FigureKind::corrected, "Eficiencia corregida (%):", outcome.corrected,
+                         "sobre el PCS, con los humos menos el aire más 60 °F, " + air});
+    if (!outcome.target.empty()) {
+        std::string target = "O2 " + plain_number(*comparison.target_o2) + " %";
+        if (comparison.target_temp_f)
+            target += ", humos a " + temperature_text(*comparison.target_temp_f, style);
+        shown.push_back({FigureKind::target, "Eficiencia en el objetivo (%):", outcome.target,
+                         "sobre el PCS, " + target});
+        shown.push_back({FigureKind::saving, "Ahorro de combustible (%):", outcome.saving,
+                         "1 − eficiencia / eficiencia en el objetivo, sobre el PCS"});
+    }
+    if (!outcome.co_air_free.empty())
+        shown.push_back({FigureKind::co_air_free, "CO sin aire (ppm):", outcome.co_air_free,
+                         "CO × 20,9 / (20,9 − O2), en humos sin aire"});
+    return shown;
+}
+
 std::string temperature_text(double fahrenheit, const AdviceStyle& style)
 {
     std::string shown =
@@ -114,6 +142,7 @@ void evaluate(const Reading& reading, Outcome& out, const AdviceStyle& style,
     out.excess_air.clear();
     out.efficiency.clear();
     out.failure.clear();
+    out.failed_input.reset();
     out.advice.clear();
     out.figures = {};
     out.net.clear();
@@ -129,6 +158,7 @@ void evaluate(const Reading& reading, Outcome& out, const AdviceStyle& style,
         shown_result(out.results->efficiency, out.efficiency);
     } catch (const RuntimeError& error) {
         out.failure = failure_text(error);
+        out.failed_input = error.input();
         return;
     }
     for (auto& item : reading_advice(reading, *out.results, style))

@@ -11,6 +11,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quemador::log {
@@ -34,8 +35,9 @@ struct Outcome {
     // shown whenever it can be rounded, even when the efficiency cannot.
     std::string excess_air;
     std::string efficiency;
-    // Why the results cannot be shown; empty when they are.
+    // Why the results cannot be shown, and the reading it blames; empty when they are.
     std::string failure;
+    std::optional<Input> failed_input;
     // The advice on the reading and its results, one Spanish sentence each; none when
     // the results cannot be shown, or for a typical reading.
     std::vector<std::string> advice;
@@ -68,6 +70,21 @@ struct Outcome {
 
     [[nodiscard]] bool shown() const { return failure.empty(); }
 };
+
+// A figure past the window's two, as every face shows it: its label, its value (a view
+// into the outcome) and its basis in words.
+enum class FigureKind { net, corrected, target, saving, co_air_free };
+struct Figure {
+    FigureKind kind;
+    std::string_view label;
+    std::string_view value;
+    std::string basis;
+};
+
+// The figures an outcome holds past the window's two, in order, with temperatures in
+// the bases written in the given style.
+std::vector<Figure> figures(const Outcome& outcome, const AdviceStyle& style,
+                            const Comparison& comparison);
 
 // A temperature in °F as the style writes temperatures: "20 °C", "68 °F", "20,5 °C".
 std::string temperature_text(double fahrenheit, const AdviceStyle& style);

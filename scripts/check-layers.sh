@@ -8,6 +8,7 @@
 # and the faces over them, siblings that never include each other:
 #   cli/          quemador1-calc: no Qt
 #   window/       Qt over the core
+#   web/          the web page's bindings: no Qt
 #   app/          the start-up, over the window
 # Fails on the first floor that breaks its rule, naming the file and line, and when a
 # floor has no file to check.
@@ -53,6 +54,7 @@ rule text "$qt|$(ours "calculation|log|$faces")" \
 rule log "$qt|$(ours "$faces")" "Qt or a face"
 rule cli "$qt|$(ours 'window|web|app')" "Qt, window/, web/ or app/"
 rule window "$(ours 'cli|web|app')" "cli/, web/ or app/"
+rule web "$qt|$(ours 'cli|window|app')" "Qt, cli/, window/ or app/"
 rule app "$(ours 'cli|web')" "cli/ or web/"
 
 [ "$status" -eq 0 ] && echo "layers: clean ($checked files)"

@@ -2,9 +2,12 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages that Quemador1 needs, only those that are missing.
 #   install-deps.sh          what building, running and packaging the application need
+#   install-deps.sh --web    what building the web page's site needs (Emscripten)
 #   install-deps.sh --test   also what the tests, sanitizer, fuzzing, static checks and
-#                            benchmarks need, and a comma-decimal
-#                            locale (es_ES.UTF-8) for the locale-independence tests
+#                            benchmarks need (the web page's too: node, Chromium and its
+#                            driver, Selenium, and the npm test tools of tests/web into
+#                            build/npm), and a comma-decimal locale (es_ES.UTF-8) for the
+#                            locale-independence tests
 # Safe to run again: it does nothing when all is in place. Runs apt-get as root, or
 # through sudo for a user.
 set -euo pipefail
@@ -21,14 +24,23 @@ test_packages=(
   desktop-file-utils appstream lintian binutils-mingw-w64-x86-64
   clang-14 libclang-rt-14-dev clang-tidy-14 clang-format-14 cppcheck libbenchmark-dev
   python3-matplotlib mawk time python3-pandas libcsv-dev
+  chromium chromium-driver python3-selenium
 )
+# Emscripten's optimiser needs Debian's acorn.
+web_packages=(emscripten node-acorn)
 
 with_tests=false
 case "${1:-}" in
-  --test) with_tests=true; packages+=("${test_packages[@]}") ;;
+  --test) with_tests=true; packages+=("${test_packages[@]}" "${web_packages[@]}") ;;
+  --web) packages+=("${web_packages[@]}") ;;
   "") ;;
-  *) echo "usage: $0 [--test]" >&2; exit 2 ;;
+  *) echo "usage: $0 [--web | --test]" >&2; exit 2 ;;
 esac
+# node and npm: Debian's, unless the machine has them already (a node from elsewhere
+# brings its own npm, which Debian's package would clash with).
+if $with_tests && ! command -v npm >/dev/null; then
+  packages+=(nodejs npm)
+fi
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
@@ -69,6 +81,19 @@ if [ "${#missing[@]}" -gt 0 ]; then
     exit 1
   fi
   echo "  done"
+fi
+
+# The web tests' npm tools, at the versions of tests/web/package-lock.json.
+if $with_tests; then
+  web_tests="$(dirname "$0")/../tests/web"
+  npm_dir="$(dirname "$0")/../build/npm"
+  if ! cmp -s "$web_tests/package-lock.json" "$npm_dir/installed-lock.json"; then
+    echo "Installing the web tests' npm packages into build/npm"
+    mkdir -p "$npm_dir"
+    cp "$web_tests/package.json" "$web_tests/package-lock.json" "$npm_dir/"
+    (cd "$npm_dir" && npm ci --no-audit --no-fund --loglevel=error)
+    cp "$web_tests/package-lock.json" "$npm_dir/installed-lock.json"
+  fi
 fi
 
 if $with_tests && ! locale -a 2>/dev/null | grep -qix 'es_ES\.utf-\?8'; then

@@ -10,9 +10,10 @@ top=$PWD
 bash scripts/check-layers.sh
 
 # Every source and build file states its licence in its first lines.
-mapfile -t licensed < <(find main.cpp CMakeLists.txt .ci app calculation cli log runtime text window tests \
+mapfile -t licensed < <(find main.cpp CMakeLists.txt .ci app calculation cli log runtime text web window tests \
   fuzz bench scripts resources \( -name '*.cpp' -o -name '*.h' -o -name '*.sh' -o -name '*.py' \
-  -o -name '*.cmake' -o -name CMakeLists.txt -o -path .ci/run \) -type f | sort)
+  -o -name '*.cmake' -o -name CMakeLists.txt -o -name '*.js' -o -name '*.mjs' -o -name '*.js.in' \
+  -o -path .ci/run \) -type f | sort)
 [ "${#licensed[@]}" -gt 0 ] || { echo "licence: no source file found"; exit 1; }
 for file in "${licensed[@]}"; do
   head -n 2 "$file" | grep -q 'SPDX-License-Identifier: GPL-3.0-or-later' ||
@@ -21,7 +22,7 @@ done
 echo "licence: every file says GPL-3.0-or-later (${#licensed[@]} files)"
 
 # Every folder of our own sources; a check that finds nothing to check fails.
-folders=(app calculation cli log runtime text window tests fuzz bench)
+folders=(app calculation cli log runtime text web window tests fuzz bench)
 existing=()
 for folder in "${folders[@]}"; do [ -d "$folder" ] && existing+=("$folder"); done
 sources=$(find main.cpp "${existing[@]}" -name '*.cpp' -o -name '*.h' | sort)
@@ -42,7 +43,7 @@ tidy() {
     exit 1
   }
 }
-tidy default "^$top/(app|calculation|cli|log|runtime|text|window|tests)/|^$top/main\.cpp$"
+tidy default "^$top/(app|calculation|cli|log|runtime|text|web|window|tests)/|^$top/main\.cpp$"
 tidy fuzz "^$top/fuzz/"
 tidy bench "^$top/bench/"
 echo "clang-tidy: clean"

@@ -11,7 +11,7 @@ trap 'rm -rf "$work"' EXIT
 
 fresh_copy() {
   rm -rf "$work/tree" && mkdir -p "$work/tree"
-  cp -r "$root"/{app,calculation,cli,log,runtime,text,window} "$work/tree/"
+  cp -r "$root"/{app,calculation,cli,log,runtime,text,web,window} "$work/tree/"
 }
 
 failures=0
@@ -50,6 +50,12 @@ cli/table.h|#include "app/command_line.h"
 window/help.cpp|#include "app/command_line.h"
 window/main_window.h|#include "cli/options.h"
 app/application.cpp|#include "cli/commands.h"
+app/command_line.cpp|#include "web/page.h"
+log/reading.cpp|#include "web/page.h"
+web/page.cpp|#include <QString>
+web/page.h|#include "cli/commands.h"
+web/bindings.cpp|#include "window/main_window.h"
+web/page.cpp|#include "app/application.h"
 ROWS
 
 fresh_copy

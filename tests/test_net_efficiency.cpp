@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "calculation/net_efficiency.h"
+#include "calculation/reading_advice.h"
 #include "test_support.h"
 
 #include <cmath>
@@ -121,6 +122,35 @@ private slots:
             }
         }
         QVERIFY(largest > tolerance - 0.1); // the band is as tight as the tolerance says
+    }
+
+    // CO × 20.9 / (20.9 − O2), worked by hand.
+    void co_air_free_data()
+    {
+        QTest::addColumn<double>("co");
+        QTest::addColumn<double>("o2");
+        QTest::addColumn<double>("air_free");
+        QTest::newRow("no oxygen: the CO as measured") << 100.0 << 0.0 << 100.0;
+        QTest::newRow("half the air's oxygen: doubled") << 50.0 << 10.45 << 100.0;
+        QTest::newRow("O2 3 %") << 100.0 << 3.0 << 100 * 20.9 / 17.9;
+        QTest::newRow("no CO") << 0.0 << 5.0 << 0.0;
+        QTest::newRow("the limit, reached at O2 3 %")
+            << 400 * 17.9 / 20.9 << 3.0 << co_air_free_limit;
+    }
+
+    void co_air_free()
+    {
+        QFETCH(double, co);
+        QFETCH(double, o2);
+        QFETCH(double, air_free);
+        QVERIFY(std::abs(::co_air_free(co, o2) - air_free) < 1e-9);
+    }
+
+    void co_air_free_at_the_air_oxygen_is_an_error()
+    {
+        const auto error = runtime_error_of([] { (void)::co_air_free(100.0, oxygen_in_air); });
+        QVERIFY(error.has_value());
+        QCOMPARE(int(error->number()), int(ErrorNumber::division_by_zero));
     }
 
     void fuel_saving_data()

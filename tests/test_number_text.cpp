@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "calculation/float_text.h"
 #include "calculation/number_text.h"
 #include "test_support.h"
 
@@ -211,6 +212,59 @@ private slots:
                                      .arg(q(text))
                                      .arg(Val(text), 0, 'g', 17)
                                      .arg(expected, 0, 'g', 17)));
+        }
+    }
+
+    // The WebAssembly build writes and reads through C's snprintf and strtod: they must
+    // give what <charconv> gives here, digits and out-of-range alike.
+    void printf_and_strtod_agree_with_charconv()
+    {
+        std::vector<double> values = {0.0,  5e-324,   DBL_MIN,       DBL_MAX, 1e-5,      0.0001,
+                                      1e15, 1e16,     1e22,          1e23,    0.1 + 0.2, 1.0 / 3,
+                                      84.4, 1e15 - 1, 123456789.125, 99999.99};
+        std::mt19937_64 bits(20261221);
+        while (values.size() < 100'000) {
+            const auto x = std::abs(std::bit_cast<double>(bits()));
+            if (std::isfinite(x))
+                values.push_back(x);
+        }
+        for (const double x : values) {
+            std::array<char, 40> by_printf{};
+            std::array<char, 40> by_charconv{};
+            char* end =
+                float_text::general(by_printf.data(), by_printf.data() + by_printf.size(), x, 15);
+            const auto expected =
+                std::to_chars(by_charconv.data(), by_charconv.data() + by_charconv.size(), x,
+                              std::chars_format::general, 15);
+            const std::string written(by_printf.data(), end);
+            if (written != std::string(by_charconv.data(), expected.ptr))
+                QFAIL(qPrintable(QString("%1 written as '%2'").arg(x, 0, 'g', 17).arg(q(written))));
+        }
+
+        std::vector<std::string> texts = {
+            "1e400",  "1e-400", "17976931348623157e292",  "17976931348623159e292",
+            "5e-324", "2e-324", "24703282292062328e-340", "1e-320",
+            "0e5",    "85e-2"};
+        std::mt19937_64 random(21);
+        while (texts.size() < 100'000) {
+            std::string text;
+            for (auto length = 1 + random() % 20; length > 0; --length)
+                text.push_back(char('0' + random() % 10));
+            texts.push_back(text + "e" + std::to_string(int(random() % 700) - 350));
+        }
+        for (const std::string& text : texts) {
+            double by_strtod = -1.0;
+            double by_charconv = -1.0;
+            const std::errc error = float_text::decimal(text, by_strtod);
+            const auto expected =
+                std::from_chars(text.data(), text.data() + text.size(), by_charconv);
+            if (error != expected.ec ||
+                std::bit_cast<std::uint64_t>(by_strtod) !=
+                    std::bit_cast<std::uint64_t>(by_charconv))
+                QFAIL(qPrintable(QString("'%1' read as %2, not %3")
+                                     .arg(q(text))
+                                     .arg(by_strtod, 0, 'g', 17)
+                                     .arg(by_charconv, 0, 'g', 17)));
         }
     }
 

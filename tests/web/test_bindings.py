@@ -1,0 +1,43 @@
+#!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+"""The bindings under node: every reading of the table, through the site's WebAssembly
+module, gives the texts quemador1-calc prints for it natively.
+Usage: test_bindings.py SITE_DIR QUEMADOR1_CALC"""
+
+import json
+import os
+import subprocess
+import sys
+
+from readings import FIGURES, ROWS, calc
+
+site, calc_path = sys.argv[1], sys.argv[2]
+here = os.path.dirname(os.path.abspath(__file__))
+run = subprocess.run(["node", os.path.join(here, "evaluate.mjs"), site],
+                     input=json.dumps([boxes for _, boxes in ROWS]),
+                     capture_output=True, text=True, check=True)
+answers = json.loads(run.stdout)["answers"]
+assert len(answers) == len(ROWS), run.stdout
+
+failures = 0
+for (name, boxes), answer in zip(ROWS, answers):
+    native = calc(calc_path, boxes)
+    web = {
+        "figures": {k: v.strip() for k, v in answer.get("cifras", {}).items() if v},
+        "bases": answer.get("bases", {}),
+        "notices": answer.get("avisos", []),
+        "failure": answer.get("fallo"),
+        "refused": bool(answer["cajas"]),
+    }
+    assert set(web["figures"]) <= set(FIGURES), web
+    if web != native:
+        failures += 1
+        print(f"FAIL: {name}\n  web:    {web}\n  native: {native}")
+    elif not native["figures"] and not native["failure"] and not native["refused"]:
+        failures += 1
+        print(f"FAIL: {name}: quemador1-calc gave nothing to compare")
+    else:
+        print(f"ok: {name}")
+
+print(f"{len(ROWS) - failures} passed, {failures} failed")
+sys.exit(1 if failures else 0)

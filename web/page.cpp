@@ -1,0 +1,283 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "web/page.h"
+
+#include "calculation/net_efficiency.h"
+#include "calculation/number_text.h"
+#include "log/columns.h"
+#include "log/reading.h"
+#include "text/numbers.h"
+
+#include <array>
+#include <cstdio>
+#include <optional>
+#include <string_view>
+
+namespace quemador::web {
+namespace {
+
+using text::DecimalComma;
+
+// Builds a JSON text member by member.
+class Json {
+public:
+    void open(char bracket) { begin_value(), out_ += bracket, first_ = true; }
+    void close(char bracket) { out_ += bracket, first_ = false; }
+    void key(std::string_view name)
+    {
+        begin_value();
+        string(name);
+        out_ += ':';
+        first_ = true;
+    }
+    void value(std::string_view text) { begin_value(), string(text); }
+    void value(double x)
+    {
+        begin_value();
+        std::array<char, 32> digits{};
+        // 17 digits read back as the same double.
+        out_.append(
+            digits.data(),
+            static_cast<std::size_t>(std::snprintf(digits.data(), digits.size(), "%.17g", x)));
+    }
+    void value(bool yes) { begin_value(), out_ += yes ? "true" : "false"; }
+    void null() { begin_value(), out_ += "null"; }
+    [[nodiscard]] std::string take() { return std::move(out_); }
+
+private:
+    void begin_value()
+    {
+        if (!first_)
+            out_ += ',';
+        first_ = false;
+    }
+    void string(std::string_view text)
+    {
+        out_ += '"';
+        for (const char c : text) {
+            if (c == '"' || c == '\\') {
+                out_ += '\\';
+                out_ += c;
+            } else if (static_cast<unsigned char>(c) < 0x20) {
+                std::array<char, 8> escaped{};
+                std::snprintf(escaped.data(), escaped.size(), "\\u%04x", c);
+                out_ += escaped.data();
+            } else {
+                out_ += c;
+            }
+        }
+        out_ += '"';
+    }
+
+    std::string out_;
+    bool first_ = true;
+};
+
+// The page's id of a box or a figure.
+std::string_view box_id(Input input)
+{
+    switch (input) {
+    case Input::O2:
+        return "o2";
+    case Input::CO2:
+        return "co2";
+    case Input::Temp_stack:
+        break;
+    }
+    return "temp";
+}
+
+std::string_view figure_id(log::FigureKind kind)
+{
+    switch (kind) {
+    case log::FigureKind::net:
+        return "eficiencia-neta";
+    case log::FigureKind::corrected:
+        return "eficiencia-corregida";
+    case log::FigureKind::target:
+        return "eficiencia-objetivo";
+    case log::FigureKind::saving:
+        return "ahorro";
+    case log::FigureKind::co_air_free:
+        break;
+    }
+    return "co-sin-aire";
+}
+
+// The boxes read as numbers, and what could not be read, by box.
+class Boxes {
+public:
+    // A box's number; none when it is empty or cannot be read (then said).
+    std::optional<double> number(std::string_view id, std::string_view text)
+    {
+        if (text::trimmed(text).empty())
+            return std::nullopt;
+        const auto value = text::parse_number(text, DecimalComma::accepted);
+        if (!value)
+            refuse(id, "No es un número: escriba solo cifras, con coma o punto decimal (3,5).");
+        return value;
+    }
+
+    void refuse(std::string_view id, std::string message)
+    {
+        problems_.emplace_back(id, std::move(message));
+    }
+
+    [[nodiscard]] bool all_read() const { return problems_.empty(); }
+
+    void write(Json& json) const
+    {
+        json.key("cajas");
+        json.open('{');
+        for (const auto& [id, message] : problems_) {
+            json.key(id);
+            json.value(message);
+        }
+        json.close('}');
+    }
+
+private:
+    std::vector<std::pair<std::string_view, std::string>> problems_;
+};
+
+// A target oxygen reading the model describes, from 0 to below the air's.
+std::optional<double> target_o2(const PageReading& page, Boxes& boxes)
+{
+    const auto o2 = boxes.number("objetivo-o2", page.target_o2);
+    if (o2 && !(*o2 >= 0.0 && *o2 < oxygen_in_air)) {
+        boxes.refuse("objetivo-o2",
+                     "Debe ser al menos 0 y menor que el " + plain_number(oxygen_in_air) +
+                         " % del aire.");
+        return std::nullopt;
+    }
+    return o2;
+}
+
+void write_figures(const log::Outcome& outcome, const AdviceStyle& style,
+                   const log::Comparison& comparison, Json& json)
+{
+    const auto figures = log::figures(outcome, style, comparison);
+    json.key("cifras");
+    json.open('{');
+    json.key("exceso-aire");
+    json.value(outcome.excess_air);
+    json.key("eficiencia");
+    json.value(outcome.efficiency);
+    for (const log::Figure& figure : figures) {
+        json.key(figure_id(figure.kind));
+        json.value(figure.value);
+    }
+    json.close('}');
+    json.key("bases");
+    json.open('{');
+    for (const log::Figure& figure : figures) {
+        json.key(figure_id(figure.kind));
+        json.value(figure.basis);
+    }
+    json.close('}');
+}
+
+// The results in the columns a log gets, as quemador1-calc writes them in a log with
+// decimal commas: a saved reading's row in an exported log. A log gives no number for
+// a reading outside the model, only the notices.
+void write_file_results(const log::Outcome& outcome, Json& json)
+{
+    const std::array<const std::string*, 4> texts = {&outcome.excess_air, &outcome.efficiency,
+                                                     &outcome.net, &outcome.corrected};
+    json.key("archivo");
+    json.open('{');
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        std::string text = outcome.outside_model ? std::string() : *texts.at(i);
+        json.key(log::result_column_names.at(i));
+        json.value(text::in_file(text, DecimalComma::accepted));
+    }
+    json.close('}');
+}
+
+} // namespace
+
+std::string evaluate_json(const PageReading& page)
+{
+    Boxes boxes;
+    const auto in_fahrenheit = [&page](std::optional<double> t) -> std::optional<double> {
+        if (t && page.celsius)
+            return celsius_to_fahrenheit(*t);
+        return t;
+    };
+    Reading reading;
+    reading.fuel = log::fuel_named(page.fuel).value_or(Fuel::natural_gas);
+    const auto o2 = boxes.number("o2", page.o2);
+    const auto temp_f = in_fahrenheit(boxes.number("temp", page.temp));
+    reading.co2 = boxes.number("co2", page.co2);
+    reading.co_ppm = boxes.number("co", page.co);
+    log::Comparison comparison;
+    comparison.air_f = in_fahrenheit(boxes.number("aire", page.air));
+    comparison.target_o2 = target_o2(page, boxes);
+    comparison.target_temp_f = in_fahrenheit(boxes.number("objetivo-temp", page.target_temp));
+    if (comparison.target_temp_f && text::trimmed(page.target_o2).empty())
+        boxes.refuse("objetivo-temp", "Cuenta solo con un O2 objetivo: escríbalo también.");
+
+    // The notices quote the readings as typed, and temperatures in the page's unit.
+    AdviceStyle style;
+    style.celsius = page.celsius;
+    style.o2_text = text::trimmed(page.o2);
+    style.co2_text = text::trimmed(page.co2);
+    style.temp_text = text::trimmed(page.temp);
+    style.co_text = text::trimmed(page.co);
+
+    Json json;
+    json.open('{');
+    boxes.write(json);
+    json.key("aire_supuesto");
+    json.value(page.celsius ? log::temperature_text(combustion_air_temp, {}) + " (" +
+                       log::temperature_text(combustion_air_temp, style) + ")"
+                            : log::temperature_text(combustion_air_temp, style));
+    if (boxes.all_read() && o2 && temp_f) {
+        reading.o2 = *o2;
+        reading.temp_f = *temp_f;
+        log::Outcome outcome;
+        log::evaluate(reading, outcome, style, comparison);
+        json.key("temp_f");
+        json.value(*temp_f);
+        json.key("aire_f");
+        if (comparison.air_f)
+            json.value(*comparison.air_f);
+        else
+            json.null();
+        if (!outcome.shown()) {
+            json.key("fallo");
+            json.value(outcome.failure);
+            json.key("caja_fallo");
+            json.value(box_id(outcome.failed_input.value_or(Input::O2)));
+        } else {
+            write_figures(outcome, style, comparison, json);
+            write_file_results(outcome, json);
+            json.key("fuera");
+            json.value(outcome.outside_model);
+        }
+        json.key("avisos");
+        json.open('[');
+        for (const std::string& notice : outcome.advice)
+            json.value(notice);
+        json.close(']');
+    }
+    json.close('}');
+    return json.take();
+}
+
+std::string fuels_json()
+{
+    Json json;
+    json.open('[');
+    for (const FuelFacts& fuel : fuels()) {
+        json.open('{');
+        json.key("valor");
+        json.value(fuel.names.front());
+        json.key("nombre");
+        json.value(fuel.caption);
+        json.close('}');
+    }
+    json.close(']');
+    return json.take();
+}
+
+} // namespace quemador::web

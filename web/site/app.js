@@ -1,0 +1,287 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The reading page: the boxes go to the WebAssembly module on every change, and what it
+// answers is shown as it comes (figures, bases, notices, boxes it cannot read). The
+// page computes nothing itself.
+
+import factory from './quemador.mjs';
+import * as readings from './readings.js';
+import { exportCsv } from './export.js';
+
+// The boxes, in the order the module reads them.
+const boxes = ['combustible', 'o2', 'co2', 'co', 'temp', 'unidad', 'aire', 'objetivo-o2', 'objetivo-temp'];
+const numberBoxes = ['o2', 'co2', 'co', 'temp', 'aire', 'objetivo-o2', 'objetivo-temp'];
+const figures = ['exceso-aire', 'eficiencia', 'eficiencia-neta', 'eficiencia-corregida',
+  'eficiencia-objetivo', 'ahorro', 'co-sin-aire'];
+const typedKey = 'quemador1.lectura';
+
+const $ = (id) => document.getElementById(id);
+let module;
+let last = {}; // the module's last answer
+let fuelNames = {};
+
+function typed() {
+  return Object.fromEntries(boxes.map((id) => [id, $(id).value]));
+}
+
+function evaluate(values) {
+  const request = boxes.map((id) => values[id].replace(/[\r\n]/g, ' ')).join('\n');
+  return JSON.parse(module.ccall('quemador_evaluate', 'string', ['string'], [request]));
+}
+
+function setText(id, text) {
+  const element = $(id);
+  if (element.textContent !== text) element.textContent = text;
+}
+
+// What the module answered, on the page. focusFailure: the box the model blames gets
+// the focus (on Enter, or a change of that box).
+function show(answer, focusFailure) {
+  last = answer;
+  const cifras = answer.cifras || {};
+  const bases = answer.bases || {};
+  for (const id of figures) {
+    setText(id, cifras[id] || '');
+    const base = $('base-' + id);
+    if (base) setText(base.id, bases[id] ? `(${bases[id]})` : '');
+    $(id).closest('div').classList.toggle('vacia', !cifras[id]);
+  }
+  for (const id of numberBoxes) {
+    const message = answer.cajas[id] || (answer.caja_fallo === id ? answer.fallo : '');
+    const error = $(id + '-error');
+    setText(error.id, message);
+    error.hidden = !message;
+    if (message) $(id).setAttribute('aria-invalid', 'true');
+    else $(id).removeAttribute('aria-invalid');
+  }
+  const notices = [...(answer.fallo ? [answer.fallo] : []), ...(answer.avisos || [])];
+  const list = $('avisos');
+  if ([...list.children].map((li) => li.textContent).join('\n') !== notices.join('\n')) {
+    list.replaceChildren(...notices.map((text) => {
+      const li = document.createElement('li');
+      li.textContent = text;
+      return li;
+    }));
+  }
+  $('avisos-titulo').parentElement.hidden = notices.length === 0;
+  const unit = $('unidad').value === 'F' ? '°F' : '°C';
+  setText('aire-nota', $('aire').value.trim() ? '' : `Vacía: el modelo supone aire a ${answer.aire_supuesto}.`);
+  let state = '';
+  if (Object.keys(answer.cajas).length) state = 'Corrija lo señalado en las casillas.';
+  else if (!answer.cifras && !answer.fallo) state = `Escriba el O2 y la temperatura de humos (${unit}).`;
+  else if (answer.fuera) state = 'Lectura fuera del modelo: los resultados no significan nada (vea los avisos).';
+  setText('estado', state);
+  if (answer.fallo && focusFailure) $(answer.caja_fallo).focus();
+  showSummary();
+}
+
+// The efficiencies at the bottom of a phone's screen while the results are below it.
+function showSummary() {
+  const resultsBelow = document.querySelector('.cifras').getBoundingClientRect().top > innerHeight;
+  const figure = (id) => $(id).textContent.trim();
+  const text = figure('eficiencia') &&
+    `Eficiencia ${figure('eficiencia')} %` + (figure('eficiencia-neta') ? ` · neta ${figure('eficiencia-neta')} %` : '');
+  setText('resumen', text || '');
+  $('resumen').hidden = !text || !resultsBelow || !$('vista-ayuda').hidden;
+  document.body.classList.toggle('con-resumen', !$('resumen').hidden);
+}
+
+function recalculate(focusFailure = false) {
+  const values = typed();
+  localStorage.setItem(typedKey, JSON.stringify({ ...values, caldera: $('caldera').value, nota: $('nota').value }));
+  show(evaluate(values), focusFailure);
+}
+
+function restore(values) {
+  for (const id of [...boxes, 'caldera', 'nota']) {
+    if (values[id] !== undefined && (id !== 'combustible' && id !== 'unidad' || values[id])) $(id).value = values[id];
+  }
+}
+
+// The saved readings, newest first, each with its figures and two buttons.
+async function showSaved() {
+  const saved = await readings.all();
+  const list = $('lecturas');
+  list.replaceChildren(...saved.map((reading) => {
+    const li = document.createElement('li');
+    const when = formatDate(reading.fecha);
+    const title = document.createElement('p');
+    title.className = 'titulo';
+    title.textContent = [when, reading.caldera].filter(Boolean).join(' — ');
+    const summary = document.createElement('p');
+    const e = reading.entradas;
+    const unit = e.unidad === 'F' ? '°F' : '°C';
+    const figures = reading.respuesta.cifras;
+    const net = figures['eficiencia-neta'] ? `, neta ${figures['eficiencia-neta'].trim()} %` : '';
+    summary.textContent = `${fuelNames[e.combustible] || e.combustible}, O2 ${e.o2} %, humos ${e.temp} ${unit}: ` +
+      `eficiencia ${figures.eficiencia.trim()} %${net}` +
+      (reading.respuesta.fuera ? ' (fuera del modelo)' : '') + (reading.nota ? `. ${reading.nota}` : '');
+    const open = document.createElement('button');
+    open.type = 'button';
+    open.textContent = 'Abrir';
+    open.setAttribute('aria-label', `Abrir la lectura del ${title.textContent}`);
+    open.addEventListener('click', () => {
+      restore({ ...reading.entradas, caldera: reading.caldera, nota: reading.nota });
+      recalculate();
+      location.hash = '#lectura';
+      $('o2').focus();
+    });
+    const remove = document.createElement('button');
+    remove.type = 'button';
+    remove.className = 'secundario';
+    remove.textContent = 'Borrar';
+    remove.setAttribute('aria-label', `Borrar la lectura del ${title.textContent}`);
+    remove.addEventListener('click', async () => {
+      await readings.remove(reading.id);
+      await showSaved();
+      setText('guardadas-estado', 'Lectura borrada.');
+      ($('lecturas').querySelector('button') || $('exportar')).focus();
+    });
+    const actions = document.createElement('div');
+    actions.className = 'botones';
+    actions.append(open, remove);
+    li.append(title, summary, actions);
+    return li;
+  }));
+  $('exportar').disabled = saved.length === 0;
+  if (!saved.length) setText('guardadas-estado', 'Ninguna lectura guardada en este navegador.');
+  return saved;
+}
+
+function formatDate(iso) {
+  const d = new Date(iso);
+  const two = (n) => String(n).padStart(2, '0');
+  return `${two(d.getDate())}/${two(d.getMonth() + 1)}/${d.getFullYear()} ${two(d.getHours())}:${two(d.getMinutes())}`;
+}
+
+async function save() {
+  if (!last.cifras) {
+    setText('guardadas-estado', 'Nada que guardar: la lectura no tiene resultados.');
+    return;
+  }
+  await readings.add({
+    fecha: new Date().toISOString(),
+    caldera: $('caldera').value.trim(),
+    nota: $('nota').value.trim(),
+    entradas: typed(),
+    respuesta: last,
+  });
+  await showSaved();
+  setText('guardadas-estado', 'Lectura guardada.');
+}
+
+async function exportSaved() {
+  const saved = await readings.all();
+  if (!saved.length) return;
+  const csv = exportCsv(saved.slice().reverse(), fuelNames, formatDate);
+  const link = document.createElement('a');
+  link.href = URL.createObjectURL(new Blob([csv], { type: 'text/csv;charset=utf-8' }));
+  link.download = `lecturas-quemador1-${new Date().toISOString().slice(0, 10)}.csv`;
+  document.body.append(link);
+  link.click();
+  link.remove();
+  setTimeout(() => URL.revokeObjectURL(link.href), 1000);
+  setText('guardadas-estado', `Exportadas ${saved.length} lecturas.`);
+}
+
+// The one-page ticket: boiler, date, readings, results with their bases, notices.
+function fillTicket() {
+  const values = typed();
+  const unit = values.unidad === 'F' ? '°F' : '°C';
+  const rows = [
+    ['Caldera', $('caldera').value.trim() || '—'],
+    ['Fecha', formatDate(new Date().toISOString())],
+    ['Combustible', fuelNames[values.combustible]],
+    ['O2', values.o2 && `${values.o2} %`],
+    ['CO2', values.co2 && `${values.co2} %`],
+    ['CO', values.co && `${values.co} ppm`],
+    ['Temperatura de humos', values.temp && `${values.temp} ${unit}`],
+    ['Aire de combustión', values.aire ? `${values.aire} ${unit}` : `${last.aire_supuesto} (supuesto)`],
+    ['O2 objetivo', values['objetivo-o2'] && `${values['objetivo-o2']} %`],
+    ['Humos objetivo', values['objetivo-temp'] && `${values['objetivo-temp']} ${unit}`],
+  ];
+  for (const id of figures) {
+    const text = $(id).textContent.trim();
+    if (text) rows.push([$(id).closest('div').querySelector('dt').textContent, text, last.bases?.[id]]);
+  }
+  if ($('nota').value.trim()) rows.push(['Nota', $('nota').value.trim()]);
+  const ticket = $('ticket');
+  const heading = document.createElement('h2');
+  heading.textContent = 'Quemador1 — lectura de combustión';
+  const table = document.createElement('table');
+  for (const [name, value, basis] of rows.filter((row) => row[1])) {
+    const tr = table.insertRow();
+    const th = document.createElement('th');
+    th.textContent = name;
+    tr.append(th);
+    tr.insertCell().textContent = basis ? `${value} (${basis})` : value;
+  }
+  const notices = document.createElement('ul');
+  for (const li of $('avisos').children) notices.append(li.cloneNode(true));
+  const noticesHeading = document.createElement('h3');
+  noticesHeading.textContent = 'Avisos';
+  ticket.replaceChildren(heading, table, ...(notices.children.length ? [noticesHeading, notices] : []));
+}
+
+async function showHelp() {
+  const target = $('ayuda-texto');
+  if (target.childElementCount) return;
+  const html = await (await fetch('ayuda.html')).text();
+  const help = new DOMParser().parseFromString(html, 'text/html');
+  // Its headings step under the view's own.
+  for (const heading of help.body.querySelectorAll('h2, h3')) {
+    const lower = document.createElement(heading.tagName === 'H2' ? 'h3' : 'h4');
+    lower.append(...heading.childNodes);
+    heading.replaceWith(lower);
+  }
+  target.replaceChildren(...help.body.childNodes);
+}
+
+function showView() {
+  const help = location.hash === '#ayuda';
+  $('vista-lectura').hidden = help;
+  $('vista-ayuda').hidden = !help;
+  showSummary();
+  if (help) showHelp().then(() => $('ayuda').focus());
+}
+
+async function start() {
+  module = await factory();
+  for (const fuel of JSON.parse(module.ccall('quemador_fuels', 'string', [], []))) {
+    fuelNames[fuel.valor] = fuel.nombre;
+    $('combustible').querySelector(`option[value="${fuel.valor}"]`).textContent = fuel.nombre;
+  }
+  try {
+    restore(JSON.parse(localStorage.getItem(typedKey) || '{}'));
+  } catch {
+    // A damaged saved state is left for the next change to overwrite.
+  }
+  recalculate();
+  performance.mark('primer-resultado');
+  document.body.dataset.listo = '';
+
+  const form = $('formulario');
+  form.addEventListener('input', () => recalculate());
+  form.addEventListener('change', (event) => recalculate(event.target.id === last.caja_fallo));
+  form.addEventListener('submit', (event) => event.preventDefault());
+  form.addEventListener('keydown', (event) => {
+    if (event.key === 'Enter' && event.target.tagName === 'INPUT') {
+      event.preventDefault();
+      recalculate(true);
+    }
+  });
+  for (const id of ['caldera', 'nota']) $(id).addEventListener('input', () => recalculate());
+  $('guardar').addEventListener('click', save);
+  $('exportar').addEventListener('click', exportSaved);
+  $('imprimir').addEventListener('click', () => window.print());
+  window.addEventListener('beforeprint', fillTicket);
+  window.addEventListener('hashchange', showView);
+  window.addEventListener('scroll', showSummary, { passive: true });
+  window.addEventListener('resize', showSummary);
+  $('resumen').addEventListener('click', () => $('resultados-titulo').scrollIntoView());
+  showView();
+  await showSaved();
+  document.body.dataset.guardadas = '';
+  if ('serviceWorker' in navigator) navigator.serviceWorker.register('sw.js');
+}
+
+start();

@@ -109,12 +109,13 @@ public:
     // A box's number; none when it is empty or cannot be read (then said).
     std::optional<double> number(std::string_view id, std::string_view text)
     {
-        if (text::trimmed(text).empty())
+        if (text::is_blank(text))
             return std::nullopt;
-        const auto value = text::parse_number(text, DecimalComma::accepted);
-        if (!value)
-            refuse(id, "No es un número: escriba solo cifras, con coma o punto decimal (3,5).");
-        return value;
+        double value = 0.0;
+        if (text::parse_number(text, DecimalComma::accepted, value))
+            return value;
+        refuse(id, "No es un número: escriba solo cifras, con coma o punto decimal (3,5).");
+        return std::nullopt;
     }
 
     void refuse(std::string_view id, std::string message)

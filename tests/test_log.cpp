@@ -119,6 +119,9 @@ private slots:
             "Informe;\"planta\nnorte\"\nO2;T;exceso_aire;eficiencia;eficiencia_neta;aviso\nabc;300;"
             ";;;O2 ilegible: «abc»\n",
             {"línea 4: O2 ilegible: «abc»"});
+        row("a title that is not Excel's sep= line", "ID=,\nO2;T\n3;300\n", true,
+            "ID=,\nO2;T;exceso_aire;eficiencia;eficiencia_neta;aviso\n3;300;15,66;83,94;93,91;"
+            "\n");
         row("a reading the model does not describe: no numbers, by default", "O2;T\n3;50\n", true,
             "O2;T;exceso_aire;eficiencia;eficiencia_neta;aviso\n3;50;;;;Temperatura de 50 °F: "
             "est\xC3\xA1 por debajo de los 60 °F del aire de combusti\xC3\xB3n que supone el "
@@ -285,6 +288,31 @@ private slots:
             spread.add(differences[i], static_cast<std::uint64_t>(i + 1));
         QCOMPARE_EXACT(spread.largest, largest);
         QCOMPARE(spread.largest_line, static_cast<std::uint64_t>(line));
+    }
+
+    // The analyser's efficiency beside the net one, from a single row on.
+    void analyser_difference_lines_data()
+    {
+        QTest::addColumn<QByteArray>("log");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("one row with both")
+            << QByteArray("O2;T;Rend.\n3;300;94\n3;300;\n")
+            << "«Rend.» (el analizador) menos eficiencia_neta en 1 fila: media 0,09, la mayor "
+               "0,09 (línea 2)";
+        QTest::newRow("none") << QByteArray("O2;T;Rend.\n3;300;\n")
+                              << "«Rend.» (el analizador): ninguna fila con su eficiencia y la "
+                                 "neta";
+    }
+
+    void analyser_difference_lines()
+    {
+        QFETCH(QByteArray, log);
+        QFETCH(QString, line);
+        const LogRun run = run_log(log, TemperatureUnit::fahrenheit);
+        QStringList lines;
+        for (const std::string& text : summary_lines(run.summary))
+            lines << q(text);
+        QCOMPARE(lines.last(), line);
     }
 
     // A log's output does not depend on how its bytes arrive, nor on its encoding: the

@@ -405,6 +405,18 @@ private slots:
         QCOMPARE(q(text::printable(bytes(text))), shown);
     }
 
+    // The bound is a mebibyte: a record of one and a half is too long.
+    void a_mebibyte_and_a_half_is_too_long()
+    {
+        const std::string text = "a\n" + std::string(1536 * 1024, 'x') + "\nb\n";
+        StringSource source(text);
+        CsvReader reader(source, ',');
+        std::vector<std::string_view> fields;
+        QVERIFY(reader.next(fields) && !reader.too_long());
+        QVERIFY(reader.next(fields) && reader.too_long());
+        QVERIFY(reader.next(fields) && fields.at(0) == "b");
+    }
+
     // A record over 1 MiB is skipped to its line end, plain or with a quoted field that
     // closes (not an unclosed quote), and the next one is read as usual.
     void record_too_long()

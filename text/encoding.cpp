@@ -222,7 +222,6 @@ std::optional<Encoding> DecodingSource::decided() const
 void DecodingSource::decide(Encoding encoding)
 {
     encoding_ = encoding;
-    decided_at_ = taken_;
     mode_ = encoding == Encoding::utf8 ? Mode::utf8 : Mode::converting;
     if (mode_ == Mode::converting)
         converter_.emplace("UTF-8", std::string(encoding_name(encoding)).c_str());
@@ -283,17 +282,14 @@ std::size_t DecodingSource::read_undecided(char* buffer, std::size_t size)
         const std::size_t ascii = ascii_run(buffer, n);
         std::memcpy(in_.data(), buffer + ascii, n - ascii);
         in_end_ = n - ascii;
-        if (ascii > 0 || n == 0) {
-            taken_ += ascii;
+        if (ascii > 0 || n == 0)
             return ascii;
-        }
     } else {
         const std::size_t ascii =
             ascii_run(in_.data() + in_pos_, std::min(size, in_end_ - in_pos_));
         if (ascii > 0) {
             std::memcpy(buffer, in_.data() + in_pos_, ascii);
             in_pos_ += ascii;
-            taken_ += ascii;
             return ascii;
         }
     }

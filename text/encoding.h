@@ -81,8 +81,6 @@ public:
     // The encoding decided, UTF-8 until then.
     [[nodiscard]] Encoding encoding() const { return decided().value_or(Encoding::utf8); }
     [[nodiscard]] bool had_bom() const { return bom_; }
-    // How many bytes came before the one that decided, when it was not the start.
-    [[nodiscard]] std::uint64_t decided_at() const { return decided_at_; }
     // Units that are no character, read as U+FFFD.
     [[nodiscard]] std::uint64_t replaced() const { return replaced_; }
     // In UTF-8: bytes that are not UTF-8, passed through as they are.
@@ -122,10 +120,8 @@ private:
     std::size_t out_pos_ = 0;
     std::size_t out_end_ = 0;
     std::optional<Converter> converter_;
-    Utf8Check check_;         // UTF-8 as it passes
-    Utf8Check as_utf8_;       // Windows-1252 as if it were UTF-8
-    std::uint64_t taken_ = 0; // bytes handed out while undecided
-    std::uint64_t decided_at_ = 0;
+    Utf8Check check_;   // UTF-8 as it passes
+    Utf8Check as_utf8_; // Windows-1252 as if it were UTF-8
     std::uint64_t replaced_ = 0;
 };
 

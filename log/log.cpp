@@ -704,7 +704,8 @@ private:
             row_.doubtful = false;
             row_.notes = "fila de más de 1 MiB: no se lee";
             count();
-            tell();
+            if (options_.notice)
+                tell();
             layout.write(writer_, fields_, std::nullopt, gather(false), reader_.line_end(), true);
             return;
         }

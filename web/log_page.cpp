@@ -10,6 +10,7 @@
 #include "text/numbers.h"
 #include "web/json.h"
 
+#include <exception>
 #include <optional>
 #include <vector>
 
@@ -176,11 +177,12 @@ std::string run_log_json(const PageLog& page, text::ByteSource& input, text::Byt
                                std::vector<std::string>(row.fields.begin(), row.fields.end())});
         };
         summary = log::process_log(input, output, options);
-    } catch (const log::LogError& error) {
+    } catch (const std::exception& error) {
+        // A log that cannot be read (LogError), or out of memory and the like.
         json.key("estado");
         json.count(2);
         json.key("error");
-        json.value(error.what());
+        json.value(std::string_view(error.what()));
         json.close('}');
         return json.take();
     }

@@ -21,6 +21,7 @@ import time
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
+from selenium.common.exceptions import TimeoutException
 from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import Select, WebDriverWait
 
@@ -69,25 +70,29 @@ def open_view():
     wait.until(lambda d: d.execute_script("return 'listo' in document.body.dataset"))
 
 
+def control(element_id):
+    """A control of the view, its "Más opciones" opened when it is there."""
+    element = el(element_id)
+    driver.execute_script("arguments[0].closest('details')?.setAttribute('open', '')", element)
+    return element
+
+
 def set_options(args):
     """Sets the page's controls as the options ask; False for an option it does not offer."""
     i = 0
     while i < len(args):
         option = args[i]
         if option in SELECTS:
-            Select(el(SELECTS[option])).select_by_value(args[i + 1])
+            Select(control(SELECTS[option])).select_by_value(args[i + 1])
             i += 2
         elif option in BOXES or option.startswith("--col-"):
-            box = el(BOXES.get(option, "registro-" + option[2:]))
-            driver.execute_script("arguments[0].closest('details')?.setAttribute('open', '')", box)
-            box.send_keys(args[i + 1])
+            control(BOXES.get(option, "registro-" + option[2:])).send_keys(args[i + 1])
             i += 2
         elif option in FLAGS:
             Select(el(FLAGS[option][0])).select_by_value(FLAGS[option][1])
             i += 1
         elif option == "--todos":
-            driver.execute_script("arguments[0].closest('details').setAttribute('open', '')", el("registro-todos"))
-            el("registro-todos").click()
+            control("registro-todos").click()
             i += 1
         else:
             return False
@@ -98,9 +103,13 @@ def run_in_page(path):
     """Chooses the file and waits for the answer: the status text, and whether it was read."""
     driver.execute_script("delete document.body.dataset.registro")
     el("registro-archivo").send_keys(path)
-    wait.until(lambda d: d.execute_script(
-        "return !!document.body.dataset.registro || document.getElementById('registro-estado')"
-        ".textContent.startsWith('No se')"))
+    try:
+        wait.until(lambda d: d.execute_script(
+            "return !!document.body.dataset.registro || document.getElementById('registro-estado')"
+            ".textContent.startsWith('No se')"))
+    except TimeoutException:
+        print(driver.get_log("browser"))
+        raise
     return el("registro-estado").text
 
 
@@ -125,6 +134,8 @@ def page_summary():
 # Every folder through the page, against quemador1-calc's expected files.
 not_offered = []
 for folder in sorted(os.listdir(data)):
+    if folder < os.environ.get("FROM", ""):
+        continue
     here = os.path.join(data, folder)
     args = [a for a in open(os.path.join(here, "args"), encoding="utf-8").read().split("\n") if a]
     open_view()
@@ -144,9 +155,13 @@ for folder in sorted(os.listdir(data)):
     summary = page_summary()
     with tempfile.TemporaryDirectory() as work:
         table_file = os.path.join(work, "resumen.csv")
-        subprocess.run([calc_path, *args, "--csv", os.path.join(here, "input.csv"), "--resumen", table_file],
-                       capture_output=True, check=False)
-        separator = ";" if open(table_file, encoding="utf-8").readline().count(";") else ","
+        # The page always draws the chart: as quemador1-calc with --grafico.
+        said = [line[len("quemador1-calc: "):] for line in subprocess.run(
+            [calc_path, *args, "--csv", os.path.join(here, "input.csv"), "--resumen", table_file,
+             "--grafico", os.path.join(work, "grafico.svg")],
+            capture_output=True, check=False).stderr.decode().splitlines()]
+        first = open(table_file, encoding="utf-8").readline()
+        separator = ";" if ";" in first else "\t" if "\t" in first else ","
         table = list(csv.reader(io.StringIO(open(table_file, encoding="utf-8").read()), delimiter=separator))
     expected_lines = [line for line in said if not line.startswith("línea ") and not line.startswith("… y ")]
     complete = status_text.endswith("todas las filas calculadas.")
@@ -216,7 +231,8 @@ driver.get(url)
 wait.until(lambda d: d.execute_script("return 'guardadas' in document.body.dataset"))
 for boiler, o2 in (("Sótano", "3"), ("Cubierta", "4,5"), ("Sótano", "3,5")):
     for box, text in (("o2", o2), ("temp", "180"), ("caldera", boiler)):
-        el(box).send_keys(Keys.CONTROL, "a", Keys.DELETE, text)
+        el(box).send_keys(Keys.CONTROL, "a", Keys.DELETE)
+        el(box).send_keys(text)
     driver.execute_script("arguments[0].scrollIntoView({block: 'center'})", el("guardar"))
     count = len(driver.find_elements(By.CSS_SELECTOR, "#lecturas li"))
     el("guardar").click()

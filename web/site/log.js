@@ -169,6 +169,14 @@ function showNotices(answer) {
 
 async function showChart(answer) {
   chart = answer.grafico;
+  plot = null;
+  $('grafico-png').disabled = chart.series.length === 0;
+  if (chart.series.length === 0) {
+    const none = document.createElement('p');
+    none.textContent = 'Ninguna fila calculada que dibujar.';
+    $('grafico').replaceChildren(none);
+    return;
+  }
   await loadUplot();
   plot = drawChart($('grafico'), chart);
 }

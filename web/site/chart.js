@@ -25,10 +25,13 @@ export function drawChart(container, chart) {
     title: chart.titulo,
     width: Math.max(280, container.clientWidth),
     height: container.clientWidth < 500 ? 280 : 380,
-    scales: { x: { time: false }, y: { auto: true }, o2: { auto: true } },
+    // Moments on the log's own clock: shown as written, with no time zone moved.
+    tzDate: (seconds) => uPlot.tzDate(new Date(seconds * 1000), 'Etc/UTC'),
+    scales: { x: { time: chart.en_el_tiempo }, y: { auto: true }, o2: { auto: true } },
     axes: [
       {
         label: chart.eje_x,
+        space: chart.en_el_tiempo ? 110 : 60,
         values: (u, splits) => {
           if (!chart.en_el_tiempo) return splits.map(decimal);
           const step = splits.length > 1 ? splits[1] - splits[0] : 86400;

@@ -8,6 +8,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <limits>
 #include <string_view>
 #include <vector>
@@ -35,14 +36,17 @@ std::string number(double x)
     return text;
 }
 
-// A coordinate to a tenth, whatever the locale.
+// A coordinate to a tenth, whatever the locale (integers only go through printf).
 std::string coordinate(double x)
 {
-    const auto tenths = static_cast<std::int64_t>(std::lround(x * 10));
-    const std::int64_t whole = tenths / 10;
-    const std::int64_t tenth = tenths % 10 < 0 ? -(tenths % 10) : tenths % 10;
-    return (tenths < 0 && whole == 0 ? "-" : "") + std::to_string(whole) +
-        (tenth != 0 ? "." + std::to_string(tenth) : "");
+    const long long tenths = std::llround(x * 10);
+    const long long size = tenths < 0 ? -tenths : tenths;
+    std::array<char, 32> text{};
+    const int n = size % 10 != 0
+        ? std::snprintf(text.data(), text.size(), "%s%lld.%lld", tenths < 0 ? "-" : "", size / 10,
+                        size % 10)
+        : std::snprintf(text.data(), text.size(), "%s%lld", tenths < 0 ? "-" : "", size / 10);
+    return {text.data(), static_cast<std::size_t>(n)};
 }
 
 std::string escaped(std::string_view text)

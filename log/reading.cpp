@@ -119,7 +119,7 @@ std::vector<Figure> figures(const Outcome& outcome, const AdviceStyle& style,
     }
     if (!outcome.co_air_free.empty())
         shown.push_back({FigureKind::co_air_free, "CO sin aire (ppm):", outcome.co_air_free,
-                         "CO × 20,9 / (20,9 − O2), en humos sin aire"});
+                         "CO × 20.9 / (20.9 − O2), en humos sin aire"});
     return shown;
 }
 

@@ -233,7 +233,7 @@ private slots:
 
         // CO on air-free flue gas, and a burner that makes CO.
         row("CO air-free", gas + QStringList{"--o2", "3", "--temp", "300", "--co", "50"}, 0,
-            "*CO sin aire (ppm):            58       (CO × 20,9 / (20,9 − O2), en humos sin "
+            "*CO sin aire (ppm):            58       (CO × 20.9 / (20.9 − O2), en humos sin "
             "aire)\n",
             "");
         row("a burner that makes CO",

@@ -3,6 +3,7 @@
 #include "log/chart.h"
 #include "log/columns.h"
 #include "log/dates.h"
+#include "log/header.h"
 #include "log/log.h"
 #include "log/log_error.h"
 #include "test_support.h"
@@ -123,6 +124,12 @@ private slots:
             "Informe;\"planta\nnorte\"\nO2;T;exceso_aire;eficiencia;eficiencia_neta;aviso\nabc;300;"
             ";;;O2 ilegible: «abc»\n",
             {"línea 4: O2 ilegible: «abc»"});
+        row("a reading the model does not describe: no numbers, by default", "O2;T\n3;50\n", true,
+            "O2;T;exceso_aire;eficiencia;eficiencia_neta;aviso\n3;50;;;;Temperatura de 50 °F: "
+            "est\xC3\xA1 por debajo de los 60 °F del aire de combusti\xC3\xB3n que supone el "
+            "c\xC3\xA1lculo.\n",
+            {"línea 2: Temperatura de 50 °F: está por debajo de los 60 °F del aire de combustión "
+             "que supone el cálculo."});
         const QByteArray endless(static_cast<qsizetype>(max_record_bytes) + 10, 'x');
         row("a record over 1 MiB keeps its place", "O2,T\n" + endless + "\n3,300\n", false,
             "O2,T,exceso_aire,eficiencia,eficiencia_neta,aviso\n,,,,,fila de más de 1 MiB: no se "
@@ -211,6 +218,86 @@ private slots:
             QCOMPARE(named->generic, generic);
         const auto read = unit_named(text);
         QCOMPARE(read ? static_cast<int>(*read) : -1, unit);
+    }
+
+    // The separator of a line: the one it holds most often outside quotes.
+    void separators_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("separator");
+        QTest::newRow("commas") << "Fecha,O2,T"
+                                << ",";
+        QTest::newRow("more commas than semicolons") << "O2,T,Nota;x"
+                                                     << ",";
+        QTest::newRow("semicolons") << "Fecha;O2;T,gas"
+                                    << ";";
+        QTest::newRow("tabs") << "Fecha\tO2\tT"
+                              << "\t";
+        QTest::newRow("a quoted field hides its separators") << "\"a;b;c\",O2,T"
+                                                             << ",";
+        QTest::newRow("a quote inside a field is text") << "Nota 5\" de tubo;O2;T,x"
+                                                        << ";";
+        QTest::newRow("none: a comma") << "O2"
+                                       << ",";
+    }
+
+    void separators()
+    {
+        QFETCH(QString, line);
+        QFETCH(QString, separator);
+        QCOMPARE(QString(QChar(separator_of(line.toStdString()))), separator);
+    }
+
+    // The columns a user names: by a number from 1, by the header as written, folded,
+    // or one the header lacks; a choice wins over the names found.
+    void chosen_columns_data()
+    {
+        QTest::addColumn<QString>("choice");
+        QTest::addColumn<int>("column"); // -1: none
+        QTest::newRow("the first by number") << "1" << 0;
+        QTest::newRow("the last by number") << "4" << 3;
+        QTest::newRow("past the last") << "5" << -1;
+        QTest::newRow("zero") << "0" << -1;
+        QTest::newRow("as written") << "Sonda 2" << 2;
+        QTest::newRow("whatever its case and accents") << "SONDÁ 2" << 2;
+        QTest::newRow("not there") << "Sonda 3" << -1;
+    }
+
+    void chosen_columns()
+    {
+        QFETCH(QString, choice);
+        QFETCH(int, column);
+        const std::vector<std::string_view> header = {"O2", "T humos", "Sonda 2", "Nota"};
+        ColumnChoice chosen;
+        chosen.at(static_cast<std::size_t>(Column::o2)) = choice.toStdString();
+        const Columns columns = find_columns(header, chosen);
+        QCOMPARE(columns.has(Column::o2) ? static_cast<int>(columns[Column::o2]) : -1, column);
+        QCOMPARE(static_cast<int>(columns[Column::temperature]), 1);
+        QCOMPARE(columns.missing.at(0).has_value(), column < 0);
+    }
+
+    // The largest difference keeps its sign and its line, wherever it comes.
+    void largest_difference_data()
+    {
+        QTest::addColumn<QList<double>>("differences");
+        QTest::addColumn<double>("largest");
+        QTest::addColumn<int>("line");
+        QTest::newRow("first") << QList<double>{-3, 1, 2} << -3.0 << 1;
+        QTest::newRow("in the middle") << QList<double>{0.5, -2, 1} << -2.0 << 2;
+        QTest::newRow("last") << QList<double>{0, 1, 2.5} << 2.5 << 3;
+        QTest::newRow("a first of zero") << QList<double>{0, 0} << 0.0 << 1;
+    }
+
+    void largest_difference()
+    {
+        QFETCH(QList<double>, differences);
+        QFETCH(double, largest);
+        QFETCH(int, line);
+        Differences spread;
+        for (qsizetype i = 0; i < differences.size(); ++i)
+            spread.add(differences[i], static_cast<std::uint64_t>(i + 1));
+        QCOMPARE_EXACT(spread.largest, largest);
+        QCOMPARE(spread.largest_line, static_cast<std::uint64_t>(line));
     }
 
     // A log's output does not depend on how its bytes arrive, nor on its encoding: the

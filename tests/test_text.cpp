@@ -359,6 +359,30 @@ private slots:
         }
     }
 
+    // Names folded as headers are compared.
+    void folded_names_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("key");
+        QTest::newRow("unit and signs dropped") << "T gas (°C)"
+                                                << "tgasc";
+        QTest::newRow("subscript two") << "O₂"
+                                       << "o2";
+        QTest::newRow("every subscript digit") << "x₀₁₉"
+                                               << "x019";
+        QTest::newRow("accents and ñ") << "Óxígeno Añadido Ü"
+                                       << "oxigenoanadidou";
+        QTest::newRow("other letters dropped") << "Tª humos"
+                                               << "thumos";
+    }
+
+    void folded_names()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, key);
+        QCOMPARE(q(folded(name.toStdString())), key);
+    }
+
     // Control characters in a message are escaped; text, accents and « » are not.
     void printable_data()
     {

@@ -20,8 +20,8 @@ using log::Chart;
 using log::ChartSeries;
 
 constexpr double width = 960;
-constexpr double left = 72;   // room for the efficiency axis
-constexpr double right = 72;  // and for the O2 axis
+constexpr double left = 72;  // room for the efficiency axis
+constexpr double right = 72; // and for the O2 axis
 constexpr double top = 56;
 constexpr double plot_height = 360;
 constexpr double legend_row = 22;
@@ -113,12 +113,12 @@ Axis time_axis(double low, double high)
         low -= seconds_per_day / 2;
         high += seconds_per_day / 2;
     }
-    constexpr std::array<double, 14> steps = {3600,      3 * 3600,  6 * 3600,  12 * 3600, 86400,
-                                              2 * 86400, 7 * 86400, 14 * 86400, 30 * 86400,
-                                              61 * 86400, 91 * 86400, 182 * 86400,
-                                              365 * 86400, 730 * 86400};
+    constexpr std::array<double, 14> steps = {
+        3600,       3 * 3600,   6 * 3600,   12 * 3600,  86400,       2 * 86400,   7 * 86400,
+        14 * 86400, 30 * 86400, 61 * 86400, 91 * 86400, 182 * 86400, 365 * 86400, 730 * 86400};
     const double rough = (high - low) / 6;
-    const auto found = std::find_if(steps.begin(), steps.end(), [rough](double s) { return s >= rough; });
+    const auto found =
+        std::find_if(steps.begin(), steps.end(), [rough](double s) { return s >= rough; });
     const double step = found == steps.end() ? steps.back() : *found;
     Axis axis{low, high, {}};
     for (double t = std::ceil(low / step) * step; t <= high; t += step)
@@ -157,8 +157,8 @@ public:
         x_ = chart_.over_time ? time_axis(x_range.low, x_range.high)
                               : round_axis(x_range.low, x_range.high);
         y_ = left_range.empty() ? round_axis(0, 100) : round_axis(left_range.low, left_range.high);
-        y2_ = right_range.empty() ? round_axis(0, 21)
-                                  : round_axis(right_range.low, right_range.high);
+        y2_ =
+            right_range.empty() ? round_axis(0, 21) : round_axis(right_range.low, right_range.high);
 
         const double legend_top = top + plot_height + 64;
         const auto rows = legend_rows();
@@ -282,8 +282,8 @@ private:
     void mark(const ChartSeries& series, double x, double y)
     {
         if (series.measure == log::Measure::outside)
-            out_ += "<path d=\"M" + coordinate(x) + " " + coordinate(y - 6) + "l5 9h-10z\" fill=\"" +
-                series.color + "\"/>\n";
+            out_ += "<path d=\"M" + coordinate(x) + " " + coordinate(y - 6) +
+                "l5 9h-10z\" fill=\"" + series.color + "\"/>\n";
         else
             out_ += "<circle cx=\"" + coordinate(x) + "\" cy=\"" + coordinate(y) +
                 "\" r=\"4\" fill=\"none\" stroke-width=\"2\" stroke=\"" + series.color + "\"/>\n";

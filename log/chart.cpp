@@ -125,8 +125,9 @@ Chart ChartData::chart(std::string_view log_name) const
                 continue;
             const MeasureStyle& style = styles.at(m);
             const auto measure = static_cast<Measure>(m);
-            ChartSeries series{std::string(), boiler.name, measure, style.right_axis,
-                               style.points, std::string(style.dash), std::string(), {}, {}};
+            ChartSeries series{std::string(),    boiler.name,  measure,
+                               style.right_axis, style.points, std::string(style.dash),
+                               std::string(),    {},           {}};
             if (style.points) {
                 series.name = style.name;
                 series.color = style.color;

@@ -24,9 +24,9 @@ struct ChartSeries {
     std::string name;   // in the legend: "Bruta", "Caldera 1: neta", "Fuera del modelo"
     std::string boiler; // as the log writes it; empty without a boiler column
     Measure measure;
-    bool right_axis; // on the O2 axis
-    bool points;     // marks: points without a line
-    std::string dash; // an SVG dash pattern ("6 4"); empty for a solid line
+    bool right_axis;   // on the O2 axis
+    bool points;       // marks: points without a line
+    std::string dash;  // an SVG dash pattern ("6 4"); empty for a solid line
     std::string color; // "#1565c0"
     std::vector<double> x;
     std::vector<double> y;

@@ -637,9 +637,8 @@ public:
     LogRun(const LogOptions& options, CsvReader& reader, CsvWriter& writer, LogSummary& summary,
            bool over_time)
         : options_(options), reader_(reader), writer_(writer), summary_(summary),
-          over_time_(over_time),
-          needs_dates_(summary.grouping == Grouping::month ||
-                       (options.chart != nullptr && over_time)),
+          over_time_(over_time), needs_dates_(summary.grouping == Grouping::month ||
+                                              (options.chart != nullptr && over_time)),
           describing_(summary.grouping != Grouping::none || options.chart != nullptr)
     {
     }
@@ -908,9 +907,9 @@ private:
         }
         const Grouping grouping = summary_.grouping;
         if (grouping == Grouping::boiler || (grouping == Grouping::month && moment)) {
-            Totals& group = group_of(grouping == Grouping::boiler || summary_.by_boiler ? boiler
-                                                                                         : "",
-                                     grouping == Grouping::month ? month_of(moment->days) : 0);
+            Totals& group =
+                group_of(grouping == Grouping::boiler || summary_.by_boiler ? boiler : "",
+                         grouping == Grouping::month ? month_of(moment->days) : 0);
             ++group.read;
             if (row_.kind == RowKind::calculated)
                 add(group, row);
@@ -929,8 +928,7 @@ private:
         chart.count_row();
         const double x = over_time_ ? moment->since_epoch() : static_cast<double>(reader_.line());
         double o2 = 0.0;
-        const bool o2_read =
-            row.number(section_->columns()[Column::o2], section_->comma(), o2);
+        const bool o2_read = row.number(section_->columns()[Column::o2], section_->comma(), o2);
         const Outcome& outcome = row_.outcome;
         if (row_.kind == RowKind::calculated) {
             chart.add(boiler, Measure::gross, x, outcome.results->efficiency);
@@ -979,12 +977,14 @@ private:
         std::string note = std::to_string(summary_.undated) +
             (summary_.undated == 1 ? " fila sin fecha legible" : " filas sin fecha legible") +
             " (la primera en la línea " + std::to_string(summary_.first_undated_line) +
-            (summary_.first_undated.empty() ? ", vacía" : ": " + quoted(summary_.first_undated, 40)) +
+            (summary_.first_undated.empty() ? ", vacía"
+                                            : ": " + quoted(summary_.first_undated, 40)) +
             ")";
         if (summary_.grouping == Grouping::month)
             note += ": no entra en ningún mes";
         if (options_.chart != nullptr)
-            note += summary_.grouping == Grouping::month ? " ni en el gráfico" : ": no entra en el gráfico";
+            note += summary_.grouping == Grouping::month ? " ni en el gráfico"
+                                                         : ": no entra en el gráfico";
         summary_.notes.push_back(note);
     }
 
@@ -1059,8 +1059,8 @@ void encoding_notes(const text::DecodingSource& decoded, const text::EncodingSin
 // boiler when the log names its boilers.
 Grouping grouping_of(const Columns& columns, const LogOptions& options)
 {
-    const Grouping grouping = options.grouping.value_or(
-        columns.has(Column::boiler) ? Grouping::boiler : Grouping::none);
+    const Grouping grouping =
+        options.grouping.value_or(columns.has(Column::boiler) ? Grouping::boiler : Grouping::none);
     if (grouping == Grouping::boiler && !columns.has(Column::boiler))
         throw LogError("no hay columna de caldera para agrupar por caldera (Caldera, Equipo, "
                        "Generador, Boiler): nómbrela con --col-caldera");

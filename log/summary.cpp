@@ -55,8 +55,8 @@ std::vector<std::string> group_lines(const LogSummary& summary)
     if (summary.groups.empty())
         return lines;
     lines.push_back(std::string(summary.grouping == Grouping::boiler ? "por caldera"
-                                    : summary.by_boiler                 ? "por caldera y mes"
-                                                                        : "por mes") +
+                                    : summary.by_boiler              ? "por caldera y mes"
+                                                                     : "por mes") +
                     ", en las filas calculadas: media (mínima a máxima) de cada resultado");
     for (const Group& group : summary.groups) {
         std::string line = group_name(summary, group) + ": " + rows_text(group.read) + ", " +

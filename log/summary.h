@@ -55,7 +55,7 @@ enum class Grouping { none, boiler, month };
 
 // The figures of the rows of one boiler, one month, or one boiler's month.
 struct Group {
-    std::string boiler; // as the log writes it, blanks around left out
+    std::string boiler;     // as the log writes it, blanks around left out
     std::int32_t month = 0; // year × 12 + month − 1 (log/dates.h), with a month grouping
     std::uint64_t read = 0; // rows of readings
     // Each result over the rows calculated, as LogSummary::results.

@@ -345,7 +345,8 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath("resumen.csv");
         const QString log = QStringLiteral(QUEMADOR_CLI_DATA) + "/boilers-by-month/input.csv";
-        const Run run = run_calc({"--csv", log, "--celsius", "--agrupar", "mes", "--resumen", path});
+        const Run run =
+            run_calc({"--csv", log, "--celsius", "--agrupar", "mes", "--resumen", path});
         QCOMPARE(run.status, 1);
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -357,8 +358,9 @@ private slots:
                  "eficiencia_neta_media,eficiencia_neta_minimo,eficiencia_neta_maximo,"
                  "analizador_menos_neta_media,analizador_menos_neta_minimo,"
                  "analizador_menos_neta_maximo");
-        QCOMPARE(lines[1], "Caldera norte,2026-01,2,2,19.38,18.11,20.66,82.92,82.81,83.03,92.77,"
-                           "92.64,92.9,-0.02,-0.04,0");
+        QCOMPARE(lines[1],
+                 "Caldera norte,2026-01,2,2,19.38,18.11,20.66,82.92,82.81,83.03,92.77,"
+                 "92.64,92.9,-0.02,-0.04,0");
         QCOMPARE(lines[3], "Caldera norte,2026-03,1,0,,,,,,,,,,,,");
         QVERIFY(lines[4].startsWith("Caldera sur,2026-01,1,1,"));
     }
@@ -389,17 +391,17 @@ private slots:
         QStringList drawn;
         for (const auto& match : series.globalMatch(svg))
             drawn << match.captured(1) + " " + match.captured(2);
-        QCOMPARE(drawn, QStringList({"Caldera norte: bruta 3", "Caldera norte: neta 3",
-                                     "Caldera norte: O2 3", "Caldera sur: bruta 2",
-                                     "Caldera sur: neta 2", "Caldera sur: O2 2", "Con aviso 1"}));
+        QCOMPARE(drawn,
+                 QStringList({"Caldera norte: bruta 3", "Caldera norte: neta 3",
+                              "Caldera norte: O2 3", "Caldera sur: bruta 2", "Caldera sur: neta 2",
+                              "Caldera sur: O2 2", "Con aviso 1"}));
         // In the legend too, as text.
         QCOMPARE(svg.count(">Caldera sur: neta</text>"), 1);
 
         // Without dates, over the line in the file; refused onto the log itself.
-        const QString plain =
-            QStringLiteral(QUEMADOR_CLI_DATA) + "/boiler-by-option/input.csv";
-        QCOMPARE(run_calc({"--csv", plain, "-c", "fueloil", "--col-caldera", "Planta",
-                           "--grafico", path})
+        const QString plain = QStringLiteral(QUEMADOR_CLI_DATA) + "/boiler-by-option/input.csv";
+        QCOMPARE(run_calc({"--csv", plain, "-c", "fueloil", "--col-caldera", "Planta", "--grafico",
+                           path})
                      .status,
                  0);
         QFile again(path);

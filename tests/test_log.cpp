@@ -412,7 +412,7 @@ private slots:
     void groups_data()
     {
         QTest::addColumn<QByteArray>("input");
-        QTest::addColumn<int>("grouping"); // -1: the default
+        QTest::addColumn<int>("grouping");       // -1: the default
         QTest::addColumn<QStringList>("groups"); // boiler|month|rows|calculated|mean efficiency
         QTest::addColumn<QString>("note");       // a part of the notes, when not empty
         const int automatic = -1;
@@ -426,8 +426,8 @@ private slots:
                                    "01/02/2026;B;5;300\n"
                                    "02/02/2026; ;3;300\n";
         QTest::newRow("by boiler by default, in the log's order, a blank one apart")
-            << boilers << automatic
-            << QStringList{"B||3|2|83,73", "A||1|1|83,94", "||1|1|83,94"} << QString();
+            << boilers << automatic << QStringList{"B||3|2|83,73", "A||1|1|83,94", "||1|1|83,94"}
+            << QString();
         QTest::newRow("no grouping asked") << boilers << none << QStringList{} << QString();
         QTest::newRow("months of each boiler")
             << boilers << month
@@ -480,8 +480,9 @@ private slots:
         }
         QStringList found;
         for (const Group& group : summary.groups) {
-            const auto efficiency = std::find_if(group.results.begin(), group.results.end(),
-                                                 [](const auto& r) { return r.first == "eficiencia"; });
+            const auto efficiency =
+                std::find_if(group.results.begin(), group.results.end(),
+                             [](const auto& r) { return r.first == "eficiencia"; });
             found << q(group.boiler) + "|" +
                     (summary.grouping == Grouping::month ? q(month_text(group.month)) : "") + "|" +
                     QString::number(group.read) + "|" + QString::number(efficiency->second.count) +
@@ -526,9 +527,9 @@ private slots:
             QCOMPARE(s.x.size(), s.y.size());
             series << q(s.name) + " " + QString::number(s.x.size());
         }
-        QCOMPARE(series, QStringList({"A: bruta 2", "A: neta 2", "A: O2 2", "B: bruta 1",
-                                      "B: neta 1", "B: O2 1", "Fuera del modelo 1",
-                                      "Con aviso 1"}));
+        QCOMPARE(series,
+                 QStringList({"A: bruta 2", "A: neta 2", "A: O2 2", "B: bruta 1", "B: neta 1",
+                              "B: O2 1", "Fuera del modelo 1", "Con aviso 1"}));
         const ChartSeries& outside = chart.series[6];
         QCOMPARE_EXACT(outside.y.front(), -1.0);
         QCOMPARE_EXACT(outside.x.front(), date_of("01/02/2026 10:00")->since_epoch());

@@ -85,9 +85,10 @@ EMSCRIPTEN_KEEPALIVE const char* quemador_log(const char* request)
         column = next_line(rest);
     ScriptSource input;
     ScriptSink output;
-    answer = quemador::web::run_log_json(page, input, output, [](std::uint64_t rows, std::uint64_t bytes) {
-        report_progress(static_cast<double>(rows), static_cast<double>(bytes));
-    });
+    answer = quemador::web::run_log_json(
+        page, input, output, [](std::uint64_t rows, std::uint64_t bytes) {
+            report_progress(static_cast<double>(rows), static_cast<double>(bytes));
+        });
     return answer.c_str();
 }
 

@@ -24,7 +24,7 @@ std::optional<double> number(const std::string& text, std::string_view what)
     double value = 0.0;
     if (!text::parse_number(text, text::DecimalComma::accepted, value))
         throw log::LogError(std::string(what) + " no es un número: " + quoted(text, 40) +
-                        " (escriba solo cifras, con punto o coma decimal)");
+                            " (escriba solo cifras, con punto o coma decimal)");
     return value;
 }
 
@@ -43,7 +43,8 @@ log::LogOptions options_of(const PageLog& page)
     options.target_o2 = number(page.target_o2, "El O2 objetivo");
     if (options.target_o2 && !(*options.target_o2 >= 0.0 && *options.target_o2 < oxygen_in_air))
         throw log::LogError("el O2 objetivo debe ser al menos 0 y menor que el " +
-                        plain_number(oxygen_in_air) + " % del aire: " + quoted(page.target_o2, 40));
+                            plain_number(oxygen_in_air) +
+                            " % del aire: " + quoted(page.target_o2, 40));
     options.target_temp = number(page.target_temp, "Los humos objetivo");
     if (options.target_temp && !options.target_o2)
         throw log::LogError("los humos objetivo cuentan solo con un O2 objetivo");

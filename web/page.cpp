@@ -5,8 +5,8 @@
 #include "calculation/number_text.h"
 #include "log/columns.h"
 #include "log/reading.h"
-#include "web/json.h"
 #include "text/numbers.h"
+#include "web/json.h"
 
 #include <array>
 #include <cstdio>

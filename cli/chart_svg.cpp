@@ -117,7 +117,7 @@ Axis time_axis(double low, double high)
         3600,       3 * 3600,   6 * 3600,   12 * 3600,  86400,       2 * 86400,   7 * 86400,
         14 * 86400, 30 * 86400, 61 * 86400, 91 * 86400, 182 * 86400, 365 * 86400, 730 * 86400};
     const double rough = (high - low) / 6;
-    const auto found =
+    const auto* const found =
         std::find_if(steps.begin(), steps.end(), [rough](double s) { return s >= rough; });
     const double step = found == steps.end() ? steps.back() : *found;
     Axis axis{low, high, {}};
@@ -164,14 +164,14 @@ public:
         const auto rows = legend_rows();
         const double height = legend_top + static_cast<double>(rows.size()) * legend_row + 16;
         out_ += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-        out_ += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + coordinate(width) +
-            "\" height=\"" + coordinate(height) + "\" viewBox=\"0 0 " + coordinate(width) + " " +
-            coordinate(height) + "\" role=\"img\" aria-labelledby=\"titulo descripcion\" " +
+        out_ += R"(<svg xmlns="http://www.w3.org/2000/svg" width=")" + coordinate(width) +
+            R"(" height=")" + coordinate(height) + R"(" viewBox="0 0 )" + coordinate(width) + " " +
+            coordinate(height) + R"(" role="img" aria-labelledby="titulo descripcion" )" +
             "font-family=\"DejaVu Sans, Verdana, Arial, sans-serif\" font-size=\"13\">\n";
-        out_ += "<title id=\"titulo\">" + escaped(chart_.title) + "</title>\n";
-        out_ += "<desc id=\"descripcion\">" + escaped(description()) + "</desc>\n";
+        out_ += R"(<title id="titulo">)" + escaped(chart_.title) + "</title>\n";
+        out_ += R"(<desc id="descripcion">)" + escaped(description()) + "</desc>\n";
         out_ += "<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n";
-        text(width / 2, 30, chart_.title, "middle", "font-size=\"17\" font-weight=\"bold\"");
+        text(width / 2, 30, chart_.title, "middle", R"(font-size="17" font-weight="bold")");
         axes();
         out_ += "<g class=\"series\">\n";
         for (const ChartSeries& series : chart_.series)
@@ -203,15 +203,15 @@ private:
     void text(double x, double y, std::string_view content, std::string_view anchor,
               std::string_view extra = {})
     {
-        out_ += "<text x=\"" + coordinate(x) + "\" y=\"" + coordinate(y) + "\" text-anchor=\"" +
-            std::string(anchor) + "\"" + (extra.empty() ? "" : " " + std::string(extra)) + ">" +
+        out_ += R"(<text x=")" + coordinate(x) + R"(" y=")" + coordinate(y) + R"(" text-anchor=")" +
+            std::string(anchor) + R"(")" + (extra.empty() ? "" : " " + std::string(extra)) + ">" +
             escaped(content) + "</text>\n";
     }
 
     void line(double x1, double y1, double x2, double y2, std::string_view style)
     {
-        out_ += "<line x1=\"" + coordinate(x1) + "\" y1=\"" + coordinate(y1) + "\" x2=\"" +
-            coordinate(x2) + "\" y2=\"" + coordinate(y2) + "\" " + std::string(style) + "/>\n";
+        out_ += R"(<line x1=")" + coordinate(x1) + R"(" y1=")" + coordinate(y1) + R"(" x2=")" +
+            coordinate(x2) + R"(" y2=")" + coordinate(y2) + R"(" )" + std::string(style) + "/>\n";
     }
 
     [[nodiscard]] std::string tick_text(double t) const
@@ -229,41 +229,41 @@ private:
         out_ += "<g class=\"ejes\" fill=\"#333333\">\n";
         for (const double t : y_.ticks) {
             const double y = y_.at(t, bottom, top);
-            line(left, y, width - right, y, "stroke=\"#e0e0e0\"");
+            line(left, y, width - right, y, R"(stroke="#e0e0e0")");
             text(left - 6, y + 4, number(t), "end");
         }
         for (const double t : y2_.ticks)
             text(width - right + 6, y2_.at(t, bottom, top) + 4, number(t), "start");
         for (const double t : x_.ticks) {
             const double x = px(t);
-            line(x, bottom, x, bottom + 5, "stroke=\"#333333\"");
+            line(x, bottom, x, bottom + 5, R"(stroke="#333333")");
             text(x, bottom + 20, tick_text(t), "middle");
         }
-        out_ += "<rect x=\"" + coordinate(left) + "\" y=\"" + coordinate(top) + "\" width=\"" +
-            coordinate(width - left - right) + "\" height=\"" + coordinate(plot_height) +
+        out_ += R"(<rect x=")" + coordinate(left) + R"(" y=")" + coordinate(top) + R"(" width=")" +
+            coordinate(width - left - right) + R"(" height=")" + coordinate(plot_height) +
             "\" fill=\"none\" stroke=\"#333333\"/>\n";
-        text(width / 2, bottom + 44, chart_.x_label, "middle", "class=\"eje-x\"");
+        text(width / 2, bottom + 44, chart_.x_label, "middle", R"(class="eje-x")");
         const std::string middle = coordinate(top + plot_height / 2);
         text(18, top + plot_height / 2, chart_.y_label, "middle",
-             "class=\"eje-y\" transform=\"rotate(-90 18 " + middle + ")\"");
+             R"(class="eje-y" transform="rotate(-90 18 )" + middle + ")\"");
         const std::string x2 = coordinate(width - 14);
         text(width - 14, top + plot_height / 2, chart_.y2_label, "middle",
-             "class=\"eje-y2\" transform=\"rotate(90 " + x2 + " " + middle + ")\"");
+             R"(class="eje-y2" transform="rotate(90 )" + x2 + " " + middle + ")\"");
         out_ += "</g>\n";
     }
 
     void draw(const ChartSeries& series)
     {
-        out_ += "<g class=\"serie\" data-serie=\"" + escaped(series.name) + "\" data-puntos=\"" +
+        out_ += R"(<g class="serie" data-serie=")" + escaped(series.name) + R"(" data-puntos=")" +
             std::to_string(series.x.size()) + "\">\n<title>" + escaped(series.name) + "</title>\n";
         if (series.points) {
             for (std::size_t i = 0; i < series.x.size(); ++i)
                 mark(series, px(series.x[i]), py(series, series.y[i]));
         } else {
-            out_ += "<polyline fill=\"none\" stroke=\"" + series.color + "\" stroke-width=\"" +
-                (series.measure == log::Measure::o2 ? "1.5" : "2") + "\"" +
-                (series.dash.empty() ? "" : " stroke-dasharray=\"" + series.dash + "\"") +
-                " stroke-linejoin=\"round\" points=\"";
+            out_ += R"(<polyline fill="none" stroke=")" + series.color + R"(" stroke-width=")" +
+                (series.measure == log::Measure::o2 ? "1.5" : "2") + R"(")" +
+                (series.dash.empty() ? "" : R"( stroke-dasharray=")" + series.dash + R"(")") +
+                R"( stroke-linejoin="round" points=")";
             for (std::size_t i = 0; i < series.x.size(); ++i)
                 out_ += (i > 0 ? " " : "") + coordinate(px(series.x[i])) + "," +
                     coordinate(py(series, series.y[i]));
@@ -271,9 +271,9 @@ private:
             // A few points are shown one by one: a single one draws no line.
             if (series.x.size() <= sparse_points) {
                 for (std::size_t i = 0; i < series.x.size(); ++i)
-                    out_ += "<circle cx=\"" + coordinate(px(series.x[i])) + "\" cy=\"" +
-                        coordinate(py(series, series.y[i])) + "\" r=\"2.5\" fill=\"" +
-                        series.color + "\"/>\n";
+                    out_ += R"(<circle cx=")" + coordinate(px(series.x[i])) + R"(" cy=")" +
+                        coordinate(py(series, series.y[i])) + R"(" r="2.5" fill=")" + series.color +
+                        "\"/>\n";
             }
         }
         out_ += "</g>\n";
@@ -282,11 +282,11 @@ private:
     void mark(const ChartSeries& series, double x, double y)
     {
         if (series.measure == log::Measure::outside)
-            out_ += "<path d=\"M" + coordinate(x) + " " + coordinate(y - 6) +
-                "l5 9h-10z\" fill=\"" + series.color + "\"/>\n";
+            out_ += R"(<path d="M)" + coordinate(x) + " " + coordinate(y - 6) +
+                R"(l5 9h-10z" fill=")" + series.color + "\"/>\n";
         else
-            out_ += "<circle cx=\"" + coordinate(x) + "\" cy=\"" + coordinate(y) +
-                "\" r=\"4\" fill=\"none\" stroke-width=\"2\" stroke=\"" + series.color + "\"/>\n";
+            out_ += R"(<circle cx=")" + coordinate(x) + R"(" cy=")" + coordinate(y) +
+                R"(" r="4" fill="none" stroke-width="2" stroke=")" + series.color + "\"/>\n";
     }
 
     // The legend's items, row by row, as wide as the chart allows.
@@ -323,9 +323,10 @@ private:
                     mark(*series, x + 12, y - 4);
                 } else {
                     line(x, y - 4, x + 26, y - 4,
-                         "stroke=\"" + series->color + "\" stroke-width=\"2\"" +
-                             (series->dash.empty() ? ""
-                                                   : " stroke-dasharray=\"" + series->dash + "\""));
+                         R"(stroke=")" + series->color + R"(" stroke-width="2")" +
+                             (series->dash.empty()
+                                  ? ""
+                                  : R"( stroke-dasharray=")" + series->dash + R"(")"));
                 }
                 text(x + 32, y, series->name, "start");
                 x += item_width(*series);

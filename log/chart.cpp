@@ -41,6 +41,20 @@ std::string capitalised(std::string_view text)
 
 } // namespace
 
+void ChartData::points_of(const Thinned& thinned, ChartSeries& series)
+{
+    for (const Bucket& bucket : thinned.buckets) {
+        // A bucket of several points: its least and greatest, in their order.
+        const bool low_first = bucket.x_low <= bucket.x_high;
+        series.x.push_back(low_first ? bucket.x_low : bucket.x_high);
+        series.y.push_back(low_first ? bucket.y_low : bucket.y_high);
+        if (bucket.points > 1 && bucket.x_low != bucket.x_high) {
+            series.x.push_back(low_first ? bucket.x_high : bucket.x_low);
+            series.y.push_back(low_first ? bucket.y_high : bucket.y_low);
+        }
+    }
+}
+
 void ChartData::Thinned::add(double x, double y, std::size_t most)
 {
     if (!buckets.empty() && buckets.back().points < per_bucket) {
@@ -140,16 +154,7 @@ Chart ChartData::chart(std::string_view log_name) const
                 series.name = capitalised(style.name);
                 series.color = measure_colors.at(m);
             }
-            for (const Bucket& bucket : thinned.buckets) {
-                // A bucket of several points: its least and greatest, in their order.
-                const bool low_first = bucket.x_low <= bucket.x_high;
-                series.x.push_back(low_first ? bucket.x_low : bucket.x_high);
-                series.y.push_back(low_first ? bucket.y_low : bucket.y_high);
-                if (bucket.points > 1 && bucket.x_low != bucket.x_high) {
-                    series.x.push_back(low_first ? bucket.x_high : bucket.x_low);
-                    series.y.push_back(low_first ? bucket.y_high : bucket.y_low);
-                }
-            }
+            points_of(thinned, series);
             (style.points ? marks : chart.series).push_back(std::move(series));
         }
         color += any ? 1 : 0;

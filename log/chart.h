@@ -78,6 +78,8 @@ private:
         std::vector<Thinned> series; // by Measure
     };
     Thinned& series(std::string_view boiler, Measure measure);
+    // A series' points: each bucket's least and greatest.
+    static void points_of(const Thinned& thinned, ChartSeries& series);
 
     std::size_t buckets_;
     std::vector<Boiler> boilers_;

@@ -111,6 +111,36 @@ void skip_zone(std::string_view text, std::size_t& pos)
     }
 }
 
+// The rest of an ISO 8601 date after its year: -mm-dd.
+std::optional<Civil> iso_date(std::string_view text, std::size_t& pos, int year)
+{
+    if (!take(text, pos, '-'))
+        return std::nullopt;
+    const auto month = digits(text, pos, 2, 2);
+    if (!month || !take(text, pos, '-'))
+        return std::nullopt;
+    const auto day = digits(text, pos, 2, 2);
+    return day ? std::optional(Civil{year, *month, *day}) : std::nullopt;
+}
+
+// The rest of a date written day first, after its day: /mm/yyyy, -mm-yy, .mm.yyyy.
+std::optional<Civil> day_first(std::string_view text, std::size_t& pos, int day)
+{
+    const char separator = text[pos];
+    if (separator != '/' && separator != '-' && separator != '.')
+        return std::nullopt;
+    ++pos;
+    const auto month = digits(text, pos, 2);
+    if (!month || !take(text, pos, separator))
+        return std::nullopt;
+    const std::size_t year_start = pos;
+    const auto year = digits(text, pos, 4);
+    const std::size_t year_digits = pos - year_start;
+    if (!year || (year_digits != 2 && year_digits != 4))
+        return std::nullopt;
+    return Civil{year_digits == 2 ? 2000 + *year : *year, *month, day};
+}
+
 } // namespace
 
 std::optional<Moment> date_of(std::string_view cell)
@@ -120,40 +150,13 @@ std::optional<Moment> date_of(std::string_view cell)
     const auto first = digits(text, pos, 4);
     if (!first || pos == text.size())
         return std::nullopt;
-    int year = 0;
-    int month = 0;
-    int day = 0;
-    if (pos == 4 && take(text, pos, '-')) { // ISO 8601: year first
-        const auto m = digits(text, pos, 2, 2);
-        if (!m || !take(text, pos, '-'))
-            return std::nullopt;
-        const auto d = digits(text, pos, 2, 2);
-        if (!d)
-            return std::nullopt;
-        year = *first;
-        month = *m;
-        day = *d;
-    } else if (pos <= 2) { // day first
-        const char separator = text[pos];
-        if (separator != '/' && separator != '-' && separator != '.')
-            return std::nullopt;
-        ++pos;
-        const auto m = digits(text, pos, 2);
-        if (!m || !take(text, pos, separator))
-            return std::nullopt;
-        const std::size_t year_start = pos;
-        const auto y = digits(text, pos, 4);
-        if (!y || (pos - year_start != 2 && pos - year_start != 4))
-            return std::nullopt;
-        year = pos - year_start == 2 ? 2000 + *y : *y;
-        month = *m;
-        day = *first;
-    } else {
+    const auto civil = pos == 4 ? iso_date(text, pos, *first)
+        : pos <= 2              ? day_first(text, pos, *first)
+                                : std::nullopt;
+    if (!civil || civil->month < 1 || civil->month > 12 || civil->day < 1 ||
+        civil->day > days_in_month(civil->year, civil->month))
         return std::nullopt;
-    }
-    if (month < 1 || month > 12 || day < 1 || day > days_in_month(year, month))
-        return std::nullopt;
-    Moment moment{days_from_civil(year, month, day), std::nullopt};
+    Moment moment{days_from_civil(civil->year, civil->month, civil->day), std::nullopt};
     if (pos < text.size() && (text[pos] == 'T' || text[pos] == ' ')) {
         ++pos;
         while (pos < text.size() && text[pos] == ' ')

@@ -126,11 +126,10 @@ std::string counts_line(const LogSummary& summary)
 
 namespace {
 
-// A row for each group, with each result's mean, least and greatest in its columns.
-void groups_csv(const LogSummary& summary, text::CsvWriter& writer)
+// The header of the groups' table: the group's columns, then each result's mean, least
+// and greatest.
+void groups_header(const LogSummary& summary, text::CsvWriter& writer, bool boiler, bool month)
 {
-    const bool boiler = summary.grouping == Grouping::boiler || summary.by_boiler;
-    const bool month = summary.grouping == Grouping::month;
     if (boiler)
         writer.field("caldera");
     if (month)
@@ -140,14 +139,22 @@ void groups_csv(const LogSummary& summary, text::CsvWriter& writer)
     std::vector<std::string> names;
     for (const auto& [name, spread] : summary.results)
         names.push_back(name);
-    const bool analyser = !summary.analyser_column.empty();
-    if (analyser)
+    if (!summary.analyser_column.empty())
         names.emplace_back("analizador_menos_neta");
     for (const std::string& name : names) {
         for (const char* what : {"_media", "_minimo", "_maximo"})
             writer.field(name + what);
     }
     writer.end_record();
+}
+
+// A row for each group, with each result's mean, least and greatest in its columns.
+void groups_csv(const LogSummary& summary, text::CsvWriter& writer)
+{
+    const bool boiler = summary.grouping == Grouping::boiler || summary.by_boiler;
+    const bool month = summary.grouping == Grouping::month;
+    const bool analyser = !summary.analyser_column.empty();
+    groups_header(summary, writer, boiler, month);
     for (const Group& group : summary.groups) {
         if (boiler)
             writer.field(group.boiler);

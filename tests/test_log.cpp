@@ -13,7 +13,6 @@
 #include <QStringList>
 
 #include <algorithm>
-#include <numeric>
 #include <string>
 
 using namespace quemador;
@@ -494,9 +493,9 @@ private slots:
         QCOMPARE(q(summary_csv(summary)).count('\n'),
                  groups.isEmpty() ? summary.results.size() + 1 : groups.size() + 1);
         if (!note.isEmpty()) {
-            const QString notes = q(std::accumulate(
-                summary.notes.begin(), summary.notes.end(), std::string(),
-                [](std::string all, const std::string& line) { return all + line + "\n"; }));
+            QString notes;
+            for (const std::string& line : summary.notes)
+                notes += q(line) + "\n";
             QVERIFY2(notes.contains(note), qPrintable(notes));
         }
     }

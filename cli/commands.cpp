@@ -3,6 +3,7 @@
 
 #include "calculation/number_text.h"
 #include "calculation/reading_advice.h"
+#include "cli/chart_svg.h"
 #include "cli/summary_file.h"
 #include "cli/table.h"
 #include "cli/usage_error.h"
@@ -307,7 +308,25 @@ log::LogOptions log_options(const LogArgs& args)
     options.target_o2 = target_o2_option(args.target_o2, args.target_temp);
     options.target_temp = optional_number(args.target_temp, "--objetivo-temp");
     options.all_results = args.all_results;
+    if (args.grouping) {
+        const std::string& grouping = *args.grouping;
+        if (grouping == "caldera")
+            options.grouping = log::Grouping::boiler;
+        else if (grouping == "mes")
+            options.grouping = log::Grouping::month;
+        else if (grouping == "ninguno")
+            options.grouping = log::Grouping::none;
+        else
+            throw UsageError("agrupación desconocida: " + quoted(grouping, 40) +
+                             " (use caldera, mes o ninguno)");
+    }
     return options;
+}
+
+// The name a log goes by in its chart's title: its file's, or "la entrada estándar".
+std::string log_name(const std::string& path)
+{
+    return path == "-" ? "la entrada estándar" : std::filesystem::path(path).filename().string();
 }
 
 int csv_log(const LogArgs& args)
@@ -318,6 +337,12 @@ int csv_log(const LogArgs& args)
     std::optional<SummaryFile> summary_file;
     if (args.summary)
         summary_file.emplace(*args.summary, file.get());
+    std::optional<SummaryFile> chart_file;
+    log::ChartData chart;
+    if (args.chart) {
+        chart_file.emplace(*args.chart, file.get(), "--grafico", "el gráfico");
+        options.chart = &chart;
+    }
 
     Progress progress(file.size());
     std::uint64_t reports = 0;
@@ -339,13 +364,15 @@ int csv_log(const LogArgs& args)
     if (reports > max_row_reports)
         say("… y " + std::to_string(reports - max_row_reports) +
             " filas más sin resultado: cada una dice por qué en la columna aviso");
-    for (const std::string& note : summary.notes)
-        say(note);
-    for (const std::string& line : log::summary_lines(summary))
+    for (const std::string& line : log::closing_lines(summary))
         say(line);
     bool summary_written = true;
     if (summary_file && !summary_file->commit(log::summary_csv(summary))) {
         say("no se pudo escribir el resumen en «" + *args.summary + "»: " + summary_file->error());
+        summary_written = false;
+    }
+    if (chart_file && !chart_file->commit(chart_svg(chart.chart(log_name(args.file))))) {
+        say("no se pudo escribir el gráfico en «" + *args.chart + "»: " + chart_file->error());
         summary_written = false;
     }
     say(log::counts_line(summary));
@@ -460,6 +487,8 @@ LogArgs take_log(Given& given)
     args.target_o2 = given.text("--objetivo-o2");
     args.target_temp = given.text("--objetivo-temp");
     args.summary = given.text("--resumen");
+    args.grouping = given.text("--agrupar");
+    args.chart = given.text("--grafico");
     return args;
 }
 

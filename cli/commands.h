@@ -60,6 +60,8 @@ struct LogArgs {
     Text target_o2;
     Text target_temp;
     Text summary;
+    Text grouping;
+    Text chart;
 };
 
 // Each mode's options, taken from what was given.

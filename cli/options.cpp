@@ -60,6 +60,12 @@ std::vector<OptionSpec> make_specs()
                      "de rango"});
     specs.push_back({"--resumen", "ARCHIVO",
                      "con --csv: escribe también el resumen del registro en este archivo CSV"});
+    specs.push_back({"--agrupar", "caldera|mes|ninguno",
+                     "con --csv: el resumen por caldera (por omisión, si el registro tiene esa "
+                     "columna), por mes (de cada caldera) o solo del registro entero"});
+    specs.push_back({"--grafico", "ARCHIVO",
+                     "con --csv: dibuja la eficiencia bruta y neta y el O2 de cada fila en este "
+                     "archivo SVG"});
     return specs;
 }
 

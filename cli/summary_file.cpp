@@ -20,26 +20,28 @@ bool same_file(const struct stat& a, const struct stat& b)
 
 } // namespace
 
-SummaryFile::SummaryFile(const std::string& path, std::FILE* log) : path_(path)
+SummaryFile::SummaryFile(const std::string& path, std::FILE* log, std::string_view option,
+                         std::string_view what)
+    : path_(path)
 {
+    const std::string named = std::string(option) + " «" + path + "»";
     struct stat target {};
     if (stat(path.c_str(), &target) == 0) {
         struct stat other {};
         if (S_ISDIR(target.st_mode))
-            throw UsageError("--resumen «" + path + "» es una carpeta");
+            throw UsageError(named + " es una carpeta");
         if (fstat(fileno(log), &other) == 0 && same_file(target, other))
-            throw UsageError("--resumen «" + path +
-                             "» es el propio registro: el resumen lo borraría");
+            throw UsageError(named + " es el propio registro: " + std::string(what) +
+                             " lo borraría");
         if (fstat(STDOUT_FILENO, &other) == 0 && same_file(target, other))
-            throw UsageError("--resumen «" + path +
-                             "» es el archivo al que va la salida: elija otro");
+            throw UsageError(named + " es el archivo al que va la salida: elija otro");
     }
     temporary_ = path + ".XXXXXX";
     std::vector<char> name(temporary_.begin(), temporary_.end());
     name.push_back('\0');
     fd_ = mkstemp(name.data());
     if (fd_ < 0)
-        throw UsageError("no se puede escribir el resumen en «" + path +
+        throw UsageError("no se puede escribir " + std::string(what) + " en «" + path +
                          "»: " + std::strerror(errno));
     temporary_.assign(name.data());
     // As any new file: what the user's umask leaves of read and write for all.

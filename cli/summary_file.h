@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// The file a log's summary goes to (--resumen). It is checked before the log is read:
+// The file a log's summary (--resumen) or chart (--grafico) goes to. It is checked
+// before the log is read:
 // it may be neither the log itself nor the file standard output goes to, and it must
 // be writable. The summary is written to a file beside it and renamed over it, so that
 // a failure never leaves half a file.
@@ -15,8 +16,9 @@ namespace quemador::cli {
 class SummaryFile {
 public:
     // Raises a UsageError when the path cannot take the summary of the log read from
-    // log (an open file, or standard input).
-    SummaryFile(const std::string& path, std::FILE* log);
+    // log (an open file, or standard input); option and what name the file in messages.
+    SummaryFile(const std::string& path, std::FILE* log, std::string_view option = "--resumen",
+                std::string_view what = "el resumen");
     SummaryFile(const SummaryFile&) = delete;
     SummaryFile& operator=(const SummaryFile&) = delete;
     // Removes the file beside it, when the summary was not committed.

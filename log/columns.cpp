@@ -88,6 +88,13 @@ constexpr std::array<std::string_view, 15> analyser_names = {"rendimiento",
                                                              "eff",
                                                              "wirkungsgrad"};
 
+constexpr std::array<std::string_view, 4> boiler_names = {"caldera", "equipo", "generador",
+                                                          "boiler"};
+// A date, or a date and its time in one cell.
+constexpr std::array<std::string_view, 7> date_names = {
+    "fecha", "date", "fechayhora", "fechahora", "datetime", "timestamp", "dateandtime"};
+constexpr std::array<std::string_view, 2> time_names = {"hora", "time"};
+
 const std::array<ColumnKind, column_count> kinds = {{
     {Column::o2,
      "O2",
@@ -116,6 +123,28 @@ const std::array<ColumnKind, column_count> kinds = {{
      "la columna de la eficiencia que da el analizador",
      analyser_names,
      {}},
+    {Column::boiler,
+     "caldera",
+     "--col-caldera",
+     "la columna de la caldera: el resumen y el gráfico, por caldera",
+     boiler_names,
+     {},
+     false},
+    {Column::date,
+     "fecha",
+     "--col-fecha",
+     "la columna de la fecha (o de la fecha y la hora): el resumen por mes y el gráfico en el "
+     "tiempo",
+     date_names,
+     {},
+     false},
+    {Column::time,
+     "hora",
+     "--col-hora",
+     "la columna de la hora, junto a la de la fecha",
+     time_names,
+     {},
+     false},
 }};
 
 // A header split into its name and its unit, both folded: "T gas (°C)" gives "tgas"
@@ -295,7 +324,7 @@ Columns find_columns(const std::vector<std::string_view>& header, const ColumnCh
             found = i;
             generic.at(k) = false;
         } else if (generic.at(k) == named->generic) {
-            if (columns.rival.at(k) == Columns::none)
+            if (columns.rival.at(k) == Columns::none && kinds.at(k).unique)
                 columns.rival.at(k) = i;
         } else {
             columns.passed_over.at(k) = i;

@@ -19,9 +19,10 @@ namespace quemador::log {
 
 enum class TemperatureUnit { fahrenheit, celsius };
 
-// The readings a log has columns for.
-enum class Column { o2, temperature, co2, fuel, air, analyser };
-inline constexpr std::size_t column_count = 6;
+// The readings a log has columns for, then the columns that say whose and when a
+// reading is: the boiler, the date (or date and time) and a time beside the date.
+enum class Column { o2, temperature, co2, fuel, air, analyser, boiler, date, time };
+inline constexpr std::size_t column_count = 9;
 
 struct ColumnKind {
     Column column;
@@ -32,6 +33,9 @@ struct ColumnKind {
     std::span<const std::string_view> names;
     // Headers that name it loosely ("Temperatura", "T"): any of names wins over them.
     std::span<const std::string_view> generic;
+    // Whether two columns that name it stop the log: they do for a reading; of the
+    // columns that only describe it (boiler, date), the first is taken.
+    bool unique = true;
 };
 
 // Every column, in the order above.
@@ -72,11 +76,18 @@ using ColumnChoice = std::array<std::optional<std::string>, column_count>;
 // Where each reading is found in a header.
 struct Columns {
     static constexpr std::size_t none = static_cast<std::size_t>(-1);
-    std::array<std::size_t, column_count> index{none, none, none, none, none, none};
+    using Indexes = std::array<std::size_t, column_count>;
+    static constexpr Indexes no_columns()
+    {
+        Indexes indexes{};
+        indexes.fill(none);
+        return indexes;
+    }
+    Indexes index = no_columns();
     // For a column found by its name: another one named as well (the search cannot
     // choose between them), and a generic one passed over for it.
-    std::array<std::size_t, column_count> rival{none, none, none, none, none, none};
-    std::array<std::size_t, column_count> passed_over{none, none, none, none, none, none};
+    Indexes rival = no_columns();
+    Indexes passed_over = no_columns();
     // For a column chosen by the user and missing in the header: the choice.
     std::array<std::optional<std::string>, column_count> missing;
 

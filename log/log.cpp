@@ -3,6 +3,7 @@
 
 #include "calculation/number_text.h"
 #include "calculation/reading_advice.h"
+#include "log/dates.h"
 #include "log/header.h"
 #include "log/log_error.h"
 #include "log/reading.h"
@@ -11,6 +12,7 @@
 
 #include <algorithm>
 #include <array>
+#include <map>
 #include <memory>
 #include <span>
 
@@ -376,6 +378,7 @@ public:
     [[nodiscard]] const FirstRows& first() const { return first_; }
     [[nodiscard]] const std::string& problem() const { return problem_; }
     [[nodiscard]] std::pair<TemperatureUnit, UnitSource> unit() const { return unit_; }
+    [[nodiscard]] DecimalComma comma() const { return comma_; }
 
 private:
     [[nodiscard]] double in_fahrenheit(double t) const
@@ -603,11 +606,40 @@ std::vector<std::string> first_rows_notes(const Section& section)
     return notes;
 }
 
+// Each result over the rows calculated, by Result (the notes have none), and the
+// analyser's efficiency less the net one.
+struct Totals {
+    std::array<Spread, result_kinds - 1> spreads{};
+    Differences analyser;
+    std::uint64_t read = 0;
+
+    Spread& spread(Result result) { return spreads.at(static_cast<std::size_t>(result)); }
+};
+
+// The moment of a record, from its date column and the time column beside it; none when
+// the section has no date column or a cell is not a date or a time.
+std::optional<Moment> moment_of(const Row& row, const Columns& columns)
+{
+    if (!columns.has(Column::date))
+        return std::nullopt;
+    auto moment = date_of(row.at(columns[Column::date]));
+    if (moment && columns.has(Column::time) && !moment->seconds) {
+        moment->seconds = time_of(row.at(columns[Column::time]));
+        if (!moment->seconds)
+            return std::nullopt;
+    }
+    return moment;
+}
+
 // Reads a log's records after its header, writes each with its results, and counts it.
 class LogRun {
 public:
-    LogRun(const LogOptions& options, CsvReader& reader, CsvWriter& writer, LogSummary& summary)
-        : options_(options), reader_(reader), writer_(writer), summary_(summary)
+    LogRun(const LogOptions& options, CsvReader& reader, CsvWriter& writer, LogSummary& summary,
+           bool over_time)
+        : options_(options), reader_(reader), writer_(writer), summary_(summary),
+          over_time_(over_time), needs_dates_(summary.grouping == Grouping::month ||
+                                              (options.chart != nullptr && over_time)),
+          describing_(summary.grouping != Grouping::none || options.chart != nullptr)
     {
     }
 
@@ -635,10 +667,9 @@ public:
     // The results of every section, over the rows calculated.
     void finish()
     {
-        for (std::size_t k = 0; k + 1 < result_kinds; ++k) {
-            if (used_.at(k))
-                summary_.results.emplace_back(result_column_names.at(k), spreads_.at(k));
-        }
+        summary_.results = results_of(totals_);
+        summary_.analyser_difference = totals_.analyser;
+        finish_groups();
         summary_.comma = section_->results_comma();
         if (repeated_headers_ > 0)
             summary_.notes.push_back(
@@ -672,6 +703,8 @@ private:
             row_.doubtful = false;
             row_.notes = "fila de más de 1 MiB: no se lee";
             count();
+            if (options_.notice)
+                tell();
             layout.write(writer_, fields_, std::nullopt, gather(false), reader_.line_end(), true);
             return;
         }
@@ -701,7 +734,11 @@ private:
             (row_.kind == RowKind::out_of_range && options_.all_results);
         const auto results = gather(written);
         if (row_.kind == RowKind::calculated)
-            add_to_summary(row);
+            add(totals_, row);
+        if (describing_)
+            describe(row);
+        if (!row_.notes.empty() && options_.notice)
+            tell();
         layout.write(writer_, fields_, raw(), results, reader_.line_end(),
                      section_->plain_results());
         if (summary_.read % progress_every == 0)
@@ -724,6 +761,8 @@ private:
         }
         row_.notes =
             "fila de totales («" + std::string(footer) + "»): no es una lectura, no se calcula";
+        if (options_.notice)
+            tell();
         section_->layout().write(writer_, fields_, raw(), gather(false), reader_.line_end(), true);
     }
 
@@ -819,23 +858,135 @@ private:
     }
 
     // A calculated row's results, and how far the analyser's efficiency is from the net.
-    void add_to_summary(const Row& row)
+    void add(Totals& totals, const Row& row) const
     {
         const Outcome& outcome = row_.outcome;
-        spread(Result::excess_air).add(outcome.results->excess_air);
-        spread(Result::efficiency).add(outcome.results->efficiency);
+        totals.spread(Result::excess_air).add(outcome.results->excess_air);
+        totals.spread(Result::efficiency).add(outcome.results->efficiency);
         if (!outcome.figures.net)
             return;
-        spread(Result::net).add(*outcome.figures.net);
+        totals.spread(Result::net).add(*outcome.figures.net);
         if (outcome.figures.corrected)
-            spread(Result::corrected).add(*outcome.figures.corrected);
+            totals.spread(Result::corrected).add(*outcome.figures.corrected);
         if (outcome.figures.saving)
-            spread(Result::saving).add(*outcome.figures.saving);
+            totals.spread(Result::saving).add(*outcome.figures.saving);
         if (double analyser = 0.0; section_->analyser(row, analyser))
-            summary_.analyser_difference.add(analyser - *outcome.figures.net, reader_.line());
+            totals.analyser.add(analyser - *outcome.figures.net, reader_.line());
     }
 
-    Spread& spread(Result result) { return spreads_.at(static_cast<std::size_t>(result)); }
+    // The results a section wrote, by their header, from totals.
+    [[nodiscard]] std::vector<std::pair<std::string, Spread>> results_of(const Totals& totals) const
+    {
+        std::vector<std::pair<std::string, Spread>> results;
+        for (std::size_t k = 0; k + 1 < result_kinds; ++k) {
+            if (used_.at(k))
+                results.emplace_back(result_column_names.at(k), totals.spreads.at(k));
+        }
+        return results;
+    }
+
+    [[gnu::noinline]] void tell() const
+    {
+        options_.notice(RowNotice{reader_.line(), row_.notes, section_->header(), fields_});
+    }
+
+    // Whose and when a row is: its group's figures, and its points on the chart.
+    [[gnu::noinline]] void describe(const Row& row)
+    {
+        const Columns& columns = section_->columns();
+        const std::string_view boiler =
+            columns.has(Column::boiler) ? trimmed(row.at(columns[Column::boiler])) : "";
+        std::optional<Moment> moment;
+        if (needs_dates_) {
+            moment = moment_of(row, columns);
+            if (!moment && summary_.undated++ == 0) {
+                summary_.first_undated_line = reader_.line();
+                summary_.first_undated = std::string(
+                    columns.has(Column::date) ? trimmed(row.at(columns[Column::date])) : "");
+            }
+        }
+        const Grouping grouping = summary_.grouping;
+        if (grouping == Grouping::boiler || (grouping == Grouping::month && moment)) {
+            Totals& group =
+                group_of(grouping == Grouping::boiler || summary_.by_boiler ? boiler : "",
+                         grouping == Grouping::month ? month_of(moment->days) : 0);
+            ++group.read;
+            if (row_.kind == RowKind::calculated)
+                add(group, row);
+        }
+        if (options_.chart != nullptr)
+            chart(row, boiler, moment);
+    }
+
+    void chart(const Row& row, std::string_view boiler, const std::optional<Moment>& moment)
+    {
+        ChartData& chart = *options_.chart;
+        if (over_time_ && !moment) {
+            chart.count_undated();
+            return;
+        }
+        chart.count_row();
+        const double x = over_time_ ? moment->since_epoch() : static_cast<double>(reader_.line());
+        double o2 = 0.0;
+        const bool o2_read = row.number(section_->columns()[Column::o2], section_->comma(), o2);
+        const Outcome& outcome = row_.outcome;
+        if (row_.kind == RowKind::calculated) {
+            chart.add(boiler, Measure::gross, x, outcome.results->efficiency);
+            if (outcome.figures.net)
+                chart.add(boiler, Measure::net, x, *outcome.figures.net);
+            chart.add(boiler, Measure::o2, x, o2);
+        }
+        if (o2_read && row_.kind == RowKind::out_of_range)
+            chart.add(boiler, Measure::outside, x, o2);
+        else if (o2_read && !row_.notes.empty())
+            chart.add(boiler, Measure::notices, x, o2);
+    }
+
+    // The figures of a boiler's rows, a month's or a boiler's month.
+    Totals& group_of(std::string_view boiler, std::int32_t month)
+    {
+        if (last_group_ < groups_.size() && month == last_month_ && boiler == last_boiler_)
+            return groups_[last_group_].second;
+        const auto order = boilers_.emplace(std::string(boiler), boilers_.size()).first->second;
+        const auto [at, added] = group_index_.emplace(std::pair(order, month), groups_.size());
+        if (added)
+            groups_.emplace_back(std::pair(std::string(boiler), month), Totals{});
+        last_group_ = at->second;
+        last_boiler_ = boiler;
+        last_month_ = month;
+        return groups_[last_group_].second;
+    }
+
+    // The groups in order (boilers as the log names them first, months in order), and
+    // what the summary says of the rows without a date.
+    void finish_groups()
+    {
+        for (const auto& [key, index] : group_index_) {
+            const auto& [name, month] = groups_[index].first;
+            const Totals& totals = groups_[index].second;
+            Group group;
+            group.boiler = name;
+            group.month = month;
+            group.read = totals.read;
+            group.results = results_of(totals);
+            group.analyser_difference = totals.analyser;
+            summary_.groups.push_back(std::move(group));
+        }
+        if (summary_.undated == 0)
+            return;
+        std::string note = std::to_string(summary_.undated) +
+            (summary_.undated == 1 ? " fila sin fecha legible" : " filas sin fecha legible") +
+            " (la primera en la línea " + std::to_string(summary_.first_undated_line) +
+            (summary_.first_undated.empty() ? ", vacía"
+                                            : ": " + quoted(summary_.first_undated, 40)) +
+            ")";
+        if (summary_.grouping == Grouping::month)
+            note += ": no entra en ningún mes";
+        if (options_.chart != nullptr)
+            note += summary_.grouping == Grouping::month ? " ni en el gráfico"
+                                                         : ": no entra en el gráfico";
+        summary_.notes.push_back(note);
+    }
 
     const LogOptions& options_;
     CsvReader& reader_;
@@ -847,10 +998,20 @@ private:
     RowResults row_;
     // The row's results in the layout's order, in the log's decimal mark.
     std::array<std::string_view, result_kinds> texts_{};
-    // Each result over the rows calculated, by Result (the notes have none), and which
-    // results a section wrote.
-    std::array<Spread, result_kinds - 1> spreads_{};
+    // The whole log's figures, and which results a section wrote.
+    Totals totals_;
     std::array<bool, result_kinds> used_{};
+    // The groups' figures, by boiler (numbered as the log names them) and month, and the
+    // last one found, looked at first: rows come in runs of one boiler and one month.
+    bool over_time_;
+    bool needs_dates_;
+    bool describing_;
+    std::map<std::string, std::size_t, std::less<>> boilers_;
+    std::map<std::pair<std::size_t, std::int32_t>, std::size_t> group_index_;
+    std::vector<std::pair<std::pair<std::string, std::int32_t>, Totals>> groups_;
+    std::size_t last_group_ = static_cast<std::size_t>(-1);
+    std::string last_boiler_;
+    std::int32_t last_month_ = 0;
     std::vector<std::string> later_notes_;
     std::uint64_t repeated_headers_ = 0;
     std::uint64_t first_repeat_ = 0;
@@ -894,6 +1055,21 @@ void encoding_notes(const text::DecodingSource& decoded, const text::EncodingSin
             " no los tiene");
 }
 
+// What the summary groups by: the option's choice, which needs its column, or by
+// boiler when the log names its boilers.
+Grouping grouping_of(const Columns& columns, const LogOptions& options)
+{
+    const Grouping grouping =
+        options.grouping.value_or(columns.has(Column::boiler) ? Grouping::boiler : Grouping::none);
+    if (grouping == Grouping::boiler && !columns.has(Column::boiler))
+        throw LogError("no hay columna de caldera para agrupar por caldera (Caldera, Equipo, "
+                       "Generador, Boiler): nómbrela con --col-caldera");
+    if (grouping == Grouping::month && !columns.has(Column::date))
+        throw LogError("no hay columna de fecha para agrupar por mes (Fecha, Fecha y hora, "
+                       "Date): nómbrela con --col-fecha");
+    return grouping;
+}
+
 } // namespace
 
 LogSummary process_log(text::ByteSource& input, text::ByteSink& output, const LogOptions& options)
@@ -911,6 +1087,8 @@ LogSummary process_log(text::ByteSource& input, text::ByteSink& output, const Lo
                        "Combustible");
 
     LogSummary summary;
+    summary.grouping = grouping_of(columns, options);
+    summary.by_boiler = summary.grouping == Grouping::month && columns.has(Column::boiler);
     summary.separator = start.separator;
     summary.header_line = start.header_line;
     if (columns.has(Column::analyser))
@@ -925,7 +1103,9 @@ LogSummary process_log(text::ByteSource& input, text::ByteSink& output, const Lo
             "línea " + std::to_string(start.unclosed_quote_line) +
             ": comillas sin cerrar en el encabezado; se lee con las comillas como texto");
     }
-    LogRun run(options, reader, writer, summary);
+    if (options.chart != nullptr)
+        options.chart->set_over_time(columns.has(Column::date));
+    LogRun run(options, reader, writer, summary, columns.has(Column::date));
     run.begin(std::make_unique<Section>(start.header, start.header_line, columns, start.separator,
                                         options),
               start.line_end);

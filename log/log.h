@@ -5,6 +5,7 @@
 // record with its results and advice, one record at a time, in the encoding the log
 // came in. It needs nothing but a byte source and a byte sink.
 
+#include "log/chart.h"
 #include "log/columns.h"
 #include "log/summary.h"
 #include "text/csv.h"
@@ -16,6 +17,15 @@
 #include <string_view>
 
 namespace quemador::log {
+
+// A row with notes, for a face that lists them: its line in the file, its notes as the
+// aviso column gives them, the header over it and its fields as read.
+struct RowNotice {
+    std::uint64_t line;
+    std::string_view notes;
+    const std::vector<std::string>& header;
+    const std::vector<std::string_view>& fields;
+};
 
 struct LogOptions {
     // For records without a fuel of their own.
@@ -34,6 +44,14 @@ struct LogOptions {
     std::optional<double> air;
     std::optional<double> target_o2;
     std::optional<double> target_temp;
+    // What the summary groups by; none: by boiler when the log has a boiler column,
+    // otherwise not at all. A grouping the log has no column for is a LogError.
+    std::optional<Grouping> grouping;
+    // Where the chart's points go, when the log is charted; the chart is over time when
+    // the log has a date column.
+    ChartData* chart = nullptr;
+    // Every row with notes, when set.
+    std::function<void(const RowNotice&)> notice;
     // One line for the user: a record that could not be calculated, with its line.
     std::function<void(std::string_view)> report = [](std::string_view) {};
     // Called every few thousand records with the records and bytes read so far.

@@ -2,14 +2,16 @@
 #include "log/summary.h"
 
 #include "calculation/calculate_command.h"
+#include "log/dates.h"
 #include "text/csv.h"
 
 namespace quemador::log {
 namespace {
 
-std::string rows_text(std::uint64_t count)
+std::string rows_text(std::uint64_t count, std::string_view one = " fila",
+                      std::string_view many = " filas")
 {
-    return std::to_string(count) + (count == 1 ? " fila" : " filas");
+    return std::to_string(count) + std::string(count == 1 ? one : many);
 }
 
 // A figure of the summary, in the log's decimal mark.
@@ -19,7 +21,67 @@ std::string in_log(double x, text::DecimalComma comma)
     return std::string(text::in_file(shown, comma));
 }
 
+// A group as the summary names it: «Sala 1», 2026-02.
+std::string group_name(const LogSummary& summary, const Group& group)
+{
+    std::string name;
+    if (summary.grouping == Grouping::boiler || summary.by_boiler)
+        name = group.boiler.empty() ? "sin caldera" : "caldera «" + group.boiler + "»";
+    if (summary.grouping == Grouping::month)
+        name += (name.empty() ? "" : ", ") + std::string("mes ") + month_text(group.month);
+    return name;
+}
+
+// A spread as a group's line gives it: its mean, then its least and greatest.
+std::string spread_text(const Spread& spread, text::DecimalComma comma)
+{
+    return in_log(spread.mean(), comma) + " (" + in_log(spread.least, comma) + " a " +
+        in_log(spread.greatest, comma) + ")";
+}
+
+std::uint64_t calculated(const Group& group)
+{
+    std::uint64_t most = 0;
+    for (const auto& [name, spread] : group.results)
+        most = std::max(most, spread.count);
+    return most;
+}
+
 } // namespace
+
+std::vector<std::string> group_lines(const LogSummary& summary)
+{
+    std::vector<std::string> lines;
+    if (summary.groups.empty())
+        return lines;
+    lines.push_back(std::string(summary.grouping == Grouping::boiler ? "por caldera"
+                                    : summary.by_boiler              ? "por caldera y mes"
+                                                                     : "por mes") +
+                    ", en las filas calculadas: media (mínima a máxima) de cada resultado");
+    for (const Group& group : summary.groups) {
+        std::string line = group_name(summary, group) + ": " + rows_text(group.read) + ", " +
+            rows_text(calculated(group), " calculada", " calculadas");
+        for (const auto& [name, spread] : group.results) {
+            if (spread.count > 0)
+                line += "; " + name + " " + spread_text(spread, summary.comma);
+        }
+        if (!summary.analyser_column.empty() && group.analyser_difference.count > 0)
+            line += "; «" + summary.analyser_column + "» menos eficiencia_neta " +
+                in_log(group.analyser_difference.mean(), summary.comma);
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+std::vector<std::string> closing_lines(const LogSummary& summary)
+{
+    std::vector<std::string> lines = summary.notes;
+    for (std::string& line : summary_lines(summary))
+        lines.push_back(std::move(line));
+    for (std::string& line : group_lines(summary))
+        lines.push_back(std::move(line));
+    return lines;
+}
 
 std::vector<std::string> summary_lines(const LogSummary& summary)
 {
@@ -62,10 +124,66 @@ std::string counts_line(const LogSummary& summary)
     return line;
 }
 
+namespace {
+
+// The header of the groups' table: the group's columns, then each result's mean, least
+// and greatest.
+void groups_header(const LogSummary& summary, text::CsvWriter& writer, bool boiler, bool month)
+{
+    if (boiler)
+        writer.field("caldera");
+    if (month)
+        writer.field("mes");
+    writer.field("filas");
+    writer.field("calculadas");
+    std::vector<std::string> names;
+    for (const auto& [name, spread] : summary.results)
+        names.push_back(name);
+    if (!summary.analyser_column.empty())
+        names.emplace_back("analizador_menos_neta");
+    for (const std::string& name : names) {
+        for (const char* what : {"_media", "_minimo", "_maximo"})
+            writer.field(name + what);
+    }
+    writer.end_record();
+}
+
+// A row for each group, with each result's mean, least and greatest in its columns.
+void groups_csv(const LogSummary& summary, text::CsvWriter& writer)
+{
+    const bool boiler = summary.grouping == Grouping::boiler || summary.by_boiler;
+    const bool month = summary.grouping == Grouping::month;
+    const bool analyser = !summary.analyser_column.empty();
+    groups_header(summary, writer, boiler, month);
+    for (const Group& group : summary.groups) {
+        if (boiler)
+            writer.field(group.boiler);
+        if (month)
+            writer.field(month_text(group.month));
+        writer.field(std::to_string(group.read));
+        writer.field(std::to_string(calculated(group)));
+        std::vector<const Spread*> spreads;
+        for (const auto& [name, spread] : group.results)
+            spreads.push_back(&spread);
+        if (analyser)
+            spreads.push_back(&group.analyser_difference);
+        for (const Spread* spread : spreads) {
+            for (const double x : {spread->mean(), spread->least, spread->greatest})
+                writer.field(spread->count > 0 ? in_log(x, summary.comma) : "");
+        }
+        writer.end_record();
+    }
+}
+
+} // namespace
+
 std::string summary_csv(const LogSummary& summary)
 {
     text::StringSink sink;
-    {
+    if (!summary.groups.empty()) {
+        text::CsvWriter writer(sink, summary.separator, text::LineEnd::lf);
+        groups_csv(summary, writer);
+    } else {
         text::CsvWriter writer(sink, summary.separator, text::LineEnd::lf);
         for (const char* name : {"resultado", "filas", "media", "minimo", "maximo"})
             writer.field(name);

@@ -48,6 +48,21 @@ struct Differences : Spread {
     }
 };
 
+// What the summary gathers its figures by, past the whole log: each boiler, or each
+// month (of each boiler, when the log has boilers: a month that mixes a gas boiler with
+// an oil one means nothing).
+enum class Grouping { none, boiler, month };
+
+// The figures of the rows of one boiler, one month, or one boiler's month.
+struct Group {
+    std::string boiler;     // as the log writes it, blanks around left out
+    std::int32_t month = 0; // year × 12 + month − 1 (log/dates.h), with a month grouping
+    std::uint64_t read = 0; // rows of readings
+    // Each result over the rows calculated, as LogSummary::results.
+    std::vector<std::pair<std::string, Spread>> results;
+    Differences analyser_difference;
+};
+
 struct LogSummary {
     std::uint64_t read = 0;         // rows of readings
     std::uint64_t calculated = 0;   // with results
@@ -74,6 +89,16 @@ struct LogSummary {
     // the analyser's column as its header names it; empty when the log has none.
     std::string analyser_column;
     Differences analyser_difference;
+    // The groups, when the summary has them: boilers in the order the log names them,
+    // months in order; by_boiler says whether a month grouping is also by boiler.
+    Grouping grouping = Grouping::none;
+    bool by_boiler = false;
+    std::vector<Group> groups;
+    // Rows of readings left out of the months, or of a chart over time, for want of a
+    // readable date; the first one's line and cell.
+    std::uint64_t undated = 0;
+    std::uint64_t first_undated_line = 0;
+    std::string first_undated;
     // How the log writes numbers, for a summary in its style.
     char separator = ',';
     text::DecimalComma comma = text::DecimalComma::rejected;
@@ -89,11 +114,20 @@ struct LogSummary {
 // analyser's efficiency beside the net one.
 std::vector<std::string> summary_lines(const LogSummary& summary);
 
+// The groups' figures, a heading and one line a group: its rows, and each result's mean,
+// least and greatest; none without groups.
+std::vector<std::string> group_lines(const LogSummary& summary);
+
+// Everything the summary says after the rows' own reports and before the counts: how
+// the log was read, each result's spread, and the groups.
+std::vector<std::string> closing_lines(const LogSummary& summary);
+
 // The rows counted by what became of them, in one line.
 std::string counts_line(const LogSummary& summary);
 
 // The summary's figures as CSV, in the log's separator and decimal mark: a row for each
-// result and one for the analyser's difference.
+// result and one for the analyser's difference; with groups, a row for each group, and
+// the mean, least and greatest of each result in its columns.
 std::string summary_csv(const LogSummary& summary);
 
 } // namespace quemador::log

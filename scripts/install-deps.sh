@@ -2,7 +2,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages that Quemador1 needs, only those that are missing.
 #   install-deps.sh          what building, running and packaging the application need
-#   install-deps.sh --web    what building the web page's site needs (Emscripten)
+#   install-deps.sh --web    what building the web page's site needs (Emscripten, and the
+#                            libraries of web/package-lock.json from npm into build/npm-web)
 #   install-deps.sh --test   also what the tests, sanitizer, fuzzing, static checks and
 #                            benchmarks need (the web page's too: node, Chromium and its
 #                            driver, Selenium, and the npm test tools of tests/web into
@@ -30,15 +31,16 @@ test_packages=(
 web_packages=(emscripten node-acorn)
 
 with_tests=false
+with_web=false
 case "${1:-}" in
-  --test) with_tests=true; packages+=("${test_packages[@]}" "${web_packages[@]}") ;;
-  --web) packages+=("${web_packages[@]}") ;;
+  --test) with_tests=true; with_web=true; packages+=("${test_packages[@]}" "${web_packages[@]}") ;;
+  --web) with_web=true; packages+=("${web_packages[@]}") ;;
   "") ;;
   *) echo "usage: $0 [--web | --test]" >&2; exit 2 ;;
 esac
 # node and npm: Debian's, unless the machine has them already (a node from elsewhere
 # brings its own npm, which Debian's package would clash with).
-if $with_tests && ! command -v npm >/dev/null; then
+if $with_web && ! command -v npm >/dev/null; then
   packages+=(nodejs npm)
 fi
 
@@ -83,17 +85,23 @@ if [ "${#missing[@]}" -gt 0 ]; then
   echo "  done"
 fi
 
-# The web tests' npm tools, at the versions of tests/web/package-lock.json.
-if $with_tests; then
-  web_tests="$(dirname "$0")/../tests/web"
-  npm_dir="$(dirname "$0")/../build/npm"
-  if ! cmp -s "$web_tests/package-lock.json" "$npm_dir/installed-lock.json"; then
-    echo "Installing the web tests' npm packages into build/npm"
+# npm packages at the versions of a lock file, into a folder of build/.
+npm_install() {
+  local from=$1 npm_dir=$2 what=$3
+  if ! cmp -s "$from/package-lock.json" "$npm_dir/installed-lock.json"; then
+    echo "Installing $what into ${npm_dir#"$(dirname "$0")/../"}"
     mkdir -p "$npm_dir"
-    cp "$web_tests/package.json" "$web_tests/package-lock.json" "$npm_dir/"
+    cp "$from/package.json" "$from/package-lock.json" "$npm_dir/"
     (cd "$npm_dir" && npm ci --no-audit --no-fund --loglevel=error)
-    cp "$web_tests/package-lock.json" "$npm_dir/installed-lock.json"
+    cp "$from/package-lock.json" "$npm_dir/installed-lock.json"
   fi
+}
+# The libraries the site ships (web/package-lock.json), and the web tests' tools.
+if $with_web; then
+  npm_install "$(dirname "$0")/../web" "$(dirname "$0")/../build/npm-web" "the site's npm libraries"
+fi
+if $with_tests; then
+  npm_install "$(dirname "$0")/../tests/web" "$(dirname "$0")/../build/npm" "the web tests' npm packages"
 fi
 
 if $with_tests && ! locale -a 2>/dev/null | grep -qix 'es_ES\.utf-\?8'; then

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -191,6 +192,12 @@ private slots:
         row("unknown base", QStringList{"--tabla", "--base", "pci"}, 2, "", "base desconocida");
         row("summary file without a log", QStringList{"--resumen", "r.csv"}, 2, "",
             "--resumen solo se usa con --csv");
+        row("grouping without a log", gas + QStringList{"--agrupar", "mes"}, 2, "",
+            "--agrupar solo se usa con --csv");
+        row("chart without a log", QStringList{"--tabla", "--grafico", "g.svg"}, 2, "",
+            "--grafico solo se usa con --csv");
+        row("unknown grouping", QStringList{"--csv", "-", "--agrupar", "semana"}, 2, "",
+            "agrupación desconocida: «semana» (use caldera, mes o ninguno)");
         row("an option of one reading with a table", QStringList{"--tabla", "--co", "50"}, 2, "",
             "--co solo se usa en una lectura");
         row("a log and a table at once", QStringList{"--csv", "-", "--tabla"}, 2, "",
@@ -329,6 +336,81 @@ private slots:
         QCOMPARE(refused.status, 2);
         QCOMPARE(refused.out, QString());
         QVERIFY2(refused.err.contains("no se puede escribir el resumen"), qPrintable(refused.err));
+    }
+
+    // With groups, --resumen writes a row for each, with each result's mean, least and
+    // greatest in its columns.
+    void summary_file_by_group()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("resumen.csv");
+        const QString log = QStringLiteral(QUEMADOR_CLI_DATA) + "/boilers-by-month/input.csv";
+        const Run run =
+            run_calc({"--csv", log, "--celsius", "--agrupar", "mes", "--resumen", path});
+        QCOMPARE(run.status, 1);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 6);
+        QCOMPARE(lines[0],
+                 "caldera,mes,filas,calculadas,exceso_aire_media,exceso_aire_minimo,"
+                 "exceso_aire_maximo,eficiencia_media,eficiencia_minimo,eficiencia_maximo,"
+                 "eficiencia_neta_media,eficiencia_neta_minimo,eficiencia_neta_maximo,"
+                 "analizador_menos_neta_media,analizador_menos_neta_minimo,"
+                 "analizador_menos_neta_maximo");
+        QCOMPARE(lines[1],
+                 "Caldera norte,2026-01,2,2,19.38,18.11,20.66,82.92,82.81,83.03,92.77,"
+                 "92.64,92.9,-0.02,-0.04,0");
+        QCOMPARE(lines[3], "Caldera norte,2026-03,1,0,,,,,,,,,,,,");
+        QVERIFY(lines[4].startsWith("Caldera sur,2026-01,1,1,"));
+    }
+
+    // --grafico draws the log as an SVG: a series for each measure of each boiler, the
+    // marked rows, and the title, axes and names as text.
+    void chart_file()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("grafico.svg");
+        const QString log = QStringLiteral(QUEMADOR_CLI_DATA) + "/boilers-by-month/input.csv";
+        const Run run = run_calc({"--csv", log, "--celsius", "--grafico", path});
+        QCOMPARE(run.status, 1);
+        QVERIFY2(run.err.contains("1 fila sin fecha legible (la primera en la línea 7: "
+                                  "«2026-02-30T08:00:00»): no entra en el gráfico"),
+                 qPrintable(run.err));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString svg = QString::fromUtf8(file.readAll());
+        QVERIFY(svg.startsWith("<?xml"));
+        QVERIFY(svg.contains("<title id=\"titulo\">Eficiencia y O2 de input.csv</title>"));
+        QVERIFY(svg.contains(">Fecha</text>"));
+        QVERIFY(svg.contains(">Eficiencia (%)</text>"));
+        QVERIFY(svg.contains(">O2 (%)</text>"));
+        QVERIFY(svg.contains(">12/01/2026</text>") || svg.contains(">15/01/2026</text>"));
+        const QRegularExpression series(
+            "<g class=\"serie\" data-serie=\"([^\"]*)\" data-puntos=\"(\\d+)\">");
+        QStringList drawn;
+        for (const auto& match : series.globalMatch(svg))
+            drawn << match.captured(1) + " " + match.captured(2);
+        QCOMPARE(drawn,
+                 QStringList({"Caldera norte: bruta 3", "Caldera norte: neta 3",
+                              "Caldera norte: O2 3", "Caldera sur: bruta 2", "Caldera sur: neta 2",
+                              "Caldera sur: O2 2", "Con aviso 1"}));
+        // In the legend too, as text.
+        QCOMPARE(svg.count(">Caldera sur: neta</text>"), 1);
+
+        // Without dates, over the line in the file; refused onto the log itself.
+        const QString plain = QStringLiteral(QUEMADOR_CLI_DATA) + "/boiler-by-option/input.csv";
+        QCOMPARE(run_calc({"--csv", plain, "-c", "fueloil", "--col-caldera", "Planta", "--grafico",
+                           path})
+                     .status,
+                 0);
+        QFile again(path);
+        QVERIFY(again.open(QIODevice::ReadOnly));
+        QVERIFY(QString::fromUtf8(again.readAll()).contains(">Línea del registro</text>"));
+        const Run refused = run_calc({"--csv", plain, "-c", "gas", "--grafico", plain});
+        QCOMPARE(refused.status, 2);
+        QVERIFY2(refused.err.contains("es el propio registro: el gráfico lo borraría"),
+                 qPrintable(refused.err));
     }
 
     // The summary goes in whole or not at all: written beside its place and renamed.

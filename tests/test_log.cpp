@@ -1,5 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "calculation/calculate_command.h"
+#include "log/chart.h"
 #include "log/columns.h"
+#include "log/dates.h"
 #include "log/header.h"
 #include "log/log.h"
 #include "log/log_error.h"
@@ -9,6 +12,7 @@
 
 #include <QStringList>
 
+#include <algorithm>
 #include <string>
 
 using namespace quemador;
@@ -191,6 +195,14 @@ private slots:
         row("Eta", Column::analyser, false, none);
         row("eficiencia", std::nullopt, false, none); // the program's own column
         row("eficiencia_neta", std::nullopt, false, none);
+        row("Caldera", Column::boiler, false, none);
+        row("Equipo", Column::boiler, false, none);
+        row("Generador", Column::boiler, false, none);
+        row("Boiler", Column::boiler, false, none);
+        row("Fecha", Column::date, false, none);
+        row("Fecha y hora", Column::date, false, none);
+        row("Date/Time", Column::date, false, none);
+        row("Hora", Column::time, false, none);
         row("ºC", std::nullopt, false, c); // as a units line writes it, with the ordinal sign
         row("°F", std::nullopt, false, f);
     }
@@ -368,6 +380,214 @@ private slots:
             QCOMPARE(q(convert(sink.text.substr(bom.size()), "UTF-8", enc)), q(reference.text));
             QVERIFY(sink.text.starts_with(bytes(bom)));
         }
+    }
+
+    // Dates as logs write them, read whatever the locale; one that does not exist is
+    // none, never another day.
+    void dates_data()
+    {
+        QTest::addColumn<QString>("cell");
+        QTest::addColumn<QString>("moment"); // as the chart writes it; empty: not a date
+        const auto row = [](const char* name, const char* cell, const char* moment) {
+            QTest::newRow(name) << QString(cell) << QString(moment);
+        };
+        row("ISO 8601 date", "2026-02-14", "14/02/2026");
+        row("ISO 8601 with a T and seconds", "2026-02-14T09:12:05", "14/02/2026 09:12");
+        row("ISO 8601 with a zone, left as written", "2026-02-14T23:30:00+01:00",
+            "14/02/2026 23:30");
+        row("ISO 8601 in UTC", "2026-02-14T09:12Z", "14/02/2026 09:12");
+        row("ISO 8601 with a space", "2026-02-14 09:12", "14/02/2026 09:12");
+        row("day first", "14/02/2026", "14/02/2026");
+        row("day first with a time", "14/02/2026 9:05", "14/02/2026 09:05");
+        row("day first with seconds and blanks", " 03/11/2025 18:00:59 ", "03/11/2025 18:00");
+        row("hyphens and a two-digit year", "3-11-25", "03/11/2025");
+        row("points", "03.11.2025 07:30", "03/11/2025 07:30");
+        row("a leap day", "29/02/2024", "29/02/2024");
+        row("no leap day in 2026", "29/02/2026", "");
+        row("31 April", "31/04/2026", "");
+        row("month 13 (a US date)", "02/14/2026", "");
+        row("no year", "14/02", "");
+        row("hour 25", "14/02/2026 25:00", "");
+        row("ISO 8601 with one-digit month", "2026-2-14", "");
+        row("a time left unfinished", "14/02/2026 09:", "");
+        row("words", "ayer", "");
+        row("empty", "", "");
+    }
+
+    void dates()
+    {
+        QFETCH(QString, cell);
+        QFETCH(QString, moment);
+        const auto read = date_of(cell.toStdString());
+        QCOMPARE(read.has_value(), !moment.isEmpty());
+        if (read)
+            QCOMPARE(q(moment_text(read->since_epoch(), read->seconds.has_value())), moment);
+    }
+
+    void moments_and_months()
+    {
+        QCOMPARE_EXACT(date_of("2026-02-14T09:12:05")->since_epoch(), 1771060325.0);
+        QCOMPARE_EXACT(date_of("29/02/2024")->since_epoch(), 1709164800.0);
+        QCOMPARE(time_of("9:05:30"), std::optional<std::int32_t>(32730));
+        QCOMPARE(time_of("24:00"), std::optional<std::int32_t>());
+        QCOMPARE(q(month_text(month_of(date_of("31/12/2025")->days))), QString("2025-12"));
+        QCOMPARE(q(month_text(month_of(date_of("01/01/2026")->days))), QString("2026-01"));
+    }
+
+    // The summary's groups: each boiler, each month (of each boiler), rows without a
+    // readable date left out of the months and said so.
+    void groups_data()
+    {
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<int>("grouping");       // -1: the default
+        QTest::addColumn<QStringList>("groups"); // boiler|month|rows|calculated|mean efficiency
+        QTest::addColumn<QString>("note");       // a part of the notes, when not empty
+        const int automatic = -1;
+        const int boiler = static_cast<int>(Grouping::boiler);
+        const int month = static_cast<int>(Grouping::month);
+        const int none = static_cast<int>(Grouping::none);
+        const QByteArray boilers = "Fecha;Caldera;O2;T\n"
+                                   "30/01/2026;B;3;300\n"
+                                   "31/01/2026;A;3;300\n"
+                                   "01/02/2026;B;abc;300\n"
+                                   "01/02/2026;B;5;300\n"
+                                   "02/02/2026; ;3;300\n";
+        QTest::newRow("by boiler by default, in the log's order, a blank one apart")
+            << boilers << automatic << QStringList{"B||3|2|83,73", "A||1|1|83,94", "||1|1|83,94"}
+            << QString();
+        QTest::newRow("no grouping asked") << boilers << none << QStringList{} << QString();
+        QTest::newRow("months of each boiler")
+            << boilers << month
+            << QStringList{"B|2026-01|1|1|83,94", "B|2026-02|2|1|83,51", "A|2026-01|1|1|83,94",
+                           "|2026-02|1|1|83,94"}
+            << QString();
+        const QByteArray dated = "Fecha y hora,O2,T\n"
+                                 "2026-03-01T10:00,3,300\n"
+                                 "2026-01-31 23:59,3,300\n"
+                                 "2026-02-30T10:00,3,300\n"
+                                 ",5,300\n"
+                                 "2026-03-02T10:00,5,300\n";
+        QTest::newRow("months in order, without boilers; unreadable dates left out")
+            << dated << month << QStringList{"|2026-01|1|1|83,94", "|2026-03|2|2|83,73"}
+            << "2 filas sin fecha legible (la primera en la línea 4: «2026-02-30T10:00»): no entra "
+               "en ningún mes";
+        QTest::newRow("no groups by default without boilers")
+            << dated << automatic << QStringList{} << QString();
+        const QByteArray split = "Fecha;Hora;O2;T\n31/01/2026;23:00;3;300\n01/02/2026;x;3;300\n";
+        QTest::newRow("a date with its time beside it; a time that is none")
+            << split << month << QStringList{"|2026-01|1|1|83,94"}
+            << "1 fila sin fecha legible (la primera en la línea 3: «01/02/2026»)";
+        QTest::newRow("by boiler without a boiler column")
+            << dated << boiler << QStringList{} << "no hay columna de caldera";
+        QTest::newRow("by month without a date column")
+            << QByteArray("Caldera,O2,T\nA,3,300\n") << month << QStringList{}
+            << "no hay columna de fecha";
+    }
+
+    void groups()
+    {
+        QFETCH(QByteArray, input);
+        QFETCH(int, grouping);
+        QFETCH(QStringList, groups);
+        QFETCH(QString, note);
+        LogOptions options;
+        options.fuel = Fuel::natural_gas;
+        if (grouping >= 0)
+            options.grouping = static_cast<Grouping>(grouping);
+        const std::string text = bytes(input);
+        StringSource source(text);
+        StringSink sink;
+        LogSummary summary;
+        try {
+            summary = process_log(source, sink, options);
+        } catch (const LogError& error) {
+            QVERIFY2(!note.isEmpty() && QString(error.what()).contains(note), error.what());
+            QVERIFY(sink.text.empty());
+            return;
+        }
+        QStringList found;
+        for (const Group& group : summary.groups) {
+            const auto efficiency =
+                std::find_if(group.results.begin(), group.results.end(),
+                             [](const auto& r) { return r.first == "eficiencia"; });
+            found << q(group.boiler) + "|" +
+                    (summary.grouping == Grouping::month ? q(month_text(group.month)) : "") + "|" +
+                    QString::number(group.read) + "|" + QString::number(efficiency->second.count) +
+                    "|" + q(shown_result(efficiency->second.mean())).trimmed().replace('.', ',');
+        }
+        QCOMPARE(found, groups);
+        // The lines and the CSV give one line a group, and a heading.
+        QCOMPARE(group_lines(summary).size(), groups.isEmpty() ? 0 : groups.size() + 1);
+        QCOMPARE(q(summary_csv(summary)).count('\n'),
+                 groups.isEmpty() ? summary.results.size() + 1 : groups.size() + 1);
+        if (!note.isEmpty()) {
+            QString notes;
+            for (const std::string& line : summary.notes)
+                notes += q(line) + "\n";
+            QVERIFY2(notes.contains(note), qPrintable(notes));
+        }
+    }
+
+    // The chart: a series for each measure of each boiler, point for point while a log is
+    // short, the rows with notices and those outside the model marked at their O2.
+    void chart_of_a_short_log()
+    {
+        const std::string input = "Fecha;Hora;Caldera;O2;CO2;T\n"
+                                  "01/02/2026;08:00;A;3;7;300\n"
+                                  "01/02/2026;09:00;B;4;;320\n"
+                                  "01/02/2026;10:00;A;-1;;300\n"
+                                  "01/02/2026;11:00;A;3,5;;310\n"
+                                  "01/02/2026;12:00;A;abc;;310\n";
+        StringSource source(input);
+        StringSink sink;
+        ChartData data;
+        LogOptions options;
+        options.fuel = Fuel::natural_gas;
+        options.chart = &data;
+        process_log(source, sink, options);
+        const Chart chart = data.chart("registro.csv");
+        QVERIFY(chart.over_time);
+        QCOMPARE(q(chart.title), QString("Eficiencia y O2 de registro.csv"));
+        QCOMPARE(q(chart.x_label), QString("Fecha"));
+        QStringList series;
+        for (const ChartSeries& s : chart.series) {
+            QCOMPARE(s.x.size(), s.y.size());
+            series << q(s.name) + " " + QString::number(s.x.size());
+        }
+        QCOMPARE(series,
+                 QStringList({"A: bruta 2", "A: neta 2", "A: O2 2", "B: bruta 1", "B: neta 1",
+                              "B: O2 1", "Fuera del modelo 1", "Con aviso 1"}));
+        const ChartSeries& outside = chart.series[6];
+        QCOMPARE_EXACT(outside.y.front(), -1.0);
+        QCOMPARE_EXACT(outside.x.front(), date_of("01/02/2026 10:00")->since_epoch());
+        // The CO2 that does not match the O2 is a notice on the first row.
+        QCOMPARE_EXACT(chart.series[7].x.front(), date_of("01/02/2026 08:00")->since_epoch());
+        QCOMPARE(chart.rows, std::uint64_t{5});
+    }
+
+    // A long series is thinned to a bounded number of points that keeps every extreme.
+    void chart_of_a_long_log()
+    {
+        std::string input = "O2,T\n";
+        for (int i = 0; i < 10000; ++i)
+            input += (i == 6789 ? "1,600\n" : "3,300\n");
+        StringSource source(input);
+        StringSink sink;
+        ChartData data(100);
+        LogOptions options;
+        options.fuel = Fuel::natural_gas;
+        options.chart = &data;
+        process_log(source, sink, options);
+        const Chart chart = data.chart("x.csv");
+        QVERIFY(!chart.over_time);
+        QCOMPARE(q(chart.x_label), QString("Línea del registro"));
+        QCOMPARE(chart.series.size(), std::size_t{3});
+        const ChartSeries& gross = chart.series.front();
+        QVERIFY(gross.x.size() <= 200 && gross.x.size() >= 50);
+        QVERIFY(std::is_sorted(gross.x.begin(), gross.x.end()));
+        const auto lowest = std::min_element(gross.y.begin(), gross.y.end());
+        QCOMPARE_EXACT(gross.x.at(static_cast<std::size_t>(lowest - gross.y.begin())), 6791.0);
+        QCOMPARE_EXACT(gross.x.front(), 2.0);
     }
 };
 

@@ -437,6 +437,15 @@ void EncodingSink::start()
         sink_.write(bom_of(input_.encoding()));
 }
 
+// glibc's iconv writes a character the encoding lacks as a near one when asked; musl's,
+// in the WebAssembly build, takes no such suffix and writes "*" for it, counted all the
+// same.
+#ifdef __EMSCRIPTEN__
+constexpr const char* approximating = "";
+#else
+constexpr const char* approximating = "//TRANSLIT";
+#endif
+
 void EncodingSink::write(std::string_view bytes)
 {
     if (!started_)
@@ -455,7 +464,7 @@ void EncodingSink::write(std::string_view bytes)
         }
         encoding_ = chosen;
         if (*chosen != Encoding::utf8)
-            converter_.emplace((std::string(encoding_name(*chosen)) + "//TRANSLIT").c_str(),
+            converter_.emplace((std::string(encoding_name(*chosen)) + approximating).c_str(),
                                "UTF-8");
     }
     if (!converter_) {

@@ -6,6 +6,7 @@
 #include "log/columns.h"
 #include "log/reading.h"
 #include "text/numbers.h"
+#include "web/json.h"
 
 #include <array>
 #include <cstdio>
@@ -16,61 +17,6 @@ namespace quemador::web {
 namespace {
 
 using text::DecimalComma;
-
-// Builds a JSON text member by member.
-class Json {
-public:
-    void open(char bracket) { begin_value(), out_ += bracket, first_ = true; }
-    void close(char bracket) { out_ += bracket, first_ = false; }
-    void key(std::string_view name)
-    {
-        begin_value();
-        string(name);
-        out_ += ':';
-        first_ = true;
-    }
-    void value(std::string_view text) { begin_value(), string(text); }
-    void value(double x)
-    {
-        begin_value();
-        std::array<char, 32> digits{};
-        // 17 digits read back as the same double.
-        out_.append(
-            digits.data(),
-            static_cast<std::size_t>(std::snprintf(digits.data(), digits.size(), "%.17g", x)));
-    }
-    void value(bool yes) { begin_value(), out_ += yes ? "true" : "false"; }
-    void null() { begin_value(), out_ += "null"; }
-    [[nodiscard]] std::string take() { return std::move(out_); }
-
-private:
-    void begin_value()
-    {
-        if (!first_)
-            out_ += ',';
-        first_ = false;
-    }
-    void string(std::string_view text)
-    {
-        out_ += '"';
-        for (const char c : text) {
-            if (c == '"' || c == '\\') {
-                out_ += '\\';
-                out_ += c;
-            } else if (static_cast<unsigned char>(c) < 0x20) {
-                std::array<char, 8> escaped{};
-                std::snprintf(escaped.data(), escaped.size(), "\\u%04x", c);
-                out_ += escaped.data();
-            } else {
-                out_ += c;
-            }
-        }
-        out_ += '"';
-    }
-
-    std::string out_;
-    bool first_ = true;
-};
 
 // The page's id of a box or a figure.
 std::string_view box_id(Input input)

@@ -267,11 +267,11 @@ fill(dict(combustible="gas", o2="3", temp="180", unidad="C", aire="20"))
 driver.set_window_size(360, 640)
 driver.execute_script("window.scrollTo(0, 0)")
 try:
-    wait.until(lambda d: el("resumen").is_displayed())
+    wait.until(lambda d: el("franja").is_displayed())
 except TimeoutException:
     pass
-check(el("resumen").text == "Eficiencia 82.61 % · neta 92.69 %",
-      "at 360 px, the efficiencies stay in sight while the results are below", el("resumen").text)
+check(el("franja").text == "Eficiencia 82.61 % · neta 92.69 %",
+      "at 360 px, the efficiencies stay in sight while the results are below", el("franja").text)
 driver.save_screenshot(os.path.join(out_dir, "page-360x640.png"))
 driver.set_window_size(1280, 800)
 driver.save_screenshot(os.path.join(out_dir, "page-1280x800.png"))

@@ -6,6 +6,7 @@
 import factory from './quemador.mjs';
 import * as readings from './readings.js';
 import { exportCsv } from './export.js';
+import { openLog, startLogView } from './log.js';
 
 // The boxes, in the order the module reads them.
 const boxes = ['combustible', 'o2', 'co2', 'co', 'temp', 'unidad', 'aire', 'objetivo-o2', 'objetivo-temp'];
@@ -80,9 +81,9 @@ function showSummary() {
   const figure = (id) => $(id).textContent.trim();
   const text = figure('eficiencia') &&
     `Eficiencia ${figure('eficiencia')} %` + (figure('eficiencia-neta') ? ` · neta ${figure('eficiencia-neta')} %` : '');
-  setText('resumen', text || '');
-  $('resumen').hidden = !text || !resultsBelow || !$('vista-ayuda').hidden;
-  document.body.classList.toggle('con-resumen', !$('resumen').hidden);
+  setText('franja', text || '');
+  $('franja').hidden = !text || !resultsBelow || $('vista-lectura').hidden;
+  document.body.classList.toggle('con-franja', !$('franja').hidden);
 }
 
 function recalculate(focusFailure = false) {
@@ -143,6 +144,7 @@ async function showSaved() {
     return li;
   }));
   $('exportar').disabled = saved.length === 0;
+  $('guardadas-grafico').disabled = saved.length === 0;
   if (!saved.length) setText('guardadas-estado', 'Ninguna lectura guardada en este navegador.');
   return saved;
 }
@@ -169,10 +171,24 @@ async function save() {
   setText('guardadas-estado', 'Lectura guardada.');
 }
 
+// The saved readings as the log they export to.
+async function savedLog() {
+  const saved = await readings.all();
+  return saved.length ? exportCsv(saved.slice().reverse(), fuelNames, formatDate) : null;
+}
+
+// The saved readings charted as a log is.
+async function chartSaved() {
+  const csv = await savedLog();
+  if (!csv) return;
+  location.hash = '#registro';
+  openLog(new File([csv], 'lecturas-guardadas.csv', { type: 'text/csv' }));
+}
+
 async function exportSaved() {
   const saved = await readings.all();
-  if (!saved.length) return;
-  const csv = exportCsv(saved.slice().reverse(), fuelNames, formatDate);
+  const csv = await savedLog();
+  if (!csv) return;
   const link = document.createElement('a');
   link.href = URL.createObjectURL(new Blob([csv], { type: 'text/csv;charset=utf-8' }));
   link.download = `lecturas-quemador1-${new Date().toISOString().slice(0, 10)}.csv`;
@@ -238,10 +254,13 @@ async function showHelp() {
 
 function showView() {
   const help = location.hash === '#ayuda';
-  $('vista-lectura').hidden = help;
+  const log = location.hash === '#registro';
+  $('vista-lectura').hidden = help || log;
   $('vista-ayuda').hidden = !help;
+  $('vista-registro').hidden = !log;
   showSummary();
   if (help) showHelp().then(() => $('ayuda').focus());
+  if (log) $('registro').focus();
 }
 
 async function start() {
@@ -272,12 +291,14 @@ async function start() {
   for (const id of ['caldera', 'nota']) $(id).addEventListener('input', () => recalculate());
   $('guardar').addEventListener('click', save);
   $('exportar').addEventListener('click', exportSaved);
+  $('guardadas-grafico').addEventListener('click', chartSaved);
+  startLogView(module, fuelNames);
   $('imprimir').addEventListener('click', () => window.print());
   window.addEventListener('beforeprint', fillTicket);
   window.addEventListener('hashchange', showView);
   window.addEventListener('scroll', showSummary, { passive: true });
   window.addEventListener('resize', showSummary);
-  $('resumen').addEventListener('click', () => $('resultados-titulo').scrollIntoView());
+  $('franja').addEventListener('click', () => $('resultados-titulo').scrollIntoView());
   showView();
   await showSaved();
   document.body.dataset.guardadas = '';

@@ -4,10 +4,12 @@
 #include "text/encoding.h"
 #include "text/names.h"
 #include "text/numbers.h"
+#include "text/transcode.h"
 
 #include <QStringList>
 
 #include <array>
+#include <cerrno>
 #include <charconv>
 #include <optional>
 #include <string>
@@ -329,7 +331,7 @@ private slots:
         while (body.size() < 70'000)
             body += line;
         // Each byte as Windows-1252 reads it, by iconv; the unnamed ones as C1 controls.
-        Converter converter("UTF-8", "WINDOWS-1252");
+        Converter converter(Encoding::utf8, Encoding::windows1252);
         std::array<std::string, 256> as_1252;
         for (int b = 0; b < 256; ++b) {
             const char byte = static_cast<char>(b);
@@ -381,6 +383,107 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QString, key);
         QCOMPARE(q(folded(name.toStdString())), key);
+    }
+
+    // The program's own conversions, which the WebAssembly build uses, do what glibc's
+    // iconv does: the same text, the same stop and error at the same place, whatever the
+    // room left for the output.
+    void transcode_as_iconv_data()
+    {
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<int>("from");
+        QTest::addColumn<int>("to");
+        const auto e = [](Encoding encoding) { return static_cast<int>(encoding); };
+        QByteArray every_byte;
+        for (int b = 0x80; b < 0x100; ++b) {
+            if (b != 0x81 && b != 0x8D && b != 0x8F && b != 0x90 && b != 0x9D)
+                every_byte += static_cast<char>(b);
+        }
+        const QByteArray text = "O₂ 3,5 % — «Gasóleo» 20 °C ñ € 😀 ſ";
+        QTest::newRow("every named byte of Windows-1252")
+            << every_byte << e(Encoding::windows1252) << e(Encoding::utf8);
+        QTest::newRow("a byte Windows-1252 leaves unnamed")
+            << QByteArray("ab\x81"
+                          "c")
+            << e(Encoding::windows1252) << e(Encoding::utf8);
+        QTest::newRow("back to Windows-1252") << QString::fromLatin1(every_byte).toUtf8()
+                                              << e(Encoding::utf8) << e(Encoding::windows1252);
+        QTest::newRow("UTF-16LE, surrogate pairs")
+            << QByteArray(reinterpret_cast<const char*>(QString::fromUtf8(text).utf16()),
+                          QString::fromUtf8(text).size() * 2)
+            << e(Encoding::utf16le) << e(Encoding::utf8);
+        QTest::newRow("to UTF-16LE") << text << e(Encoding::utf8) << e(Encoding::utf16le);
+        QTest::newRow("to UTF-16BE") << text << e(Encoding::utf8) << e(Encoding::utf16be);
+        QTest::newRow("a lone surrogate") << QByteArray("a\0\x3D\xD8"
+                                                        "b\0",
+                                                        6)
+                                          << e(Encoding::utf16le) << e(Encoding::utf8);
+        QTest::newRow("a low surrogate first")
+            << QByteArray("\0a\xDE\x00", 4) << e(Encoding::utf16be) << e(Encoding::utf8);
+        QTest::newRow("UTF-16 cut short")
+            << QByteArray("a\0\x3D\xD8\x00", 5) << e(Encoding::utf16le) << e(Encoding::utf8);
+        QTest::newRow("UTF-8 that is not")
+            << QByteArray("ab\xC3(\xE0\x80\x80") << e(Encoding::utf8) << e(Encoding::utf16le);
+        QTest::newRow("UTF-8 cut short")
+            << QByteArray("ab\xE2\x82") << e(Encoding::utf8) << e(Encoding::windows1252);
+    }
+
+    void transcode_as_iconv()
+    {
+        QFETCH(QByteArray, input);
+        QFETCH(int, from);
+        QFETCH(int, to);
+        const std::string text = bytes(input);
+        struct Done {
+            std::size_t result;
+            int error;
+            std::size_t read;
+            std::string written;
+        };
+        for (std::size_t room = 0; room <= text.size() * 4; room += room < 8 ? 1 : 61) {
+            const auto run = [&](auto&& convert) {
+                std::string out(room, '\0');
+                const char* in = text.data();
+                std::size_t in_left = text.size();
+                char* o = out.data();
+                std::size_t out_left = room;
+                errno = 0;
+                const std::size_t result = convert(in, in_left, o, out_left);
+                return Done{result, result == static_cast<std::size_t>(-1) ? errno : 0,
+                            text.size() - in_left, out.substr(0, room - out_left)};
+            };
+            Converter iconv_conversion(static_cast<Encoding>(to), static_cast<Encoding>(from));
+            const Done by_iconv =
+                run([&](const char*& in, std::size_t& in_left, char*& out, std::size_t& out_left) {
+                    return iconv_conversion.convert(in, in_left, out, out_left);
+                });
+            const Done own =
+                run([&](const char*& in, std::size_t& in_left, char*& out, std::size_t& out_left) {
+                    return transcode(static_cast<Encoding>(from), static_cast<Encoding>(to), in,
+                                     in_left, out, out_left);
+                });
+            QCOMPARE(own.error, by_iconv.error);
+            QCOMPARE(own.read, by_iconv.read);
+            QCOMPARE(QByteArray::fromStdString(own.written),
+                     QByteArray::fromStdString(by_iconv.written));
+            QCOMPARE(own.result, by_iconv.result);
+        }
+    }
+
+    // A character Windows-1252 lacks: iconv writes a near one, the program's own
+    // conversion a question mark; both count it.
+    void transcode_approximates()
+    {
+        const std::string text = "O₂ ☺";
+        const char* in = text.data();
+        std::size_t in_left = text.size();
+        std::string out(16, '\0');
+        char* o = out.data();
+        std::size_t out_left = out.size();
+        QCOMPARE(transcode(Encoding::utf8, Encoding::windows1252, in, in_left, o, out_left),
+                 std::size_t{2});
+        QCOMPARE(QByteArray::fromStdString(out.substr(0, out.size() - out_left)),
+                 QByteArray("O? ?"));
     }
 
     // Control characters in a message are escaped; text, accents and « » are not.

@@ -3,12 +3,15 @@
 
 #include "text/buffers.h"
 #include "text/names.h"
+#include "text/transcode.h"
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
+#ifndef __EMSCRIPTEN__
 #include <iconv.h>
+#endif
 #include <stdexcept>
 
 namespace quemador::text {
@@ -188,10 +191,26 @@ void Utf8Check::finish()
     need_ = 0;
 }
 
-Converter::Converter(const char* to, const char* from) : handle_(iconv_open(to, from))
+#ifdef __EMSCRIPTEN__
+Converter::Converter(Encoding to, Encoding from) : to_(to), from_(from) {}
+
+Converter::~Converter() = default;
+
+std::size_t Converter::convert(const char*& in, std::size_t& in_left, char*& out,
+                               std::size_t& out_left)
 {
+    return transcode(from_, to_, in, in_left, out, out_left);
+}
+#else
+Converter::Converter(Encoding to, Encoding from)
+{
+    // A character the encoding lacks is written as a near one ("₂" as "2").
+    const std::string to_name =
+        std::string(encoding_name(to)) + (to == Encoding::utf8 ? "" : "//TRANSLIT");
+    const std::string from_name(encoding_name(from));
+    handle_ = iconv_open(to_name.c_str(), from_name.c_str());
     if (handle_ == reinterpret_cast<void*>(-1)) // NOLINT(performance-no-int-to-ptr)
-        throw std::runtime_error(std::string("iconv no convierte de ") + from + " a " + to);
+        throw std::runtime_error("iconv no convierte de " + from_name + " a " + to_name);
 }
 
 Converter::~Converter() { iconv_close(static_cast<iconv_t>(handle_)); }
@@ -206,6 +225,7 @@ std::size_t Converter::convert(const char*& in, std::size_t& in_left, char*& out
     in = input;
     return result;
 }
+#endif
 
 DecodingSource::DecodingSource(ByteSource& source, std::optional<Encoding> encoding)
     : source_(source), given_(encoding), in_(buffer_bytes), out_(buffer_bytes)
@@ -224,7 +244,7 @@ void DecodingSource::decide(Encoding encoding)
     encoding_ = encoding;
     mode_ = encoding == Encoding::utf8 ? Mode::utf8 : Mode::converting;
     if (mode_ == Mode::converting)
-        converter_.emplace("UTF-8", std::string(encoding_name(encoding)).c_str());
+        converter_.emplace(Encoding::utf8, encoding);
 }
 
 void DecodingSource::start()
@@ -437,15 +457,6 @@ void EncodingSink::start()
         sink_.write(bom_of(input_.encoding()));
 }
 
-// glibc's iconv writes a character the encoding lacks as a near one when asked; musl's,
-// in the WebAssembly build, takes no such suffix and writes "*" for it, counted all the
-// same.
-#ifdef __EMSCRIPTEN__
-constexpr const char* approximating = "";
-#else
-constexpr const char* approximating = "//TRANSLIT";
-#endif
-
 void EncodingSink::write(std::string_view bytes)
 {
     if (!started_)
@@ -464,8 +475,7 @@ void EncodingSink::write(std::string_view bytes)
         }
         encoding_ = chosen;
         if (*chosen != Encoding::utf8)
-            converter_.emplace((std::string(encoding_name(*chosen)) + approximating).c_str(),
-                               "UTF-8");
+            converter_.emplace(*chosen, Encoding::utf8);
     }
     if (!converter_) {
         sink_.write(bytes);

@@ -30,10 +30,12 @@ std::optional<Encoding> encoding_named(std::string_view name);
 // when more may follow.
 bool valid_utf8(std::string_view bytes, bool more_follows);
 
-// A conversion by iconv, opened once.
+// A conversion between UTF-8 and another encoding, opened once: the C library's iconv,
+// writing a character the encoding lacks as a near one, or in the WebAssembly build the
+// program's own (text/transcode.h), which writes "?" for it.
 class Converter {
 public:
-    Converter(const char* to, const char* from);
+    Converter(Encoding to, Encoding from);
     Converter(const Converter&) = delete;
     Converter& operator=(const Converter&) = delete;
     ~Converter();
@@ -43,7 +45,12 @@ public:
     std::size_t convert(const char*& in, std::size_t& in_left, char*& out, std::size_t& out_left);
 
 private:
-    void* handle_;
+#ifdef __EMSCRIPTEN__
+    Encoding to_;
+    Encoding from_;
+#else
+    void* handle_; // iconv's
+#endif
 };
 
 // Counts, in a stream of bytes fed in any pieces, the bytes that are not UTF-8 and the

@@ -236,6 +236,8 @@ private slots:
             "*CO sin aire (ppm):            58       (CO × 20.9 / (20.9 − O2), en humos sin "
             "aire)\n",
             "");
+        row("no CO at all", gas + QStringList{"--o2", "3", "--temp", "300", "--co", "0"}, 0,
+            "*CO sin aire (ppm):            0        (", "");
         row("a burner that makes CO",
             gas + QStringList{"--o2", "3", "--temp", "300", "--co", "350,5"}, 0,
             "*CO sin aire (ppm):            409      (",

@@ -123,8 +123,8 @@ private slots:
             "Informe;\"planta\nnorte\"\nO2;T;exceso_aire;eficiencia;eficiencia_neta;aviso\nabc;300;"
             ";;;O2 ilegible: «abc»\n",
             {"línea 4: O2 ilegible: «abc»"});
-        row("a title that is not Excel's sep= line", "ID=,\nO2;T\n3;300\n", true,
-            "ID=,\nO2;T;exceso_aire;eficiencia;eficiencia_neta;aviso\n3;300;15,66;83,94;93,91;"
+        row("a title that is not Excel's sep= line", "Ref=,\nO2;T\n3;300\n", true,
+            "Ref=,\nO2;T;exceso_aire;eficiencia;eficiencia_neta;aviso\n3;300;15,66;83,94;93,91;"
             "\n");
         row("a reading the model does not describe: no numbers, by default", "O2;T\n3;50\n", true,
             "O2;T;exceso_aire;eficiencia;eficiencia_neta;aviso\n3;50;;;;Temperatura de 50 °F: "
@@ -137,6 +137,11 @@ private slots:
             "O2,T,exceso_aire,eficiencia,eficiencia_neta,aviso\n,,,,,fila de más de 1 MiB: no se "
             "lee\n3,300,15.66,83.94,93.91,\n",
             {"línea 2: fila de más de 1 MiB: no se lee"});
+        row("a record over 1 MiB after a calculated one: nothing of that one's",
+            "O2,T\n3,300\n" + endless + "\n", false,
+            "O2,T,exceso_aire,eficiencia,eficiencia_neta,aviso\n3,300,15.66,83.94,93.91,\n,,,,,"
+            "fila de más de 1 MiB: no se lee\n",
+            {"línea 3: fila de más de 1 MiB: no se lee"});
         row("no oxygen column", "CO2,T\n9,300\n", false, "", {});
         row("empty file", "", false, "", {});
     }
@@ -325,6 +330,22 @@ private slots:
         for (const std::string& text : summary_lines(run.summary))
             lines << q(text);
         QCOMPARE(lines.last(), line);
+    }
+
+    // The counts of a log's rows, with the doubted ones from the first.
+    void counts_of_doubted_rows()
+    {
+        StringSource source("O2;T\n3;300\n");
+        StringSink sink;
+        LogOptions options;
+        options.fuel = Fuel::natural_gas;
+        options.unit = TemperatureUnit::fahrenheit;
+        options.target_o2 = 5.0; // less efficient than the reading
+        const LogSummary summary = process_log(source, sink, options);
+        QCOMPARE(q(counts_line(summary)),
+                 QString("filas leídas: 1, calculadas: 1, con aviso: 1, fuera de rango: 0, con "
+                         "error: 0, reajustadas: 0, dudosas: 1"));
+        QVERIFY(!summary.complete());
     }
 
     // A log's output does not depend on how its bytes arrive, nor on its encoding: the

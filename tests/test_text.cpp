@@ -525,7 +525,8 @@ private slots:
     void record_too_long()
     {
         const std::string long_field(max_record_bytes + 10, 'x');
-        for (const std::string& record : {long_field, "1,\"a,b\"," + long_field}) {
+        for (const std::string& record :
+             {long_field, "1,\"a,b\"," + long_field, long_field + "\r"}) {
             const std::string text = "a,b\n" + record + "\nc,d\n";
             StringSource source(text);
             CsvReader reader(source, ',');

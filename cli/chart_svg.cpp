@@ -191,13 +191,13 @@ private:
 
     [[nodiscard]] std::string description() const
     {
-        std::string text = std::to_string(chart_.rows) + " filas dibujadas";
+        std::string said = std::to_string(chart_.rows) + " filas dibujadas";
         if (chart_.undated > 0)
-            text += ", " + std::to_string(chart_.undated) + " sin fecha legible";
-        text += ". Series:";
+            said += ", " + std::to_string(chart_.undated) + " sin fecha legible";
+        said += ". Series:";
         for (const ChartSeries& series : chart_.series)
-            text += " " + series.name + " (" + std::to_string(series.x.size()) + " puntos);";
-        return text;
+            said += " " + series.name + " (" + std::to_string(series.x.size()) + " puntos);";
+        return said;
     }
 
     void text(double x, double y, std::string_view content, std::string_view anchor,

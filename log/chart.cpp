@@ -139,23 +139,23 @@ Chart ChartData::chart(std::string_view log_name) const
                 continue;
             const MeasureStyle& style = styles.at(m);
             const auto measure = static_cast<Measure>(m);
-            ChartSeries series{std::string(),    boiler.name,  measure,
-                               style.right_axis, style.points, std::string(style.dash),
-                               std::string(),    {},           {}};
+            ChartSeries drawn{std::string(),    boiler.name,  measure,
+                              style.right_axis, style.points, std::string(style.dash),
+                              std::string(),    {},           {}};
             if (style.points) {
-                series.name = style.name;
-                series.color = style.color;
+                drawn.name = style.name;
+                drawn.color = style.color;
             } else if (named) {
-                series.name = (boiler.name.empty() ? std::string("Sin caldera") : boiler.name) +
+                drawn.name = (boiler.name.empty() ? std::string("Sin caldera") : boiler.name) +
                     ": " + std::string(style.name);
-                series.color = boiler_colors.at(color % boiler_colors.size());
+                drawn.color = boiler_colors.at(color % boiler_colors.size());
                 any = true;
             } else {
-                series.name = capitalised(style.name);
-                series.color = measure_colors.at(m);
+                drawn.name = capitalised(style.name);
+                drawn.color = measure_colors.at(m);
             }
-            points_of(thinned, series);
-            (style.points ? marks : chart.series).push_back(std::move(series));
+            points_of(thinned, drawn);
+            (style.points ? marks : chart.series).push_back(std::move(drawn));
         }
         color += any ? 1 : 0;
     }

@@ -476,14 +476,14 @@ private:
                 double& value)
     {
         const std::string_view cell = row.at(index);
-        const DecimalComma comma = row.comma(index, comma_);
+        const DecimalComma mark = row.comma(index, comma_);
         if (!mark_) {
-            if (cell.find(',') != std::string_view::npos && comma == DecimalComma::accepted)
+            if (cell.find(',') != std::string_view::npos && mark == DecimalComma::accepted)
                 mark_ = DecimalComma::accepted;
             else if (cell.find('.') != std::string_view::npos)
                 mark_ = DecimalComma::rejected;
         }
-        if (text::parse_number(cell, comma, value))
+        if (text::parse_number(cell, mark, value))
             return true;
         not_a_number(cell, what, notes);
         return false;

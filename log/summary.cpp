@@ -76,10 +76,8 @@ std::vector<std::string> group_lines(const LogSummary& summary)
 std::vector<std::string> closing_lines(const LogSummary& summary)
 {
     std::vector<std::string> lines = summary.notes;
-    for (std::string& line : summary_lines(summary))
-        lines.push_back(std::move(line));
-    for (std::string& line : group_lines(summary))
-        lines.push_back(std::move(line));
+    for (const auto& more : {summary_lines(summary), group_lines(summary)})
+        lines.insert(lines.end(), more.begin(), more.end());
     return lines;
 }
 

@@ -511,7 +511,7 @@ private slots:
     // The bound is a mebibyte: a record of one and a half is too long.
     void a_mebibyte_and_a_half_is_too_long()
     {
-        const std::string text = "a\n" + std::string(1536 * 1024, 'x') + "\nb\n";
+        const std::string text = "a\n" + std::string(std::size_t{1536} * 1024, 'x') + "\nb\n";
         StringSource source(text);
         CsvReader reader(source, ',');
         std::vector<std::string_view> fields;

@@ -65,8 +65,16 @@ for fs in sys dev; do
   mount --rbind "/$fs" "$root/$fs" && mount --make-rslave "$root/$fs" && mounted+=("$root/$fs")
 done
 
+# The certificates this machine trusts for node (npm's registry behind its proxy, say),
+# as a new machine of its kind trusts them.
+trust=()
+if [ -n "${NODE_EXTRA_CA_CERTS:-}" ] && [ -f "$NODE_EXTRA_CA_CERTS" ]; then
+  cp "$NODE_EXTRA_CA_CERTS" "$root/root/extra-ca-certificates.crt"
+  trust=(NODE_EXTRA_CA_CERTS=/root/extra-ca-certificates.crt)
+fi
+
 status=0
 chroot "$root" /usr/bin/env -i HOME=/root USER=root LOGNAME=root SHELL=/bin/bash TERM=dumb \
-  PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
+  PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin "${trust[@]}" \
   /bin/bash -c "cd /root/project && $command" </dev/null || status=$?
 exit "$status"

@@ -18,40 +18,23 @@ import sys
 import tempfile
 import time
 
-from selenium import webdriver
-from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
 from selenium.common.exceptions import TimeoutException
 from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import Select, WebDriverWait
 
+from harness import Tally, chromium
 from site_server import serve
 
 site, calc_path, data, axe_path, out_dir = map(os.path.abspath, sys.argv[1:6])
 os.makedirs(out_dir, exist_ok=True)
-failures = 0
-checks = 0
-
-
-def check(ok, what, detail=""):
-    global failures, checks
-    checks += 1
-    if ok:
-        print(f"ok: {what}")
-    else:
-        failures += 1
-        print(f"FAIL: {what} {detail}")
+tally = Tally()
+check = tally.check
 
 
 server, url = serve(site)
 downloads = tempfile.mkdtemp()
-options = webdriver.ChromeOptions()
-for argument in ("--headless=new", "--no-sandbox", "--window-size=1280,800", "--disable-gpu",
-                 "--lang=es-ES", f"--user-data-dir={tempfile.mkdtemp()}"):
-    options.add_argument(argument)
-options.binary_location = "/usr/bin/chromium"
-driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
-driver.execute_cdp_cmd("Page.setDownloadBehavior", {"behavior": "allow", "downloadPath": downloads})
+driver = chromium(1280, 800, downloads)
 wait = WebDriverWait(driver, 60)
 el = functools.partial(driver.find_element, By.ID)
 
@@ -276,5 +259,4 @@ check(len(gaps) > milliseconds / 100 and max(gaps) < 400,
 
 driver.quit()
 server.shutdown()
-print(f"{checks - failures} passed, {failures} failed")
-sys.exit(1 if failures else 0)
+tally.finish()

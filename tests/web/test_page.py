@@ -22,13 +22,13 @@ import tempfile
 import time
 
 from selenium import webdriver
-from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
 from selenium.common.exceptions import TimeoutException
 from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import Select, WebDriverWait
 
 from readings import FIGURES, ROWS, calc
+from harness import Tally, chromium
 from site_server import serve
 
 built_site, calc_path, axe_path, out_dir = sys.argv[1:5]
@@ -37,30 +37,14 @@ site = os.path.join(tempfile.mkdtemp(), "site")
 shutil.copytree(built_site, site)
 sources = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "web")
 os.makedirs(out_dir, exist_ok=True)
-failures = 0
-checks = 0
-
-
-def check(ok, what, detail=""):
-    global failures, checks
-    checks += 1
-    if ok:
-        print(f"ok: {what}")
-    else:
-        failures += 1
-        print(f"FAIL: {what} {detail}")
+tally = Tally()
+check = tally.check
 
 
 server, url = serve(site)
 downloads = tempfile.mkdtemp()
 
-options = webdriver.ChromeOptions()
-for argument in ("--headless=new", "--no-sandbox", "--window-size=360,640",
-                 "--disable-gpu", "--lang=es-ES", f"--user-data-dir={tempfile.mkdtemp()}"):
-    options.add_argument(argument)
-options.binary_location = "/usr/bin/chromium"
-driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
-driver.execute_cdp_cmd("Page.setDownloadBehavior", {"behavior": "allow", "downloadPath": downloads})
+driver = chromium(360, 640, downloads)
 wait = WebDriverWait(driver, 15)
 el = functools.partial(driver.find_element, By.ID)
 
@@ -319,5 +303,4 @@ check(len(first_cache) == 1 and len(new_cache) == 1 and new_cache != first_cache
 server.shutdown()
 
 driver.quit()
-print(f"{checks - failures} passed, {failures} failed")
-sys.exit(1 if failures else 0)
+tally.finish()

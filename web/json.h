@@ -4,6 +4,7 @@
 // The JSON the page's script reads, written member by member.
 
 #include <array>
+#include <concepts>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -34,7 +35,14 @@ public:
                         std::snprintf(digits.data(), digits.size(), "%.*g", precision, x)));
     }
     void count(std::uint64_t n) { begin_value(), out_ += std::to_string(n); }
-    void value(bool yes) { begin_value(), out_ += yes ? "true" : "false"; }
+    // Only a bool: a string literal would otherwise take this over the string_view one.
+    template <std::same_as<bool> Bool> void value(Bool yes)
+    {
+        begin_value(), out_ += yes ? "true" : "false";
+    }
+    // An object's member: its name, then its value as value() writes it.
+    template <typename T> void member(std::string_view name, const T& v) { key(name), value(v); }
+    void member_count(std::string_view name, std::uint64_t n) { key(name), count(n); }
     void null() { begin_value(), out_ += "null"; }
     [[nodiscard]] std::string take() { return std::move(out_); }
 

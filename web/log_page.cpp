@@ -105,38 +105,24 @@ void write_chart(Json& json, const log::Chart& chart)
     // any reading.
     constexpr int digits = 10;
     json.open('{');
-    json.key("titulo");
-    json.value(chart.title);
-    json.key("en_el_tiempo");
-    json.value(chart.over_time);
-    json.key("eje_x");
-    json.value(chart.x_label);
-    json.key("eje_y");
-    json.value(chart.y_label);
-    json.key("eje_y2");
-    json.value(chart.y2_label);
-    json.key("filas");
-    json.count(chart.rows);
-    json.key("sin_fecha");
-    json.count(chart.undated);
+    json.member("titulo", chart.title);
+    json.member("en_el_tiempo", chart.over_time);
+    json.member("eje_x", chart.x_label);
+    json.member("eje_y", chart.y_label);
+    json.member("eje_y2", chart.y2_label);
+    json.member_count("filas", chart.rows);
+    json.member_count("sin_fecha", chart.undated);
     json.key("series");
     json.open('[');
     for (const log::ChartSeries& series : chart.series) {
         json.open('{');
-        json.key("nombre");
-        json.value(series.name);
-        json.key("caldera");
-        json.value(series.boiler);
-        json.key("medida");
-        json.value(measure_id(series.measure));
-        json.key("derecha");
-        json.value(series.right_axis);
-        json.key("puntos");
-        json.value(series.points);
-        json.key("trazo");
-        json.value(series.dash);
-        json.key("color");
-        json.value(series.color);
+        json.member("nombre", series.name);
+        json.member("caldera", series.boiler);
+        json.member("medida", measure_id(series.measure));
+        json.member("derecha", series.right_axis);
+        json.member("puntos", series.points);
+        json.member("trazo", series.dash);
+        json.member("color", series.color);
         for (const auto& [key, values] : {std::pair("x", &series.x), std::pair("y", &series.y)}) {
             json.key(key);
             json.open('[');
@@ -180,34 +166,27 @@ std::string run_log_json(const PageLog& page, text::ByteSource& input, text::Byt
         summary = log::process_log(input, output, options);
     } catch (const std::exception& error) {
         // A log that cannot be read (LogError), or out of memory and the like.
-        json.key("estado");
-        json.count(2);
-        json.key("error");
-        json.value(std::string_view(error.what()));
+        json.member_count("estado", 2);
+        json.member("error", std::string_view(error.what()));
         json.close('}');
         return json.take();
     }
-    json.key("estado");
-    json.count(summary.complete() ? 0 : 1);
+    json.member_count("estado", summary.complete() ? 0 : 1);
     json.key("lineas");
     write_strings(json, log::closing_lines(summary));
-    json.key("cuentas");
-    json.value(log::counts_line(summary));
+    json.member("cuentas", log::counts_line(summary));
     json.key("tabla");
     json.open('[');
     for (const auto& row : rows_of(log::summary_csv(summary), summary.separator))
         write_strings(json, row);
     json.close(']');
-    json.key("avisos_total");
-    json.count(notice_count);
+    json.member_count("avisos_total", notice_count);
     json.key("avisos");
     json.open('[');
     for (const Notice& notice : notices) {
         json.open('{');
-        json.key("linea");
-        json.count(notice.line);
-        json.key("aviso");
-        json.value(notice.notes);
+        json.member_count("linea", notice.line);
+        json.member("aviso", notice.notes);
         json.key("encabezado");
         write_strings(json, notice.header);
         json.key("campos");
@@ -227,14 +206,10 @@ std::string columns_json()
     json.open('[');
     for (const log::ColumnKind& kind : log::column_kinds()) {
         json.open('{');
-        json.key("id");
-        json.value(kind.option.substr(kind.option.rfind('-') + 1));
-        json.key("que");
-        json.value(kind.what);
-        json.key("opcion");
-        json.value(kind.option);
-        json.key("ayuda");
-        json.value(kind.help);
+        json.member("id", kind.option.substr(kind.option.rfind('-') + 1));
+        json.member("que", kind.what);
+        json.member("opcion", kind.option);
+        json.member("ayuda", kind.help);
         json.close('}');
     }
     json.close(']');

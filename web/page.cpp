@@ -76,8 +76,7 @@ public:
         json.key("cajas");
         json.open('{');
         for (const auto& [id, message] : problems_) {
-            json.key(id);
-            json.value(message);
+            json.member(id, message);
         }
         json.close('}');
     }
@@ -105,20 +104,16 @@ void write_figures(const log::Outcome& outcome, const AdviceStyle& style,
     const auto figures = log::figures(outcome, style, comparison);
     json.key("cifras");
     json.open('{');
-    json.key("exceso-aire");
-    json.value(outcome.excess_air);
-    json.key("eficiencia");
-    json.value(outcome.efficiency);
+    json.member("exceso-aire", outcome.excess_air);
+    json.member("eficiencia", outcome.efficiency);
     for (const log::Figure& figure : figures) {
-        json.key(figure_id(figure.kind));
-        json.value(figure.value);
+        json.member(figure_id(figure.kind), figure.value);
     }
     json.close('}');
     json.key("bases");
     json.open('{');
     for (const log::Figure& figure : figures) {
-        json.key(figure_id(figure.kind));
-        json.value(figure.basis);
+        json.member(figure_id(figure.kind), figure.basis);
     }
     json.close('}');
 }
@@ -134,8 +129,7 @@ void write_file_results(const log::Outcome& outcome, Json& json)
     json.open('{');
     for (std::size_t i = 0; i < texts.size(); ++i) {
         std::string text = outcome.outside_model ? std::string() : *texts.at(i);
-        json.key(log::result_column_names.at(i));
-        json.value(text::in_file(text, DecimalComma::accepted));
+        json.member(log::result_column_names.at(i), text::in_file(text, DecimalComma::accepted));
     }
     json.close('}');
 }
@@ -174,32 +168,28 @@ std::string evaluate_json(const PageReading& page)
     Json json;
     json.open('{');
     boxes.write(json);
-    json.key("aire_supuesto");
-    json.value(page.celsius ? log::temperature_text(combustion_air_temp, {}) + " (" +
-                       log::temperature_text(combustion_air_temp, style) + ")"
-                            : log::temperature_text(combustion_air_temp, style));
+    json.member("aire_supuesto",
+                page.celsius ? log::temperature_text(combustion_air_temp, {}) + " (" +
+                        log::temperature_text(combustion_air_temp, style) + ")"
+                             : log::temperature_text(combustion_air_temp, style));
     if (boxes.all_read() && o2 && temp_f) {
         reading.o2 = *o2;
         reading.temp_f = *temp_f;
         log::Outcome outcome;
         log::evaluate(reading, outcome, style, comparison);
-        json.key("temp_f");
-        json.value(*temp_f);
+        json.member("temp_f", *temp_f);
         json.key("aire_f");
         if (comparison.air_f)
             json.value(*comparison.air_f);
         else
             json.null();
         if (!outcome.shown()) {
-            json.key("fallo");
-            json.value(outcome.failure);
-            json.key("caja_fallo");
-            json.value(box_id(outcome.failed_input.value_or(Input::O2)));
+            json.member("fallo", outcome.failure);
+            json.member("caja_fallo", box_id(outcome.failed_input.value_or(Input::O2)));
         } else {
             write_figures(outcome, style, comparison, json);
             write_file_results(outcome, json);
-            json.key("fuera");
-            json.value(outcome.outside_model);
+            json.member("fuera", outcome.outside_model);
         }
         json.key("avisos");
         json.open('[');
@@ -217,10 +207,8 @@ std::string fuels_json()
     json.open('[');
     for (const FuelFacts& fuel : fuels()) {
         json.open('{');
-        json.key("valor");
-        json.value(fuel.names.front());
-        json.key("nombre");
-        json.value(fuel.caption);
+        json.member("valor", fuel.names.front());
+        json.member("nombre", fuel.caption);
         json.close('}');
     }
     json.close(']');

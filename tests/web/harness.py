@@ -1,6 +1,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
-"""What the page's browser tests share: a tally of their checks, and Debian's Chromium
-started headless (nothing downloaded at run time), downloading into a folder."""
+"""What the page's browser tests share: a tally of their checks, Debian's Chromium
+started headless (nothing downloaded at run time), downloading into a folder, and the
+page's width and axe-core's verdict at one size."""
 
 import sys
 import tempfile
@@ -40,3 +41,16 @@ def chromium(width, height, downloads):
     driver.execute_cdp_cmd("Page.setDownloadBehavior",
                            {"behavior": "allow", "downloadPath": downloads})
     return driver
+
+
+def width_and_axe(driver, axe):
+    """[the window's inner width, how far the page sticks out sideways] and axe-core's
+    violations (AXE, the text of axe.min.js), each as 'id: help targets'."""
+    sizes = driver.execute_script(
+        "const e = document.documentElement; return [innerWidth, e.scrollWidth - e.clientWidth]")
+    driver.execute_script(axe)
+    violations = driver.execute_async_script(
+        "const done = arguments[arguments.length - 1];"
+        "axe.run(document).then((r) => done(r.violations.map((v) => v.id + ': ' + v.help + ' ' +"
+        " v.nodes.map((n) => n.target.join(' ')).join(', '))))")
+    return sizes, violations

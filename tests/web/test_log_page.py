@@ -23,7 +23,7 @@ from selenium.common.exceptions import TimeoutException
 from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import Select, WebDriverWait
 
-from harness import Tally, chromium
+from harness import Tally, chromium, width_and_axe
 from site_server import serve
 
 site, calc_path, data, axe_path, out_dir = map(os.path.abspath, sys.argv[1:6])
@@ -195,13 +195,8 @@ axe = open(axe_path, encoding="utf-8").read()
 for width, height in ((360, 640), (1280, 800)):
     driver.set_window_size(width, height)
     time.sleep(0.3)
-    sizes = driver.execute_script("const e = document.documentElement; return [innerWidth, e.scrollWidth - e.clientWidth]")
+    sizes, violations = width_and_axe(driver, axe)
     check(sizes == [width, 0], f"the log view is {width} px wide, nothing sticks out", sizes)
-    driver.execute_script(axe)
-    violations = driver.execute_async_script(
-        "const done = arguments[arguments.length - 1];"
-        "axe.run(document).then((r) => done(r.violations.map((v) => v.id + ': ' + v.help + ' ' +"
-        " v.nodes.map((n) => n.target.join(' ')).join(', '))))")
     check(violations == [], f"axe-core on the log view at {width}×{height}", violations)
     driver.execute_script("document.getElementById('registro-estado').scrollIntoView()")
     driver.save_screenshot(os.path.join(out_dir, f"log-{width}x{height}.png"))

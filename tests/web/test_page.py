@@ -28,7 +28,7 @@ from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import Select, WebDriverWait
 
 from readings import FIGURES, ROWS, calc
-from harness import Tally, chromium
+from harness import Tally, chromium, width_and_axe
 from site_server import serve
 
 built_site, calc_path, axe_path, out_dir = sys.argv[1:5]
@@ -159,14 +159,8 @@ axe = open(axe_path, encoding="utf-8").read()
 el("objetivo-temp").send_keys("x")
 for width, height in ((360, 640), (1280, 800)):
     driver.set_window_size(width, height)
-    sizes = driver.execute_script("const e = document.documentElement;"
-                                  "return [innerWidth, e.scrollWidth - e.clientWidth]")
+    sizes, violations = width_and_axe(driver, axe)
     check(sizes == [width, 0], f"the page is {width} px wide, nothing sticks out", sizes)
-    driver.execute_script(axe)
-    violations = driver.execute_async_script(
-        "const done = arguments[arguments.length - 1];"
-        "axe.run(document).then((r) => done(r.violations.map((v) => v.id + ': ' + v.help + ' ' +"
-        " v.nodes.map((n) => n.target.join(' ')).join(', '))))")
     check(violations == [], f"axe-core at {width}×{height}", violations)
 el("objetivo-temp").send_keys(Keys.BACKSPACE)
 

@@ -92,7 +92,11 @@ npm_install() {
     echo "Installing $what into ${npm_dir#"$(dirname "$0")/../"}"
     mkdir -p "$npm_dir"
     cp "$from/package.json" "$from/package-lock.json" "$npm_dir/"
-    (cd "$npm_dir" && npm ci --no-audit --no-fund --loglevel=error)
+    if ! (cd "$npm_dir" && npm ci --no-audit --no-fund --loglevel=error); then
+      echo "install-deps: npm could not install $what from its registry. Behind a proxy" \
+        "that signs its own certificates, name that certificate in NODE_EXTRA_CA_CERTS." >&2
+      exit 1
+    fi
     cp "$from/package-lock.json" "$npm_dir/installed-lock.json"
   fi
 }

@@ -27,7 +27,12 @@ export function drawChart(container, chart) {
     height: container.clientWidth < 500 ? 280 : 380,
     // Moments on the log's own clock: shown as written, with no time zone moved.
     tzDate: (seconds) => uPlot.tzDate(new Date(seconds * 1000), 'Etc/UTC'),
-    scales: { x: { time: chart.en_el_tiempo }, y: { auto: true }, o2: { auto: true } },
+    // A margin of 2 % each side, so that a first or last point is not cut in half.
+    scales: {
+      x: { time: chart.en_el_tiempo, range: (u, min, max) => [min - (max - min) / 50, max + (max - min) / 50] },
+      y: { auto: true },
+      o2: { auto: true },
+    },
     axes: [
       {
         label: chart.eje_x,

@@ -248,7 +248,10 @@ milliseconds = int(driver.execute_script("return document.body.dataset.registroM
 _, written = download()
 native = subprocess.run([calc_path, "-c", "gas", "--csv", big], capture_output=True, check=False).stdout
 check(written == native, "a million rows in the page: quemador1-calc's bytes", f"{len(written)} / {len(native)}")
-check(len(gaps) > milliseconds / 100 and max(gaps) < 400,
+# The page answers while the worker reads: the 50 ms timer keeps at least half its ticks
+# and never stops for half the read (a read on the page's own thread stops it for all of
+# it). How long the pauses are on a quiet machine is bench/web_log.py's to measure.
+check(len(gaps) > milliseconds / 100 and max(gaps) < milliseconds / 2,
       f"the page keeps ticking while a million rows are read ({milliseconds} ms; longest gap {max(gaps):.0f} ms)",
       f"{len(gaps)} ticks")
 

@@ -36,7 +36,8 @@ export function drawChart(container, chart) {
     axes: [
       {
         label: chart.eje_x,
-        space: chart.en_el_tiempo ? 110 : 60,
+        // A date takes about 75 px: room for two or three on a phone.
+        space: (u) => (chart.en_el_tiempo ? (u.width < 500 ? 80 : 110) : 60),
         values: (u, splits) => {
           if (!chart.en_el_tiempo) return splits.map(decimal);
           const step = splits.length > 1 ? splits[1] - splits[0] : 86400;

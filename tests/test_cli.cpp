@@ -12,6 +12,11 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <csignal>
+#include <cstring>
+
+#include <sys/resource.h>
+
 using namespace quemador;
 using namespace quemador::cli;
 
@@ -397,8 +402,15 @@ private slots:
                  QStringList({"Caldera norte: bruta 3", "Caldera norte: neta 3",
                               "Caldera norte: O2 3", "Caldera sur: bruta 2", "Caldera sur: neta 2",
                               "Caldera sur: O2 2", "Con aviso 1"}));
-        // In the legend too, as text.
+        // In the legend too, as text, in rows as wide as the chart: seven names take two.
         QCOMPARE(svg.count(">Caldera sur: neta</text>"), 1);
+        const auto legend_row = [&svg](const QString& name) {
+            return QRegularExpression("<text x=\"[^\"]*\" y=\"([^\"]*)\"[^>]*>" + name + "</text>")
+                .match(svg)
+                .captured(1);
+        };
+        QVERIFY(!legend_row("Caldera norte: bruta").isEmpty());
+        QVERIFY(legend_row("Caldera norte: bruta") != legend_row("Con aviso"));
 
         // Without dates, over the line in the file; refused onto the log itself.
         const QString plain = QStringLiteral(QUEMADOR_CLI_DATA) + "/boiler-by-option/input.csv";
@@ -413,6 +425,29 @@ private slots:
         QCOMPARE(refused.status, 2);
         QVERIFY2(refused.err.contains("es el propio registro: el gráfico lo borraría"),
                  qPrintable(refused.err));
+    }
+
+    // A year of readings: a date about every two months, and each axis's values, as text.
+    void chart_axes()
+    {
+        QTemporaryDir dir;
+        const QString log = dir.filePath("anual.csv");
+        QFile input(log);
+        QVERIFY(input.open(QIODevice::WriteOnly));
+        input.write("Fecha,O2,T humos\n2026-01-01,3,180\n2026-12-31,3.5,185\n");
+        input.close();
+        const QString path = dir.filePath("anual.svg");
+        QCOMPARE(run_calc({"--csv", log, "-c", "gas", "--celsius", "--grafico", path}).status, 0);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QStringList texts;
+        for (const auto& match :
+             QRegularExpression(">([^<]*)</text>").globalMatch(QString::fromUtf8(file.readAll())))
+            texts << match.captured(1);
+        QCOMPARE(texts.mid(1, 19),
+                 QStringList({"82", "84", "86", "88", "90", "92", "94", "3", "3,1", "3,2", "3,3",
+                              "3,4", "3,5", "12/02/2026", "14/04/2026", "14/06/2026", "14/08/2026",
+                              "14/10/2026", "14/12/2026"}));
     }
 
     // The summary goes in whole or not at all: written beside its place and renamed.
@@ -439,6 +474,21 @@ private slots:
         }
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot),
                  QStringList{"resumen.csv"});
+        {
+            // A write that fails half way (the file size limit here, a full disk alike):
+            // reported, and nothing half written is left.
+            SummaryFile file(dir.filePath("limitado.csv").toStdString(), stdin);
+            rlimit limit{};
+            QCOMPARE(getrlimit(RLIMIT_FSIZE, &limit), 0);
+            const rlimit small{8, limit.rlim_max};
+            const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+            QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+            const bool committed = file.commit(std::string(64, 'x'));
+            setrlimit(RLIMIT_FSIZE, &limit);
+            std::signal(SIGXFSZ, handler);
+            QVERIFY(!committed);
+            QCOMPARE(file.error(), std::string(std::strerror(EFBIG)));
+        }
         // A file left undone is taken away.
         {
             SummaryFile file(dir.filePath("r.csv").toStdString(), stdin);

@@ -1,0 +1,68 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+// Where a log's results go in each of its rows, and how a row is written with them.
+
+#include "log/columns.h"
+#include "log/reading.h"
+#include "text/csv.h"
+
+#include <cstddef>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quemador::log {
+
+// What this program adds to a record, in the order of result_column_names.
+enum class Result { excess_air, efficiency, net, corrected, saving, notes };
+inline constexpr std::size_t result_kinds = static_cast<std::size_t>(Result::notes) + 1;
+static_assert(result_kinds == result_column_names.size());
+
+struct ResultColumn {
+    Result result;
+    std::string_view name;
+};
+
+// The columns this program adds to a log, in their order: the window's two results,
+// the net efficiency, the gross one corrected for the air (where the log gives an air
+// temperature), the fuel saved (with a target), and the notes last.
+std::vector<ResultColumn> result_columns(bool corrected, bool saving);
+
+// A result's text in an outcome, as the window shows it; the notes are not in it.
+std::string& text_of(Outcome& outcome, Result result);
+
+inline std::string_view field_at(const std::vector<std::string_view>& fields, std::size_t index)
+{
+    return index < fields.size() ? fields[index] : std::string_view();
+}
+
+// Where the results go in each row: in the header's own result columns (a log this
+// program wrote), or appended after the header's columns.
+struct Layout {
+    std::vector<ResultColumn> columns; // the results, the notes last
+    std::size_t width = 0;             // the header's columns
+    std::vector<std::size_t> in_place; // by result: its column in the header, or none
+    std::vector<std::size_t> appended; // results, by index into columns
+
+    Layout(const std::vector<std::string>& header, std::vector<ResultColumn> results);
+
+    // The result written in a column of the header; none for a column of the log's own.
+    [[nodiscard]] std::size_t result_in(std::size_t column) const;
+
+    // Writes a row: its fields padded to the header's width, the results in their
+    // columns, then the fields beyond the header's width. raw is the record as read,
+    // when it can be written as it is; plain_results, when the results hold nothing
+    // that needs quotes.
+    void write(text::CsvWriter& writer, const std::vector<std::string_view>& fields,
+               std::optional<std::string_view> raw, std::span<const std::string_view> results,
+               text::LineEnd end, bool plain_results) const;
+
+    // The header's line, with the names of the results appended.
+    void write_header(text::CsvWriter& writer, const std::vector<std::string>& header,
+                      text::LineEnd end) const;
+};
+
+} // namespace quemador::log

@@ -1,0 +1,287 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "log/section.h"
+
+#include "calculation/number_text.h"
+#include "calculation/reading_advice.h"
+#include "text/names.h"
+
+#include <algorithm>
+
+namespace quemador::log {
+namespace {
+
+using text::CsvReader;
+using text::DecimalComma;
+using text::trimmed;
+
+// °F. Flue gas leaves a boiler that does not condense well above the boiling point of
+// water: readings mostly below it, with no unit declared, are likely °C.
+constexpr double boiling_point_f = 212.0;
+// How far the first rows are looked at, to see what the readings look like.
+constexpr std::size_t first_rows = 20;
+constexpr std::uint64_t first_rows_bytes = std::uint64_t{256} * 1024;
+// A reading quoted in a note, at most.
+constexpr std::size_t quoted_bytes = 40;
+
+// Why a cell is not a number, for its row's notes.
+[[gnu::noinline]] void not_a_number(std::string_view cell, std::string_view what,
+                                    std::string& notes)
+{
+    if (text::is_blank(cell))
+        add_note(notes, "falta el valor de " + std::string(what), "; ");
+    else
+        add_note(notes, std::string(what) + " ilegible: " + quoted(cell, quoted_bytes), "; ");
+}
+
+[[gnu::noinline]] void not_a_fuel(std::string_view cell, std::string& notes)
+{
+    add_note(notes, unknown_fuel(trimmed(cell)), "; ");
+}
+
+} // namespace
+
+void add_note(std::string& notes, std::string_view message, std::string_view between)
+{
+    if (!notes.empty())
+        notes += between;
+    notes += message;
+}
+
+bool is_blank(const std::vector<std::string_view>& fields)
+{
+    return std::all_of(fields.begin(), fields.end(),
+                       [](std::string_view field) { return text::is_blank(field); });
+}
+
+bool is_units_line(const std::vector<std::string_view>& fields)
+{
+    return std::all_of(fields.begin(), fields.end(), is_unit_cell) && !is_blank(fields);
+}
+
+std::string_view footer_cell(const std::vector<std::string_view>& fields, const Columns& columns)
+{
+    const std::size_t readings =
+        std::min({columns[Column::o2], columns[Column::temperature], fields.size()});
+    for (std::size_t i = 0; i < readings; ++i) {
+        if (is_footer_cell(fields[i]))
+            return trimmed(fields[i]);
+    }
+    return {};
+}
+
+bool begins_as_number(std::string_view cell)
+{
+    const char c = cell.empty() ? 'x' : cell.front();
+    return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.' || c == ',';
+}
+
+bool is_header(const std::vector<std::string_view>& fields, std::string_view o2_cell)
+{
+    return !begins_as_number(o2_cell) && find_columns(fields, {}).names_readings();
+}
+
+bool FirstRows::o2_fraction() const
+{
+    // One low reading may be real; all of several below 1 % are not.
+    return o2.size() >= 2 &&
+        std::all_of(o2.begin(), o2.end(), [](double x) { return x >= 0.0 && x < 1.0; }) &&
+        std::any_of(o2.begin(), o2.end(), [](double x) { return x > 0.0; });
+}
+
+Section::Section(std::vector<std::string> header, std::uint64_t line, const Columns& columns,
+                 char separator, const LogOptions& options)
+    : header_(std::move(header)), line_(line), columns_(columns),
+      layout_(header_,
+              result_columns(columns.has(Column::air) || options.air.has_value(),
+                             options.target_o2.has_value())),
+      options_(options), separator_(separator),
+      comma_(separator == ',' ? DecimalComma::rejected : DecimalComma::accepted),
+      problem_(columns_problem(header_, columns))
+{
+}
+
+void Section::set_unit(std::optional<TemperatureUnit> units_line)
+{
+    std::string_view named;
+    if (columns_.has(Column::temperature))
+        named = header_.at(columns_[Column::temperature]);
+    if (options_.unit)
+        unit_ = {*options_.unit, UnitSource::option};
+    else if (units_line)
+        unit_ = {*units_line, UnitSource::units_line};
+    else if (const auto declared = unit_named(named))
+        unit_ = {*declared, UnitSource::header};
+    celsius_ = unit_.first == TemperatureUnit::celsius;
+    shared_ = shared_comparison();
+}
+
+void Section::look_ahead(CsvReader& reader)
+{
+    reader.mark();
+    const std::uint64_t start = reader.bytes_read();
+    std::vector<std::string_view> fields;
+    for (std::size_t rows = 0; rows < first_rows && reader.next(fields);) {
+        if (reader.too_long() || reader.bytes_read() - start > first_rows_bytes)
+            break;
+        if (is_blank(fields) || !footer_cell(fields, columns_).empty())
+            continue;
+        const Row row{fields, reader};
+        double o2 = 0.0;
+        const bool o2_read = row.number(columns_[Column::o2], comma_, o2);
+        if (!o2_read && is_header(fields, row.at(columns_[Column::o2])))
+            break;
+        ++rows;
+        if (o2_read)
+            first_.o2.push_back(o2);
+        if (double t = 0.0; row.number(columns_[Column::temperature], comma_, t)) {
+            ++first_.temperatures;
+            first_.below_boiling += in_fahrenheit(t) < boiling_point_f ? 1 : 0;
+        }
+    }
+    reader.rewind();
+    o2_fraction_ = first_.o2_fraction();
+    celsius_looking_ =
+        unit_.second == UnitSource::none && first_.below_boiling * 2 > first_.temperatures;
+}
+
+void Section::calculate(const Row& row, RowResults& out)
+{
+    out.notes.clear();
+    out.kind = RowKind::error;
+    out.doubtful = false;
+    if (!problem_.empty()) {
+        out.notes = problem_;
+        return;
+    }
+    Reading reading;
+    if (!read(row, reading, out.notes))
+        return;
+    // The readings as written, which the notices quote without the blanks around.
+    const AdviceStyle style{results_comma() == DecimalComma::accepted,
+                            celsius_,
+                            row.at(columns_[Column::o2]),
+                            row.at(columns_[Column::co2]),
+                            row.at(columns_[Column::temperature]),
+                            {}};
+    evaluate(reading, out.outcome, style, comparison(row, out.notes));
+    if (!out.outcome.shown()) {
+        out.notes = out.outcome.failure;
+        return;
+    }
+    doubts(reading, trimmed(style.o2_text), out);
+    for (const auto& message : out.outcome.advice)
+        add_note(out.notes, message, " ");
+    out.kind = out.outcome.outside_model ? RowKind::out_of_range : RowKind::calculated;
+}
+
+double Section::in_fahrenheit(double t) const { return celsius_ ? celsius_to_fahrenheit(t) : t; }
+
+Comparison Section::shared_comparison() const
+{
+    Comparison shared;
+    if (options_.air)
+        shared.air_f = in_fahrenheit(*options_.air);
+    shared.target_o2 = options_.target_o2;
+    if (options_.target_temp)
+        shared.target_temp_f = in_fahrenheit(*options_.target_temp);
+    return shared;
+}
+
+const Comparison& Section::comparison(const Row& row, std::string& notes)
+{
+    if (!columns_.has(Column::air))
+        return shared_;
+    own_ = shared_;
+    if (text::is_blank(row.at(columns_[Column::air]))) {
+        if (!options_.air)
+            add_note(notes,
+                     "sin temperatura del aire: la eficiencia neta supone 60 °F y no hay "
+                     "corregida",
+                     " ");
+    } else if (double air = 0.0; number(row, columns_[Column::air], "aire", notes, air)) {
+        own_.air_f = in_fahrenheit(air);
+    }
+    return own_;
+}
+
+void Section::doubts(const Reading& reading, std::string_view o2_cell, RowResults& out) const
+{
+    if (o2_fraction_ || celsius_looking_)
+        first_rows_doubts(reading, o2_cell, out);
+    out.doubtful = out.doubtful || out.outcome.doubtful;
+}
+
+[[gnu::noinline]] void Section::first_rows_doubts(const Reading& reading, std::string_view o2_cell,
+                                                  RowResults& out) const
+{
+    if (o2_fraction_) {
+        out.doubtful = true;
+        std::string percent = plain_number(reading.o2 * 100.0);
+        add_note(out.notes,
+                 "O2 de " + std::string(o2_cell) +
+                     ": las primeras lecturas de O2 son todas menores que 1, como si el "
+                     "registro las diera en tanto por uno (" +
+                     std::string(text::in_file(percent, results_comma())) +
+                     " %); si es así, multiplique la columna por 100.",
+                 " ");
+    }
+    if (celsius_looking_) {
+        out.doubtful = true;
+        add_note(out.notes,
+                 "La temperatura no dice su unidad y se lee en °F, pero parece en °C: si lo "
+                 "es, repita con --celsius.",
+                 " ");
+    }
+}
+
+bool Section::read(const Row& row, Reading& reading, std::string& notes)
+{
+    const auto fuel = fuel_of(row, notes);
+    double temp = 0.0;
+    const bool o2_read = number(row, columns_[Column::o2], "O2", notes, reading.o2);
+    const bool temp_read = number(row, columns_[Column::temperature], "temperatura", notes, temp);
+    bool co2_read = true; // no CO2 measured: an empty field or no column
+    if (columns_.has(Column::co2) && !text::is_blank(row.at(columns_[Column::co2]))) {
+        double co2 = 0.0;
+        co2_read = number(row, columns_[Column::co2], "CO2", notes, co2);
+        reading.co2 = co2;
+    }
+    if (!fuel || !o2_read || !temp_read || !co2_read)
+        return false;
+    reading.fuel = *fuel;
+    reading.temp_f = in_fahrenheit(temp);
+    return true;
+}
+
+bool Section::number(const Row& row, std::size_t index, std::string_view what, std::string& notes,
+                     double& value)
+{
+    const std::string_view cell = row.at(index);
+    const DecimalComma mark = row.comma(index, comma_);
+    if (!mark_) {
+        if (cell.find(',') != std::string_view::npos && mark == DecimalComma::accepted)
+            mark_ = DecimalComma::accepted;
+        else if (cell.find('.') != std::string_view::npos)
+            mark_ = DecimalComma::rejected;
+    }
+    if (text::parse_number(cell, mark, value))
+        return true;
+    not_a_number(cell, what, notes);
+    return false;
+}
+
+std::optional<Fuel> Section::fuel_of(const Row& row, std::string& notes) const
+{
+    const std::string_view cell = row.at(columns_[Column::fuel]);
+    if (!columns_.has(Column::fuel) || text::is_blank(cell)) {
+        if (!options_.fuel)
+            add_note(notes, "falta el combustible", "; ");
+        return options_.fuel;
+    }
+    const auto fuel = fuel_named(cell);
+    if (!fuel)
+        not_a_fuel(cell, notes);
+    return fuel;
+}
+
+} // namespace quemador::log

@@ -302,6 +302,12 @@ log::LogOptions log_options(const LogArgs& args)
             throw UsageError("codificación desconocida: «" + *args.encoding +
                              "» (use utf-8, utf-16 o windows-1252)");
     }
+    if (args.date_order) {
+        options.date_order = log::order_named(*args.date_order);
+        if (!options.date_order)
+            throw UsageError("formato de fecha desconocido: " + quoted(*args.date_order, 40) +
+                             " (use dd/mm, mm/dd o aaaa-mm-dd)");
+    }
     options.columns = args.columns;
     // In the log's unit, which the log's reading knows.
     options.air = optional_number(args.temperatures.air, "--aire");
@@ -364,10 +370,10 @@ int csv_log(const LogArgs& args)
     if (reports > max_row_reports)
         say("… y " + std::to_string(reports - max_row_reports) +
             " filas más sin resultado: cada una dice por qué en la columna aviso");
-    for (const std::string& line : log::closing_lines(summary))
+    for (const std::string& line : log::closing_lines(summary, remedy_words))
         say(line);
     bool summary_written = true;
-    if (summary_file && !summary_file->commit(log::summary_csv(summary))) {
+    if (summary_file && !summary_file->commit(log::summary_file(summary))) {
         say("no se pudo escribir el resumen en «" + *args.summary + "»: " + summary_file->error());
         summary_written = false;
     }
@@ -481,6 +487,7 @@ LogArgs take_log(Given& given)
     args.fuel = given.text("--combustible");
     args.temperatures = take_temperatures(given);
     args.encoding = given.text("--codificacion");
+    args.date_order = given.text("--formato-fecha");
     for (const log::ColumnKind& kind : log::column_kinds())
         args.columns.at(static_cast<std::size_t>(kind.column)) = given.text(kind.option);
     args.all_results = given.is_set("--todos");
@@ -517,7 +524,7 @@ int run(Given given)
         say(std::string(error.what()) + " (vea --help)");
         return exit_usage;
     } catch (const log::LogError& error) {
-        say(std::string(error.what()) + " (vea --help)");
+        say(log::worded(error.note(), remedy_words) + " (vea --help)");
         return exit_usage;
     }
 }

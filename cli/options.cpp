@@ -48,6 +48,9 @@ std::vector<OptionSpec> make_specs()
          "exceso_aire, eficiencia, eficiencia_neta y aviso"},
         {"--codificacion", "utf-8|utf-16|windows-1252",
          "con --csv: la codificación del archivo, si no se deduce bien"},
+        {"--formato-fecha", "dd/mm|mm/dd|aaaa-mm-dd",
+         "con --csv: cómo escribe el registro sus fechas de números, si no se deduce bien (si "
+         "ninguna tiene un día mayor que 12, se leen dd/mm)"},
     };
     const auto kinds = log::column_kinds();
     std::transform(kinds.begin(), kinds.end(), std::back_inserter(specs),
@@ -69,7 +72,49 @@ std::vector<OptionSpec> make_specs()
     return specs;
 }
 
+// An option's name, checked against the list: a misspelt one fails at its first use.
+std::string option(std::string_view name)
+{
+    const auto& specs = option_specs();
+    if (std::none_of(specs.begin(), specs.end(),
+                     [name](const OptionSpec& spec) { return spec.name() == name; }))
+        throw std::logic_error("no such option: " + std::string(name));
+    return std::string(name);
+}
+
 } // namespace
+
+std::string remedy_words(const log::Remedy& remedy)
+{
+    using Ask = log::Remedy::Ask;
+    using Setting = log::Remedy::Setting;
+    const std::string column(log::kind_of(remedy.column).option);
+    const std::string unit = option(remedy.value == "°C" ? "--celsius" : "--fahrenheit");
+    switch (remedy.ask) {
+    case Ask::set:
+        if (remedy.setting == Setting::unit)
+            return "repita con " + unit;
+        return "repita con " +
+            option(remedy.setting == Setting::encoding ? "--codificacion" : "--formato-fecha") +
+            " " + remedy.value;
+    case Ask::give:
+        return remedy.setting == Setting::fuel
+            ? "indique " + option("--combustible")
+            : "désela con " + option("--codificacion") + " utf-8, utf-16 o windows-1252";
+    case Ask::set_by:
+        return "por " + (remedy.setting == Setting::unit ? unit : option("--formato-fecha"));
+    case Ask::name_column:
+        return "nómbrela con " + column;
+    case Ask::which_column:
+        return "diga cuál con " + column + " (nombre o número)";
+    case Ask::for_column:
+        return "para " + column;
+    case Ask::name_readings:
+        break;
+    }
+    return "diga qué columna es cada lectura con " + option("--col-o2") + " y " +
+        option("--col-temp") + " (nombre o número)";
+}
 
 std::string_view OptionSpec::name() const
 {

@@ -5,6 +5,8 @@
 // by the modes that use them. Whatever a mode does not take was given in vain, and the
 // program says so: which options go with which mode is what each mode takes.
 
+#include "log/note.h"
+
 #include <cstddef>
 #include <deque>
 #include <optional>
@@ -26,6 +28,10 @@ struct OptionSpec {
 
 // Every option, in the order of the help.
 const std::vector<OptionSpec>& option_specs();
+
+// What a note of the log asks of the user (log/note.h), in the command line's words:
+// its options.
+std::string remedy_words(const log::Remedy& remedy);
 
 // What the user gave, option by option, and what the mode took of it.
 class Given {

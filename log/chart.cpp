@@ -95,16 +95,17 @@ void ChartData::Thinned::add(double x, double y, std::size_t most)
     per_bucket *= 2;
 }
 
-ChartData::Thinned& ChartData::series(std::string_view boiler, Measure measure)
+ChartData::Thinned& ChartData::series(std::vector<Boiler>& boilers, std::size_t& last,
+                                      std::string_view boiler, Measure measure)
 {
-    if (last_ >= boilers_.size() || boilers_[last_].name != boiler) {
-        const auto found = std::find_if(boilers_.begin(), boilers_.end(),
+    if (last >= boilers.size() || boilers[last].name != boiler) {
+        const auto found = std::find_if(boilers.begin(), boilers.end(),
                                         [boiler](const Boiler& b) { return b.name == boiler; });
-        last_ = static_cast<std::size_t>(found - boilers_.begin());
-        if (found == boilers_.end())
-            boilers_.push_back({std::string(boiler), std::vector<Thinned>(measures)});
+        last = static_cast<std::size_t>(found - boilers.begin());
+        if (found == boilers.end())
+            boilers.push_back({std::string(boiler), std::vector<Thinned>(measures)});
     }
-    return boilers_[last_].series.at(static_cast<std::size_t>(measure));
+    return boilers[last].series.at(static_cast<std::size_t>(measure));
 }
 
 void ChartData::add(std::string_view boiler, Measure measure, double x, double y)
@@ -112,26 +113,65 @@ void ChartData::add(std::string_view boiler, Measure measure, double x, double y
     // The marks are not a boiler's: one series of each kind.
     if (measure == Measure::outside || measure == Measure::notices)
         boiler = {};
-    series(boiler, measure).add(x, y, buckets_);
+    series(boilers_, last_, boiler, measure).add(x, y, buckets_);
+    by_line_.clear();
+}
+
+void ChartData::hold(std::uint32_t key, std::string_view boiler, Measure measure, double seconds,
+                     double y)
+{
+    if (measure == Measure::outside || measure == Measure::notices)
+        boiler = {};
+    std::size_t last = 0;
+    series(held_[key], last, boiler, measure).add(seconds, y, buckets_);
+    by_line_.clear();
+}
+
+void ChartData::place(std::uint32_t key, double day_start)
+{
+    const auto held = held_.find(key);
+    if (held == held_.end())
+        return;
+    for (const Boiler& boiler : held->second) {
+        for (std::size_t m = 0; m < measures; ++m) {
+            ChartSeries points;
+            points_of(boiler.series[m], points);
+            for (std::size_t i = 0; i < points.x.size(); ++i)
+                add(boiler.name, static_cast<Measure>(m), day_start + points.x[i], points.y[i]);
+        }
+    }
+    held_.erase(held);
+}
+
+void ChartData::add_undated(std::string_view boiler, Measure measure, double line, double y)
+{
+    if (!boilers_.empty() || !held_.empty())
+        return;
+    if (measure == Measure::outside || measure == Measure::notices)
+        boiler = {};
+    series(by_line_, last_by_line_, boiler, measure).add(line, y, buckets_);
 }
 
 Chart ChartData::chart(std::string_view log_name) const
 {
-    const bool over_time = over_time_;
+    // Over time without a readable date: over the line instead.
+    const bool over_line = by_line();
+    const bool over_time = over_time_ && !over_line;
+    const std::vector<Boiler>& boilers = over_line ? by_line_ : boilers_;
     Chart chart;
     chart.title = "Eficiencia y O2 de " + std::string(log_name);
     chart.over_time = over_time;
     chart.x_label = over_time ? "Fecha" : "Línea del registro";
     chart.y_label = "Eficiencia (%)";
     chart.y2_label = "O2 (%)";
-    chart.rows = rows_;
-    chart.undated = undated_;
+    chart.rows = over_line ? undated_ : rows_;
+    chart.undated = over_line ? 0 : undated_;
     // The boilers' series first, in the order the log names them; the marks last.
-    const bool named = std::any_of(boilers_.begin(), boilers_.end(),
+    const bool named = std::any_of(boilers.begin(), boilers.end(),
                                    [](const Boiler& b) { return !b.name.empty(); });
     std::size_t color = 0;
     std::vector<ChartSeries> marks;
-    for (const Boiler& boiler : boilers_) {
+    for (const Boiler& boiler : boilers) {
         bool any = false;
         for (std::size_t m = 0; m < measures; ++m) {
             const Thinned& thinned = boiler.series[m];

@@ -4,7 +4,7 @@
 // A log's chart as a description both faces draw from: the page with its chart library,
 // the command line as an SVG file. The gross and net efficiency on the left axis and
 // the O2 on the right, over time when the log has dates, over the line in the file
-// otherwise; one set of series per boiler; the rows outside the model and those with
+// otherwise (and when none of its dates can be read); one set of series per boiler; the rows outside the model and those with
 // notices marked at their O2. A long log is thinned as it is read: each series keeps
 // at most a fixed number of buckets of consecutive points, and a bucket of several
 // points is drawn by its least and greatest, so memory stays bounded and every peak
@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -55,8 +56,22 @@ public:
 
     // A point of a series (the boiler empty when the log names none).
     void add(std::string_view boiler, Measure measure, double x, double y);
+    // A point of a chart over time whose day is not known yet: held under its day's
+    // key, at its seconds into the day, until place() puts the key's points on its day.
+    // Memory stays bounded: each key's series are thinned as the chart's are.
+    void hold(std::uint32_t key, std::string_view boiler, Measure measure, double seconds,
+              double y);
+    void place(std::uint32_t key, double day_start);
+    // A point of a chart over time without a readable date, at its line: drawn over
+    // the line only when no point has a date.
+    void add_undated(std::string_view boiler, Measure measure, double line, double y);
     void count_row() { ++rows_; }
     void count_undated() { ++undated_; }
+    // Whether the chart over time is drawn over the line: no point has a date.
+    [[nodiscard]] bool by_line() const
+    {
+        return over_time_ && boilers_.empty() && held_.empty() && undated_ > 0;
+    }
     // Whether x is a moment (the log has dates) or a line.
     void set_over_time(bool over_time) { over_time_ = over_time; }
 
@@ -77,13 +92,18 @@ private:
         std::string name;
         std::vector<Thinned> series; // by Measure
     };
-    Thinned& series(std::string_view boiler, Measure measure);
+    // A boiler's series of a measure among boilers, the one at last looked at first.
+    static Thinned& series(std::vector<Boiler>& boilers, std::size_t& last,
+                           std::string_view boiler, Measure measure);
     // A series' points: each bucket's least and greatest.
     static void points_of(const Thinned& thinned, ChartSeries& series);
 
     std::size_t buckets_;
     std::vector<Boiler> boilers_;
     std::size_t last_ = 0; // the boiler of the last point, looked at first
+    std::map<std::uint32_t, std::vector<Boiler>> held_;
+    std::vector<Boiler> by_line_; // while no point has a date
+    std::size_t last_by_line_ = 0;
     std::uint64_t rows_ = 0;
     std::uint64_t undated_ = 0;
     bool over_time_ = false;

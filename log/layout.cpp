@@ -15,7 +15,7 @@ ResultColumn column_of(Result result)
 
 } // namespace
 
-std::vector<ResultColumn> result_columns(bool corrected, bool saving)
+std::vector<ResultColumn> result_columns(bool corrected, bool saving, bool co)
 {
     std::vector<ResultColumn> columns = {column_of(Result::excess_air),
                                          column_of(Result::efficiency), column_of(Result::net)};
@@ -23,6 +23,8 @@ std::vector<ResultColumn> result_columns(bool corrected, bool saving)
         columns.push_back(column_of(Result::corrected));
     if (saving)
         columns.push_back(column_of(Result::saving));
+    if (co)
+        columns.push_back(column_of(Result::co_air_free));
     columns.push_back(column_of(Result::notes));
     return columns;
 }
@@ -38,6 +40,8 @@ std::string& text_of(Outcome& outcome, Result result)
         return outcome.net;
     case Result::corrected:
         return outcome.corrected;
+    case Result::co_air_free:
+        return outcome.co_air_free;
     case Result::saving:
     case Result::notes:
         break;

@@ -17,7 +17,7 @@
 namespace quemador::log {
 
 // What this program adds to a record, in the order of result_column_names.
-enum class Result { excess_air, efficiency, net, corrected, saving, notes };
+enum class Result { excess_air, efficiency, net, corrected, saving, co_air_free, notes };
 inline constexpr std::size_t result_kinds = static_cast<std::size_t>(Result::notes) + 1;
 static_assert(result_kinds == result_column_names.size());
 
@@ -28,8 +28,9 @@ struct ResultColumn {
 
 // The columns this program adds to a log, in their order: the window's two results,
 // the net efficiency, the gross one corrected for the air (where the log gives an air
-// temperature), the fuel saved (with a target), and the notes last.
-std::vector<ResultColumn> result_columns(bool corrected, bool saving);
+// temperature), the fuel saved (with a target), the CO on air-free flue gas (where the
+// log gives a CO), and the notes last.
+std::vector<ResultColumn> result_columns(bool corrected, bool saving, bool co);
 
 // A result's text in an outcome, as the window shows it; the notes are not in it.
 std::string& text_of(Outcome& outcome, Result result);

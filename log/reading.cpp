@@ -56,13 +56,18 @@ void compare_target(const Reading& reading, const Comparison& comparison, const 
                                 "produce CO: no lo ajuste sin revisar la combustión.");
 }
 
-// The CO on air-free flue gas, where the oxygen leaves any flue gas to put it on.
+// The CO on air-free flue gas, where the oxygen leaves any flue gas to put it on. A CO
+// that cannot be, or past the limit, makes the reading doubtful (the advice says why).
 void co_figure(const Reading& reading, Outcome& out)
 {
-    if (!reading.co_ppm || *reading.co_ppm < 0.0 || reading.o2 < 0.0 || reading.o2 >= oxygen_in_air)
+    if (!reading.co_ppm)
+        return;
+    out.doubtful = out.doubtful || *reading.co_ppm < 0.0;
+    if (*reading.co_ppm < 0.0 || reading.o2 < 0.0 || reading.o2 >= oxygen_in_air)
         return;
     out.figures.co_air_free = co_air_free(*reading.co_ppm, reading.o2);
     out.co_air_free = plain_number(std::round(*out.figures.co_air_free));
+    out.doubtful = out.doubtful || *out.figures.co_air_free > co_air_free_limit;
 }
 
 // The net efficiency, the air-corrected gross one and the target's, when the results

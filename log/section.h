@@ -71,11 +71,16 @@ struct RowResults {
 enum class UnitSource { option, units_line, header, none };
 
 // What a section's first rows show of its readings, as a look-ahead: oxygen written
-// as a fraction (0.047 for 4.7 %), or temperatures in °C in a log that does not say.
+// as a fraction (0.047 for 4.7 %), temperatures in °C in a log that does not say, or
+// boilers in a column not named as theirs.
 struct FirstRows {
     std::vector<double> o2;
     std::uint64_t temperatures = 0;
     std::uint64_t below_boiling = 0; // in °F
+    // A column of a few short texts that repeat, as boilers' names do, in a section
+    // without a boiler column; and its texts.
+    std::size_t boiler_like = Columns::none;
+    std::vector<std::string> boiler_names;
 
     [[nodiscard]] bool o2_fraction() const;
 };
@@ -124,7 +129,8 @@ public:
     [[nodiscard]] const Columns& columns() const { return columns_; }
     [[nodiscard]] const Layout& layout() const { return layout_; }
     [[nodiscard]] const FirstRows& first() const { return first_; }
-    [[nodiscard]] const std::string& problem() const { return problem_; }
+    // Why the section's rows cannot be read, when they cannot.
+    [[nodiscard]] const std::optional<Note>& problem() const { return problem_; }
     [[nodiscard]] std::pair<TemperatureUnit, UnitSource> unit() const { return unit_; }
     [[nodiscard]] text::DecimalComma comma() const { return comma_; }
 
@@ -146,6 +152,8 @@ private:
     bool number(const Row& row, std::size_t index, std::string_view what, std::string& notes,
                 double& value);
     std::optional<Fuel> fuel_of(const Row& row, std::string& notes) const;
+    // Looks for a column that names boilers without being named as theirs.
+    void boiler_like(const std::vector<std::vector<std::string>>& texts);
 
     std::vector<std::string> header_;
     std::uint64_t line_;
@@ -154,7 +162,8 @@ private:
     const LogOptions& options_;
     char separator_;
     text::DecimalComma comma_;
-    std::string problem_;
+    std::optional<Note> problem_;
+    std::string problem_text_; // as each of its rows says it
     std::pair<TemperatureUnit, UnitSource> unit_{TemperatureUnit::fahrenheit, UnitSource::none};
     bool celsius_ = false;
     std::optional<text::DecimalComma> mark_;

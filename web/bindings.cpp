@@ -71,14 +71,15 @@ EMSCRIPTEN_KEEPALIVE const char* quemador_evaluate(const char* request)
 }
 
 // The log view's options, one a line: the file's name, fuel, unit (C, F or empty),
-// encoding, air, target O2, target temperature, grouping, "1" for every result, then
-// a column choice for each column kind.
+// encoding, air, target O2, target temperature, grouping, date order, "1" for every
+// result, then a column choice for each column kind.
 EMSCRIPTEN_KEEPALIVE const char* quemador_log(const char* request)
 {
     std::string_view rest(request);
     quemador::web::PageLog page;
     for (std::string* field : {&page.name, &page.fuel, &page.unit, &page.encoding, &page.air,
-                               &page.target_o2, &page.target_temp, &page.grouping})
+                               &page.target_o2, &page.target_temp, &page.grouping,
+                               &page.date_order})
         *field = next_line(rest);
     page.all_results = next_line(rest) == "1";
     for (std::string& column : page.columns)

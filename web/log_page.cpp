@@ -48,6 +48,8 @@ log::LogOptions options_of(const PageLog& page)
     options.target_temp = number(page.target_temp, "Los humos objetivo");
     if (options.target_temp && !options.target_o2)
         throw log::LogError("los humos objetivo cuentan solo con un O2 objetivo");
+    if (!page.date_order.empty())
+        options.date_order = log::order_named(page.date_order);
     if (page.grouping == "caldera")
         options.grouping = log::Grouping::boiler;
     else if (page.grouping == "mes")
@@ -164,8 +166,13 @@ std::string run_log_json(const PageLog& page, text::ByteSource& input, text::Byt
                                std::vector<std::string>(row.fields.begin(), row.fields.end())});
         };
         summary = log::process_log(input, output, options);
+    } catch (const log::LogError& error) {
+        json.member_count("estado", 2);
+        json.member("error", log::worded(error.note(), control_words));
+        json.close('}');
+        return json.take();
     } catch (const std::exception& error) {
-        // A log that cannot be read (LogError), or out of memory and the like.
+        // Out of memory and the like.
         json.member_count("estado", 2);
         json.member("error", std::string_view(error.what()));
         json.close('}');
@@ -173,7 +180,7 @@ std::string run_log_json(const PageLog& page, text::ByteSource& input, text::Byt
     }
     json.member_count("estado", summary.complete() ? 0 : 1);
     json.key("lineas");
-    write_strings(json, log::closing_lines(summary));
+    write_strings(json, log::closing_lines(summary, control_words));
     json.member("cuentas", log::counts_line(summary));
     json.key("tabla");
     json.open('[');
@@ -198,6 +205,38 @@ std::string run_log_json(const PageLog& page, text::ByteSource& input, text::Byt
     write_chart(json, chart.chart(page.name));
     json.close('}');
     return json.take();
+}
+
+std::string control_words(const log::Remedy& remedy)
+{
+    using Ask = log::Remedy::Ask;
+    using Setting = log::Remedy::Setting;
+    const std::string column = "en Más opciones, Columna: " +
+        std::string(log::kind_of(remedy.column).what);
+    switch (remedy.ask) {
+    case Ask::set:
+        return "elija " + remedy.value +
+            (remedy.setting == Setting::unit       ? " en Temperaturas"
+                 : remedy.setting == Setting::encoding ? " en Más opciones, Codificación"
+                                                       : " en Más opciones, Formato de fecha");
+    case Ask::give:
+        return remedy.setting == Setting::fuel ? "elija uno en Combustible de las filas sin él"
+                                               : "elíjala en Más opciones, Codificación";
+    case Ask::set_by:
+        return remedy.setting == Setting::unit ? "según Temperaturas"
+                                               : "según Más opciones, Formato de fecha";
+    case Ask::name_column:
+        return "nómbrela " + column;
+    case Ask::which_column:
+        return "diga cuál " + column + " (nombre o número)";
+    case Ask::for_column:
+        return "para la Columna: " + std::string(log::kind_of(remedy.column).what) +
+            " de Más opciones";
+    case Ask::name_readings:
+        break;
+    }
+    return "diga qué columna es cada lectura en Más opciones, Columna: O2 y Columna: "
+           "temperatura (nombre o número)";
 }
 
 std::string columns_json()

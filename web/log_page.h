@@ -25,7 +25,8 @@ struct PageLog {
     std::string air;
     std::string target_o2;
     std::string target_temp;
-    std::string grouping; // "caldera", "mes", "ninguno"
+    std::string grouping;   // "caldera", "mes", "ninguno"
+    std::string date_order; // "dd/mm", "mm/dd", "aaaa-mm-dd"
     bool all_results = false;
     std::array<std::string, log::column_count> columns; // by log::Column
 };
@@ -41,6 +42,10 @@ inline constexpr std::size_t listed_notices = 200;
 // "grafico", the chart. progress gets the rows and bytes read every few thousand rows.
 std::string run_log_json(const PageLog& page, text::ByteSource& input, text::ByteSink& output,
                          const std::function<void(std::uint64_t, std::uint64_t)>& progress);
+
+// What a note of the log asks of the user (log/note.h), in the page's words: its own
+// controls.
+std::string control_words(const log::Remedy& remedy);
 
 // The columns the page offers a box for, as a JSON list of {"id": the box's end
 // ("o2"), "que": what it holds, "opcion": quemador1-calc's option, "ayuda"}.

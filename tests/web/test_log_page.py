@@ -2,7 +2,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """The page's log view in real headless Chromium, served on localhost: every folder of
 tests/data/cli, its options set in the page, gives the bytes quemador1-calc writes, its
-summary lines and its --resumen table (or its refusal); the chart's series, points,
+summary lines and its --resumen table (or its refusal), each note that names an option
+worded with the page's own controls instead, and no message of the page with a "--"; the chart's series, points,
 axis labels and marked rows through uPlot's API, and its PNG; saved readings charted;
 a million-row log read while a timer on the page keeps ticking, and cancelled; axe-core
 finds nothing at 360×640 and 1280×800. Screenshots are left in OUT_DIR to be looked at.
@@ -40,7 +41,8 @@ el = functools.partial(driver.find_element, By.ID)
 
 # quemador1-calc's options the page has a control for: its id, and how it is set.
 SELECTS = {"-c": "registro-combustible", "--combustible": "registro-combustible",
-           "--codificacion": "registro-codificacion", "--agrupar": "registro-agrupar"}
+           "--codificacion": "registro-codificacion", "--agrupar": "registro-agrupar",
+           "--formato-fecha": "registro-formato-fecha"}
 BOXES = {"--aire": "registro-aire", "--objetivo-o2": "registro-objetivo-o2",
          "--objetivo-temp": "registro-objetivo-temp"}
 FLAGS = {"--celsius": ("registro-unidad", "C"), "--fahrenheit": ("registro-unidad", "F")}
@@ -107,6 +109,35 @@ def download():
     return os.path.basename(path), open(path, "rb").read()
 
 
+reworded = []  # the lines where quemador1-calc names an option, and the page its control
+
+
+def same_but_worded(page, calc):
+    """The page says what quemador1-calc says, line for line, but where quemador1-calc
+    names an option the page names its own control instead."""
+    reworded.extend(p for p, c in zip(page, calc) if "--" in c)
+    return len(page) == len(calc) and all(
+        p == c if "--" not in c else p != c and "--" not in p for p, c in zip(page, calc))
+
+
+def summary_table(path):
+    """The rows of a --resumen file, in the log's encoding and separator."""
+    data = open(path, "rb").read()
+    text = (data[3:].decode("utf-8") if data.startswith(b"\xef\xbb\xbf")
+            else data.decode("utf-16") if data[:2] in (b"\xff\xfe", b"\xfe\xff")
+            else data.decode("cp1252"))
+    first = text.split("\n", 1)[0]
+    separator = ";" if ";" in first else "\t" if "\t" in first else ","
+    return list(csv.reader(io.StringIO(text), delimiter=separator))
+
+
+def page_messages():
+    """Everything the log view says in words: its status, its summary and its notices."""
+    return driver.execute_script("""
+        return ['registro-estado', 'resumen', 'registro-avisos', 'registro-avisos-nota']
+            .map((id) => document.getElementById(id)?.textContent ?? '')""")
+
+
 def page_summary():
     return driver.execute_script("""
         const r = document.getElementById('resumen');
@@ -131,8 +162,12 @@ for folder in sorted(os.listdir(data)):
             open(os.path.join(here, "stderr.txt"), encoding="utf-8").read().splitlines()]
     if expected_status == 2:
         message = said[0].removesuffix(" (vea --help)")
-        check(status_text == f"No se puede leer el registro: {message}" and not driver.find_elements(By.ID, "descargar"),
+        prefix = "No se puede leer el registro: "
+        check(status_text.startswith(prefix) and same_but_worded([status_text[len(prefix):]], [message])
+              and not driver.find_elements(By.ID, "descargar"),
               f"{folder}: refused as quemador1-calc refuses it", status_text)
+        check(not any("--" in m for m in page_messages()), f"{folder}: no option named on the page",
+              page_messages())
         continue
     name, written = download()
     summary = page_summary()
@@ -143,16 +178,19 @@ for folder in sorted(os.listdir(data)):
             [calc_path, *args, "--csv", os.path.join(here, "input.csv"), "--resumen", table_file,
              "--grafico", os.path.join(work, "grafico.svg")],
             capture_output=True, check=False).stderr.decode().splitlines()]
-        first = open(table_file, encoding="utf-8").readline()
-        separator = ";" if ";" in first else "\t" if "\t" in first else ","
-        table = list(csv.reader(io.StringIO(open(table_file, encoding="utf-8").read()), delimiter=separator))
+        table = summary_table(table_file)
     expected_lines = [line for line in said if not line.startswith("línea ") and not line.startswith("… y ")]
     complete = status_text.endswith("todas las filas calculadas.")
     check(name == "input-resultados.csv" and written == open(os.path.join(here, "output.csv"), "rb").read()
-          and summary["lines"] == expected_lines and summary["table"] == table
+          and same_but_worded(summary["lines"], expected_lines) and summary["table"] == table
           and complete == (expected_status == 0),
           f"{folder}: the page gives quemador1-calc's bytes, summary and table",
           f"\n  page: {summary['lines']}\n  calc: {expected_lines}\n  {summary['table']}\n  {table}")
+    check(not any("--" in m for m in page_messages()), f"{folder}: no option named on the page",
+          page_messages())
+check(any("elija °C en Temperaturas" in line for line in reworded)
+      and any("en Más opciones, Columna:" in line for line in reworded),
+      "notes that name an option on the command line name the page's controls", reworded)
 check(not_offered == ["summary-is-the-log"], "only the folder of a --resumen option is left out", not_offered)
 
 # The chart through uPlot's API: a series for each measure of each boiler, the marked

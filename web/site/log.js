@@ -37,7 +37,7 @@ function request(file) {
   const value = (id) => $(id).value.replace(/[\r\n]/g, ' ');
   return [file.name, value('registro-combustible'), value('registro-unidad'), value('registro-codificacion'),
     value('registro-aire'), value('registro-objetivo-o2'), value('registro-objetivo-temp'),
-    value('registro-agrupar'), $('registro-todos').checked ? '1' : '',
+    value('registro-agrupar'), value('registro-formato-fecha'), $('registro-todos').checked ? '1' : '',
     ...columns.map((c) => value(`registro-col-${c.id}`))].join('\n');
 }
 

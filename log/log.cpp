@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <map>
 #include <memory>
 #include <set>
@@ -336,8 +337,9 @@ private:
         const Outcome& outcome = row_.outcome;
         totals.spread(Result::excess_air).add(outcome.results->excess_air);
         totals.spread(Result::efficiency).add(outcome.results->efficiency);
+        // In whole ppm, as each row gives it.
         if (outcome.figures.co_air_free)
-            totals.spread(Result::co_air_free).add(*outcome.figures.co_air_free);
+            totals.spread(Result::co_air_free).add(std::round(*outcome.figures.co_air_free));
         if (!outcome.figures.net)
             return;
         totals.spread(Result::net).add(*outcome.figures.net);

@@ -121,6 +121,8 @@ std::string counts_line(const LogSummary& summary)
         line += ", dudosas: " + std::to_string(summary.doubtful);
     if (summary.footers > 0)
         line += ", de totales (sin calcular): " + std::to_string(summary.footers);
+    if (summary.grouping == Grouping::month && summary.undated > 0)
+        line += ", sin fecha legible: " + std::to_string(summary.undated);
     if (summary.misdated > 0)
         line += ", con la fecha en otro orden: " + std::to_string(summary.misdated);
     return line;

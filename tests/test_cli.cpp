@@ -285,7 +285,8 @@ private slots:
 
     // Logs shaped as they arrive, through the real program: each folder in
     // tests/data/cli holds an input.csv, the options (args, one a line), and the
-    // output.csv (none for a refused log), standard error and status expected.
+    // output.csv (none for a refused log), standard error and status expected; and
+    // resumen.csv, the --resumen file expected, when the folder is about it.
     void logs_data()
     {
         QTest::addColumn<QString>("folder");
@@ -307,6 +308,10 @@ private slots:
         QStringList args = QString::fromUtf8(contents("args")).split('\n', Qt::SkipEmptyParts);
         args << "--csv"
              << "input.csv";
+        QTemporaryDir work;
+        const QString summary = work.filePath("resumen.csv");
+        if (dir.exists("resumen.csv"))
+            args << "--resumen" << summary;
         const QByteArray input = contents("input.csv");
         const QStringList files = dir.entryList(QDir::Files);
         QProcess process;
@@ -317,6 +322,11 @@ private slots:
         QCOMPARE(QString::fromUtf8(process.readAllStandardError()),
                  QString::fromUtf8(contents("stderr.txt")));
         QCOMPARE(process.exitCode(), contents("status").trimmed().toInt());
+        if (dir.exists("resumen.csv")) {
+            QFile written(summary);
+            QVERIFY(written.open(QIODevice::ReadOnly));
+            QCOMPARE(written.readAll(), contents("resumen.csv"));
+        }
         // Nothing handed in is touched, and nothing is left behind.
         QCOMPARE(contents("input.csv"), input);
         QCOMPARE(dir.entryList(QDir::Files), files);
@@ -343,7 +353,7 @@ private slots:
                  "eficiencia;4;82,7;82,61;82,83\n"
                  "eficiencia_neta;4;92,6;92,46;92,8\n"
                  "eficiencia_corregida;3;82,84;82,74;82,98\n"
-                 "co_sin_aire;4;22,07;18,44;26,44\n"
+                 "co_sin_aire;4;21,75;18;26\n"
                  "analizador_menos_neta;3;0,06;-0,06;0,24\n");
         // A path that cannot take it is refused before anything is written.
         const Run refused =

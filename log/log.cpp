@@ -152,10 +152,11 @@ public:
         }
         if (summary_.misdated > 0)
             notes.push_back(misdated_note(misdated_, dates_, date_column_));
+        const bool by_line = options_.chart != nullptr && options_.chart->by_line();
         if (summary_.undated > 0)
             notes.push_back(undated_note(undated_, summary_.grouping == Grouping::month,
-                                         options_.chart != nullptr));
-        if (options_.chart != nullptr && options_.chart->by_line())
+                                         options_.chart != nullptr && !by_line));
+        if (by_line)
             notes.push_back(by_line_note());
         if (boilers_.respelled() > 0)
             notes.push_back(spellings_note(boilers_.first_respelled().first,

@@ -4,11 +4,11 @@
 // A log's chart as a description both faces draw from: the page with its chart library,
 // the command line as an SVG file. The gross and net efficiency on the left axis and
 // the O2 on the right, over time when the log has dates, over the line in the file
-// otherwise (and when none of its dates can be read); one set of series per boiler; the rows outside the model and those with
-// notices marked at their O2. A long log is thinned as it is read: each series keeps
-// at most a fixed number of buckets of consecutive points, and a bucket of several
-// points is drawn by its least and greatest, so memory stays bounded and every peak
-// stays in the picture.
+// otherwise (and when none of its dates can be read); one set of series per boiler;
+// the rows outside the model and those with notices marked at their O2. A long log is
+// thinned as it is read: each series keeps at most a fixed number of buckets of
+// consecutive points, and a bucket of several points is drawn by its least and
+// greatest, so memory stays bounded and every peak stays in the picture.
 
 #include <cstddef>
 #include <cstdint>
@@ -93,8 +93,8 @@ private:
         std::vector<Thinned> series; // by Measure
     };
     // A boiler's series of a measure among boilers, the one at last looked at first.
-    static Thinned& series(std::vector<Boiler>& boilers, std::size_t& last,
-                           std::string_view boiler, Measure measure);
+    static Thinned& series(std::vector<Boiler>& boilers, std::size_t& last, std::string_view boiler,
+                           Measure measure);
     // A series' points: each bucket's least and greatest.
     static void points_of(const Thinned& thinned, ChartSeries& series);
 

@@ -405,8 +405,7 @@ std::string column_text(const std::vector<std::string>& header, std::size_t colu
     return quoted(header.at(column), 40) + " (" + std::to_string(column + 1) + ")";
 }
 
-std::optional<Note> columns_problem(const std::vector<std::string>& header,
-                                    const Columns& columns)
+std::optional<Note> columns_problem(const std::vector<std::string>& header, const Columns& columns)
 {
     for (const ColumnKind& kind : kinds) {
         const auto k = static_cast<std::size_t>(kind.column);

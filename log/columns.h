@@ -59,8 +59,8 @@ std::optional<Named> column_named(std::string_view header);
 // window's two results, the net efficiency, the gross one corrected for the air, the
 // fuel saved, the CO on air-free flue gas, and the notes.
 inline constexpr std::array<std::string_view, 7> result_column_names = {
-    "exceso_aire",        "eficiencia",  "eficiencia_neta", "eficiencia_corregida",
-    "ahorro_combustible", "co_sin_aire", "aviso"};
+    "exceso_aire", "eficiencia", "eficiencia_neta", "eficiencia_corregida", "ahorro_combustible",
+    "co_sin_aire", "aviso"};
 bool is_result_column(std::string_view header);
 
 // The unit a header or a units-line cell gives: Celsius for "°C", "ºC", "C", "(C)",
@@ -112,8 +112,7 @@ Columns find_columns(const std::vector<std::string_view>& header, const ColumnCh
 
 // Why the columns cannot be read as they are (two of one reading, a chosen one
 // missing), asking for the column's choice; none when they can.
-std::optional<Note> columns_problem(const std::vector<std::string>& header,
-                                    const Columns& columns);
+std::optional<Note> columns_problem(const std::vector<std::string>& header, const Columns& columns);
 
 // A column as messages name it: «header» (number from 1).
 std::string column_text(const std::vector<std::string>& header, std::size_t column);

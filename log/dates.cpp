@@ -23,13 +23,13 @@ constexpr chrono::sys_days serial_epoch = chrono::sys_days{
 
 // Month names in Spanish and English, whole and cut short, lower case.
 constexpr std::array<std::pair<std::string_view, unsigned>, 42> month_names = {{
-    {"enero", 1},      {"ene", 1},        {"january", 1},   {"jan", 1},       {"febrero", 2},
-    {"feb", 2},        {"february", 2},   {"marzo", 3},     {"mar", 3},       {"march", 3},
-    {"abril", 4},      {"abr", 4},        {"april", 4},     {"apr", 4},       {"mayo", 5},
-    {"may", 5},        {"junio", 6},      {"jun", 6},       {"june", 6},      {"julio", 7},
-    {"jul", 7},        {"july", 7},       {"agosto", 8},    {"ago", 8},       {"august", 8},
-    {"aug", 8},        {"septiembre", 9}, {"setiembre", 9}, {"sep", 9},       {"sept", 9},
-    {"set", 9},        {"september", 9},  {"octubre", 10},  {"oct", 10},      {"october", 10},
+    {"enero", 1},      {"ene", 1},        {"january", 1},   {"jan", 1},        {"febrero", 2},
+    {"feb", 2},        {"february", 2},   {"marzo", 3},     {"mar", 3},        {"march", 3},
+    {"abril", 4},      {"abr", 4},        {"april", 4},     {"apr", 4},        {"mayo", 5},
+    {"may", 5},        {"junio", 6},      {"jun", 6},       {"june", 6},       {"julio", 7},
+    {"jul", 7},        {"july", 7},       {"agosto", 8},    {"ago", 8},        {"august", 8},
+    {"aug", 8},        {"septiembre", 9}, {"setiembre", 9}, {"sep", 9},        {"sept", 9},
+    {"set", 9},        {"september", 9},  {"octubre", 10},  {"oct", 10},       {"october", 10},
     {"noviembre", 11}, {"nov", 11},       {"november", 11}, {"diciembre", 12}, {"dic", 12},
     {"december", 12},  {"dec", 12},
 }};
@@ -242,9 +242,9 @@ bool date_at(std::string_view text, std::size_t& pos, DateCell& cell)
         if (!month || !take(text, pos, separator))
             return false;
         const auto day = digits(text, pos, 2, 2);
-        const auto days = day ? days_of(*first, static_cast<unsigned>(*month),
-                                        static_cast<unsigned>(*day))
-                              : std::nullopt;
+        const auto days = day
+            ? days_of(*first, static_cast<unsigned>(*month), static_cast<unsigned>(*day))
+            : std::nullopt;
         cell.moment = days ? std::optional(Moment{*days, std::nullopt}) : std::nullopt;
         return days.has_value();
     }
@@ -384,7 +384,8 @@ std::optional<std::int32_t> time_of(std::string_view cell)
 std::int32_t month_of(std::int64_t days)
 {
     const chrono::year_month_day date{chrono::sys_days{chrono::days{days}}};
-    return static_cast<int>(date.year()) * 12 + static_cast<int>(static_cast<unsigned>(date.month())) - 1;
+    return static_cast<int>(date.year()) * 12 +
+        static_cast<int>(static_cast<unsigned>(date.month())) - 1;
 }
 
 std::string month_text(std::int32_t month)

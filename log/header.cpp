@@ -42,7 +42,7 @@ struct Candidate {
 };
 
 Note missing_columns_message(const Candidate& best, std::string_view how_read,
-                            bool suspect_encoding)
+                             bool suspect_encoding)
 {
     if (best.line == 0)
         return "el archivo está vacío: falta la línea de encabezados";

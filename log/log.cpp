@@ -263,7 +263,7 @@ private:
         units_line_ = reader_.line();
         std::vector<std::string_view> units;
         for (const ResultColumn& column : layout.columns)
-            units.push_back(column.result == Result::notes         ? ""
+            units.push_back(column.result == Result::notes             ? ""
                                 : column.result == Result::co_air_free ? "ppm"
                                                                        : "%");
         layout.write(writer_, fields_, std::nullopt, units, reader_.line_end(), true);
@@ -405,8 +405,8 @@ private:
             boilers_.of(columns.has(Column::boiler) ? row.at(columns[Column::boiler]) : "");
         using State = DateColumn::State;
         if (needs_dates_ && when.state == State::none)
-            undated_.add(reader_.line(), columns.has(Column::date) ? row.at(columns[Column::date])
-                                                                   : "");
+            undated_.add(reader_.line(),
+                         columns.has(Column::date) ? row.at(columns[Column::date]) : "");
         const Grouping grouping = summary_.grouping;
         if (grouping != Grouping::none) {
             const std::size_t whose =
@@ -414,7 +414,8 @@ private:
             Totals& group = grouping == Grouping::boiler ? group_of(whose, 0)
                 : when.state == State::waiting
                 ? waiting_groups_[{whose, when.waiting.key()}]
-                : group_of(whose, when.state == State::dated ? month_of(when.moment.days) : no_month);
+                : group_of(whose,
+                           when.state == State::dated ? month_of(when.moment.days) : no_month);
             ++group.read;
             if (row_.kind == RowKind::calculated)
                 add(group, row);

@@ -99,8 +99,8 @@ Note columns_note(const Section& section, const LogOptions& options)
         const auto k = static_cast<std::size_t>(kind.column);
         const std::string between = first ? " " : ", ";
         if (columns.has(kind.column)) {
-            note += between + std::string(kind.what) + " " +
-                column_text(header, columns[kind.column]);
+            note +=
+                between + std::string(kind.what) + " " + column_text(header, columns[kind.column]);
             first = false;
         }
         if (kind.column == Column::temperature) {
@@ -113,8 +113,7 @@ Note columns_note(const Section& section, const LogOptions& options)
             note += between + "sin CO2";
         } else if (kind.column == Column::air && !columns.has(kind.column) && !options.air) {
             note += between + "sin aire: la eficiencia neta supone 60 °F";
-        } else if (kind.column == Column::date && columns.has(kind.column) &&
-                   options.date_order) {
+        } else if (kind.column == Column::date && columns.has(kind.column) && options.date_order) {
             note += " en " + std::string(order_name(*options.date_order)) + " ";
             note += Remedy{Ask::set_by, Setting::date_order,
                            std::string(order_name(*options.date_order))};
@@ -185,8 +184,8 @@ Note repeated_headers_note(std::uint64_t count, std::uint64_t first_line)
 
 Note footers_note(std::uint64_t count, std::string_view first, std::uint64_t line)
 {
-    return std::to_string(count) + (count == 1 ? " fila de totales" : " filas de totales") +
-        " («" + std::string(first) + "», la primera en la línea " + std::to_string(line) +
+    return std::to_string(count) + (count == 1 ? " fila de totales" : " filas de totales") + " («" +
+        std::string(first) + "», la primera en la línea " + std::to_string(line) +
         ") copiadas sin calcular: no son lecturas";
 }
 
@@ -210,10 +209,9 @@ void encoding_notes(const text::DecodingSource& decoded, const text::EncodingSin
         summary.notes.push_back(std::move(note));
     }
     if (sink.encoding() && *sink.encoding() != decoded.encoding())
-        summary.notes.emplace_back("la salida se escribe en " +
-                                   std::string(text::encoding_name(*sink.encoding())) +
-                                   ": se empezó a escribir antes de saber que el registro es " +
-                                   name);
+        summary.notes.emplace_back(
+            "la salida se escribe en " + std::string(text::encoding_name(*sink.encoding())) +
+            ": se empezó a escribir antes de saber que el registro es " + name);
     if (sink.approximated() > 0)
         summary.notes.emplace_back(
             std::to_string(sink.approximated()) + " caracteres se escribieron aproximados: " +
@@ -287,7 +285,8 @@ Note spellings_note(std::string_view first, std::string_view other, std::uint64_
         "son una misma caldera";
     if (more > 0)
         note += " (" + std::to_string(more) +
-            (more == 1 ? " nombre más escrito de otra forma)" : " nombres más escritos de otra forma)");
+            (more == 1 ? " nombre más escrito de otra forma)"
+                       : " nombres más escritos de otra forma)");
     return note;
 }
 
@@ -307,9 +306,10 @@ Note no_fuel_note()
 Note no_grouping_column_note(Grouping grouping)
 {
     const bool boiler = grouping == Grouping::boiler;
-    Note note(boiler ? "no hay columna de caldera para agrupar por caldera (Caldera, Equipo, "
-                       "Generador, Boiler): "
-                     : "no hay columna de fecha para agrupar por mes (Fecha, Fecha y hora, Date): ");
+    Note note(boiler
+                  ? "no hay columna de caldera para agrupar por caldera (Caldera, Equipo, "
+                    "Generador, Boiler): "
+                  : "no hay columna de fecha para agrupar por mes (Fecha, Fecha y hora, Date): ");
     note += Remedy{Ask::name_column, Setting::column, {}, boiler ? Column::boiler : Column::date};
     return note;
 }

@@ -150,10 +150,10 @@ void Section::look_ahead(CsvReader& reader)
             first_.below_boiling += in_fahrenheit(t) < boiling_point_f ? 1 : 0;
         }
         if (boilers)
-            texts.emplace_back(fields.begin(),
-                               fields.begin() +
-                                   static_cast<std::ptrdiff_t>(
-                                       std::min(fields.size(), boiler_like_columns)));
+            texts.emplace_back(
+                fields.begin(),
+                fields.begin() +
+                    static_cast<std::ptrdiff_t>(std::min(fields.size(), boiler_like_columns)));
     }
     reader.rewind();
     boiler_like(texts);
@@ -168,8 +168,7 @@ void Section::boiler_like(const std::vector<std::vector<std::string>>& texts)
         return std::find(columns_.index.begin(), columns_.index.end(), column) !=
             columns_.index.end();
     };
-    for (std::size_t column = 0; column < std::min(header_.size(), boiler_like_columns);
-         ++column) {
+    for (std::size_t column = 0; column < std::min(header_.size(), boiler_like_columns); ++column) {
         if (named(column) || is_result_column(header_[column]))
             continue;
         std::vector<std::string> distinct;

@@ -199,9 +199,8 @@ private slots:
             "--resumen solo se usa con --csv");
         row("a date format without a log", gas + QStringList{"--formato-fecha", "mm/dd"}, 2, "",
             "--formato-fecha solo se usa con --csv");
-        row("an unknown date format",
-            gas + QStringList{"--csv", "-", "--formato-fecha", "d/m"}, 2, "",
-            "formato de fecha desconocido: «d/m» (use dd/mm, mm/dd o aaaa-mm-dd)");
+        row("an unknown date format", gas + QStringList{"--csv", "-", "--formato-fecha", "d/m"}, 2,
+            "", "formato de fecha desconocido: «d/m» (use dd/mm, mm/dd o aaaa-mm-dd)");
         row("grouping without a log", gas + QStringList{"--agrupar", "mes"}, 2, "",
             "--agrupar solo se usa con --csv");
         row("chart without a log", QStringList{"--tabla", "--grafico", "g.svg"}, 2, "",

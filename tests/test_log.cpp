@@ -489,8 +489,9 @@ private slots:
         row("Excel serials, with and without a time; one out of range",
             {"46027,92222", "46059", "46090.5", "12345"}, "",
             {"2026-01", "2026-02", "2026-03", none});
-        row("month names in Spanish", {"15 ene. 2026 08:30", "3 feb 2026", "3 de marzo de 2026",
-                                       "marzo 2026", "3-abr-26", "1 Septiembre 2026"},
+        row("month names in Spanish",
+            {"15 ene. 2026 08:30", "3 feb 2026", "3 de marzo de 2026", "marzo 2026", "3-abr-26",
+             "1 Septiembre 2026"},
             "", {"2026-01", "2026-02", "2026-03", "2026-03", "2026-04", "2026-09"});
         row("month names in English", {"Mar 3, 2026", "March 3 2026 10:15", "3 Dec 2026"}, "",
             {"2026-03", "2026-03", "2026-12"});

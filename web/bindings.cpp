@@ -77,9 +77,9 @@ EMSCRIPTEN_KEEPALIVE const char* quemador_log(const char* request)
 {
     std::string_view rest(request);
     quemador::web::PageLog page;
-    for (std::string* field : {&page.name, &page.fuel, &page.unit, &page.encoding, &page.air,
-                               &page.target_o2, &page.target_temp, &page.grouping,
-                               &page.date_order})
+    for (std::string* field :
+         {&page.name, &page.fuel, &page.unit, &page.encoding, &page.air, &page.target_o2,
+          &page.target_temp, &page.grouping, &page.date_order})
         *field = next_line(rest);
     page.all_results = next_line(rest) == "1";
     for (std::string& column : page.columns)

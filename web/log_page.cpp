@@ -211,12 +211,12 @@ std::string control_words(const log::Remedy& remedy)
 {
     using Ask = log::Remedy::Ask;
     using Setting = log::Remedy::Setting;
-    const std::string column = "en Más opciones, Columna: " +
-        std::string(log::kind_of(remedy.column).what);
+    const std::string column =
+        "en Más opciones, Columna: " + std::string(log::kind_of(remedy.column).what);
     switch (remedy.ask) {
     case Ask::set:
         return "elija " + remedy.value +
-            (remedy.setting == Setting::unit       ? " en Temperaturas"
+            (remedy.setting == Setting::unit           ? " en Temperaturas"
                  : remedy.setting == Setting::encoding ? " en Más opciones, Codificación"
                                                        : " en Más opciones, Formato de fecha");
     case Ask::give:

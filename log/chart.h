@@ -67,11 +67,9 @@ public:
     void add_undated(std::string_view boiler, Measure measure, double line, double y);
     void count_row() { ++rows_; }
     void count_undated() { ++undated_; }
-    // Whether the chart over time is drawn over the line: no point has a date.
-    [[nodiscard]] bool by_line() const
-    {
-        return over_time_ && boilers_.empty() && held_.empty() && undated_ > 0;
-    }
+    // Whether the chart over time is drawn over the line: no point has a date (and an
+    // empty chart has no time to show).
+    [[nodiscard]] bool by_line() const { return over_time_ && boilers_.empty() && held_.empty(); }
     // Whether x is a moment (the log has dates) or a line.
     void set_over_time(bool over_time) { over_time_ = over_time; }
 

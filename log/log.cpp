@@ -156,7 +156,7 @@ public:
         if (summary_.undated > 0)
             notes.push_back(undated_note(undated_, summary_.grouping == Grouping::month,
                                          options_.chart != nullptr && !by_line));
-        if (by_line)
+        if (by_line && summary_.undated > 0)
             notes.push_back(by_line_note());
         if (boilers_.respelled() > 0)
             notes.push_back(spellings_note(boilers_.first_respelled().first,

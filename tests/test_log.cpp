@@ -732,6 +732,13 @@ private slots:
         QCOMPARE(q(worded(summary.notes.back(), plain_words)),
                  QString("ninguna fila tiene una fecha legible: el gráfico va por la línea del "
                          "registro"));
+        // Nothing to draw has no time to show either.
+        StringSource nothing("Fecha;O2;T\n2026-01-01;abc;300\n");
+        ChartData none;
+        options.chart = &none;
+        process_log(nothing, sink, options);
+        QVERIFY(!none.chart("x.csv").over_time);
+        QVERIFY(none.chart("x.csv").series.empty());
     }
 
     // The chart: a series for each measure of each boiler, point for point while a log is

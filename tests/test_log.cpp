@@ -143,6 +143,11 @@ private slots:
             "O2,T,exceso_aire,eficiencia,eficiencia_neta,aviso\n3,300,15.66,83.94,93.91,\n,,,,,"
             "fila de más de 1 MiB: no se lee\n",
             {"línea 3: fila de más de 1 MiB: no se lee"});
+        row("a footer's word where a reading goes is an unreadable reading",
+            "Fecha;O2;T\n1/1;Media;300\n", false,
+            "Fecha;O2;T;exceso_aire;eficiencia;eficiencia_neta;aviso\n1/1;Media;300;;;;O2 "
+            "ilegible: «Media»\n",
+            {"línea 2: O2 ilegible: «Media»"});
         row("no oxygen column", "CO2,T\n9,300\n", false, "", {});
         row("empty file", "", false, "", {});
     }
@@ -347,6 +352,27 @@ private slots:
         for (const std::string& text : summary_lines(run.summary))
             lines << q(text);
         QCOMPARE(lines.last(), line);
+    }
+
+    // Oxygen written as a fraction: every first reading from 0 to below 1, one above 0,
+    // two at least.
+    void oxygen_fractions_data()
+    {
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<bool>("fraction");
+        QTest::newRow("fractions, one of them 0") << QByteArray("O2;T\n0;300\n0,05;300\n") << true;
+        QTest::newRow("one of exactly 1 %") << QByteArray("O2;T\n1;300\n0,5;300\n") << false;
+        QTest::newRow("a single low reading") << QByteArray("O2;T\n0,5;300\n") << false;
+        QTest::newRow("all 0") << QByteArray("O2;T\n0;300\n0;300\n") << false;
+        QTest::newRow("a negative one") << QByteArray("O2;T\n-0,1;300\n0,5;300\n") << false;
+    }
+
+    void oxygen_fractions()
+    {
+        QFETCH(QByteArray, input);
+        QFETCH(bool, fraction);
+        const LogRun run = run_log(input, TemperatureUnit::fahrenheit);
+        QCOMPARE(run.out.contains("multiplique la columna por 100"), fraction);
     }
 
     // The counts of a log's rows, with the doubted ones from the first.

@@ -329,6 +329,50 @@ private slots:
         QCOMPARE(spread.largest_line, static_cast<std::uint64_t>(line));
     }
 
+    // Rows that waited for their date column's order are taken into their group: the
+    // largest difference is the larger, and of two as large the first in the file.
+    void merged_differences_data()
+    {
+        QTest::addColumn<QList<double>>("group");   // at lines 10, 11, …
+        QTest::addColumn<QList<double>>("waiting"); // at lines 2, 3, …
+        QTest::addColumn<double>("largest");
+        QTest::addColumn<int>("line");
+        QTest::newRow("the group's, larger") << QList<double>{2} << QList<double>{-1} << 2.0 << 10;
+        QTest::newRow("the waiting one's, larger")
+            << QList<double>{1} << QList<double>{-3} << -3.0 << 2;
+        QTest::newRow("as large: the first in the file")
+            << QList<double>{-2} << QList<double>{2} << 2.0 << 2;
+        QTest::newRow("into an empty group") << QList<double>{} << QList<double>{0, 0} << 0.0 << 2;
+    }
+
+    void merged_differences()
+    {
+        QFETCH(QList<double>, group);
+        QFETCH(QList<double>, waiting);
+        QFETCH(double, largest);
+        QFETCH(int, line);
+        Differences merged;
+        for (qsizetype i = 0; i < group.size(); ++i)
+            merged.add(group[i], static_cast<std::uint64_t>(10 + i));
+        Differences held;
+        for (qsizetype i = 0; i < waiting.size(); ++i)
+            held.add(waiting[i], static_cast<std::uint64_t>(2 + i));
+        merged.merge(held);
+        QCOMPARE(merged.count, static_cast<std::uint64_t>(group.size() + waiting.size()));
+        QCOMPARE_EXACT(merged.largest, largest);
+        QCOMPARE(merged.largest_line, static_cast<std::uint64_t>(line));
+    }
+
+    // A header that cannot be found: the line taken for it, its first columns and how
+    // many more.
+    void header_not_found()
+    {
+        const LogRun run = run_log(
+            "a;b;c;d;e;f;g;h;i;j;k;l;m;n\n1;2;3;4;5;6;7;8;9;10;11;12;13;14\n", std::nullopt);
+        QVERIFY2(run.refused.contains("«k», «l» y 2 más (leída como utf-8)"),
+                 qPrintable(run.refused));
+    }
+
     // The analyser's efficiency beside the net one, from a single row on.
     void analyser_difference_lines_data()
     {

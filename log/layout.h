@@ -32,7 +32,7 @@ struct ResultColumn {
 // log gives a CO), and the notes last.
 std::vector<ResultColumn> result_columns(bool corrected, bool saving, bool co);
 
-// A result's text in an outcome, as the window shows it; the notes are not in it.
+// A result's text in an outcome, as the window shows it; the notes are not one.
 std::string& text_of(Outcome& outcome, Result result);
 
 inline std::string_view field_at(const std::vector<std::string_view>& fields, std::size_t index)
@@ -55,10 +55,12 @@ struct Layout {
 
     // Writes a row: its fields padded to the header's width, the results in their
     // columns, then the fields beyond the header's width. raw is the record as read,
-    // when it can be written as it is; plain_results, when the results hold nothing
-    // that needs quotes.
+    // when it can be written as it is (null otherwise: a pointer, where an optional
+    // passed on the stack was read back whole right after being written in halves, a
+    // stall on every row); plain_results, when the results hold nothing that needs
+    // quotes.
     void write(text::CsvWriter& writer, const std::vector<std::string_view>& fields,
-               std::optional<std::string_view> raw, std::span<const std::string_view> results,
+               const std::string_view* raw, std::span<const std::string_view> results,
                text::LineEnd end, bool plain_results) const;
 
     // The header's line, with the names of the results appended.

@@ -100,10 +100,10 @@ public:
     LogRun(const LogOptions& options, CsvReader& reader, CsvWriter& writer, LogSummary& summary,
            bool over_time)
         : options_(options), reader_(reader), writer_(writer), summary_(summary),
-          dates_(options.date_order), over_time_(over_time),
-          needs_dates_(summary.grouping == Grouping::month ||
-                       (options.chart != nullptr && over_time)),
-          describing_(summary.grouping != Grouping::none || options.chart != nullptr)
+          over_time_(over_time), needs_dates_(summary.grouping == Grouping::month ||
+                                              (options.chart != nullptr && over_time)),
+          describing_(summary.grouping != Grouping::none || options.chart != nullptr),
+          dates_(options.date_order)
     {
     }
 
@@ -185,7 +185,7 @@ private:
             count();
             if (options_.notice)
                 tell();
-            layout.write(writer_, fields_, std::nullopt, gather(false), reader_.line_end(), true);
+            layout.write(writer_, fields_, nullptr, gather(false), reader_.line_end(), true);
             return;
         }
         // A blank line, or a row of empty cells as spreadsheets leave below a table,
@@ -209,7 +209,7 @@ private:
         summary_.reshaped += fields_.size() != layout.width ? 1 : 0;
         const Row row{fields_, reader_};
         section_->calculate(row, row_);
-        const When when = when_of(row);
+        const When when = section_->columns().has(Column::date) ? when_of(row) : When{};
         count();
         const bool written = row_.kind == RowKind::calculated ||
             (row_.kind == RowKind::out_of_range && options_.all_results);
@@ -228,10 +228,10 @@ private:
 
     // A record read with its quotes as text is written field by field, so that they
     // come out quoted; any other as it was read.
-    [[nodiscard]] std::optional<std::string_view> raw() const
+    [[nodiscard]] const std::string_view* raw()
     {
-        return reader_.unclosed_quote_line() > 0 ? std::nullopt
-                                                 : std::optional(reader_.raw_record());
+        raw_ = reader_.raw_record();
+        return reader_.unclosed_quote_line() > 0 ? nullptr : &raw_;
     }
 
     void footer_row(std::string_view footer)
@@ -266,7 +266,7 @@ private:
             units.push_back(column.result == Result::notes             ? ""
                                 : column.result == Result::co_air_free ? "ppm"
                                                                        : "%");
-        layout.write(writer_, fields_, std::nullopt, units, reader_.line_end(), true);
+        layout.write(writer_, fields_, nullptr, units, reader_.line_end(), true);
         return unit_named(field_at(fields_, section_->columns()[Column::temperature]));
     }
 
@@ -370,11 +370,9 @@ private:
 
     // When a row is: its date column read, in the column's order (a date in another
     // order is said in its notes), and the time beside it.
-    When when_of(const Row& row)
+    [[gnu::noinline]] When when_of(const Row& row)
     {
         const Columns& columns = section_->columns();
-        if (!columns.has(Column::date))
-            return {};
         const std::string_view cell = row.at(columns[Column::date]);
         const std::uint64_t settled = dates_.settled_line();
         const auto read = dates_.read(cell, reader_.line());
@@ -519,12 +517,16 @@ private:
     std::unique_ptr<Section> section_;
     std::uint64_t units_line_ = 0;
     std::vector<std::string_view> fields_;
+    std::string_view raw_; // the record as read
     RowResults row_;
     // The row's results in the layout's order, in the log's decimal mark.
     std::array<std::string_view, result_kinds> texts_{};
     // The whole log's figures, and which results a section wrote.
     Totals totals_;
     std::array<bool, result_kinds> used_{};
+    bool over_time_;
+    bool needs_dates_;
+    bool describing_;
     // The dates, read in their column's order; rows without one where they are wanted,
     // and with one in another order.
     DateColumn dates_;
@@ -534,9 +536,6 @@ private:
     // The groups' figures, by boiler and month, and the last one found, looked at first:
     // rows come in runs of one boiler and one month. Rows whose month waits for the date
     // column's order are held by boiler and date, as are their points on the chart.
-    bool over_time_;
-    bool needs_dates_;
-    bool describing_;
     Boilers boilers_;
     std::map<std::pair<std::size_t, std::int32_t>, std::size_t> group_index_;
     std::vector<std::pair<std::pair<std::size_t, std::int32_t>, Totals>> groups_;

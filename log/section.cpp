@@ -200,7 +200,7 @@ void Section::calculate(const Row& row, RowResults& out)
     out.notes.clear();
     out.kind = RowKind::error;
     out.doubtful = false;
-    if (problem_) {
+    if (!problem_text_.empty()) {
         out.notes = problem_text_;
         return;
     }
@@ -291,22 +291,28 @@ bool Section::read(const Row& row, Reading& reading, std::string& notes)
     double temp = 0.0;
     const bool o2_read = number(row, columns_[Column::o2], "O2", notes, reading.o2);
     const bool temp_read = number(row, columns_[Column::temperature], "temperatura", notes, temp);
-    // CO2 and CO are not always measured: an empty field or no column.
-    const auto measured = [&](Column column, std::string_view what, std::optional<double>& value) {
-        if (!columns_.has(column) || text::is_blank(row.at(columns_[column])))
-            return true;
-        double read = 0.0;
-        const bool ok = number(row, columns_[column], what, notes, read);
-        value = read;
-        return ok;
-    };
-    const bool co2_read = measured(Column::co2, "CO2", reading.co2);
-    const bool co_read = measured(Column::co, "CO", reading.co_ppm);
+    bool co2_read = true; // no CO2 measured: an empty field or no column
+    if (columns_.has(Column::co2) && !text::is_blank(row.at(columns_[Column::co2]))) {
+        double co2 = 0.0;
+        co2_read = number(row, columns_[Column::co2], "CO2", notes, co2);
+        reading.co2 = co2;
+    }
+    const bool co_read = !columns_.has(Column::co) || co_of(row, reading, notes);
     if (!fuel || !o2_read || !temp_read || !co2_read || !co_read)
         return false;
     reading.fuel = *fuel;
     reading.temp_f = in_fahrenheit(temp);
     return true;
+}
+
+[[gnu::noinline]] bool Section::co_of(const Row& row, Reading& reading, std::string& notes)
+{
+    if (text::is_blank(row.at(columns_[Column::co])))
+        return true;
+    double co = 0.0;
+    const bool read = number(row, columns_[Column::co], "CO", notes, co);
+    reading.co_ppm = co;
+    return read;
 }
 
 bool Section::number(const Row& row, std::size_t index, std::string_view what, std::string& notes,

@@ -146,6 +146,8 @@ private:
     void first_rows_doubts(const Reading& reading, std::string_view o2_cell, RowResults& out) const;
     // Reads the fuel and the readings of a record; otherwise says why in notes.
     bool read(const Row& row, Reading& reading, std::string& notes);
+    // Reads a record's CO, when its cell is not empty (apart: most logs have none).
+    bool co_of(const Row& row, Reading& reading, std::string& notes);
     // Reads a field as a number into value; otherwise says why in notes. (A flag and a
     // reference: an optional number read back at once after it was written costs every
     // row a stall.)
@@ -162,16 +164,16 @@ private:
     const LogOptions& options_;
     char separator_;
     text::DecimalComma comma_;
-    std::optional<Note> problem_;
-    std::string problem_text_; // as each of its rows says it
+    std::string problem_text_; // why the rows cannot be read, as each of them says it
     std::pair<TemperatureUnit, UnitSource> unit_{TemperatureUnit::fahrenheit, UnitSource::none};
     bool celsius_ = false;
     std::optional<text::DecimalComma> mark_;
-    FirstRows first_;
     bool o2_fraction_ = false;
     bool celsius_looking_ = false;
     Comparison shared_;
     Comparison own_; // the record's, when the log has an air column
+    FirstRows first_;
+    std::optional<Note> problem_;
 };
 
 } // namespace quemador::log

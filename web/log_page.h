@@ -39,7 +39,8 @@ inline constexpr std::size_t listed_notices = 200;
 // lines as quemador1-calc writes them on standard error after the rows' reports (what
 // they ask of the user in the page's controls), and "cuentas", its last; "tabla", the
 // rows of its --resumen file; "avisos", the first rows with notes ({"linea", "aviso",
-// "encabezado", "campos"}) and "avisos_total"; "grafico", the chart. progress gets the rows and bytes read every few thousand rows.
+// "encabezado", "campos"}) and "avisos_total"; "grafico", the chart. progress gets the
+// rows and bytes read every few thousand rows.
 std::string run_log_json(const PageLog& page, text::ByteSource& input, text::ByteSink& output,
                          const std::function<void(std::uint64_t, std::uint64_t)>& progress);
 

@@ -31,6 +31,20 @@ constexpr std::array<MeasureStyle, measures> styles = {{
     {"Con aviso", true, true, "", "#8d6e00"},
 }};
 
+// A chart's title, axes and counts, without its series.
+Chart frame(std::string_view log_name, bool over_time, std::uint64_t rows, std::uint64_t undated)
+{
+    Chart chart;
+    chart.title = "Eficiencia y O2 de " + std::string(log_name);
+    chart.over_time = over_time;
+    chart.x_label = over_time ? "Fecha" : "Línea del registro";
+    chart.y_label = "Eficiencia (%)";
+    chart.y2_label = "O2 (%)";
+    chart.rows = rows;
+    chart.undated = undated;
+    return chart;
+}
+
 std::string capitalised(std::string_view text)
 {
     std::string out(text);
@@ -154,18 +168,11 @@ void ChartData::add_undated(std::string_view boiler, Measure measure, double lin
 
 Chart ChartData::chart(std::string_view log_name) const
 {
-    // Over time without a readable date: over the line instead.
+    // Over time without a readable date: over the line instead, every row drawn.
     const bool over_line = by_line();
-    const bool over_time = over_time_ && !over_line;
     const std::vector<Boiler>& boilers = over_line ? by_line_ : boilers_;
-    Chart chart;
-    chart.title = "Eficiencia y O2 de " + std::string(log_name);
-    chart.over_time = over_time;
-    chart.x_label = over_time ? "Fecha" : "Línea del registro";
-    chart.y_label = "Eficiencia (%)";
-    chart.y2_label = "O2 (%)";
-    chart.rows = over_line ? undated_ : rows_;
-    chart.undated = over_line ? 0 : undated_;
+    Chart chart = over_line ? frame(log_name, false, undated_, 0)
+                            : frame(log_name, over_time_, rows_, undated_);
     // The boilers' series first, in the order the log names them; the marks last.
     const bool named = std::any_of(boilers.begin(), boilers.end(),
                                    [](const Boiler& b) { return !b.name.empty(); });

@@ -220,42 +220,26 @@ std::optional<std::int64_t> day_first_named(std::string_view text, std::size_t& 
     return year ? days_of(*year, *month, static_cast<unsigned>(day)) : std::nullopt;
 }
 
-// The date at the start of a text, leaving pos after it; the fields of a numeric one
-// with the year last in cell.
-bool date_at(std::string_view text, std::size_t& pos, DateCell& cell)
+// The rest of a date with the year first, after its year: -02-14, /02/14.
+std::optional<std::int64_t> year_first(std::string_view text, std::size_t& pos, int year)
 {
-    if (pos < text.size() && is_letter(text[pos])) {
-        const auto days = month_first_named(text, pos);
-        cell.moment = days ? std::optional(Moment{*days, std::nullopt}) : std::nullopt;
-        return days.has_value();
-    }
-    const auto first = digits(text, pos, 4);
-    if (!first || pos == text.size())
-        return false;
     const char separator = text[pos];
-    if (pos == 4) {
-        // The year first: 2026-02-14, 2026/02/14.
-        if (separator != '-' && separator != '/' && separator != '.')
-            return false;
-        ++pos;
-        const auto month = digits(text, pos, 2, 2);
-        if (!month || !take(text, pos, separator))
-            return false;
-        const auto day = digits(text, pos, 2, 2);
-        const auto days = day
-            ? days_of(*first, static_cast<unsigned>(*month), static_cast<unsigned>(*day))
-            : std::nullopt;
-        cell.moment = days ? std::optional(Moment{*days, std::nullopt}) : std::nullopt;
-        return days.has_value();
-    }
-    if (pos > 2)
-        return false;
-    if (pos + 1 < text.size() && (separator == ' ' || separator == '-' || separator == '/') &&
-        (is_letter(text[pos + 1]) || separator == ' ')) {
-        const auto days = day_first_named(text, pos, *first);
-        cell.moment = days ? std::optional(Moment{*days, std::nullopt}) : std::nullopt;
-        return days.has_value();
-    }
+    if (separator != '-' && separator != '/' && separator != '.')
+        return std::nullopt;
+    ++pos;
+    const auto month = digits(text, pos, 2, 2);
+    if (!month || !take(text, pos, separator))
+        return std::nullopt;
+    const auto day = digits(text, pos, 2, 2);
+    return day ? days_of(year, static_cast<unsigned>(*month), static_cast<unsigned>(*day))
+               : std::nullopt;
+}
+
+// The rest of a date of numbers with the year last, after its first number: /02/2026,
+// -02-26, .02.2026; its fields in cell.
+bool year_last(std::string_view text, std::size_t& pos, int first, DateCell& cell)
+{
+    const char separator = text[pos];
     if (separator != '/' && separator != '-' && separator != '.')
         return false;
     ++pos;
@@ -266,10 +250,37 @@ bool date_at(std::string_view text, std::size_t& pos, DateCell& cell)
     if (!year)
         return false;
     cell.numeric = true;
-    cell.first = static_cast<unsigned>(*first);
+    cell.first = static_cast<unsigned>(first);
     cell.second = static_cast<unsigned>(*second);
     cell.year = *year;
     return true;
+}
+
+// A day as cell's moment, when it is one.
+bool dated(std::optional<std::int64_t> days, DateCell& cell)
+{
+    cell.moment = days ? std::optional(Moment{*days, std::nullopt}) : std::nullopt;
+    return days.has_value();
+}
+
+// The date at the start of a text, leaving pos after it; the fields of a numeric one
+// with the year last in cell.
+bool date_at(std::string_view text, std::size_t& pos, DateCell& cell)
+{
+    if (pos < text.size() && is_letter(text[pos]))
+        return dated(month_first_named(text, pos), cell);
+    const auto first = digits(text, pos, 4);
+    if (!first || pos == text.size())
+        return false;
+    if (pos == 4)
+        return dated(year_first(text, pos, *first), cell);
+    if (pos > 2)
+        return false;
+    const char separator = text[pos];
+    if (pos + 1 < text.size() && (separator == ' ' || separator == '-' || separator == '/') &&
+        (is_letter(text[pos + 1]) || separator == ' '))
+        return dated(day_first_named(text, pos, *first), cell);
+    return year_last(text, pos, *first, cell);
 }
 
 } // namespace

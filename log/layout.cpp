@@ -62,7 +62,7 @@ void Layout::write(text::CsvWriter& writer, const std::vector<std::string_view>&
                    const std::string_view* raw, std::span<const std::string_view> results,
                    text::LineEnd end, bool plain_results) const
 {
-    if (raw && appended.size() == columns.size() && fields.size() <= width) {
+    if (raw != nullptr && appended.size() == columns.size() && fields.size() <= width) {
         // Most rows: as read, padded, and the results after them.
         writer.fields_as_read(*raw);
         for (std::size_t i = fields.size(); i < width; ++i)

@@ -263,9 +263,9 @@ private:
         units_line_ = reader_.line();
         std::vector<std::string_view> units;
         for (const ResultColumn& column : layout.columns)
-            units.push_back(column.result == Result::notes             ? ""
-                                : column.result == Result::co_air_free ? "ppm"
-                                                                       : "%");
+            units.emplace_back(column.result == Result::notes             ? ""
+                                   : column.result == Result::co_air_free ? "ppm"
+                                                                          : "%");
         layout.write(writer_, fields_, nullptr, units, reader_.line_end(), true);
         return unit_named(field_at(fields_, section_->columns()[Column::temperature]));
     }

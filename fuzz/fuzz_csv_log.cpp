@@ -73,9 +73,9 @@ Run run(std::string_view input, std::size_t chunk, const LogOptions& base, bool 
 // The rows each group counts, in order.
 std::vector<std::uint64_t> group_rows(const LogSummary& summary)
 {
-    std::vector<std::uint64_t> rows;
-    for (const Group& group : summary.groups)
-        rows.push_back(group.read);
+    std::vector<std::uint64_t> rows(summary.groups.size());
+    std::transform(summary.groups.begin(), summary.groups.end(), rows.begin(),
+                   [](const Group& group) { return group.read; });
     return rows;
 }
 

@@ -270,10 +270,11 @@ std::optional<Named> column_named(std::string_view header)
             return Named{kind.column, true};
     }
     if (const std::string word = unmarked(header); !word.empty()) {
-        for (const ColumnKind& kind : kinds) {
-            if (one_of(word, kind.marked))
-                return Named{kind.column, false};
-        }
+        const auto marked =
+            std::find_if(kinds.begin(), kinds.end(),
+                         [&word](const ColumnKind& kind) { return one_of(word, kind.marked); });
+        if (marked != kinds.end())
+            return Named{marked->column, false};
     }
     // "η", alone or with its unit, has no ASCII letter to fold.
     if (name.empty() && trimmed(header).starts_with("\xCE\xB7"))

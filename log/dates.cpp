@@ -3,6 +3,7 @@
 
 #include "text/numbers.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <utility>
@@ -300,12 +301,11 @@ std::string_view order_name(DateOrder order)
 
 std::optional<DateOrder> order_named(std::string_view name)
 {
-    for (const DateOrder order :
-         {DateOrder::day_first, DateOrder::month_first, DateOrder::year_first}) {
-        if (name == order_name(order))
-            return order;
-    }
-    return std::nullopt;
+    constexpr std::array<DateOrder, 3> orders = {DateOrder::day_first, DateOrder::month_first,
+                                                 DateOrder::year_first};
+    const auto named = std::find_if(orders.begin(), orders.end(),
+                                    [name](DateOrder order) { return name == order_name(order); });
+    return named != orders.end() ? std::optional(*named) : std::nullopt;
 }
 
 chrono::sys_days AmbiguousDate::in(DateOrder order) const

@@ -261,11 +261,13 @@ private:
         }
         reader_.unmark();
         units_line_ = reader_.line();
-        std::vector<std::string_view> units;
-        for (const ResultColumn& column : layout.columns)
-            units.emplace_back(column.result == Result::notes             ? ""
-                                   : column.result == Result::co_air_free ? "ppm"
-                                                                          : "%");
+        std::vector<std::string_view> units(layout.columns.size());
+        std::transform(layout.columns.begin(), layout.columns.end(), units.begin(),
+                       [](const ResultColumn& column) {
+                           return column.result == Result::notes      ? ""
+                               : column.result == Result::co_air_free ? "ppm"
+                                                                      : "%";
+                       });
         layout.write(writer_, fields_, nullptr, units, reader_.line_end(), true);
         return unit_named(field_at(fields_, section_->columns()[Column::temperature]));
     }
@@ -410,10 +412,9 @@ private:
             const std::size_t whose =
                 grouping == Grouping::boiler || summary_.by_boiler ? boiler : boilers_.of("");
             Totals& group = grouping == Grouping::boiler ? group_of(whose, 0)
-                : when.state == State::waiting
-                ? waiting_groups_[{whose, when.waiting.key()}]
-                : group_of(whose,
-                           when.state == State::dated ? month_of(when.moment.days) : no_month);
+                : when.state == State::waiting           ? waiting_group(whose, when.waiting)
+                : when.state == State::dated ? group_of(whose, month_of(when.moment.days))
+                                             : group_of(whose, no_month);
             ++group.read;
             if (row_.kind == RowKind::calculated)
                 add(group, row);
@@ -469,13 +470,20 @@ private:
         waiting_groups_.clear();
         if (options_.chart == nullptr)
             return;
-        std::vector<std::pair<std::int64_t, std::uint32_t>> days;
-        for (const std::uint32_t key : waiting_)
-            days.emplace_back(AmbiguousDate::of_key(key).in(order).time_since_epoch().count(), key);
+        std::vector<std::pair<std::int64_t, std::uint32_t>> days(waiting_.size());
+        std::transform(waiting_.begin(), waiting_.end(), days.begin(), [order](std::uint32_t key) {
+            return std::pair(AmbiguousDate::of_key(key).in(order).time_since_epoch().count(), key);
+        });
         std::sort(days.begin(), days.end());
         for (const auto& [day, key] : days)
             options_.chart->place(key, static_cast<double>(day) * 86400.0);
         waiting_.clear();
+    }
+
+    // The figures of a boiler's rows whose date waits for its column's order.
+    Totals& waiting_group(std::size_t boiler, const AmbiguousDate& date)
+    {
+        return waiting_groups_[std::pair(boiler, date.key())];
     }
 
     // The figures of a boiler's rows, a month's or a boiler's month.
@@ -605,8 +613,9 @@ LogSummary process_log(text::ByteSource& input, text::ByteSink& output, const Lo
     std::vector<Note> notes = {
         read_note(decoded, start.separator, start.header_line, run.units_line()),
         columns_note(run.section(), options)};
-    for (Note& note : first_rows_notes(run.section()))
-        notes.push_back(std::move(note));
+    std::vector<Note> first = first_rows_notes(run.section());
+    notes.insert(notes.end(), std::make_move_iterator(first.begin()),
+                 std::make_move_iterator(first.end()));
     run.run();
     writer.flush();
     sink.flush();

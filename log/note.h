@@ -42,8 +42,10 @@ struct Note {
 
     Note() = default;
     // A note that asks nothing of the user.
+    // cppcheck-suppress noExplicitConstructor
     Note(std::string text) { parts.emplace_back(std::move(text)); } // NOLINT: implicit
-    Note(const char* text) : Note(std::string(text)) {}             // NOLINT: implicit
+    // cppcheck-suppress noExplicitConstructor
+    Note(const char* text) : Note(std::string(text)) {} // NOLINT: implicit
 
     Note& operator+=(std::string text);
     Note& operator+=(Remedy remedy);

@@ -170,9 +170,8 @@ std::vector<Note> later_header_notes(const Section& section, std::uint64_t units
     }
     Note note(said + "; ");
     note.append(columns_note(section, options));
-    std::vector<Note> notes = {note};
-    for (Note& first : first_rows_notes(section))
-        notes.push_back(std::move(first));
+    std::vector<Note> notes = first_rows_notes(section);
+    notes.insert(notes.begin(), std::move(note));
     return notes;
 }
 

@@ -310,9 +310,9 @@ bool Section::read(const Row& row, Reading& reading, std::string& notes)
     if (text::is_blank(row.at(columns_[Column::co])))
         return true;
     double co = 0.0;
-    const bool read = number(row, columns_[Column::co], "CO", notes, co);
+    const bool is_number = number(row, columns_[Column::co], "CO", notes, co);
     reading.co_ppm = co;
-    return read;
+    return is_number;
 }
 
 bool Section::number(const Row& row, std::size_t index, std::string_view what, std::string& notes,

@@ -75,9 +75,9 @@ std::vector<std::string> group_lines(const LogSummary& summary)
 
 std::vector<std::string> closing_lines(const LogSummary& summary, RemedyWords words)
 {
-    std::vector<std::string> lines;
-    for (const Note& note : summary.notes)
-        lines.push_back(worded(note, words));
+    std::vector<std::string> lines(summary.notes.size());
+    std::transform(summary.notes.begin(), summary.notes.end(), lines.begin(),
+                   [words](const Note& note) { return worded(note, words); });
     for (const auto& more : {summary_lines(summary), group_lines(summary)})
         lines.insert(lines.end(), more.begin(), more.end());
     return lines;

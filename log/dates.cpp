@@ -303,8 +303,9 @@ std::optional<DateOrder> order_named(std::string_view name)
 {
     constexpr std::array<DateOrder, 3> orders = {DateOrder::day_first, DateOrder::month_first,
                                                  DateOrder::year_first};
-    const auto named = std::find_if(orders.begin(), orders.end(),
-                                    [name](DateOrder order) { return name == order_name(order); });
+    const auto* const named = std::find_if(orders.begin(), orders.end(), [name](DateOrder order) {
+        return name == order_name(order);
+    });
     return named != orders.end() ? std::optional(*named) : std::nullopt;
 }
 

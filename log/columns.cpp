@@ -270,7 +270,7 @@ std::optional<Named> column_named(std::string_view header)
             return Named{kind.column, true};
     }
     if (const std::string word = unmarked(header); !word.empty()) {
-        const auto marked =
+        const auto* const marked =
             std::find_if(kinds.begin(), kinds.end(),
                          [&word](const ColumnKind& kind) { return one_of(word, kind.marked); });
         if (marked != kinds.end())

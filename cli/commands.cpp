@@ -3,13 +3,13 @@
 
 #include "calculation/number_text.h"
 #include "calculation/reading_advice.h"
+#include "calculation/report.h"
 #include "cli/chart_svg.h"
 #include "cli/summary_file.h"
 #include "cli/table.h"
 #include "cli/usage_error.h"
 #include "log/log.h"
 #include "log/log_error.h"
-#include "log/reading.h"
 #include "text/encoding.h"
 #include "text/names.h"
 #include "text/numbers.h"
@@ -109,16 +109,28 @@ std::optional<double> target_o2_option(const Text& text, const Text& target_temp
     return o2;
 }
 
-// The lines after the window's two: each figure as the window shows a result, and its
-// basis.
-void print_figures(const log::Outcome& outcome, const AdviceStyle& style,
-                   const log::Comparison& comparison)
+// A text padded with blanks to so many characters on screen.
+std::string padded(std::string text, std::size_t columns)
 {
-    for (const log::Figure& figure : log::figures(outcome, style, comparison)) {
-        // The values padded to one width, so that the bases start in one column.
-        std::printf("%-30.*s%-7.*s  (%s)\n", static_cast<int>(figure.label.size()),
-                    figure.label.data(), static_cast<int>(figure.value.size()), figure.value.data(),
-                    figure.basis.c_str());
+    text.append(columns - std::min(columns, text::width(text)), ' ');
+    return text;
+}
+
+// Each figure given, as the window shows a result: the window's two first, then each of
+// the others with its basis, the values padded to one width so that the bases start in
+// one column.
+void print_figures(const Report& report, const AdviceStyle& style, const Comparison& comparison)
+{
+    for (const FigureFacts& figure : figure_kinds()) {
+        const std::string& value = report.text(figure.kind);
+        if (value.empty())
+            continue;
+        const std::string label = std::string(figure.label) + ":";
+        const std::string line = figure.model_result
+            ? padded(label, 20) + value
+            : padded(label, 30) + padded(value, 7) + "  (" +
+                basis_text(figure.kind, comparison, style) + ")";
+        std::printf("%s\n", line.c_str());
     }
 }
 
@@ -138,7 +150,7 @@ int one_reading(const ReadingArgs& args)
     reading.co2 = optional_number(args.co2, "--co2");
     reading.co_ppm = optional_number(args.co, "--co");
 
-    log::Comparison comparison;
+    Comparison comparison;
     if (const auto air = optional_number(args.temperatures.air, "--aire"))
         comparison.air_f = in_fahrenheit(*air);
     comparison.target_o2 = target_o2_option(args.target_o2, args.target_temp);
@@ -155,21 +167,19 @@ int one_reading(const ReadingArgs& args)
     if (args.co)
         style.co_text = *args.co;
 
-    log::Outcome outcome;
-    log::evaluate(reading, outcome, style, comparison);
-    if (!outcome.shown()) {
-        say(outcome.failure);
+    Report report;
+    evaluate(reading, report, style, comparison);
+    if (!report.shown()) {
+        say(report.failure);
         return exit_not_calculated;
     }
-    std::printf("Exceso de aire (%%): %s\nEficiencia (%%):     %s\n", outcome.excess_air.c_str(),
-                outcome.efficiency.c_str());
-    print_figures(outcome, style, comparison);
-    for (const auto& message : outcome.advice) {
+    print_figures(report, style, comparison);
+    for (const auto& message : report.advice) {
         const std::string shown = text::printable(message);
         std::fprintf(stderr, "aviso: %s\n", shown.c_str());
     }
     // The window shows numbers the model does not describe; the status says so.
-    return finish_output(outcome.outside_model || outcome.doubtful ? exit_not_calculated : exit_ok);
+    return finish_output(report.outside_model || report.doubtful ? exit_not_calculated : exit_ok);
 }
 
 int table(const TableArgs& args)

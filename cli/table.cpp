@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/table.h"
 
-#include "calculation/net_efficiency.h"
 #include "calculation/number_text.h"
 #include "calculation/reading_advice.h"
+#include "calculation/report.h"
 #include "cli/usage_error.h"
-#include "log/reading.h"
 #include "text/numbers.h"
 
 #include <algorithm>
@@ -18,7 +17,6 @@
 namespace quemador::cli {
 namespace {
 
-using log::Outcome;
 using text::DecimalComma;
 using text::parse_number;
 
@@ -181,32 +179,29 @@ double air_of(const TableOptions& options, const CellStyle& style)
     return options.air ? in_fahrenheit(*options.air, style) : combustion_air_temp;
 }
 
-// The net efficiency in place of the gross one, where it can be calculated.
-void to_net(const TableOptions& options, const CellStyle& style, double o2, double t,
-            Outcome& outcome)
+// The figure a table's cells give: the net efficiency, or the gross one, with the air at
+// its temperature when one is given.
+FigureKind cell_figure(const TableOptions& options)
 {
-    if (!outcome.results)
-        return;
-    try {
-        outcome.results->efficiency =
-            net_efficiency(options.fuel, o2, fahrenheit_to_celsius(in_fahrenheit(t, style)),
-                           fahrenheit_to_celsius(air_of(options, style)));
-        outcome.efficiency = shown_result(outcome.results->efficiency);
-    } catch (const RuntimeError& error) {
-        outcome.results.reset();
-        outcome.failure = error.what();
-    }
+    if (options.net)
+        return FigureKind::net;
+    return options.air ? FigureKind::corrected : FigureKind::efficiency;
 }
 
-// Why a calculated cell lies outside what the model describes; empty when it does not.
-std::string outside_model(double o2, double t_f, double air_f, const Outcome& outcome)
+// Why a cell lies outside what the model describes, in the table's words; empty when it
+// does not.
+std::string bound_text(ModelBound bound)
 {
-    if (!(o2 >= 0.0 && o2 < oxygen_in_air))
+    switch (bound) {
+    case ModelBound::oxygen:
         return "el oxígeno debe ser al menos 0 y menor que " + plain_number(oxygen_in_air) + " %";
-    if (t_f < air_f)
+    case ModelBound::temperature:
         return "humos más fríos que el aire de combustión";
-    if (!results_in_correlation(*outcome.results))
+    case ModelBound::correlation:
         return "resultados fuera de lo que cubre la correlación";
+    case ModelBound::within:
+        break;
+    }
     return {};
 }
 
@@ -218,40 +213,53 @@ struct Cell {
     std::string outside; // why the result means nothing; empty when it means something
 };
 
-// A cell: the efficiency at one oxygen reading and stack temperature (in the table's
+// A cell: the table's figure at one oxygen reading and stack temperature (in the table's
 // unit), as text or CSV, or why there is none or why it means nothing.
 Cell table_cell(const TableOptions& options, const CellStyle& style, double o2, double t)
 {
-    Outcome outcome;
-    const double air_f = air_of(options, style);
-    const double t_f = in_fahrenheit(t, style);
-    // The gross efficiency with the air at its temperature: the stack's less the air's
-    // plus the 60 °F that the model assumes.
-    const double shift = options.net ? 0.0 : air_f - combustion_air_temp;
-    log::evaluate({options.fuel, o2, std::nullopt, t_f - shift, {}}, outcome);
-    if (options.net)
-        to_net(options, style, o2, t, outcome);
+    const Reading reading{options.fuel, o2, std::nullopt, in_fahrenheit(t, style), {}};
+    Comparison comparison;
+    if (options.air)
+        comparison.air_f = air_of(options, style);
+    const FigureKind figure = cell_figure(options);
+    FigureSet asked;
+    asked.set(index_of(FigureKind::excess_air)).set(index_of(figure));
+    Report report;
+    evaluate(reading, report, {}, comparison, asked);
     Cell cell;
-    const bool o2_described = o2 >= 0.0 && o2 < oxygen_in_air;
+    const ModelBound model =
+        report.results ? model_bound(reading, *report.results) : ModelBound::within;
+    const bool o2_described = model != ModelBound::oxygen;
     // The excess air is shown whenever it can be rounded, even when the efficiency cannot.
-    if (style.csv && o2_described && !outcome.excess_air.empty())
-        cell.excess_air = text::in_file(outcome.excess_air, style.comma);
+    if (style.csv && o2_described && !report.text(FigureKind::excess_air).empty())
+        cell.excess_air = text::in_file(report.text(FigureKind::excess_air), style.comma);
     // A printed table shows what the model gives, even past what can be rounded.
-    if (style.csv ? !outcome.shown() : !outcome.results) {
-        cell.failure = outcome.failure;
+    if (style.csv ? !report.shown() : !report.results) {
+        cell.failure = report.failure;
         cell.efficiency = style.csv ? "" : "error";
         return cell;
     }
-    cell.outside = outside_model(o2, t_f, air_f, outcome);
+    const auto& value = report.value(figure);
+    // Past the model's own bounds, a figure over the air is not given where the air is
+    // warmer than the flue gas.
+    cell.outside = bound_text(model != ModelBound::within || value
+                                  ? model
+                                  : model_bound(reading, *report.results,
+                                                comparison.air_f.value_or(combustion_air_temp)));
+    if (!value && cell.outside.empty()) {
+        cell.failure = report.advice.empty() ? report.failure : report.advice.back();
+        cell.efficiency = style.csv ? "" : "error";
+        return cell;
+    }
     const std::string mark(cell.outside.empty() ? "" : outside_mark);
     if (style.csv) {
         if (cell.outside.empty())
-            cell.efficiency = text::in_file(outcome.efficiency, style.comma);
+            cell.efficiency = text::in_file(report.text(figure), style.comma);
         return cell;
     }
     cell.excess_air =
-        one_decimal(outcome.results->excess_air) + (o2_described ? "" : std::string(outside_mark));
-    cell.efficiency = one_decimal(outcome.results->efficiency) + mark;
+        one_decimal(report.results->excess_air) + (o2_described ? "" : std::string(outside_mark));
+    cell.efficiency = (value ? one_decimal(*value) : std::string("—")) + mark;
     return cell;
 }
 

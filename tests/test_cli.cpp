@@ -133,19 +133,26 @@ private slots:
         row("help in Spanish", QStringList{"--help"}, 0,
             "*Uso: quemador1-calc [OPCIONES]\n\nOpciones:\n", "");
 
-        // Past the window's two lines: each figure with its basis.
-        const QString analyser = "Exceso de aire (%):  15.66\nEficiencia (%):      82.61\n"
-                                 "Eficiencia neta (%):           92.69   (sobre el PCI, fórmula "
-                                 "de Siegert, aire a 20 °C)\n";
+        // Past the window's two lines: each figure with its basis, the air ratio and the
+        // flue-gas loss beside the net efficiency.
+        const QString lambda = "Índice de aire λ:              1.17    (20.9 / (20.9 − O2))\n";
+        const QString analyser = "Exceso de aire (%):  15.66\nEficiencia (%):      82.61\n" +
+            lambda +
+            "Eficiencia neta (%):           92.69   (sobre el PCI, fórmula de Siegert, aire a "
+            "20 °C)\nPérdidas por humos qA (%):     7.31    (sobre el PCI, 100 − eficiencia "
+            "neta, aire a 20 °C)\n";
+        const QString assumed_air = "Exceso de aire (%):  15.66\nEficiencia (%):      83.94\n" +
+            lambda +
+            "Eficiencia neta (%):           93.91   (sobre el PCI, fórmula de Siegert, aire a "
+            "60 °F, supuesto)\nPérdidas por humos qA (%):     6.09    (sobre el PCI, 100 − "
+            "eficiencia neta, aire a 60 °F, supuesto)\n";
         const QString corrected = "Eficiencia corregida (%):      82.8    (sobre el PCS, con los "
                                   "humos menos el aire más 60 °F, aire a 20 °C)\n";
         const QStringList reading = gas + QStringList{"--o2", "3", "--temp", "180", "--celsius"};
         row("net and corrected with the air", reading + QStringList{"--aire", "20"}, 0,
             analyser + corrected, "");
         row("net with the air assumed", gas + QStringList{"--o2", "3", "--temp", "300"}, 0,
-            "Exceso de aire (%):  15.66\nEficiencia (%):      83.94\nEficiencia neta (%):      "
-            "     93.91   (sobre el PCI, fórmula de Siegert, aire a 60 °F, supuesto)\n",
-            "");
+            assumed_air, "");
         row("saving at a target", reading + QStringList{"--aire", "20", "--objetivo-o2", "2"}, 0,
             analyser + corrected +
                 "Eficiencia en el objetivo (%): 83.01   (sobre el PCS, O2 2 %)\nAhorro de "
@@ -154,10 +161,11 @@ private slots:
             "");
         row("a target with its own temperature",
             reading + QStringList{"--objetivo-o2", "2", "--objetivo-temp", "150"}, 0,
-            "Exceso de aire (%):  15.66\nEficiencia (%):      82.61\nEficiencia neta (%):      "
-            "     92.49   (sobre el PCI, fórmula de Siegert, aire a 15.56 °C, "
-            "supuesto)\nEficiencia "
-            "en el objetivo (%): 84.07   (sobre el PCS, O2 2 %, humos a 150 °C)\nAhorro de "
+            "Exceso de aire (%):  15.66\nEficiencia (%):      82.61\n" + lambda +
+                "Eficiencia neta (%):           92.49   (sobre el PCI, fórmula de Siegert, aire a "
+                "15.56 °C, supuesto)\nPérdidas por humos qA (%):     7.51    (sobre el PCI, 100 "
+                "− eficiencia neta, aire a 15.56 °C, supuesto)\nEficiencia "
+                "en el objetivo (%): 84.07   (sobre el PCS, O2 2 %, humos a 150 °C)\nAhorro de "
             "combustible (%):     1.74    (1 − eficiencia / eficiencia en el objetivo, sobre el "
             "PCS)\n",
             "");
@@ -174,10 +182,7 @@ private slots:
             "Exceso de aire (%):  15.66\nEficiencia (%):      89.89\n",
             "aviso: Temperatura de 10 °C: está por debajo de los 15.6 °C (60 °F)");
         row("readings quoted as typed",
-            gas + QStringList{"--o2", "3.0", "--co2", "7", "--temp", "300"}, 0,
-            "Exceso de aire (%):  15.66\nEficiencia (%):      83.94\n"
-            "Eficiencia neta (%):           93.91   (sobre el PCI, fórmula de Siegert, aire a "
-            "60 °F, supuesto)\n",
+            gas + QStringList{"--o2", "3.0", "--co2", "7", "--temp", "300"}, 0, assumed_air,
             "aviso: CO2 de 7 % no cuadra con O2 de 3.0 %");
         row("air not a number", reading + QStringList{"--aire", "20C"}, 2, "",
             "--aire no es un número");

@@ -4,6 +4,7 @@
 // Names as people write them in column headers and on the command line, and texts
 // from a file as messages show them.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -17,5 +18,14 @@ std::string folded(std::string_view text);
 // A text from a file as a message may show it on a terminal: control characters
 // (C0, DEL and the C1 controls) escaped as \xNN, everything else as it is.
 std::string printable(std::string_view text);
+
+// How many characters a UTF-8 text shows: its bytes that do not continue a character.
+inline std::size_t width(std::string_view text)
+{
+    std::size_t characters = 0;
+    for (const char c : text)
+        characters += (static_cast<unsigned char>(c) & 0xC0U) != 0x80U ? 1 : 0;
+    return characters;
+}
 
 } // namespace quemador::text

@@ -4,7 +4,8 @@
 #include "calculation/net_efficiency.h"
 #include "calculation/number_text.h"
 #include "log/columns.h"
-#include "log/reading.h"
+#include "calculation/report.h"
+#include "log/layout.h"
 #include "text/numbers.h"
 #include "web/json.h"
 
@@ -30,23 +31,6 @@ std::string_view box_id(Input input)
         break;
     }
     return "temp";
-}
-
-std::string_view figure_id(log::FigureKind kind)
-{
-    switch (kind) {
-    case log::FigureKind::net:
-        return "eficiencia-neta";
-    case log::FigureKind::corrected:
-        return "eficiencia-corregida";
-    case log::FigureKind::target:
-        return "eficiencia-objetivo";
-    case log::FigureKind::saving:
-        return "ahorro";
-    case log::FigureKind::co_air_free:
-        break;
-    }
-    return "co-sin-aire";
 }
 
 // The boxes read as numbers, and what could not be read, by box.
@@ -98,22 +82,21 @@ std::optional<double> target_o2(const PageReading& page, Boxes& boxes)
     return o2;
 }
 
-void write_figures(const log::Outcome& outcome, const AdviceStyle& style,
-                   const log::Comparison& comparison, Json& json)
+void write_figures(const Report& report, const AdviceStyle& style, const Comparison& comparison,
+                   Json& json)
 {
-    const auto figures = log::figures(outcome, style, comparison);
     json.key("cifras");
     json.open('{');
-    json.member("exceso-aire", outcome.excess_air);
-    json.member("eficiencia", outcome.efficiency);
-    for (const log::Figure& figure : figures) {
-        json.member(figure_id(figure.kind), figure.value);
+    for (const FigureFacts& figure : figure_kinds()) {
+        if (!report.text(figure.kind).empty())
+            json.member(figure.page_id, report.text(figure.kind));
     }
     json.close('}');
     json.key("bases");
     json.open('{');
-    for (const log::Figure& figure : figures) {
-        json.member(figure_id(figure.kind), figure.basis);
+    for (const FigureFacts& figure : figure_kinds()) {
+        if (!report.text(figure.kind).empty() && !figure.basis.empty())
+            json.member(figure.page_id, basis_text(figure.kind, comparison, style));
     }
     json.close('}');
 }
@@ -121,15 +104,15 @@ void write_figures(const log::Outcome& outcome, const AdviceStyle& style,
 // The results in the columns a log gets, as quemador1-calc writes them in a log with
 // decimal commas: a saved reading's row in an exported log. A log gives no number for
 // a reading outside the model, only the notices.
-void write_file_results(const log::Outcome& outcome, Json& json)
+void write_file_results(Report& report, Json& json)
 {
-    const std::array<const std::string*, 4> texts = {&outcome.excess_air, &outcome.efficiency,
-                                                     &outcome.net, &outcome.corrected};
     json.key("archivo");
     json.open('{');
-    for (std::size_t i = 0; i < texts.size(); ++i) {
-        std::string text = outcome.outside_model ? std::string() : *texts.at(i);
-        json.member(log::result_column_names.at(i), text::in_file(text, DecimalComma::accepted));
+    for (const FigureKind figure : log::default_figures(true, false)) {
+        std::string& text = report.text(figure);
+        if (report.outside_model)
+            text.clear();
+        json.member(figure_facts(figure).id, text::in_file(text, DecimalComma::accepted));
     }
     json.close('}');
 }
@@ -150,7 +133,7 @@ std::string evaluate_json(const PageReading& page)
     const auto temp_f = in_fahrenheit(boxes.number("temp", page.temp));
     reading.co2 = boxes.number("co2", page.co2);
     reading.co_ppm = boxes.number("co", page.co);
-    log::Comparison comparison;
+    Comparison comparison;
     comparison.air_f = in_fahrenheit(boxes.number("aire", page.air));
     comparison.target_o2 = target_o2(page, boxes);
     comparison.target_temp_f = in_fahrenheit(boxes.number("objetivo-temp", page.target_temp));
@@ -169,31 +152,31 @@ std::string evaluate_json(const PageReading& page)
     json.open('{');
     boxes.write(json);
     json.member("aire_supuesto",
-                page.celsius ? log::temperature_text(combustion_air_temp, {}) + " (" +
-                        log::temperature_text(combustion_air_temp, style) + ")"
-                             : log::temperature_text(combustion_air_temp, style));
+                page.celsius ? temperature_text(combustion_air_temp, {}) + " (" +
+                        temperature_text(combustion_air_temp, style) + ")"
+                             : temperature_text(combustion_air_temp, style));
     if (boxes.all_read() && o2 && temp_f) {
         reading.o2 = *o2;
         reading.temp_f = *temp_f;
-        log::Outcome outcome;
-        log::evaluate(reading, outcome, style, comparison);
+        Report report;
+        evaluate(reading, report, style, comparison);
         json.member("temp_f", *temp_f);
         json.key("aire_f");
         if (comparison.air_f)
             json.value(*comparison.air_f);
         else
             json.null();
-        if (!outcome.shown()) {
-            json.member("fallo", outcome.failure);
-            json.member("caja_fallo", box_id(outcome.failed_input.value_or(Input::O2)));
+        if (!report.shown()) {
+            json.member("fallo", report.failure);
+            json.member("caja_fallo", box_id(report.failed_input.value_or(Input::O2)));
         } else {
-            write_figures(outcome, style, comparison, json);
-            write_file_results(outcome, json);
-            json.member("fuera", outcome.outside_model);
+            write_figures(report, style, comparison, json);
+            json.member("fuera", report.outside_model);
+            write_file_results(report, json);
         }
         json.key("avisos");
         json.open('[');
-        for (const std::string& notice : outcome.advice)
+        for (const std::string& notice : report.advice)
             json.value(notice);
         json.close(']');
     }

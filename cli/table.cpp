@@ -156,12 +156,15 @@ struct CellStyle {
         return std::string(in_file(text, comma));
     }
 
-    [[nodiscard]] Cells header(const std::vector<double>& temperatures) const
+    // The heads of a figure's columns, after the oxygen's and the excess air's; in CSV,
+    // each named by the figure (prefix) and its temperature.
+    [[nodiscard]] Cells header(const std::vector<double>& temperatures,
+                               std::string_view prefix) const
     {
         Cells cells = {csv ? "o2_pct" : "O2 %", csv ? "exceso_aire_pct" : "Exceso de aire %"};
         std::transform(temperatures.begin(), temperatures.end(), std::back_inserter(cells),
-                       [this](double t) {
-                           return csv ? "ef_" + number(t) + (celsius ? "C" : "F")
+                       [this, prefix](double t) {
+                           return csv ? std::string(prefix) + "_" + number(t) + (celsius ? "C" : "F")
                                       : plain_number(t) + (celsius ? " °C" : " °F");
                        });
         return cells;
@@ -179,13 +182,25 @@ double air_of(const TableOptions& options, const CellStyle& style)
     return options.air ? in_fahrenheit(*options.air, style) : combustion_air_temp;
 }
 
-// The figure a table's cells give: the net efficiency, or the gross one, with the air at
-// its temperature when one is given.
-FigureKind cell_figure(const TableOptions& options)
+// The figures a table's cells give: those chosen, or the net efficiency, or the gross
+// one (with the air at its temperature when one is given). A table has no target and no
+// CO, and a figure of the air's needs its temperature.
+std::vector<FigureKind> cell_figures(const TableOptions& options)
 {
-    if (options.net)
-        return FigureKind::net;
-    return options.air ? FigureKind::corrected : FigureKind::efficiency;
+    if (options.figures.empty()) {
+        if (options.net)
+            return {FigureKind::net};
+        return {options.air ? FigureKind::corrected : FigureKind::efficiency};
+    }
+    for (const FigureKind figure : options.figures) {
+        const FigureFacts& facts = figure_facts(figure);
+        if (facts.need == Need::target || facts.need == Need::co)
+            throw UsageError("--cifras: la tabla no da " + std::string(facts.id) +
+                             ", que necesita un objetivo o una lectura de CO");
+        if (facts.need == Need::air && !options.air)
+            throw UsageError("--cifras: " + std::string(facts.id) + " necesita --aire");
+    }
+    return options.figures;
 }
 
 // Why a cell lies outside what the model describes, in the table's words; empty when it
@@ -215,13 +230,13 @@ struct Cell {
 
 // A cell: the table's figure at one oxygen reading and stack temperature (in the table's
 // unit), as text or CSV, or why there is none or why it means nothing.
-Cell table_cell(const TableOptions& options, const CellStyle& style, double o2, double t)
+Cell table_cell(const TableOptions& options, const CellStyle& style, FigureKind figure, double o2,
+                double t)
 {
     const Reading reading{options.fuel, o2, std::nullopt, in_fahrenheit(t, style), {}};
     Comparison comparison;
     if (options.air)
         comparison.air_f = air_of(options, style);
-    const FigureKind figure = cell_figure(options);
     FigureSet asked;
     asked.set(index_of(FigureKind::excess_air)).set(index_of(figure));
     Report report;
@@ -265,15 +280,15 @@ Cell table_cell(const TableOptions& options, const CellStyle& style, double o2, 
 
 // One row of the table: an oxygen reading at every temperature. Counts the cells
 // without a result or outside the model, and reports the row's first reason.
-Cells table_row(const TableOptions& options, const CellStyle& style, double o2, int& marked,
-                const std::function<void(std::string_view)>& report)
+Cells table_row(const TableOptions& options, const CellStyle& style, FigureKind figure, double o2,
+                int& marked, const std::function<void(std::string_view)>& report)
 {
     Cells row = {style.csv ? style.number(o2) : one_decimal(o2), style.csv ? "" : "error"};
     std::string failure;
     std::string outside;
     int outside_cells = 0;
     for (const double t : options.temperatures) {
-        Cell cell = table_cell(options, style, o2, t);
+        Cell cell = table_cell(options, style, figure, o2, t);
         if (!cell.excess_air.empty())
             row[1] = cell.excess_air;
         row.push_back(std::move(cell.efficiency));
@@ -284,10 +299,15 @@ Cells table_row(const TableOptions& options, const CellStyle& style, double o2, 
         marked += cell.failure.empty() && cell.outside.empty() ? 0 : 1;
         outside_cells += cell.outside.empty() ? 0 : 1;
     }
+    // With more than one figure, each report names its figure.
+    const std::string where = (options.figures.size() > 1
+                                   ? std::string(figure_facts(figure).id) + ", "
+                                   : std::string()) +
+        "O2 " + plain_number(o2) + ": ";
     if (!failure.empty())
-        report("O2 " + plain_number(o2) + ": " + failure);
+        report(where + failure);
     if (!outside.empty())
-        report("O2 " + plain_number(o2) + ": " + std::to_string(outside_cells) +
+        report(where + std::to_string(outside_cells) +
                (outside_cells == 1 ? " celda" : " celdas") +
                " fuera de lo que describe el modelo (" + outside + ")");
     return row;
@@ -307,7 +327,7 @@ void write_csv(const Cells& header, const std::vector<Cells>& rows, char separat
 }
 
 void write_text(const Cells& header, const std::vector<Cells>& rows, const TableOptions& options,
-                std::string& out)
+                FigureKind figure, std::string& out)
 {
     // With a mark after some values, the others take a blank there, so that the
     // decimal points stay in line.
@@ -326,7 +346,7 @@ void write_text(const Cells& header, const std::vector<Cells>& rows, const Table
     }
     const bool celsius = options.unit == TemperatureUnit::celsius;
     const std::string unit = celsius ? "°C" : "°F";
-    if (!options.net && !options.air) {
+    if (figure == FigureKind::efficiency) {
         out += "Eficiencia de combustión (%) — " + std::string(facts(options.fuel).caption) + "\n";
         out += "Filas: oxígeno en % vol (Orsat) y su exceso de aire en %. Columnas: temperatura de "
                "humos en " +
@@ -338,15 +358,17 @@ void write_text(const Cells& header, const std::vector<Cells>& rows, const Table
         const std::string air_text = "aire de combustión a " +
             plain_number(Redondeo_Centesimas(air)) + " " + unit +
             (options.air ? "" : " (supuesto)");
-        out +=
-            std::string(options.net ? "Eficiencia neta de combustión (%, sobre el PCI, fórmula de "
-                                      "Siegert)"
-                                    : "Eficiencia bruta de combustión (%, sobre el PCS)") +
-            " — " + std::string(facts(options.fuel).caption) + ", " + air_text + "\n";
+        const std::string title = figure == FigureKind::net
+            ? "Eficiencia neta de combustión (%, sobre el PCI, fórmula de Siegert)"
+            : figure == FigureKind::corrected ? "Eficiencia bruta de combustión (%, sobre el PCS)"
+                                              : std::string(figure_facts(figure).label);
+        out += title + " — " + std::string(facts(options.fuel).caption) + ", " + air_text + "\n";
         out += "Filas: oxígeno en % vol (Orsat) y su exceso de aire en %. Columnas: temperatura de "
                "humos en " +
             unit + ",\nmedida en la chimenea" +
-            (options.net ? "" : "; el cálculo usa los humos menos el aire más 60 °F") + ".\n\n";
+            (figure == FigureKind::corrected ? "; el cálculo usa los humos menos el aire más 60 °F"
+                                             : "") +
+            ".\n\n";
     }
     const auto line = [&](const Cells& cells) {
         for (std::size_t i = 0; i < cells.size(); ++i)
@@ -373,16 +395,34 @@ int write_table(const TableOptions& options, std::string& out,
                           options.separator == ';' ? DecimalComma::accepted
                                                    : DecimalComma::rejected,
                           options.unit == TemperatureUnit::celsius};
+    const std::vector<FigureKind> figures = cell_figures(options);
     // Every cell's text first, then the widths of the columns.
-    const Cells header = style.header(options.temperatures);
-    std::vector<Cells> rows;
     int marked = 0;
-    std::transform(options.o2.begin(), options.o2.end(), std::back_inserter(rows),
-                   [&](double o2) { return table_row(options, style, o2, marked, report); });
+    Cells header;
+    std::vector<Cells> rows(options.o2.size());
+    for (const FigureKind figure : figures) {
+        const Cells heads =
+            style.header(options.temperatures,
+                         options.figures.empty() ? "ef" : figure_facts(figure).id);
+        std::vector<Cells> cells;
+        std::transform(options.o2.begin(), options.o2.end(), std::back_inserter(cells),
+                       [&](double o2) {
+                           return table_row(options, style, figure, o2, marked, report);
+                       });
+        if (!style.csv) {
+            out += figure == figures.front() ? "" : "\n";
+            write_text(heads, cells, options, figure, out);
+            continue;
+        }
+        // In CSV, one line for each oxygen: each figure's cells after the last's.
+        const std::size_t from = header.empty() ? 0 : 2;
+        header.insert(header.end(), heads.begin() + static_cast<std::ptrdiff_t>(from), heads.end());
+        for (std::size_t i = 0; i < cells.size(); ++i)
+            rows[i].insert(rows[i].end(), cells[i].begin() + static_cast<std::ptrdiff_t>(from),
+                           cells[i].end());
+    }
     if (style.csv)
         write_csv(header, rows, options.separator, out);
-    else
-        write_text(header, rows, options, out);
     return marked;
 }
 

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/commands.h"
 #include "cli/summary_file.h"
 #include "cli/table.h"
 #include "cli/usage_error.h"
@@ -259,6 +260,29 @@ private slots:
             "aviso: El ahorro en el objetivo supone quitar aire a un quemador que ya produce CO");
         row("CO not a number", gas + QStringList{"--o2", "3", "--temp", "300", "--co", "bajo"}, 2,
             "", "--co no es un número: «bajo»");
+
+        // --cifras chooses a table's figures; each is declared once, with its values.
+        row("a table of the flue-gas loss, in CSV",
+            QStringList{"--tabla", "--formato", "csv", "--o2", "3", "--temp", "300",
+                        "--cifras", "perdidas_humos,eficiencia"},
+            0, "o2_pct,exceso_aire_pct,perdidas_humos_300F,eficiencia_300F\n3,15.66,6.09,83.94\n",
+            "");
+        row("a table's second figure under the first",
+            QStringList{"--tabla", "--o2", "3", "--temp", "300", "--cifras", "lambda,eficiencia"}, 0,
+            "*\n\nEficiencia de combustión (%) — Gas Natural\n", "");
+        row("a figure no table gives", QStringList{"--tabla", "--cifras", "ahorro_combustible"}, 2,
+            "", "--cifras: la tabla no da ahorro_combustible");
+        row("a figure of the air without one", QStringList{"--tabla", "--cifras",
+                                                          "eficiencia_corregida"},
+            2, "", "--cifras: eficiencia_corregida necesita --aire");
+        row("an unknown figure", QStringList{"--tabla", "--cifras", "rendimiento"}, 2, "",
+            "--cifras: cifra desconocida o repetida: «rendimiento» (use exceso_aire, eficiencia, "
+            "lambda,");
+        row("a figure named twice", QStringList{"--csv", "-", "--cifras", "lambda, lambda"}, 2, "",
+            "«lambda»");
+        row("figures for one reading", gas + QStringList{"--o2", "3", "--temp", "300", "--cifras",
+                                                         "lambda"},
+            2, "", "--cifras no se usa en una lectura");
     }
 
     void command_line()
@@ -540,6 +564,56 @@ private slots:
         QCOMPARE(process.exitCode(), status);
         const QString err = QString::fromUtf8(process.readAllStandardError());
         QVERIFY2(err.contains(error), qPrintable(err));
+    }
+
+    // Every mode takes only options declared for it (a mode asking for another would
+    // stop every run of it).
+    void every_mode_takes_its_declared_options()
+    {
+        const Given given;
+        take_reading(given);
+        take_table(given);
+        take_log(given);
+    }
+
+    // The man page's options section names every option with its argument, and no option
+    // that is not declared.
+    void man_page_names_every_option()
+    {
+        QFile file(QStringLiteral(QUEMADOR_MAN_PAGE));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString page = QString::fromUtf8(file.readAll());
+        const auto begin = page.indexOf("\n.SH OPCIONES\n");
+        const auto end = page.indexOf("\n.SH ", begin + 1);
+        QVERIFY(begin >= 0 && end > begin);
+        // Each line as troff sets it: a font macro's arguments run together, quotes gone.
+        QString text;
+        const QRegularExpression argument("\"([^\"]*)\"|(\\S+)");
+        for (const QString& line : page.mid(begin, end - begin).split('\n')) {
+            if (!line.startsWith('.')) {
+                text += line + '\n';
+                continue;
+            }
+            if (!QRegularExpression("^\\.(B|I|BR|BI|IR|RB|IB|RI)\\s").match(line).hasMatch())
+                continue;
+            for (const auto& match : argument.globalMatch(line.section(' ', 1)))
+                text += match.captured(1) + match.captured(2);
+            text += '\n';
+        }
+        text.remove(QRegularExpression("\\\\f[RBIP]")).replace("\\-", "-").replace("\\~", " ");
+        for (const log::OptionSpec& spec : log::option_specs()) {
+            const QString named = q(std::string(spec.name)) +
+                (spec.argument.empty() ? "" : " " + q(std::string(spec.argument)));
+            QVERIFY2(text.contains(named), qPrintable(named));
+        }
+        for (const auto& match : QRegularExpression("--[a-z0-9-]+").globalMatch(text)) {
+            const std::string name = match.captured(0).toStdString();
+            const auto specs = log::option_specs();
+            QVERIFY2(name == "--help" || name == "--version" ||
+                         std::any_of(specs.begin(), specs.end(),
+                                     [&name](const auto& spec) { return spec.name == name; }),
+                     name.c_str());
+        }
     }
 
     void table_shape()

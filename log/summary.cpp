@@ -124,16 +124,19 @@ std::string counts_line(const LogSummary& summary)
 
 namespace {
 
+using Table = std::vector<std::vector<std::string>>;
+
 // The header of the groups' table: the group's columns, then each result's mean, least
 // and greatest.
-void groups_header(const LogSummary& summary, text::CsvWriter& writer, bool boiler, bool month)
+std::vector<std::string> groups_header(const LogSummary& summary, bool boiler, bool month)
 {
+    std::vector<std::string> header;
     if (boiler)
-        writer.field("caldera");
+        header.emplace_back("caldera");
     if (month)
-        writer.field("mes");
-    writer.field("filas");
-    writer.field("calculadas");
+        header.emplace_back("mes");
+    header.emplace_back("filas");
+    header.emplace_back("calculadas");
     std::vector<std::string> names;
     for (const auto& [name, spread] : summary.results)
         names.push_back(name);
@@ -141,25 +144,26 @@ void groups_header(const LogSummary& summary, text::CsvWriter& writer, bool boil
         names.emplace_back("analizador_menos_neta");
     for (const std::string& name : names) {
         for (const char* what : {"_media", "_minimo", "_maximo"})
-            writer.field(name + what);
+            header.push_back(name + what);
     }
-    writer.end_record();
+    return header;
 }
 
 // A row for each group, with each result's mean, least and greatest in its columns.
-void groups_csv(const LogSummary& summary, text::CsvWriter& writer)
+Table groups_table(const LogSummary& summary)
 {
     const bool boiler = summary.grouping == Grouping::boiler || summary.by_boiler;
     const bool month = summary.grouping == Grouping::month;
     const bool analyser = !summary.analyser_column.empty();
-    groups_header(summary, writer, boiler, month);
+    Table table = {groups_header(summary, boiler, month)};
     for (const Group& group : summary.groups) {
+        std::vector<std::string>& row = table.emplace_back();
         if (boiler)
-            writer.field(group.boiler);
+            row.push_back(group.boiler);
         if (month)
-            writer.field(month_text(group.month));
-        writer.field(std::to_string(group.read));
-        writer.field(std::to_string(calculated(group)));
+            row.push_back(month_text(group.month));
+        row.push_back(std::to_string(group.read));
+        row.push_back(std::to_string(calculated(group)));
         std::vector<const Spread*> spreads;
         for (const auto& [name, spread] : group.results)
             spreads.push_back(&spread);
@@ -167,36 +171,43 @@ void groups_csv(const LogSummary& summary, text::CsvWriter& writer)
             spreads.push_back(&group.analyser_difference);
         for (const Spread* spread : spreads) {
             for (const double x : {spread->mean(), spread->least, spread->greatest})
-                writer.field(spread->count > 0 ? in_log(x, summary.comma) : "");
+                row.push_back(spread->count > 0 ? in_log(x, summary.comma) : "");
         }
-        writer.end_record();
     }
+    return table;
 }
 
 } // namespace
 
+std::vector<std::vector<std::string>> summary_table(const LogSummary& summary)
+{
+    if (!summary.groups.empty())
+        return groups_table(summary);
+    Table table = {{"resultado", "filas", "media", "minimo", "maximo"}};
+    const auto row = [&](const std::string& name, const Spread& spread) {
+        std::vector<std::string>& cells = table.emplace_back();
+        cells.push_back(name);
+        cells.push_back(std::to_string(spread.count));
+        for (const double x : {spread.mean(), spread.least, spread.greatest})
+            cells.push_back(spread.count > 0 ? in_log(x, summary.comma) : "");
+    };
+    for (const auto& [name, spread] : summary.results)
+        row(name, spread);
+    if (!summary.analyser_column.empty())
+        row("analizador_menos_neta", summary.analyser_difference);
+    return table;
+}
+
 std::string summary_csv(const LogSummary& summary)
 {
     text::StringSink sink;
-    if (!summary.groups.empty()) {
+    {
         text::CsvWriter writer(sink, summary.separator, text::LineEnd::lf);
-        groups_csv(summary, writer);
-    } else {
-        text::CsvWriter writer(sink, summary.separator, text::LineEnd::lf);
-        for (const char* name : {"resultado", "filas", "media", "minimo", "maximo"})
-            writer.field(name);
-        writer.end_record();
-        const auto row = [&](const std::string& name, const Spread& spread) {
-            writer.field(name);
-            writer.field(std::to_string(spread.count));
-            for (const double x : {spread.mean(), spread.least, spread.greatest})
-                writer.field(spread.count > 0 ? in_log(x, summary.comma) : "");
+        for (const auto& row : summary_table(summary)) {
+            for (const std::string& cell : row)
+                writer.field(cell);
             writer.end_record();
-        };
-        for (const auto& [name, spread] : summary.results)
-            row(name, spread);
-        if (!summary.analyser_column.empty())
-            row("analizador_menos_neta", summary.analyser_difference);
+        }
     }
     return std::move(sink.text);
 }

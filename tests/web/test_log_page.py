@@ -43,7 +43,7 @@ SELECTS = {"-c": "registro-combustible", "--combustible": "registro-combustible"
            "--codificacion": "registro-codificacion", "--agrupar": "registro-agrupar"}
 BOXES = {"--aire": "registro-aire", "--objetivo-o2": "registro-objetivo-o2",
          "--objetivo-temp": "registro-objetivo-temp"}
-FLAGS = {"--celsius": ("registro-unidad", "C"), "--fahrenheit": ("registro-unidad", "F")}
+FLAGS = {"--celsius": ("registro-unidad", "celsius"), "--fahrenheit": ("registro-unidad", "fahrenheit")}
 
 
 def open_view():

@@ -147,7 +147,7 @@ driver.execute_script("window.dispatchEvent(new Event('beforeprint'))")
 ticket = el("ticket").get_attribute("textContent")
 pdf = base64.b64decode(driver.execute_cdp_cmd("Page.printToPDF", {})["data"])
 pages = len(re.findall(rb"/Type\s*/Page[^s]", pdf))
-check(pages == 1 and "Caldera 1, sótano" in ticket and "82.8" in ticket
+check(pages == 1 and "Caldera 1, sótano" in ticket and "82,8" in ticket
       and "el quemador produce CO" in ticket and "sobre el PCI" in ticket,
       "the ticket: boiler, readings, results with bases, notices, on one page", f"{pages} pages: {ticket}")
 driver.execute_cdp_cmd("Emulation.setEmulatedMedia", {"media": "print"})
@@ -248,7 +248,7 @@ try:
     wait.until(lambda d: el("franja").is_displayed())
 except TimeoutException:
     pass
-check(el("franja").text == "Eficiencia 82.61 % · neta 92.69 %",
+check(el("franja").text == "Eficiencia 82,61 % · neta 92,69 %",
       "at 360 px, the efficiencies stay in sight while the results are below", el("franja").text)
 driver.save_screenshot(os.path.join(out_dir, "page-360x640.png"))
 driver.set_window_size(1280, 800)
@@ -273,7 +273,7 @@ server.server_close()
 driver.refresh()
 ready()
 fill(dict(combustible="gas", o2="3", temp="300", unidad="F"))
-check(el("eficiencia").text.strip() == "83.94", "with the server stopped, the page reloads and calculates")
+check(el("eficiencia").text.strip() == "83,94", "with the server stopped, the page reloads and calculates")
 
 # A new version of any file makes a new cache, which replaces the old one.
 with open(os.path.join(site, "style.css"), "a", encoding="utf-8") as style:

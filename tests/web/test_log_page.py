@@ -23,8 +23,9 @@ from selenium.common.exceptions import TimeoutException
 from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import Select, WebDriverWait
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
+from site_server import serve  # noqa: E402
 from harness import Tally, chromium, width_and_axe
-from site_server import serve
 
 site, calc_path, data, axe_path, out_dir = map(os.path.abspath, sys.argv[1:6])
 os.makedirs(out_dir, exist_ok=True)

@@ -28,8 +28,9 @@ from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import Select, WebDriverWait
 
 from readings import FIGURES, ROWS, calc
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
+from site_server import serve  # noqa: E402
 from harness import Tally, chromium, width_and_axe
-from site_server import serve
 
 built_site, calc_path, axe_path, out_dir = sys.argv[1:5]
 # A copy, which the test changes to make a new version of the site.

@@ -1,6 +1,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """The site served on localhost from a thread, with the types a browser wants for a
-module, WebAssembly and a manifest; for the page's test and its benchmark."""
+module, WebAssembly and a manifest; for the page's tests, its benchmarks and
+scripts/serve-web.sh."""
 
 import functools
 import http.server

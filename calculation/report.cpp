@@ -50,22 +50,23 @@ std::string failure_text(const RuntimeError& error)
 
 // Sets a figure's value, and its text when asked for: to hundredths as the window shows
 // a result, or whole. Raises the overflow RuntimeError for a value too large to round.
+// (Indexed without bounds checks: a log gives a few figures to every row.)
 void give(Report& out, FigureKind kind, double value, FigureSet asked)
 {
-    out.values.at(index_of(kind)) = value;
-    if (!asked.test(index_of(kind)))
+    const std::size_t k = index_of(kind);
+    out.values[k] = value;
+    if (!asked[k])
         return;
-    std::string& text = out.text(kind);
-    if (figure_facts(kind).decimals == 0)
-        text = plain_number(std::round(value));
+    if (kinds[k].decimals == 0)
+        out.texts[k] = plain_number(std::round(value));
     else
-        shown_result(value, text);
+        shown_result(value, out.texts[k]);
 }
 
 void take_back(Report& out, std::initializer_list<FigureKind> kinds_taken)
 {
     for (const FigureKind kind : kinds_taken) {
-        out.values.at(index_of(kind)).reset();
+        out.values[index_of(kind)].reset();
         out.text(kind).clear();
     }
 }
@@ -107,12 +108,14 @@ void compare_target(const Reading& reading, const Comparison& comparison, const 
 }
 
 // The figures of the oxygen alone, where the oxygen leaves any flue gas to put them
-// on: the air ratio, and the CO on air-free flue gas.
+// on: the air ratio (when asked for: no other figure rests on it), and the CO on
+// air-free flue gas.
 void oxygen_figures(const Reading& reading, Report& out, FigureSet asked)
 {
     if (reading.o2 < 0.0 || reading.o2 >= oxygen_in_air)
         return;
-    give(out, FigureKind::lambda, air_ratio(reading.o2), asked);
+    if (asked[index_of(FigureKind::lambda)])
+        give(out, FigureKind::lambda, air_ratio(reading.o2), asked);
     if (reading.co_ppm && *reading.co_ppm >= 0.0)
         give(out, FigureKind::co_air_free, co_air_free(*reading.co_ppm, reading.o2), asked);
 }
@@ -137,7 +140,8 @@ void compare(const Reading& reading, const Comparison& comparison, const AdviceS
                                           fahrenheit_to_celsius(reading.temp_f),
                                           fahrenheit_to_celsius(air_f));
         give(out, FigureKind::net, net, asked);
-        give(out, FigureKind::flue_loss, arithmetic::difference(100.0, net), asked);
+        if (asked[index_of(FigureKind::flue_loss)])
+            give(out, FigureKind::flue_loss, arithmetic::difference(100.0, net), asked);
         if (comparison.air_f) {
             gross = corrected_gross(reading, air_f).efficiency;
             give(out, FigureKind::corrected, gross, asked);
@@ -213,14 +217,16 @@ void evaluate(const Reading& reading, Report& out, const AdviceStyle& style,
     out.failure.clear();
     out.failed_input.reset();
     out.advice.clear();
-    out.values = {};
+    // A flag each, rather than the whole array zeroed (rep stos, slow to start).
+    for (auto& value : out.values)
+        value.reset();
     for (std::string& text : out.texts)
         text.clear();
     try {
         out.results = calculate(reading);
         out.outside_model = !within_model(reading, *out.results);
-        out.values.at(index_of(FigureKind::excess_air)) = out.results->excess_air;
-        out.values.at(index_of(FigureKind::efficiency)) = out.results->efficiency;
+        out.values[index_of(FigureKind::excess_air)] = out.results->excess_air;
+        out.values[index_of(FigureKind::efficiency)] = out.results->efficiency;
         // Rounding to hundredths overflows, as in the window, for a result too large.
         shown_result(out.results->excess_air, out.text(FigureKind::excess_air));
         shown_result(out.results->efficiency, out.text(FigureKind::efficiency));

@@ -101,8 +101,9 @@ struct Report {
     // (a target less efficient than the reading, or below the air), and the advice
     // says why.
     bool doubtful = false;
-    // Each figure, unrounded; none when it is not given (not asked for, missing what it
-    // needs, or not calculable: the advice then says why).
+    // Each figure, unrounded; none when it is not given (missing what it needs, not
+    // calculable, in which case the advice says why, or not asked for and resting on
+    // nothing else: the air ratio and the flue-gas loss).
     std::array<std::optional<double>, figure_count> values;
     // Each figure asked for and given, as the window shows a result (" 83.94") or as a
     // whole number ("58"); empty otherwise. The excess air is shown whenever it can be
@@ -112,10 +113,10 @@ struct Report {
     [[nodiscard]] bool shown() const { return failure.empty(); }
     [[nodiscard]] const std::optional<double>& value(FigureKind kind) const
     {
-        return values.at(index_of(kind));
+        return values[index_of(kind)];
     }
-    [[nodiscard]] const std::string& text(FigureKind kind) const { return texts.at(index_of(kind)); }
-    [[nodiscard]] std::string& text(FigureKind kind) { return texts.at(index_of(kind)); }
+    [[nodiscard]] const std::string& text(FigureKind kind) const { return texts[index_of(kind)]; }
+    [[nodiscard]] std::string& text(FigureKind kind) { return texts[index_of(kind)]; }
     // Whether a figure is given and means something: the window's two outside the model
     // are given, as the window shows them, but mean nothing.
     [[nodiscard]] bool meaningful(FigureKind kind) const
@@ -126,7 +127,8 @@ struct Report {
 
 // Calculates one reading, shows its results and gathers the advice on it, its numbers
 // written in the given style; then sets it beside what it is compared with. Every
-// figure whose needs are met is given its value; those asked for, their text too.
+// figure whose needs are met is given its value (but the air ratio and the flue-gas loss
+// only when asked for); those asked for, their text too.
 void evaluate(const Reading& reading, Report& out, const AdviceStyle& style = {},
               const Comparison& comparison = {}, FigureSet asked = all_figures());
 

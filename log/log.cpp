@@ -281,9 +281,11 @@ private:
     void add(Totals& totals, const Row& row) const
     {
         const Report& report = row_.report;
-        const FigureSet written = section_->figures();
-        for (std::size_t k = 0; k < figure_count; ++k) {
-            if (written.test(k) && report.values[k])
+        for (const ResultColumn& column : section_->layout().columns) {
+            if (!column.figure)
+                continue;
+            const std::size_t k = index_of(*column.figure);
+            if (report.values[k])
                 totals.spreads[k].add(*report.values[k]);
         }
         const auto& net = report.value(FigureKind::net);

@@ -1,34 +1,32 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/options.h"
 
-#include <algorithm>
 #include <stdexcept>
 
 namespace quemador::cli {
+namespace {
+
+// Where a declaration stands among them all.
+std::size_t index_of(const log::OptionSpec& spec)
+{
+    return static_cast<std::size_t>(&spec - log::option_specs().data());
+}
+
+} // namespace
 
 Given::Given() : values_(log::option_specs().size()), flags_(log::option_specs().size()) {}
 
 std::size_t Given::index_of(Option option, Mode mode)
 {
-    const auto specs = log::option_specs();
-    const auto at = std::find_if(specs.begin(), specs.end(), [option](const auto& spec) {
-        return spec.option == option;
-    });
-    if (at == specs.end() || !at->takes(mode))
+    const log::OptionSpec& spec = log::spec_of(option);
+    if (!spec.takes(mode))
         throw std::logic_error("a mode takes an option not declared for it");
-    return static_cast<std::size_t>(at - specs.begin());
+    return cli::index_of(spec);
 }
 
 bool Given::has(std::size_t index) const { return values_.at(index).has_value() || flags_.at(index); }
 
-bool Given::has(Option option) const
-{
-    const auto specs = log::option_specs();
-    const auto at = std::find_if(specs.begin(), specs.end(), [option](const auto& spec) {
-        return spec.option == option;
-    });
-    return has(static_cast<std::size_t>(at - specs.begin()));
-}
+bool Given::has(Option option) const { return has(cli::index_of(log::spec_of(option))); }
 
 const std::optional<std::string>& Given::text(Option option, Mode mode) const
 {
@@ -39,11 +37,7 @@ bool Given::is_set(Option option, Mode mode) const { return flags_.at(index_of(o
 
 const std::optional<std::string>& Given::column(log::Column column) const
 {
-    const auto specs = log::option_specs();
-    const auto at = std::find_if(specs.begin(), specs.end(), [column](const auto& spec) {
-        return spec.column == column;
-    });
-    return values_.at(static_cast<std::size_t>(at - specs.begin()));
+    return values_.at(cli::index_of(log::column_spec(column)));
 }
 
 std::optional<std::size_t> Given::not_taken(Mode mode) const

@@ -136,9 +136,9 @@ void compare(const Reading& reading, const Comparison& comparison, const AdviceS
     // Without an air temperature the corrected gross efficiency is the window's.
     double gross = out.results->efficiency;
     try {
-        const double net = net_efficiency(reading.fuel, reading.o2,
-                                          fahrenheit_to_celsius(reading.temp_f),
-                                          fahrenheit_to_celsius(air_f));
+        const double net =
+            net_efficiency(reading.fuel, reading.o2, fahrenheit_to_celsius(reading.temp_f),
+                           fahrenheit_to_celsius(air_f));
         give(out, FigureKind::net, net, asked);
         if (asked[index_of(FigureKind::flue_loss)])
             give(out, FigureKind::flue_loss, arithmetic::difference(100.0, net), asked);
@@ -172,9 +172,8 @@ const FigureFacts& figure_facts(FigureKind kind) { return kinds.at(index_of(kind
 
 std::optional<FigureKind> figure_named(std::string_view id)
 {
-    const auto* const named = std::find_if(kinds.begin(), kinds.end(), [id](const auto& facts) {
-        return facts.id == id;
-    });
+    const auto* const named = std::find_if(kinds.begin(), kinds.end(),
+                                           [id](const auto& facts) { return facts.id == id; });
     return named != kinds.end() ? std::optional(named->kind) : std::nullopt;
 }
 

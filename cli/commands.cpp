@@ -157,10 +157,9 @@ void print_figures(const Report& report, const AdviceStyle& style, const Compari
         if (value.empty())
             continue;
         const std::string label = std::string(figure.label) + ":";
-        const std::string line = figure.model_result
-            ? padded(label, 20) + value
-            : padded(label, 30) + padded(value, 7) + "  (" +
-                basis_text(figure.kind, comparison, style) + ")";
+        const std::string line = figure.model_result ? padded(label, 20) + value
+                                                     : padded(label, 30) + padded(value, 7) +
+                "  (" + basis_text(figure.kind, comparison, style) + ")";
         std::printf("%s\n", line.c_str());
     }
 }
@@ -231,8 +230,8 @@ int table(const TableArgs& args)
     if (args.separator) {
         if (options.format != TableFormat::csv)
             throw UsageError("--separador solo se usa con --tabla --formato csv");
-        options.separator = std::array{',', ';', '\t', '\t'}.at(
-            read(args.separator, Option::separator).choice);
+        options.separator =
+            std::array{',', ';', '\t', '\t'}.at(read(args.separator, Option::separator).choice);
     }
     options.figures = figures_option(args.figures);
 
@@ -334,7 +333,8 @@ log::LogOptions log_options(const LogArgs& args)
     if (args.temperatures.fahrenheit)
         options.unit = TemperatureUnit::fahrenheit;
     if (args.encoding)
-        options.encoding = static_cast<text::Encoding>(read(args.encoding, Option::encoding).choice);
+        options.encoding =
+            static_cast<text::Encoding>(read(args.encoding, Option::encoding).choice);
     options.columns = args.columns;
     // In the log's unit, which the log's reading knows.
     options.air = optional_number(args.temperatures.air, Option::air);
@@ -343,9 +343,9 @@ log::LogOptions log_options(const LogArgs& args)
     options.all_results = args.all_results;
     // In the order of the choices' declaration.
     if (args.grouping)
-        options.grouping = std::array{log::Grouping::boiler, log::Grouping::month,
-                                      log::Grouping::none}
-                               .at(read(args.grouping, Option::grouping).choice);
+        options.grouping =
+            std::array{log::Grouping::boiler, log::Grouping::month, log::Grouping::none}.at(
+                read(args.grouping, Option::grouping).choice);
     options.figures = figures_option(args.figures);
     return options;
 }

@@ -53,8 +53,7 @@ int parse_and_run(int argc, char** argv)
         if (spec.kind == log::ValueKind::flag)
             app.add_flag(names, given.flag(i), spec.help);
         else
-            app.add_option(names, given.value(i), spec.help)
-                ->type_name(std::string(spec.argument));
+            app.add_option(names, given.value(i), spec.help)->type_name(std::string(spec.argument));
     }
     app.footer("Los números llevan punto o coma decimal y nada más. Estado de salida: 0 si todo se "
                "calculó, 1 si alguna lectura no pudo calcularse, está fuera de rango o es dudosa, "

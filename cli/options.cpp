@@ -24,7 +24,10 @@ std::size_t Given::index_of(Option option, Mode mode)
     return cli::index_of(spec);
 }
 
-bool Given::has(std::size_t index) const { return values_.at(index).has_value() || flags_.at(index); }
+bool Given::has(std::size_t index) const
+{
+    return values_.at(index).has_value() || flags_.at(index);
+}
 
 bool Given::has(Option option) const { return has(cli::index_of(log::spec_of(option))); }
 

@@ -164,8 +164,9 @@ struct CellStyle {
         Cells cells = {csv ? "o2_pct" : "O2 %", csv ? "exceso_aire_pct" : "Exceso de aire %"};
         std::transform(temperatures.begin(), temperatures.end(), std::back_inserter(cells),
                        [this, prefix](double t) {
-                           return csv ? std::string(prefix) + "_" + number(t) + (celsius ? "C" : "F")
-                                      : plain_number(t) + (celsius ? " °C" : " °F");
+                           return csv
+                               ? std::string(prefix) + "_" + number(t) + (celsius ? "C" : "F")
+                               : plain_number(t) + (celsius ? " °C" : " °F");
                        });
         return cells;
     }
@@ -300,15 +301,13 @@ Cells table_row(const TableOptions& options, const CellStyle& style, FigureKind 
         outside_cells += cell.outside.empty() ? 0 : 1;
     }
     // With more than one figure, each report names its figure.
-    const std::string where = (options.figures.size() > 1
-                                   ? std::string(figure_facts(figure).id) + ", "
-                                   : std::string()) +
+    const std::string where =
+        (options.figures.size() > 1 ? std::string(figure_facts(figure).id) + ", " : std::string()) +
         "O2 " + plain_number(o2) + ": ";
     if (!failure.empty())
         report(where + failure);
     if (!outside.empty())
-        report(where + std::to_string(outside_cells) +
-               (outside_cells == 1 ? " celda" : " celdas") +
+        report(where + std::to_string(outside_cells) + (outside_cells == 1 ? " celda" : " celdas") +
                " fuera de lo que describe el modelo (" + outside + ")");
     return row;
 }
@@ -324,6 +323,42 @@ void write_csv(const Cells& header, const std::vector<Cells>& rows, char separat
     line(header);
     for (const auto& row : rows)
         line(row);
+}
+
+// A table's title: its figure, fuel and air, and what its rows and columns are.
+std::string table_title(const TableOptions& options, FigureKind figure)
+{
+    std::string title;
+    const bool celsius = options.unit == TemperatureUnit::celsius;
+    const std::string unit = celsius ? "°C" : "°F";
+    if (figure == FigureKind::efficiency) {
+        title +=
+            "Eficiencia de combustión (%) — " + std::string(facts(options.fuel).caption) + "\n";
+        title +=
+            "Filas: oxígeno en % vol (Orsat) y su exceso de aire en %. Columnas: temperatura de "
+            "humos en " +
+            unit +
+            ",\nmedida en la chimenea (no neta), con el aire de combustión a unos 60 °F.\n\n";
+    } else {
+        const double air = options.air.value_or(celsius ? fahrenheit_to_celsius(combustion_air_temp)
+                                                        : combustion_air_temp);
+        const std::string air_text = "aire de combustión a " +
+            plain_number(Redondeo_Centesimas(air)) + " " + unit +
+            (options.air ? "" : " (supuesto)");
+        const std::string name = figure == FigureKind::net
+            ? "Eficiencia neta de combustión (%, sobre el PCI, fórmula de Siegert)"
+            : figure == FigureKind::corrected ? "Eficiencia bruta de combustión (%, sobre el PCS)"
+                                              : std::string(figure_facts(figure).label);
+        title += name + " — " + std::string(facts(options.fuel).caption) + ", " + air_text + "\n";
+        title +=
+            "Filas: oxígeno en % vol (Orsat) y su exceso de aire en %. Columnas: temperatura de "
+            "humos en " +
+            unit + ",\nmedida en la chimenea" +
+            (figure == FigureKind::corrected ? "; el cálculo usa los humos menos el aire más 60 °F"
+                                             : "") +
+            ".\n\n";
+    }
+    return title;
 }
 
 void write_text(const Cells& header, const std::vector<Cells>& rows, const TableOptions& options,
@@ -344,32 +379,7 @@ void write_text(const Cells& header, const std::vector<Cells>& rows, const Table
         for (const auto& row : rows)
             widths[i] = std::max(widths[i], width(shown(row, i)));
     }
-    const bool celsius = options.unit == TemperatureUnit::celsius;
-    const std::string unit = celsius ? "°C" : "°F";
-    if (figure == FigureKind::efficiency) {
-        out += "Eficiencia de combustión (%) — " + std::string(facts(options.fuel).caption) + "\n";
-        out += "Filas: oxígeno en % vol (Orsat) y su exceso de aire en %. Columnas: temperatura de "
-               "humos en " +
-            unit +
-            ",\nmedida en la chimenea (no neta), con el aire de combustión a unos 60 °F.\n\n";
-    } else {
-        const double air = options.air.value_or(celsius ? fahrenheit_to_celsius(combustion_air_temp)
-                                                        : combustion_air_temp);
-        const std::string air_text = "aire de combustión a " +
-            plain_number(Redondeo_Centesimas(air)) + " " + unit +
-            (options.air ? "" : " (supuesto)");
-        const std::string title = figure == FigureKind::net
-            ? "Eficiencia neta de combustión (%, sobre el PCI, fórmula de Siegert)"
-            : figure == FigureKind::corrected ? "Eficiencia bruta de combustión (%, sobre el PCS)"
-                                              : std::string(figure_facts(figure).label);
-        out += title + " — " + std::string(facts(options.fuel).caption) + ", " + air_text + "\n";
-        out += "Filas: oxígeno en % vol (Orsat) y su exceso de aire en %. Columnas: temperatura de "
-               "humos en " +
-            unit + ",\nmedida en la chimenea" +
-            (figure == FigureKind::corrected ? "; el cálculo usa los humos menos el aire más 60 °F"
-                                             : "") +
-            ".\n\n";
-    }
+    out += table_title(options, figure);
     const auto line = [&](const Cells& cells) {
         for (std::size_t i = 0; i < cells.size(); ++i)
             pad_left(out, shown(cells, i), widths[i] + (i > 0 ? 3 : 1));
@@ -401,14 +411,12 @@ int write_table(const TableOptions& options, std::string& out,
     Cells header;
     std::vector<Cells> rows(options.o2.size());
     for (const FigureKind figure : figures) {
-        const Cells heads =
-            style.header(options.temperatures,
-                         options.figures.empty() ? "ef" : figure_facts(figure).id);
+        const Cells heads = style.header(options.temperatures,
+                                         options.figures.empty() ? "ef" : figure_facts(figure).id);
         std::vector<Cells> cells;
-        std::transform(options.o2.begin(), options.o2.end(), std::back_inserter(cells),
-                       [&](double o2) {
-                           return table_row(options, style, figure, o2, marked, report);
-                       });
+        std::transform(
+            options.o2.begin(), options.o2.end(), std::back_inserter(cells),
+            [&](double o2) { return table_row(options, style, figure, o2, marked, report); });
         if (!style.csv) {
             out += figure == figures.front() ? "" : "\n";
             write_text(heads, cells, options, figure, out);

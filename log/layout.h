@@ -3,8 +3,8 @@
 
 // Where a log's results go in each of its rows, and how a row is written with them.
 
-#include "log/columns.h"
 #include "calculation/report.h"
+#include "log/columns.h"
 #include "text/csv.h"
 
 #include <cstddef>

@@ -65,7 +65,8 @@ public:
     {
         section_ = std::move(section);
         for (const ResultColumn& column : section_->layout().columns) {
-            if (column.figure && std::find(used_.begin(), used_.end(), *column.figure) == used_.end())
+            if (column.figure &&
+                std::find(used_.begin(), used_.end(), *column.figure) == used_.end())
                 used_.push_back(*column.figure);
         }
         section_->set_unit(header_lines(end));
@@ -443,8 +444,9 @@ std::string not_given_text(FigureKind figure)
     std::string text = "no se puede dar " + std::string(facts.id) + ": ";
     switch (facts.need) {
     case Need::air:
-        return text + "necesita la temperatura del aire de combustión (una columna de aire o "
-                      "--aire)";
+        return text +
+            "necesita la temperatura del aire de combustión (una columna de aire o "
+            "--aire)";
     case Need::target:
         return text + "necesita un objetivo (--objetivo-o2)";
     case Need::co:

@@ -161,12 +161,11 @@ std::vector<OptionSpec> make_specs()
                          .help = "con --csv: " + std::string(kind.help),
                          .modes = in_log,
                          .kind = ValueKind::text});
-    specs.push_back(
-        {.option = Option::all_results,
-         .name = "--todos",
-         .help = "con --csv: escribe también los resultados de lecturas fuera de rango",
-         .modes = in_log,
-         .kind = ValueKind::flag});
+    specs.push_back({.option = Option::all_results,
+                     .name = "--todos",
+                     .help = "con --csv: escribe también los resultados de lecturas fuera de rango",
+                     .modes = in_log,
+                     .kind = ValueKind::flag});
     specs.push_back(
         {.option = Option::summary,
          .name = "--resumen",
@@ -209,8 +208,7 @@ void read_figures(std::string_view text, OptionValue& value)
         const std::string_view id = text::trimmed(text.substr(0, comma));
         const auto figure = figure_named(id);
         if (!figure ||
-            std::find(value.figures.begin(), value.figures.end(), *figure) !=
-                value.figures.end()) {
+            std::find(value.figures.begin(), value.figures.end(), *figure) != value.figures.end()) {
             value.fault = OptionFault{OptionFault::Kind::unknown, std::string(id)};
             return;
         }
@@ -234,8 +232,8 @@ std::span<const OptionSpec> option_specs() { return specs(); }
 const OptionSpec& spec_of(Option option)
 {
     const auto& all = specs();
-    const auto at = std::find_if(all.begin(), all.end(),
-                                 [option](const OptionSpec& spec) { return spec.option == option; });
+    const auto at = std::find_if(
+        all.begin(), all.end(), [option](const OptionSpec& spec) { return spec.option == option; });
     if (at == all.end() || option == Option::column)
         throw std::logic_error("an option without its declaration");
     return *at;
@@ -296,8 +294,8 @@ OptionValue read_option(const OptionSpec& spec, std::string_view text)
 std::string range_text(const OptionSpec& spec, text::DecimalComma comma)
 {
     std::string text(spec.range);
-    for (const auto& [placeholder, bound] : {std::pair{"{least}", spec.least},
-                                             std::pair{"{below}", spec.below}}) {
+    for (const auto& [placeholder, bound] :
+         {std::pair{"{least}", spec.least}, std::pair{"{below}", spec.below}}) {
         std::string number = plain_number(bound);
         replace(text, placeholder, std::string(text::in_file(number, comma)));
     }

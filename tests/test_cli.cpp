@@ -167,8 +167,9 @@ private slots:
                 "15.56 °C, supuesto)\nPérdidas por humos qA (%):     7.51    (sobre el PCI, 100 "
                 "− eficiencia neta, aire a 15.56 °C, supuesto)\nEficiencia "
                 "en el objetivo (%): 84.07   (sobre el PCS, O2 2 %, humos a 150 °C)\nAhorro de "
-            "combustible (%):     1.74    (1 − eficiencia / eficiencia en el objetivo, sobre el "
-            "PCS)\n",
+                "combustible (%):     1.74    (1 − eficiencia / eficiencia en el objetivo, sobre "
+                "el "
+                "PCS)\n",
             "");
         row("air hotter than the flue gas",
             gas + QStringList{"--o2", "3", "--temp", "300", "--aire", "400"}, 0,
@@ -263,26 +264,26 @@ private slots:
 
         // --cifras chooses a table's figures; each is declared once, with its values.
         row("a table of the flue-gas loss, in CSV",
-            QStringList{"--tabla", "--formato", "csv", "--o2", "3", "--temp", "300",
-                        "--cifras", "perdidas_humos,eficiencia"},
+            QStringList{"--tabla", "--formato", "csv", "--o2", "3", "--temp", "300", "--cifras",
+                        "perdidas_humos,eficiencia"},
             0, "o2_pct,exceso_aire_pct,perdidas_humos_300F,eficiencia_300F\n3,15.66,6.09,83.94\n",
             "");
         row("a table's second figure under the first",
-            QStringList{"--tabla", "--o2", "3", "--temp", "300", "--cifras", "lambda,eficiencia"}, 0,
-            "*\n\nEficiencia de combustión (%) — Gas Natural\n", "");
+            QStringList{"--tabla", "--o2", "3", "--temp", "300", "--cifras", "lambda,eficiencia"},
+            0, "*\n\nEficiencia de combustión (%) — Gas Natural\n", "");
         row("a figure no table gives", QStringList{"--tabla", "--cifras", "ahorro_combustible"}, 2,
             "", "--cifras: la tabla no da ahorro_combustible");
-        row("a figure of the air without one", QStringList{"--tabla", "--cifras",
-                                                          "eficiencia_corregida"},
-            2, "", "--cifras: eficiencia_corregida necesita --aire");
+        row("a figure of the air without one",
+            QStringList{"--tabla", "--cifras", "eficiencia_corregida"}, 2, "",
+            "--cifras: eficiencia_corregida necesita --aire");
         row("an unknown figure", QStringList{"--tabla", "--cifras", "rendimiento"}, 2, "",
             "--cifras: cifra desconocida o repetida: «rendimiento» (use exceso_aire, eficiencia, "
             "lambda,");
         row("a figure named twice", QStringList{"--csv", "-", "--cifras", "lambda, lambda"}, 2, "",
             "«lambda»");
-        row("figures for one reading", gas + QStringList{"--o2", "3", "--temp", "300", "--cifras",
-                                                         "lambda"},
-            2, "", "--cifras no se usa en una lectura");
+        row("figures for one reading",
+            gas + QStringList{"--o2", "3", "--temp", "300", "--cifras", "lambda"}, 2, "",
+            "--cifras no se usa en una lectura");
     }
 
     void command_line()

@@ -187,13 +187,12 @@ private slots:
             "O2,T,lambda,perdidas_humos,eficiencia,aviso\n3,300,1.17,6.09,83.94,\n");
         row("each figure's unit under the header", "O2,T\n%,°F\n3,300\n", "lambda perdidas_humos",
             "O2,T,lambda,perdidas_humos,aviso\n%,°F,,%,\n3,300,1.17,6.09,\n");
-        row("a figure of the air: empty in a row without one",
-            "O2,T,T aire\n3,300,68\n3,300,\n", "eficiencia_corregida eficiencia_neta",
+        row("a figure of the air: empty in a row without one", "O2,T,T aire\n3,300,68\n3,300,\n",
+            "eficiencia_corregida eficiencia_neta",
             "O2,T,T aire,eficiencia_corregida,eficiencia_neta,aviso\n3,300,68,84.13,94.11,\n"
             "3,300,,,93.91,sin temperatura del aire: la eficiencia neta supone 60 °F y no hay "
             "corregida\n");
-        row("a figure of the air in a log without one", "O2,T\n3,300\n", "eficiencia_corregida",
-            "",
+        row("a figure of the air in a log without one", "O2,T\n3,300\n", "eficiencia_corregida", "",
             "no se puede dar eficiencia_corregida: necesita la temperatura del aire de "
             "combustión (una columna de aire o --aire)");
         row("a target's figure without a target", "O2,T\n3,300\n", "eficiencia_objetivo", "",

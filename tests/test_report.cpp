@@ -51,23 +51,22 @@ private slots:
         const int oil = int(Fuel::fuel_oil_no2);
         const QString plain = "exceso_aire eficiencia lambda eficiencia_neta perdidas_humos";
         QTest::newRow("natural gas, the reading alone")
-            << gas << 3.0 << 300.0 << no_value << no_value << no_value << no_value << plain << false << "";
+            << gas << 3.0 << 300.0 << no_value << no_value << no_value << no_value << plain << false
+            << "";
         QTest::newRow("fuel oil, with the air's temperature")
             << oil << 4.0 << 392.0 << no_value << 68.0 << no_value << no_value
             << plain + " eficiencia_corregida" << false << "";
         QTest::newRow("with a target")
             << gas << 3.0 << 356.0 << no_value << no_value << 2.0 << no_value
             << plain + " eficiencia_objetivo ahorro_combustible" << false << "";
-        QTest::newRow("with a CO reading")
-            << gas << 3.0 << 300.0 << 50.0 << no_value << no_value << no_value << plain + " co_sin_aire"
-            << false << "";
+        QTest::newRow("with a CO reading") << gas << 3.0 << 300.0 << 50.0 << no_value << no_value
+                                           << no_value << plain + " co_sin_aire" << false << "";
         QTest::newRow("flue gas below 60 °F: the window's two, and the oxygen's")
             << gas << 3.0 << 40.0 << 50.0 << no_value << 2.0 << no_value
             << "exceso_aire eficiencia lambda co_sin_aire" << true << "por debajo de los 60 °F";
         QTest::newRow("negative oxygen: no air ratio")
             << oil << -1.0 << 350.0 << no_value << no_value << no_value << no_value
-            << "exceso_aire eficiencia"
-            << true << "";
+            << "exceso_aire eficiencia" << true << "";
         QTest::newRow("air hotter than the flue gas")
             << gas << 3.0 << 122.0 << no_value << 140.0 << no_value << no_value
             << "exceso_aire eficiencia lambda" << false << "sin eficiencia neta ni corregida";
@@ -79,8 +78,7 @@ private slots:
             << gas << 3.0 << 356.0 << no_value << 68.0 << 2.0 << 50.0
             << plain + " eficiencia_corregida" << false << "más fríos que el aire";
         QTest::newRow("oxygen of 21 %: no result at all")
-            << gas << 21.0 << 300.0 << 50.0 << no_value << 2.0 << no_value << "" << false
-            << "";
+            << gas << 21.0 << 300.0 << 50.0 << no_value << 2.0 << no_value << "" << false << "";
     }
 
     void figures_by_need()
@@ -112,8 +110,9 @@ private slots:
                      qPrintable(q(report.advice.empty() ? "" : report.advice.back())));
         // A report reused for another reading keeps nothing of this one.
         evaluate({Fuel::natural_gas, 3.0, std::nullopt, 300.0, {}}, report);
-        QCOMPARE(given_ids(report), QString("exceso_aire eficiencia lambda eficiencia_neta "
-                                            "perdidas_humos"));
+        QCOMPARE(given_ids(report),
+                 QString("exceso_aire eficiencia lambda eficiencia_neta "
+                         "perdidas_humos"));
     }
 
     // Only the figures asked for are written out; the others keep their values where
@@ -148,13 +147,17 @@ private slots:
         const int gas = int(Fuel::natural_gas);
         const int oil = int(Fuel::fuel_oil_no2);
         QTest::newRow("natural gas, O2 3, 180 °C, air 20 °C")
-            << gas << 3.0 << 180.0 << 20.0 << 0.66 << 0.009 << " 1.17" << " 7.31";
+            << gas << 3.0 << 180.0 << 20.0 << 0.66 << 0.009 << " 1.17"
+            << " 7.31";
         QTest::newRow("natural gas, no oxygen: λ 1")
-            << gas << 0.0 << 120.0 << 15.0 << 0.66 << 0.009 << " 1" << " 4.25";
+            << gas << 0.0 << 120.0 << 15.0 << 0.66 << 0.009 << " 1"
+            << " 4.25";
         QTest::newRow("fuel oil, O2 4.5, 210 °C, air 25 °C")
-            << oil << 4.5 << 210.0 << 25.0 << 0.68 << 0.007 << " 1.27" << " 8.92";
+            << oil << 4.5 << 210.0 << 25.0 << 0.68 << 0.007 << " 1.27"
+            << " 8.92";
         QTest::newRow("fuel oil, O2 10, 250 °C, air 15 °C")
-            << oil << 10.0 << 250.0 << 15.0 << 0.68 << 0.007 << " 1.92" << " 16.17";
+            << oil << 10.0 << 250.0 << 15.0 << 0.68 << 0.007 << " 1.92"
+            << " 16.17";
     }
 
     void air_ratio_and_flue_loss()

@@ -2,8 +2,8 @@
 // The module's exports, called from the page's script with ccall: JSON in, JSON (or the
 // export's CSV) out. Each answer lives until the next call.
 
-#include "web/log_page.h"
 #include "web/json.h"
+#include "web/log_page.h"
 #include "web/page.h"
 
 #include <emscripten/emscripten.h>

@@ -6,9 +6,9 @@
 #include "log/chart.h"
 #include "log/log.h"
 #include "log/log_error.h"
+#include "log/options.h"
 #include "text/encoding.h"
 #include "text/numbers.h"
-#include "log/options.h"
 #include "web/json.h"
 
 #include <nlohmann/json.hpp>
@@ -98,9 +98,9 @@ void set_option(const log::OptionSpec& spec, const nlohmann::json& given, log::L
         return;
     case Option::grouping:
         // In the order of the choices' declaration.
-        options.grouping = std::array{log::Grouping::boiler, log::Grouping::month,
-                                      log::Grouping::none}
-                               .at(value.choice);
+        options.grouping =
+            std::array{log::Grouping::boiler, log::Grouping::month, log::Grouping::none}.at(
+                value.choice);
         return;
     case Option::column:
         options.columns.at(static_cast<std::size_t>(*spec.column)) = text;
@@ -191,8 +191,7 @@ void write_chart(Json& json, const log::Chart& chart)
 
 } // namespace
 
-std::string run_log_json(std::string_view request, text::ByteSource& input,
-                         text::ByteSink& output,
+std::string run_log_json(std::string_view request, text::ByteSource& input, text::ByteSink& output,
                          const std::function<void(std::uint64_t, std::uint64_t)>& progress)
 {
     const auto asked = nlohmann::json::parse(request, nullptr, false);
@@ -253,9 +252,9 @@ std::string run_log_json(std::string_view request, text::ByteSource& input,
     json.close(']');
     json.key("grafico");
     const auto name = asked.find("nombre");
-    write_chart(json, chart.chart(name != asked.end() && name->is_string()
-                                      ? name->get<std::string>()
-                                      : std::string()));
+    write_chart(json,
+                chart.chart(name != asked.end() && name->is_string() ? name->get<std::string>()
+                                                                     : std::string()));
     json.close('}');
     return json.take();
 }

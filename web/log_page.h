@@ -28,8 +28,7 @@ inline constexpr std::size_t listed_notices = 200;
 // its last; "tabla", the rows of its --resumen table; "avisos", the first rows with
 // notes ({"linea", "aviso", "encabezado", "campos"}) and "avisos_total"; "grafico", the
 // chart. progress gets the rows and bytes read every few thousand rows.
-std::string run_log_json(std::string_view request, text::ByteSource& input,
-                         text::ByteSink& output,
+std::string run_log_json(std::string_view request, text::ByteSource& input, text::ByteSink& output,
                          const std::function<void(std::uint64_t, std::uint64_t)>& progress);
 
 } // namespace quemador::web

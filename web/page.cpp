@@ -70,7 +70,10 @@ public:
         return std::nullopt;
     }
 
-    void refuse(Box box, std::string message) { problems_.emplace_back(id(box), std::move(message)); }
+    void refuse(Box box, std::string message)
+    {
+        problems_.emplace_back(id(box), std::move(message));
+    }
 
     [[nodiscard]] bool all_read() const { return problems_.empty(); }
 
@@ -146,9 +149,9 @@ void write_figures(const Report& report, const AdviceStyle& style, const Compari
     json.open('{');
     for (const FigureFacts& figure : figure_kinds()) {
         if (!report.text(figure.kind).empty())
-            json.member(figure.page_id, report.meaningful(figure.kind)
-                                            ? spanish(report.text(figure.kind))
-                                            : std::string("—"));
+            json.member(figure.page_id,
+                        report.meaningful(figure.kind) ? spanish(report.text(figure.kind))
+                                                       : std::string("—"));
     }
     json.close('}');
     json.key("bases");
@@ -197,6 +200,53 @@ std::string typed(std::string_view text)
     std::string out(text::trimmed(text));
     std::replace(out.begin(), out.end(), '.', ',');
     return out;
+}
+
+// The figures of the saved readings' export: those a log gets with an air temperature.
+std::vector<FigureKind> exported_figures() { return log::default_figures(true, false); }
+
+void export_header(text::CsvWriter& writer, bool celsius)
+{
+    const std::string unit = celsius ? " (°C)" : " (°F)";
+    for (const std::string& head :
+         {std::string("Fecha"), std::string("Caldera"), std::string("Combustible"),
+          std::string("O2"), std::string("CO2"), std::string("CO"), "T humos" + unit,
+          "T aire" + unit, std::string("Nota")})
+        writer.field(head);
+    for (const FigureKind figure : exported_figures())
+        writer.field(figure_facts(figure).id);
+    writer.field(log::notes_column);
+    writer.end_record();
+}
+
+// A saved reading's row: as typed, its temperatures in the file's unit, and its figures
+// as a log gives them (none outside the model, only the notices).
+void export_row(text::CsvWriter& writer, const nlohmann::json& saved, const PageReading& page,
+                bool celsius)
+{
+    const Evaluation evaluation = evaluation_of(page);
+    const auto temperature = [&](const std::string& as_typed, std::optional<double> f) {
+        return typed(page.celsius == celsius || !f ? as_typed : plain_number(*f));
+    };
+    const auto fuel = log::fuel_named(page.fuel);
+    writer.field(text_of(saved, "fecha"));
+    writer.field(text_of(saved, "caldera"));
+    writer.field(fuel ? facts(*fuel).caption : std::string_view(page.fuel));
+    writer.field(typed(page.o2));
+    writer.field(typed(page.co2));
+    writer.field(typed(page.co));
+    writer.field(temperature(page.temp, evaluation.temp_f));
+    writer.field(temperature(page.air, evaluation.comparison.air_f));
+    writer.field(text_of(saved, "nota"));
+    const std::optional<Report>& report = evaluation.report;
+    const bool figures = report.has_value() && report->shown() && !report->outside_model;
+    for (const FigureKind figure : exported_figures())
+        writer.field(figures ? spanish(report->text(figure)) : std::string());
+    std::string notices;
+    for (const std::string& notice : report ? report->advice : std::vector<std::string>{})
+        notices += (notices.empty() ? "" : " ") + notice;
+    writer.field(notices);
+    writer.end_record();
 }
 
 void write_strings(Json& json, std::span<const std::string_view> texts)
@@ -258,55 +308,14 @@ std::string export_csv(std::string_view request)
     // One temperature unit for the file: the readings', or °F when they differ.
     const bool celsius = std::all_of(pages.begin(), pages.end(),
                                      [](const PageReading& page) { return page.celsius; });
-    const std::string unit = celsius ? " (°C)" : " (°F)";
-    const auto figures = log::default_figures(true, false);
-
     text::StringSink sink;
     {
         text::CsvWriter writer(sink, ';', text::LineEnd::crlf);
         // A byte order mark, so that a spreadsheet reads it as UTF-8.
         writer.raw("\xEF\xBB\xBF");
-        for (const std::string& head :
-             {std::string("Fecha"), std::string("Caldera"), std::string("Combustible"),
-              std::string("O2"), std::string("CO2"), std::string("CO"), "T humos" + unit,
-              "T aire" + unit, std::string("Nota")})
-            writer.field(head);
-        for (const FigureKind figure : figures)
-            writer.field(figure_facts(figure).id);
-        writer.field(log::notes_column);
-        writer.end_record();
-        for (std::size_t i = 0; i < pages.size(); ++i) {
-            const PageReading& page = pages[i];
-            const Evaluation evaluation = evaluation_of(page);
-            const auto temperature = [&](const std::string& as_typed, std::optional<double> f) {
-                if (page.celsius == celsius || !f)
-                    return typed(as_typed);
-                return typed(plain_number(*f));
-            };
-            const auto fuel = log::fuel_named(page.fuel);
-            writer.field(text_of(saved[i], "fecha"));
-            writer.field(text_of(saved[i], "caldera"));
-            writer.field(fuel ? facts(*fuel).caption : std::string_view(page.fuel));
-            writer.field(typed(page.o2));
-            writer.field(typed(page.co2));
-            writer.field(typed(page.co));
-            writer.field(temperature(page.temp, evaluation.temp_f));
-            writer.field(temperature(page.air, evaluation.comparison.air_f));
-            writer.field(text_of(saved[i], "nota"));
-            // A log gives no number for a reading outside the model, only the notices.
-            const Report* report = evaluation.report ? &*evaluation.report : nullptr;
-            for (const FigureKind figure : figures)
-                writer.field(report && report->shown() && !report->outside_model
-                                 ? spanish(report->text(figure))
-                                 : std::string());
-            std::string notices;
-            if (report) {
-                for (const std::string& notice : report->advice)
-                    notices += (notices.empty() ? "" : " ") + notice;
-            }
-            writer.field(notices);
-            writer.end_record();
-        }
+        export_header(writer, celsius);
+        for (std::size_t i = 0; i < pages.size(); ++i)
+            export_row(writer, saved[i], pages[i], celsius);
     }
     return std::move(sink.text);
 }
@@ -365,8 +374,8 @@ std::string names_module()
     return "// Generated by the build from the program's tables: do not edit.\n"
            "export const figures = " +
         figures.take() + ";\nexport const boxes = " + boxes.take() +
-        ";\nexport const logOptions = " + options.take() + ";\nexport const columns = " +
-        columns.take() + ";\n";
+        ";\nexport const logOptions = " + options.take() +
+        ";\nexport const columns = " + columns.take() + ";\n";
 }
 
 } // namespace quemador::web

@@ -341,11 +341,8 @@ log::LogOptions log_options(const LogArgs& args)
     options.target_o2 = target_o2_option(args.target_o2, args.target_temp);
     options.target_temp = optional_number(args.target_temp, Option::target_temp);
     options.all_results = args.all_results;
-    // In the order of the choices' declaration.
     if (args.grouping)
-        options.grouping =
-            std::array{log::Grouping::boiler, log::Grouping::month, log::Grouping::none}.at(
-                read(args.grouping, Option::grouping).choice);
+        options.grouping = log::grouping_chosen(read(args.grouping, Option::grouping));
     options.figures = figures_option(args.figures);
     return options;
 }

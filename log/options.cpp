@@ -20,7 +20,7 @@ constexpr std::uint8_t all_modes = in_reading | in_table | in_log;
 constexpr std::array<std::string_view, 2> formats = {"texto", "csv"};
 constexpr std::array<std::string_view, 4> separators = {",", ";", "\t", "\\t"};
 constexpr std::array<std::string_view, 2> bases = {"bruta", "neta"};
-constexpr std::array<std::string_view, 3> groupings = {"caldera", "mes", "ninguno"};
+constexpr std::array<std::string_view, 3> groupings = {"caldera", "mes", "ninguno"}; // as Grouping
 
 std::vector<OptionSpec> make_specs()
 {
@@ -289,6 +289,12 @@ OptionValue read_option(const OptionSpec& spec, std::string_view text)
         break;
     }
     return value;
+}
+
+Grouping grouping_chosen(const OptionValue& value)
+{
+    // In the order of the choices: caldera, mes, ninguno.
+    return std::array{Grouping::boiler, Grouping::month, Grouping::none}.at(value.choice);
 }
 
 std::string range_text(const OptionSpec& spec, text::DecimalComma comma)

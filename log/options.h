@@ -10,6 +10,7 @@
 
 #include "calculation/report.h"
 #include "log/columns.h"
+#include "log/summary.h"
 #include "text/numbers.h"
 
 #include <cstdint>
@@ -110,6 +111,9 @@ struct OptionValue {
     std::optional<OptionFault> fault;
 };
 OptionValue read_option(const OptionSpec& spec, std::string_view text);
+
+// The grouping a choice of --agrupar names.
+Grouping grouping_chosen(const OptionValue& value);
 
 // A number option's range in words, its bounds in a decimal mark: "debe ser al menos 0 y
 // menor que el 20.9 % del aire".

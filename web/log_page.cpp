@@ -97,10 +97,7 @@ void set_option(const log::OptionSpec& spec, const nlohmann::json& given, log::L
         options.target_temp = value.number;
         return;
     case Option::grouping:
-        // In the order of the choices' declaration.
-        options.grouping =
-            std::array{log::Grouping::boiler, log::Grouping::month, log::Grouping::none}.at(
-                value.choice);
+        options.grouping = log::grouping_chosen(value);
         return;
     case Option::column:
         options.columns.at(static_cast<std::size_t>(*spec.column)) = text;

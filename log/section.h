@@ -130,8 +130,6 @@ public:
     [[nodiscard]] std::uint64_t line() const { return line_; }
     [[nodiscard]] const Columns& columns() const { return columns_; }
     [[nodiscard]] const Layout& layout() const { return layout_; }
-    // The figures its layout writes.
-    [[nodiscard]] FigureSet figures() const { return figures_; }
     [[nodiscard]] const FirstRows& first() const { return first_; }
     [[nodiscard]] const std::string& problem() const { return problem_; }
     [[nodiscard]] std::pair<TemperatureUnit, UnitSource> unit() const { return unit_; }
@@ -160,7 +158,7 @@ private:
     std::uint64_t line_;
     Columns columns_;
     Layout layout_;
-    FigureSet figures_;
+    FigureSet figures_; // those the layout writes, asked of each reading
     const LogOptions& options_;
     char separator_;
     text::DecimalComma comma_;

@@ -52,8 +52,9 @@ std::string export_csv(std::string_view request);
 std::string fuels_json();
 
 // The page's names as an ES module, written by the build: the figures (page id, label,
-// whether the window shows it), the reading's boxes, and the log view's options and
-// columns, so that the page names none of them itself.
+// whether the window shows it) and the two of a reading's one-line summary, the
+// reading's boxes, and the log view's options and columns, so that the page names none
+// of them itself.
 std::string names_module();
 
 } // namespace quemador::web

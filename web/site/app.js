@@ -5,12 +5,12 @@
 
 import factory from './quemador.mjs';
 import * as readings from './readings.js';
-import { boxes, figures } from './names.js';
+import { boxes, figures, summaryFigures } from './names.js';
 import { openLog, startLogView } from './log.js';
 
 const typedKey = 'quemador1.lectura';
-// The window's efficiency and the net one, by their place in the module's table.
-const [, grossFigure, , netFigure] = figures;
+// The ids of the window's efficiency and the net one, for a reading's one-line summary.
+const [grossFigure, netFigure] = summaryFigures;
 
 const $ = (id) => document.getElementById(id);
 let module;
@@ -94,8 +94,8 @@ function show(answer, focusFailure) {
 function showSummary() {
   const resultsBelow = document.querySelector('.cifras').getBoundingClientRect().top > innerHeight;
   const figure = (id) => $(id).textContent.trim();
-  const gross = figure(grossFigure.id);
-  const net = figure(netFigure.id);
+  const gross = figure(grossFigure);
+  const net = figure(netFigure);
   const text = gross && gross !== '—' && `Eficiencia ${gross} %` + (net ? ` · neta ${net} %` : '');
   setText('franja', text || '');
   $('franja').hidden = !text || !resultsBelow || $('vista-lectura').hidden;
@@ -127,8 +127,8 @@ async function showSaved() {
     const summary = document.createElement('p');
     const e = reading.entradas;
     const unit = e.unidad === 'F' ? '°F' : '°C';
-    const gross = reading.respuesta.cifras[grossFigure.id];
-    const net = reading.respuesta.cifras[netFigure.id];
+    const gross = reading.respuesta.cifras[grossFigure];
+    const net = reading.respuesta.cifras[netFigure];
     const shownNet = net ? `, neta ${net.trim()} %` : '';
     const outside = reading.respuesta.fuera ? ' (fuera del modelo)' : '';
     summary.textContent = `${fuelNames[e.combustible] || e.combustible}, O2 ${e.o2} %, humos ${e.temp} ${unit}: ` +

@@ -25,7 +25,7 @@ from selenium import webdriver
 from selenium.webdriver.common.by import By
 from selenium.common.exceptions import TimeoutException
 from selenium.webdriver.common.keys import Keys
-from selenium.webdriver.support.ui import Select
+from selenium.webdriver.support.ui import Select, WebDriverWait
 
 from readings import FIGURES, ROWS, calc
 from harness import case, run, width_and_axe
@@ -336,9 +336,11 @@ def offline_and_a_new_version(p):
     server, _ = serve(copy, port)
     p.driver.refresh()
     ready(p)
+    # The new worker installs, takes over and deletes the old cache in the background: on a
+    # busy machine that has taken more than 15 s.
     try:
-        p.wait.until(lambda d: len(d.execute_async_script(caches)) == 1
-                     and d.execute_async_script(caches) != first_cache)
+        WebDriverWait(p.driver, 90).until(lambda d: len(d.execute_async_script(caches)) == 1
+                                          and d.execute_async_script(caches) != first_cache)
     except TimeoutException:
         pass
     new_cache = p.driver.execute_async_script(caches)

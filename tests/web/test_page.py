@@ -336,11 +336,15 @@ def offline_and_a_new_version(p):
     server, _ = serve(copy, port)
     p.driver.refresh()
     ready(p)
-    # The new worker installs, takes over and deletes the old cache in the background: on a
-    # busy machine that has taken more than 15 s.
+    # The new worker installs, takes over and deletes the old cache in the background. Both
+    # conditions on one listing of the caches: asked twice, the first could see the old
+    # cache alone and the second the old and the new.
+    def replaced(driver):
+        names = driver.execute_async_script(caches)
+        return len(names) == 1 and names != first_cache
+
     try:
-        WebDriverWait(p.driver, 90).until(lambda d: len(d.execute_async_script(caches)) == 1
-                                          and d.execute_async_script(caches) != first_cache)
+        WebDriverWait(p.driver, 60).until(replaced)
     except TimeoutException:
         pass
     new_cache = p.driver.execute_async_script(caches)

@@ -11,32 +11,36 @@
 namespace quemador {
 namespace {
 
+// The figures a report gives, in the order of FigureKind: ids, label, unit, decimals,
+// basis, need, and whether the window shows it.
 // clang-format off
 constexpr std::array<FigureFacts, figure_count> make_kinds()
 {
     using enum FigureKind;
     return {{
-    {excess_air, "exceso_aire", "exceso-aire", "Exceso de aire (%)", "%", 2, "",
-     Need::nothing, true},
-    {efficiency, "eficiencia", "eficiencia", "Eficiencia (%)", "%", 2, "",
-     Need::nothing, true},
-    {lambda, "lambda", "lambda", "Índice de aire λ", "", 2,
-     "20.9 / (20.9 − O2)", Need::nothing, false},
-    {net, "eficiencia_neta", "eficiencia-neta", "Eficiencia neta (%)", "%", 2,
-     "sobre el PCI, fórmula de Siegert, {aire}", Need::nothing, false},
-    {flue_loss, "perdidas_humos", "perdidas-humos", "Pérdidas por humos qA (%)", "%", 2,
-     "sobre el PCI, 100 − eficiencia neta, {aire}", Need::nothing, false},
-    {corrected, "eficiencia_corregida", "eficiencia-corregida", "Eficiencia corregida (%)", "%", 2,
-     "sobre el PCS, con los humos menos el aire más 60 °F, {aire}", Need::air, false},
-    {target, "eficiencia_objetivo", "eficiencia-objetivo", "Eficiencia en el objetivo (%)", "%", 2,
-     "sobre el PCS, {objetivo}", Need::target, false},
-    {saving, "ahorro_combustible", "ahorro", "Ahorro de combustible (%)", "%", 2,
-     "1 − eficiencia / eficiencia en el objetivo, sobre el PCS", Need::target, false},
-    {co_air_free, "co_sin_aire", "co-sin-aire", "CO sin aire (ppm)", "ppm", 0,
-     "CO × 20.9 / (20.9 − O2), en humos sin aire", Need::co, false},
+        {excess_air, "exceso_aire", "exceso-aire", "Exceso de aire (%)", "%", 2, "",
+         Need::nothing, true},
+        {efficiency, "eficiencia", "eficiencia", "Eficiencia (%)", "%", 2, "",
+         Need::nothing, true},
+        {lambda, "lambda", "lambda", "Índice de aire λ", "", 2,
+         "20.9 / (20.9 − O2)", Need::nothing, false},
+        {net, "eficiencia_neta", "eficiencia-neta", "Eficiencia neta (%)", "%", 2,
+         "sobre el PCI, fórmula de Siegert, {aire}", Need::nothing, false},
+        {flue_loss, "perdidas_humos", "perdidas-humos", "Pérdidas por humos qA (%)", "%", 2,
+         "sobre el PCI, 100 − eficiencia neta, {aire}", Need::nothing, false},
+        {corrected, "eficiencia_corregida", "eficiencia-corregida", "Eficiencia corregida (%)", "%", 2,
+         "sobre el PCS, con los humos menos el aire más 60 °F, {aire}", Need::air, false},
+        {target, "eficiencia_objetivo", "eficiencia-objetivo", "Eficiencia en el objetivo (%)", "%", 2,
+         "sobre el PCS, {objetivo}", Need::target, false},
+        {saving, "ahorro_combustible", "ahorro", "Ahorro de combustible (%)", "%", 2,
+         "1 − eficiencia / eficiencia en el objetivo, sobre el PCS", Need::target, false},
+        {co_air_free, "co_sin_aire", "co-sin-aire", "CO sin aire (ppm)", "ppm", 0,
+         "CO × 20.9 / (20.9 − O2), en humos sin aire", Need::co, false},
     }};
 }
 // clang-format on
+
+// Every figure, by kind: the table each face reads.
 constexpr std::array<FigureFacts, figure_count> kinds = make_kinds();
 
 std::string failure_text(const RuntimeError& error)

@@ -5,6 +5,7 @@
 #include "calculation/reading_advice.h"
 #include "calculation/report.h"
 #include "cli/usage_error.h"
+#include "text/names.h"
 #include "text/numbers.h"
 
 #include <algorithm>
@@ -41,17 +42,9 @@ std::string one_decimal(double x)
     return text;
 }
 
-// Characters on screen of a UTF-8 text.
-std::size_t width(std::string_view text)
-{
-    return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
-        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    }));
-}
-
 void pad_left(std::string& out, std::string_view text, std::size_t columns)
 {
-    out.append(columns - std::min(columns, width(text)), ' ');
+    out.append(columns - std::min(columns, text::width(text)), ' ');
     out.append(text);
 }
 
@@ -375,9 +368,9 @@ void write_text(const Cells& header, const std::vector<Cells>& rows, const Table
     };
     std::vector<std::size_t> widths(header.size());
     for (std::size_t i = 0; i < header.size(); ++i) {
-        widths[i] = width(shown(header, i));
+        widths[i] = text::width(shown(header, i));
         for (const auto& row : rows)
-            widths[i] = std::max(widths[i], width(shown(row, i)));
+            widths[i] = std::max(widths[i], text::width(shown(row, i)));
     }
     out += table_title(options, figure);
     const auto line = [&](const Cells& cells) {

@@ -211,7 +211,9 @@ std::string basis_text(FigureKind kind, const Comparison& comparison, const Advi
     return text;
 }
 
+// (A set of nine figures is one machine word: passed by value.)
 void evaluate(const Reading& reading, Report& out, const AdviceStyle& style,
+              // cppcheck-suppress passedByValue
               const Comparison& comparison, FigureSet asked)
 {
     out.outside_model = false;

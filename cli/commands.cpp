@@ -425,10 +425,9 @@ std::string not_for_mode(const log::OptionSpec& spec, Mode mode)
     if (spec.option == Option::table)
         return "--csv y --tabla se excluyen";
     std::vector<Mode> modes;
-    for (const Mode other : {Mode::reading, Mode::table, Mode::log}) {
-        if (spec.takes(other))
-            modes.push_back(other);
-    }
+    const auto all = {Mode::reading, Mode::table, Mode::log};
+    std::copy_if(all.begin(), all.end(), std::back_inserter(modes),
+                 [&spec](Mode other) { return spec.takes(other); });
     std::string message(spec.name);
     if (modes.size() == 1)
         return message + " solo se usa " + std::string(mode_text(modes.front()));

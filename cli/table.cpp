@@ -187,12 +187,12 @@ std::vector<FigureKind> cell_figures(const TableOptions& options)
         return {options.air ? FigureKind::corrected : FigureKind::efficiency};
     }
     for (const FigureKind figure : options.figures) {
-        const FigureFacts& facts = figure_facts(figure);
-        if (facts.need == Need::target || facts.need == Need::co)
-            throw UsageError("--cifras: la tabla no da " + std::string(facts.id) +
+        const FigureFacts& chosen = figure_facts(figure);
+        if (chosen.need == Need::target || chosen.need == Need::co)
+            throw UsageError("--cifras: la tabla no da " + std::string(chosen.id) +
                              ", que necesita un objetivo o una lectura de CO");
-        if (facts.need == Need::air && !options.air)
-            throw UsageError("--cifras: " + std::string(facts.id) + " necesita --aire");
+        if (chosen.need == Need::air && !options.air)
+            throw UsageError("--cifras: " + std::string(chosen.id) + " necesita --aire");
     }
     return options.figures;
 }

@@ -23,9 +23,10 @@ std::vector<FigureKind> default_figures(bool air, bool target)
 
 std::vector<ResultColumn> result_columns(std::span<const FigureKind> figures)
 {
-    std::vector<ResultColumn> columns;
-    for (const FigureKind figure : figures)
-        columns.push_back({figure, figure_facts(figure).id});
+    std::vector<ResultColumn> columns(figures.size());
+    std::transform(figures.begin(), figures.end(), columns.begin(), [](FigureKind figure) {
+        return ResultColumn{figure, figure_facts(figure).id};
+    });
     columns.push_back({std::nullopt, notes_column});
     return columns;
 }

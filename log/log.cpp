@@ -199,9 +199,11 @@ private:
         }
         reader_.unmark();
         units_line_ = reader_.line();
-        std::vector<std::string_view> units;
-        for (const ResultColumn& column : layout.columns)
-            units.push_back(column.figure ? figure_facts(*column.figure).unit : "");
+        std::vector<std::string_view> units(layout.columns.size());
+        std::transform(layout.columns.begin(), layout.columns.end(), units.begin(),
+                       [](const ResultColumn& column) {
+                           return column.figure ? figure_facts(*column.figure).unit : "";
+                       });
         layout.write(writer_, fields_, std::nullopt, units, reader_.line_end(), true);
         return unit_named(field_at(fields_, section_->columns()[Column::temperature]));
     }
@@ -297,9 +299,11 @@ private:
     // The figures the sections wrote, by their header, from totals.
     [[nodiscard]] std::vector<std::pair<std::string, Spread>> results_of(const Totals& totals) const
     {
-        std::vector<std::pair<std::string, Spread>> results;
-        for (const FigureKind figure : used_)
-            results.emplace_back(figure_facts(figure).id, totals.spreads.at(index_of(figure)));
+        std::vector<std::pair<std::string, Spread>> results(used_.size());
+        std::transform(used_.begin(), used_.end(), results.begin(), [&totals](FigureKind figure) {
+            return std::pair(std::string(figure_facts(figure).id),
+                             totals.spreads.at(index_of(figure)));
+        });
         return results;
     }
 
@@ -440,9 +444,9 @@ private:
 // Why a log cannot give a figure asked for.
 std::string not_given_text(FigureKind figure)
 {
-    const FigureFacts& facts = figure_facts(figure);
-    std::string text = "no se puede dar " + std::string(facts.id) + ": ";
-    switch (facts.need) {
+    const FigureFacts& asked = figure_facts(figure);
+    std::string text = "no se puede dar " + std::string(asked.id) + ": ";
+    switch (asked.need) {
     case Need::air:
         return text +
             "necesita la temperatura del aire de combustión (una columna de aire o "

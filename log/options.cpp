@@ -24,7 +24,7 @@ constexpr std::array<std::string_view, 3> groupings = {"caldera", "mes", "ningun
 
 std::vector<OptionSpec> make_specs()
 {
-    std::vector<OptionSpec> specs = {
+    std::vector<OptionSpec> all = {
         {.option = Option::fuel,
          .name = "--combustible",
          .short_name = "-c",
@@ -153,45 +153,46 @@ std::vector<OptionSpec> make_specs()
          .unknown = "codificación desconocida",
          .use = "utf-8, utf-16 o windows-1252"},
     };
-    for (const ColumnKind& kind : column_kinds())
-        specs.push_back({.option = Option::column,
-                         .column = kind.column,
-                         .name = kind.option,
-                         .argument = "COL",
-                         .help = "con --csv: " + std::string(kind.help),
-                         .modes = in_log,
-                         .kind = ValueKind::text});
-    specs.push_back({.option = Option::all_results,
-                     .name = "--todos",
-                     .help = "con --csv: escribe también los resultados de lecturas fuera de rango",
-                     .modes = in_log,
-                     .kind = ValueKind::flag});
-    specs.push_back(
-        {.option = Option::summary,
-         .name = "--resumen",
-         .argument = "ARCHIVO",
-         .help = "con --csv: escribe también el resumen del registro en este archivo CSV",
-         .modes = in_log,
-         .kind = ValueKind::text});
-    specs.push_back({.option = Option::grouping,
-                     .name = "--agrupar",
-                     .argument = "caldera|mes|ninguno",
-                     .help = "con --csv: el resumen por caldera (por omisión, si el registro "
-                             "tiene esa columna), por mes (de cada caldera) o solo del registro "
-                             "entero",
-                     .modes = in_log,
-                     .kind = ValueKind::choice,
-                     .choices = groupings,
-                     .unknown = "agrupación desconocida",
-                     .use = "caldera, mes o ninguno"});
-    specs.push_back({.option = Option::chart,
-                     .name = "--grafico",
-                     .argument = "ARCHIVO",
-                     .help = "con --csv: dibuja la eficiencia bruta y neta y el O2 de cada fila "
-                             "en este archivo SVG",
-                     .modes = in_log,
-                     .kind = ValueKind::text});
-    return specs;
+    const auto kinds = column_kinds();
+    std::transform(kinds.begin(), kinds.end(), std::back_inserter(all), [](const ColumnKind& kind) {
+        return OptionSpec{.option = Option::column,
+                          .column = kind.column,
+                          .name = kind.option,
+                          .argument = "COL",
+                          .help = "con --csv: " + std::string(kind.help),
+                          .modes = in_log,
+                          .kind = ValueKind::text};
+    });
+    all.push_back({.option = Option::all_results,
+                   .name = "--todos",
+                   .help = "con --csv: escribe también los resultados de lecturas fuera de rango",
+                   .modes = in_log,
+                   .kind = ValueKind::flag});
+    all.push_back({.option = Option::summary,
+                   .name = "--resumen",
+                   .argument = "ARCHIVO",
+                   .help = "con --csv: escribe también el resumen del registro en este archivo CSV",
+                   .modes = in_log,
+                   .kind = ValueKind::text});
+    all.push_back({.option = Option::grouping,
+                   .name = "--agrupar",
+                   .argument = "caldera|mes|ninguno",
+                   .help = "con --csv: el resumen por caldera (por omisión, si el registro "
+                           "tiene esa columna), por mes (de cada caldera) o solo del registro "
+                           "entero",
+                   .modes = in_log,
+                   .kind = ValueKind::choice,
+                   .choices = groupings,
+                   .unknown = "agrupación desconocida",
+                   .use = "caldera, mes o ninguno"});
+    all.push_back({.option = Option::chart,
+                   .name = "--grafico",
+                   .argument = "ARCHIVO",
+                   .help = "con --csv: dibuja la eficiencia bruta y neta y el O2 de cada fila "
+                           "en este archivo SVG",
+                   .modes = in_log,
+                   .kind = ValueKind::text});
+    return all;
 }
 
 const std::vector<OptionSpec>& specs()

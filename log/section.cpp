@@ -127,11 +127,11 @@ std::vector<FigureKind> figures_of(const Columns& columns, const LogOptions& opt
 
 std::optional<FigureKind> figure_not_given(const Columns& columns, const LogOptions& options)
 {
-    for (const FigureKind figure : options.figures) {
-        if (!can_give(figure_facts(figure).need, columns, options))
-            return figure;
-    }
-    return std::nullopt;
+    const auto not_given =
+        std::find_if(options.figures.begin(), options.figures.end(), [&](FigureKind figure) {
+            return !can_give(figure_facts(figure).need, columns, options);
+        });
+    return not_given != options.figures.end() ? std::optional(*not_given) : std::nullopt;
 }
 
 Section::Section(std::vector<std::string> header, std::uint64_t line, const Columns& columns,

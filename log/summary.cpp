@@ -5,6 +5,8 @@
 #include "log/dates.h"
 #include "text/csv.h"
 
+#include <array>
+
 namespace quemador::log {
 namespace {
 
@@ -137,16 +139,24 @@ std::vector<std::string> groups_header(const LogSummary& summary, bool boiler, b
         header.emplace_back("mes");
     header.emplace_back("filas");
     header.emplace_back("calculadas");
-    std::vector<std::string> names;
-    for (const auto& [name, spread] : summary.results)
-        names.push_back(name);
+    std::vector<std::string> names(summary.results.size());
+    std::transform(summary.results.begin(), summary.results.end(), names.begin(),
+                   [](const auto& result) { return result.first; });
     if (!summary.analyser_column.empty())
         names.emplace_back("analizador_menos_neta");
     for (const std::string& name : names) {
-        for (const char* what : {"_media", "_minimo", "_maximo"})
-            header.push_back(name + what);
+        header.insert(header.end(), {name + "_media", name + "_minimo", name + "_maximo"});
     }
     return header;
+}
+
+// A spread's mean, least and greatest, as the summary's table writes them; empty for none.
+std::array<std::string, 3> spread_cells(const Spread& spread, text::DecimalComma comma)
+{
+    if (spread.count == 0)
+        return {};
+    return {in_log(spread.mean(), comma), in_log(spread.least, comma),
+            in_log(spread.greatest, comma)};
 }
 
 // A row for each group, with each result's mean, least and greatest in its columns.
@@ -157,22 +167,23 @@ Table groups_table(const LogSummary& summary)
     const bool analyser = !summary.analyser_column.empty();
     Table table = {groups_header(summary, boiler, month)};
     for (const Group& group : summary.groups) {
-        std::vector<std::string>& row = table.emplace_back();
+        std::vector<std::string> row;
         if (boiler)
             row.push_back(group.boiler);
         if (month)
             row.push_back(month_text(group.month));
         row.push_back(std::to_string(group.read));
         row.push_back(std::to_string(calculated(group)));
-        std::vector<const Spread*> spreads;
-        for (const auto& [name, spread] : group.results)
-            spreads.push_back(&spread);
+        std::vector<const Spread*> spreads(group.results.size());
+        std::transform(group.results.begin(), group.results.end(), spreads.begin(),
+                       [](const auto& result) { return &result.second; });
         if (analyser)
             spreads.push_back(&group.analyser_difference);
         for (const Spread* spread : spreads) {
-            for (const double x : {spread->mean(), spread->least, spread->greatest})
-                row.push_back(spread->count > 0 ? in_log(x, summary.comma) : "");
+            const auto cells = spread_cells(*spread, summary.comma);
+            row.insert(row.end(), cells.begin(), cells.end());
         }
+        table.push_back(std::move(row));
     }
     return table;
 }
@@ -185,11 +196,10 @@ std::vector<std::vector<std::string>> summary_table(const LogSummary& summary)
         return groups_table(summary);
     Table table = {{"resultado", "filas", "media", "minimo", "maximo"}};
     const auto row = [&](const std::string& name, const Spread& spread) {
-        std::vector<std::string>& cells = table.emplace_back();
-        cells.push_back(name);
-        cells.push_back(std::to_string(spread.count));
-        for (const double x : {spread.mean(), spread.least, spread.greatest})
-            cells.push_back(spread.count > 0 ? in_log(x, summary.comma) : "");
+        const auto figures = spread_cells(spread, summary.comma);
+        std::vector<std::string> cells = {name, std::to_string(spread.count)};
+        cells.insert(cells.end(), figures.begin(), figures.end());
+        table.push_back(std::move(cells));
     };
     for (const auto& [name, spread] : summary.results)
         row(name, spread);

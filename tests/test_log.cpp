@@ -207,9 +207,10 @@ private slots:
         QFETCH(QString, figures);
         QFETCH(QByteArray, output);
         QFETCH(QString, refused);
-        std::vector<FigureKind> chosen;
-        for (const QString& id : figures.split(' '))
-            chosen.push_back(*figure_named(id.toStdString()));
+        const QStringList ids = figures.split(' ');
+        std::vector<FigureKind> chosen(static_cast<std::size_t>(ids.size()));
+        std::transform(ids.begin(), ids.end(), chosen.begin(),
+                       [](const QString& id) { return *figure_named(id.toStdString()); });
         const LogRun run = run_log(input, std::nullopt, chosen);
         QCOMPARE(run.out, output);
         QCOMPARE(run.refused, refused);

@@ -4,6 +4,7 @@
 // Names as people write them in column headers and on the command line, and texts
 // from a file as messages show them.
 
+#include <algorithm>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -22,10 +23,9 @@ std::string printable(std::string_view text);
 // How many characters a UTF-8 text shows: its bytes that do not continue a character.
 inline std::size_t width(std::string_view text)
 {
-    std::size_t characters = 0;
-    for (const char c : text)
-        characters += (static_cast<unsigned char>(c) & 0xC0U) != 0x80U ? 1 : 0;
-    return characters;
+    return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0U) != 0x80U;
+    }));
 }
 
 } // namespace quemador::text

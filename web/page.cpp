@@ -300,11 +300,12 @@ std::string export_csv(std::string_view request)
     const auto saved = nlohmann::json::parse(request, nullptr, false);
     if (!saved.is_array())
         throw std::invalid_argument("las lecturas guardadas son una lista JSON");
-    std::vector<PageReading> pages;
-    for (const auto& reading : saved)
-        pages.push_back(reading_from(reading.is_object() && reading.contains("entradas")
-                                         ? reading.at("entradas")
-                                         : nlohmann::json()));
+    std::vector<PageReading> pages(saved.size());
+    std::transform(saved.begin(), saved.end(), pages.begin(), [](const nlohmann::json& reading) {
+        return reading_from(reading.is_object() && reading.contains("entradas")
+                                ? reading.at("entradas")
+                                : nlohmann::json());
+    });
     // One temperature unit for the file: the readings', or °F when they differ.
     const bool celsius = std::all_of(pages.begin(), pages.end(),
                                      [](const PageReading& page) { return page.celsius; });

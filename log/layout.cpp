@@ -34,6 +34,10 @@ std::vector<ResultColumn> result_columns(std::span<const FigureKind> figures)
 Layout::Layout(const std::vector<std::string>& header, std::vector<ResultColumn> results)
     : columns(std::move(results)), width(header.size()), in_place(columns.size(), none)
 {
+    for (const ResultColumn& column : columns) {
+        if (column.figure)
+            figures.push_back(index_of(*column.figure));
+    }
     for (std::size_t k = 0; k < columns.size(); ++k) {
         const auto at = std::find(header.begin(), header.end(), columns[k].name);
         if (at != header.end())

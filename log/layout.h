@@ -39,6 +39,9 @@ inline std::string_view field_at(const std::vector<std::string_view>& fields, st
 // program wrote), or appended after the header's columns.
 struct Layout {
     std::vector<ResultColumn> columns; // the results, the notes last
+    // The index (index_of) of each column's figure, the notes left out: what a row's
+    // loop reads, without asking each column whether it has a figure.
+    std::vector<std::size_t> figures;
     std::size_t width = 0;             // the header's columns
     std::vector<std::size_t> in_place; // by result: its column in the header, or none
     std::vector<std::size_t> appended; // results, by index into columns

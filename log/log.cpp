@@ -265,17 +265,15 @@ private:
     // Sets the row's texts for the layout's columns, and gives them.
     std::span<const std::string_view> gather(bool written)
     {
-        const Layout& layout = section_->layout();
-        texts_.resize(layout.columns.size());
-        for (std::size_t k = 0; k < layout.columns.size(); ++k) {
-            const auto& figure = layout.columns[k].figure;
-            if (!figure)
-                texts_[k] = row_.notes;
-            else if (written)
-                texts_[k] = text::in_file(row_.report.text(*figure), section_->results_comma());
-            else
-                texts_[k] = {};
+        // The figures' columns, then the notes.
+        const std::vector<std::size_t>& figures = section_->layout().figures;
+        texts_.resize(figures.size() + 1);
+        for (std::size_t k = 0; k < figures.size(); ++k) {
+            texts_[k] = written
+                ? text::in_file(row_.report.texts[figures[k]], section_->results_comma())
+                : std::string_view();
         }
+        texts_.back() = row_.notes;
         return texts_;
     }
 
@@ -284,10 +282,7 @@ private:
     void add(Totals& totals, const Row& row) const
     {
         const Report& report = row_.report;
-        for (const ResultColumn& column : section_->layout().columns) {
-            if (!column.figure)
-                continue;
-            const std::size_t k = index_of(*column.figure);
+        for (const std::size_t k : section_->layout().figures) {
             if (report.values[k])
                 totals.spreads[k].add(*report.values[k]);
         }

@@ -581,8 +581,10 @@ private slots:
         QCOMPARE(series,
                  QStringList({"A: bruta 2", "A: neta 2", "A: O2 2", "B: bruta 1", "B: neta 1",
                               "B: O2 1", "Fuera del modelo 1", "Con aviso 1"}));
+        // An O2 below the axis's range is drawn at its edge, and counted.
         const ChartSeries& outside = chart.series[6];
-        QCOMPARE_EXACT(outside.y.front(), -1.0);
+        QCOMPARE_EXACT(outside.y.front(), 0.0);
+        QCOMPARE(chart.clipped, std::uint64_t{1});
         QCOMPARE_EXACT(outside.x.front(), date_of("01/02/2026 10:00")->since_epoch());
         // The CO2 that does not match the O2 is a notice on the first row.
         QCOMPARE_EXACT(chart.series[7].x.front(), date_of("01/02/2026 08:00")->since_epoch());

@@ -154,10 +154,9 @@ std::optional<std::size_t> ChartData::boiler(std::string_view name)
 void ChartData::add(std::string_view boiler_name, Measure measure, double x, double y)
 {
     // The marks are not a boiler's: one series of each kind.
-    if (measure == Measure::outside || measure == Measure::notices)
-        boiler_name = {};
-    const auto at = boiler(boiler_name);
-    if (!at) {
+    const bool mark = measure == Measure::outside || measure == Measure::notices;
+    const auto at = mark ? std::nullopt : boiler(boiler_name);
+    if (!mark && !at) {
         untracked_ += measure == Measure::gross ? 1 : 0;
         return;
     }
@@ -165,17 +164,21 @@ void ChartData::add(std::string_view boiler_name, Measure measure, double x, dou
         ++not_numbers_;
         return;
     }
-    Boiler& b = boilers_[*at];
-    if (measure == Measure::gross) {
-        b.gross_sum += y;
-        ++b.gross_count;
-    }
     const bool right = styles.at(static_cast<std::size_t>(measure)).right_axis;
     const double low = right ? o2_low : efficiency_low;
     const double high = right ? o2_high : efficiency_high;
     if (y < low || y > high) {
         ++clipped_;
         y = std::clamp(y, low, high);
+    }
+    if (mark) {
+        marks_.at(measure == Measure::outside ? 0 : 1).add(x, y, buckets_);
+        return;
+    }
+    Boiler& b = boilers_[*at];
+    if (measure == Measure::gross) {
+        b.gross_sum += y;
+        ++b.gross_count;
     }
     b.series.at(static_cast<std::size_t>(measure)).add(x, y, most_buckets());
 }
@@ -267,14 +270,16 @@ Chart ChartData::chart(std::string_view log_name) const
     const bool named = std::any_of(boilers_.begin(), boilers_.end(),
                                    [](const Boiler& b) { return !b.name.empty(); });
     std::size_t color = 0;
-    std::vector<ChartSeries> marks;
-    for (std::size_t b = 0; b < boilers_.size(); ++b) {
-        const Boiler& boiler = boilers_[b];
+    Boiler marks;
+    marks.series.at(static_cast<std::size_t>(Measure::outside)) = marks_[0];
+    marks.series.at(static_cast<std::size_t>(Measure::notices)) = marks_[1];
+    for (std::size_t b = 0; b <= boilers_.size(); ++b) {
+        const Boiler& boiler = b < boilers_.size() ? boilers_[b] : marks;
         bool any = false;
         for (std::size_t m = 0; m < measures; ++m) {
             const Thinned& thinned = boiler.series.at(m);
             const MeasureStyle& style = styles.at(m);
-            if (thinned.buckets.empty() || (!style.points && !shown[b]))
+            if (thinned.buckets.empty() || (b < boilers_.size() && !shown[b]))
                 continue;
             const auto measure = static_cast<Measure>(m);
             ChartSeries drawn{std::string(),    std::string(), boiler.name,
@@ -300,12 +305,10 @@ Chart ChartData::chart(std::string_view log_name) const
             if (drawn.label.empty())
                 drawn.label = drawn.name;
             points_of(thinned, drawn);
-            (style.points ? marks : chart.series).push_back(std::move(drawn));
+            chart.series.push_back(std::move(drawn));
         }
         color += any ? 1 : 0;
     }
-    for (ChartSeries& mark : marks)
-        chart.series.push_back(std::move(mark));
     if (over_time)
         chart.far_in_time = leave_out_far(chart.series);
     return chart;

@@ -305,7 +305,8 @@ private:
 
     [[gnu::noinline]] void tell() const
     {
-        options_.notice(RowNotice{reader_.line(), row_.notes, section_->header(), fields_});
+        options_.notice(RowNotice{reader_.line(), row_.notes, section_->header(), fields_,
+                                  section_->columns().index});
     }
 
     // Whose and when a row is: its group's figures, and its points on the chart.

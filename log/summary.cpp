@@ -4,6 +4,7 @@
 #include "calculation/calculate_command.h"
 #include "log/dates.h"
 #include "text/csv.h"
+#include "text/names.h"
 
 namespace quemador::log {
 namespace {
@@ -26,7 +27,8 @@ std::string group_name(const LogSummary& summary, const Group& group)
 {
     std::string name;
     if (summary.grouping == Grouping::boiler || summary.by_boiler)
-        name = group.boiler.empty() ? "sin caldera" : "caldera «" + group.boiler + "»";
+        name = group.boiler.empty() ? "sin caldera"
+                                    : "caldera «" + text::shortened(group.boiler, 80) + "»";
     if (summary.grouping == Grouping::month)
         name += (name.empty() ? "" : ", ") + std::string("mes ") + month_text(group.month);
     return name;
@@ -155,7 +157,7 @@ void groups_csv(const LogSummary& summary, text::CsvWriter& writer)
     groups_header(summary, writer, boiler, month);
     for (const Group& group : summary.groups) {
         if (boiler)
-            writer.field(group.boiler);
+            writer.field(text::spreadsheet_cell(group.boiler));
         if (month)
             writer.field(month_text(group.month));
         writer.field(std::to_string(group.read));

@@ -43,7 +43,7 @@ std::string columns_note(const Section& section, const LogOptions& options)
         if (columns.has(kind.column))
             said = std::string(kind.what) + " " + column_text(header, columns[kind.column]);
         if (kind.column == Column::temperature) {
-            said += " " + unit_text(section.unit());
+            said.append(" ").append(unit_text(section.unit()));
             if (columns.passed_over.at(k) != none)
                 said += " (no " + column_text(header, columns.passed_over.at(k)) +
                     ", que no dice de qué es)";

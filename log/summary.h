@@ -53,6 +53,10 @@ struct Differences : Spread {
 // an oil one means nothing).
 enum class Grouping { none, boiler, month };
 
+// Groups a summary keeps, at most: the rows of any other are counted together, in one
+// group of "otras".
+inline constexpr std::size_t most_groups = 10000;
+
 // The figures of the rows of one boiler, one month, or one boiler's month.
 struct Group {
     std::string boiler;     // as the log writes it, blanks around left out

@@ -25,6 +25,8 @@ std::string in_log(double x, text::DecimalComma comma)
 // A group as the summary names it: «Sala 1», 2026-02.
 std::string group_name(const LogSummary& summary, const Group& group)
 {
+    if (group.others)
+        return "otras (de más grupos que los " + std::to_string(most_groups) + " primeros)";
     std::string name;
     if (summary.grouping == Grouping::boiler || summary.by_boiler)
         name = group.boiler.empty() ? "sin caldera"
@@ -157,9 +159,9 @@ void groups_csv(const LogSummary& summary, text::CsvWriter& writer)
     groups_header(summary, writer, boiler, month);
     for (const Group& group : summary.groups) {
         if (boiler)
-            writer.field(text::spreadsheet_cell(group.boiler));
+            writer.field(group.others ? "otras" : text::spreadsheet_cell(group.boiler));
         if (month)
-            writer.field(month_text(group.month));
+            writer.field(group.others ? (boiler ? "" : "otras") : month_text(group.month));
         writer.field(std::to_string(group.read));
         writer.field(std::to_string(calculated(group)));
         std::vector<const Spread*> spreads;

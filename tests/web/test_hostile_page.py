@@ -156,20 +156,20 @@ for name, data, status, line, most in HOSTILE:
               "a long name shortened in the legend, whole on hover", label)
         driver.save_screenshot(os.path.join(out_dir, "hostile-long-name.png"))
 
-# The results went to the browser's own file system as they came: the file there is
-# the download's.
+# The results went to the browser's own file system as they came: the one file there
+# holds quemador1-calc's output for the last log.
 opfs = driver.execute_async_script("""
     const done = arguments[arguments.length - 1];
     (async () => {
       const files = [];
       for await (const [name, handle] of (await navigator.storage.getDirectory()).entries())
         files.push([name, (await handle.getFile()).size]);
-      const link = document.getElementById('descargar');
-      const size = (await (await fetch(link.href)).blob()).size;
-      return [files, size];
-    })().then(done);""")
-check(len(opfs[0]) == 1 and opfs[0][0][0].startswith("resultados-") and opfs[0][0][1] == opfs[1] > 0,
-      "the results are a file of the browser's own, the one downloaded", opfs)
+      return files;
+    })().then(done, (e) => done(String(e)));""")
+native = subprocess.run([calc_path, "-c", "gas", "--csv", os.path.join(work, "hostil.csv")],
+                        capture_output=True, check=False).stdout
+check(len(opfs) == 1 and opfs[0][0].startswith("resultados-") and opfs[0][1] == len(native) > 0,
+      "the results are a file of the browser's own, as they come", f"{opfs} / {len(native)}")
 
 # Each series painted: shown alone, its colour's pixels fill part of the plot.
 open_view()

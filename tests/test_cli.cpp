@@ -475,14 +475,25 @@ private slots:
         QCOMPARE(run_calc({"--csv", log, "-c", "gas", "--celsius", "--grafico", path}).status, 0);
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString svg = QString::fromUtf8(file.readAll());
         QStringList texts;
-        for (const auto& match :
-             QRegularExpression(">([^<]*)</text>").globalMatch(QString::fromUtf8(file.readAll())))
+        for (const auto& match : QRegularExpression(">([^<]*)</text>").globalMatch(svg))
             texts << match.captured(1);
         QCOMPARE(texts.mid(1, 19),
                  QStringList({"82", "84", "86", "88", "90", "92", "94", "3", "3,1", "3,2", "3,3",
                               "3,4", "3,5", "12/02/2026", "14/04/2026", "14/06/2026", "14/08/2026",
                               "14/10/2026", "14/12/2026"}));
+        // Without boilers, a series a measure; the first and last days at the plot's edges,
+        // the efficiencies within it.
+        QCOMPARE(texts.mid(texts.size() - 3), QStringList({"Bruta", "Neta", "O2"}));
+        const auto points = QRegularExpression("<polyline [^>]*points=\"([^\"]*)\"").match(svg);
+        const QStringList gross = points.captured(1).split(' ');
+        QCOMPARE(gross.size(), 2);
+        QVERIFY2(gross[0].startsWith("72,") && gross[1].startsWith("888,"), qPrintable(points.captured(1)));
+        for (const QString& point : gross) {
+            const double y = point.section(',', 1).toDouble();
+            QVERIFY2(y > 56 && y < 416, qPrintable(point));
+        }
     }
 
     // Hostile logs: each ends, within bounded memory, with a well-formed SVG, the right

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSet>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -437,6 +438,9 @@ private slots:
                  QStringList({"Caldera norte: bruta 3", "Caldera norte: neta 3",
                               "Caldera norte: O2 3", "Caldera sur: bruta 2", "Caldera sur: neta 2",
                               "Caldera sur: O2 2", "Con aviso 1"}));
+        // A mark for each marked row.
+        const QString marked = svg.section("data-serie=\"Con aviso\"", 1).section("</g>", 0, 0);
+        QCOMPARE(marked.count("<circle"), 1);
         // In the legend too, as text, in rows as wide as the chart: seven names take two.
         QCOMPARE(svg.count(">Caldera sur: neta</text>"), 1);
         const auto legend_row = [&svg](const QString& name) {
@@ -507,8 +511,11 @@ private slots:
         QTest::addColumn<int>("megabytes");   // the most memory it may take
 
         QTest::newRow("O2 of 1e16 twice: an axis finer than the numbers")
-            << QByteArray("O2,T\n10000000000000000,300\n10000000000000002,310\n3,300\n") << 1
-            << "2 puntos fuera de la escala de su eje" << "Nota: 2 puntos fuera de la escala" << 20;
+            << QByteArray("Caldera,O2,T\nA,10000000000000000,300\nA,10000000000000002,310\nB\x01,"
+                          "3,300\n")
+            << 1
+            << "2 puntos fuera de la escala de su eje|1 carácter de los nombres del gráfico"
+            << "Nota: 2 puntos fuera de la escala" << 20;
         QTest::newRow("O2 of 1e20")
             << QByteArray("O2,T\n100000000000000000000,300\n3,300\n") << 1
             << "1 punto fuera de la escala de su eje (eficiencia de 0 a 120 %, O2 de 0 a 21 "
@@ -580,8 +587,12 @@ private slots:
         const QString text = QString::fromUtf8(file.readAll());
         QVERIFY2(text.contains(written.startsWith('*') ? written.mid(1) : written),
                  qPrintable(text.left(3000)));
-        // At most a screenful of labels on each axis.
+        // At most a screenful of labels on each axis; the notes one under another.
         QVERIFY(text.count("<text") < 40 + 3 * 52 + 8);
+        QStringList rows;
+        for (const auto& note : QRegularExpression("<text x=\"72\" y=\"([^\"]*)\"[^>]*>Nota:").globalMatch(text))
+            rows << note.captured(1);
+        QCOMPARE(QSet<QString>(rows.begin(), rows.end()).size(), rows.size());
 #if !defined(__SANITIZE_ADDRESS__)
         QFile used(memory);
         QVERIFY(used.open(QIODevice::ReadOnly));

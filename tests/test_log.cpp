@@ -665,6 +665,7 @@ private slots:
         odd.add("A\xFF", Measure::o2, 1.7e9, std::numeric_limits<double>::quiet_NaN());
         odd.add("A\xFF", Measure::o2, 1.7e9, 1e16);
         odd.add("", Measure::outside, 1.7e9, -1e20);
+        odd.add("", Measure::outside, 1.7e9, 21); // the axis's edge is within it
         chart = odd.chart("r\x01.csv");
         QCOMPARE(chart.not_numbers, std::uint64_t{1});
         QCOMPARE(chart.clipped, std::uint64_t{2});

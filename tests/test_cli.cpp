@@ -587,6 +587,15 @@ private slots:
         const QString text = QString::fromUtf8(file.readAll());
         QVERIFY2(text.contains(written.startsWith('*') ? written.mid(1) : written),
                  qPrintable(text.left(3000)));
+        // Every text within the picture.
+        const QRegularExpressionMatch size = QRegularExpression("viewBox=\"0 0 (\\d+) (\\d+)\"").match(text);
+        for (const auto& at : QRegularExpression("<text x=\"([^\"]*)\" y=\"([^\"]*)\"").globalMatch(text)) {
+            const double x = at.captured(1).toDouble();
+            const double y = at.captured(2).toDouble();
+            QVERIFY2(x >= 0 && x <= size.captured(1).toDouble() && y >= 0 &&
+                         y <= size.captured(2).toDouble(),
+                     qPrintable(at.captured(0)));
+        }
         // At most a screenful of labels on each axis; the notes one under another.
         QVERIFY(text.count("<text") < 40 + 3 * 52 + 8);
         QStringList rows;

@@ -26,7 +26,9 @@ namespace {
 // Headers with a boiler and a date column, so that most inputs reach the groups and
 // the chart's time axis; the empty one leaves the header to the fuzzer.
 constexpr std::array<std::string_view, 4> headers = {
-    "", "Caldera,Fecha,O2,T\n", "Equipo;Fecha y hora;O2;CO2;T humos (\xC2\xBA" "C)\n",
+    "", "Caldera,Fecha,O2,T\n",
+    "Equipo;Fecha y hora;O2;CO2;T humos (\xC2\xBA"
+    "C)\n",
     "Fecha\tHora\tCaldera\tOx\xC3\xADgeno\tTemperatura\tCombustible\n"};
 
 } // namespace
@@ -40,8 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     LogOptions options;
     options.fuel = Fuel::natural_gas;
-    constexpr std::array<std::optional<Grouping>, 4> groupings = {
-        std::nullopt, Grouping::boiler, Grouping::month, Grouping::none};
+    constexpr std::array<std::optional<Grouping>, 4> groupings = {std::nullopt, Grouping::boiler,
+                                                                  Grouping::month, Grouping::none};
     options.grouping = groupings.at((data[0] >> 2U) & 3U);
     ChartData chart((data[0] >> 4U) + 1);
     options.chart = &chart;
@@ -63,12 +65,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::uint64_t replaced = 0;
     FUZZ_REQUIRE(text::valid_text(svg, replaced) == svg);
     std::size_t labels = 0;
-    for (std::size_t at = svg.find("<text"); at != std::string::npos; at = svg.find("<text", at + 1))
+    for (std::size_t at = svg.find("<text"); at != std::string::npos;
+         at = svg.find("<text", at + 1))
         ++labels;
     FUZZ_REQUIRE(labels <= 60 + 3 * drawn.series.size());
     // Every coordinate plain digits, a sign and a point.
     for (const std::string_view name : {" x=\"", " y=\"", " cx=\"", " cy=\"", " x1=\"", " y2=\""}) {
-        for (std::size_t at = svg.find(name); at != std::string::npos; at = svg.find(name, at + 1)) {
+        for (std::size_t at = svg.find(name); at != std::string::npos;
+             at = svg.find(name, at + 1)) {
             const std::size_t from = at + name.size();
             const std::size_t end = svg.find('"', from);
             FUZZ_REQUIRE(end != std::string::npos && end > from && end - from <= 10);

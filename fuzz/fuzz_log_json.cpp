@@ -22,10 +22,7 @@ class JsonCheck {
 public:
     explicit JsonCheck(std::string_view text) : text_(text) {}
 
-    bool whole()
-    {
-        return value() && at_ == text_.size();
-    }
+    bool whole() { return value() && at_ == text_.size(); }
 
 private:
     bool value()
@@ -90,7 +87,8 @@ private:
     bool number()
     {
         const std::size_t from = at_;
-        while (at_ < text_.size() && std::string_view("-+.eE0123456789").find(text_[at_]) != std::string_view::npos)
+        while (at_ < text_.size() &&
+               std::string_view("-+.eE0123456789").find(text_[at_]) != std::string_view::npos)
             ++at_;
         return at_ > from;
     }
@@ -118,7 +116,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     text::StringSource source(
         std::string_view(reinterpret_cast<const char*>(data + skip), size - skip));
     text::StringSink sink;
-    const std::string json = web::run_log_json(page, source, sink, [](std::uint64_t, std::uint64_t) {});
+    const std::string json =
+        web::run_log_json(page, source, sink, [](std::uint64_t, std::uint64_t) {});
     FUZZ_REQUIRE(JsonCheck(json).whole());
     FUZZ_REQUIRE(json.starts_with("{\"estado\":"));
     return 0;

@@ -282,11 +282,9 @@ Chart ChartData::chart(std::string_view log_name) const
             if (thinned.buckets.empty() || (b < boilers_.size() && !shown[b]))
                 continue;
             const auto measure = static_cast<Measure>(m);
-            ChartSeries drawn{std::string(),    std::string(), boiler.name,
-                              measure,          style.right_axis,
-                              style.points,     std::string(style.dash),
-                              std::string(),    {},
-                              {}};
+            ChartSeries drawn{
+                std::string(), std::string(),           boiler.name,   measure, style.right_axis,
+                style.points,  std::string(style.dash), std::string(), {},      {}};
             if (style.points) {
                 drawn.name = style.name;
                 drawn.color = style.color;
@@ -319,20 +317,21 @@ std::vector<std::string> chart_notes(const Chart& chart)
     std::vector<std::string> notes;
     if (chart.boilers_charted < chart.boilers)
         notes.push_back("el gráfico muestra las " + std::to_string(chart.boilers_charted) +
-                        " calderas de menor eficiencia media, de " +
-                        std::to_string(chart.boilers) + " calderas");
+                        " calderas de menor eficiencia media, de " + std::to_string(chart.boilers) +
+                        " calderas");
     if (chart.rows_untracked > 0)
         notes.push_back(plural(chart.rows_untracked, "fila", "filas") +
                         " de calderas más allá de las " + std::to_string(ChartData::most_boilers) +
                         " primeras no entran en el gráfico");
     if (chart.clipped > 0)
-        notes.push_back(plural(chart.clipped, "punto", "puntos") +
-                        " fuera de la escala de su eje (eficiencia de " +
-                        std::to_string(static_cast<int>(efficiency_low)) + " a " +
-                        std::to_string(static_cast<int>(efficiency_high)) + " %, O2 de " +
-                        std::to_string(static_cast<int>(o2_low)) + " a " +
-                        std::to_string(static_cast<int>(o2_high)) +
-                        (chart.clipped == 1 ? " %): se dibuja en su borde" : " %): se dibujan en su borde"));
+        notes.push_back(
+            plural(chart.clipped, "punto", "puntos") +
+            " fuera de la escala de su eje (eficiencia de " +
+            std::to_string(static_cast<int>(efficiency_low)) + " a " +
+            std::to_string(static_cast<int>(efficiency_high)) + " %, O2 de " +
+            std::to_string(static_cast<int>(o2_low)) + " a " +
+            std::to_string(static_cast<int>(o2_high)) +
+            (chart.clipped == 1 ? " %): se dibuja en su borde" : " %): se dibujan en su borde"));
     if (chart.not_numbers > 0)
         notes.push_back(plural(chart.not_numbers, "punto", "puntos") +
                         " sin un valor que dibujar no entran en el gráfico");

@@ -134,7 +134,7 @@ private:
     std::vector<Boiler> boilers_;
     std::unordered_map<std::string, std::size_t, Hash, std::equal_to<>> index_;
     std::array<Thinned, 2> marks_; // outside the model, with notices
-    std::size_t last_ = 0; // the boiler of the last point, looked at first
+    std::size_t last_ = 0;         // the boiler of the last point, looked at first
     std::uint64_t rows_ = 0;
     std::uint64_t undated_ = 0;
     std::uint64_t untracked_ = 0;

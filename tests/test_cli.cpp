@@ -493,7 +493,8 @@ private slots:
         const auto points = QRegularExpression("<polyline [^>]*points=\"([^\"]*)\"").match(svg);
         const QStringList gross = points.captured(1).split(' ');
         QCOMPARE(gross.size(), 2);
-        QVERIFY2(gross[0].startsWith("72,") && gross[1].startsWith("888,"), qPrintable(points.captured(1)));
+        QVERIFY2(gross[0].startsWith("72,") && gross[1].startsWith("888,"),
+                 qPrintable(points.captured(1)));
         for (const QString& point : gross) {
             const double y = point.section(',', 1).toDouble();
             QVERIFY2(y > 56 && y < 416, qPrintable(point));
@@ -513,8 +514,7 @@ private slots:
         QTest::newRow("O2 of 1e16 twice: an axis finer than the numbers")
             << QByteArray("Caldera,O2,T\nA,10000000000000000,300\nA,10000000000000002,310\nB\x01,"
                           "3,300\n")
-            << 1
-            << "2 puntos fuera de la escala de su eje|1 carácter de los nombres del gráfico"
+            << 1 << "2 puntos fuera de la escala de su eje|1 carácter de los nombres del gráfico"
             << "Nota: 2 puntos fuera de la escala" << 20;
         QTest::newRow("O2 of 1e20")
             << QByteArray("O2,T\n100000000000000000000,300\n3,300\n") << 1
@@ -522,12 +522,16 @@ private slots:
                "%): se dibuja en su borde"
             << ">25</text>" << 20;
         QTest::newRow("U+FFFE, a control and bytes that are not UTF-8 in names")
-            << QByteArray("Caldera,O2,T\n\xEF\xBF\xBE" "A\xFF,3,300\nB\x01,3,310\n") << 0
-            << "3 caracteres de los nombres del gráfico no se pueden mostrar"
-            << ">\xEF\xBF\xBD" "A\xEF\xBF\xBD: bruta</text>" << 20;
+            << QByteArray("Caldera,O2,T\n\xEF\xBF\xBE"
+                          "A\xFF,3,300\nB\x01,3,310\n")
+            << 0 << "3 caracteres de los nombres del gráfico no se pueden mostrar"
+            << ">\xEF\xBF\xBD"
+               "A\xEF\xBF\xBD: bruta</text>"
+            << 20;
         QTest::newRow("a right-to-left override in a name")
             << QByteArray("Caldera,O2,T\nX\xE2\x80\xAE,3,300\n") << 0
-            << "caldera «X\\u202e»: 1 fila" << ": bruta</text>" << 20;
+            << "caldera «X\\u202e»: 1 fila"
+            << ": bruta</text>" << 20;
         QTest::newRow("200,000 boilers")
             << many_boilers(200000) << 0
             << "el gráfico muestra las 50 calderas de menor eficiencia media, de 10000 "
@@ -537,16 +541,17 @@ private slots:
                "que los 10000 primeros): 190000 filas, 190000 calculadas;"
             << "data-serie=\"Caldera 4: bruta\"" << 40;
         QTest::newRow("a name of 100,000 characters")
-            << "Caldera,O2,T\n" + QByteArray(100000, 'x') + ",3,300\n" << 0 << "caldera «xxx"
-            << QString(39, 'x') + "…: bruta</text>" << 40;
-        QTest::newRow("a mistyped year") << dated({"1026-03-05"}) << 0
-                                         << "1 fecha lejos de todas las demás"
-                                         << ">Nota: 1 fecha lejos" << 20;
-        QTest::newRow("years 0001 and 9999") << dated({"0001-01-01", "9999-12-31"}) << 0
-                                             << "2 fechas lejos de todas las demás"
-                                             << ">Nota: 2 fechas lejos" << 20;
+            << "Caldera,O2,T\n" + QByteArray(100000, 'x') + ",3,300\n"
+            << 0 << "caldera «xxx" << QString(39, 'x') + "…: bruta</text>" << 40;
+        QTest::newRow("a mistyped year")
+            << dated({"1026-03-05"}) << 0 << "1 fecha lejos de todas las demás"
+            << ">Nota: 1 fecha lejos" << 20;
+        QTest::newRow("years 0001 and 9999")
+            << dated({"0001-01-01", "9999-12-31"}) << 0 << "2 fechas lejos de todas las demás"
+            << ">Nota: 2 fechas lejos" << 20;
         QTest::newRow("half a million columns, rows with notices")
-            << wide_log(8) << 1 << "fuera de rango: 8" << "Fuera del modelo" << 120;
+            << wide_log(8) << 1 << "fuera de rango: 8"
+            << "Fuera del modelo" << 120;
         QTest::newRow("names a spreadsheet would run")
             << QByteArray("Caldera,O2,T\n=HYPERLINK(\"http://x\"),3,300\n@SUM(1),3,300\n"
                           "+1+1,3,300\n-2,3,300\n\t3,3,300\nSala,3,300\n")
@@ -588,8 +593,10 @@ private slots:
         QVERIFY2(text.contains(written.startsWith('*') ? written.mid(1) : written),
                  qPrintable(text.left(3000)));
         // Every text within the picture.
-        const QRegularExpressionMatch size = QRegularExpression("viewBox=\"0 0 (\\d+) (\\d+)\"").match(text);
-        for (const auto& at : QRegularExpression("<text x=\"([^\"]*)\" y=\"([^\"]*)\"").globalMatch(text)) {
+        const QRegularExpressionMatch size =
+            QRegularExpression("viewBox=\"0 0 (\\d+) (\\d+)\"").match(text);
+        for (const auto& at :
+             QRegularExpression("<text x=\"([^\"]*)\" y=\"([^\"]*)\"").globalMatch(text)) {
             const double x = at.captured(1).toDouble();
             const double y = at.captured(2).toDouble();
             QVERIFY2(x >= 0 && x <= size.captured(1).toDouble() && y >= 0 &&
@@ -599,7 +606,8 @@ private slots:
         // At most a screenful of labels on each axis; the notes one under another.
         QVERIFY(text.count("<text") < 40 + 3 * 52 + 8);
         QStringList rows;
-        for (const auto& note : QRegularExpression("<text x=\"72\" y=\"([^\"]*)\"[^>]*>Nota:").globalMatch(text))
+        for (const auto& note :
+             QRegularExpression("<text x=\"72\" y=\"([^\"]*)\"[^>]*>Nota:").globalMatch(text))
             rows << note.captured(1);
         QCOMPARE(QSet<QString>(rows.begin(), rows.end()).size(), rows.size());
 #if !defined(__SANITIZE_ADDRESS__)
@@ -607,7 +615,8 @@ private slots:
         QVERIFY(used.open(QIODevice::ReadOnly));
         // The last line: after "Command exited with non-zero status" for a status.
         const int kilobytes = used.readAll().trimmed().split('\n').last().toInt();
-        QVERIFY2(kilobytes > 0 && kilobytes < megabytes * 1024, qPrintable(QString::number(kilobytes)));
+        QVERIFY2(kilobytes > 0 && kilobytes < megabytes * 1024,
+                 qPrintable(QString::number(kilobytes)));
 #else
         Q_UNUSED(megabytes);
 #endif

@@ -632,7 +632,8 @@ private slots:
         ChartData many;
         for (int b = 0; b < 60; ++b) {
             for (int i = 0; i < 100; ++i)
-                many.add("C" + std::to_string(b), Measure::gross, i, 80 + b % 20 + (b == 59 ? -30 : 0));
+                many.add("C" + std::to_string(b), Measure::gross, i,
+                         80 + b % 20 + (b == 59 ? -30 : 0));
         }
         Chart chart = many.chart("x");
         QCOMPARE(chart.boilers, std::uint64_t{60});
@@ -641,8 +642,10 @@ private slots:
         const QStringList charted = names(chart);
         QCOMPARE(charted.size(), 50);
         QVERIFY(charted.contains("C59") && charted.contains("C0") && !charted.contains("C19"));
-        QCOMPARE(q(chart_notes(chart).at(0)),
-                 QString("el gráfico muestra las 50 calderas de menor eficiencia media, de 60 calderas"));
+        QCOMPARE(
+            q(chart_notes(chart).at(0)),
+            QString(
+                "el gráfico muestra las 50 calderas de menor eficiencia media, de 60 calderas"));
 
         // Past the boilers it follows, rows are counted; each series gets its share of
         // the points.

@@ -502,10 +502,12 @@ private slots:
         QTest::newRow("a right-to-left override before figures")
             << QByteArray("Sala \xE2\x80\xAE: 18,11") << R"(Sala \u202e: 18,11)";
         QTest::newRow("isolates, marks and the Arabic letter mark")
-            << QByteArray("\xE2\x81\xA6" "a\xE2\x81\xA9\xE2\x80\x8F\xD8\x9C" "b")
+            << QByteArray("\xE2\x81\xA6"
+                          "a\xE2\x81\xA9\xE2\x80\x8F\xD8\x9C"
+                          "b")
             << R"(\u2066a\u2069\u200f\u061cb)";
-        QTest::newRow("Hebrew and an em dash are text") << QByteArray("\xD7\x90 \xE2\x80\x94")
-                                                        << "\u05d0 \u2014";
+        QTest::newRow("Hebrew and an em dash are text")
+            << QByteArray("\xD7\x90 \xE2\x80\x94") << "\u05d0 \u2014";
     }
 
     void printable()
@@ -523,15 +525,17 @@ private slots:
         QTest::addColumn<QByteArray>("valid");
         QTest::addColumn<int>("replaced");
         const QByteArray r = "\xEF\xBF\xBD";
-        QTest::newRow("Spanish and a tab") << QByteArray("Caldera ñ\t°") << QByteArray("Caldera ñ\t°")
-                                           << 0;
-        QTest::newRow("U+FFFE and U+FFFF") << QByteArray("a\xEF\xBF\xBE" "b\xEF\xBF\xBF")
+        QTest::newRow("Spanish and a tab")
+            << QByteArray("Caldera ñ\t°") << QByteArray("Caldera ñ\t°") << 0;
+        QTest::newRow("U+FFFE and U+FFFF") << QByteArray("a\xEF\xBF\xBE"
+                                                         "b\xEF\xBF\xBF")
                                            << "a" + r + "b" + r << 2;
         QTest::newRow("C0 controls but tab and line ends")
-            << QByteArray("\x01\x1F\r\n", 4) << r + r + "\r\n" << 2;
+            << QByteArray("\x01\x1F\r\n", 4) << r + r + "\r\n"
+            << 2;
         QTest::newRow("Windows-1252 bytes") << QByteArray("Cami\xF3n") << "Cami" + r + "n" << 1;
-        QTest::newRow("a character cut short at the end") << QByteArray("a\xE2\x82") << "a" + r + r
-                                                          << 2;
+        QTest::newRow("a character cut short at the end")
+            << QByteArray("a\xE2\x82") << "a" + r + r << 2;
         QTest::newRow("an overlong slash and a surrogate")
             << QByteArray("\xC0\xAF\xED\xA0\x80") << r + r + r + r + r << 5;
         QTest::newRow("four bytes, and past U+10FFFF")

@@ -81,16 +81,17 @@ bool reorders(std::string_view text)
         return true;
     if (text.size() < 3 || byte(0) != 0xE2)
         return false;
-    return (byte(1) == 0x80 && (byte(2) == 0x8E || byte(2) == 0x8F ||
-                                (byte(2) >= 0xAA && byte(2) <= 0xAE))) ||
+    return (byte(1) == 0x80 &&
+            (byte(2) == 0x8E || byte(2) == 0x8F || (byte(2) >= 0xAA && byte(2) <= 0xAE))) ||
         (byte(1) == 0x81 && byte(2) >= 0xA6 && byte(2) <= 0xA9);
 }
 
 // The code point of a character of two or three bytes, as \uNNNN.
 std::string escaped_code(std::string_view character)
 {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned>(
-                                               static_cast<unsigned char>(character[i])); };
+    const auto byte = [&](std::size_t i) {
+        return static_cast<unsigned>(static_cast<unsigned char>(character[i]));
+    };
     const unsigned code = character.size() == 2
         ? ((byte(0) & 0x1FU) << 6U) | (byte(1) & 0x3FU)
         : ((byte(0) & 0x0FU) << 12U) | ((byte(1) & 0x3FU) << 6U) | (byte(2) & 0x3FU);

@@ -42,7 +42,8 @@ inline constexpr std::size_t excerpt_chars = 200;
 // --grafico), and "cuentas", its last; "tabla", the rows of its --resumen file;
 // "avisos", the first rows with notes ({"linea", "aviso", and of an excerpt of the row
 // "columnas", their numbers, "encabezado", "campos", and "omitidas", the columns left
-// out}) and "avisos_total"; "grafico", the chart. progress gets the rows and bytes read every few thousand rows.
+// out}) and "avisos_total"; "grafico", the chart. progress gets the rows and bytes read every few
+// thousand rows.
 std::string run_log_json(const PageLog& page, text::ByteSource& input, text::ByteSink& output,
                          const std::function<void(std::uint64_t, std::uint64_t)>& progress);
 

@@ -174,7 +174,7 @@ std::string spreadsheet_cell(std::string_view text)
 {
     constexpr std::string_view formula_starts = "=+-@\t\r";
     if (!text.empty() && formula_starts.find(text.front()) != std::string_view::npos)
-        return "'" + std::string(text);
+        return std::string("'").append(text);
     return std::string(text);
 }
 

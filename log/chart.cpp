@@ -247,6 +247,32 @@ std::uint64_t leave_out_far(std::vector<ChartSeries>& series)
     return static_cast<std::uint64_t>(std::unique(far.begin(), far.end()) - far.begin());
 }
 
+// A series of a boiler (of the marks, for theirs), named and styled, without its points;
+// color counts the boilers named so far.
+ChartSeries series_of(const std::string& boiler, Measure measure, bool named, std::size_t color)
+{
+    const auto m = static_cast<std::size_t>(measure);
+    const MeasureStyle& style = styles.at(m);
+    ChartSeries drawn{
+        std::string(), std::string(),           boiler,        measure, style.right_axis,
+        style.points,  std::string(style.dash), std::string(), {},      {}};
+    if (style.points) {
+        drawn.name = style.name;
+        drawn.color = style.color;
+    } else if (named) {
+        const std::string whose = boiler.empty() ? std::string("Sin caldera") : boiler;
+        drawn.name = whose + ": " + std::string(style.name);
+        drawn.label = text::shortened(whose, label_chars) + ": " + std::string(style.name);
+        drawn.color = boiler_colors.at(color % boiler_colors.size());
+    } else {
+        drawn.name = capitalised(style.name);
+        drawn.color = measure_colors.at(m);
+    }
+    if (drawn.label.empty())
+        drawn.label = drawn.name;
+    return drawn;
+}
+
 } // namespace
 
 Chart ChartData::chart(std::string_view log_name) const
@@ -281,27 +307,8 @@ Chart ChartData::chart(std::string_view log_name) const
             const MeasureStyle& style = styles.at(m);
             if (thinned.buckets.empty() || (b < boilers_.size() && !shown[b]))
                 continue;
-            const auto measure = static_cast<Measure>(m);
-            ChartSeries drawn{
-                std::string(), std::string(),           boiler.name,   measure, style.right_axis,
-                style.points,  std::string(style.dash), std::string(), {},      {}};
-            if (style.points) {
-                drawn.name = style.name;
-                drawn.color = style.color;
-            } else if (named) {
-                drawn.name = (boiler.name.empty() ? std::string("Sin caldera") : boiler.name) +
-                    ": " + std::string(style.name);
-                drawn.label = (boiler.name.empty() ? std::string("Sin caldera")
-                                                   : text::shortened(boiler.name, label_chars)) +
-                    ": " + std::string(style.name);
-                drawn.color = boiler_colors.at(color % boiler_colors.size());
-                any = true;
-            } else {
-                drawn.name = capitalised(style.name);
-                drawn.color = measure_colors.at(m);
-            }
-            if (drawn.label.empty())
-                drawn.label = drawn.name;
+            ChartSeries drawn = series_of(boiler.name, static_cast<Measure>(m), named, color);
+            any = any || (named && !style.points);
             points_of(thinned, drawn);
             chart.series.push_back(std::move(drawn));
         }

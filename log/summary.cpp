@@ -150,6 +150,16 @@ void groups_header(const LogSummary& summary, text::CsvWriter& writer, bool boil
     writer.end_record();
 }
 
+// A group's boiler and month cells: «otras» for the rows past most_groups; a name safe
+// in a spreadsheet.
+void group_cells(const Group& group, text::CsvWriter& writer, bool boiler, bool month)
+{
+    if (boiler)
+        writer.field(group.others ? "otras" : text::spreadsheet_cell(group.boiler));
+    if (month)
+        writer.field(group.others ? (boiler ? "" : "otras") : month_text(group.month));
+}
+
 // A row for each group, with each result's mean, least and greatest in its columns.
 void groups_csv(const LogSummary& summary, text::CsvWriter& writer)
 {
@@ -158,10 +168,7 @@ void groups_csv(const LogSummary& summary, text::CsvWriter& writer)
     const bool analyser = !summary.analyser_column.empty();
     groups_header(summary, writer, boiler, month);
     for (const Group& group : summary.groups) {
-        if (boiler)
-            writer.field(group.others ? "otras" : text::spreadsheet_cell(group.boiler));
-        if (month)
-            writer.field(group.others ? (boiler ? "" : "otras") : month_text(group.month));
+        group_cells(group, writer, boiler, month);
         writer.field(std::to_string(group.read));
         writer.field(std::to_string(calculated(group)));
         std::vector<const Spread*> spreads;

@@ -66,7 +66,7 @@ QByteArray wide_log(int rows)
     QByteArray log = "O2,T" + QByteArray(columns - 2, ',') + "\n";
     for (int i = 0; i < rows; ++i) {
         QByteArray row = "25,300";
-        row.reserve(2 * columns);
+        row.reserve(qsizetype{2} * columns);
         for (int k = 2; k < columns; ++k)
             row += ",x";
         log += row + "\n";

@@ -130,13 +130,17 @@ std::size_t ChartData::most_buckets() const
 
 std::optional<std::size_t> ChartData::boiler(std::string_view name)
 {
-    if (last_ < boilers_.size() && boilers_[last_].name == name)
+    // The name as the log writes it: the one shown may stand for other bytes.
+    if (last_ < boilers_.size() && name == last_name_)
         return last_;
-    if (const auto found = index_.find(name); found != index_.end())
+    if (const auto found = index_.find(name); found != index_.end()) {
+        last_name_ = name;
         return last_ = found->second;
+    }
     if (boilers_.size() >= most_boilers)
         return std::nullopt;
     last_ = boilers_.size();
+    last_name_ = name;
     index_.emplace(std::string(name), last_);
     boilers_.push_back({text::valid_text(name, replaced_), 0, 0, {}});
     // Each time the boilers double, every series is thinned to its new share, so that

@@ -135,6 +135,7 @@ private:
     std::unordered_map<std::string, std::size_t, Hash, std::equal_to<>> index_;
     std::array<Thinned, 2> marks_; // outside the model, with notices
     std::size_t last_ = 0;         // the boiler of the last point, looked at first
+    std::string last_name_;        // its name as the log writes it
     std::uint64_t rows_ = 0;
     std::uint64_t undated_ = 0;
     std::uint64_t untracked_ = 0;

@@ -678,6 +678,12 @@ private slots:
         QCOMPARE(*std::max_element(chart.series.front().y.begin(), chart.series.front().y.end()),
                  21.0);
         QCOMPARE(chart_notes(chart).size(), std::size_t{4});
+
+        // A name shown as another is shown is still its own boiler.
+        ChartData alike;
+        alike.add("X\xFF", Measure::gross, 1, 80);
+        alike.add("X\xEF\xBF\xBD", Measure::gross, 2, 81);
+        QCOMPARE(alike.chart("x").boilers, std::uint64_t{2});
     }
 };
 

@@ -142,7 +142,9 @@ std::optional<std::size_t> ChartData::boiler(std::string_view name)
     last_ = boilers_.size();
     last_name_ = name;
     index_.emplace(std::string(name), last_);
-    boilers_.push_back({text::valid_text(name, replaced_), 0, 0, {}});
+    // Shown as the summary's lines show it: a control that reorders text made visible,
+    // so that it cannot turn the measure after it, or a legend, around.
+    boilers_.push_back({text::printable(text::valid_text(name, replaced_)), 0, 0, {}});
     // Each time the boilers double, every series is thinned to its new share, so that
     // all of them together stay within total_buckets.
     if (const std::size_t n = boilers_.size(); n >= 64 && (n & (n - 1)) == 0) {

@@ -109,7 +109,7 @@ private:
         void thin(std::size_t most);
     };
     struct Boiler {
-        std::string name; // as shown: U+FFFD for what cannot be
+        std::string name; // as shown: U+FFFD for what cannot be, controls escaped
         double gross_sum = 0;
         std::uint64_t gross_count = 0;
         std::array<Thinned, 5> series; // by Measure

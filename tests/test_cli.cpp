@@ -531,7 +531,7 @@ private slots:
         QTest::newRow("a right-to-left override in a name")
             << QByteArray("Caldera,O2,T\nX\xE2\x80\xAE,3,300\n") << 0
             << "caldera «X\\u202e»: 1 fila"
-            << ": bruta</text>" << 20;
+            << ">X\\u202e: bruta</text>" << 20;
         QTest::newRow("200,000 boilers")
             << many_boilers(200000) << 0
             << "el gráfico muestra las 50 calderas de menor eficiencia media, de 10000 "

@@ -175,7 +175,8 @@ async function save() {
 // The saved readings as the log they export to.
 async function savedLog() {
   const saved = await readings.all();
-  return saved.length ? exportCsv(saved.slice().reverse(), fuelNames, formatDate) : null;
+  const textCell = (text) => module.ccall('quemador_spreadsheet_cell', 'string', ['string'], [text]);
+  return saved.length ? exportCsv(saved.slice().reverse(), fuelNames, formatDate, textCell) : null;
 }
 
 // The saved readings charted as a log is.

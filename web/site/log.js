@@ -41,10 +41,11 @@ export function resultsName(name) {
   return (dot > 0 ? name.slice(0, dot) : name) + '-resultados.csv';
 }
 
-// The module's request: one option a line, in the order quemador_log reads them.
+// The module's request: one option a line, in the order quemador_log reads them; a line
+// end in the file's name is a blank, so that it cannot make a line of its own.
 function request(file) {
   const value = (id) => $(id).value.replace(/[\r\n]/g, ' ');
-  return [file.name, value('registro-combustible'), value('registro-unidad'), value('registro-codificacion'),
+  return [file.name.replace(/[\r\n]/g, ' '), value('registro-combustible'), value('registro-unidad'), value('registro-codificacion'),
     value('registro-aire'), value('registro-objetivo-o2'), value('registro-objetivo-temp'),
     value('registro-agrupar'), $('registro-todos').checked ? '1' : '',
     ...columns.map((c) => value(`registro-col-${c.id}`))].join('\n');

@@ -172,13 +172,10 @@ function showRow(notice) {
   const wrap = document.createElement('div');
   wrap.className = 'tabla';
   wrap.append(table);
-  const more = [];
-  if (notice.omitidas > 0) {
-    more.push(document.createElement('p'));
-    more[0].className = 'nota';
-    more[0].textContent = `Aquí, las primeras columnas y las de las lecturas; ${notice.omitidas} columnas más en el registro.`;
-  }
-  box.replaceChildren(heading, wrap, ...more, reason);
+  const more = document.createElement('p');
+  more.className = 'nota';
+  more.textContent = `Aquí, las primeras columnas y las de las lecturas; ${notice.omitidas} columnas más en el registro.`;
+  box.replaceChildren(heading, wrap, ...(notice.omitidas > 0 ? [more] : []), reason);
   box.focus();
 }
 

@@ -47,8 +47,10 @@ private:
     bool members(char close, bool named)
     {
         ++at_;
-        if (at_ < text_.size() && text_[at_] == close)
-            return ++at_, true;
+        if (at_ < text_.size() && text_[at_] == close) {
+            ++at_;
+            return true;
+        }
         while (true) {
             if (named && !(string() && at_ < text_.size() && text_[at_++] == ':'))
                 return false;
@@ -71,18 +73,23 @@ private:
                 return false;
             if (c == '\\')
                 ++at_;
-            else if (c == '"')
-                return ++at_, true;
+            else if (c == '"') {
+                ++at_;
+                return true;
+            }
         }
         return false;
     }
     bool word()
     {
-        for (const std::string_view w : {"true", "false", "null"}) {
-            if (text_.substr(at_, w.size()) == w)
-                return at_ += w.size(), true;
-        }
-        return false;
+        constexpr std::array<std::string_view, 3> words = {"true", "false", "null"};
+        const auto* const found =
+            std::find_if(words.begin(), words.end(),
+                         [this](std::string_view w) { return text_.substr(at_, w.size()) == w; });
+        if (found == words.end())
+            return false;
+        at_ += found->size();
+        return true;
     }
     bool number()
     {

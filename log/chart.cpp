@@ -19,11 +19,10 @@ constexpr std::array<std::string_view, 8> boiler_colors = {
     "#1565c0", "#c75b00", "#2e7d32", "#6a1b9a", "#00838f", "#ad1457", "#5d4037", "#455a64"};
 constexpr std::array<std::string_view, 3> measure_colors = {"#1565c0", "#2e7d32", "#6a1b9a"};
 
-// The range each axis can show: efficiencies from 0 to past the net's most, the O2
-// from 0 to the air's.
-constexpr double efficiency_low = 0;
+// The range each axis can show: from 0 to past the net efficiency's most, on the left,
+// and to the air's O2 on the right.
+constexpr double axis_low = 0;
 constexpr double efficiency_high = 120;
-constexpr double o2_low = 0;
 const double o2_high = std::ceil(quemador::oxygen_in_air);
 
 struct MeasureStyle {
@@ -171,11 +170,10 @@ void ChartData::add(std::string_view boiler_name, Measure measure, double x, dou
         return;
     }
     const bool right = styles.at(static_cast<std::size_t>(measure)).right_axis;
-    const double low = right ? o2_low : efficiency_low;
     const double high = right ? o2_high : efficiency_high;
-    if (y < low || y > high) {
+    if (y < axis_low || y > high) {
         ++clipped_;
-        y = std::clamp(y, low, high);
+        y = std::clamp(y, axis_low, high);
     }
     if (mark) {
         marks_.at(measure == Measure::outside ? 0 : 1).add(x, y, buckets_);
@@ -230,8 +228,8 @@ std::uint64_t leave_out_far(std::vector<ChartSeries>& series)
     const auto middle = xs.begin() + static_cast<std::ptrdiff_t>(xs.size() / 2);
     std::nth_element(xs.begin(), middle, xs.end());
     const double median = *middle;
-    for (double& x : xs)
-        x = std::abs(x - median);
+    std::transform(xs.begin(), xs.end(), xs.begin(),
+                   [median](double x) { return std::abs(x - median); });
     std::nth_element(xs.begin(), middle, xs.end());
     const double reach = std::max(far_spread * *middle, year_seconds);
     std::vector<double> far; // the moments left out, once each
@@ -306,14 +304,14 @@ Chart ChartData::chart(std::string_view log_name) const
     marks.series.at(static_cast<std::size_t>(Measure::outside)) = marks_[0];
     marks.series.at(static_cast<std::size_t>(Measure::notices)) = marks_[1];
     for (std::size_t b = 0; b <= boilers_.size(); ++b) {
-        const Boiler& boiler = b < boilers_.size() ? boilers_[b] : marks;
+        const Boiler& whose = b < boilers_.size() ? boilers_[b] : marks;
         bool any = false;
         for (std::size_t m = 0; m < measures; ++m) {
-            const Thinned& thinned = boiler.series.at(m);
+            const Thinned& thinned = whose.series.at(m);
             const MeasureStyle& style = styles.at(m);
             if (thinned.buckets.empty() || (b < boilers_.size() && !shown[b]))
                 continue;
-            ChartSeries drawn = series_of(boiler.name, static_cast<Measure>(m), named, color);
+            ChartSeries drawn = series_of(whose.name, static_cast<Measure>(m), named, color);
             any = any || (named && !style.points);
             points_of(thinned, drawn);
             chart.series.push_back(std::move(drawn));
@@ -340,9 +338,9 @@ std::vector<std::string> chart_notes(const Chart& chart)
         notes.push_back(
             plural(chart.clipped, "punto", "puntos") +
             " fuera de la escala de su eje (eficiencia de " +
-            std::to_string(static_cast<int>(efficiency_low)) + " a " +
+            std::to_string(static_cast<int>(axis_low)) + " a " +
             std::to_string(static_cast<int>(efficiency_high)) + " %, O2 de " +
-            std::to_string(static_cast<int>(o2_low)) + " a " +
+            std::to_string(static_cast<int>(axis_low)) + " a " +
             std::to_string(static_cast<int>(o2_high)) +
             (chart.clipped == 1 ? " %): se dibuja en su borde" : " %): se dibujan en su borde"));
     if (chart.not_numbers > 0)

@@ -206,8 +206,8 @@ std::string run_log_json(const PageLog& page, text::ByteSource& input, text::Byt
     // The lines as quemador1-calc shows them, with the chart's own.
     const log::Chart drawn = chart.chart(page.name);
     std::vector<std::string> lines = log::closing_lines(summary);
-    for (const std::string& note : log::chart_notes(drawn))
-        lines.push_back(note);
+    const std::vector<std::string> notes = log::chart_notes(drawn);
+    lines.insert(lines.end(), notes.begin(), notes.end());
     for (std::string& line : lines)
         line = text::printable(line);
     json.key("lineas");

@@ -9,7 +9,6 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QSet>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -609,7 +608,8 @@ private slots:
         for (const auto& note :
              QRegularExpression("<text x=\"72\" y=\"([^\"]*)\"[^>]*>Nota:").globalMatch(text))
             rows << note.captured(1);
-        QCOMPARE(QSet<QString>(rows.begin(), rows.end()).size(), rows.size());
+        for (qsizetype i = 1; i < rows.size(); ++i)
+            QVERIFY(rows[i].toDouble() > rows[i - 1].toDouble());
 #if !defined(__SANITIZE_ADDRESS__)
         QFile used(memory);
         QVERIFY(used.open(QIODevice::ReadOnly));

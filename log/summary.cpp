@@ -4,6 +4,7 @@
 #include "calculation/calculate_command.h"
 #include "log/dates.h"
 #include "text/csv.h"
+#include "text/names.h"
 
 namespace quemador::log {
 namespace {
@@ -24,9 +25,12 @@ std::string in_log(double x, text::DecimalComma comma)
 // A group as the summary names it: «Sala 1», 2026-02.
 std::string group_name(const LogSummary& summary, const Group& group)
 {
+    if (group.others)
+        return "otras (de más grupos que los " + std::to_string(most_groups) + " primeros)";
     std::string name;
     if (summary.grouping == Grouping::boiler || summary.by_boiler)
-        name = group.boiler.empty() ? "sin caldera" : "caldera «" + group.boiler + "»";
+        name = group.boiler.empty() ? "sin caldera"
+                                    : "caldera «" + text::shortened(group.boiler, 80) + "»";
     if (summary.grouping == Grouping::month)
         name += (name.empty() ? "" : ", ") + std::string("mes ") + month_text(group.month);
     return name;
@@ -146,6 +150,16 @@ void groups_header(const LogSummary& summary, text::CsvWriter& writer, bool boil
     writer.end_record();
 }
 
+// A group's boiler and month cells: «otras» for the rows past most_groups; a name safe
+// in a spreadsheet.
+void group_cells(const Group& group, text::CsvWriter& writer, bool boiler, bool month)
+{
+    if (boiler)
+        writer.field(group.others ? "otras" : text::spreadsheet_cell(group.boiler));
+    if (month)
+        writer.field(group.others ? (boiler ? "" : "otras") : month_text(group.month));
+}
+
 // A row for each group, with each result's mean, least and greatest in its columns.
 void groups_csv(const LogSummary& summary, text::CsvWriter& writer)
 {
@@ -154,10 +168,7 @@ void groups_csv(const LogSummary& summary, text::CsvWriter& writer)
     const bool analyser = !summary.analyser_column.empty();
     groups_header(summary, writer, boiler, month);
     for (const Group& group : summary.groups) {
-        if (boiler)
-            writer.field(group.boiler);
-        if (month)
-            writer.field(month_text(group.month));
+        group_cells(group, writer, boiler, month);
         writer.field(std::to_string(group.read));
         writer.field(std::to_string(calculated(group)));
         std::vector<const Spread*> spreads;

@@ -2,6 +2,7 @@
 // The module's exports, called from the page's script with ccall: texts in, JSON out.
 // Each answer lives until the next call.
 
+#include "text/names.h"
 #include "web/log_page.h"
 #include "web/page.h"
 
@@ -101,6 +102,13 @@ EMSCRIPTEN_KEEPALIVE const char* quemador_columns()
 EMSCRIPTEN_KEEPALIVE const char* quemador_fuels()
 {
     answer = quemador::web::fuels_json();
+    return answer.c_str();
+}
+
+// A text cell the page writes from a name or a note, safe in a spreadsheet.
+EMSCRIPTEN_KEEPALIVE const char* quemador_spreadsheet_cell(const char* text)
+{
+    answer = quemador::text::spreadsheet_cell(text);
     return answer.c_str();
 }
 

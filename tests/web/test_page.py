@@ -282,18 +282,20 @@ subprocess.run(["cmake", f"-DSITE={site}", f"-DTEMPLATE={sources}/site/sw.js.in"
                 "-P", f"{sources}/service_worker.cmake"], check=True)
 server, _ = serve(site, port)
 driver.refresh()
-ready()
+# The new service worker takes over (its activation, then the page's controllerchange),
+# and the page reloads itself to be all of the new version, saying so.
 try:
-    wait.until(lambda d: len(d.execute_async_script(caches)) == 1
-               and d.execute_async_script(caches) != first_cache)
+    wait.until(lambda d: d.execute_script("return 'actualizada' in document.body.dataset"))
 except TimeoutException:
     pass
+ready()
 new_cache = driver.execute_async_script(caches)
 css = driver.execute_async_script(
     "const done = arguments[arguments.length - 1];"
     "caches.match('style.css').then((r) => r.text()).then(done)")
 check(len(first_cache) == 1 and len(new_cache) == 1 and new_cache != first_cache
-      and "a new version" in css, "a new version replaces the cache", f"{first_cache} → {new_cache}")
+      and "a new version" in css and el("version").text == "La página se ha actualizado a su versión nueva.",
+      "a new version replaces the cache, and the page reloads into it", f"{first_cache} → {new_cache}")
 server.shutdown()
 
 driver.quit()

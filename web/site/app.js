@@ -6,7 +6,7 @@
 import factory from './quemador.mjs';
 import * as readings from './readings.js';
 import { exportCsv } from './export.js';
-import { openLog, startLogView } from './log.js';
+import { busy, openLog, setStale, startLogView } from './log.js';
 
 // The boxes, in the order the module reads them.
 const boxes = ['combustible', 'o2', 'co2', 'co', 'temp', 'unidad', 'aire', 'objetivo-o2', 'objetivo-temp'];
@@ -14,6 +14,7 @@ const numberBoxes = ['o2', 'co2', 'co', 'temp', 'aire', 'objetivo-o2', 'objetivo
 const figures = ['exceso-aire', 'eficiencia', 'eficiencia-neta', 'eficiencia-corregida',
   'eficiencia-objetivo', 'ahorro', 'co-sin-aire'];
 const typedKey = 'quemador1.lectura';
+const updatedKey = 'quemador1.actualizada';
 
 const $ = (id) => document.getElementById(id);
 let module;
@@ -174,7 +175,8 @@ async function save() {
 // The saved readings as the log they export to.
 async function savedLog() {
   const saved = await readings.all();
-  return saved.length ? exportCsv(saved.slice().reverse(), fuelNames, formatDate) : null;
+  const textCell = (text) => module.ccall('quemador_spreadsheet_cell', 'string', ['string'], [text]);
+  return saved.length ? exportCsv(saved.slice().reverse(), fuelNames, formatDate, textCell) : null;
 }
 
 // The saved readings charted as a log is.
@@ -302,7 +304,38 @@ async function start() {
   showView();
   await showSaved();
   document.body.dataset.guardadas = '';
-  if ('serviceWorker' in navigator) navigator.serviceWorker.register('sw.js');
+  if ('serviceWorker' in navigator) {
+    const controlled = !!navigator.serviceWorker.controller;
+    navigator.serviceWorker.addEventListener('controllerchange', () => controlled && newVersion());
+    navigator.serviceWorker.register('sw.js');
+  }
+  if (sessionStorage.getItem(updatedKey)) {
+    sessionStorage.removeItem(updatedKey);
+    showVersion('La página se ha actualizado a su versión nueva.', false);
+    document.body.dataset.actualizada = '';
+  }
+}
+
+function showVersion(text, withReload) {
+  const button = document.createElement('button');
+  button.type = 'button';
+  button.textContent = 'Recargar';
+  button.addEventListener('click', () => location.reload());
+  $('version').replaceChildren(text, ...(withReload ? [' ', button] : []));
+  $('version').hidden = false;
+}
+
+// A new version of the site has taken over from the one this page came from: the page
+// reloads to be all of one version, or, when a reload would lose a log's results, says
+// so and waits for the user.
+function newVersion() {
+  if (busy()) {
+    setStale();
+    showVersion('Hay una versión nueva de la página; recárguela cuando haya guardado los resultados del registro.', true);
+    return;
+  }
+  sessionStorage.setItem(updatedKey, '1');
+  location.reload();
 }
 
 start();

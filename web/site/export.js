@@ -14,8 +14,9 @@ const decimal = (text) => text.trim().replace('.', ',');
 // A temperature the module gave in °F: the shortest text that reads back as it.
 const fahrenheit = (value) => (value === null || value === undefined ? '' : String(value).replace('.', ','));
 
-// Readings in the order to write them; fuel captions by value; the date's text.
-export function exportCsv(saved, fuelNames, formatDate) {
+// Readings in the order to write them; fuel captions by value; the date's text; the
+// module's rule for a text cell from a name or a note (safe in a spreadsheet).
+export function exportCsv(saved, fuelNames, formatDate, textCell) {
   // One temperature unit for the file: the readings', or °F when they differ.
   const units = new Set(saved.map((r) => r.entradas.unidad));
   const unit = units.size === 1 ? [...units][0] : 'F';
@@ -27,11 +28,11 @@ export function exportCsv(saved, fuelNames, formatDate) {
     const answer = reading.respuesta;
     const asTyped = e.unidad === unit;
     lines.push([
-      formatDate(reading.fecha), reading.caldera, fuelNames[e.combustible] || e.combustible,
+      formatDate(reading.fecha), textCell(reading.caldera), fuelNames[e.combustible] || e.combustible,
       decimal(e.o2), decimal(e.co2), decimal(e.co),
       asTyped ? decimal(e.temp) : fahrenheit(answer.temp_f),
       asTyped ? decimal(e.aire) : fahrenheit(answer.aire_f),
-      reading.nota,
+      textCell(reading.nota),
       ...resultColumns.map((name) => answer.archivo[name]),
       (answer.avisos || []).join(' '),
     ].map(field).join(';'));

@@ -390,12 +390,18 @@ int csv_log(const LogArgs& args)
             " filas más sin resultado: cada una dice por qué en la columna aviso");
     for (const std::string& line : log::closing_lines(summary))
         say(line);
+    std::optional<log::Chart> drawn;
+    if (chart_file) {
+        drawn = chart.chart(log_name(args.file));
+        for (const std::string& line : log::chart_notes(*drawn))
+            say(line);
+    }
     bool summary_written = true;
     if (summary_file && !summary_file->commit(log::summary_csv(summary))) {
         say("no se pudo escribir el resumen en «" + *args.summary + "»: " + summary_file->error());
         summary_written = false;
     }
-    if (chart_file && !chart_file->commit(chart_svg(chart.chart(log_name(args.file))))) {
+    if (chart_file && !chart_file->commit(chart_svg(*drawn))) {
         say("no se pudo escribir el gráfico en «" + *args.chart + "»: " + chart_file->error());
         summary_written = false;
     }

@@ -304,7 +304,8 @@ private:
 
     [[gnu::noinline]] void tell() const
     {
-        options_.notice(RowNotice{reader_.line(), row_.notes, section_->header(), fields_});
+        options_.notice(RowNotice{reader_.line(), row_.notes, section_->header(), fields_,
+                                  section_->columns().index});
     }
 
     // Whose and when a row is: its group's figures, and its points on the chart.
@@ -359,11 +360,17 @@ private:
             chart.add(boiler, Measure::notices, x, o2);
     }
 
-    // The figures of a boiler's rows, a month's or a boiler's month.
+    // The figures of a boiler's rows, a month's or a boiler's month; past most_groups,
+    // those of the rows of every other group together.
     Totals& group_of(std::string_view boiler, std::int32_t month)
     {
         if (last_group_ < groups_.size() && month == last_month_ && boiler == last_boiler_)
             return groups_[last_group_].second;
+        if (groups_.size() >= most_groups) {
+            const auto known = boilers_.find(boiler);
+            if (known == boilers_.end() || !group_index_.contains(std::pair(known->second, month)))
+                return others_;
+        }
         const auto order = boilers_.emplace(std::string(boiler), boilers_.size()).first->second;
         const auto [at, added] = group_index_.emplace(std::pair(order, month), groups_.size());
         if (added)
@@ -388,6 +395,18 @@ private:
             group.results = results_of(totals);
             group.analyser_difference = totals.analyser;
             summary_.groups.push_back(std::move(group));
+        }
+        if (others_.read > 0) {
+            Group others;
+            others.others = true;
+            others.read = others_.read;
+            others.results = results_of(others_);
+            others.analyser_difference = others_.analyser;
+            summary_.groups.push_back(std::move(others));
+            summary_.notes.push_back(std::to_string(others_.read) +
+                                     (others_.read == 1 ? " fila" : " filas") +
+                                     " de más grupos que los " + std::to_string(most_groups) +
+                                     " primeros se cuentan juntas en «otras»");
         }
         if (summary_.undated == 0)
             return;
@@ -426,6 +445,7 @@ private:
     std::map<std::string, std::size_t, std::less<>> boilers_;
     std::map<std::pair<std::size_t, std::int32_t>, std::size_t> group_index_;
     std::vector<std::pair<std::pair<std::string, std::int32_t>, Totals>> groups_;
+    Totals others_;
     std::size_t last_group_ = static_cast<std::size_t>(-1);
     std::string last_boiler_;
     std::int32_t last_month_ = 0;

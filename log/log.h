@@ -20,12 +20,14 @@
 namespace quemador::log {
 
 // A row with notes, for a face that lists them: its line in the file, its notes as the
-// aviso column gives them, the header over it and its fields as read.
+// aviso column gives them, the header over it and its fields as read, and where the
+// columns of its readings are.
 struct RowNotice {
     std::uint64_t line;
     std::string_view notes;
     const std::vector<std::string>& header;
     const std::vector<std::string_view>& fields;
+    const Columns::Indexes& columns;
 };
 
 struct LogOptions {

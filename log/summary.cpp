@@ -4,6 +4,7 @@
 #include "calculation/calculate_command.h"
 #include "log/dates.h"
 #include "text/csv.h"
+#include "text/names.h"
 
 #include <array>
 
@@ -26,9 +27,12 @@ std::string in_log(double x, text::DecimalComma comma)
 // A group as the summary names it: «Sala 1», 2026-02.
 std::string group_name(const LogSummary& summary, const Group& group)
 {
+    if (group.others)
+        return "otras (de más grupos que los " + std::to_string(most_groups) + " primeros)";
     std::string name;
     if (summary.grouping == Grouping::boiler || summary.by_boiler)
-        name = group.boiler.empty() ? "sin caldera" : "caldera «" + group.boiler + "»";
+        name = group.boiler.empty() ? "sin caldera"
+                                    : "caldera «" + text::shortened(group.boiler, 80) + "»";
     if (summary.grouping == Grouping::month)
         name += (name.empty() ? "" : ", ") + std::string("mes ") + month_text(group.month);
     return name;
@@ -159,6 +163,18 @@ std::array<std::string, 3> spread_cells(const Spread& spread, text::DecimalComma
             in_log(spread.greatest, comma)};
 }
 
+// A group's boiler and month cells: «otras» for the rows past most_groups; a name safe
+// in a spreadsheet.
+std::vector<std::string> group_cells(const Group& group, bool boiler, bool month)
+{
+    std::vector<std::string> cells;
+    if (boiler)
+        cells.push_back(group.others ? "otras" : text::spreadsheet_cell(group.boiler));
+    if (month)
+        cells.push_back(group.others ? (boiler ? "" : "otras") : month_text(group.month));
+    return cells;
+}
+
 // A row for each group, with each result's mean, least and greatest in its columns.
 Table groups_table(const LogSummary& summary)
 {
@@ -167,11 +183,7 @@ Table groups_table(const LogSummary& summary)
     const bool analyser = !summary.analyser_column.empty();
     Table table = {groups_header(summary, boiler, month)};
     for (const Group& group : summary.groups) {
-        std::vector<std::string> row;
-        if (boiler)
-            row.push_back(group.boiler);
-        if (month)
-            row.push_back(month_text(group.month));
+        std::vector<std::string> row = group_cells(group, boiler, month);
         row.push_back(std::to_string(group.read));
         row.push_back(std::to_string(calculated(group)));
         std::vector<const Spread*> spreads(group.results.size());

@@ -53,8 +53,13 @@ struct Differences : Spread {
 // an oil one means nothing).
 enum class Grouping { none, boiler, month };
 
+// Groups a summary keeps, at most: the rows of any other are counted together, in one
+// group of "otras".
+inline constexpr std::size_t most_groups = 10000;
+
 // The figures of the rows of one boiler, one month, or one boiler's month.
 struct Group {
+    bool others = false;    // the rows of every group past most_groups, together
     std::string boiler;     // as the log writes it, blanks around left out
     std::int32_t month = 0; // year × 12 + month − 1 (log/dates.h), with a month grouping
     std::uint64_t read = 0; // rows of readings

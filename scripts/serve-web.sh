@@ -2,7 +2,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Serves the web page's site on this machine for a try: builds it first when it is not
 # there (the web preset), then serves build/web/site at http://127.0.0.1:PORT/ until
-# Ctrl+C. A service worker needs localhost or https, so use that address.
+# Ctrl+C, with the page's Content-Security-Policy as a header. A service worker needs
+# localhost or https, so use that address.
 # Usage: serve-web.sh [PORT]   (default 8080)
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -13,6 +13,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <limits>
 #include <string>
 
 using namespace quemador;
@@ -634,8 +635,10 @@ private slots:
         QCOMPARE(series,
                  QStringList({"A: bruta 2", "A: neta 2", "A: O2 2", "B: bruta 1", "B: neta 1",
                               "B: O2 1", "Fuera del modelo 1", "Con aviso 1"}));
+        // An O2 below the axis's range is drawn at its edge, and counted.
         const ChartSeries& outside = chart.series[6];
-        QCOMPARE_EXACT(outside.y.front(), -1.0);
+        QCOMPARE_EXACT(outside.y.front(), 0.0);
+        QCOMPARE(chart.clipped, std::uint64_t{1});
         QCOMPARE_EXACT(outside.x.front(), date_of("01/02/2026 10:00")->since_epoch());
         // The CO2 that does not match the O2 is a notice on the first row.
         QCOMPARE_EXACT(chart.series[7].x.front(), date_of("01/02/2026 08:00")->since_epoch());
@@ -665,6 +668,75 @@ private slots:
         const auto lowest = std::min_element(gross.y.begin(), gross.y.end());
         QCOMPARE_EXACT(gross.x.at(static_cast<std::size_t>(lowest - gross.y.begin())), 6791.0);
         QCOMPARE_EXACT(gross.x.front(), 2.0);
+    }
+
+    // A chart stays bounded and says what it leaves out: the worst boilers of many, the
+    // boilers past those it follows, values no axis can show, moments far from all others.
+    void chart_bounds()
+    {
+        const auto names = [](const Chart& chart) {
+            QStringList boilers;
+            for (const ChartSeries& s : chart.series) {
+                if (s.measure == Measure::gross)
+                    boilers << q(s.boiler);
+            }
+            return boilers;
+        };
+        ChartData many;
+        for (int b = 0; b < 60; ++b) {
+            for (int i = 0; i < 100; ++i)
+                many.add("C" + std::to_string(b), Measure::gross, i,
+                         80 + b % 20 + (b == 59 ? -30 : 0));
+        }
+        Chart chart = many.chart("x");
+        QCOMPARE(chart.boilers, std::uint64_t{60});
+        QCOMPARE(chart.boilers_charted, std::uint64_t{50});
+        // The best ten of C0 to C58 (efficiency 80 + b % 20) are left out, C59 is the worst.
+        const QStringList charted = names(chart);
+        QCOMPARE(charted.size(), 50);
+        QVERIFY(charted.contains("C59") && charted.contains("C0") && !charted.contains("C19"));
+        QCOMPARE(
+            q(chart_notes(chart).at(0)),
+            QString(
+                "el gráfico muestra las 50 calderas de menor eficiencia media, de 60 calderas"));
+
+        // Past the boilers it follows, rows are counted; each series gets its share of
+        // the points.
+        ChartData crowd;
+        for (std::size_t b = 0; b < ChartData::most_boilers + 5; ++b) {
+            for (int i = 0; i < 300; ++i)
+                crowd.add("C" + std::to_string(b), Measure::gross, i, 80);
+        }
+        chart = crowd.chart("x");
+        QCOMPARE(chart.rows_untracked, std::uint64_t{1500});       // 5 boilers of 300 rows
+        QVERIFY(chart.series.front().x.size() <= std::size_t{16}); // 8 buckets, 2 points each
+
+        // No number, beyond the axis, far in time, names that cannot be shown.
+        ChartData odd;
+        odd.set_over_time(true);
+        const double day = 86400;
+        for (int i = 0; i < 30; ++i)
+            odd.add("A\xFF", Measure::o2, 1.7e9 + i * day, 3);
+        odd.add("A\xFF", Measure::o2, 1.7e9 - 1000 * 365 * day, 3);
+        odd.add("A\xFF", Measure::o2, 1.7e9, std::numeric_limits<double>::quiet_NaN());
+        odd.add("A\xFF", Measure::o2, 1.7e9, 1e16);
+        odd.add("", Measure::outside, 1.7e9, -1e20);
+        odd.add("", Measure::outside, 1.7e9, 21); // the axis's edge is within it
+        chart = odd.chart("r\x01.csv");
+        QCOMPARE(chart.not_numbers, std::uint64_t{1});
+        QCOMPARE(chart.clipped, std::uint64_t{2});
+        QCOMPARE(chart.far_in_time, std::uint64_t{1});
+        QCOMPARE(chart.replaced, std::uint64_t{2});
+        QCOMPARE(q(chart.title), QString("Eficiencia y O2 de r\uFFFD.csv"));
+        QCOMPARE(*std::max_element(chart.series.front().y.begin(), chart.series.front().y.end()),
+                 21.0);
+        QCOMPARE(chart_notes(chart).size(), std::size_t{4});
+
+        // A name shown as another is shown is still its own boiler.
+        ChartData alike;
+        alike.add("X\xFF", Measure::gross, 1, 80);
+        alike.add("X\xEF\xBF\xBD", Measure::gross, 2, 81);
+        QCOMPARE(alike.chart("x").boilers, std::uint64_t{2});
     }
 };
 

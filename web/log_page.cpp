@@ -8,11 +8,13 @@
 #include "log/log_error.h"
 #include "log/options.h"
 #include "text/encoding.h"
+#include "text/names.h"
 #include "text/numbers.h"
 #include "web/json.h"
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <exception>
 #include <optional>
 #include <vector>
@@ -167,6 +169,7 @@ void write_chart(Json& json, const log::Chart& chart)
     for (const log::ChartSeries& series : chart.series) {
         json.open('{');
         json.member("nombre", series.name);
+        json.member("etiqueta", series.label);
         json.member("caldera", series.boiler);
         json.member("medida", measure_id(series.measure));
         json.member("derecha", series.right_axis);
@@ -186,6 +189,41 @@ void write_chart(Json& json, const log::Chart& chart)
     json.close('}');
 }
 
+// A row with notes as the page lists it: an excerpt of the row, so that a row of half a
+// million columns takes no more than a short one.
+struct Notice {
+    std::uint64_t line = 0;
+    std::string notes;
+    std::vector<std::uint64_t> numbers; // of the columns kept, from 1
+    std::vector<std::string> header;
+    std::vector<std::string> fields;
+    std::uint64_t left_out = 0; // columns
+};
+
+Notice excerpt(const log::RowNotice& row)
+{
+    Notice notice;
+    notice.line = row.line;
+    notice.notes = text::printable(row.notes);
+    const std::size_t width = std::max(row.header.size(), row.fields.size());
+    const auto kept = [&](std::size_t k) {
+        return k < excerpt_columns ||
+            std::find(row.columns.begin(), row.columns.end(), k) != row.columns.end();
+    };
+    for (std::size_t k = 0; k < width; ++k) {
+        if (!kept(k)) {
+            ++notice.left_out;
+            continue;
+        }
+        notice.numbers.push_back(k + 1);
+        notice.header.push_back(
+            k < row.header.size() ? text::shortened(row.header[k], excerpt_chars) : "");
+        notice.fields.push_back(
+            k < row.fields.size() ? text::shortened(row.fields[k], excerpt_chars) : "");
+    }
+    return notice;
+}
+
 } // namespace
 
 std::string run_log_json(std::string_view request, text::ByteSource& input, text::ByteSink& output,
@@ -194,12 +232,6 @@ std::string run_log_json(std::string_view request, text::ByteSource& input, text
     const auto asked = nlohmann::json::parse(request, nullptr, false);
     Json json;
     json.open('{');
-    struct Notice {
-        std::uint64_t line;
-        std::string notes;
-        std::vector<std::string> header;
-        std::vector<std::string> fields;
-    };
     std::vector<Notice> notices;
     std::uint64_t notice_count = 0;
     log::ChartData chart;
@@ -213,8 +245,7 @@ std::string run_log_json(std::string_view request, text::ByteSource& input, text
         options.notice = [&](const log::RowNotice& row) {
             if (++notice_count > listed_notices)
                 return;
-            notices.push_back({row.line, std::string(row.notes), row.header,
-                               std::vector<std::string>(row.fields.begin(), row.fields.end())});
+            notices.push_back(excerpt(row));
         };
         summary = log::process_log(input, output, options);
     } catch (const std::exception& error) {
@@ -225,8 +256,17 @@ std::string run_log_json(std::string_view request, text::ByteSource& input, text
         return json.take();
     }
     json.member_count("estado", summary.complete() ? 0 : 1);
+    // The lines as quemador1-calc shows them, with the chart's own.
+    const auto name = asked.find("nombre");
+    const log::Chart drawn = chart.chart(
+        name != asked.end() && name->is_string() ? name->get<std::string>() : std::string());
+    std::vector<std::string> lines = log::closing_lines(summary);
+    const std::vector<std::string> notes = log::chart_notes(drawn);
+    lines.insert(lines.end(), notes.begin(), notes.end());
+    for (std::string& line : lines)
+        line = text::printable(line);
     json.key("lineas");
-    write_strings(json, log::closing_lines(summary));
+    write_strings(json, lines);
     json.member("cuentas", log::counts_line(summary));
     json.key("tabla");
     json.open('[');
@@ -240,18 +280,21 @@ std::string run_log_json(std::string_view request, text::ByteSource& input, text
         json.open('{');
         json.member_count("linea", notice.line);
         json.member("aviso", notice.notes);
+        json.key("columnas");
+        json.open('[');
+        for (const std::uint64_t number : notice.numbers)
+            json.count(number);
+        json.close(']');
         json.key("encabezado");
         write_strings(json, notice.header);
         json.key("campos");
         write_strings(json, notice.fields);
+        json.member_count("omitidas", notice.left_out);
         json.close('}');
     }
     json.close(']');
     json.key("grafico");
-    const auto name = asked.find("nombre");
-    write_chart(json,
-                chart.chart(name != asked.end() && name->is_string() ? name->get<std::string>()
-                                                                     : std::string()));
+    write_chart(json, drawn);
     json.close('}');
     return json.take();
 }

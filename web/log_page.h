@@ -16,18 +16,23 @@
 
 namespace quemador::web {
 
-// The rows with notes the page lists, at most.
+// The rows with notes the page lists, at most, and of each the first columns and
+// those of its readings, each cut to so many characters.
 inline constexpr std::size_t listed_notices = 200;
+inline constexpr std::size_t excerpt_columns = 12;
+inline constexpr std::size_t excerpt_chars = 200;
 
 // Reads the log with the options of a request, a JSON object: "nombre", the file's
 // name (for the chart's title), and the log's options by their keys (log/options.h:
 // "aire", "objetivo-o2", "col-o2", …; a flag as true, any other as its text, empty for
 // none). Answers a JSON object: "estado", the status quemador1-calc would end with;
 // "error", why the log cannot be read (status 2); "lineas", the summary's lines as
-// quemador1-calc writes them on standard error after the rows' reports, and "cuentas",
-// its last; "tabla", the rows of its --resumen table; "avisos", the first rows with
-// notes ({"linea", "aviso", "encabezado", "campos"}) and "avisos_total"; "grafico", the
-// chart. progress gets the rows and bytes read every few thousand rows.
+// quemador1-calc writes them on standard error after the rows' reports (with
+// --grafico), and "cuentas", its last; "tabla", the rows of its --resumen table;
+// "avisos", the first rows with notes ({"linea", "aviso", and of an excerpt of the row
+// "columnas", their numbers, "encabezado", "campos", and "omitidas", the columns left
+// out}) and "avisos_total"; "grafico", the chart. progress gets the rows and bytes read
+// every few thousand rows.
 std::string run_log_json(std::string_view request, text::ByteSource& input, text::ByteSink& output,
                          const std::function<void(std::uint64_t, std::uint64_t)>& progress);
 

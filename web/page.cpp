@@ -6,6 +6,7 @@
 #include "log/layout.h"
 #include "log/options.h"
 #include "text/csv.h"
+#include "text/names.h"
 #include "text/numbers.h"
 #include "web/json.h"
 
@@ -230,14 +231,15 @@ void export_row(text::CsvWriter& writer, const nlohmann::json& saved, const Page
     };
     const auto fuel = log::fuel_named(page.fuel);
     writer.field(text_of(saved, "fecha"));
-    writer.field(text_of(saved, "caldera"));
+    // A boiler's name and a note as text a spreadsheet would not run.
+    writer.field(text::spreadsheet_cell(text_of(saved, "caldera")));
     writer.field(fuel ? facts(*fuel).caption : std::string_view(page.fuel));
     writer.field(typed(page.o2));
     writer.field(typed(page.co2));
     writer.field(typed(page.co));
     writer.field(temperature(page.temp, evaluation.temp_f));
     writer.field(temperature(page.air, evaluation.comparison.air_f));
-    writer.field(text_of(saved, "nota"));
+    writer.field(text::spreadsheet_cell(text_of(saved, "nota")));
     const std::optional<Report>& report = evaluation.report;
     const bool figures = report.has_value() && report->shown() && !report->outside_model;
     for (const FigureKind figure : exported_figures())

@@ -335,24 +335,23 @@ def offline_and_a_new_version(p):
                     "-P", f"{sources}/service_worker.cmake"], check=True)
     server, _ = serve(copy, port)
     p.driver.refresh()
-    ready(p)
-    # The new worker installs, takes over and deletes the old cache in the background. Both
-    # conditions on one listing of the caches: asked twice, the first could see the old
-    # cache alone and the second the old and the new.
-    def replaced(driver):
-        names = driver.execute_async_script(caches)
-        return len(names) == 1 and names != first_cache
-
+    # The new service worker takes over (its activation, then the page's controllerchange),
+    # and the page reloads itself to be all of the new version, saying so.
     try:
-        WebDriverWait(p.driver, 60).until(replaced)
+        WebDriverWait(p.driver, 60).until(
+            lambda d: d.execute_script("return 'actualizada' in document.body.dataset"))
     except TimeoutException:
         pass
+    ready(p)
     new_cache = p.driver.execute_async_script(caches)
     css = p.driver.execute_async_script(
         "const done = arguments[arguments.length - 1];"
         "caches.match('style.css').then((r) => r.text()).then(done)")
     p.check(len(first_cache) == 1 and len(new_cache) == 1 and new_cache != first_cache
-            and "a new version" in css, "a new version replaces the cache", f"{first_cache} → {new_cache}")
+            and "a new version" in css
+            and p.el("version").text == "La página se ha actualizado a su versión nueva.",
+            "a new version replaces the cache, and the page reloads into it",
+            f"{first_cache} → {new_cache}")
     server.shutdown()
 
 

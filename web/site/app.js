@@ -6,9 +6,10 @@
 import factory from './quemador.mjs';
 import * as readings from './readings.js';
 import { boxes, figures, summaryFigures } from './names.js';
-import { openLog, startLogView } from './log.js';
+import { busy, openLog, setStale, startLogView } from './log.js';
 
 const typedKey = 'quemador1.lectura';
+const updatedKey = 'quemador1.actualizada';
 // The ids of the window's efficiency and the net one, for a reading's one-line summary.
 const [grossFigure, netFigure] = summaryFigures;
 
@@ -322,7 +323,38 @@ async function start() {
   showView();
   await showSaved();
   document.body.dataset.guardadas = '';
-  if ('serviceWorker' in navigator) navigator.serviceWorker.register('sw.js');
+  if ('serviceWorker' in navigator) {
+    const controlled = !!navigator.serviceWorker.controller;
+    navigator.serviceWorker.addEventListener('controllerchange', () => controlled && newVersion());
+    navigator.serviceWorker.register('sw.js');
+  }
+  if (sessionStorage.getItem(updatedKey)) {
+    sessionStorage.removeItem(updatedKey);
+    showVersion('La página se ha actualizado a su versión nueva.', false);
+    document.body.dataset.actualizada = '';
+  }
+}
+
+function showVersion(text, withReload) {
+  const button = document.createElement('button');
+  button.type = 'button';
+  button.textContent = 'Recargar';
+  button.addEventListener('click', () => location.reload());
+  $('version').replaceChildren(text, ...(withReload ? [' ', button] : []));
+  $('version').hidden = false;
+}
+
+// A new version of the site has taken over from the one this page came from: the page
+// reloads to be all of one version, or, when a reload would lose a log's results, says
+// so and waits for the user.
+function newVersion() {
+  if (busy()) {
+    setStale();
+    showVersion('Hay una versión nueva de la página; recárguela cuando haya guardado los resultados del registro.', true);
+    return;
+  }
+  sessionStorage.setItem(updatedKey, '1');
+  location.reload();
 }
 
 start();

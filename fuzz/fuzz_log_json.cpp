@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Fuzzes the page's log view through its JSON: any bytes as the log, with options the
-// page's boxes give taken from the first bytes.
+// Fuzzes the page's log view through its JSON: any bytes as the log, with a request of
+// the options the page's boxes give taken from the first bytes.
 // Properties: the answer is one JSON object, well-formed, with a status; a log read
 // lists at most the notices the page shows, each an excerpt.
 
 #include "fuzz_checks.h"
+#include "web/json.h"
 #include "web/log_page.h"
 
 #include <algorithm>
@@ -111,20 +112,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     if (size < 2)
         return 0;
-    web::PageLog page;
+    // The page's request: the file's name (any bytes), a fuel, a grouping, every result.
     const std::size_t name = std::min<std::size_t>(data[0] & 7U, size - 1);
-    page.name = std::string(reinterpret_cast<const char*>(data + 1), name);
     constexpr std::array<std::string_view, 3> fuels = {"", "gas", "fueloil"};
-    page.fuel = fuels.at((data[0] >> 3U) % 3);
     constexpr std::array<std::string_view, 4> groupings = {"", "caldera", "mes", "ninguno"};
-    page.grouping = groupings.at((data[0] >> 5U) & 3U);
-    page.all_results = (data[0] & 0x80U) != 0;
+    web::Json request;
+    request.open('{');
+    request.member("nombre", std::string_view(reinterpret_cast<const char*>(data + 1), name));
+    request.member("combustible", fuels.at((data[0] >> 3U) % 3));
+    request.member("agrupar", groupings.at((data[0] >> 5U) & 3U));
+    request.member("todos", (data[0] & 0x80U) != 0);
+    request.close('}');
     const std::size_t skip = 1 + name;
     text::StringSource source(
         std::string_view(reinterpret_cast<const char*>(data + skip), size - skip));
     text::StringSink sink;
     const std::string json =
-        web::run_log_json(page, source, sink, [](std::uint64_t, std::uint64_t) {});
+        web::run_log_json(request.take(), source, sink, [](std::uint64_t, std::uint64_t) {});
     FUZZ_REQUIRE(JsonCheck(json).whole());
     FUZZ_REQUIRE(json.starts_with("{\"estado\":"));
     return 0;

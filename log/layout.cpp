@@ -8,46 +8,36 @@ namespace {
 
 constexpr std::size_t none = Columns::none;
 
-ResultColumn column_of(Result result)
-{
-    return {result, result_column_names.at(static_cast<std::size_t>(result))};
-}
-
 } // namespace
 
-std::vector<ResultColumn> result_columns(bool corrected, bool saving)
+std::vector<FigureKind> default_figures(bool air, bool target)
 {
-    std::vector<ResultColumn> columns = {column_of(Result::excess_air),
-                                         column_of(Result::efficiency), column_of(Result::net)};
-    if (corrected)
-        columns.push_back(column_of(Result::corrected));
-    if (saving)
-        columns.push_back(column_of(Result::saving));
-    columns.push_back(column_of(Result::notes));
-    return columns;
+    std::vector<FigureKind> figures = {FigureKind::excess_air, FigureKind::efficiency,
+                                       FigureKind::net};
+    if (air)
+        figures.push_back(FigureKind::corrected);
+    if (target)
+        figures.push_back(FigureKind::saving);
+    return figures;
 }
 
-std::string& text_of(Outcome& outcome, Result result)
+std::vector<ResultColumn> result_columns(std::span<const FigureKind> figures)
 {
-    switch (result) {
-    case Result::excess_air:
-        return outcome.excess_air;
-    case Result::efficiency:
-        return outcome.efficiency;
-    case Result::net:
-        return outcome.net;
-    case Result::corrected:
-        return outcome.corrected;
-    case Result::saving:
-    case Result::notes:
-        break;
-    }
-    return outcome.saving;
+    std::vector<ResultColumn> columns(figures.size());
+    std::transform(figures.begin(), figures.end(), columns.begin(), [](FigureKind figure) {
+        return ResultColumn{figure, figure_facts(figure).id};
+    });
+    columns.push_back({std::nullopt, notes_column});
+    return columns;
 }
 
 Layout::Layout(const std::vector<std::string>& header, std::vector<ResultColumn> results)
     : columns(std::move(results)), width(header.size()), in_place(columns.size(), none)
 {
+    for (const ResultColumn& column : columns) {
+        if (column.figure)
+            figures.push_back(index_of(*column.figure));
+    }
     for (std::size_t k = 0; k < columns.size(); ++k) {
         const auto at = std::find(header.begin(), header.end(), columns[k].name);
         if (at != header.end())

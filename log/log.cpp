@@ -24,14 +24,12 @@ using text::trimmed;
 
 constexpr std::uint64_t progress_every = 4096;
 
-// Each result over the rows calculated, by Result (the notes have none), and the
-// analyser's efficiency less the net one.
+// Each figure over the rows calculated, by kind, and the analyser's efficiency less the
+// net one.
 struct Totals {
-    std::array<Spread, result_kinds - 1> spreads{};
+    std::array<Spread, figure_count> spreads{};
     Differences analyser;
     std::uint64_t read = 0;
-
-    Spread& spread(Result result) { return spreads.at(static_cast<std::size_t>(result)); }
 };
 
 // The moment of a record, from its date column and the time column beside it; none when
@@ -66,8 +64,11 @@ public:
     void begin(std::unique_ptr<Section> section, LineEnd end)
     {
         section_ = std::move(section);
-        for (const ResultColumn& column : section_->layout().columns)
-            used_.at(static_cast<std::size_t>(column.result)) = true;
+        for (const ResultColumn& column : section_->layout().columns) {
+            if (column.figure &&
+                std::find(used_.begin(), used_.end(), *column.figure) == used_.end())
+                used_.push_back(*column.figure);
+        }
         section_->set_unit(header_lines(end));
         section_->look_ahead(reader_);
     }
@@ -198,8 +199,11 @@ private:
         }
         reader_.unmark();
         units_line_ = reader_.line();
-        std::vector<std::string_view> units(layout.columns.size(), "%");
-        units.back() = "";
+        std::vector<std::string_view> units(layout.columns.size());
+        std::transform(layout.columns.begin(), layout.columns.end(), units.begin(),
+                       [](const ResultColumn& column) {
+                           return column.figure ? figure_facts(*column.figure).unit : "";
+                       });
         layout.write(writer_, fields_, std::nullopt, units, reader_.line_end(), true);
         return unit_named(field_at(fields_, section_->columns()[Column::temperature]));
     }
@@ -261,45 +265,40 @@ private:
     // Sets the row's texts for the layout's columns, and gives them.
     std::span<const std::string_view> gather(bool written)
     {
-        const Layout& layout = section_->layout();
-        for (std::size_t k = 0; k < layout.columns.size(); ++k) {
-            const Result result = layout.columns[k].result;
-            if (result == Result::notes)
-                texts_.at(k) = row_.notes;
-            else if (written)
-                texts_.at(k) =
-                    text::in_file(text_of(row_.outcome, result), section_->results_comma());
-            else
-                texts_.at(k) = {};
+        // The figures' columns, then the notes.
+        const std::vector<std::size_t>& figures = section_->layout().figures;
+        texts_.resize(figures.size() + 1);
+        for (std::size_t k = 0; k < figures.size(); ++k) {
+            texts_[k] = written
+                ? text::in_file(row_.report.texts[figures[k]], section_->results_comma())
+                : std::string_view();
         }
-        return {texts_.data(), layout.columns.size()};
+        texts_.back() = row_.notes;
+        return texts_;
     }
 
-    // A calculated row's results, and how far the analyser's efficiency is from the net.
+    // A calculated row's figures that the section writes, and how far the analyser's
+    // efficiency is from the net.
     void add(Totals& totals, const Row& row) const
     {
-        const Outcome& outcome = row_.outcome;
-        totals.spread(Result::excess_air).add(outcome.results->excess_air);
-        totals.spread(Result::efficiency).add(outcome.results->efficiency);
-        if (!outcome.figures.net)
-            return;
-        totals.spread(Result::net).add(*outcome.figures.net);
-        if (outcome.figures.corrected)
-            totals.spread(Result::corrected).add(*outcome.figures.corrected);
-        if (outcome.figures.saving)
-            totals.spread(Result::saving).add(*outcome.figures.saving);
-        if (double analyser = 0.0; section_->analyser(row, analyser))
-            totals.analyser.add(analyser - *outcome.figures.net, reader_.line());
+        const Report& report = row_.report;
+        for (const std::size_t k : section_->layout().figures) {
+            if (report.values[k])
+                totals.spreads[k].add(*report.values[k]);
+        }
+        const auto& net = report.value(FigureKind::net);
+        if (double analyser = 0.0; net && section_->analyser(row, analyser))
+            totals.analyser.add(analyser - *net, reader_.line());
     }
 
-    // The results a section wrote, by their header, from totals.
+    // The figures the sections wrote, by their header, from totals.
     [[nodiscard]] std::vector<std::pair<std::string, Spread>> results_of(const Totals& totals) const
     {
-        std::vector<std::pair<std::string, Spread>> results;
-        for (std::size_t k = 0; k + 1 < result_kinds; ++k) {
-            if (used_.at(k))
-                results.emplace_back(result_column_names.at(k), totals.spreads.at(k));
-        }
+        std::vector<std::pair<std::string, Spread>> results(used_.size());
+        std::transform(used_.begin(), used_.end(), results.begin(), [&totals](FigureKind figure) {
+            return std::pair(std::string(figure_facts(figure).id),
+                             totals.spreads.at(index_of(figure)));
+        });
         return results;
     }
 
@@ -348,11 +347,11 @@ private:
         const double x = over_time_ ? moment->since_epoch() : static_cast<double>(reader_.line());
         double o2 = 0.0;
         const bool o2_read = row.number(section_->columns()[Column::o2], section_->comma(), o2);
-        const Outcome& outcome = row_.outcome;
+        const Report& report = row_.report;
         if (row_.kind == RowKind::calculated) {
-            chart.add(boiler, Measure::gross, x, outcome.results->efficiency);
-            if (outcome.figures.net)
-                chart.add(boiler, Measure::net, x, *outcome.figures.net);
+            chart.add(boiler, Measure::gross, x, report.results->efficiency);
+            if (const auto& net = report.value(FigureKind::net))
+                chart.add(boiler, Measure::net, x, *net);
             chart.add(boiler, Measure::o2, x, o2);
         }
         if (o2_read && row_.kind == RowKind::out_of_range)
@@ -434,10 +433,10 @@ private:
     std::vector<std::string_view> fields_;
     RowResults row_;
     // The row's results in the layout's order, in the log's decimal mark.
-    std::array<std::string_view, result_kinds> texts_{};
-    // The whole log's figures, and which results a section wrote.
+    std::vector<std::string_view> texts_;
+    // The whole log's figures, and the figures the sections wrote, in their order.
     Totals totals_;
-    std::array<bool, result_kinds> used_{};
+    std::vector<FigureKind> used_;
     // The groups' figures, by boiler (numbered as the log names them) and month, and the
     // last one found, looked at first: rows come in runs of one boiler and one month.
     bool over_time_;
@@ -456,6 +455,25 @@ private:
     std::string first_footer_;
     std::uint64_t first_footer_line_ = 0;
 };
+
+// Why a log cannot give a figure asked for.
+std::string not_given_text(FigureKind figure)
+{
+    const FigureFacts& asked = figure_facts(figure);
+    std::string text = "no se puede dar " + std::string(asked.id) + ": ";
+    switch (asked.need) {
+    case Need::air:
+        return text +
+            "necesita la temperatura del aire de combustión (una columna de aire o "
+            "--aire)";
+    case Need::target:
+        return text + "necesita un objetivo (--objetivo-o2)";
+    case Need::co:
+    case Need::nothing:
+        break;
+    }
+    return text + "necesita una lectura de CO, que un registro no da";
+}
 
 // What the summary groups by: the option's choice, which needs its column, or by
 // boiler when the log names its boilers.
@@ -487,6 +505,8 @@ LogSummary process_log(text::ByteSource& input, text::ByteSink& output, const Lo
     if (!columns.has(Column::fuel) && !options.fuel)
         throw LogError("falta el combustible: indique --combustible o añada una columna "
                        "Combustible");
+    if (const auto figure = figure_not_given(columns, options))
+        throw LogError(not_given_text(*figure));
 
     LogSummary summary;
     summary.grouping = grouping_of(columns, options);

@@ -130,9 +130,12 @@ std::vector<std::string> closing_lines(const LogSummary& summary);
 // The rows counted by what became of them, in one line.
 std::string counts_line(const LogSummary& summary);
 
-// The summary's figures as CSV, in the log's separator and decimal mark: a row for each
-// result and one for the analyser's difference; with groups, a row for each group, and
-// the mean, least and greatest of each result in its columns.
+// The summary's figures as a table, in the log's decimal mark: a row for each result
+// and one for the analyser's difference, under a header; with groups, a row for each
+// group, and the mean, least and greatest of each result in its columns.
+std::vector<std::vector<std::string>> summary_table(const LogSummary& summary);
+
+// The summary's table as CSV, in the log's separator and decimal mark.
 std::string summary_csv(const LogSummary& summary);
 
 } // namespace quemador::log

@@ -14,7 +14,7 @@ fi
 echo "Quemador1 en http://127.0.0.1:$port/ (Ctrl+C para parar)"
 exec /usr/bin/python3 -c '
 import sys
-sys.path.insert(0, "tests/web")
+sys.path.insert(0, "scripts")
 from site_server import Handler
 import functools, http.server
 http.server.ThreadingHTTPServer(("127.0.0.1", int(sys.argv[1])),

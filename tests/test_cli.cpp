@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/commands.h"
 #include "cli/summary_file.h"
 #include "cli/table.h"
 #include "cli/usage_error.h"
@@ -168,19 +169,26 @@ private slots:
         row("help in Spanish", QStringList{"--help"}, 0,
             "*Uso: quemador1-calc [OPCIONES]\n\nOpciones:\n", "");
 
-        // Past the window's two lines: each figure with its basis.
-        const QString analyser = "Exceso de aire (%):  15.66\nEficiencia (%):      82.61\n"
-                                 "Eficiencia neta (%):           92.69   (sobre el PCI, fórmula "
-                                 "de Siegert, aire a 20 °C)\n";
+        // Past the window's two lines: each figure with its basis, the air ratio and the
+        // flue-gas loss beside the net efficiency.
+        const QString lambda = "Índice de aire λ:              1.17    (20.9 / (20.9 − O2))\n";
+        const QString analyser = "Exceso de aire (%):  15.66\nEficiencia (%):      82.61\n" +
+            lambda +
+            "Eficiencia neta (%):           92.69   (sobre el PCI, fórmula de Siegert, aire a "
+            "20 °C)\nPérdidas por humos qA (%):     7.31    (sobre el PCI, 100 − eficiencia "
+            "neta, aire a 20 °C)\n";
+        const QString assumed_air = "Exceso de aire (%):  15.66\nEficiencia (%):      83.94\n" +
+            lambda +
+            "Eficiencia neta (%):           93.91   (sobre el PCI, fórmula de Siegert, aire a "
+            "60 °F, supuesto)\nPérdidas por humos qA (%):     6.09    (sobre el PCI, 100 − "
+            "eficiencia neta, aire a 60 °F, supuesto)\n";
         const QString corrected = "Eficiencia corregida (%):      82.8    (sobre el PCS, con los "
                                   "humos menos el aire más 60 °F, aire a 20 °C)\n";
         const QStringList reading = gas + QStringList{"--o2", "3", "--temp", "180", "--celsius"};
         row("net and corrected with the air", reading + QStringList{"--aire", "20"}, 0,
             analyser + corrected, "");
         row("net with the air assumed", gas + QStringList{"--o2", "3", "--temp", "300"}, 0,
-            "Exceso de aire (%):  15.66\nEficiencia (%):      83.94\nEficiencia neta (%):      "
-            "     93.91   (sobre el PCI, fórmula de Siegert, aire a 60 °F, supuesto)\n",
-            "");
+            assumed_air, "");
         row("saving at a target", reading + QStringList{"--aire", "20", "--objetivo-o2", "2"}, 0,
             analyser + corrected +
                 "Eficiencia en el objetivo (%): 83.01   (sobre el PCS, O2 2 %)\nAhorro de "
@@ -189,12 +197,14 @@ private slots:
             "");
         row("a target with its own temperature",
             reading + QStringList{"--objetivo-o2", "2", "--objetivo-temp", "150"}, 0,
-            "Exceso de aire (%):  15.66\nEficiencia (%):      82.61\nEficiencia neta (%):      "
-            "     92.49   (sobre el PCI, fórmula de Siegert, aire a 15.56 °C, "
-            "supuesto)\nEficiencia "
-            "en el objetivo (%): 84.07   (sobre el PCS, O2 2 %, humos a 150 °C)\nAhorro de "
-            "combustible (%):     1.74    (1 − eficiencia / eficiencia en el objetivo, sobre el "
-            "PCS)\n",
+            "Exceso de aire (%):  15.66\nEficiencia (%):      82.61\n" + lambda +
+                "Eficiencia neta (%):           92.49   (sobre el PCI, fórmula de Siegert, aire a "
+                "15.56 °C, supuesto)\nPérdidas por humos qA (%):     7.51    (sobre el PCI, 100 "
+                "− eficiencia neta, aire a 15.56 °C, supuesto)\nEficiencia "
+                "en el objetivo (%): 84.07   (sobre el PCS, O2 2 %, humos a 150 °C)\nAhorro de "
+                "combustible (%):     1.74    (1 − eficiencia / eficiencia en el objetivo, sobre "
+                "el "
+                "PCS)\n",
             "");
         row("air hotter than the flue gas",
             gas + QStringList{"--o2", "3", "--temp", "300", "--aire", "400"}, 0,
@@ -209,10 +219,7 @@ private slots:
             "Exceso de aire (%):  15.66\nEficiencia (%):      89.89\n",
             "aviso: Temperatura de 10 °C: está por debajo de los 15.6 °C (60 °F)");
         row("readings quoted as typed",
-            gas + QStringList{"--o2", "3.0", "--co2", "7", "--temp", "300"}, 0,
-            "Exceso de aire (%):  15.66\nEficiencia (%):      83.94\n"
-            "Eficiencia neta (%):           93.91   (sobre el PCI, fórmula de Siegert, aire a "
-            "60 °F, supuesto)\n",
+            gas + QStringList{"--o2", "3.0", "--co2", "7", "--temp", "300"}, 0, assumed_air,
             "aviso: CO2 de 7 % no cuadra con O2 de 3.0 %");
         row("air not a number", reading + QStringList{"--aire", "20C"}, 2, "",
             "--aire no es un número");
@@ -289,6 +296,29 @@ private slots:
             "aviso: El ahorro en el objetivo supone quitar aire a un quemador que ya produce CO");
         row("CO not a number", gas + QStringList{"--o2", "3", "--temp", "300", "--co", "bajo"}, 2,
             "", "--co no es un número: «bajo»");
+
+        // --cifras chooses a table's figures; each is declared once, with its values.
+        row("a table of the flue-gas loss, in CSV",
+            QStringList{"--tabla", "--formato", "csv", "--o2", "3", "--temp", "300", "--cifras",
+                        "perdidas_humos,eficiencia"},
+            0, "o2_pct,exceso_aire_pct,perdidas_humos_300F,eficiencia_300F\n3,15.66,6.09,83.94\n",
+            "");
+        row("a table's second figure under the first",
+            QStringList{"--tabla", "--o2", "3", "--temp", "300", "--cifras", "lambda,eficiencia"},
+            0, "*\n\nEficiencia de combustión (%) — Gas Natural\n", "");
+        row("a figure no table gives", QStringList{"--tabla", "--cifras", "ahorro_combustible"}, 2,
+            "", "--cifras: la tabla no da ahorro_combustible");
+        row("a figure of the air without one",
+            QStringList{"--tabla", "--cifras", "eficiencia_corregida"}, 2, "",
+            "--cifras: eficiencia_corregida necesita --aire");
+        row("an unknown figure", QStringList{"--tabla", "--cifras", "rendimiento"}, 2, "",
+            "--cifras: cifra desconocida o repetida: «rendimiento» (use exceso_aire, eficiencia, "
+            "lambda,");
+        row("a figure named twice", QStringList{"--csv", "-", "--cifras", "lambda, lambda"}, 2, "",
+            "«lambda»");
+        row("figures for one reading",
+            gas + QStringList{"--o2", "3", "--temp", "300", "--cifras", "lambda"}, 2, "",
+            "--cifras no se usa en una lectura");
     }
 
     void command_line()
@@ -735,6 +765,56 @@ private slots:
         QCOMPARE(process.exitCode(), status);
         const QString err = QString::fromUtf8(process.readAllStandardError());
         QVERIFY2(err.contains(error), qPrintable(err));
+    }
+
+    // Every mode takes only options declared for it (a mode asking for another would
+    // stop every run of it).
+    void every_mode_takes_its_declared_options()
+    {
+        const Given given;
+        take_reading(given);
+        take_table(given);
+        take_log(given);
+    }
+
+    // The man page's options section names every option with its argument, and no option
+    // that is not declared.
+    void man_page_names_every_option()
+    {
+        QFile file(QStringLiteral(QUEMADOR_MAN_PAGE));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString page = QString::fromUtf8(file.readAll());
+        const auto begin = page.indexOf("\n.SH OPCIONES\n");
+        const auto end = page.indexOf("\n.SH ", begin + 1);
+        QVERIFY(begin >= 0 && end > begin);
+        // Each line as troff sets it: a font macro's arguments run together, quotes gone.
+        QString text;
+        const QRegularExpression argument("\"([^\"]*)\"|(\\S+)");
+        for (const QString& line : page.mid(begin, end - begin).split('\n')) {
+            if (!line.startsWith('.')) {
+                text += line + '\n';
+                continue;
+            }
+            if (!QRegularExpression("^\\.(B|I|BR|BI|IR|RB|IB|RI)\\s").match(line).hasMatch())
+                continue;
+            for (const auto& match : argument.globalMatch(line.section(' ', 1)))
+                text += match.captured(1) + match.captured(2);
+            text += '\n';
+        }
+        text.remove(QRegularExpression("\\\\f[RBIP]")).replace("\\-", "-").replace("\\~", " ");
+        for (const log::OptionSpec& spec : log::option_specs()) {
+            const QString named = q(std::string(spec.name)) +
+                (spec.argument.empty() ? "" : " " + q(std::string(spec.argument)));
+            QVERIFY2(text.contains(named), qPrintable(named));
+        }
+        for (const auto& match : QRegularExpression("--[a-z0-9-]+").globalMatch(text)) {
+            const std::string name = match.captured(0).toStdString();
+            const auto specs = log::option_specs();
+            QVERIFY2(name == "--help" || name == "--version" ||
+                         std::any_of(specs.begin(), specs.end(),
+                                     [&name](const auto& spec) { return spec.name == name; }),
+                     name.c_str());
+        }
     }
 
     void table_shape()

@@ -29,7 +29,8 @@ struct LogRun {
     QString refused; // why the log was refused, when it was
 };
 
-LogRun run_log(const QByteArray& input, std::optional<TemperatureUnit> unit)
+LogRun run_log(const QByteArray& input, std::optional<TemperatureUnit> unit,
+               std::vector<FigureKind> figures = {})
 {
     LogRun run;
     StringSource source(
@@ -38,6 +39,7 @@ LogRun run_log(const QByteArray& input, std::optional<TemperatureUnit> unit)
     LogOptions options;
     options.fuel = Fuel::natural_gas;
     options.unit = unit;
+    options.figures = std::move(figures);
     options.report = [&](std::string_view line) { run.reports << q(std::string(line)); };
     try {
         run.summary = process_log(source, sink, options);
@@ -164,6 +166,57 @@ private slots:
     }
 
     // What a header names, as analysers and spreadsheets write it.
+    // The figures a log gets when told which: in their order, in place in a log of this
+    // program's, with their units under the header; one a log cannot give is refused.
+    void figures_chosen_data()
+    {
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<QString>("figures");
+        QTest::addColumn<QByteArray>("output");
+        QTest::addColumn<QString>("refused");
+
+        const auto row = [](const char* name, const QByteArray& input, const char* figures,
+                            const QByteArray& output, const char* refused = "") {
+            QTest::newRow(name) << input << QString(figures) << output << QString(refused);
+        };
+        row("air ratio and flue-gas loss before the efficiency", "O2,T\n3,300\n",
+            "lambda perdidas_humos eficiencia",
+            "O2,T,lambda,perdidas_humos,eficiencia,aviso\n3,300,1.17,6.09,83.94,\n");
+        row("a log of this program's, read again: in their place",
+            "O2,T,lambda,perdidas_humos,eficiencia,aviso\n3,300,,,,\n",
+            "lambda perdidas_humos eficiencia",
+            "O2,T,lambda,perdidas_humos,eficiencia,aviso\n3,300,1.17,6.09,83.94,\n");
+        row("each figure's unit under the header", "O2,T\n%,°F\n3,300\n", "lambda perdidas_humos",
+            "O2,T,lambda,perdidas_humos,aviso\n%,°F,,%,\n3,300,1.17,6.09,\n");
+        row("a figure of the air: empty in a row without one", "O2,T,T aire\n3,300,68\n3,300,\n",
+            "eficiencia_corregida eficiencia_neta",
+            "O2,T,T aire,eficiencia_corregida,eficiencia_neta,aviso\n3,300,68,84.13,94.11,\n"
+            "3,300,,,93.91,sin temperatura del aire: la eficiencia neta supone 60 °F y no hay "
+            "corregida\n");
+        row("a figure of the air in a log without one", "O2,T\n3,300\n", "eficiencia_corregida", "",
+            "no se puede dar eficiencia_corregida: necesita la temperatura del aire de "
+            "combustión (una columna de aire o --aire)");
+        row("a target's figure without a target", "O2,T\n3,300\n", "eficiencia_objetivo", "",
+            "no se puede dar eficiencia_objetivo: necesita un objetivo (--objetivo-o2)");
+        row("the CO's, which a log does not read", "O2,T\n3,300\n", "co_sin_aire", "",
+            "no se puede dar co_sin_aire: necesita una lectura de CO, que un registro no da");
+    }
+
+    void figures_chosen()
+    {
+        QFETCH(QByteArray, input);
+        QFETCH(QString, figures);
+        QFETCH(QByteArray, output);
+        QFETCH(QString, refused);
+        const QStringList ids = figures.split(' ');
+        std::vector<FigureKind> chosen(static_cast<std::size_t>(ids.size()));
+        std::transform(ids.begin(), ids.end(), chosen.begin(),
+                       [](const QString& id) { return *figure_named(id.toStdString()); });
+        const LogRun run = run_log(input, std::nullopt, chosen);
+        QCOMPARE(run.out, output);
+        QCOMPARE(run.refused, refused);
+    }
+
     void header_names_data()
     {
         QTest::addColumn<QString>("header");

@@ -4,6 +4,8 @@
 // Names as people write them in column headers and on the command line, and texts
 // from a file as messages show them.
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -20,6 +22,14 @@ std::string folded(std::string_view text);
 // (right-to-left override and the like, which would turn "18,11" into "11,81") as
 // \uNNNN; everything else as it is.
 std::string printable(std::string_view text);
+
+// How many characters a UTF-8 text shows: its bytes that do not continue a character.
+inline std::size_t width(std::string_view text)
+{
+    return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0U) != 0x80U;
+    }));
+}
 
 // A text as well-formed UTF-8 holding only characters XML allows: each byte that is
 // not UTF-8, and each character XML forbids (C0 controls but tab and line ends,

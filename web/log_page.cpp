@@ -6,10 +6,13 @@
 #include "log/chart.h"
 #include "log/log.h"
 #include "log/log_error.h"
+#include "log/options.h"
 #include "text/encoding.h"
 #include "text/names.h"
 #include "text/numbers.h"
 #include "web/json.h"
+
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <exception>
@@ -19,61 +22,108 @@
 namespace quemador::web {
 namespace {
 
-std::optional<double> number(const std::string& text, std::string_view what)
+using log::Option;
+
+// How the page names the control of an option in a message.
+std::string_view control_name(Option option)
 {
-    if (text::is_blank(text))
-        return std::nullopt;
-    double value = 0.0;
-    if (!text::parse_number(text, text::DecimalComma::accepted, value))
-        throw log::LogError(std::string(what) + " no es un número: " + quoted(text, 40) +
-                            " (escriba solo cifras, con punto o coma decimal)");
-    return value;
+    switch (option) {
+    case Option::air:
+        return "El aire de combustión";
+    case Option::target_o2:
+        return "El O2 objetivo";
+    case Option::target_temp:
+        return "Los humos objetivo";
+    case Option::grouping:
+        return "El resumen";
+    case Option::encoding:
+        return "La codificación";
+    default:
+        break;
+    }
+    return "El combustible";
 }
 
-log::LogOptions options_of(const PageLog& page)
+// What is wrong with a control's value, naming the control.
+std::string fault_text(const log::OptionSpec& spec, const log::OptionFault& fault)
+{
+    std::string name(control_name(spec.option));
+    switch (fault.kind) {
+    case log::OptionFault::Kind::not_a_number:
+        return name + " no es un número: " + quoted(fault.text, 40) +
+            " (escriba solo cifras, con punto o coma decimal)";
+    case log::OptionFault::Kind::out_of_range:
+        name.front() = static_cast<char>(name.front() - 'A' + 'a');
+        return name + " " + log::range_text(spec, text::DecimalComma::accepted) + ": " +
+            quoted(fault.text, 40);
+    case log::OptionFault::Kind::unknown:
+        break;
+    }
+    return name + ": " + std::string(spec.unknown) + " " + quoted(fault.text, 40) + " (use " +
+        std::string(spec.use) + ")";
+}
+
+// Sets one option of the log from its control's value, read by its declaration.
+void set_option(const log::OptionSpec& spec, const nlohmann::json& given, log::LogOptions& options)
+{
+    if (spec.kind == log::ValueKind::flag) {
+        if (!given.is_boolean() || !given.get<bool>())
+            return;
+        if (spec.option == Option::all_results)
+            options.all_results = true;
+        else
+            options.unit = spec.option == Option::celsius ? log::TemperatureUnit::celsius
+                                                          : log::TemperatureUnit::fahrenheit;
+        return;
+    }
+    if (!given.is_string() || text::is_blank(given.get<std::string>()))
+        return;
+    const std::string text(text::trimmed(given.get<std::string>()));
+    const log::OptionValue value = log::read_option(spec, text);
+    if (value.fault)
+        throw log::LogError(fault_text(spec, *value.fault));
+    switch (spec.option) {
+    case Option::fuel:
+        options.fuel = static_cast<Fuel>(value.choice);
+        return;
+    case Option::encoding:
+        options.encoding = static_cast<text::Encoding>(value.choice);
+        return;
+    case Option::air:
+        options.air = value.number;
+        return;
+    case Option::target_o2:
+        options.target_o2 = value.number;
+        return;
+    case Option::target_temp:
+        options.target_temp = value.number;
+        return;
+    case Option::grouping:
+        options.grouping = log::grouping_chosen(value);
+        return;
+    case Option::column:
+        options.columns.at(static_cast<std::size_t>(*spec.column)) = text;
+        return;
+    case Option::figures:
+        options.figures = value.figures;
+        return;
+    default:
+        return;
+    }
+}
+
+// The log's options from a request, by the declarations of the log's options.
+log::LogOptions options_of(const nlohmann::json& request)
 {
     log::LogOptions options;
-    if (!page.fuel.empty())
-        options.fuel = log::fuel_named(page.fuel);
-    if (page.unit == "C")
-        options.unit = log::TemperatureUnit::celsius;
-    else if (page.unit == "F")
-        options.unit = log::TemperatureUnit::fahrenheit;
-    if (!page.encoding.empty())
-        options.encoding = text::encoding_named(page.encoding);
-    options.air = number(page.air, "El aire de combustión");
-    options.target_o2 = number(page.target_o2, "El O2 objetivo");
-    if (options.target_o2 && !(*options.target_o2 >= 0.0 && *options.target_o2 < oxygen_in_air))
-        throw log::LogError("el O2 objetivo debe ser al menos 0 y menor que el " +
-                            plain_number(oxygen_in_air) +
-                            " % del aire: " + quoted(page.target_o2, 40));
-    options.target_temp = number(page.target_temp, "Los humos objetivo");
+    for (const log::OptionSpec& spec : log::option_specs()) {
+        const auto given = request.find(spec.key());
+        if (spec.takes(log::Mode::log) && given != request.end())
+            set_option(spec, *given, options);
+    }
     if (options.target_temp && !options.target_o2)
         throw log::LogError("los humos objetivo cuentan solo con un O2 objetivo");
-    if (page.grouping == "caldera")
-        options.grouping = log::Grouping::boiler;
-    else if (page.grouping == "mes")
-        options.grouping = log::Grouping::month;
-    else if (page.grouping == "ninguno")
-        options.grouping = log::Grouping::none;
-    options.all_results = page.all_results;
-    for (std::size_t k = 0; k < log::column_count; ++k) {
-        if (!text::is_blank(page.columns.at(k)))
-            options.columns.at(k) = std::string(text::trimmed(page.columns.at(k)));
-    }
     return options;
-}
-
-// The rows of a CSV text, as the page's table shows them.
-std::vector<std::vector<std::string>> rows_of(const std::string& csv, char separator)
-{
-    text::StringSource source(csv);
-    text::CsvReader reader(source, separator);
-    std::vector<std::vector<std::string>> rows;
-    std::vector<std::string_view> fields;
-    while (reader.next(fields))
-        rows.emplace_back(fields.begin(), fields.end());
-    return rows;
 }
 
 void write_strings(Json& json, const std::vector<std::string>& texts)
@@ -176,9 +226,10 @@ Notice excerpt(const log::RowNotice& row)
 
 } // namespace
 
-std::string run_log_json(const PageLog& page, text::ByteSource& input, text::ByteSink& output,
+std::string run_log_json(std::string_view request, text::ByteSource& input, text::ByteSink& output,
                          const std::function<void(std::uint64_t, std::uint64_t)>& progress)
 {
+    const auto asked = nlohmann::json::parse(request, nullptr, false);
     Json json;
     json.open('{');
     std::vector<Notice> notices;
@@ -186,7 +237,9 @@ std::string run_log_json(const PageLog& page, text::ByteSource& input, text::Byt
     log::ChartData chart;
     log::LogSummary summary;
     try {
-        log::LogOptions options = options_of(page);
+        if (!asked.is_object())
+            throw log::LogError("la petición no es un objeto JSON");
+        log::LogOptions options = options_of(asked);
         options.progress = progress;
         options.chart = &chart;
         options.notice = [&](const log::RowNotice& row) {
@@ -204,7 +257,9 @@ std::string run_log_json(const PageLog& page, text::ByteSource& input, text::Byt
     }
     json.member_count("estado", summary.complete() ? 0 : 1);
     // The lines as quemador1-calc shows them, with the chart's own.
-    const log::Chart drawn = chart.chart(page.name);
+    const auto name = asked.find("nombre");
+    const log::Chart drawn = chart.chart(
+        name != asked.end() && name->is_string() ? name->get<std::string>() : std::string());
     std::vector<std::string> lines = log::closing_lines(summary);
     const std::vector<std::string> notes = log::chart_notes(drawn);
     lines.insert(lines.end(), notes.begin(), notes.end());
@@ -215,7 +270,7 @@ std::string run_log_json(const PageLog& page, text::ByteSource& input, text::Byt
     json.member("cuentas", log::counts_line(summary));
     json.key("tabla");
     json.open('[');
-    for (const auto& row : rows_of(log::summary_csv(summary), summary.separator))
+    for (const auto& row : log::summary_table(summary))
         write_strings(json, row);
     json.close(']');
     json.member_count("avisos_total", notice_count);
@@ -241,22 +296,6 @@ std::string run_log_json(const PageLog& page, text::ByteSource& input, text::Byt
     json.key("grafico");
     write_chart(json, drawn);
     json.close('}');
-    return json.take();
-}
-
-std::string columns_json()
-{
-    Json json;
-    json.open('[');
-    for (const log::ColumnKind& kind : log::column_kinds()) {
-        json.open('{');
-        json.member("id", kind.option.substr(kind.option.rfind('-') + 1));
-        json.member("que", kind.what);
-        json.member("opcion", kind.option);
-        json.member("ayuda", kind.help);
-        json.close('}');
-    }
-    json.close(']');
     return json.take();
 }
 

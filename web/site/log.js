@@ -5,9 +5,9 @@
 // shown in the preview when chosen, and the chart. The main thread only shows.
 
 import { chartPng, drawChart } from './chart.js';
+import { columns, logOptions } from './names.js';
 
 const $ = (id) => document.getElementById(id);
-let columns = []; // the column boxes, from the module's table of columns
 let worker = null;
 let plot = null;
 let chart = null;
@@ -41,14 +41,18 @@ export function resultsName(name) {
   return (dot > 0 ? name.slice(0, dot) : name) + '-resultados.csv';
 }
 
-// The module's request: one option a line, in the order quemador_log reads them; a line
-// end in the file's name is a blank, so that it cannot make a line of its own.
+// The module's request: the file's name and each option by its key, from the control
+// registro-<key> (a box's text, a box ticked); the unit's control names its option. As
+// JSON, a file's name with a line end or a quote is a name and nothing else.
 function request(file) {
-  const value = (id) => $(id).value.replace(/[\r\n]/g, ' ');
-  return [file.name.replace(/[\r\n]/g, ' '), value('registro-combustible'), value('registro-unidad'), value('registro-codificacion'),
-    value('registro-aire'), value('registro-objetivo-o2'), value('registro-objetivo-temp'),
-    value('registro-agrupar'), $('registro-todos').checked ? '1' : '',
-    ...columns.map((c) => value(`registro-col-${c.id}`))].join('\n');
+  const options = { nombre: file.name };
+  for (const key of logOptions) {
+    const control = $(`registro-${key}`);
+    if (control) options[key] = control.type === 'checkbox' ? control.checked : control.value;
+  }
+  const unit = $('registro-unidad').value;
+  if (unit) options[unit] = true;
+  return JSON.stringify(options);
 }
 
 function setRunning(running) {
@@ -265,16 +269,15 @@ async function savePng() {
 
 // The view's controls: a box for each column the module knows, and the handlers.
 export function startLogView(module, fuelNames) {
-  columns = JSON.parse(module.ccall('quemador_columns', 'string', [], []));
   $('registro-columnas').replaceChildren(...columns.map((c) => {
     const div = document.createElement('div');
     div.className = 'campo';
     const label = document.createElement('label');
-    label.htmlFor = `registro-col-${c.id}`;
+    label.htmlFor = `registro-${c.clave}`;
     label.textContent = `Columna: ${c.que}`;
     const input = document.createElement('input');
-    input.id = `registro-col-${c.id}`;
-    input.title = `${c.ayuda} (${c.opcion})`;
+    input.id = `registro-${c.clave}`;
+    input.title = c.ayuda;
     div.append(label, input);
     return div;
   }));

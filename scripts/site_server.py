@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """The site served on localhost from a thread, with the types a browser wants for a
 module, WebAssembly and a manifest, and the page's Content-Security-Policy as a header;
-for the page's tests, its benchmark and scripts/serve-web.sh."""
+for the page's tests, its benchmarks and scripts/serve-web.sh."""
 
 import functools
 import http.server

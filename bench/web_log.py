@@ -6,18 +6,20 @@ on the same file: the page's time from the file chosen to its results shown (the
 reading it in slices, the module, the summary, the chart), the native quemador1-calc
 --csv --grafico wall time, best of ROUNDS each; the longest gap of a 50 ms timer on the
 page meanwhile; and the peak resident memory of the browser's processes over the run,
-beside the same for a log a tenth as long.
+beside the same for a log a tenth as long. The logs are made in a temporary folder,
+removed at the end (a billion bytes is about 60 million rows).
 Usage: /usr/bin/python3 bench/web_log.py [SITE_DIR] [QUEMADOR1_CALC] [ROWS] [ROUNDS]
 (default build/web/site, build/bench/cli/quemador1-calc, 1000000, 5)"""
 
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
 import threading
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "web"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "scripts"))
 from selenium import webdriver  # noqa: E402
 from selenium.webdriver.chrome.service import Service  # noqa: E402
 from selenium.webdriver.support.ui import Select, WebDriverWait  # noqa: E402
@@ -91,7 +93,8 @@ def page_run(path):
             time.sleep(0.1)
     threading.Thread(target=sample, daemon=True).start()
     driver.find_element("id", "registro-archivo").send_keys(path)
-    WebDriverWait(driver, 300).until(lambda d: d.execute_script("return !!document.body.dataset.registro"))
+    WebDriverWait(driver, max(300, rows / 50000)).until(
+        lambda d: d.execute_script("return !!document.body.dataset.registro"))
     done.set()
     gap = driver.execute_script("clearInterval(ticker); return Math.max(...ticks)")
     return int(driver.execute_script("return document.body.dataset.registroMs")), gap, peak[0]
@@ -118,6 +121,7 @@ for _ in range(rounds):
 _, _, small_peak = page_run(small)
 driver.quit()
 server.shutdown()
+shutil.rmtree(work)
 best_page, best_native = min(page_times), min(native_times)
 print(f"page, file chosen to results shown: best {best_page} ms (all: {page_times})")
 print(f"quemador1-calc --csv --grafico, wall: best {best_native:.0f} ms")

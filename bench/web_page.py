@@ -11,7 +11,7 @@ import statistics
 import sys
 import tempfile
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "web"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "scripts"))
 from selenium import webdriver  # noqa: E402
 from selenium.webdriver.chrome.service import Service  # noqa: E402
 from selenium.webdriver.support.ui import WebDriverWait  # noqa: E402
@@ -55,7 +55,7 @@ for _ in range(rounds):
     driver.execute_script("localStorage.setItem('quemador1.lectura', arguments[0])", reading)
     driver.get(url)
     WebDriverWait(driver, 15).until(lambda d: d.execute_script("return 'listo' in document.body.dataset"))
-    assert driver.find_element("id", "eficiencia-neta").text.strip() == "92.69"
+    assert driver.find_element("id", "eficiencia-neta").text.strip() == "92,69"
     firsts.append(driver.execute_script(
         "return performance.getEntriesByName('primer-resultado')[0].startTime"))
     # A keystroke: the input event's handler, the module's answer on the page, and the

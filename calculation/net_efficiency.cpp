@@ -30,6 +30,8 @@ double co_air_free(double co_ppm, double o2)
     return quotient(product(co_ppm, oxygen_in_air), difference(oxygen_in_air, o2));
 }
 
+double air_ratio(double o2) { return quotient(oxygen_in_air, difference(oxygen_in_air, o2)); }
+
 double fuel_saving(double efficiency_now, double efficiency_target)
 {
     return product(difference(1.0, quotient(efficiency_now, efficiency_target)), 100.0);

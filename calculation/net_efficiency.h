@@ -26,6 +26,11 @@ Results corrected_gross(const Reading& reading, double air_f);
 // reading of 20.9 %.
 double co_air_free(double co_ppm, double o2);
 
+// The air ratio of a flue gas, as analysers show it: λ = 20.9 / (20.9 − O2), the air
+// supplied over the air the fuel needs. Raises the division-by-zero RuntimeError for
+// an oxygen reading of 20.9 %.
+double air_ratio(double o2);
+
 // ppm of CO air-free above which a burner makes CO (the limit of the US furnace
 // standard ANSI Z21.47): cutting its air further would be unsafe.
 inline constexpr double co_air_free_limit = 400.0;

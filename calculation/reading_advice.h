@@ -69,14 +69,25 @@ inline bool results_in_correlation(const Results& results)
     return results.efficiency >= 0.0 && results.efficiency <= 100.0 && results.excess_air >= 0.0;
 }
 
-// Whether the model describes the reading and its results: oxygen from 0 to below
-// the air's 20.9 %, a stack temperature not below the combustion air's, and results
-// within the correlation. reading_advice says why not. Inline: a log asks it of every
-// row.
+// The first bound of the model that a reading or its results lie past: its oxygen (not
+// from 0 to below the air's 20.9 %), its stack temperature (below the combustion air's:
+// the 60 °F the correlations assume, or the air given), or the correlation's results.
+enum class ModelBound { within, oxygen, temperature, correlation };
+inline ModelBound model_bound(const Reading& reading, const Results& results,
+                              double air_f = combustion_air_temp)
+{
+    if (!(reading.o2 >= 0.0 && reading.o2 < oxygen_in_air))
+        return ModelBound::oxygen;
+    if (!(reading.temp_f >= air_f))
+        return ModelBound::temperature;
+    return results_in_correlation(results) ? ModelBound::within : ModelBound::correlation;
+}
+
+// Whether the model describes the reading and its results. reading_advice says why
+// not. Inline: a log asks it of every row.
 inline bool within_model(const Reading& reading, const Results& results)
 {
-    return reading.o2 >= 0.0 && reading.o2 < oxygen_in_air &&
-        reading.temp_f >= combustion_air_temp && results_in_correlation(results);
+    return model_bound(reading, results) == ModelBound::within;
 }
 
 // All advice on one click: how each input text was read, then the checks on the

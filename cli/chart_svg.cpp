@@ -26,7 +26,13 @@ constexpr double top = 56;
 constexpr double plot_height = 360;
 constexpr double legend_row = 22;
 constexpr double seconds_per_day = 86400;
+constexpr double days_per_year = 365.25;
 constexpr std::size_t sparse_points = 40;
+// Ticks on an axis, at most: a screenful of labels.
+constexpr double most_ticks = 12;
+// Coordinates, at most this far from the picture: whatever a value, its coordinate is a
+// number printf writes whole.
+constexpr double far_coordinate = 1e7;
 
 // A number as the chart writes it: with a decimal comma, as the page's Spanish.
 std::string number(double x)
@@ -39,7 +45,9 @@ std::string number(double x)
 // A coordinate to a tenth, whatever the locale (integers only go through printf).
 std::string coordinate(double x)
 {
-    const long long tenths = std::llround(x * 10);
+    if (!std::isfinite(x))
+        x = 0;
+    const long long tenths = std::llround(std::clamp(x, -far_coordinate, far_coordinate) * 10);
     const long long size = tenths < 0 ? -tenths : tenths;
     std::array<char, 32> text{};
     const int n = size % 10 != 0
@@ -82,16 +90,37 @@ struct Axis {
 
     [[nodiscard]] double at(double x, double from, double to) const
     {
+        if (!(low < high))
+            return (from + to) / 2;
         return from + (x - low) / (high - low) * (to - from);
     }
 };
 
+// The ticks from low to high a step apart, when they are few and the numbers can tell
+// them apart; otherwise the two ends alone.
+std::vector<double> ticks_of(double low, double high, double step)
+{
+    const double count = std::floor((high - low) / step + 0.5);
+    if (count == 0)
+        return {low};
+    if (!(count >= 1 && count <= most_ticks) || low + step == low || high - step == high)
+        return {low, high};
+    std::vector<double> ticks;
+    for (double i = 0; i <= count; ++i) {
+        const double t = low + i * step;
+        ticks.push_back(std::abs(t) < step / 1e6 ? 0.0 : t);
+    }
+    return ticks;
+}
+
 // Steps of 1, 2 or 5 times a power of ten, about six ticks over the range.
 Axis round_axis(double low, double high)
 {
+    if (!std::isfinite(low) || !std::isfinite(high))
+        return {0, 1, {0, 1}};
     if (!(low < high)) {
-        low -= 1;
-        high += 1;
+        low -= std::max(1.0, std::abs(low) / 100);
+        high += std::max(1.0, std::abs(high) / 100);
     }
     const double rough = (high - low) / 6;
     const double power = std::pow(10.0, std::floor(std::log10(rough)));
@@ -101,14 +130,15 @@ Axis round_axis(double low, double high)
             step = m * power;
     }
     Axis axis{std::floor(low / step) * step, std::ceil(high / step) * step, {}};
-    for (double t = axis.low; t <= axis.high + step / 2; t += step)
-        axis.ticks.push_back(std::abs(t) < step / 1e6 ? 0.0 : t);
+    axis.ticks = ticks_of(axis.low, axis.high, step);
     return axis;
 }
 
-// A time axis: ticks on whole hours or days, about six over the range.
+// A time axis: ticks on whole hours, days or years, about six over the range.
 Axis time_axis(double low, double high)
 {
+    if (!std::isfinite(low) || !std::isfinite(high))
+        return {0, seconds_per_day, {0, seconds_per_day}};
     if (!(low < high)) {
         low -= seconds_per_day / 2;
         high += seconds_per_day / 2;
@@ -119,10 +149,17 @@ Axis time_axis(double low, double high)
     const double rough = (high - low) / 6;
     const auto* const found =
         std::find_if(steps.begin(), steps.end(), [rough](double s) { return s >= rough; });
-    const double step = found == steps.end() ? steps.back() : *found;
+    double step = found == steps.end() ? steps.back() : *found;
+    // Past two years, whole days of 5, 10, 20, 50… years.
+    for (const double years : {5, 10, 20, 50, 100, 200, 500, 1000, 2000, 5000}) {
+        if (step >= rough)
+            break;
+        step = std::round(years * days_per_year) * seconds_per_day;
+    }
     Axis axis{low, high, {}};
-    for (double t = std::ceil(low / step) * step; t <= high; t += step)
-        axis.ticks.push_back(t);
+    const double first = std::ceil(low / step) * step;
+    if (first <= high)
+        axis.ticks = ticks_of(first, first + std::floor((high - first) / step) * step, step);
     return axis;
 }
 
@@ -162,7 +199,9 @@ public:
 
         const double legend_top = top + plot_height + 64;
         const auto rows = legend_rows();
-        const double height = legend_top + static_cast<double>(rows.size()) * legend_row + 16;
+        const std::vector<std::string> notes = log::chart_notes(chart_);
+        const double notes_top = legend_top + static_cast<double>(rows.size()) * legend_row;
+        const double height = notes_top + static_cast<double>(notes.size()) * legend_row + 16;
         out_ += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
         out_ += R"(<svg xmlns="http://www.w3.org/2000/svg" width=")" + coordinate(width) +
             R"(" height=")" + coordinate(height) + R"(" viewBox="0 0 )" + coordinate(width) + " " +
@@ -178,6 +217,13 @@ public:
             draw(series);
         out_ += "</g>\n";
         legend(rows, legend_top);
+        if (!notes.empty()) {
+            out_ += "<g class=\"notas\" fill=\"#5d4037\">\n";
+            for (std::size_t i = 0; i < notes.size(); ++i)
+                text(left, notes_top + static_cast<double>(i) * legend_row, "Nota: " + notes[i],
+                     "start");
+            out_ += "</g>\n";
+        }
         out_ += "</svg>\n";
         return std::move(out_);
     }
@@ -309,7 +355,10 @@ private:
     static double item_width(const ChartSeries& series)
     {
         // About 7.5 pixels a character at 13 px, the sample and a gap.
-        return 44 + 7.5 * static_cast<double>(series.name.size());
+        const auto chars = std::count_if(series.label.begin(), series.label.end(), [](char c) {
+            return (static_cast<unsigned char>(c) & 0xC0U) != 0x80U;
+        });
+        return 44 + 7.5 * static_cast<double>(chars);
     }
 
     void legend(const std::vector<std::vector<const ChartSeries*>>& rows, double first)
@@ -328,7 +377,14 @@ private:
                                   ? ""
                                   : R"( stroke-dasharray=")" + series->dash + R"(")"));
                 }
-                text(x + 32, y, series->name, "start");
+                if (series->label == series->name) {
+                    text(x + 32, y, series->label, "start");
+                } else {
+                    // Shortened: the whole name shows on hover.
+                    out_ += R"(<text x=")" + coordinate(x + 32) + R"(" y=")" + coordinate(y) +
+                        R"(" text-anchor="start"><title>)" + escaped(series->name) + "</title>" +
+                        escaped(series->label) + "</text>\n";
+                }
                 x += item_width(*series);
             }
             y += legend_row;

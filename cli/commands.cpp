@@ -3,13 +3,13 @@
 
 #include "calculation/number_text.h"
 #include "calculation/reading_advice.h"
+#include "calculation/report.h"
 #include "cli/chart_svg.h"
 #include "cli/summary_file.h"
 #include "cli/table.h"
 #include "cli/usage_error.h"
 #include "log/log.h"
 #include "log/log_error.h"
-#include "log/reading.h"
 #include "text/encoding.h"
 #include "text/names.h"
 #include "text/numbers.h"
@@ -43,37 +43,74 @@ void say(std::string_view line)
     std::fputc('\n', stderr);
 }
 
-Temperatures take_temperatures(Given& given)
+Temperatures take_temperatures(const Given& given, Mode mode)
 {
-    return {given.is_set("--celsius"), given.is_set("--fahrenheit"), given.text("--aire")};
+    return {given.is_set(Option::celsius, mode), given.is_set(Option::fahrenheit, mode),
+            given.text(Option::air, mode)};
+}
+
+// What is wrong with an option's value, naming the option.
+std::string fault_text(const log::OptionSpec& spec, const log::OptionFault& fault)
+{
+    const std::string name(spec.name);
+    switch (fault.kind) {
+    case log::OptionFault::Kind::not_a_number:
+        return name + " no es un número: " + quoted(fault.text, 40) +
+            " (escriba solo cifras, con punto o coma decimal)";
+    case log::OptionFault::Kind::out_of_range:
+        return name + " " + log::range_text(spec, DecimalComma::rejected) + ": " +
+            quoted(fault.text, 40);
+    case log::OptionFault::Kind::unknown:
+        break;
+    }
+    if (spec.option == Option::fuel)
+        return log::unknown_fuel(fault.text) + " (use " + std::string(spec.use) + ")";
+    if (spec.kind == log::ValueKind::figures) {
+        std::string ids;
+        for (const FigureFacts& figure : figure_kinds())
+            ids += (ids.empty() ? "" : ", ") + std::string(figure.id);
+        return name + ": " + std::string(spec.unknown) + " o repetida: " + quoted(fault.text, 40) +
+            " (use " + ids + ")";
+    }
+    return std::string(spec.unknown) + ": " + quoted(fault.text, 40) + " (use " +
+        std::string(spec.use) + ")";
+}
+
+// An option's value, read by its declaration; a fault is a usage error naming it.
+log::OptionValue read(const Text& text, Option option)
+{
+    const log::OptionSpec& spec = log::spec_of(option);
+    log::OptionValue value = log::read_option(spec, *text);
+    if (value.fault)
+        throw UsageError(fault_text(spec, *value.fault));
+    return value;
 }
 
 std::optional<Fuel> fuel_option(const Text& text)
 {
     if (!text)
         return std::nullopt;
-    const auto fuel = log::fuel_named(*text);
-    if (!fuel)
-        throw UsageError(log::unknown_fuel(*text) + " (use gas o fueloil)");
-    return fuel;
+    return static_cast<Fuel>(read(text, Option::fuel).choice);
 }
 
-double number_option(const Text& text, std::string_view option)
+double number_option(const Text& text, Option option)
 {
     if (!text)
-        throw UsageError("falta " + std::string(option));
-    double value = 0.0;
-    if (!text::parse_number(*text, DecimalComma::accepted, value))
-        throw UsageError(std::string(option) + " no es un número: " + quoted(*text, 40) +
-                         " (escriba solo cifras, con punto o coma decimal)");
-    return value;
+        throw UsageError("falta " + std::string(log::spec_of(option).name));
+    return read(text, option).number;
 }
 
-std::optional<double> optional_number(const Text& text, std::string_view option)
+std::optional<double> optional_number(const Text& text, Option option)
 {
     if (!text)
         return std::nullopt;
     return number_option(text, option);
+}
+
+// The figures chosen by --cifras; none when it was not given.
+std::vector<FigureKind> figures_option(const Text& text)
+{
+    return text ? read(text, Option::figures).figures : std::vector<FigureKind>{};
 }
 
 // Whether temperatures are in °C; --celsius and --fahrenheit exclude each other.
@@ -100,25 +137,30 @@ std::optional<double> target_o2_option(const Text& text, const Text& target_temp
 {
     if (target_temp && !text)
         throw UsageError("--objetivo-temp solo se usa con --objetivo-o2");
-    if (!text)
-        return std::nullopt;
-    const double o2 = number_option(text, "--objetivo-o2");
-    if (!(o2 >= 0.0 && o2 < oxygen_in_air))
-        throw UsageError("--objetivo-o2 debe ser al menos 0 y menor que el " +
-                         plain_number(oxygen_in_air) + " % del aire: " + quoted(*text, 40));
-    return o2;
+    return optional_number(text, Option::target_o2);
 }
 
-// The lines after the window's two: each figure as the window shows a result, and its
-// basis.
-void print_figures(const log::Outcome& outcome, const AdviceStyle& style,
-                   const log::Comparison& comparison)
+// A text padded with blanks to so many characters on screen.
+std::string padded(std::string text, std::size_t columns)
 {
-    for (const log::Figure& figure : log::figures(outcome, style, comparison)) {
-        // The values padded to one width, so that the bases start in one column.
-        std::printf("%-30.*s%-7.*s  (%s)\n", static_cast<int>(figure.label.size()),
-                    figure.label.data(), static_cast<int>(figure.value.size()), figure.value.data(),
-                    figure.basis.c_str());
+    text.append(columns - std::min(columns, text::width(text)), ' ');
+    return text;
+}
+
+// Each figure given, as the window shows a result: the window's two first, then each of
+// the others with its basis, the values padded to one width so that the bases start in
+// one column.
+void print_figures(const Report& report, const AdviceStyle& style, const Comparison& comparison)
+{
+    for (const FigureFacts& figure : figure_kinds()) {
+        const std::string& value = report.text(figure.kind);
+        if (value.empty())
+            continue;
+        const std::string label = std::string(figure.label) + ":";
+        const std::string line = figure.model_result ? padded(label, 20) + value
+                                                     : padded(label, 30) + padded(value, 7) +
+                "  (" + basis_text(figure.kind, comparison, style) + ")";
+        std::printf("%s\n", line.c_str());
     }
 }
 
@@ -133,16 +175,16 @@ int one_reading(const ReadingArgs& args)
     };
     Reading reading;
     reading.fuel = *fuel;
-    reading.o2 = number_option(args.o2, "--o2");
-    reading.temp_f = in_fahrenheit(number_option(args.temp, "--temp"));
-    reading.co2 = optional_number(args.co2, "--co2");
-    reading.co_ppm = optional_number(args.co, "--co");
+    reading.o2 = number_option(args.o2, Option::o2);
+    reading.temp_f = in_fahrenheit(number_option(args.temp, Option::temp));
+    reading.co2 = optional_number(args.co2, Option::co2);
+    reading.co_ppm = optional_number(args.co, Option::co);
 
-    log::Comparison comparison;
-    if (const auto air = optional_number(args.temperatures.air, "--aire"))
+    Comparison comparison;
+    if (const auto air = optional_number(args.temperatures.air, Option::air))
         comparison.air_f = in_fahrenheit(*air);
     comparison.target_o2 = target_o2_option(args.target_o2, args.target_temp);
-    if (const auto target = optional_number(args.target_temp, "--objetivo-temp"))
+    if (const auto target = optional_number(args.target_temp, Option::target_temp))
         comparison.target_temp_f = in_fahrenheit(*target);
 
     // The notices quote the readings as typed, and temperatures in the unit of --temp.
@@ -155,21 +197,19 @@ int one_reading(const ReadingArgs& args)
     if (args.co)
         style.co_text = *args.co;
 
-    log::Outcome outcome;
-    log::evaluate(reading, outcome, style, comparison);
-    if (!outcome.shown()) {
-        say(outcome.failure);
+    Report report;
+    evaluate(reading, report, style, comparison);
+    if (!report.shown()) {
+        say(report.failure);
         return exit_not_calculated;
     }
-    std::printf("Exceso de aire (%%): %s\nEficiencia (%%):     %s\n", outcome.excess_air.c_str(),
-                outcome.efficiency.c_str());
-    print_figures(outcome, style, comparison);
-    for (const auto& message : outcome.advice) {
+    print_figures(report, style, comparison);
+    for (const auto& message : report.advice) {
         const std::string shown = text::printable(message);
         std::fprintf(stderr, "aviso: %s\n", shown.c_str());
     }
     // The window shows numbers the model does not describe; the status says so.
-    return finish_output(outcome.outside_model || outcome.doubtful ? exit_not_calculated : exit_ok);
+    return finish_output(report.outside_model || report.doubtful ? exit_not_calculated : exit_ok);
 }
 
 int table(const TableArgs& args)
@@ -181,23 +221,19 @@ int table(const TableArgs& args)
     options.o2 = args.o2 ? parse_list(*args.o2, "--o2") : default_o2_values();
     options.temperatures =
         args.temp ? parse_range(*args.temp, "--temp") : default_temperatures(options.unit);
-    const std::string format = args.format.value_or("texto");
-    if (format != "texto" && format != "csv")
-        throw UsageError("formato desconocido: «" + format + "» (use texto o csv)");
-    options.format = format == "csv" ? TableFormat::csv : TableFormat::text;
-    const std::string base = args.base.value_or("bruta");
-    if (base != "bruta" && base != "neta")
-        throw UsageError("base desconocida: «" + base + "» (use bruta o neta)");
-    options.net = base == "neta";
-    options.air = optional_number(args.temperatures.air, "--aire");
+    // The choices in the order of their declarations.
+    options.format = args.format && read(args.format, Option::format).choice == 1
+        ? TableFormat::csv
+        : TableFormat::text;
+    options.net = args.base && read(args.base, Option::base).choice == 1;
+    options.air = optional_number(args.temperatures.air, Option::air);
     if (args.separator) {
-        const std::string& separator = *args.separator;
         if (options.format != TableFormat::csv)
             throw UsageError("--separador solo se usa con --tabla --formato csv");
-        if (separator != "," && separator != ";" && separator != "\t" && separator != "\\t")
-            throw UsageError("separador no válido: «" + separator + "» (use , ; o \\t)");
-        options.separator = separator == ";" ? ';' : separator == "," ? ',' : '\t';
+        options.separator =
+            std::array{',', ';', '\t', '\t'}.at(read(args.separator, Option::separator).choice);
     }
+    options.figures = figures_option(args.figures);
 
     std::string out;
     const int marked = write_table(options, out, say);
@@ -296,36 +332,20 @@ log::LogOptions log_options(const LogArgs& args)
         options.unit = TemperatureUnit::celsius;
     if (args.temperatures.fahrenheit)
         options.unit = TemperatureUnit::fahrenheit;
-    if (args.encoding) {
-        options.encoding = text::encoding_named(*args.encoding);
-        if (!options.encoding)
-            throw UsageError("codificación desconocida: «" + *args.encoding +
-                             "» (use utf-8, utf-16 o windows-1252)");
-    }
-    if (args.date_order) {
-        options.date_order = log::order_named(*args.date_order);
-        if (!options.date_order)
-            throw UsageError("formato de fecha desconocido: " + quoted(*args.date_order, 40) +
-                             " (use dd/mm, mm/dd o aaaa-mm-dd)");
-    }
+    if (args.encoding)
+        options.encoding =
+            static_cast<text::Encoding>(read(args.encoding, Option::encoding).choice);
+    if (args.date_order)
+        options.date_order = log::date_order_chosen(read(args.date_order, Option::date_order));
     options.columns = args.columns;
     // In the log's unit, which the log's reading knows.
-    options.air = optional_number(args.temperatures.air, "--aire");
+    options.air = optional_number(args.temperatures.air, Option::air);
     options.target_o2 = target_o2_option(args.target_o2, args.target_temp);
-    options.target_temp = optional_number(args.target_temp, "--objetivo-temp");
+    options.target_temp = optional_number(args.target_temp, Option::target_temp);
     options.all_results = args.all_results;
-    if (args.grouping) {
-        const std::string& grouping = *args.grouping;
-        if (grouping == "caldera")
-            options.grouping = log::Grouping::boiler;
-        else if (grouping == "mes")
-            options.grouping = log::Grouping::month;
-        else if (grouping == "ninguno")
-            options.grouping = log::Grouping::none;
-        else
-            throw UsageError("agrupación desconocida: " + quoted(grouping, 40) +
-                             " (use caldera, mes o ninguno)");
-    }
+    if (args.grouping)
+        options.grouping = log::grouping_chosen(read(args.grouping, Option::grouping));
+    options.figures = figures_option(args.figures);
     return options;
 }
 
@@ -372,12 +392,18 @@ int csv_log(const LogArgs& args)
             " filas más sin resultado: cada una dice por qué en la columna aviso");
     for (const std::string& line : log::closing_lines(summary, remedy_words))
         say(line);
+    std::optional<log::Chart> drawn;
+    if (chart_file) {
+        drawn = chart.chart(log_name(args.file));
+        for (const std::string& line : log::chart_notes(*drawn))
+            say(line);
+    }
     bool summary_written = true;
     if (summary_file && !summary_file->commit(log::summary_file(summary))) {
         say("no se pudo escribir el resumen en «" + *args.summary + "»: " + summary_file->error());
         summary_written = false;
     }
-    if (chart_file && !chart_file->commit(chart_svg(chart.chart(log_name(args.file))))) {
+    if (chart_file && !chart_file->commit(chart_svg(*drawn))) {
         say("no se pudo escribir el gráfico en «" + *args.chart + "»: " + chart_file->error());
         summary_written = false;
     }
@@ -387,9 +413,6 @@ int csv_log(const LogArgs& args)
     return finish_output(
         summary.complete() && !read_failed && summary_written ? exit_ok : exit_not_calculated);
 }
-
-// The modes, by the option that chooses them.
-enum class Mode { reading, table, log };
 
 std::string_view mode_text(Mode mode)
 {
@@ -404,111 +427,88 @@ std::string_view mode_text(Mode mode)
     return "en una lectura";
 }
 
-void take(Mode mode, Given& given)
-{
-    switch (mode) {
-    case Mode::reading:
-        take_reading(given);
-        return;
-    case Mode::table:
-        take_table(given);
-        return;
-    case Mode::log:
-        take_log(given);
-        return;
-    }
-}
-
 // What is said of an option the mode does not take: the modes it belongs to.
-std::string not_for_mode(std::string_view option, Mode mode)
+std::string not_for_mode(const log::OptionSpec& spec, Mode mode)
 {
-    if (option == "--tabla")
+    if (spec.option == Option::table)
         return "--csv y --tabla se excluyen";
     std::vector<Mode> modes;
-    for (const Mode other : {Mode::reading, Mode::table, Mode::log}) {
-        // A mode takes an option when it does not leave it over.
-        Given given;
-        const auto& specs = option_specs();
-        for (std::size_t i = 0; i < specs.size(); ++i) {
-            if (specs[i].name() == option) {
-                if (specs[i].flag())
-                    given.flag(i) = true;
-                else
-                    given.value(i) = "";
-            }
-        }
-        take(other, given);
-        if (given.not_taken().empty())
-            modes.push_back(other);
-    }
-    std::string message(option);
+    const auto all = {Mode::reading, Mode::table, Mode::log};
+    std::copy_if(all.begin(), all.end(), std::back_inserter(modes),
+                 [&spec](Mode other) { return spec.takes(other); });
+    std::string message(spec.name);
     if (modes.size() == 1)
         return message + " solo se usa " + std::string(mode_text(modes.front()));
     message += " no se usa " + std::string(mode_text(mode));
-    if (mode == Mode::log && (option == "--o2" || option == "--co2" || option == "--temp"))
+    if (mode == Mode::log &&
+        (spec.option == Option::o2 || spec.option == Option::co2 || spec.option == Option::temp))
         message += ": las lecturas vienen del archivo";
     return message;
 }
 
 } // namespace
 
-ReadingArgs take_reading(Given& given)
+ReadingArgs take_reading(const Given& given)
 {
+    constexpr Mode mode = Mode::reading;
     ReadingArgs args;
-    args.fuel = given.text("--combustible");
-    args.o2 = given.text("--o2");
-    args.co2 = given.text("--co2");
-    args.co = given.text("--co");
-    args.temp = given.text("--temp");
-    args.temperatures = take_temperatures(given);
-    args.target_o2 = given.text("--objetivo-o2");
-    args.target_temp = given.text("--objetivo-temp");
+    args.fuel = given.text(Option::fuel, mode);
+    args.o2 = given.text(Option::o2, mode);
+    args.co2 = given.text(Option::co2, mode);
+    args.co = given.text(Option::co, mode);
+    args.temp = given.text(Option::temp, mode);
+    args.temperatures = take_temperatures(given, mode);
+    args.target_o2 = given.text(Option::target_o2, mode);
+    args.target_temp = given.text(Option::target_temp, mode);
     return args;
 }
 
-TableArgs take_table(Given& given)
+TableArgs take_table(const Given& given)
 {
+    constexpr Mode mode = Mode::table;
     TableArgs args;
-    given.is_set("--tabla");
-    args.fuel = given.text("--combustible");
-    args.o2 = given.text("--o2");
-    args.temp = given.text("--temp");
-    args.temperatures = take_temperatures(given);
-    args.format = given.text("--formato");
-    args.separator = given.text("--separador");
-    args.base = given.text("--base");
+    args.fuel = given.text(Option::fuel, mode);
+    args.o2 = given.text(Option::o2, mode);
+    args.temp = given.text(Option::temp, mode);
+    args.temperatures = take_temperatures(given, mode);
+    args.format = given.text(Option::format, mode);
+    args.separator = given.text(Option::separator, mode);
+    args.base = given.text(Option::base, mode);
+    args.figures = given.text(Option::figures, mode);
     return args;
 }
 
-LogArgs take_log(Given& given)
+LogArgs take_log(const Given& given)
 {
+    constexpr Mode mode = Mode::log;
     LogArgs args;
-    args.file = given.text("--csv").value_or("");
-    args.fuel = given.text("--combustible");
-    args.temperatures = take_temperatures(given);
-    args.encoding = given.text("--codificacion");
-    args.date_order = given.text("--formato-fecha");
+    args.file = given.text(Option::csv, mode).value_or("");
+    args.fuel = given.text(Option::fuel, mode);
+    args.temperatures = take_temperatures(given, mode);
+    args.encoding = given.text(Option::encoding, mode);
+    args.date_order = given.text(Option::date_order, mode);
     for (const log::ColumnKind& kind : log::column_kinds())
-        args.columns.at(static_cast<std::size_t>(kind.column)) = given.text(kind.option);
-    args.all_results = given.is_set("--todos");
-    args.target_o2 = given.text("--objetivo-o2");
-    args.target_temp = given.text("--objetivo-temp");
-    args.summary = given.text("--resumen");
-    args.grouping = given.text("--agrupar");
-    args.chart = given.text("--grafico");
+        args.columns.at(static_cast<std::size_t>(kind.column)) = given.column(kind.column);
+    args.all_results = given.is_set(Option::all_results, mode);
+    args.target_o2 = given.text(Option::target_o2, mode);
+    args.target_temp = given.text(Option::target_temp, mode);
+    args.summary = given.text(Option::summary, mode);
+    args.grouping = given.text(Option::grouping, mode);
+    args.chart = given.text(Option::chart, mode);
+    args.figures = given.text(Option::figures, mode);
     return args;
 }
 
 int run(Given given)
 {
-    const Mode mode = given.has("--csv") ? Mode::log
-        : given.has("--tabla")           ? Mode::table
-                                         : Mode::reading;
+    const Mode mode = given.has(Option::csv) ? Mode::log
+        : given.has(Option::table)           ? Mode::table
+                                             : Mode::reading;
     try {
-        // Each mode takes its options; one left over belongs to another.
+        // Each mode takes the options declared for it; one left over belongs to another.
         const auto checked = [&](auto args) {
-            if (const auto left = given.not_taken(); !left.empty())
-                throw UsageError(not_for_mode(left.front(), mode));
+            if (const auto left = given.not_taken(mode))
+                throw UsageError(not_for_mode(log::option_specs()[*left], mode));
             return args;
         };
         switch (mode) {

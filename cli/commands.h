@@ -2,8 +2,8 @@
 #pragma once
 
 // The three ways of running quemador1-calc, once its arguments are parsed: one reading,
-// a table (--tabla) or a log (--csv). Each takes its own options; an option no mode
-// takes is refused, naming the modes it belongs to.
+// a table (--tabla) or a log (--csv). Each takes the options declared for it; another
+// is refused, naming the modes it belongs to.
 
 #include "cli/options.h"
 #include "log/columns.h"
@@ -48,6 +48,7 @@ struct TableArgs {
     Text format;
     Text separator;
     Text base;
+    Text figures;
 };
 
 struct LogArgs {
@@ -56,6 +57,7 @@ struct LogArgs {
     Temperatures temperatures;
     Text encoding;
     Text date_order;
+    Text date_order;
     log::ColumnChoice columns;
     bool all_results = false;
     Text target_o2;
@@ -63,12 +65,13 @@ struct LogArgs {
     Text summary;
     Text grouping;
     Text chart;
+    Text figures;
 };
 
 // Each mode's options, taken from what was given.
-ReadingArgs take_reading(Given& given);
-TableArgs take_table(Given& given);
-LogArgs take_log(Given& given);
+ReadingArgs take_reading(const Given& given);
+TableArgs take_table(const Given& given);
+LogArgs take_log(const Given& given);
 
 // Runs the mode the arguments ask for and returns the exit status. Messages go to
 // standard error, each on one line.

@@ -44,13 +44,16 @@ int parse_and_run(int argc, char** argv)
     app.set_help_flag("-h,--help", "muestra esta ayuda y termina");
     app.set_version_flag("-v,--version", std::string("quemador1-calc ") + QUEMADOR_VERSION,
                          "muestra la versión y termina");
-    const auto& specs = option_specs();
+    const auto specs = log::option_specs();
     for (std::size_t i = 0; i < specs.size(); ++i) {
-        const OptionSpec& spec = specs[i];
-        if (spec.flag())
-            app.add_flag(spec.names, given.flag(i), spec.help);
+        const log::OptionSpec& spec = specs[i];
+        const std::string names = spec.short_name.empty()
+            ? std::string(spec.name)
+            : std::string(spec.short_name) + "," + std::string(spec.name);
+        if (spec.kind == log::ValueKind::flag)
+            app.add_flag(names, given.flag(i), spec.help);
         else
-            app.add_option(spec.names, given.value(i), spec.help)->type_name(spec.type_name);
+            app.add_option(names, given.value(i), spec.help)->type_name(std::string(spec.argument));
     }
     app.footer("Los números llevan punto o coma decimal y nada más. Estado de salida: 0 si todo se "
                "calculó, 1 si alguna lectura no pudo calcularse, está fuera de rango o es dudosa, "

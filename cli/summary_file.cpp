@@ -3,7 +3,10 @@
 
 #include "cli/usage_error.h"
 
+#include <array>
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -16,6 +19,57 @@ namespace {
 bool same_file(const struct stat& a, const struct stat& b)
 {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// The files beside their place not yet put there, taken away when a signal a user sends
+// (Ctrl+C, kill, a closed terminal) ends the program.
+std::array<std::atomic<const char*>, 4> unfinished{};
+
+extern "C" void remove_unfinished(int signal)
+{
+    for (const auto& path : unfinished) {
+        if (const char* name = path.load(); name != nullptr)
+            unlink(name);
+    }
+    // Then ended by the signal, as without this handler.
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+void watch_signals()
+{
+    static const bool watching = [] {
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+            struct sigaction action {};
+            // A signal ignored (under nohup) stays ignored.
+            if (sigaction(signal, nullptr, &action) == 0 && action.sa_handler == SIG_IGN)
+                continue;
+            action = {};
+            action.sa_handler = remove_unfinished;
+            sigemptyset(&action.sa_mask);
+            sigaction(signal, &action, nullptr);
+        }
+        return true;
+    }();
+    (void)watching;
+}
+
+void remember(const char* name)
+{
+    watch_signals();
+    for (auto& path : unfinished) {
+        const char* empty = nullptr;
+        if (path.compare_exchange_strong(empty, name))
+            return;
+    }
+}
+
+void forget(const char* name)
+{
+    for (auto& path : unfinished) {
+        const char* mine = name;
+        path.compare_exchange_strong(mine, nullptr);
+    }
 }
 
 } // namespace
@@ -44,6 +98,7 @@ SummaryFile::SummaryFile(const std::string& path, std::FILE* log, std::string_vi
         throw UsageError("no se puede escribir " + std::string(what) + " en «" + path +
                          "»: " + std::strerror(errno));
     temporary_.assign(name.data());
+    remember(temporary_.c_str());
     // As any new file: what the user's umask leaves of read and write for all.
     const mode_t mask = umask(0);
     umask(mask);
@@ -56,6 +111,7 @@ SummaryFile::~SummaryFile()
         close(fd_);
         unlink(temporary_.c_str());
     }
+    forget(temporary_.c_str());
 }
 
 bool SummaryFile::commit(std::string_view text)

@@ -5,7 +5,7 @@
 // before the log is read:
 // it may be neither the log itself nor the file standard output goes to, and it must
 // be writable. The summary is written to a file beside it and renamed over it, so that
-// a failure never leaves half a file.
+// a failure never leaves half a file, nor does Ctrl+C, kill or a closed terminal.
 
 #include <cstdio>
 #include <string>

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/table.h"
 
-#include "calculation/net_efficiency.h"
 #include "calculation/number_text.h"
 #include "calculation/reading_advice.h"
+#include "calculation/report.h"
 #include "cli/usage_error.h"
-#include "log/reading.h"
+#include "text/names.h"
 #include "text/numbers.h"
 
 #include <algorithm>
@@ -18,7 +18,6 @@
 namespace quemador::cli {
 namespace {
 
-using log::Outcome;
 using text::DecimalComma;
 using text::parse_number;
 
@@ -43,17 +42,9 @@ std::string one_decimal(double x)
     return text;
 }
 
-// Characters on screen of a UTF-8 text.
-std::size_t width(std::string_view text)
-{
-    return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
-        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    }));
-}
-
 void pad_left(std::string& out, std::string_view text, std::size_t columns)
 {
-    out.append(columns - std::min(columns, width(text)), ' ');
+    out.append(columns - std::min(columns, text::width(text)), ' ');
     out.append(text);
 }
 
@@ -158,13 +149,17 @@ struct CellStyle {
         return std::string(in_file(text, comma));
     }
 
-    [[nodiscard]] Cells header(const std::vector<double>& temperatures) const
+    // The heads of a figure's columns, after the oxygen's and the excess air's; in CSV,
+    // each named by the figure (prefix) and its temperature.
+    [[nodiscard]] Cells header(const std::vector<double>& temperatures,
+                               std::string_view prefix) const
     {
         Cells cells = {csv ? "o2_pct" : "O2 %", csv ? "exceso_aire_pct" : "Exceso de aire %"};
         std::transform(temperatures.begin(), temperatures.end(), std::back_inserter(cells),
-                       [this](double t) {
-                           return csv ? "ef_" + number(t) + (celsius ? "C" : "F")
-                                      : plain_number(t) + (celsius ? " °C" : " °F");
+                       [this, prefix](double t) {
+                           return csv
+                               ? std::string(prefix) + "_" + number(t) + (celsius ? "C" : "F")
+                               : plain_number(t) + (celsius ? " °C" : " °F");
                        });
         return cells;
     }
@@ -181,32 +176,41 @@ double air_of(const TableOptions& options, const CellStyle& style)
     return options.air ? in_fahrenheit(*options.air, style) : combustion_air_temp;
 }
 
-// The net efficiency in place of the gross one, where it can be calculated.
-void to_net(const TableOptions& options, const CellStyle& style, double o2, double t,
-            Outcome& outcome)
+// The figures a table's cells give: those chosen, or the net efficiency, or the gross
+// one (with the air at its temperature when one is given). A table has no target and no
+// CO, and a figure of the air's needs its temperature.
+std::vector<FigureKind> cell_figures(const TableOptions& options)
 {
-    if (!outcome.results)
-        return;
-    try {
-        outcome.results->efficiency =
-            net_efficiency(options.fuel, o2, fahrenheit_to_celsius(in_fahrenheit(t, style)),
-                           fahrenheit_to_celsius(air_of(options, style)));
-        outcome.efficiency = shown_result(outcome.results->efficiency);
-    } catch (const RuntimeError& error) {
-        outcome.results.reset();
-        outcome.failure = error.what();
+    if (options.figures.empty()) {
+        if (options.net)
+            return {FigureKind::net};
+        return {options.air ? FigureKind::corrected : FigureKind::efficiency};
     }
+    for (const FigureKind figure : options.figures) {
+        const FigureFacts& chosen = figure_facts(figure);
+        if (chosen.need == Need::target || chosen.need == Need::co)
+            throw UsageError("--cifras: la tabla no da " + std::string(chosen.id) +
+                             ", que necesita un objetivo o una lectura de CO");
+        if (chosen.need == Need::air && !options.air)
+            throw UsageError("--cifras: " + std::string(chosen.id) + " necesita --aire");
+    }
+    return options.figures;
 }
 
-// Why a calculated cell lies outside what the model describes; empty when it does not.
-std::string outside_model(double o2, double t_f, double air_f, const Outcome& outcome)
+// Why a cell lies outside what the model describes, in the table's words; empty when it
+// does not.
+std::string bound_text(ModelBound bound)
 {
-    if (!(o2 >= 0.0 && o2 < oxygen_in_air))
+    switch (bound) {
+    case ModelBound::oxygen:
         return "el oxígeno debe ser al menos 0 y menor que " + plain_number(oxygen_in_air) + " %";
-    if (t_f < air_f)
+    case ModelBound::temperature:
         return "humos más fríos que el aire de combustión";
-    if (!results_in_correlation(*outcome.results))
+    case ModelBound::correlation:
         return "resultados fuera de lo que cubre la correlación";
+    case ModelBound::within:
+        break;
+    }
     return {};
 }
 
@@ -218,54 +222,67 @@ struct Cell {
     std::string outside; // why the result means nothing; empty when it means something
 };
 
-// A cell: the efficiency at one oxygen reading and stack temperature (in the table's
+// A cell: the table's figure at one oxygen reading and stack temperature (in the table's
 // unit), as text or CSV, or why there is none or why it means nothing.
-Cell table_cell(const TableOptions& options, const CellStyle& style, double o2, double t)
+Cell table_cell(const TableOptions& options, const CellStyle& style, FigureKind figure, double o2,
+                double t)
 {
-    Outcome outcome;
-    const double air_f = air_of(options, style);
-    const double t_f = in_fahrenheit(t, style);
-    // The gross efficiency with the air at its temperature: the stack's less the air's
-    // plus the 60 °F that the model assumes.
-    const double shift = options.net ? 0.0 : air_f - combustion_air_temp;
-    log::evaluate({options.fuel, o2, std::nullopt, t_f - shift, {}}, outcome);
-    if (options.net)
-        to_net(options, style, o2, t, outcome);
+    const Reading reading{options.fuel, o2, std::nullopt, in_fahrenheit(t, style), {}};
+    Comparison comparison;
+    if (options.air)
+        comparison.air_f = air_of(options, style);
+    FigureSet asked;
+    asked.set(index_of(FigureKind::excess_air)).set(index_of(figure));
+    Report report;
+    evaluate(reading, report, {}, comparison, asked);
     Cell cell;
-    const bool o2_described = o2 >= 0.0 && o2 < oxygen_in_air;
+    const ModelBound model =
+        report.results ? model_bound(reading, *report.results) : ModelBound::within;
+    const bool o2_described = model != ModelBound::oxygen;
     // The excess air is shown whenever it can be rounded, even when the efficiency cannot.
-    if (style.csv && o2_described && !outcome.excess_air.empty())
-        cell.excess_air = text::in_file(outcome.excess_air, style.comma);
+    if (style.csv && o2_described && !report.text(FigureKind::excess_air).empty())
+        cell.excess_air = text::in_file(report.text(FigureKind::excess_air), style.comma);
     // A printed table shows what the model gives, even past what can be rounded.
-    if (style.csv ? !outcome.shown() : !outcome.results) {
-        cell.failure = outcome.failure;
+    if (style.csv ? !report.shown() : !report.results) {
+        cell.failure = report.failure;
         cell.efficiency = style.csv ? "" : "error";
         return cell;
     }
-    cell.outside = outside_model(o2, t_f, air_f, outcome);
+    const auto& value = report.value(figure);
+    // Past the model's own bounds, a figure over the air is not given where the air is
+    // warmer than the flue gas.
+    cell.outside = bound_text(model != ModelBound::within || value
+                                  ? model
+                                  : model_bound(reading, *report.results,
+                                                comparison.air_f.value_or(combustion_air_temp)));
+    if (!value && cell.outside.empty()) {
+        cell.failure = report.advice.empty() ? report.failure : report.advice.back();
+        cell.efficiency = style.csv ? "" : "error";
+        return cell;
+    }
     const std::string mark(cell.outside.empty() ? "" : outside_mark);
     if (style.csv) {
         if (cell.outside.empty())
-            cell.efficiency = text::in_file(outcome.efficiency, style.comma);
+            cell.efficiency = text::in_file(report.text(figure), style.comma);
         return cell;
     }
     cell.excess_air =
-        one_decimal(outcome.results->excess_air) + (o2_described ? "" : std::string(outside_mark));
-    cell.efficiency = one_decimal(outcome.results->efficiency) + mark;
+        one_decimal(report.results->excess_air) + (o2_described ? "" : std::string(outside_mark));
+    cell.efficiency = (value ? one_decimal(*value) : std::string("—")) + mark;
     return cell;
 }
 
 // One row of the table: an oxygen reading at every temperature. Counts the cells
 // without a result or outside the model, and reports the row's first reason.
-Cells table_row(const TableOptions& options, const CellStyle& style, double o2, int& marked,
-                const std::function<void(std::string_view)>& report)
+Cells table_row(const TableOptions& options, const CellStyle& style, FigureKind figure, double o2,
+                int& marked, const std::function<void(std::string_view)>& report)
 {
     Cells row = {style.csv ? style.number(o2) : one_decimal(o2), style.csv ? "" : "error"};
     std::string failure;
     std::string outside;
     int outside_cells = 0;
     for (const double t : options.temperatures) {
-        Cell cell = table_cell(options, style, o2, t);
+        Cell cell = table_cell(options, style, figure, o2, t);
         if (!cell.excess_air.empty())
             row[1] = cell.excess_air;
         row.push_back(std::move(cell.efficiency));
@@ -276,11 +293,14 @@ Cells table_row(const TableOptions& options, const CellStyle& style, double o2, 
         marked += cell.failure.empty() && cell.outside.empty() ? 0 : 1;
         outside_cells += cell.outside.empty() ? 0 : 1;
     }
+    // With more than one figure, each report names its figure.
+    const std::string where =
+        (options.figures.size() > 1 ? std::string(figure_facts(figure).id) + ", " : std::string()) +
+        "O2 " + plain_number(o2) + ": ";
     if (!failure.empty())
-        report("O2 " + plain_number(o2) + ": " + failure);
+        report(where + failure);
     if (!outside.empty())
-        report("O2 " + plain_number(o2) + ": " + std::to_string(outside_cells) +
-               (outside_cells == 1 ? " celda" : " celdas") +
+        report(where + std::to_string(outside_cells) + (outside_cells == 1 ? " celda" : " celdas") +
                " fuera de lo que describe el modelo (" + outside + ")");
     return row;
 }
@@ -298,8 +318,44 @@ void write_csv(const Cells& header, const std::vector<Cells>& rows, char separat
         line(row);
 }
 
+// A table's title: its figure, fuel and air, and what its rows and columns are.
+std::string table_title(const TableOptions& options, FigureKind figure)
+{
+    std::string title;
+    const bool celsius = options.unit == TemperatureUnit::celsius;
+    const std::string unit = celsius ? "°C" : "°F";
+    if (figure == FigureKind::efficiency) {
+        title +=
+            "Eficiencia de combustión (%) — " + std::string(facts(options.fuel).caption) + "\n";
+        title +=
+            "Filas: oxígeno en % vol (Orsat) y su exceso de aire en %. Columnas: temperatura de "
+            "humos en " +
+            unit +
+            ",\nmedida en la chimenea (no neta), con el aire de combustión a unos 60 °F.\n\n";
+    } else {
+        const double air = options.air.value_or(celsius ? fahrenheit_to_celsius(combustion_air_temp)
+                                                        : combustion_air_temp);
+        const std::string air_text = "aire de combustión a " +
+            plain_number(Redondeo_Centesimas(air)) + " " + unit +
+            (options.air ? "" : " (supuesto)");
+        const std::string name = figure == FigureKind::net
+            ? "Eficiencia neta de combustión (%, sobre el PCI, fórmula de Siegert)"
+            : figure == FigureKind::corrected ? "Eficiencia bruta de combustión (%, sobre el PCS)"
+                                              : std::string(figure_facts(figure).label);
+        title += name + " — " + std::string(facts(options.fuel).caption) + ", " + air_text + "\n";
+        title +=
+            "Filas: oxígeno en % vol (Orsat) y su exceso de aire en %. Columnas: temperatura de "
+            "humos en " +
+            unit + ",\nmedida en la chimenea" +
+            (figure == FigureKind::corrected ? "; el cálculo usa los humos menos el aire más 60 °F"
+                                             : "") +
+            ".\n\n";
+    }
+    return title;
+}
+
 void write_text(const Cells& header, const std::vector<Cells>& rows, const TableOptions& options,
-                std::string& out)
+                FigureKind figure, std::string& out)
 {
     // With a mark after some values, the others take a blank there, so that the
     // decimal points stay in line.
@@ -312,34 +368,11 @@ void write_text(const Cells& header, const std::vector<Cells>& rows, const Table
     };
     std::vector<std::size_t> widths(header.size());
     for (std::size_t i = 0; i < header.size(); ++i) {
-        widths[i] = width(shown(header, i));
+        widths[i] = text::width(shown(header, i));
         for (const auto& row : rows)
-            widths[i] = std::max(widths[i], width(shown(row, i)));
+            widths[i] = std::max(widths[i], text::width(shown(row, i)));
     }
-    const bool celsius = options.unit == TemperatureUnit::celsius;
-    const std::string unit = celsius ? "°C" : "°F";
-    if (!options.net && !options.air) {
-        out += "Eficiencia de combustión (%) — " + std::string(facts(options.fuel).caption) + "\n";
-        out += "Filas: oxígeno en % vol (Orsat) y su exceso de aire en %. Columnas: temperatura de "
-               "humos en " +
-            unit +
-            ",\nmedida en la chimenea (no neta), con el aire de combustión a unos 60 °F.\n\n";
-    } else {
-        const double air = options.air.value_or(celsius ? fahrenheit_to_celsius(combustion_air_temp)
-                                                        : combustion_air_temp);
-        const std::string air_text = "aire de combustión a " +
-            plain_number(Redondeo_Centesimas(air)) + " " + unit +
-            (options.air ? "" : " (supuesto)");
-        out +=
-            std::string(options.net ? "Eficiencia neta de combustión (%, sobre el PCI, fórmula de "
-                                      "Siegert)"
-                                    : "Eficiencia bruta de combustión (%, sobre el PCS)") +
-            " — " + std::string(facts(options.fuel).caption) + ", " + air_text + "\n";
-        out += "Filas: oxígeno en % vol (Orsat) y su exceso de aire en %. Columnas: temperatura de "
-               "humos en " +
-            unit + ",\nmedida en la chimenea" +
-            (options.net ? "" : "; el cálculo usa los humos menos el aire más 60 °F") + ".\n\n";
-    }
+    out += table_title(options, figure);
     const auto line = [&](const Cells& cells) {
         for (std::size_t i = 0; i < cells.size(); ++i)
             pad_left(out, shown(cells, i), widths[i] + (i > 0 ? 3 : 1));
@@ -365,16 +398,32 @@ int write_table(const TableOptions& options, std::string& out,
                           options.separator == ';' ? DecimalComma::accepted
                                                    : DecimalComma::rejected,
                           options.unit == TemperatureUnit::celsius};
+    const std::vector<FigureKind> figures = cell_figures(options);
     // Every cell's text first, then the widths of the columns.
-    const Cells header = style.header(options.temperatures);
-    std::vector<Cells> rows;
     int marked = 0;
-    std::transform(options.o2.begin(), options.o2.end(), std::back_inserter(rows),
-                   [&](double o2) { return table_row(options, style, o2, marked, report); });
+    Cells header;
+    std::vector<Cells> rows(options.o2.size());
+    for (const FigureKind figure : figures) {
+        const Cells heads = style.header(options.temperatures,
+                                         options.figures.empty() ? "ef" : figure_facts(figure).id);
+        std::vector<Cells> cells;
+        std::transform(
+            options.o2.begin(), options.o2.end(), std::back_inserter(cells),
+            [&](double o2) { return table_row(options, style, figure, o2, marked, report); });
+        if (!style.csv) {
+            out += figure == figures.front() ? "" : "\n";
+            write_text(heads, cells, options, figure, out);
+            continue;
+        }
+        // In CSV, one line for each oxygen: each figure's cells after the last's.
+        const std::size_t from = header.empty() ? 0 : 2;
+        header.insert(header.end(), heads.begin() + static_cast<std::ptrdiff_t>(from), heads.end());
+        for (std::size_t i = 0; i < cells.size(); ++i)
+            rows[i].insert(rows[i].end(), cells[i].begin() + static_cast<std::ptrdiff_t>(from),
+                           cells[i].end());
+    }
     if (style.csv)
         write_csv(header, rows, options.separator, out);
-    else
-        write_text(header, rows, options, out);
     return marked;
 }
 

@@ -5,6 +5,7 @@
 // columns by stack temperature.
 
 #include "calculation/fuel.h"
+#include "calculation/report.h"
 #include "log/columns.h"
 
 #include <functional>
@@ -29,6 +30,9 @@ struct TableOptions {
     char separator = ',';
     // The net efficiency (Siegert) in place of the gross one.
     bool net = false;
+    // The figures of the cells, in place of the net or gross efficiency: a table each
+    // (in CSV, a column each for each temperature).
+    std::vector<FigureKind> figures;
     // The combustion air's temperature, in the unit above; none: 60 °F. The gross
     // efficiency is then the model's on the stack temperature less the air's plus 60 °F.
     std::optional<double> air;

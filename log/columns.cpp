@@ -2,6 +2,7 @@
 #include "log/columns.h"
 
 #include "calculation/reading_advice.h"
+#include "calculation/report.h"
 #include "text/names.h"
 #include "text/numbers.h"
 
@@ -282,7 +283,10 @@ std::optional<Named> column_named(std::string_view header)
     return std::nullopt;
 }
 
-bool is_result_column(std::string_view header) { return one_of(header, result_column_names); }
+bool is_result_column(std::string_view header)
+{
+    return header == notes_column || figure_named(header).has_value();
+}
 
 std::optional<TemperatureUnit> unit_named(std::string_view header)
 {

@@ -48,19 +48,17 @@ const ColumnKind& kind_of(Column column);
 
 // The column a header names, and whether loosely, whatever its case, accents,
 // punctuation or unit ("T humos (°C)", "O₂ %", "Tª gases"); none for a column this
-// program writes (result_column_names).
+// program writes (is_result_column).
 struct Named {
     Column column;
     bool generic;
 };
 std::optional<Named> column_named(std::string_view header);
 
-// The columns this program writes into a log, by their header, in their order: the
-// window's two results, the net efficiency, the gross one corrected for the air, the
-// fuel saved, the CO on air-free flue gas, and the notes.
-inline constexpr std::array<std::string_view, 7> result_column_names = {
-    "exceso_aire", "eficiencia", "eficiencia_neta", "eficiencia_corregida", "ahorro_combustible",
-    "co_sin_aire", "aviso"};
+// The column of the notes this program writes into a log, after its figures (each
+// named by its id, calculation/report.h).
+inline constexpr std::string_view notes_column = "aviso";
+// Whether a header is one of the columns this program writes: a figure's or the notes.
 bool is_result_column(std::string_view header);
 
 // The unit a header or a units-line cell gives: Celsius for "°C", "ºC", "C", "(C)",

@@ -286,27 +286,12 @@ bool date_at(std::string_view text, std::size_t& pos, DateCell& cell)
 
 } // namespace
 
-std::string_view order_name(DateOrder order)
-{
-    switch (order) {
-    case DateOrder::day_first:
-        return "dd/mm";
-    case DateOrder::month_first:
-        return "mm/dd";
-    case DateOrder::year_first:
-        break;
-    }
-    return "aaaa-mm-dd";
-}
-
 std::optional<DateOrder> order_named(std::string_view name)
 {
-    constexpr std::array<DateOrder, 3> orders = {DateOrder::day_first, DateOrder::month_first,
-                                                 DateOrder::year_first};
-    const auto* const named = std::find_if(orders.begin(), orders.end(), [name](DateOrder order) {
-        return name == order_name(order);
-    });
-    return named != orders.end() ? std::optional(*named) : std::nullopt;
+    const auto* const named = std::find(order_names.begin(), order_names.end(), name);
+    return named != order_names.end()
+        ? std::optional(static_cast<DateOrder>(named - order_names.begin()))
+        : std::nullopt;
 }
 
 chrono::sys_days AmbiguousDate::in(DateOrder order) const

@@ -14,6 +14,7 @@
 // each with an optional time (09:12 or 09:12:05), and a time alone (09:12:05) in a
 // column beside the date. A date that does not exist (31/02, month 13) is not one.
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <limits>
@@ -39,8 +40,12 @@ struct Moment {
 // How a date column writes its numeric dates.
 enum class DateOrder { day_first, month_first, year_first };
 
-// As the user names it: "dd/mm", "mm/dd", "aaaa-mm-dd".
-std::string_view order_name(DateOrder order);
+// As the user names them, by DateOrder.
+inline constexpr std::array<std::string_view, 3> order_names = {"dd/mm", "mm/dd", "aaaa-mm-dd"};
+inline std::string_view order_name(DateOrder order)
+{
+    return order_names.at(static_cast<std::size_t>(order));
+}
 std::optional<DateOrder> order_named(std::string_view name);
 
 // A date with the year last whose first two numbers can each be the month (03/04/2026):

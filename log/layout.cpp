@@ -2,47 +2,44 @@
 #include "log/layout.h"
 
 #include <algorithm>
-#include <array>
 
 namespace quemador::log {
 namespace {
 
 constexpr std::size_t none = Columns::none;
 
-ResultColumn column_of(Result result)
-{
-    return {result, result_column_names.at(static_cast<std::size_t>(result))};
-}
-
 } // namespace
 
-std::vector<ResultColumn> result_columns(bool corrected, bool saving, bool co)
+std::vector<FigureKind> default_figures(bool air, bool target, bool co)
 {
-    std::vector<ResultColumn> columns = {column_of(Result::excess_air),
-                                         column_of(Result::efficiency), column_of(Result::net)};
-    if (corrected)
-        columns.push_back(column_of(Result::corrected));
-    if (saving)
-        columns.push_back(column_of(Result::saving));
+    std::vector<FigureKind> figures = {FigureKind::excess_air, FigureKind::efficiency,
+                                       FigureKind::net};
+    if (air)
+        figures.push_back(FigureKind::corrected);
+    if (target)
+        figures.push_back(FigureKind::saving);
     if (co)
-        columns.push_back(column_of(Result::co_air_free));
-    columns.push_back(column_of(Result::notes));
-    return columns;
+        figures.push_back(FigureKind::co_air_free);
+    return figures;
 }
 
-std::string& text_of(Outcome& outcome, Result result)
+std::vector<ResultColumn> result_columns(std::span<const FigureKind> figures)
 {
-    // A table, not a switch: a row asks for three or more results in turn, and a jump
-    // table's branch, taken to another case each time, is mispredicted about as often.
-    static constexpr std::array<std::string Outcome::*, result_kinds - 1> texts = {
-        &Outcome::excess_air, &Outcome::efficiency, &Outcome::net,
-        &Outcome::corrected,  &Outcome::saving,     &Outcome::co_air_free};
-    return outcome.*texts.at(static_cast<std::size_t>(result));
+    std::vector<ResultColumn> columns(figures.size());
+    std::transform(figures.begin(), figures.end(), columns.begin(), [](FigureKind figure) {
+        return ResultColumn{figure, figure_facts(figure).id};
+    });
+    columns.push_back({std::nullopt, notes_column});
+    return columns;
 }
 
 Layout::Layout(const std::vector<std::string>& header, std::vector<ResultColumn> results)
     : columns(std::move(results)), width(header.size()), in_place(columns.size(), none)
 {
+    for (const ResultColumn& column : columns) {
+        if (column.figure)
+            figures.push_back(index_of(*column.figure));
+    }
     for (std::size_t k = 0; k < columns.size(); ++k) {
         const auto at = std::find(header.begin(), header.end(), columns[k].name);
         if (at != header.end())

@@ -3,8 +3,8 @@
 
 // Where a log's results go in each of its rows, and how a row is written with them.
 
+#include "calculation/report.h"
 #include "log/columns.h"
-#include "log/reading.h"
 #include "text/csv.h"
 
 #include <cstddef>
@@ -16,24 +16,20 @@
 
 namespace quemador::log {
 
-// What this program adds to a record, in the order of result_column_names.
-enum class Result { excess_air, efficiency, net, corrected, saving, co_air_free, notes };
-inline constexpr std::size_t result_kinds = static_cast<std::size_t>(Result::notes) + 1;
-static_assert(result_kinds == result_column_names.size());
-
+// A column this program adds to a record: a figure of the report, or (none) the notes.
 struct ResultColumn {
-    Result result;
+    std::optional<FigureKind> figure;
     std::string_view name;
 };
 
-// The columns this program adds to a log, in their order: the window's two results,
-// the net efficiency, the gross one corrected for the air (where the log gives an air
-// temperature), the fuel saved (with a target), the CO on air-free flue gas (where the
-// log gives a CO), and the notes last.
-std::vector<ResultColumn> result_columns(bool corrected, bool saving, bool co);
+// The figures a log gets unless told which (LogOptions::figures), where it can give
+// them: the window's two results, the net efficiency, the gross one corrected for the
+// air (with an air temperature), the fuel saved (with a target), the CO on air-free flue
+// gas (with a CO column).
+std::vector<FigureKind> default_figures(bool air, bool target, bool co);
 
-// A result's text in an outcome, as the window shows it; the notes are not one.
-std::string& text_of(Outcome& outcome, Result result);
+// The columns this program adds to a log, in their order: the figures, then the notes.
+std::vector<ResultColumn> result_columns(std::span<const FigureKind> figures);
 
 inline std::string_view field_at(const std::vector<std::string_view>& fields, std::size_t index)
 {
@@ -44,6 +40,9 @@ inline std::string_view field_at(const std::vector<std::string_view>& fields, st
 // program wrote), or appended after the header's columns.
 struct Layout {
     std::vector<ResultColumn> columns; // the results, the notes last
+    // The index (index_of) of each column's figure, the notes left out: what a row's
+    // loop reads, without asking each column whether it has a figure.
+    std::vector<std::size_t> figures;
     std::size_t width = 0;             // the header's columns
     std::vector<std::size_t> in_place; // by result: its column in the header, or none
     std::vector<std::size_t> appended; // results, by index into columns

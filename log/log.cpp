@@ -26,14 +26,13 @@ using text::trimmed;
 
 constexpr std::uint64_t progress_every = 4096;
 
-// Each result over the rows calculated, by Result (the notes have none), and the
-// analyser's efficiency less the net one.
+// Each figure over the rows calculated, by kind, and the analyser's efficiency less the
+// net one.
 struct Totals {
-    std::array<Spread, result_kinds - 1> spreads{};
+    std::array<Spread, figure_count> spreads{};
     Differences analyser;
     std::uint64_t read = 0;
 
-    Spread& spread(Result result) { return spreads.at(static_cast<std::size_t>(result)); }
     // Takes in another set of rows' totals.
     void merge(const Totals& other)
     {
@@ -46,9 +45,11 @@ struct Totals {
 
 // The boilers a log names: one for each name whatever its case, accents and the blanks
 // around it, shown as the log first writes it, numbered in the order the log names
-// them.
+// them. Past most_groups of them, any other is one of the others.
 class Boilers {
 public:
+    static constexpr std::size_t others = static_cast<std::size_t>(-1);
+
     std::size_t of(std::string_view cell)
     {
         const std::string_view spelling = trimmed(cell);
@@ -56,11 +57,19 @@ public:
             return last_;
         auto spelled = spellings_.find(spelling);
         if (spelled == spellings_.end()) {
-            const auto [known, added] = keys_.emplace(text::caseless(spelling), names_.size());
-            if (added)
+            const std::string key = text::caseless(spelling);
+            auto known = keys_.find(key);
+            if (known == keys_.end()) {
+                if (names_.size() >= most_groups)
+                    return others;
+                known = keys_.emplace(key, names_.size()).first;
                 names_.emplace_back(spelling);
-            else if (respelled_++ == 0)
+            } else if (respelled_++ == 0) {
                 first_respelled_ = {names_[known->second], std::string(spelling)};
+            }
+            // Each spelling is kept, for the next row that writes it, up to a bound.
+            if (spellings_.size() >= 2 * most_groups)
+                return known->second;
             spelled = spellings_.emplace(std::string(spelling), known->second).first;
         }
         last_ = spelled->second;
@@ -81,7 +90,7 @@ private:
     std::map<std::string, std::size_t, std::less<>> spellings_;
     std::map<std::string, std::size_t, std::less<>> keys_;
     std::vector<std::string> names_;
-    std::size_t last_ = static_cast<std::size_t>(-1);
+    std::size_t last_ = others;
     std::string last_spelling_;
     std::uint64_t respelled_ = 0;
     std::pair<std::string, std::string> first_respelled_;
@@ -114,8 +123,11 @@ public:
         section_ = std::move(section);
         if (date_column_.empty() && section_->columns().has(Column::date))
             date_column_ = section_->header().at(section_->columns()[Column::date]);
-        for (const ResultColumn& column : section_->layout().columns)
-            used_.at(static_cast<std::size_t>(column.result)) = true;
+        for (const ResultColumn& column : section_->layout().columns) {
+            if (column.figure &&
+                std::find(used_.begin(), used_.end(), *column.figure) == used_.end())
+                used_.push_back(*column.figure);
+        }
         section_->set_unit(header_lines(end));
         section_->look_ahead(reader_);
     }
@@ -264,9 +276,7 @@ private:
         std::vector<std::string_view> units(layout.columns.size());
         std::transform(layout.columns.begin(), layout.columns.end(), units.begin(),
                        [](const ResultColumn& column) {
-                           return column.result == Result::notes      ? ""
-                               : column.result == Result::co_air_free ? "ppm"
-                                                                      : "%";
+                           return column.figure ? figure_facts(*column.figure).unit : "";
                        });
         layout.write(writer_, fields_, nullptr, units, reader_.line_end(), true);
         return unit_named(field_at(fields_, section_->columns()[Column::temperature]));
@@ -320,54 +330,48 @@ private:
     // Sets the row's texts for the layout's columns, and gives them.
     std::span<const std::string_view> gather(bool written)
     {
-        const Layout& layout = section_->layout();
-        for (std::size_t k = 0; k < layout.columns.size(); ++k) {
-            const Result result = layout.columns[k].result;
-            if (result == Result::notes)
-                texts_.at(k) = row_.notes;
-            else if (written)
-                texts_.at(k) =
-                    text::in_file(text_of(row_.outcome, result), section_->results_comma());
-            else
-                texts_.at(k) = {};
+        // The figures' columns, then the notes.
+        const std::vector<std::size_t>& figures = section_->layout().figures;
+        texts_.resize(figures.size() + 1);
+        for (std::size_t k = 0; k < figures.size(); ++k) {
+            texts_[k] = written
+                ? text::in_file(row_.report.texts[figures[k]], section_->results_comma())
+                : std::string_view();
         }
-        return {texts_.data(), layout.columns.size()};
+        texts_.back() = row_.notes;
+        return texts_;
     }
 
-    // A calculated row's results, and how far the analyser's efficiency is from the net.
+    // A calculated row's figures that the section writes, and how far the analyser's
+    // efficiency is from the net. The CO in whole ppm, as each row gives it.
     void add(Totals& totals, const Row& row) const
     {
-        const Outcome& outcome = row_.outcome;
-        totals.spread(Result::excess_air).add(outcome.results->excess_air);
-        totals.spread(Result::efficiency).add(outcome.results->efficiency);
-        // In whole ppm, as each row gives it.
-        if (outcome.figures.co_air_free)
-            totals.spread(Result::co_air_free).add(std::round(*outcome.figures.co_air_free));
-        if (!outcome.figures.net)
-            return;
-        totals.spread(Result::net).add(*outcome.figures.net);
-        if (outcome.figures.corrected)
-            totals.spread(Result::corrected).add(*outcome.figures.corrected);
-        if (outcome.figures.saving)
-            totals.spread(Result::saving).add(*outcome.figures.saving);
-        if (double analyser = 0.0; section_->analyser(row, analyser))
-            totals.analyser.add(analyser - *outcome.figures.net, reader_.line());
+        constexpr std::size_t co = index_of(FigureKind::co_air_free);
+        const Report& report = row_.report;
+        for (const std::size_t k : section_->layout().figures) {
+            if (report.values[k])
+                totals.spreads[k].add(k == co ? std::round(*report.values[k]) : *report.values[k]);
+        }
+        const auto& net = report.value(FigureKind::net);
+        if (double analyser = 0.0; net && section_->analyser(row, analyser))
+            totals.analyser.add(analyser - *net, reader_.line());
     }
 
-    // The results a section wrote, by their header, from totals.
+    // The figures the sections wrote, by their header, from totals.
     [[nodiscard]] std::vector<std::pair<std::string, Spread>> results_of(const Totals& totals) const
     {
-        std::vector<std::pair<std::string, Spread>> results;
-        for (std::size_t k = 0; k + 1 < result_kinds; ++k) {
-            if (used_.at(k))
-                results.emplace_back(result_column_names.at(k), totals.spreads.at(k));
-        }
+        std::vector<std::pair<std::string, Spread>> results(used_.size());
+        std::transform(used_.begin(), used_.end(), results.begin(), [&totals](FigureKind figure) {
+            return std::pair(std::string(figure_facts(figure).id),
+                             totals.spreads.at(index_of(figure)));
+        });
         return results;
     }
 
     [[gnu::noinline]] void tell() const
     {
-        options_.notice(RowNotice{reader_.line(), row_.notes, section_->header(), fields_});
+        options_.notice(RowNotice{reader_.line(), row_.notes, section_->header(), fields_,
+                                  section_->columns().index});
     }
 
     // When a row is: its date column read, in the column's order (a date in another
@@ -401,8 +405,8 @@ private:
     [[gnu::noinline]] void describe(const Row& row, const When& when)
     {
         const Columns& columns = section_->columns();
-        const std::size_t boiler =
-            boilers_.of(columns.has(Column::boiler) ? row.at(columns[Column::boiler]) : "");
+        const std::string_view cell = columns.has(Column::boiler) ? row.at(columns[Column::boiler]) : "";
+        const std::size_t boiler = boilers_.of(cell);
         using State = DateColumn::State;
         if (needs_dates_ && when.state == State::none)
             undated_.add(reader_.line(),
@@ -420,7 +424,7 @@ private:
                 add(group, row);
         }
         if (options_.chart != nullptr)
-            chart(row, boilers_.name(boiler), when);
+            chart(row, boiler == Boilers::others ? trimmed(cell) : boilers_.name(boiler), when);
     }
 
     void chart(const Row& row, std::string_view boiler, const When& when)
@@ -446,11 +450,11 @@ private:
         };
         double o2 = 0.0;
         const bool o2_read = row.number(section_->columns()[Column::o2], section_->comma(), o2);
-        const Outcome& outcome = row_.outcome;
+        const Report& report = row_.report;
         if (row_.kind == RowKind::calculated) {
-            put(Measure::gross, outcome.results->efficiency);
-            if (outcome.figures.net)
-                put(Measure::net, *outcome.figures.net);
+            put(Measure::gross, report.results->efficiency);
+            if (const auto& net = report.value(FigureKind::net))
+                put(Measure::net, *net);
             put(Measure::o2, o2);
         }
         if (o2_read && row_.kind == RowKind::out_of_range)
@@ -483,14 +487,18 @@ private:
     // The figures of a boiler's rows whose date waits for its column's order.
     Totals& waiting_group(std::size_t boiler, const AmbiguousDate& date)
     {
-        return waiting_groups_[std::pair(boiler, date.key())];
+        return boiler == Boilers::others ? others_ : waiting_groups_[std::pair(boiler, date.key())];
     }
 
-    // The figures of a boiler's rows, a month's or a boiler's month.
+    // The figures of a boiler's rows, a month's or a boiler's month; past most_groups,
+    // those of the rows of every other group together.
     Totals& group_of(std::size_t boiler, std::int32_t month)
     {
         if (last_group_ < groups_.size() && month == last_month_ && boiler == last_boiler_)
             return groups_[last_group_].second;
+        if (boiler == Boilers::others ||
+            (groups_.size() >= most_groups && !group_index_.contains(std::pair(boiler, month))))
+            return others_;
         const auto [at, added] = group_index_.emplace(std::pair(boiler, month), groups_.size());
         if (added)
             groups_.emplace_back(std::pair(boiler, month), Totals{});
@@ -515,6 +523,18 @@ private:
             group.analyser_difference = totals.analyser;
             summary_.groups.push_back(std::move(group));
         }
+        if (others_.read > 0) {
+            Group others;
+            others.others = true;
+            others.read = others_.read;
+            others.results = results_of(others_);
+            others.analyser_difference = others_.analyser;
+            summary_.groups.push_back(std::move(others));
+            summary_.notes.push_back(std::to_string(others_.read) +
+                                     (others_.read == 1 ? " fila" : " filas") +
+                                     " de más grupos que los " + std::to_string(most_groups) +
+                                     " primeros se cuentan juntas en «otras»");
+        }
         summary_.undated = undated_.count;
     }
 
@@ -528,10 +548,10 @@ private:
     std::string_view raw_; // the record as read
     RowResults row_;
     // The row's results in the layout's order, in the log's decimal mark.
-    std::array<std::string_view, result_kinds> texts_{};
+    std::vector<std::string_view> texts_;
     // The whole log's figures, and which results a section wrote.
     Totals totals_;
-    std::array<bool, result_kinds> used_{};
+    std::vector<FigureKind> used_; // the figures the sections wrote, in their order
     bool over_time_;
     bool needs_dates_;
     bool describing_;
@@ -547,6 +567,7 @@ private:
     Boilers boilers_;
     std::map<std::pair<std::size_t, std::int32_t>, std::size_t> group_index_;
     std::vector<std::pair<std::pair<std::size_t, std::int32_t>, Totals>> groups_;
+    Totals others_;
     std::size_t last_group_ = static_cast<std::size_t>(-1);
     std::size_t last_boiler_ = 0;
     std::int32_t last_month_ = 0;
@@ -585,6 +606,8 @@ LogSummary process_log(text::ByteSource& input, text::ByteSink& output, const Lo
         throw LogError(std::move(*problem));
     if (!columns.has(Column::fuel) && !options.fuel)
         throw LogError(no_fuel_note());
+    if (const auto figure = figure_not_given(columns, options))
+        throw LogError(not_given_note(*figure));
 
     LogSummary summary;
     summary.grouping = grouping_of(columns, options);

@@ -5,6 +5,7 @@
 // record with its results and advice, one record at a time, in the encoding the log
 // came in. It needs nothing but a byte source and a byte sink.
 
+#include "calculation/report.h"
 #include "log/chart.h"
 #include "log/columns.h"
 #include "log/dates.h"
@@ -20,12 +21,14 @@
 namespace quemador::log {
 
 // A row with notes, for a face that lists them: its line in the file, its notes as the
-// aviso column gives them, the header over it and its fields as read.
+// aviso column gives them, the header over it and its fields as read, and where the
+// columns of its readings are.
 struct RowNotice {
     std::uint64_t line;
     std::string_view notes;
     const std::vector<std::string>& header;
     const std::vector<std::string_view>& fields;
+    const Columns::Indexes& columns;
 };
 
 struct LogOptions {
@@ -37,6 +40,9 @@ struct LogOptions {
     std::optional<text::Encoding> encoding;
     // Columns named by the user, over those found by their header.
     ColumnChoice columns;
+    // The figures written into each record, in their order; none: default_figures
+    // (log/layout.h).
+    std::vector<FigureKind> figures;
     // Results outside the model are written too, not only the reason.
     bool all_results = false;
     // In the log's temperature unit: the combustion air's temperature for rows without
@@ -64,15 +70,16 @@ struct LogOptions {
 };
 
 // Reads the log from input and writes it to output. The lines above the header and a
-// units line under it are copied through; each record gets the columns exceso_aire,
-// eficiencia, eficiencia_neta and aviso (and eficiencia_corregida with an air
-// temperature, ahorro_combustible with a target), appended after the header's columns
+// units line under it are copied through; each record gets a column for each figure
+// (by default exceso_aire, eficiencia, eficiencia_neta, and eficiencia_corregida with an
+// air temperature, ahorro_combustible with a target) and aviso, appended after the header's columns
 // or in their place when the header has them already (a log written by this program).
 // A record shorter than the header is padded to its width; a longer one keeps its
 // extra fields after the results. A header further down (two exports appended, or one
 // repeated on every page) starts the rows under it afresh. A spreadsheet's footer rows
 // (Media, Máximo, …) are copied without results. A log whose header cannot be found,
-// or whose columns are missing or ambiguous, is a LogError, before anything is written.
+// whose columns are missing or ambiguous, or that cannot give a figure asked for, is a
+// LogError, before anything is written.
 LogSummary process_log(text::ByteSource& input, text::ByteSink& output, const LogOptions& options);
 
 } // namespace quemador::log

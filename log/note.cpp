@@ -56,6 +56,8 @@ std::string plain_words(const Remedy& remedy)
         return "diga cuál es la de " + what + " (nombre o número)";
     case Ask::for_column:
         return "para la de " + what;
+    case Ask::control:
+        return "su opción";
     case Ask::name_readings:
         break;
     }

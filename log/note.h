@@ -24,9 +24,10 @@ struct Remedy {
         name_column,  // name the column: "nómbrela con --col-caldera"
         which_column, // say which of two columns it is
         for_column,   // the user's choice of a column: "para --col-o2"
-        name_readings // say which columns are the oxygen and the temperature
+        name_readings, // say which columns are the oxygen and the temperature
+        control,       // the setting's control itself: "--aire"
     };
-    enum class Setting { unit, encoding, date_order, fuel, column };
+    enum class Setting { unit, encoding, date_order, fuel, column, air, target };
 
     Ask ask;
     Setting setting;

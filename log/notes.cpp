@@ -302,6 +302,29 @@ Note no_fuel_note()
     return note;
 }
 
+Note not_given_note(FigureKind figure)
+{
+    const FigureFacts& asked = figure_facts(figure);
+    Note note("no se puede dar " + std::string(asked.id) + ": ");
+    switch (asked.need) {
+    case Need::air:
+        note += "necesita la temperatura del aire de combustión (una columna de aire o ";
+        note += Remedy{Ask::control, Setting::air, {}};
+        note += ")";
+        return note;
+    case Need::target:
+        note += "necesita un objetivo (";
+        note += Remedy{Ask::control, Setting::target, {}};
+        note += ")";
+        return note;
+    case Need::co:
+    case Need::nothing:
+        break;
+    }
+    note += "necesita una columna de CO";
+    return note;
+}
+
 Note no_grouping_column_note(Grouping grouping)
 {
     const bool boiler = grouping == Grouping::boiler;

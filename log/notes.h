@@ -77,8 +77,10 @@ Note spellings_note(std::string_view first, std::string_view other, std::uint64_
 // A chart over time that no date could place.
 Note by_line_note();
 
-// The log cannot be read: no fuel for its rows, or no column to group them by.
+// The log cannot be read: no fuel for its rows, no column to group them by, or a figure
+// asked for that it cannot give.
 Note no_fuel_note();
+Note not_given_note(FigureKind figure);
 Note no_grouping_column_note(Grouping grouping);
 
 } // namespace quemador::log

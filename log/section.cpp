@@ -95,13 +95,58 @@ bool FirstRows::o2_fraction() const
         std::any_of(o2.begin(), o2.end(), [](double x) { return x > 0.0; });
 }
 
+namespace {
+
+bool can_give(Need need, const Columns& columns, const LogOptions& options)
+{
+    switch (need) {
+    case Need::air:
+        return columns.has(Column::air) || options.air.has_value();
+    case Need::target:
+        return options.target_o2.has_value();
+    case Need::co:
+        return columns.has(Column::co);
+    case Need::nothing:
+        break;
+    }
+    return true;
+}
+
+FigureSet set_of(const std::vector<ResultColumn>& columns)
+{
+    FigureSet set;
+    for (const ResultColumn& column : columns) {
+        if (column.figure)
+            set.set(index_of(*column.figure));
+    }
+    return set;
+}
+
+} // namespace
+
+std::vector<FigureKind> figures_of(const Columns& columns, const LogOptions& options)
+{
+    if (!options.figures.empty())
+        return options.figures;
+    return default_figures(can_give(Need::air, columns, options),
+                           can_give(Need::target, columns, options),
+                           can_give(Need::co, columns, options));
+}
+
+std::optional<FigureKind> figure_not_given(const Columns& columns, const LogOptions& options)
+{
+    const auto not_given =
+        std::find_if(options.figures.begin(), options.figures.end(), [&](FigureKind figure) {
+            return !can_give(figure_facts(figure).need, columns, options);
+        });
+    return not_given != options.figures.end() ? std::optional(*not_given) : std::nullopt;
+}
+
 Section::Section(std::vector<std::string> header, std::uint64_t line, const Columns& columns,
                  char separator, const LogOptions& options)
     : header_(std::move(header)), line_(line), columns_(columns),
-      layout_(header_,
-              result_columns(columns.has(Column::air) || options.air.has_value(),
-                             options.target_o2.has_value(), columns.has(Column::co))),
-      options_(options), separator_(separator),
+      layout_(header_, result_columns(figures_of(columns, options))),
+      figures_(set_of(layout_.columns)), options_(options), separator_(separator),
       comma_(separator == ',' ? DecimalComma::rejected : DecimalComma::accepted),
       problem_(columns_problem(header_, columns))
 {
@@ -214,15 +259,15 @@ void Section::calculate(const Row& row, RowResults& out)
                             row.at(columns_[Column::co2]),
                             row.at(columns_[Column::temperature]),
                             row.at(columns_[Column::co])};
-    evaluate(reading, out.outcome, style, comparison(row, out.notes));
-    if (!out.outcome.shown()) {
-        out.notes = out.outcome.failure;
+    evaluate(reading, out.report, style, comparison(row, out.notes), figures_);
+    if (!out.report.shown()) {
+        out.notes = out.report.failure;
         return;
     }
     doubts(reading, trimmed(style.o2_text), out);
-    for (const auto& message : out.outcome.advice)
+    for (const auto& message : out.report.advice)
         add_note(out.notes, message, " ");
-    out.kind = out.outcome.outside_model ? RowKind::out_of_range : RowKind::calculated;
+    out.kind = out.report.outside_model ? RowKind::out_of_range : RowKind::calculated;
 }
 
 double Section::in_fahrenheit(double t) const { return celsius_ ? celsius_to_fahrenheit(t) : t; }
@@ -259,7 +304,7 @@ void Section::doubts(const Reading& reading, std::string_view o2_cell, RowResult
 {
     if (o2_fraction_ || celsius_looking_)
         first_rows_doubts(reading, o2_cell, out);
-    out.doubtful = out.doubtful || out.outcome.doubtful;
+    out.doubtful = out.doubtful || out.report.doubtful;
 }
 
 [[gnu::noinline]] void Section::first_rows_doubts(const Reading& reading, std::string_view o2_cell,

@@ -7,7 +7,6 @@
 
 #include "log/layout.h"
 #include "log/log.h"
-#include "log/reading.h"
 #include "text/numbers.h"
 
 #include <cstdint>
@@ -60,11 +59,19 @@ bool is_header(const std::vector<std::string_view>& fields, std::string_view o2_
 
 enum class RowKind { calculated, out_of_range, error };
 
+// The figures a log's section writes: those the options name, or those it can give of
+// the default ones.
+std::vector<FigureKind> figures_of(const Columns& columns, const LogOptions& options);
+
+// A figure asked for that a section cannot give: it needs an air temperature, a target or
+// a CO reading that the log and the options do not give; none when it can give them all.
+std::optional<FigureKind> figure_not_given(const Columns& columns, const LogOptions& options);
+
 // What became of one record: its reading's outcome, and the notes written with it.
 struct RowResults {
     RowKind kind = RowKind::error;
     bool doubtful = false;
-    Outcome outcome;
+    Report report;
     std::string notes;
 };
 
@@ -161,6 +168,7 @@ private:
     std::uint64_t line_;
     Columns columns_;
     Layout layout_;
+    FigureSet figures_; // those the layout writes, asked of each reading
     const LogOptions& options_;
     char separator_;
     text::DecimalComma comma_;

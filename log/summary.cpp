@@ -4,6 +4,9 @@
 #include "calculation/calculate_command.h"
 #include "log/dates.h"
 #include "text/csv.h"
+#include "text/names.h"
+
+#include <array>
 
 namespace quemador::log {
 namespace {
@@ -24,9 +27,12 @@ std::string in_log(double x, text::DecimalComma comma)
 // A group as the summary names it: «Sala 1», 2026-02.
 std::string group_name(const LogSummary& summary, const Group& group)
 {
+    if (group.others)
+        return "otras (de más grupos que los " + std::to_string(most_groups) + " primeros)";
     std::string name;
     if (summary.grouping == Grouping::boiler || summary.by_boiler)
-        name = group.boiler.empty() ? "sin caldera" : "caldera «" + group.boiler + "»";
+        name = group.boiler.empty() ? "sin caldera"
+                                    : "caldera «" + text::shortened(group.boiler, 80) + "»";
     if (summary.grouping == Grouping::month)
         name += (name.empty() ? "" : ", ") + std::string("mes ") + month_text(group.month);
     return name;
@@ -130,79 +136,106 @@ std::string counts_line(const LogSummary& summary)
 
 namespace {
 
+using Table = std::vector<std::vector<std::string>>;
+
 // The header of the groups' table: the group's columns, then each result's mean, least
 // and greatest.
-void groups_header(const LogSummary& summary, text::CsvWriter& writer, bool boiler, bool month)
+std::vector<std::string> groups_header(const LogSummary& summary, bool boiler, bool month)
 {
+    std::vector<std::string> header;
     if (boiler)
-        writer.field("caldera");
+        header.emplace_back("caldera");
     if (month)
-        writer.field("mes");
-    writer.field("filas");
-    writer.field("calculadas");
-    std::vector<std::string> names;
-    for (const auto& [name, spread] : summary.results)
-        names.push_back(name);
+        header.emplace_back("mes");
+    header.emplace_back("filas");
+    header.emplace_back("calculadas");
+    std::vector<std::string> names(summary.results.size());
+    std::transform(summary.results.begin(), summary.results.end(), names.begin(),
+                   [](const auto& result) { return result.first; });
     if (!summary.analyser_column.empty())
         names.emplace_back("analizador_menos_neta");
     for (const std::string& name : names) {
-        for (const char* what : {"_media", "_minimo", "_maximo"})
-            writer.field(name + what);
+        header.insert(header.end(), {name + "_media", name + "_minimo", name + "_maximo"});
     }
-    writer.end_record();
+    return header;
+}
+
+// A spread's mean, least and greatest, as the summary's table writes them; empty for none.
+std::array<std::string, 3> spread_cells(const Spread& spread, text::DecimalComma comma)
+{
+    if (spread.count == 0)
+        return {};
+    return {in_log(spread.mean(), comma), in_log(spread.least, comma),
+            in_log(spread.greatest, comma)};
+}
+
+// A group's boiler and month cells: «otras» for the rows past most_groups; a name safe
+// in a spreadsheet.
+std::vector<std::string> group_cells(const Group& group, bool boiler, bool month)
+{
+    std::vector<std::string> cells;
+    if (boiler)
+        cells.push_back(group.others ? "otras" : text::spreadsheet_cell(group.boiler));
+    if (month)
+        cells.push_back(group.others ? (boiler ? "" : "otras") : month_text(group.month));
+    return cells;
 }
 
 // A row for each group, with each result's mean, least and greatest in its columns.
-void groups_csv(const LogSummary& summary, text::CsvWriter& writer)
+Table groups_table(const LogSummary& summary)
 {
     const bool boiler = summary.grouping == Grouping::boiler || summary.by_boiler;
     const bool month = summary.grouping == Grouping::month;
     const bool analyser = !summary.analyser_column.empty();
-    groups_header(summary, writer, boiler, month);
+    Table table = {groups_header(summary, boiler, month)};
     for (const Group& group : summary.groups) {
-        if (boiler)
-            writer.field(group.boiler);
-        if (month)
-            writer.field(month_text(group.month));
-        writer.field(std::to_string(group.read));
-        writer.field(std::to_string(calculated(group)));
-        std::vector<const Spread*> spreads;
-        for (const auto& [name, spread] : group.results)
-            spreads.push_back(&spread);
+        std::vector<std::string> row = group_cells(group, boiler, month);
+        row.push_back(std::to_string(group.read));
+        row.push_back(std::to_string(calculated(group)));
+        std::vector<const Spread*> spreads(group.results.size());
+        std::transform(group.results.begin(), group.results.end(), spreads.begin(),
+                       [](const auto& result) { return &result.second; });
         if (analyser)
             spreads.push_back(&group.analyser_difference);
         for (const Spread* spread : spreads) {
-            for (const double x : {spread->mean(), spread->least, spread->greatest})
-                writer.field(spread->count > 0 ? in_log(x, summary.comma) : "");
+            const auto cells = spread_cells(*spread, summary.comma);
+            row.insert(row.end(), cells.begin(), cells.end());
         }
-        writer.end_record();
+        table.push_back(std::move(row));
     }
+    return table;
 }
 
 } // namespace
 
+std::vector<std::vector<std::string>> summary_table(const LogSummary& summary)
+{
+    if (!summary.groups.empty())
+        return groups_table(summary);
+    Table table = {{"resultado", "filas", "media", "minimo", "maximo"}};
+    const auto row = [&](const std::string& name, const Spread& spread) {
+        const auto figures = spread_cells(spread, summary.comma);
+        std::vector<std::string> cells = {name, std::to_string(spread.count)};
+        cells.insert(cells.end(), figures.begin(), figures.end());
+        table.push_back(std::move(cells));
+    };
+    for (const auto& [name, spread] : summary.results)
+        row(name, spread);
+    if (!summary.analyser_column.empty())
+        row("analizador_menos_neta", summary.analyser_difference);
+    return table;
+}
+
 std::string summary_csv(const LogSummary& summary)
 {
     text::StringSink sink;
-    if (!summary.groups.empty()) {
+    {
         text::CsvWriter writer(sink, summary.separator, text::LineEnd::lf);
-        groups_csv(summary, writer);
-    } else {
-        text::CsvWriter writer(sink, summary.separator, text::LineEnd::lf);
-        for (const char* name : {"resultado", "filas", "media", "minimo", "maximo"})
-            writer.field(name);
-        writer.end_record();
-        const auto row = [&](const std::string& name, const Spread& spread) {
-            writer.field(name);
-            writer.field(std::to_string(spread.count));
-            for (const double x : {spread.mean(), spread.least, spread.greatest})
-                writer.field(spread.count > 0 ? in_log(x, summary.comma) : "");
+        for (const auto& row : summary_table(summary)) {
+            for (const std::string& cell : row)
+                writer.field(cell);
             writer.end_record();
-        };
-        for (const auto& [name, spread] : summary.results)
-            row(name, spread);
-        if (!summary.analyser_column.empty())
-            row("analizador_menos_neta", summary.analyser_difference);
+        }
     }
     return std::move(sink.text);
 }

@@ -75,8 +75,13 @@ struct Differences : Spread {
 // an oil one means nothing).
 enum class Grouping { none, boiler, month };
 
+// Groups a summary keeps, at most: the rows of any other are counted together, in one
+// group of "otras".
+inline constexpr std::size_t most_groups = 10000;
+
 // The figures of the rows of one boiler, one month, or one boiler's month.
 struct Group {
+    bool others = false;    // the rows of every group past most_groups, together
     std::string boiler;     // as the log first writes it, blanks around left out
     std::int32_t month = 0; // year × 12 + month − 1, or no_month (log/dates.h)
     std::uint64_t read = 0; // rows of readings
@@ -150,9 +155,12 @@ std::vector<std::string> closing_lines(const LogSummary& summary, RemedyWords wo
 // The rows counted by what became of them, in one line.
 std::string counts_line(const LogSummary& summary);
 
-// The summary's figures as CSV, in the log's separator and decimal mark: a row for each
-// result and one for the analyser's difference; with groups, a row for each group, and
-// the mean, least and greatest of each result in its columns.
+// The summary's figures as a table, in the log's decimal mark: a row for each result
+// and one for the analyser's difference, under a header; with groups, a row for each
+// group, and the mean, least and greatest of each result in its columns.
+std::vector<std::vector<std::string>> summary_table(const LogSummary& summary);
+
+// The summary's table as CSV, in the log's separator and decimal mark.
 std::string summary_csv(const LogSummary& summary);
 
 // The summary's CSV as a file for the log's user: in the log's encoding, with a byte

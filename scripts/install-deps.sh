@@ -17,6 +17,7 @@ set -euo pipefail
 packages=(
   cmake g++ ninja-build
   qt6-base-dev qt6-translations-l10n fonts-dejavu-extra libfontconfig-dev libcli11-dev
+  nlohmann-json3-dev
   file dpkg-dev
 )
 test_packages=(
@@ -24,7 +25,7 @@ test_packages=(
   xvfb xauth xdotool python3-xlib dbus-daemon dbus-bin at-spi2-core python3-pyatspi
   desktop-file-utils appstream lintian binutils-mingw-w64-x86-64
   clang-14 libclang-rt-14-dev clang-tidy-14 clang-format-14 cppcheck libbenchmark-dev
-  python3-matplotlib mawk time python3-pandas libcsv-dev
+  python3-matplotlib mawk time python3-pandas libcsv-dev libxml2-utils
   chromium chromium-driver python3-selenium
 )
 # Emscripten's optimiser needs Debian's acorn.

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/commands.h"
 #include "cli/summary_file.h"
 #include "cli/table.h"
 #include "cli/usage_error.h"
@@ -36,6 +37,41 @@ Run run_calc(const QStringList& args)
         return {};
     return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
             QString::fromUtf8(process.readAllStandardError())};
+}
+
+// Logs made at run time: a header, then rows of boiler, date and O2 for count rows.
+QByteArray many_boilers(int count)
+{
+    QByteArray log = "Caldera,O2,T humos\n";
+    for (int i = 0; i < count; ++i)
+        log += "Caldera " + QByteArray::number(i) + "," + QByteArray::number(2 + i % 5) + ",300\n";
+    return log;
+}
+
+QByteArray dated(const QByteArrayList& odd_dates)
+{
+    QByteArray log = "Fecha,O2,T\n";
+    for (int day = 1; day <= 20; ++day)
+        log += "2026-03-" + QByteArray::number(day).rightJustified(2, '0') + ",3,300\n";
+    for (const QByteArray& date : odd_dates)
+        log += date + ",3,300\n";
+    return log;
+}
+
+// A header of half a million columns, and rows of as many fields whose O2 is beyond the
+// air's.
+QByteArray wide_log(int rows)
+{
+    constexpr int columns = 500000;
+    QByteArray log = "O2,T" + QByteArray(columns - 2, ',') + "\n";
+    for (int i = 0; i < rows; ++i) {
+        QByteArray row = "25,300";
+        row.reserve(qsizetype{2} * columns);
+        for (int k = 2; k < columns; ++k)
+            row += ",x";
+        log += row + "\n";
+    }
+    return log;
 }
 
 // What the window's two result boxes show after a click, as quemador1-calc prints them.
@@ -133,19 +169,26 @@ private slots:
         row("help in Spanish", QStringList{"--help"}, 0,
             "*Uso: quemador1-calc [OPCIONES]\n\nOpciones:\n", "");
 
-        // Past the window's two lines: each figure with its basis.
-        const QString analyser = "Exceso de aire (%):  15.66\nEficiencia (%):      82.61\n"
-                                 "Eficiencia neta (%):           92.69   (sobre el PCI, fórmula "
-                                 "de Siegert, aire a 20 °C)\n";
+        // Past the window's two lines: each figure with its basis, the air ratio and the
+        // flue-gas loss beside the net efficiency.
+        const QString lambda = "Índice de aire λ:              1.17    (20.9 / (20.9 − O2))\n";
+        const QString analyser = "Exceso de aire (%):  15.66\nEficiencia (%):      82.61\n" +
+            lambda +
+            "Eficiencia neta (%):           92.69   (sobre el PCI, fórmula de Siegert, aire a "
+            "20 °C)\nPérdidas por humos qA (%):     7.31    (sobre el PCI, 100 − eficiencia "
+            "neta, aire a 20 °C)\n";
+        const QString assumed_air = "Exceso de aire (%):  15.66\nEficiencia (%):      83.94\n" +
+            lambda +
+            "Eficiencia neta (%):           93.91   (sobre el PCI, fórmula de Siegert, aire a "
+            "60 °F, supuesto)\nPérdidas por humos qA (%):     6.09    (sobre el PCI, 100 − "
+            "eficiencia neta, aire a 60 °F, supuesto)\n";
         const QString corrected = "Eficiencia corregida (%):      82.8    (sobre el PCS, con los "
                                   "humos menos el aire más 60 °F, aire a 20 °C)\n";
         const QStringList reading = gas + QStringList{"--o2", "3", "--temp", "180", "--celsius"};
         row("net and corrected with the air", reading + QStringList{"--aire", "20"}, 0,
             analyser + corrected, "");
         row("net with the air assumed", gas + QStringList{"--o2", "3", "--temp", "300"}, 0,
-            "Exceso de aire (%):  15.66\nEficiencia (%):      83.94\nEficiencia neta (%):      "
-            "     93.91   (sobre el PCI, fórmula de Siegert, aire a 60 °F, supuesto)\n",
-            "");
+            assumed_air, "");
         row("saving at a target", reading + QStringList{"--aire", "20", "--objetivo-o2", "2"}, 0,
             analyser + corrected +
                 "Eficiencia en el objetivo (%): 83.01   (sobre el PCS, O2 2 %)\nAhorro de "
@@ -154,12 +197,14 @@ private slots:
             "");
         row("a target with its own temperature",
             reading + QStringList{"--objetivo-o2", "2", "--objetivo-temp", "150"}, 0,
-            "Exceso de aire (%):  15.66\nEficiencia (%):      82.61\nEficiencia neta (%):      "
-            "     92.49   (sobre el PCI, fórmula de Siegert, aire a 15.56 °C, "
-            "supuesto)\nEficiencia "
-            "en el objetivo (%): 84.07   (sobre el PCS, O2 2 %, humos a 150 °C)\nAhorro de "
-            "combustible (%):     1.74    (1 − eficiencia / eficiencia en el objetivo, sobre el "
-            "PCS)\n",
+            "Exceso de aire (%):  15.66\nEficiencia (%):      82.61\n" + lambda +
+                "Eficiencia neta (%):           92.49   (sobre el PCI, fórmula de Siegert, aire a "
+                "15.56 °C, supuesto)\nPérdidas por humos qA (%):     7.51    (sobre el PCI, 100 "
+                "− eficiencia neta, aire a 15.56 °C, supuesto)\nEficiencia "
+                "en el objetivo (%): 84.07   (sobre el PCS, O2 2 %, humos a 150 °C)\nAhorro de "
+                "combustible (%):     1.74    (1 − eficiencia / eficiencia en el objetivo, sobre "
+                "el "
+                "PCS)\n",
             "");
         row("air hotter than the flue gas",
             gas + QStringList{"--o2", "3", "--temp", "300", "--aire", "400"}, 0,
@@ -174,10 +219,7 @@ private slots:
             "Exceso de aire (%):  15.66\nEficiencia (%):      89.89\n",
             "aviso: Temperatura de 10 °C: está por debajo de los 15.6 °C (60 °F)");
         row("readings quoted as typed",
-            gas + QStringList{"--o2", "3.0", "--co2", "7", "--temp", "300"}, 0,
-            "Exceso de aire (%):  15.66\nEficiencia (%):      83.94\n"
-            "Eficiencia neta (%):           93.91   (sobre el PCI, fórmula de Siegert, aire a "
-            "60 °F, supuesto)\n",
+            gas + QStringList{"--o2", "3.0", "--co2", "7", "--temp", "300"}, 0, assumed_air,
             "aviso: CO2 de 7 % no cuadra con O2 de 3.0 %");
         row("air not a number", reading + QStringList{"--aire", "20C"}, 2, "",
             "--aire no es un número");
@@ -262,6 +304,29 @@ private slots:
             "aviso: CO de -5 ppm: el monóxido de carbono no puede ser negativo.");
         row("CO not a number", gas + QStringList{"--o2", "3", "--temp", "300", "--co", "bajo"}, 2,
             "", "--co no es un número: «bajo»");
+
+        // --cifras chooses a table's figures; each is declared once, with its values.
+        row("a table of the flue-gas loss, in CSV",
+            QStringList{"--tabla", "--formato", "csv", "--o2", "3", "--temp", "300", "--cifras",
+                        "perdidas_humos,eficiencia"},
+            0, "o2_pct,exceso_aire_pct,perdidas_humos_300F,eficiencia_300F\n3,15.66,6.09,83.94\n",
+            "");
+        row("a table's second figure under the first",
+            QStringList{"--tabla", "--o2", "3", "--temp", "300", "--cifras", "lambda,eficiencia"},
+            0, "*\n\nEficiencia de combustión (%) — Gas Natural\n", "");
+        row("a figure no table gives", QStringList{"--tabla", "--cifras", "ahorro_combustible"}, 2,
+            "", "--cifras: la tabla no da ahorro_combustible");
+        row("a figure of the air without one",
+            QStringList{"--tabla", "--cifras", "eficiencia_corregida"}, 2, "",
+            "--cifras: eficiencia_corregida necesita --aire");
+        row("an unknown figure", QStringList{"--tabla", "--cifras", "rendimiento"}, 2, "",
+            "--cifras: cifra desconocida o repetida: «rendimiento» (use exceso_aire, eficiencia, "
+            "lambda,");
+        row("a figure named twice", QStringList{"--csv", "-", "--cifras", "lambda, lambda"}, 2, "",
+            "«lambda»");
+        row("figures for one reading",
+            gas + QStringList{"--o2", "3", "--temp", "300", "--cifras", "lambda"}, 2, "",
+            "--cifras no se usa en una lectura");
     }
 
     void command_line()
@@ -427,6 +492,9 @@ private slots:
                  QStringList({"Caldera norte: bruta 3", "Caldera norte: neta 3",
                               "Caldera norte: O2 3", "Caldera sur: bruta 2", "Caldera sur: neta 2",
                               "Caldera sur: O2 2", "Con aviso 1"}));
+        // A mark for each marked row.
+        const QString marked = svg.section("data-serie=\"Con aviso\"", 1).section("</g>", 0, 0);
+        QCOMPARE(marked.count("<circle"), 1);
         // In the legend too, as text, in rows as wide as the chart: seven names take two.
         QCOMPARE(svg.count(">Caldera sur: neta</text>"), 1);
         const auto legend_row = [&svg](const QString& name) {
@@ -465,14 +533,176 @@ private slots:
         QCOMPARE(run_calc({"--csv", log, "-c", "gas", "--celsius", "--grafico", path}).status, 0);
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString svg = QString::fromUtf8(file.readAll());
         QStringList texts;
-        for (const auto& match :
-             QRegularExpression(">([^<]*)</text>").globalMatch(QString::fromUtf8(file.readAll())))
+        for (const auto& match : QRegularExpression(">([^<]*)</text>").globalMatch(svg))
             texts << match.captured(1);
         QCOMPARE(texts.mid(1, 19),
                  QStringList({"82", "84", "86", "88", "90", "92", "94", "3", "3,1", "3,2", "3,3",
                               "3,4", "3,5", "12/02/2026", "14/04/2026", "14/06/2026", "14/08/2026",
                               "14/10/2026", "14/12/2026"}));
+        // Without boilers, a series a measure; the first and last days at the plot's edges,
+        // the efficiencies within it.
+        QCOMPARE(texts.mid(texts.size() - 3), QStringList({"Bruta", "Neta", "O2"}));
+        const auto points = QRegularExpression("<polyline [^>]*points=\"([^\"]*)\"").match(svg);
+        const QStringList gross = points.captured(1).split(' ');
+        QCOMPARE(gross.size(), 2);
+        QVERIFY2(gross[0].startsWith("72,") && gross[1].startsWith("888,"),
+                 qPrintable(points.captured(1)));
+        for (const QString& point : gross) {
+            const double y = point.section(',', 1).toDouble();
+            QVERIFY2(y > 56 && y < 416, qPrintable(point));
+        }
+    }
+
+    // Hostile logs: each ends, within bounded memory, with a well-formed SVG, the right
+    // status and a note for what the chart could not show as it is.
+    void hostile_logs_data()
+    {
+        QTest::addColumn<QByteArray>("log");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("error");   // parts of standard error, between '|'s
+        QTest::addColumn<QString>("written"); // a part of the SVG, or of the summary after '*'
+        QTest::addColumn<int>("megabytes");   // the most memory it may take
+
+        QTest::newRow("O2 of 1e16 twice: an axis finer than the numbers")
+            << QByteArray("Caldera,O2,T\nA,10000000000000000,300\nA,10000000000000002,310\nB\x01,"
+                          "3,300\n")
+            << 1 << "2 puntos fuera de la escala de su eje|1 carácter de los nombres del gráfico"
+            << "Nota: 2 puntos fuera de la escala" << 20;
+        QTest::newRow("O2 of 1e20")
+            << QByteArray("O2,T\n100000000000000000000,300\n3,300\n") << 1
+            << "1 punto fuera de la escala de su eje (eficiencia de 0 a 120 %, O2 de 0 a 21 "
+               "%): se dibuja en su borde"
+            << ">25</text>" << 20;
+        QTest::newRow("U+FFFE, a control and bytes that are not UTF-8 in names")
+            << QByteArray("Caldera,O2,T\n\xEF\xBF\xBE"
+                          "A\xFF,3,300\nB\x01,3,310\n")
+            << 0 << "3 caracteres de los nombres del gráfico no se pueden mostrar"
+            << ">\xEF\xBF\xBD"
+               "A\xEF\xBF\xBD: bruta</text>"
+            << 20;
+        QTest::newRow("a right-to-left override in a name")
+            << QByteArray("Caldera,O2,T\nX\xE2\x80\xAE,3,300\n") << 0
+            << "caldera «X\\u202e»: 1 fila"
+            << ">X\\u202e: bruta</text>" << 20;
+        QTest::newRow("200,000 boilers")
+            << many_boilers(200000) << 0
+            << "el gráfico muestra las 50 calderas de menor eficiencia media, de 10000 "
+               "calderas\nquemador1-calc: 190000 filas de calderas más allá de las 10000 "
+               "primeras no entran en el gráfico|190000 filas de más grupos que los 10000 "
+               "primeros se cuentan juntas en «otras»|\nquemador1-calc: otras (de más grupos "
+               "que los 10000 primeros): 190000 filas, 190000 calculadas;"
+            << "data-serie=\"Caldera 4: bruta\"" << 40;
+        QTest::newRow("a name of 100,000 characters")
+            << "Caldera,O2,T\n" + QByteArray(100000, 'x') + ",3,300\n"
+            << 0 << "caldera «xxx" << QString(39, 'x') + "…: bruta</text>" << 40;
+        QTest::newRow("a mistyped year")
+            << dated({"1026-03-05"}) << 0 << "1 fecha lejos de todas las demás"
+            << ">Nota: 1 fecha lejos" << 20;
+        QTest::newRow("years 0001 and 9999")
+            << dated({"0001-01-01", "9999-12-31"}) << 0 << "2 fechas lejos de todas las demás"
+            << ">Nota: 2 fechas lejos" << 20;
+        QTest::newRow("half a million columns, rows with notices")
+            << wide_log(8) << 1 << "fuera de rango: 8"
+            << "Fuera del modelo" << 120;
+        QTest::newRow("names a spreadsheet would run")
+            << QByteArray("Caldera,O2,T\n=HYPERLINK(\"http://x\"),3,300\n@SUM(1),3,300\n"
+                          "+1+1,3,300\n-2,3,300\n\t3,3,300\nSala,3,300\n")
+            << 0 << "caldera «=HYPERLINK"
+            << "*\n\"'=HYPERLINK(\"\"http://x\"\")\",1,1,15.66,15.66,15.66,83.94,83.94,83.94,93.91,"
+               "93.91,93.91\n'@SUM(1),1,1,15.66"
+            << 20;
+    }
+
+    void hostile_logs()
+    {
+        QFETCH(QByteArray, log);
+        QFETCH(int, status);
+        QFETCH(QString, error);
+        QFETCH(QString, written);
+        QFETCH(int, megabytes);
+        QTemporaryDir dir;
+        QFile input(dir.filePath("hostil.csv"));
+        QVERIFY(input.open(QIODevice::WriteOnly));
+        input.write(log);
+        input.close();
+        const QString svg = dir.filePath("grafico.svg");
+        const QString summary = dir.filePath("resumen.csv");
+        const QString memory = dir.filePath("memoria");
+        QProcess process;
+        process.setStandardOutputFile(QProcess::nullDevice());
+        process.start("/usr/bin/time",
+                      {"-f", "%M", "-o", memory, QStringLiteral(QUEMADOR_CALC), "-c", "gas",
+                       "--csv", input.fileName(), "--grafico", svg, "--resumen", summary});
+        QVERIFY(process.waitForFinished(120000));
+        const QString err = QString::fromUtf8(process.readAllStandardError());
+        QCOMPARE(process.exitCode(), status);
+        for (const QString& part : error.split('|'))
+            QVERIFY2(err.contains(part), qPrintable(part + "\n" + err.left(2000)));
+        QCOMPARE(QProcess::execute("xmllint", {"--noout", svg}), 0);
+        QFile file(written.startsWith('*') ? summary : svg);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(file.readAll());
+        QVERIFY2(text.contains(written.startsWith('*') ? written.mid(1) : written),
+                 qPrintable(text.left(3000)));
+        // Every text within the picture.
+        const QRegularExpressionMatch size =
+            QRegularExpression("viewBox=\"0 0 (\\d+) (\\d+)\"").match(text);
+        for (const auto& at :
+             QRegularExpression("<text x=\"([^\"]*)\" y=\"([^\"]*)\"").globalMatch(text)) {
+            const double x = at.captured(1).toDouble();
+            const double y = at.captured(2).toDouble();
+            QVERIFY2(x >= 0 && x <= size.captured(1).toDouble() && y >= 0 &&
+                         y <= size.captured(2).toDouble(),
+                     qPrintable(at.captured(0)));
+        }
+        // At most a screenful of labels on each axis; the notes one under another.
+        QVERIFY(text.count("<text") < 40 + 3 * 52 + 8);
+        QStringList rows;
+        for (const auto& note :
+             QRegularExpression("<text x=\"72\" y=\"([^\"]*)\"[^>]*>Nota:").globalMatch(text))
+            rows << note.captured(1);
+        for (qsizetype i = 1; i < rows.size(); ++i)
+            QVERIFY(rows[i].toDouble() > rows[i - 1].toDouble());
+#if !defined(__SANITIZE_ADDRESS__)
+        QFile used(memory);
+        QVERIFY(used.open(QIODevice::ReadOnly));
+        // The last line: after "Command exited with non-zero status" for a status.
+        const int kilobytes = used.readAll().trimmed().split('\n').last().toInt();
+        QVERIFY2(kilobytes > 0 && kilobytes < megabytes * 1024,
+                 qPrintable(QString::number(kilobytes)));
+#else
+        Q_UNUSED(megabytes);
+#endif
+    }
+
+    // A run ended by a signal a user sends leaves no file beside the summary's or
+    // chart's place.
+    void killed_run_leaves_no_file_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("Ctrl+C") << SIGINT;
+        QTest::newRow("kill") << SIGTERM;
+        QTest::newRow("a closed terminal") << SIGHUP;
+    }
+
+    void killed_run_leaves_no_file()
+    {
+        QFETCH(int, signal);
+        QTemporaryDir dir;
+        QProcess process;
+        process.setStandardOutputFile(QProcess::nullDevice());
+        process.start(QStringLiteral(QUEMADOR_CALC),
+                      {"-c", "gas", "--csv", "-", "--grafico", dir.filePath("g.svg"), "--resumen",
+                       dir.filePath("r.csv")});
+        QVERIFY(process.waitForStarted());
+        process.write("O2,T\n3,300\n");
+        QTRY_COMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 2);
+        QCOMPARE(::kill(static_cast<pid_t>(process.processId()), signal), 0);
+        QVERIFY(process.waitForFinished(10000));
+        QCOMPARE(process.exitStatus(), QProcess::CrashExit);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList());
     }
 
     // The summary goes in whole or not at all: written beside its place and renamed.
@@ -560,6 +790,56 @@ private slots:
         QCOMPARE(process.exitCode(), status);
         const QString err = QString::fromUtf8(process.readAllStandardError());
         QVERIFY2(err.contains(error), qPrintable(err));
+    }
+
+    // Every mode takes only options declared for it (a mode asking for another would
+    // stop every run of it).
+    void every_mode_takes_its_declared_options()
+    {
+        const Given given;
+        take_reading(given);
+        take_table(given);
+        take_log(given);
+    }
+
+    // The man page's options section names every option with its argument, and no option
+    // that is not declared.
+    void man_page_names_every_option()
+    {
+        QFile file(QStringLiteral(QUEMADOR_MAN_PAGE));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString page = QString::fromUtf8(file.readAll());
+        const auto begin = page.indexOf("\n.SH OPCIONES\n");
+        const auto end = page.indexOf("\n.SH ", begin + 1);
+        QVERIFY(begin >= 0 && end > begin);
+        // Each line as troff sets it: a font macro's arguments run together, quotes gone.
+        QString text;
+        const QRegularExpression argument("\"([^\"]*)\"|(\\S+)");
+        for (const QString& line : page.mid(begin, end - begin).split('\n')) {
+            if (!line.startsWith('.')) {
+                text += line + '\n';
+                continue;
+            }
+            if (!QRegularExpression("^\\.(B|I|BR|BI|IR|RB|IB|RI)\\s").match(line).hasMatch())
+                continue;
+            for (const auto& match : argument.globalMatch(line.section(' ', 1)))
+                text += match.captured(1) + match.captured(2);
+            text += '\n';
+        }
+        text.remove(QRegularExpression("\\\\f[RBIP]")).replace("\\-", "-").replace("\\~", " ");
+        for (const log::OptionSpec& spec : log::option_specs()) {
+            const QString named = q(std::string(spec.name)) +
+                (spec.argument.empty() ? "" : " " + q(std::string(spec.argument)));
+            QVERIFY2(text.contains(named), qPrintable(named));
+        }
+        for (const auto& match : QRegularExpression("--[a-z0-9-]+").globalMatch(text)) {
+            const std::string name = match.captured(0).toStdString();
+            const auto specs = log::option_specs();
+            QVERIFY2(name == "--help" || name == "--version" ||
+                         std::any_of(specs.begin(), specs.end(),
+                                     [&name](const auto& spec) { return spec.name == name; }),
+                     name.c_str());
+        }
     }
 
     void table_shape()

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <string>
 
 using namespace quemador;
@@ -29,7 +30,8 @@ struct LogRun {
     QString refused; // why the log was refused, when it was
 };
 
-LogRun run_log(const QByteArray& input, std::optional<TemperatureUnit> unit)
+LogRun run_log(const QByteArray& input, std::optional<TemperatureUnit> unit,
+               std::vector<FigureKind> figures = {})
 {
     LogRun run;
     StringSource source(
@@ -38,6 +40,7 @@ LogRun run_log(const QByteArray& input, std::optional<TemperatureUnit> unit)
     LogOptions options;
     options.fuel = Fuel::natural_gas;
     options.unit = unit;
+    options.figures = std::move(figures);
     options.report = [&](std::string_view line) { run.reports << q(std::string(line)); };
     try {
         run.summary = process_log(source, sink, options);
@@ -169,6 +172,57 @@ private slots:
     }
 
     // What a header names, as analysers and spreadsheets write it.
+    // The figures a log gets when told which: in their order, in place in a log of this
+    // program's, with their units under the header; one a log cannot give is refused.
+    void figures_chosen_data()
+    {
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<QString>("figures");
+        QTest::addColumn<QByteArray>("output");
+        QTest::addColumn<QString>("refused");
+
+        const auto row = [](const char* name, const QByteArray& input, const char* figures,
+                            const QByteArray& output, const char* refused = "") {
+            QTest::newRow(name) << input << QString(figures) << output << QString(refused);
+        };
+        row("air ratio and flue-gas loss before the efficiency", "O2,T\n3,300\n",
+            "lambda perdidas_humos eficiencia",
+            "O2,T,lambda,perdidas_humos,eficiencia,aviso\n3,300,1.17,6.09,83.94,\n");
+        row("a log of this program's, read again: in their place",
+            "O2,T,lambda,perdidas_humos,eficiencia,aviso\n3,300,,,,\n",
+            "lambda perdidas_humos eficiencia",
+            "O2,T,lambda,perdidas_humos,eficiencia,aviso\n3,300,1.17,6.09,83.94,\n");
+        row("each figure's unit under the header", "O2,T\n%,°F\n3,300\n", "lambda perdidas_humos",
+            "O2,T,lambda,perdidas_humos,aviso\n%,°F,,%,\n3,300,1.17,6.09,\n");
+        row("a figure of the air: empty in a row without one", "O2,T,T aire\n3,300,68\n3,300,\n",
+            "eficiencia_corregida eficiencia_neta",
+            "O2,T,T aire,eficiencia_corregida,eficiencia_neta,aviso\n3,300,68,84.13,94.11,\n"
+            "3,300,,,93.91,sin temperatura del aire: la eficiencia neta supone 60 °F y no hay "
+            "corregida\n");
+        row("a figure of the air in a log without one", "O2,T\n3,300\n", "eficiencia_corregida", "",
+            "no se puede dar eficiencia_corregida: necesita la temperatura del aire de "
+            "combustión (una columna de aire o --aire)");
+        row("a target's figure without a target", "O2,T\n3,300\n", "eficiencia_objetivo", "",
+            "no se puede dar eficiencia_objetivo: necesita un objetivo (--objetivo-o2)");
+        row("the CO's, which a log does not read", "O2,T\n3,300\n", "co_sin_aire", "",
+            "no se puede dar co_sin_aire: necesita una lectura de CO, que un registro no da");
+    }
+
+    void figures_chosen()
+    {
+        QFETCH(QByteArray, input);
+        QFETCH(QString, figures);
+        QFETCH(QByteArray, output);
+        QFETCH(QString, refused);
+        const QStringList ids = figures.split(' ');
+        std::vector<FigureKind> chosen(static_cast<std::size_t>(ids.size()));
+        std::transform(ids.begin(), ids.end(), chosen.begin(),
+                       [](const QString& id) { return *figure_named(id.toStdString()); });
+        const LogRun run = run_log(input, std::nullopt, chosen);
+        QCOMPARE(run.out, output);
+        QCOMPARE(run.refused, refused);
+    }
+
     void header_names_data()
     {
         QTest::addColumn<QString>("header");
@@ -840,8 +894,10 @@ private slots:
         QCOMPARE(series,
                  QStringList({"A: bruta 2", "A: neta 2", "A: O2 2", "B: bruta 1", "B: neta 1",
                               "B: O2 1", "Fuera del modelo 1", "Con aviso 1"}));
+        // An O2 below the axis's range is drawn at its edge, and counted.
         const ChartSeries& outside = chart.series[6];
-        QCOMPARE_EXACT(outside.y.front(), -1.0);
+        QCOMPARE_EXACT(outside.y.front(), 0.0);
+        QCOMPARE(chart.clipped, std::uint64_t{1});
         QCOMPARE_EXACT(outside.x.front(), date_of("01/02/2026 10:00")->since_epoch());
         // The CO2 that does not match the O2 is a notice on the first row.
         QCOMPARE_EXACT(chart.series[7].x.front(), date_of("01/02/2026 08:00")->since_epoch());
@@ -871,6 +927,75 @@ private slots:
         const auto lowest = std::min_element(gross.y.begin(), gross.y.end());
         QCOMPARE_EXACT(gross.x.at(static_cast<std::size_t>(lowest - gross.y.begin())), 6791.0);
         QCOMPARE_EXACT(gross.x.front(), 2.0);
+    }
+
+    // A chart stays bounded and says what it leaves out: the worst boilers of many, the
+    // boilers past those it follows, values no axis can show, moments far from all others.
+    void chart_bounds()
+    {
+        const auto names = [](const Chart& chart) {
+            QStringList boilers;
+            for (const ChartSeries& s : chart.series) {
+                if (s.measure == Measure::gross)
+                    boilers << q(s.boiler);
+            }
+            return boilers;
+        };
+        ChartData many;
+        for (int b = 0; b < 60; ++b) {
+            for (int i = 0; i < 100; ++i)
+                many.add("C" + std::to_string(b), Measure::gross, i,
+                         80 + b % 20 + (b == 59 ? -30 : 0));
+        }
+        Chart chart = many.chart("x");
+        QCOMPARE(chart.boilers, std::uint64_t{60});
+        QCOMPARE(chart.boilers_charted, std::uint64_t{50});
+        // The best ten of C0 to C58 (efficiency 80 + b % 20) are left out, C59 is the worst.
+        const QStringList charted = names(chart);
+        QCOMPARE(charted.size(), 50);
+        QVERIFY(charted.contains("C59") && charted.contains("C0") && !charted.contains("C19"));
+        QCOMPARE(
+            q(chart_notes(chart).at(0)),
+            QString(
+                "el gráfico muestra las 50 calderas de menor eficiencia media, de 60 calderas"));
+
+        // Past the boilers it follows, rows are counted; each series gets its share of
+        // the points.
+        ChartData crowd;
+        for (std::size_t b = 0; b < ChartData::most_boilers + 5; ++b) {
+            for (int i = 0; i < 300; ++i)
+                crowd.add("C" + std::to_string(b), Measure::gross, i, 80);
+        }
+        chart = crowd.chart("x");
+        QCOMPARE(chart.rows_untracked, std::uint64_t{1500});       // 5 boilers of 300 rows
+        QVERIFY(chart.series.front().x.size() <= std::size_t{16}); // 8 buckets, 2 points each
+
+        // No number, beyond the axis, far in time, names that cannot be shown.
+        ChartData odd;
+        odd.set_over_time(true);
+        const double day = 86400;
+        for (int i = 0; i < 30; ++i)
+            odd.add("A\xFF", Measure::o2, 1.7e9 + i * day, 3);
+        odd.add("A\xFF", Measure::o2, 1.7e9 - 1000 * 365 * day, 3);
+        odd.add("A\xFF", Measure::o2, 1.7e9, std::numeric_limits<double>::quiet_NaN());
+        odd.add("A\xFF", Measure::o2, 1.7e9, 1e16);
+        odd.add("", Measure::outside, 1.7e9, -1e20);
+        odd.add("", Measure::outside, 1.7e9, 21); // the axis's edge is within it
+        chart = odd.chart("r\x01.csv");
+        QCOMPARE(chart.not_numbers, std::uint64_t{1});
+        QCOMPARE(chart.clipped, std::uint64_t{2});
+        QCOMPARE(chart.far_in_time, std::uint64_t{1});
+        QCOMPARE(chart.replaced, std::uint64_t{2});
+        QCOMPARE(q(chart.title), QString("Eficiencia y O2 de r\uFFFD.csv"));
+        QCOMPARE(*std::max_element(chart.series.front().y.begin(), chart.series.front().y.end()),
+                 21.0);
+        QCOMPARE(chart_notes(chart).size(), std::size_t{4});
+
+        // A name shown as another is shown is still its own boiler.
+        ChartData alike;
+        alike.add("X\xFF", Measure::gross, 1, 80);
+        alike.add("X\xEF\xBF\xBD", Measure::gross, 2, 81);
+        QCOMPARE(alike.chart("x").boilers, std::uint64_t{2});
     }
 };
 

@@ -499,6 +499,15 @@ private slots:
                                                                "c")
                                                  << R"(a\x7fb\x9bc)";
         QTest::newRow("Spanish") << QByteArray("«Gasóleo» ñ °C") << "«Gasóleo» ñ °C";
+        QTest::newRow("a right-to-left override before figures")
+            << QByteArray("Sala \xE2\x80\xAE: 18,11") << R"(Sala \u202e: 18,11)";
+        QTest::newRow("isolates, marks and the Arabic letter mark")
+            << QByteArray("\xE2\x81\xA6"
+                          "a\xE2\x81\xA9\xE2\x80\x8F\xD8\x9C"
+                          "b")
+            << R"(\u2066a\u2069\u200f\u061cb)";
+        QTest::newRow("Hebrew and an em dash are text")
+            << QByteArray("\xD7\x90 \xE2\x80\x94") << "\u05d0 \u2014";
     }
 
     void printable()
@@ -506,6 +515,62 @@ private slots:
         QFETCH(QByteArray, text);
         QFETCH(QString, shown);
         QCOMPARE(q(text::printable(bytes(text))), shown);
+    }
+
+    // Names made text any XML reader takes: what is not UTF-8, or is a character XML
+    // forbids, becomes U+FFFD, counted.
+    void valid_text_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QByteArray>("valid");
+        QTest::addColumn<int>("replaced");
+        const QByteArray r = "\xEF\xBF\xBD";
+        QTest::newRow("Spanish and a tab")
+            << QByteArray("Caldera ñ\t°") << QByteArray("Caldera ñ\t°") << 0;
+        QTest::newRow("U+FFFE and U+FFFF") << QByteArray("a\xEF\xBF\xBE"
+                                                         "b\xEF\xBF\xBF")
+                                           << "a" + r + "b" + r << 2;
+        QTest::newRow("C0 controls but tab and line ends")
+            << QByteArray("\x01\x1F\r\n", 4) << r + r + "\r\n"
+            << 2;
+        QTest::newRow("Windows-1252 bytes") << QByteArray("Cami\xF3n") << "Cami" + r + "n" << 1;
+        QTest::newRow("a character cut short at the end")
+            << QByteArray("a\xE2\x82") << "a" + r + r << 2;
+        QTest::newRow("an overlong slash and a surrogate")
+            << QByteArray("\xC0\xAF\xED\xA0\x80") << r + r + r + r + r << 5;
+        QTest::newRow("four bytes, and past U+10FFFF")
+            << QByteArray("\xF0\x9F\x94\xA5\xF4\x90\x80\x80") << "\xF0\x9F\x94\xA5" + r + r + r + r
+            << 4;
+    }
+
+    void valid_text()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QByteArray, valid);
+        QFETCH(int, replaced);
+        std::uint64_t count = 0;
+        QCOMPARE(QByteArray::fromStdString(text::valid_text(bytes(text), count)), valid);
+        QCOMPARE(count, static_cast<std::uint64_t>(replaced));
+    }
+
+    // Names cut to a number of characters, never inside one; and cells a spreadsheet
+    // would take for a formula made text.
+    void shortened_and_spreadsheet_cells()
+    {
+        QCOMPARE(q(text::shortened("Caldera", 7)), QString("Caldera"));
+        QCOMPARE(q(text::shortened("Calderas", 7)), QString("Calder…"));
+        QCOMPARE(q(text::shortened("ñañañaña", 4)), QString("ñañ…"));
+        const std::vector<std::pair<std::string, std::string>> cells = {
+            {"=HYPERLINK(\"x\")", "'=HYPERLINK(\"x\")"},
+            {"+1+1", "'+1+1"},
+            {"-2", "'-2"},
+            {"@SUM(1)", "'@SUM(1)"},
+            {"\tcmd", "'\tcmd"},
+            {"\rcmd", "'\rcmd"},
+            {"Sala 1 = norte", "Sala 1 = norte"},
+            {"", ""}};
+        for (const auto& [cell, safe] : cells)
+            QCOMPARE(q(text::spreadsheet_cell(cell)), q(safe));
     }
 
     // The bound is a mebibyte: a record of one and a half is too long.

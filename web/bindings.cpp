@@ -1,26 +1,35 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The module's exports, called from the page's script with ccall: texts in, JSON out.
-// Each answer lives until the next call.
+// The module's exports, called from the page's script with ccall: JSON in, JSON (or the
+// export's CSV) out. Each answer lives until the next call.
 
+#include "web/json.h"
 #include "web/log_page.h"
 #include "web/page.h"
 
 #include <emscripten/emscripten.h>
 
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
 namespace {
 
+namespace web = quemador::web;
+
 std::string answer;
 
-// The next line of a request, taken off its front.
-std::string next_line(std::string_view& request)
+// An answer, or a request that the module cannot read, as {"error": why}.
+template <typename Answer> std::string answered(Answer make)
 {
-    const auto end = request.find('\n');
-    std::string line(request.substr(0, end));
-    request.remove_prefix(end == std::string_view::npos ? request.size() : end + 1);
-    return line;
+    try {
+        return make();
+    } catch (const std::invalid_argument& error) {
+        web::Json json;
+        json.open('{');
+        json.member("error", std::string_view(error.what()));
+        json.close('}');
+        return json.take();
+    }
 }
 
 // The log's bytes and its results go through the worker's script: it reads the file in
@@ -51,57 +60,34 @@ public:
 
 extern "C" {
 
-// The page's boxes, one a line: fuel, O2, CO2, CO, temperature, unit (C or F), air,
-// target O2, target temperature.
+// A reading's boxes, a JSON object by their ids.
 EMSCRIPTEN_KEEPALIVE const char* quemador_evaluate(const char* request)
 {
-    std::string_view rest(request);
-    quemador::web::PageReading page;
-    page.fuel = next_line(rest);
-    page.o2 = next_line(rest);
-    page.co2 = next_line(rest);
-    page.co = next_line(rest);
-    page.temp = next_line(rest);
-    page.celsius = next_line(rest) != "F";
-    page.air = next_line(rest);
-    page.target_o2 = next_line(rest);
-    page.target_temp = next_line(rest);
-    answer = quemador::web::evaluate_json(page);
+    answer = answered([&] { return web::evaluate_json(web::reading_of(request)); });
     return answer.c_str();
 }
 
-// The log view's options, one a line: the file's name, fuel, unit (C, F or empty),
-// encoding, air, target O2, target temperature, grouping, date order, "1" for every
-// result, then a column choice for each column kind.
+// The log view's options, a JSON object by their keys, with the file's name.
 EMSCRIPTEN_KEEPALIVE const char* quemador_log(const char* request)
 {
-    std::string_view rest(request);
-    quemador::web::PageLog page;
-    for (std::string* field :
-         {&page.name, &page.fuel, &page.unit, &page.encoding, &page.air, &page.target_o2,
-          &page.target_temp, &page.grouping, &page.date_order})
-        *field = next_line(rest);
-    page.all_results = next_line(rest) == "1";
-    for (std::string& column : page.columns)
-        column = next_line(rest);
     ScriptSource input;
     ScriptSink output;
-    answer = quemador::web::run_log_json(
-        page, input, output, [](std::uint64_t rows, std::uint64_t bytes) {
-            report_progress(static_cast<double>(rows), static_cast<double>(bytes));
-        });
+    answer = web::run_log_json(request, input, output, [](std::uint64_t rows, std::uint64_t bytes) {
+        report_progress(static_cast<double>(rows), static_cast<double>(bytes));
+    });
     return answer.c_str();
 }
 
-EMSCRIPTEN_KEEPALIVE const char* quemador_columns()
+// The saved readings, a JSON list, as the CSV log they export to.
+EMSCRIPTEN_KEEPALIVE const char* quemador_export(const char* request)
 {
-    answer = quemador::web::columns_json();
+    answer = answered([&] { return web::export_csv(request); });
     return answer.c_str();
 }
 
 EMSCRIPTEN_KEEPALIVE const char* quemador_fuels()
 {
-    answer = quemador::web::fuels_json();
+    answer = web::fuels_json();
     return answer.c_str();
 }
 

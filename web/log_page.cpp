@@ -6,10 +6,15 @@
 #include "log/chart.h"
 #include "log/log.h"
 #include "log/log_error.h"
+#include "log/options.h"
 #include "text/encoding.h"
+#include "text/names.h"
 #include "text/numbers.h"
 #include "web/json.h"
 
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
 #include <exception>
 #include <optional>
 #include <vector>
@@ -17,63 +22,113 @@
 namespace quemador::web {
 namespace {
 
-std::optional<double> number(const std::string& text, std::string_view what)
+using log::Option;
+
+// How the page names the control of an option in a message.
+std::string_view control_name(Option option)
 {
-    if (text::is_blank(text))
-        return std::nullopt;
-    double value = 0.0;
-    if (!text::parse_number(text, text::DecimalComma::accepted, value))
-        throw log::LogError(std::string(what) + " no es un número: " + quoted(text, 40) +
-                            " (escriba solo cifras, con punto o coma decimal)");
-    return value;
+    switch (option) {
+    case Option::air:
+        return "El aire de combustión";
+    case Option::target_o2:
+        return "El O2 objetivo";
+    case Option::target_temp:
+        return "Los humos objetivo";
+    case Option::grouping:
+        return "El resumen";
+    case Option::encoding:
+        return "La codificación";
+    case Option::date_order:
+        return "El formato de fecha";
+    default:
+        break;
+    }
+    return "El combustible";
 }
 
-log::LogOptions options_of(const PageLog& page)
+// What is wrong with a control's value, naming the control.
+std::string fault_text(const log::OptionSpec& spec, const log::OptionFault& fault)
+{
+    std::string name(control_name(spec.option));
+    switch (fault.kind) {
+    case log::OptionFault::Kind::not_a_number:
+        return name + " no es un número: " + quoted(fault.text, 40) +
+            " (escriba solo cifras, con punto o coma decimal)";
+    case log::OptionFault::Kind::out_of_range:
+        name.front() = static_cast<char>(name.front() - 'A' + 'a');
+        return name + " " + log::range_text(spec, text::DecimalComma::accepted) + ": " +
+            quoted(fault.text, 40);
+    case log::OptionFault::Kind::unknown:
+        break;
+    }
+    return name + ": " + std::string(spec.unknown) + " " + quoted(fault.text, 40) + " (use " +
+        std::string(spec.use) + ")";
+}
+
+// Sets one option of the log from its control's value, read by its declaration.
+void set_option(const log::OptionSpec& spec, const nlohmann::json& given, log::LogOptions& options)
+{
+    if (spec.kind == log::ValueKind::flag) {
+        if (!given.is_boolean() || !given.get<bool>())
+            return;
+        if (spec.option == Option::all_results)
+            options.all_results = true;
+        else
+            options.unit = spec.option == Option::celsius ? log::TemperatureUnit::celsius
+                                                          : log::TemperatureUnit::fahrenheit;
+        return;
+    }
+    if (!given.is_string() || text::is_blank(given.get<std::string>()))
+        return;
+    const std::string text(text::trimmed(given.get<std::string>()));
+    const log::OptionValue value = log::read_option(spec, text);
+    if (value.fault)
+        throw log::LogError(fault_text(spec, *value.fault));
+    switch (spec.option) {
+    case Option::fuel:
+        options.fuel = static_cast<Fuel>(value.choice);
+        return;
+    case Option::encoding:
+        options.encoding = static_cast<text::Encoding>(value.choice);
+        return;
+    case Option::air:
+        options.air = value.number;
+        return;
+    case Option::target_o2:
+        options.target_o2 = value.number;
+        return;
+    case Option::target_temp:
+        options.target_temp = value.number;
+        return;
+    case Option::grouping:
+        options.grouping = log::grouping_chosen(value);
+        return;
+    case Option::date_order:
+        options.date_order = log::date_order_chosen(value);
+        return;
+    case Option::column:
+        options.columns.at(static_cast<std::size_t>(*spec.column)) = text;
+        return;
+    case Option::figures:
+        options.figures = value.figures;
+        return;
+    default:
+        return;
+    }
+}
+
+// The log's options from a request, by the declarations of the log's options.
+log::LogOptions options_of(const nlohmann::json& request)
 {
     log::LogOptions options;
-    if (!page.fuel.empty())
-        options.fuel = log::fuel_named(page.fuel);
-    if (page.unit == "C")
-        options.unit = log::TemperatureUnit::celsius;
-    else if (page.unit == "F")
-        options.unit = log::TemperatureUnit::fahrenheit;
-    if (!page.encoding.empty())
-        options.encoding = text::encoding_named(page.encoding);
-    options.air = number(page.air, "El aire de combustión");
-    options.target_o2 = number(page.target_o2, "El O2 objetivo");
-    if (options.target_o2 && !(*options.target_o2 >= 0.0 && *options.target_o2 < oxygen_in_air))
-        throw log::LogError("el O2 objetivo debe ser al menos 0 y menor que el " +
-                            plain_number(oxygen_in_air) +
-                            " % del aire: " + quoted(page.target_o2, 40));
-    options.target_temp = number(page.target_temp, "Los humos objetivo");
+    for (const log::OptionSpec& spec : log::option_specs()) {
+        const auto given = request.find(spec.key());
+        if (spec.takes(log::Mode::log) && given != request.end())
+            set_option(spec, *given, options);
+    }
     if (options.target_temp && !options.target_o2)
         throw log::LogError("los humos objetivo cuentan solo con un O2 objetivo");
-    if (!page.date_order.empty())
-        options.date_order = log::order_named(page.date_order);
-    if (page.grouping == "caldera")
-        options.grouping = log::Grouping::boiler;
-    else if (page.grouping == "mes")
-        options.grouping = log::Grouping::month;
-    else if (page.grouping == "ninguno")
-        options.grouping = log::Grouping::none;
-    options.all_results = page.all_results;
-    for (std::size_t k = 0; k < log::column_count; ++k) {
-        if (!text::is_blank(page.columns.at(k)))
-            options.columns.at(k) = std::string(text::trimmed(page.columns.at(k)));
-    }
     return options;
-}
-
-// The rows of a CSV text, as the page's table shows them.
-std::vector<std::vector<std::string>> rows_of(const std::string& csv, char separator)
-{
-    text::StringSource source(csv);
-    text::CsvReader reader(source, separator);
-    std::vector<std::vector<std::string>> rows;
-    std::vector<std::string_view> fields;
-    while (reader.next(fields))
-        rows.emplace_back(fields.begin(), fields.end());
-    return rows;
 }
 
 void write_strings(Json& json, const std::vector<std::string>& texts)
@@ -119,6 +174,7 @@ void write_chart(Json& json, const log::Chart& chart)
     for (const log::ChartSeries& series : chart.series) {
         json.open('{');
         json.member("nombre", series.name);
+        json.member("etiqueta", series.label);
         json.member("caldera", series.boiler);
         json.member("medida", measure_id(series.measure));
         json.member("derecha", series.right_axis);
@@ -138,74 +194,42 @@ void write_chart(Json& json, const log::Chart& chart)
     json.close('}');
 }
 
-} // namespace
+// A row with notes as the page lists it: an excerpt of the row, so that a row of half a
+// million columns takes no more than a short one.
+struct Notice {
+    std::uint64_t line = 0;
+    std::string notes;
+    std::vector<std::uint64_t> numbers; // of the columns kept, from 1
+    std::vector<std::string> header;
+    std::vector<std::string> fields;
+    std::uint64_t left_out = 0; // columns
+};
 
-std::string run_log_json(const PageLog& page, text::ByteSource& input, text::ByteSink& output,
-                         const std::function<void(std::uint64_t, std::uint64_t)>& progress)
+Notice excerpt(const log::RowNotice& row)
 {
-    Json json;
-    json.open('{');
-    struct Notice {
-        std::uint64_t line;
-        std::string notes;
-        std::vector<std::string> header;
-        std::vector<std::string> fields;
+    Notice notice;
+    notice.line = row.line;
+    notice.notes = text::printable(row.notes);
+    const std::size_t width = std::max(row.header.size(), row.fields.size());
+    const auto kept = [&](std::size_t k) {
+        return k < excerpt_columns ||
+            std::find(row.columns.begin(), row.columns.end(), k) != row.columns.end();
     };
-    std::vector<Notice> notices;
-    std::uint64_t notice_count = 0;
-    log::ChartData chart;
-    log::LogSummary summary;
-    try {
-        log::LogOptions options = options_of(page);
-        options.progress = progress;
-        options.chart = &chart;
-        options.notice = [&](const log::RowNotice& row) {
-            if (++notice_count > listed_notices)
-                return;
-            notices.push_back({row.line, std::string(row.notes), row.header,
-                               std::vector<std::string>(row.fields.begin(), row.fields.end())});
-        };
-        summary = log::process_log(input, output, options);
-    } catch (const log::LogError& error) {
-        json.member_count("estado", 2);
-        json.member("error", log::worded(error.note(), control_words));
-        json.close('}');
-        return json.take();
-    } catch (const std::exception& error) {
-        // Out of memory and the like.
-        json.member_count("estado", 2);
-        json.member("error", std::string_view(error.what()));
-        json.close('}');
-        return json.take();
+    for (std::size_t k = 0; k < width; ++k) {
+        if (!kept(k)) {
+            ++notice.left_out;
+            continue;
+        }
+        notice.numbers.push_back(k + 1);
+        notice.header.push_back(
+            k < row.header.size() ? text::shortened(row.header[k], excerpt_chars) : "");
+        notice.fields.push_back(
+            k < row.fields.size() ? text::shortened(row.fields[k], excerpt_chars) : "");
     }
-    json.member_count("estado", summary.complete() ? 0 : 1);
-    json.key("lineas");
-    write_strings(json, log::closing_lines(summary, control_words));
-    json.member("cuentas", log::counts_line(summary));
-    json.key("tabla");
-    json.open('[');
-    for (const auto& row : rows_of(log::summary_csv(summary), summary.separator))
-        write_strings(json, row);
-    json.close(']');
-    json.member_count("avisos_total", notice_count);
-    json.key("avisos");
-    json.open('[');
-    for (const Notice& notice : notices) {
-        json.open('{');
-        json.member_count("linea", notice.line);
-        json.member("aviso", notice.notes);
-        json.key("encabezado");
-        write_strings(json, notice.header);
-        json.key("campos");
-        write_strings(json, notice.fields);
-        json.close('}');
-    }
-    json.close(']');
-    json.key("grafico");
-    write_chart(json, chart.chart(page.name));
-    json.close('}');
-    return json.take();
+    return notice;
 }
+
+} // namespace
 
 std::string control_words(const log::Remedy& remedy)
 {
@@ -232,6 +256,8 @@ std::string control_words(const log::Remedy& remedy)
     case Ask::for_column:
         return "para la Columna: " + std::string(log::kind_of(remedy.column).what) +
             " de Más opciones";
+    case Ask::control:
+        return remedy.setting == Setting::air ? "Aire de combustión" : "O2 objetivo";
     case Ask::name_readings:
         break;
     }
@@ -239,19 +265,81 @@ std::string control_words(const log::Remedy& remedy)
            "temperatura (nombre o número)";
 }
 
-std::string columns_json()
+std::string run_log_json(std::string_view request, text::ByteSource& input, text::ByteSink& output,
+                         const std::function<void(std::uint64_t, std::uint64_t)>& progress)
 {
+    const auto asked = nlohmann::json::parse(request, nullptr, false);
     Json json;
+    json.open('{');
+    std::vector<Notice> notices;
+    std::uint64_t notice_count = 0;
+    log::ChartData chart;
+    log::LogSummary summary;
+    try {
+        if (!asked.is_object())
+            throw log::LogError("la petición no es un objeto JSON");
+        log::LogOptions options = options_of(asked);
+        options.progress = progress;
+        options.chart = &chart;
+        options.notice = [&](const log::RowNotice& row) {
+            if (++notice_count > listed_notices)
+                return;
+            notices.push_back(excerpt(row));
+        };
+        summary = log::process_log(input, output, options);
+    } catch (const log::LogError& error) {
+        json.member_count("estado", 2);
+        json.member("error", log::worded(error.note(), control_words));
+        json.close('}');
+        return json.take();
+    } catch (const std::exception& error) {
+        // Out of memory and the like.
+        json.member_count("estado", 2);
+        json.member("error", std::string_view(error.what()));
+        json.close('}');
+        return json.take();
+    }
+    json.member_count("estado", summary.complete() ? 0 : 1);
+    // The lines as quemador1-calc shows them, with the chart's own.
+    const auto name = asked.find("nombre");
+    const log::Chart drawn = chart.chart(
+        name != asked.end() && name->is_string() ? name->get<std::string>() : std::string());
+    std::vector<std::string> lines = log::closing_lines(summary, control_words);
+    const std::vector<std::string> notes = log::chart_notes(drawn);
+    lines.insert(lines.end(), notes.begin(), notes.end());
+    for (std::string& line : lines)
+        line = text::printable(line);
+    json.key("lineas");
+    write_strings(json, lines);
+    json.member("cuentas", log::counts_line(summary));
+    json.key("tabla");
     json.open('[');
-    for (const log::ColumnKind& kind : log::column_kinds()) {
+    for (const auto& row : log::summary_table(summary))
+        write_strings(json, row);
+    json.close(']');
+    json.member_count("avisos_total", notice_count);
+    json.key("avisos");
+    json.open('[');
+    for (const Notice& notice : notices) {
         json.open('{');
-        json.member("id", kind.option.substr(kind.option.rfind('-') + 1));
-        json.member("que", kind.what);
-        json.member("opcion", kind.option);
-        json.member("ayuda", kind.help);
+        json.member_count("linea", notice.line);
+        json.member("aviso", notice.notes);
+        json.key("columnas");
+        json.open('[');
+        for (const std::uint64_t number : notice.numbers)
+            json.count(number);
+        json.close(']');
+        json.key("encabezado");
+        write_strings(json, notice.header);
+        json.key("campos");
+        write_strings(json, notice.fields);
+        json.member_count("omitidas", notice.left_out);
         json.close('}');
     }
     json.close(']');
+    json.key("grafico");
+    write_chart(json, drawn);
+    json.close('}');
     return json.take();
 }
 

@@ -1,18 +1,39 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Runs readings through the site's WebAssembly module under node, as the page calls it.
+// Runs readings through the site's WebAssembly module under node, as the page calls it,
+// and a log whose file's name holds what a line-based request would have split on.
 // Usage: node evaluate.mjs SITE_DIR < requests.json > answers.json
-// (a JSON list of requests, each the page's boxes by id; a JSON list of answers back).
+// (a JSON list of requests, each the page's boxes by id; answers back: {answers, fuels,
+// logs: [{name, answer, written}]}).
 import fs from 'node:fs';
 import path from 'node:path';
 import { pathToFileURL } from 'node:url';
 
 const site = process.argv[2];
 const { default: factory } = await import(pathToFileURL(path.join(site, 'quemador.mjs')));
-// The page fetches its .wasm; here it is read from the folder.
-const module = await factory({ wasmBinary: fs.readFileSync(path.join(site, 'quemador.wasm')) });
-const boxes = ['combustible', 'o2', 'co2', 'co', 'temp', 'unidad', 'aire', 'objetivo-o2', 'objetivo-temp'];
+// The page fetches its .wasm; here it is read from the folder. The log's bytes come from
+// a buffer, its results gather in a text.
+const log = { input: Buffer.alloc(0), at: 0, written: '' };
+const module = await factory({
+  wasmBinary: fs.readFileSync(path.join(site, 'quemador.wasm')),
+  leerRegistro(buffer) {
+    const n = Math.min(buffer.length, log.input.length - log.at);
+    buffer.set(log.input.subarray(log.at, log.at + n));
+    log.at += n;
+    return n;
+  },
+  escribirResultados(bytes) { log.written += Buffer.from(bytes).toString('utf8'); },
+  avance() {},
+});
 const requests = JSON.parse(fs.readFileSync(0, 'utf8'));
 const answers = requests.map((values) => JSON.parse(module.ccall('quemador_evaluate', 'string', ['string'],
-  [boxes.map((id) => values[id] ?? '').join('\n')])));
+  [JSON.stringify(values)])));
 const fuels = JSON.parse(module.ccall('quemador_fuels', 'string', [], []));
-process.stdout.write(JSON.stringify({ answers, fuels }));
+// A log without a fuel column, read with natural gas, under names that a request of
+// lines would have read as more options.
+const logs = ['informe\nfueloil', 'informe "final".csv', 'informe\r\nfueloil\nC'].map((name) => {
+  Object.assign(log, { input: Buffer.from('O2,T\n3,300\n'), at: 0, written: '' });
+  const answer = JSON.parse(module.ccall('quemador_log', 'string', ['string'],
+    [JSON.stringify({ nombre: name, combustible: 'gas' })]));
+  return { name, answer, written: log.written };
+});
+process.stdout.write(JSON.stringify({ answers, fuels, logs }));

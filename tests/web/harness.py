@@ -1,13 +1,35 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
-"""What the page's browser tests share: a tally of their checks, Debian's Chromium
-started headless (nothing downloaded at run time), downloading into a folder, and the
-page's width and axe-core's verdict at one size."""
+"""What the page's browser tests share: independent cases over one fixture (the site
+served on localhost, and for each case Debian's Chromium started headless with a fresh
+profile, nothing downloaded at run time, downloading into a folder of its own), a tally
+that counts every failure, an exception included, and the page's width and axe-core's
+verdict at one size.
 
+A test file declares its cases with @case and ends with run(); its command line takes
+the fixture's arguments, then optionally the names of the cases to run (a part of a
+name picks every case whose name holds it)."""
+
+import functools
+import os
 import sys
 import tempfile
+import traceback
 
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.common.by import By
+from selenium.webdriver.support.ui import WebDriverWait
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
+from site_server import serve  # noqa: E402
+
+CASES = []
+
+
+def case(function):
+    """Declares a case: a function of a Page, run on its own fresh browser."""
+    CASES.append(function)
+    return function
 
 
 class Tally:
@@ -20,10 +42,10 @@ class Tally:
     def check(self, ok, what, detail=""):
         self.checks += 1
         if ok:
-            print(f"ok: {what}")
+            print(f"ok: {what}", flush=True)
         else:
             self.failures += 1
-            print(f"FAIL: {what} {detail}")
+            print(f"FAIL: {what} {detail}", flush=True)
 
     def finish(self):
         print(f"{self.checks - self.failures} passed, {self.failures} failed")
@@ -43,6 +65,23 @@ def chromium(width, height, downloads):
     return driver
 
 
+class Page:
+    """A case's browser on the served site: the driver, the site's address, a folder for
+    its downloads, a wait, the element by id, and check(), which names the case."""
+
+    def __init__(self, url, tally, name, width, height, timeout):
+        self.url = url
+        self.downloads = tempfile.mkdtemp()
+        self.driver = chromium(width, height, self.downloads)
+        self.wait = WebDriverWait(self.driver, timeout)
+        self.el = functools.partial(self.driver.find_element, By.ID)
+        self._tally = tally
+        self._name = name
+
+    def check(self, ok, what, detail=""):
+        self._tally.check(ok, f"{self._name}: {what}", detail)
+
+
 def width_and_axe(driver, axe):
     """[the window's inner width, how far the page sticks out sideways] and axe-core's
     violations (AXE, the text of axe.min.js), each as 'id: help targets'."""
@@ -54,3 +93,26 @@ def width_and_axe(driver, axe):
         "axe.run(document).then((r) => done(r.violations.map((v) => v.id + ': ' + v.help + ' ' +"
         " v.nodes.map((n) => n.target.join(' ')).join(', '))))")
     return sizes, violations
+
+
+def run(site, chosen, width=1280, height=800, timeout=15):
+    """Serves the site and runs each case chosen by name (all when none is), each on a
+    fresh browser; a case that raises counts as a failure and the others still run."""
+    tally = Tally()
+    server, url = serve(site)
+    picked = [c for c in CASES if not chosen or any(name in c.__name__ for name in chosen)]
+    if not picked:
+        tally.check(False, f"cases named {chosen}", "(none is)")
+    for function in picked:
+        print(f"== {function.__name__}", flush=True)
+        page = None
+        try:
+            page = Page(url, tally, function.__name__, width, height, timeout)
+            function(page)
+        except Exception:  # noqa: BLE001 (any fault of a case is its failure)
+            tally.check(False, f"{function.__name__} ran to its end", traceback.format_exc())
+        finally:
+            if page:
+                page.driver.quit()
+    server.shutdown()
+    tally.finish()

@@ -1,8 +1,10 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """The readings both web tests put through the page, and what quemador1-calc, the native
-core's face, prints for each: the figures and their bases by the page's element ids,
+core's face, prints for each, as the page writes it: the figures and their bases by the
+page's element ids (numbers with a decimal comma, a figure outside the model as "—"),
 the notices and the failure."""
 
+import re
 import subprocess
 
 # name, the page's boxes (those not given stay empty)
@@ -34,7 +36,9 @@ ROWS = [
 LABELS = {
     "Exceso de aire (%):": "exceso-aire",
     "Eficiencia (%):": "eficiencia",
+    "Índice de aire λ:": "lambda",
     "Eficiencia neta (%):": "eficiencia-neta",
+    "Pérdidas por humos qA (%):": "perdidas-humos",
     "Eficiencia corregida (%):": "eficiencia-corregida",
     "Eficiencia en el objetivo (%):": "eficiencia-objetivo",
     "Ahorro de combustible (%):": "ahorro",
@@ -46,9 +50,15 @@ OPTIONS = {"combustible": "--combustible", "o2": "--o2", "co2": "--co2", "co": "
            "objetivo-temp": "--objetivo-temp"}
 
 
+def spanish(text):
+    """A text of quemador1-calc's with the page's decimal comma."""
+    return re.sub(r"(\d)\.(\d)", r"\1,\2", text)
+
+
 def calc(calc_path, boxes):
-    """What quemador1-calc gives for the page's boxes: {"figures": {id: text},
-    "bases": {id: text}, "notices": [...], "failure": text or None, "refused": bool}."""
+    """What quemador1-calc gives for the page's boxes, as the page writes it: {"figures":
+    {id: text}, "bases": {id: text}, "notices": [...], "failure": text or None,
+    "refused": bool}."""
     args = [calc_path]
     for box, option in OPTIONS.items():
         if boxes.get(box, "") != "":
@@ -60,12 +70,17 @@ def calc(calc_path, boxes):
     for line in run.stdout.splitlines():
         label = next(l for l in LABELS if line.startswith(l))
         value, _, basis = line[len(label):].strip().partition("  (")
-        figures[LABELS[label]] = value.strip()
+        figures[LABELS[label]] = spanish(value.strip())
         if basis:
-            bases[LABELS[label]] = basis[:-1]
-    notices = [l[len("aviso: "):] for l in run.stderr.splitlines() if l.startswith("aviso: ")]
+            bases[LABELS[label]] = spanish(basis[:-1])
+    notices = [spanish(l[len("aviso: "):]) for l in run.stderr.splitlines() if l.startswith("aviso: ")]
     said = [l[len("quemador1-calc: "):] for l in run.stderr.splitlines()
             if l.startswith("quemador1-calc: ")]
-    return {"figures": figures, "bases": bases, "notices": notices,
-            "failure": said[0] if said and run.returncode == 1 else None,
+    failure = said[0] if said and run.returncode == 1 else None
+    # Outside the model the window's two mean nothing (status 1, and no net efficiency).
+    if run.returncode == 1 and not failure and figures and "eficiencia-neta" not in figures:
+        for window in ("exceso-aire", "eficiencia"):
+            figures[window] = "—"
+            bases[window] = "fuera del modelo"
+    return {"figures": figures, "bases": bases, "notices": notices, "failure": failure,
             "refused": run.returncode == 2}

@@ -6,6 +6,7 @@ Usage: test_bindings.py SITE_DIR QUEMADOR1_CALC"""
 
 import json
 import os
+import re
 import subprocess
 import sys
 
@@ -16,7 +17,8 @@ here = os.path.dirname(os.path.abspath(__file__))
 run = subprocess.run(["node", os.path.join(here, "evaluate.mjs"), site],
                      input=json.dumps([boxes for _, boxes in ROWS]),
                      capture_output=True, text=True, check=True)
-answers = json.loads(run.stdout)["answers"]
+result = json.loads(run.stdout)
+answers = result["answers"]
 assert len(answers) == len(ROWS), run.stdout
 
 failures = 0
@@ -39,5 +41,31 @@ for (name, boxes), answer in zip(ROWS, answers):
     else:
         print(f"ok: {name}")
 
-print(f"{len(ROWS) - failures} passed, {failures} failed")
+# A file's name is data: one holding a line end or a quote changes no option.
+natural_gas = "O2,T,exceso_aire,eficiencia,eficiencia_neta,aviso\n3,300,15.66,83.94,93.91,\n"
+for log in result["logs"]:
+    ok = (log["answer"]["estado"] == 0 and log["written"] == natural_gas
+          and log["answer"]["grafico"]["titulo"] == f"Eficiencia y O2 de {log['name']}")
+    failures += 0 if ok else 1
+    print(f"{'ok' if ok else 'FAIL'}: a file named {log['name']!r} is read with the options given",
+          "" if ok else log)
+
+# The page's names appear once, in the module the build writes from the program's tables:
+# no source of the page names a figure, its label or a log option's key itself, and every
+# box the module names is an element of the page.
+names = open(os.path.join(site, "names.js"), encoding="utf-8").read()
+module = {m.group(1): json.loads(m.group(2)) for m in re.finditer(r"export const (\w+) = (.*);", names)}
+sources = os.path.join(here, "..", "..", "web", "site")
+page = {name: open(os.path.join(sources, name), encoding="utf-8").read()
+        for name in sorted(os.listdir(sources)) if name.endswith((".js", ".html", ".in"))}
+named = [f["id"] for f in module["figures"]] + [f["etiqueta"] for f in module["figures"]] + [
+    key for key in module["logOptions"] if key.startswith("col-")]
+restated = [f"{file}: {name}" for file, text in page.items() for name in named
+            if re.search(r"""['"`]""" + re.escape(name) + r"""['"`]""", text)]
+missing = [box for box in module["boxes"] if f'id="{box}"' not in page["index.html"]]
+ok = not restated and not missing and len(module["figures"]) >= 9
+failures += 0 if ok else 1
+print(f"{'ok' if ok else 'FAIL'}: the page's names are the module's alone", restated, missing)
+
+print(f"{len(ROWS) + len(result['logs']) + 1 - failures} passed, {failures} failed")
 sys.exit(1 if failures else 0)

@@ -5,15 +5,13 @@
 
 import factory from './quemador.mjs';
 import * as readings from './readings.js';
-import { exportCsv } from './export.js';
-import { openLog, startLogView } from './log.js';
+import { boxes, figures, summaryFigures } from './names.js';
+import { busy, openLog, setStale, startLogView } from './log.js';
 
-// The boxes, in the order the module reads them.
-const boxes = ['combustible', 'o2', 'co2', 'co', 'temp', 'unidad', 'aire', 'objetivo-o2', 'objetivo-temp'];
-const numberBoxes = ['o2', 'co2', 'co', 'temp', 'aire', 'objetivo-o2', 'objetivo-temp'];
-const figures = ['exceso-aire', 'eficiencia', 'eficiencia-neta', 'eficiencia-corregida',
-  'eficiencia-objetivo', 'ahorro', 'co-sin-aire'];
 const typedKey = 'quemador1.lectura';
+const updatedKey = 'quemador1.actualizada';
+// The ids of the window's efficiency and the net one, for a reading's one-line summary.
+const [grossFigure, netFigure] = summaryFigures;
 
 const $ = (id) => document.getElementById(id);
 let module;
@@ -25,8 +23,26 @@ function typed() {
 }
 
 function evaluate(values) {
-  const request = boxes.map((id) => values[id].replace(/[\r\n]/g, ' ')).join('\n');
-  return JSON.parse(module.ccall('quemador_evaluate', 'string', ['string'], [request]));
+  return JSON.parse(module.ccall('quemador_evaluate', 'string', ['string'], [JSON.stringify(values)]));
+}
+
+// The results' list, a row for each figure of the module's table.
+function figureRows() {
+  $('cifras').replaceChildren(...figures.map(({ id, etiqueta }) => {
+    const div = document.createElement('div');
+    const dt = document.createElement('dt');
+    dt.textContent = etiqueta;
+    const dd = document.createElement('dd');
+    const value = document.createElement('span');
+    value.className = 'cifra';
+    value.id = id;
+    const base = document.createElement('span');
+    base.className = 'base';
+    base.id = `base-${id}`;
+    dd.append(value, base);
+    div.append(dt, dd);
+    return div;
+  }));
 }
 
 function setText(id, text) {
@@ -40,13 +56,13 @@ function show(answer, focusFailure) {
   last = answer;
   const cifras = answer.cifras || {};
   const bases = answer.bases || {};
-  for (const id of figures) {
+  for (const { id } of figures) {
     setText(id, cifras[id] || '');
     const base = $('base-' + id);
     if (base) setText(base.id, bases[id] ? `(${bases[id]})` : '');
     $(id).closest('div').classList.toggle('vacia', !cifras[id]);
   }
-  for (const id of numberBoxes) {
+  for (const id of boxes.filter((box) => $(box).tagName === 'INPUT')) {
     const message = answer.cajas[id] || (answer.caja_fallo === id ? answer.fallo : '');
     const error = $(id + '-error');
     setText(error.id, message);
@@ -79,8 +95,9 @@ function show(answer, focusFailure) {
 function showSummary() {
   const resultsBelow = document.querySelector('.cifras').getBoundingClientRect().top > innerHeight;
   const figure = (id) => $(id).textContent.trim();
-  const text = figure('eficiencia') &&
-    `Eficiencia ${figure('eficiencia')} %` + (figure('eficiencia-neta') ? ` · neta ${figure('eficiencia-neta')} %` : '');
+  const gross = figure(grossFigure);
+  const net = figure(netFigure);
+  const text = gross && gross !== '—' && `Eficiencia ${gross} %` + (net ? ` · neta ${net} %` : '');
   setText('franja', text || '');
   $('franja').hidden = !text || !resultsBelow || $('vista-lectura').hidden;
   document.body.classList.toggle('con-franja', !$('franja').hidden);
@@ -111,11 +128,12 @@ async function showSaved() {
     const summary = document.createElement('p');
     const e = reading.entradas;
     const unit = e.unidad === 'F' ? '°F' : '°C';
-    const figures = reading.respuesta.cifras;
-    const net = figures['eficiencia-neta'] ? `, neta ${figures['eficiencia-neta'].trim()} %` : '';
+    const gross = reading.respuesta.cifras[grossFigure];
+    const net = reading.respuesta.cifras[netFigure];
+    const shownNet = net ? `, neta ${net.trim()} %` : '';
+    const outside = reading.respuesta.fuera ? ' (fuera del modelo)' : '';
     summary.textContent = `${fuelNames[e.combustible] || e.combustible}, O2 ${e.o2} %, humos ${e.temp} ${unit}: ` +
-      `eficiencia ${figures.eficiencia.trim()} %${net}` +
-      (reading.respuesta.fuera ? ' (fuera del modelo)' : '') + (reading.nota ? `. ${reading.nota}` : '');
+      `eficiencia ${gross.trim()}${outside ? '' : ' %'}${shownNet}${outside}` + (reading.nota ? `. ${reading.nota}` : '');
     const open = document.createElement('button');
     open.type = 'button';
     open.textContent = 'Abrir';
@@ -171,10 +189,12 @@ async function save() {
   setText('guardadas-estado', 'Lectura guardada.');
 }
 
-// The saved readings as the log they export to.
+// The saved readings as the log they export to, written by the module.
 async function savedLog() {
-  const saved = await readings.all();
-  return saved.length ? exportCsv(saved.slice().reverse(), fuelNames, formatDate) : null;
+  const saved = (await readings.all()).reverse();
+  if (!saved.length) return null;
+  const request = saved.map((r) => ({ fecha: formatDate(r.fecha), caldera: r.caldera, nota: r.nota, entradas: r.entradas }));
+  return module.ccall('quemador_export', 'string', ['string'], [JSON.stringify(request)]);
 }
 
 // The saved readings charted as a log is.
@@ -215,9 +235,9 @@ function fillTicket() {
     ['O2 objetivo', values['objetivo-o2'] && `${values['objetivo-o2']} %`],
     ['Humos objetivo', values['objetivo-temp'] && `${values['objetivo-temp']} ${unit}`],
   ];
-  for (const id of figures) {
+  for (const { id, etiqueta } of figures) {
     const text = $(id).textContent.trim();
-    if (text) rows.push([$(id).closest('div').querySelector('dt').textContent, text, last.bases?.[id]]);
+    if (text) rows.push([etiqueta, text, last.bases?.[id]]);
   }
   if ($('nota').value.trim()) rows.push(['Nota', $('nota').value.trim()]);
   const ticket = $('ticket');
@@ -264,6 +284,7 @@ function showView() {
 }
 
 async function start() {
+  figureRows();
   module = await factory();
   for (const fuel of JSON.parse(module.ccall('quemador_fuels', 'string', [], []))) {
     fuelNames[fuel.valor] = fuel.nombre;
@@ -302,7 +323,38 @@ async function start() {
   showView();
   await showSaved();
   document.body.dataset.guardadas = '';
-  if ('serviceWorker' in navigator) navigator.serviceWorker.register('sw.js');
+  if ('serviceWorker' in navigator) {
+    const controlled = !!navigator.serviceWorker.controller;
+    navigator.serviceWorker.addEventListener('controllerchange', () => controlled && newVersion());
+    navigator.serviceWorker.register('sw.js');
+  }
+  if (sessionStorage.getItem(updatedKey)) {
+    sessionStorage.removeItem(updatedKey);
+    showVersion('La página se ha actualizado a su versión nueva.', false);
+    document.body.dataset.actualizada = '';
+  }
+}
+
+function showVersion(text, withReload) {
+  const button = document.createElement('button');
+  button.type = 'button';
+  button.textContent = 'Recargar';
+  button.addEventListener('click', () => location.reload());
+  $('version').replaceChildren(text, ...(withReload ? [' ', button] : []));
+  $('version').hidden = false;
+}
+
+// A new version of the site has taken over from the one this page came from: the page
+// reloads to be all of one version, or, when a reload would lose a log's results, says
+// so and waits for the user.
+function newVersion() {
+  if (busy()) {
+    setStale();
+    showVersion('Hay una versión nueva de la página; recárguela cuando haya guardado los resultados del registro.', true);
+    return;
+  }
+  sessionStorage.setItem(updatedKey, '1');
+  location.reload();
 }
 
 start();

@@ -50,7 +50,7 @@ export function drawChart(container, chart) {
     series: [
       { label: chart.eje_x, value: (u, v) => (v === null || v === undefined ? '—' : xText(chart, v, true)) },
       ...chart.series.map((s) => ({
-        label: s.nombre,
+        label: s.etiqueta,
         scale: s.derecha ? 'o2' : 'y',
         stroke: s.color,
         width: s.puntos ? 0 : s.medida === 'o2' ? 1.5 : 2,
@@ -67,16 +67,21 @@ export function drawChart(container, chart) {
   };
   container.replaceChildren();
   const plot = new uPlot(options, table, container);
+  // Each name in the legend isolated from the rest, and whole on hover when shortened.
+  plot.root.querySelectorAll('.u-legend .u-series .u-label').forEach((label, i) => {
+    label.dir = 'auto';
+    if (i > 0) label.title = chart.series[i - 1].nombre;
+  });
   container.uplot = plot;
   return plot;
 }
 
 // The chart as a PNG: its title, the plot as drawn (zoom included) and the legend's
-// names, on white.
+// names, on white; null when the browser cannot make it.
 export function chartPng(plot, chart) {
   const plotCanvas = plot.ctx.canvas;
   const scale = plotCanvas.width / plot.width;
-  const itemWidth = (s) => (40 + 7.5 * s.nombre.length) * scale;
+  const itemWidth = (s) => (40 + 7.5 * [...s.etiqueta].length) * scale;
   const rows = [[]];
   let used = 0;
   for (const s of chart.series) {
@@ -93,6 +98,7 @@ export function chartPng(plot, chart) {
   canvas.width = plotCanvas.width;
   canvas.height = titleHeight + plotCanvas.height + rows.length * rowHeight + 12 * scale;
   const ctx = canvas.getContext('2d');
+  if (!ctx) return Promise.resolve(null);
   ctx.fillStyle = '#ffffff';
   ctx.fillRect(0, 0, canvas.width, canvas.height);
   ctx.fillStyle = '#1c1917';
@@ -116,7 +122,7 @@ export function chartPng(plot, chart) {
       ctx.stroke();
       ctx.setLineDash([]);
       ctx.fillStyle = '#1c1917';
-      ctx.fillText(s.nombre, x + 32 * scale, y);
+      ctx.fillText(s.etiqueta, x + 32 * scale, y);
       x += itemWidth(s);
     }
     y += rowHeight;

@@ -5,13 +5,22 @@
 // shown in the preview when chosen, and the chart. The main thread only shows.
 
 import { chartPng, drawChart } from './chart.js';
+import { columns, logOptions } from './names.js';
 
 const $ = (id) => document.getElementById(id);
-let columns = []; // the column boxes, from the module's table of columns
 let worker = null;
 let plot = null;
 let chart = null;
 let shown = null; // the file whose results are shown
+let stale = false; // a newer version of the site has taken over: no worker of it here
+
+// Whether the view is reading a log or shows one's results, which a reload would lose.
+export const busy = () => !!worker || !!shown;
+
+// A newer version of the site took over: this page's workers would come from it.
+export function setStale() {
+  stale = true;
+}
 
 // uPlot, loaded the first time a chart is drawn.
 let uplotLoaded;
@@ -32,13 +41,18 @@ export function resultsName(name) {
   return (dot > 0 ? name.slice(0, dot) : name) + '-resultados.csv';
 }
 
-// The module's request: one option a line, in the order quemador_log reads them.
+// The module's request: the file's name and each option by its key, from the control
+// registro-<key> (a box's text, a box ticked); the unit's control names its option. As
+// JSON, a file's name with a line end or a quote is a name and nothing else.
 function request(file) {
-  const value = (id) => $(id).value.replace(/[\r\n]/g, ' ');
-  return [file.name, value('registro-combustible'), value('registro-unidad'), value('registro-codificacion'),
-    value('registro-aire'), value('registro-objetivo-o2'), value('registro-objetivo-temp'),
-    value('registro-agrupar'), value('registro-formato-fecha'), $('registro-todos').checked ? '1' : '',
-    ...columns.map((c) => value(`registro-col-${c.id}`))].join('\n');
+  const options = { nombre: file.name };
+  for (const key of logOptions) {
+    const control = $(`registro-${key}`);
+    if (control) options[key] = control.type === 'checkbox' ? control.checked : control.value;
+  }
+  const unit = $('registro-unidad').value;
+  if (unit) options[unit] = true;
+  return JSON.stringify(options);
 }
 
 function setRunning(running) {
@@ -47,19 +61,30 @@ function setRunning(running) {
   $('registro-progreso').hidden = !running;
 }
 
-function say(text) {
-  $('registro-estado').textContent = text;
+// The view's state: texts, and file names isolated, so that a name written right to
+// left, or with controls that reorder text, cannot reorder what follows it.
+function say(...parts) {
+  $('registro-estado').replaceChildren(...parts.map((part) => {
+    if (typeof part === 'string') return part;
+    const name = document.createElement('bdi');
+    name.textContent = part.name;
+    return name;
+  }));
 }
 
 // Reads a file with the options on the page.
 export function openLog(file) {
+  if (stale) {
+    say('Hay una versión nueva de la página: pulse Recargar, arriba, y elija el registro de nuevo.');
+    return;
+  }
   if (worker) worker.terminate();
   shown = null;
   $('registro-resultados').hidden = true;
   $('descargar')?.remove();
   $('registro-avance').value = 0;
   setRunning(true);
-  say(`Leyendo ${file.name}…`);
+  say('Leyendo ', file, '…');
   const started = performance.now();
   worker = new Worker(new URL('log_worker.js', import.meta.url), { type: 'module' });
   worker.onmessage = ({ data }) => {
@@ -90,11 +115,21 @@ function cancel() {
   $('registro-archivo').focus();
 }
 
+// A cell's text, shortened past a width with the whole of it on hover.
+function cellText(cell, text) {
+  cell.textContent = text;
+  cell.dir = 'auto';
+  if ([...text].length > 40) {
+    cell.classList.add('largo');
+    cell.title = text;
+  }
+}
+
 function cells(tag, texts) {
   const tr = document.createElement('tr');
   for (const text of texts) {
     const cell = document.createElement(tag);
-    cell.textContent = text;
+    cellText(cell, text);
     if (tag === 'th') cell.scope = 'col';
     tr.append(cell);
   }
@@ -128,21 +163,23 @@ function showRow(notice) {
   heading.textContent = `Línea ${notice.linea}`;
   const table = document.createElement('table');
   const body = table.createTBody();
-  const width = Math.max(notice.encabezado.length, notice.campos.length);
-  for (let i = 0; i < width; i++) {
+  notice.columnas.forEach((number, i) => {
     const tr = body.insertRow();
     const th = document.createElement('th');
     th.scope = 'row';
-    th.textContent = notice.encabezado[i] ?? `(columna ${i + 1})`;
+    cellText(th, notice.encabezado[i] || `(columna ${number})`);
     tr.append(th);
-    tr.insertCell().textContent = notice.campos[i] ?? '';
-  }
+    cellText(tr.insertCell(), notice.campos[i]);
+  });
   const reason = document.createElement('p');
   reason.textContent = `aviso: ${notice.aviso}`;
   const wrap = document.createElement('div');
   wrap.className = 'tabla';
   wrap.append(table);
-  box.replaceChildren(heading, wrap, reason);
+  const more = document.createElement('p');
+  more.className = 'nota';
+  more.textContent = `Aquí, las primeras columnas y las de las lecturas; ${notice.omitidas} columnas más en el registro.`;
+  box.replaceChildren(heading, wrap, ...(notice.omitidas > 0 ? [more] : []), reason);
   box.focus();
 }
 
@@ -181,29 +218,45 @@ async function showChart(answer) {
   plot = drawChart($('grafico'), chart);
 }
 
+function sayOfChart(text) {
+  $('grafico-estado').textContent = text;
+}
+
 function show(file, answer, results) {
   if (answer.estado === 2) {
     say(`No se puede leer el registro: ${answer.error}`);
     return;
   }
   shown = file;
+  sayOfChart('');
   const link = document.createElement('a');
   link.id = 'descargar';
   link.href = URL.createObjectURL(results);
   link.download = resultsName(file.name);
-  link.textContent = `Descargar resultados (${link.download})`;
+  const name = document.createElement('bdi');
+  name.textContent = link.download;
+  link.append('Descargar resultados (', name, ')');
   $('registro-descarga').replaceChildren(link);
-  say(answer.estado === 0 ? `${file.name}: todas las filas calculadas.`
-    : `${file.name}: hay filas sin resultado, fuera del modelo o dudosas (vea los avisos).`);
+  say(file, answer.estado === 0 ? ': todas las filas calculadas.'
+    : ': hay filas sin resultado, fuera del modelo o dudosas (vea los avisos).');
   showSummary(answer);
   showNotices(answer);
   $('registro-resultados').hidden = false;
   showChart(answer).then(() => { document.body.dataset.registro = file.name; });
 }
 
+// Saves the chart as a PNG, or says why it cannot.
 async function savePng() {
-  if (!plot) return;
+  sayOfChart('');
+  if (!plot) {
+    sayOfChart('No hay gráfico que guardar.');
+    return;
+  }
   const png = await chartPng(plot, chart);
+  if (!png) {
+    sayOfChart('No se pudo guardar la imagen: el navegador no puede hacer una imagen de este tamaño.');
+    return;
+  }
   const link = document.createElement('a');
   link.href = URL.createObjectURL(png);
   link.download = (shown ? shown.name.replace(/\.[^.]*$/, '') : 'registro') + '-grafico.png';
@@ -211,20 +264,20 @@ async function savePng() {
   link.click();
   link.remove();
   setTimeout(() => URL.revokeObjectURL(link.href), 1000);
+  sayOfChart(`Imagen guardada: ${link.download}.`);
 }
 
 // The view's controls: a box for each column the module knows, and the handlers.
 export function startLogView(module, fuelNames) {
-  columns = JSON.parse(module.ccall('quemador_columns', 'string', [], []));
   $('registro-columnas').replaceChildren(...columns.map((c) => {
     const div = document.createElement('div');
     div.className = 'campo';
     const label = document.createElement('label');
-    label.htmlFor = `registro-col-${c.id}`;
+    label.htmlFor = `registro-${c.clave}`;
     label.textContent = `Columna: ${c.que}`;
     const input = document.createElement('input');
-    input.id = `registro-col-${c.id}`;
-    input.title = `${c.ayuda} (${c.opcion})`;
+    input.id = `registro-${c.clave}`;
+    input.title = c.ayuda;
     div.append(label, input);
     return div;
   }));

@@ -1,20 +1,43 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The log view's worker: reads the chosen file a slice at a time, runs it through the
-// WebAssembly module's log reading, and gathers what the module writes into a Blob for
-// the download. Memory stays bounded whatever the file's size: one slice of the file,
-// the module's own buffers, and the results as Blobs (which the browser may keep on disk).
+// WebAssembly module's log reading, and writes what the module writes, as it comes, to a
+// file of the browser's own (the Origin Private File System) for the download. Memory
+// stays bounded whatever the file's size: one slice of the file and the module's own
+// buffers. A browser without that file system gathers the results as Blobs, up to a size.
 // Messages out: {avance: {bytes, total}} now and then, then {respuesta, resultados}.
 
 import factory from './quemador.mjs';
 
 const sliceBytes = 1 << 20;
 const blobBytes = 4 << 20;
+// Without a file of its own, the most a log may be: its results are held as Blobs.
+const mostInMemory = 256 << 20;
+
+// The results' file, its older ones taken away first; null where the browser has none.
+async function resultsFile() {
+  try {
+    const root = await navigator.storage.getDirectory();
+    for await (const name of root.keys()) {
+      if (name.startsWith('resultados-')) await root.removeEntry(name).catch(() => {});
+    }
+    const handle = await root.getFileHandle(`resultados-${Date.now()}.csv`, { create: true });
+    return { handle, access: await handle.createSyncAccessHandle() };
+  } catch {
+    return null;
+  }
+}
 
 self.onmessage = async ({ data: { file, request } }) => {
   const reader = new FileReaderSync();
   let position = 0; // in the file, of the slice after this one
   let slice = new Uint8Array(0);
   let offset = 0; // in the slice
+  const disk = await resultsFile();
+  if (!disk && file.size > mostInMemory) {
+    postMessage({ respuesta: { estado: 2, error: `el registro pasa de ${mostInMemory >> 20} MB y este navegador no deja escribir sus resultados en el disco: léalo con el programa quemador1-calc` } });
+    return;
+  }
+  let written = 0; // into the file
   const parts = [];
   let pending = [];
   let pendingBytes = 0;
@@ -32,6 +55,10 @@ self.onmessage = async ({ data: { file, request } }) => {
       return n;
     },
     escribirResultados(bytes) {
+      if (disk) {
+        written += disk.access.write(bytes, { at: written });
+        return;
+      }
       pending.push(bytes.slice());
       pendingBytes += bytes.length;
       if (pendingBytes >= blobBytes) {
@@ -45,6 +72,14 @@ self.onmessage = async ({ data: { file, request } }) => {
     },
   });
   const respuesta = JSON.parse(module.ccall('quemador_log', 'string', ['string'], [request]));
-  parts.push(new Blob(pending));
-  postMessage({ respuesta, resultados: new Blob(parts, { type: 'text/csv' }) });
+  let resultados;
+  if (disk) {
+    disk.access.flush();
+    disk.access.close();
+    resultados = await disk.handle.getFile();
+  } else {
+    parts.push(new Blob(pending));
+    resultados = new Blob(parts, { type: 'text/csv' });
+  }
+  postMessage({ respuesta, resultados });
 };

@@ -57,7 +57,6 @@ struct LogArgs {
     Temperatures temperatures;
     Text encoding;
     Text date_order;
-    Text date_order;
     log::ColumnChoice columns;
     bool all_results = false;
     Text target_o2;

@@ -201,11 +201,13 @@ private slots:
             "corregida\n");
         row("a figure of the air in a log without one", "O2,T\n3,300\n", "eficiencia_corregida", "",
             "no se puede dar eficiencia_corregida: necesita la temperatura del aire de "
-            "combustión (una columna de aire o --aire)");
+            "combustión (una columna de aire o su opción)");
         row("a target's figure without a target", "O2,T\n3,300\n", "eficiencia_objetivo", "",
-            "no se puede dar eficiencia_objetivo: necesita un objetivo (--objetivo-o2)");
-        row("the CO's, which a log does not read", "O2,T\n3,300\n", "co_sin_aire", "",
-            "no se puede dar co_sin_aire: necesita una lectura de CO, que un registro no da");
+            "no se puede dar eficiencia_objetivo: necesita un objetivo (su opción)");
+        row("the CO's, in a log without a CO column", "O2,T\n3,300\n", "co_sin_aire", "",
+            "no se puede dar co_sin_aire: necesita una columna de CO");
+        row("the CO's, from a CO column", "O2,T,CO\n3,300,50\n", "co_sin_aire eficiencia",
+            "O2,T,CO,co_sin_aire,eficiencia,aviso\n3,300,50,58,83.94,\n");
     }
 
     void figures_chosen()

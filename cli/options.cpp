@@ -47,8 +47,9 @@ std::string remedy_words(const log::Remedy& remedy)
     case Ask::name_readings:
         break;
     }
-    return "diga qué columna es cada lectura con " + std::string(log::column_spec(log::Column::o2).name) +
-        " y " + std::string(log::column_spec(log::Column::temperature).name) + " (nombre o número)";
+    return "diga qué columna es cada lectura con " +
+        std::string(log::column_spec(log::Column::o2).name) + " y " +
+        std::string(log::column_spec(log::Column::temperature).name) + " (nombre o número)";
 }
 
 Given::Given() : values_(log::option_specs().size()), flags_(log::option_specs().size()) {}

@@ -4,13 +4,14 @@
 // A log's chart as a description both faces draw from: the page with its chart library,
 // the command line as an SVG file. The gross and net efficiency on the left axis and
 // the O2 on the right, over time when the log has dates, over the line in the file
-// otherwise (and when none of its dates can be read); one set of series per boiler; the rows outside the model and those with
-// notices marked at their O2. A long log is thinned as it is read: each series keeps
-// at most a fixed number of buckets of consecutive points, and a bucket of several
-// points is drawn by its least and greatest, so memory stays bounded and every peak
-// stays in the picture. A log of many boilers charts the worst of them, by their mean
-// efficiency; a point out of its axis's range is drawn at its edge, and one far in time
-// from the others is left out, each counted for the chart's notes.
+// otherwise (and when none of its dates can be read); one set of series per boiler;
+// the rows outside the model and those with notices marked at their O2. A long log is
+// thinned as it is read: each series keeps at most a fixed number of buckets of
+// consecutive points, and a bucket of several points is drawn by its least and
+// greatest, so memory stays bounded and every peak stays in the picture. A log of many
+// boilers charts the worst of them, by their mean efficiency; a point out of its axis's
+// range is drawn at its edge, and one far in time from the others is left out, each
+// counted for the chart's notes.
 
 #include <array>
 #include <cstddef>

@@ -405,7 +405,8 @@ private:
     [[gnu::noinline]] void describe(const Row& row, const When& when)
     {
         const Columns& columns = section_->columns();
-        const std::string_view cell = columns.has(Column::boiler) ? row.at(columns[Column::boiler]) : "";
+        const std::string_view cell =
+            columns.has(Column::boiler) ? row.at(columns[Column::boiler]) : "";
         const std::size_t boiler = boilers_.of(cell);
         using State = DateColumn::State;
         if (needs_dates_ && when.state == State::none)

@@ -18,12 +18,12 @@ enum class Column; // log/columns.h
 // from.
 struct Remedy {
     enum class Ask {
-        set,          // read again with the setting at value: "repita con --celsius"
-        give,         // give the setting, whatever it is: "indique --combustible"
-        set_by,       // the setting was given at value: "por --celsius"
-        name_column,  // name the column: "nómbrela con --col-caldera"
-        which_column, // say which of two columns it is
-        for_column,   // the user's choice of a column: "para --col-o2"
+        set,           // read again with the setting at value: "repita con --celsius"
+        give,          // give the setting, whatever it is: "indique --combustible"
+        set_by,        // the setting was given at value: "por --celsius"
+        name_column,   // name the column: "nómbrela con --col-caldera"
+        which_column,  // say which of two columns it is
+        for_column,    // the user's choice of a column: "para --col-o2"
         name_readings, // say which columns are the oxygen and the temperature
         control,       // the setting's control itself: "--aire"
     };

@@ -22,7 +22,6 @@ constexpr std::array<std::string_view, 4> separators = {",", ";", "\t", "\\t"};
 constexpr std::array<std::string_view, 2> bases = {"bruta", "neta"};
 constexpr std::array<std::string_view, 3> groupings = {"caldera", "mes", "ninguno"}; // as Grouping
 
-
 std::vector<OptionSpec> make_specs()
 {
     std::vector<OptionSpec> all = {

@@ -531,10 +531,10 @@ private:
             others.results = results_of(others_);
             others.analyser_difference = others_.analyser;
             summary_.groups.push_back(std::move(others));
-            summary_.notes.push_back(std::to_string(others_.read) +
-                                     (others_.read == 1 ? " fila" : " filas") +
-                                     " de más grupos que los " + std::to_string(most_groups) +
-                                     " primeros se cuentan juntas en «otras»");
+            summary_.notes.emplace_back(std::to_string(others_.read) +
+                                        (others_.read == 1 ? " fila" : " filas") +
+                                        " de más grupos que los " + std::to_string(most_groups) +
+                                        " primeros se cuentan juntas en «otras»");
         }
         summary_.undated = undated_.count;
     }

@@ -59,8 +59,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const Chart drawn = chart.chart("registro\xFF.csv");
     FUZZ_REQUIRE(drawn.boilers_charted <= ChartData::charted_boilers);
-    for (const ChartSeries& series : drawn.series)
-        FUZZ_REQUIRE(series.x.size() == series.y.size());
+    for (const ChartPanel& panel : drawn.panels) {
+        for (const auto* group : {&panel.series, &panel.bands}) {
+            for (const ChartSeries& series : *group) {
+                FUZZ_REQUIRE(series.x.size() == series.y.size());
+                FUZZ_REQUIRE(series.low.size() == series.high.size());
+                FUZZ_REQUIRE(series.low.empty() || series.low.size() == series.x.size());
+            }
+        }
+    }
     const std::string svg = cli::chart_svg(drawn);
     std::uint64_t replaced = 0;
     FUZZ_REQUIRE(text::valid_text(svg, replaced) == svg);
@@ -68,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t at = svg.find("<text"); at != std::string::npos;
          at = svg.find("<text", at + 1))
         ++labels;
-    FUZZ_REQUIRE(labels <= 60 + 3 * drawn.series.size());
+    FUZZ_REQUIRE(labels <= 60 + 45 * drawn.panels.size());
     // Every coordinate plain digits, a sign and a point.
     for (const std::string_view name : {" x=\"", " y=\"", " cx=\"", " cy=\"", " x1=\"", " y2=\""}) {
         for (std::size_t at = svg.find(name); at != std::string::npos;

@@ -439,29 +439,38 @@ private:
             chart.count_row();
         if (over_time_ && when.state == State::waiting)
             waiting_.insert(when.waiting.key());
-        const auto put = [&](Measure measure, double y) {
+        const auto add = [&](RowPoint point) {
             if (!over_time_)
-                chart.add(boiler, measure, line, y);
+                chart.add(boiler, line, point);
             else if (when.state == State::dated)
-                chart.add(boiler, measure, when.moment.since_epoch(), y);
+                chart.add(boiler, when.moment.since_epoch(), point);
             else if (when.state == State::waiting)
-                chart.hold(when.waiting.key(), boiler, measure, when.moment.seconds.value_or(0), y);
+                chart.hold(when.waiting.key(), boiler, when.moment.seconds.value_or(0), point);
             else
-                chart.add_undated(boiler, measure, line, y);
+                chart.add_undated(boiler, line, point);
+        };
+        const auto mark = [&](Measure measure, double o2) {
+            if (!over_time_)
+                chart.mark(boiler, measure, line, o2);
+            else if (when.state == State::dated)
+                chart.mark(boiler, measure, when.moment.since_epoch(), o2);
+            else if (when.state == State::waiting)
+                chart.hold_mark(when.waiting.key(), boiler, measure,
+                                when.moment.seconds.value_or(0), o2);
+            else
+                chart.mark_undated(boiler, measure, line, o2);
         };
         double o2 = 0.0;
         const bool o2_read = row.number(section_->columns()[Column::o2], section_->comma(), o2);
         const Report& report = row_.report;
         if (row_.kind == RowKind::calculated) {
-            put(Measure::gross, report.results->efficiency);
-            if (const auto& net = report.value(FigureKind::net))
-                put(Measure::net, *net);
-            put(Measure::o2, o2);
+            const auto& net = report.value(FigureKind::net);
+            add({report.results->efficiency, net ? *net : std::nan(""), o2});
         }
         if (o2_read && row_.kind == RowKind::out_of_range)
-            put(Measure::outside, o2);
+            mark(Measure::outside, o2);
         else if (o2_read && !row_.notes.empty())
-            put(Measure::notices, o2);
+            mark(Measure::notices, o2);
     }
 
     // The date column's order is known: the rows that waited for it go to their

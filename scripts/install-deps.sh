@@ -17,7 +17,7 @@ set -euo pipefail
 packages=(
   cmake g++ ninja-build
   qt6-base-dev qt6-translations-l10n fonts-dejavu-extra libfontconfig-dev libcli11-dev
-  nlohmann-json3-dev
+  nlohmann-json3-dev libcairo2-dev libpango1.0-dev
   file dpkg-dev
 )
 test_packages=(
@@ -26,6 +26,7 @@ test_packages=(
   desktop-file-utils appstream lintian binutils-mingw-w64-x86-64
   clang-14 libclang-rt-14-dev clang-tidy-14 clang-format-14 cppcheck libbenchmark-dev
   python3-matplotlib mawk time python3-pandas libcsv-dev libxml2-utils
+  poppler-utils librsvg2-bin
   chromium chromium-driver python3-selenium
 )
 # Emscripten's optimiser needs Debian's acorn.

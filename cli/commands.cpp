@@ -5,6 +5,7 @@
 #include "calculation/reading_advice.h"
 #include "calculation/report.h"
 #include "cli/chart_svg.h"
+#include "cli/report_pdf.h"
 #include "cli/summary_file.h"
 #include "cli/table.h"
 #include "cli/usage_error.h"
@@ -18,6 +19,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -346,7 +348,32 @@ log::LogOptions log_options(const LogArgs& args)
     if (args.grouping)
         options.grouping = log::grouping_chosen(read(args.grouping, Option::grouping));
     options.figures = figures_option(args.figures);
+    options.judging.drop = optional_number(args.alert_drop, Option::alert_drop);
+    options.judging.minimum = optional_number(args.minimum, Option::minimum);
+    if (args.consumption && !options.target_o2)
+        throw UsageError("--consumos necesita --objetivo-o2: el ahorro se cuenta hasta ese O2");
+    options.verdict = options.judging.drop || options.judging.minimum || args.consumption ||
+        args.report;
     return options;
+}
+
+// The consumptions of --consumos.
+std::vector<log::Consumption> consumptions_of(const std::string& path)
+{
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr)
+        throw UsageError("no se puede abrir el archivo de --consumos «" + path +
+                         (errno == ENOENT ? "»: no existe" : "»: no se puede leer"));
+    std::string text;
+    std::array<char, 4096> buffer{};
+    std::size_t n = 0;
+    while ((n = std::fread(buffer.data(), 1, buffer.size(), file)) > 0 && text.size() < (1U << 20))
+        text.append(buffer.data(), n);
+    std::fclose(file);
+    log::ConsumptionsRead read = log::read_consumptions(text);
+    if (read.fault)
+        throw UsageError("--consumos «" + path + "», " + *read.fault);
+    return std::move(read.consumptions);
 }
 
 // The name a log goes by in its chart's title: its file's, or "la entrada estándar".
@@ -355,22 +382,58 @@ std::string log_name(const std::string& path)
     return path == "-" ? "la entrada estándar" : std::filesystem::path(path).filename().string();
 }
 
+// Where a log's results go with --salida: NAME-resultados.csv in the folder.
+std::string results_path(const std::string& folder, const std::string& log)
+{
+    const std::filesystem::path name = std::filesystem::path(log).filename();
+    const std::string stem = log == "-" ? "entrada" : name.stem().string();
+    return (std::filesystem::path(folder) / (stem + "-resultados.csv")).string();
+}
+
 int csv_log(const LogArgs& args)
 {
     log::LogOptions options = log_options(args);
-    const LogFile file(args.file);
-    // Checked, and its file made, before anything is read.
+    if (args.consumption)
+        options.judging.consumptions = consumptions_of(*args.consumption);
+    std::vector<std::unique_ptr<LogFile>> files;
+    std::vector<std::FILE*> opened;
+    for (const std::string& path : args.files) {
+        files.push_back(std::make_unique<LogFile>(path));
+        opened.push_back(files.back()->get());
+    }
+    const bool several = files.size() > 1;
+    if (several && !args.output)
+        throw UsageError("con varios --csv, diga con --salida en qué carpeta van sus resultados");
+    if (args.output) {
+        std::error_code error;
+        if (!std::filesystem::is_directory(*args.output, error))
+            throw UsageError("--salida «" + *args.output + "» no es una carpeta");
+    }
+    // Checked, and their files made, before anything is read.
     std::optional<SummaryFile> summary_file;
     if (args.summary)
-        summary_file.emplace(*args.summary, file.get());
+        summary_file.emplace(*args.summary, opened);
     std::optional<SummaryFile> chart_file;
+    std::optional<SummaryFile> report_file;
     log::ChartData chart;
-    if (args.chart) {
-        chart_file.emplace(*args.chart, file.get(), "--grafico", "el gráfico");
+    if (args.chart)
+        chart_file.emplace(*args.chart, opened, "--grafico", "el gráfico");
+    if (args.report)
+        report_file.emplace(*args.report, opened, "--informe", "el informe");
+    if (args.chart || args.report)
         options.chart = &chart;
+    std::vector<std::unique_ptr<SummaryFile>> results_files;
+    if (args.output) {
+        for (const std::string& path : args.files)
+            results_files.push_back(std::make_unique<SummaryFile>(results_path(*args.output, path),
+                                                                  opened, "--salida",
+                                                                  "los resultados"));
     }
 
-    Progress progress(file.size());
+    std::uint64_t total = 0;
+    for (const auto& file : files)
+        total += file->size();
+    Progress progress(total);
     std::uint64_t reports = 0;
     options.report = [&](std::string_view line) {
         if (++reports > max_row_reports)
@@ -378,40 +441,91 @@ int csv_log(const LogArgs& args)
         progress.clear();
         say(line);
     };
+    std::uint64_t done = 0; // bytes of the logs before this one
     options.progress = [&](std::uint64_t rows, std::uint64_t bytes) {
-        progress.update(rows, bytes);
+        progress.update(rows, done + bytes);
     };
 
-    text::FileSource input(file.get());
-    text::FileSink output(stdout);
-    const log::LogSummary summary = log::process_log(input, output, options);
+    log::LogSummary summary;
+    bool read_failed = false;
+    bool written = true;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const std::string& path = args.files[i];
+        text::FileSource input(files[i]->get());
+        std::FILE* out = stdout;
+        if (args.output) {
+            out = fdopen(dup(results_files[i]->descriptor()), "wb");
+            if (out == nullptr)
+                throw UsageError("no se pueden escribir los resultados en «" +
+                                 results_path(*args.output, path) + "»");
+        }
+        text::FileSink output(out);
+        log::LogSummary read;
+        try {
+            read = log::process_log(input, output, options);
+        } catch (const log::LogError& error) {
+            if (out != stdout)
+                std::fclose(out);
+            if (!several)
+                throw;
+            throw UsageError("«" + path + "»: " + log::worded(error.note(), remedy_words));
+        }
+        if (out != stdout) {
+            const bool flushed = std::fflush(out) == 0 && std::ferror(out) == 0;
+            std::fclose(out);
+            if (!flushed || !results_files[i]->commit({})) {
+                say("no se pudieron escribir los resultados en «" +
+                    results_path(*args.output, path) + "»");
+                written = false;
+            }
+        }
+        read_failed = read_failed || std::ferror(files[i]->get()) != 0;
+        done += files[i]->size();
+        if (i == 0) {
+            summary = std::move(read);
+            if (several)
+                summary.notes.insert(summary.notes.begin(),
+                                     log::Note("registro «" + text::printable(path) + "»:"));
+        } else {
+            log::merge_summary(summary, read, path);
+        }
+    }
     progress.clear();
-    const bool read_failed = std::ferror(file.get()) != 0;
     if (reports > max_row_reports)
         say("… y " + std::to_string(reports - max_row_reports) +
             " filas más sin resultado: cada una dice por qué en la columna aviso");
+    const log::Verdict verdict = log::judge(summary, options.judging);
+    for (const std::string& line : log::verdict_lines(verdict, summary.comma))
+        say(line);
     for (const std::string& line : log::closing_lines(summary, remedy_words))
         say(line);
     std::optional<log::Chart> drawn;
-    if (chart_file) {
-        drawn = chart.chart(log_name(args.file));
+    if (options.chart != nullptr) {
+        drawn = chart.chart(several ? std::to_string(files.size()) + " registros"
+                                    : log_name(args.files.front()));
+        mark_alerts(*drawn, verdict, summary.comma);
         for (const std::string& line : log::chart_notes(*drawn))
             say(line);
     }
-    bool summary_written = true;
-    if (summary_file && !summary_file->commit(log::summary_file(summary))) {
-        say("no se pudo escribir el resumen en «" + *args.summary + "»: " + summary_file->error());
-        summary_written = false;
-    }
-    if (chart_file && !chart_file->commit(chart_svg(*drawn))) {
-        say("no se pudo escribir el gráfico en «" + *args.chart + "»: " + chart_file->error());
-        summary_written = false;
-    }
+    const auto commit = [&written](std::optional<SummaryFile>& file, const Text& path,
+                                   std::string_view what, const std::string& text) {
+        if (file && !file->commit(text)) {
+            say("no se pudo escribir " + std::string(what) + " en «" + *path + "»: " +
+                file->error());
+            written = false;
+        }
+    };
+    const bool judged = !summary.months.empty() || options.verdict;
+    commit(summary_file, args.summary, "el resumen",
+           summary_file ? log::summary_file(summary, judged ? &verdict : nullptr) : "");
+    commit(chart_file, args.chart, "el gráfico", chart_file ? chart_svg(*drawn) : "");
+    if (report_file)
+        commit(report_file, args.report, "el informe", report_pdf(summary, verdict, *drawn));
     say(log::counts_line(summary));
     if (read_failed)
         say("error de lectura: el archivo no se leyó entero");
     return finish_output(
-        summary.complete() && !read_failed && summary_written ? exit_ok : exit_not_calculated);
+        summary.complete() && !read_failed && written ? exit_ok : exit_not_calculated);
 }
 
 std::string_view mode_text(Mode mode)
@@ -482,7 +596,7 @@ LogArgs take_log(const Given& given)
 {
     constexpr Mode mode = Mode::log;
     LogArgs args;
-    args.file = given.text(Option::csv, mode).value_or("");
+    args.files = given.texts(Option::csv, mode);
     args.fuel = given.text(Option::fuel, mode);
     args.temperatures = take_temperatures(given, mode);
     args.encoding = given.text(Option::encoding, mode);
@@ -496,6 +610,11 @@ LogArgs take_log(const Given& given)
     args.grouping = given.text(Option::grouping, mode);
     args.chart = given.text(Option::chart, mode);
     args.figures = given.text(Option::figures, mode);
+    args.alert_drop = given.text(Option::alert_drop, mode);
+    args.minimum = given.text(Option::minimum, mode);
+    args.consumption = given.text(Option::consumption, mode);
+    args.report = given.text(Option::report, mode);
+    args.output = given.text(Option::output, mode);
     return args;
 }
 

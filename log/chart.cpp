@@ -244,7 +244,11 @@ void ChartData::add(std::string_view boiler_name, double x, RowPoint point)
         ++untracked_;
         return;
     }
-    if (!checked(x, point) || std::isnan(point.gross))
+    if (!std::isfinite(point.gross)) {
+        ++not_numbers_;
+        return;
+    }
+    if (!checked(x, point))
         return;
     Boiler& b = boilers_[*at];
     b.gross_sum += point.gross;

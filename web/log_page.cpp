@@ -113,6 +113,12 @@ void set_option(const log::OptionSpec& spec, const nlohmann::json& given, log::L
     case Option::figures:
         options.figures = value.figures;
         return;
+    case Option::alert_drop:
+        options.judging.drop = value.number;
+        return;
+    case Option::minimum:
+        options.judging.minimum = value.number;
+        return;
     default:
         return;
     }

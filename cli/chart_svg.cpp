@@ -112,6 +112,7 @@ public:
             panel(chart_.panels[i], panels_top + static_cast<double>(i) * panel_height);
         if (chart_.panels.empty())
             text(width / 2, panels_top + panel_height / 2, "Ninguna fila que dibujar", "middle");
+        text(width / 2, notes_top - 8, chart_.x.label, "middle", R"(class="eje-x")");
         if (!notes.empty()) {
             out_ += "<g class=\"notas\" fill=\"#5d4037\">\n";
             for (std::size_t i = 0; i < notes.size(); ++i)

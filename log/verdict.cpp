@@ -138,14 +138,14 @@ std::string month_name(std::int32_t month) { return month_text(month); }
 
 constexpr std::array<VerdictColumn, 12> all_columns = {{
     {"caldera", "Caldera"},
-    {"eficiencia_media", "Bruta media (%)"},
-    {"eficiencia_neta_media", "Neta media (%)"},
+    {"bruta_media", "Bruta media (%)"},
+    {"neta_media", "Neta media (%)"},
     {"tendencia_puntos_mes", "Tendencia (puntos/mes)"},
     {"cambio_primer_ultimo_mes", "Cambio del primer al último mes (puntos)"},
     {"peor_mes", "Peor mes"},
     {"peor_mes_media", "Media del peor mes (%)"},
     {"filas_con_aviso", "Filas con aviso"},
-    {"co_sin_aire_maximo", "CO sin aire máximo (ppm)"},
+    {"co_sin_aire_mayor", "CO sin aire máximo (ppm)"},
     {"ahorro_kwh_anual", "Ahorro (kWh al año)"},
     {"ahorro_eur_anual", "Ahorro (€ al año)"},
     {"alerta", "Alerta"},

@@ -991,7 +991,7 @@ private slots:
         QCOMPARE(chart.far_in_time, std::uint64_t{1});
         QCOMPARE(chart.replaced, std::uint64_t{2});
         QCOMPARE(q(chart.title), QString("Eficiencia y O2 de r\uFFFD.csv"));
-        const ChartSeries& o2 = chart.panels.front().series.at(2);
+        const ChartSeries& o2 = chart.panels.front().series.at(1); // no net
         QCOMPARE(o2.measure, Measure::o2);
         QCOMPARE(*std::max_element(o2.y.begin(), o2.y.end()), 21.0);
         QCOMPARE(chart_notes(chart).size(), std::size_t{4});

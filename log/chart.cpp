@@ -216,18 +216,29 @@ bool ChartData::checked(double x, RowPoint& point)
     return true;
 }
 
-void ChartData::add_to_bins(Boiler& b, double x, const Bin& bin)
+void ChartData::Bin::add(const RowPoint& point, double at)
 {
-    const auto days = static_cast<std::int64_t>(std::floor(x / day_seconds));
-    const auto merge = [&bin](Bin& into) {
-        for (std::size_t m = 0; m < into.size(); ++m)
-            into.at(m).merge(bin.at(m));
-    };
-    merge(b.months[month_of(days)]);
+    stats[0].add(point.gross);
+    stats[1].add(point.net);
+    stats[2].add(point.o2);
+    seconds += at;
+}
+
+void ChartData::Bin::merge(const Bin& other, double offset)
+{
+    for (std::size_t m = 0; m < stats.size(); ++m)
+        stats.at(m).merge(other.stats.at(m));
+    seconds += other.seconds + offset * static_cast<double>(other.stats[0].count);
+}
+
+void ChartData::add_to_bins(Boiler& b, double offset, const Bin& bin)
+{
+    const auto days = static_cast<std::int64_t>(std::floor(offset / day_seconds));
+    b.months[month_of(days)].merge(bin, offset);
     if (!by_week_)
         return;
     const auto [at, added] = b.weeks.try_emplace(week_of(days));
-    merge(at->second);
+    at->second.merge(bin, offset);
     if (added && ++weeks_ > total_weeks) {
         // Too many weeks to keep: the bands go by month.
         by_week_ = false;
@@ -256,9 +267,7 @@ void ChartData::add(std::string_view boiler_name, double x, RowPoint point)
     b.rows.add({x, point}, most_buckets());
     if (over_time_) {
         Bin bin;
-        bin[0].add(point.gross);
-        bin[1].add(point.net);
-        bin[2].add(point.o2);
+        bin.add(point, 0);
         add_to_bins(b, x, bin);
     }
 }
@@ -297,9 +306,7 @@ void ChartData::hold(std::uint32_t key, std::string_view boiler, double seconds,
     this->boiler(boiler); // its panel in the order the log names the boilers
     Held& held = held_of(held_[key], boiler);
     held.rows.add({seconds, point}, buckets_);
-    held.day[0].add(point.gross);
-    held.day[1].add(point.net);
-    held.day[2].add(point.o2);
+    held.day.add(point, seconds);
     by_line_.reset();
 }
 
@@ -320,7 +327,7 @@ void ChartData::place(std::uint32_t key, double day_start)
     for (const Held& h : held->second) {
         const auto at = boiler(h.boiler);
         if (!at) {
-            untracked_ += h.day[0].count;
+            untracked_ += h.day.stats[0].count;
             continue;
         }
         for (std::size_t k = 0; k < h.marks.size(); ++k) {
@@ -337,8 +344,8 @@ void ChartData::place(std::uint32_t key, double day_start)
             boilers_[*at].rows.add({x, point}, most_buckets());
         }
         Boiler& b = boilers_[*at];
-        b.gross_sum += h.day[0].sum;
-        b.gross_count += h.day[0].count;
+        b.gross_sum += h.day.stats[0].sum;
+        b.gross_count += h.day.stats[0].count;
         add_to_bins(b, day_start, h.day);
     }
     held_.erase(held);
@@ -697,19 +704,18 @@ ChartPanel ChartData::panel(const Boiler& b, bool named, bool weekly) const
     if (!over_time_)
         return panel;
 
-    // Each week's or month's mean, least and greatest, at the middle of its days.
+    // Each week's or month's mean, least and greatest, at its readings' mean moment.
     const Bins& bins = weekly ? b.weeks : b.months;
     for (std::size_t m = 0; m < 3; ++m) {
         ChartSeries band = series_of(static_cast<Measure>(m));
         for (const auto& [key, bin] : bins) {
-            const Stat& stat = bin.at(m);
+            const Stat& stat = bin.stats.at(m);
             if (stat.count == 0)
                 continue;
-            const double from = static_cast<double>(weekly ? key : first_day_of(static_cast<std::int32_t>(key)));
-            const double to = weekly ? from + 7
-                                     : static_cast<double>(first_day_of(static_cast<std::int32_t>(key) + 1));
-            band.x.push_back((from + to) / 2 * day_seconds);
-            band.y.push_back(stat.sum / static_cast<double>(stat.count));
+            band.x.push_back(bin.seconds / static_cast<double>(bin.stats[0].count));
+            // Within the band, whatever the rounding of the sum.
+            band.y.push_back(
+                std::clamp(stat.sum / static_cast<double>(stat.count), stat.least, stat.greatest));
             band.low.push_back(stat.least);
             band.high.push_back(stat.greatest);
         }

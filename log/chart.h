@@ -195,7 +195,14 @@ private:
         void add(double v);
         void merge(const Stat& other);
     };
-    using Bin = std::array<Stat, 3>; // gross, net, O2
+    // A week's or month's readings: their measures, and the sum of their moments (of a
+    // day held, into the day), so that the band's point is at their mean moment.
+    struct Bin {
+        std::array<Stat, 3> stats; // gross, net, O2
+        double seconds = 0;
+        void add(const RowPoint& point, double at);
+        void merge(const Bin& other, double offset);
+    };
     using Bins = std::map<std::int64_t, Bin>;
     struct Boiler {
         std::string name; // as shown: U+FFFD for what cannot be, controls escaped
@@ -230,7 +237,8 @@ private:
     // A row's values clipped to their axes, those that are no number counted; false when
     // its place is no number.
     bool checked(double x, RowPoint& point);
-    void add_to_bins(Boiler& b, double x, const Bin& bin);
+    // A day's (or a reading's) bin into the boiler's week and month, its moments offset.
+    void add_to_bins(Boiler& b, double offset, const Bin& bin);
     // The boilers charted: all, or the worst by mean efficiency when many.
     [[nodiscard]] std::vector<bool> charted(Chart& chart) const;
     [[nodiscard]] ChartPanel panel(const Boiler& b, bool named, bool weekly) const;

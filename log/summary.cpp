@@ -88,6 +88,11 @@ void merge_groups(std::vector<Group>& into, const std::vector<Group>& from)
         });
         if (at == into.end()) {
             into.push_back(group);
+            // Shown as the first log writes it.
+            const auto named = std::find_if(into.begin(), into.end(), [&](const Group& g) {
+                return text::caseless(g.boiler) == key;
+            });
+            into.back().boiler = named->boiler;
             if (std::find(boilers.begin(), boilers.end(), key) == boilers.end())
                 boilers.push_back(key);
             continue;

@@ -78,7 +78,7 @@ public:
             cairo_show_page(cr_.get());
             boiler_page(panel);
         }
-        cairo_show_page(cr_.get());
+        // Finishing the surface ends its last page.
         cr_.reset();
         cairo_surface_finish(surface_.get());
         return std::move(out_);

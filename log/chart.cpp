@@ -171,11 +171,20 @@ std::optional<std::size_t> ChartData::boiler(std::string_view name)
         last_name_ = name;
         return last_ = found->second;
     }
+    // Another spelling of a boiler (in another of several logs read as one): the same
+    // boiler, as the log's own groups have it.
+    const std::string key = text::caseless(name);
+    if (const auto found = keys_.find(key); found != keys_.end()) {
+        index_.emplace(std::string(name), found->second);
+        last_name_ = name;
+        return last_ = found->second;
+    }
     if (boilers_.size() >= most_boilers)
         return std::nullopt;
     last_ = boilers_.size();
     last_name_ = name;
     index_.emplace(std::string(name), last_);
+    keys_.emplace(key, last_);
     // Shown as the summary's lines show it: a control that reorders text made visible,
     // so that it cannot turn the measure after it, or a title, around.
     boilers_.emplace_back();

@@ -248,7 +248,8 @@ private:
     std::map<std::uint32_t, std::vector<Held>> held_;
     // The points over the line, while no point has a date.
     std::unique_ptr<ChartData> by_line_;
-    std::unordered_map<std::string, std::size_t, Hash, std::equal_to<>> index_;
+    std::unordered_map<std::string, std::size_t, Hash, std::equal_to<>> index_; // by spelling
+    std::unordered_map<std::string, std::size_t> keys_; // by text::caseless
     std::size_t last_ = 0;  // the boiler of the last point, looked at first
     std::string last_name_; // its name as the log writes it
     std::size_t weeks_ = 0; // weeks of every boiler

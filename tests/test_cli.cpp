@@ -559,6 +559,113 @@ private slots:
         }
     }
 
+    // The manager's modes end to end: alerts and money said and the status unchanged,
+    // several logs as one year with their results in a folder, and the board's report as
+    // a PDF whose text reads back (pdftotext).
+    void manager_modes_data()
+    {
+        QTest::addColumn<QStringList>("args"); // "@" stands for the work folder
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QStringList>("said"); // parts of standard error, in order
+        QTest::addColumn<QStringList>("files"); // written in the work folder
+
+        const QStringList two = {"--csv", "@/enero.csv", "--csv", "@/febrero.csv"};
+        QTest::newRow("alerts are news: the status stays 0")
+            << QStringList{"--csv", "@/enero.csv", "--csv", "@/febrero.csv", "--salida", "@",
+                           "--minimo", "81,9"}
+            << 0
+            << QStringList{"alerta: caldera «Sur»: media de 2026-01 81,86 %, bajo el mínimo de "
+                           "81,9 %",
+                           "1. «Sur»", "2. «Norte»", "registro «@/enero.csv»:",
+                           "registro «@/febrero.csv»:", "filas leídas: 8, calculadas: 8"}
+            << QStringList{"enero-resultados.csv", "febrero-resultados.csv"};
+        QTest::newRow("money per boiler and in total, with what it assumes")
+            << QStringList{"--csv", "@/enero.csv", "--objetivo-o2", "2", "--consumos",
+                           "@/consumos.csv"}
+            << 0
+            << QStringList{"1. «Sur»", "ahorro 644 kWh y 58 € al año", "2. «Norte»",
+                           "ahorro al año si cada caldera llega al objetivo:",
+                           "€ en total; el ahorro supone"}
+            << QStringList{};
+        QTest::newRow("the board's report") << QStringList{two + QStringList{"--salida", "@",
+                                                           "--informe", "@/informe.pdf"}}
+                                            << 0 << QStringList{"veredicto por caldera"}
+                                            << QStringList{"informe.pdf"};
+        QTest::newRow("several logs need a folder for their results")
+            << two << 2 << QStringList{"con varios --csv, diga con --salida en qué carpeta"}
+            << QStringList{};
+        QTest::newRow("money needs a target")
+            << QStringList{"--csv", "@/enero.csv", "--consumos", "@/consumos.csv"} << 2
+            << QStringList{"--consumos necesita --objetivo-o2"} << QStringList{};
+        QTest::newRow("a consumption without its price")
+            << QStringList{"--csv", "@/enero.csv", "--objetivo-o2", "2", "--consumos",
+                           "@/enero.csv"}
+            << 2 << QStringList{"«@/enero.csv», línea 2: se esperan una caldera"}
+            << QStringList{};
+    }
+
+    void manager_modes()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QStringList, said);
+        QFETCH(QStringList, files);
+        QTemporaryDir dir;
+        const QString at = dir.path();
+        const auto write = [&](const QString& name, const QByteArray& text) {
+            QFile file(dir.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(text);
+        };
+        write("enero.csv", "Fecha;Caldera;O2;T\n05/01/2026;Norte;3;180\n12/01/2026;Norte;3,2;182\n"
+                           "05/01/2026;Sur;4;190\n12/01/2026;Sur;4,2;191\n");
+        write("febrero.csv", "Caldera;O2;Fecha;T\nNORTE;4,5;03/02/2026;185\nNorte;4,6;10/02/2026;186\n"
+                             "Sur;4;03/02/2026;190\nSur;4;10/02/2026;190\n");
+        write("consumos.csv", "caldera;kwh;precio\nNorte;300000;0,09\nSur;100000;0,09\n");
+        for (QString& arg : args)
+            arg.replace("@", at);
+        const Run run = run_calc(QStringList{"-c", "gas", "--celsius"} + args);
+        QCOMPARE(run.status, status);
+        qsizetype from = 0;
+        for (QString part : said) {
+            part.replace("@", at);
+            const qsizetype found = run.err.indexOf(part, from);
+            QVERIFY2(found >= 0, qPrintable(part + "\n" + run.err));
+            from = found;
+        }
+        for (const QString& name : files)
+            QVERIFY2(QFile::exists(dir.filePath(name)), qPrintable(name));
+        if (files.contains("enero-resultados.csv")) {
+            // Each log's results as it alone gives them.
+            const Run alone = run_calc({"-c", "gas", "--celsius", "--csv", dir.filePath("enero.csv")});
+            QFile results(dir.filePath("enero-resultados.csv"));
+            QVERIFY(results.open(QIODevice::ReadOnly));
+            QCOMPARE(QString::fromUtf8(results.readAll()), alone.out);
+            QCOMPARE(run.out, QString());
+        }
+        if (files.contains("informe.pdf")) {
+            QProcess pdf;
+            pdf.start("pdftotext", {"-layout", dir.filePath("informe.pdf"), "-"});
+            QVERIFY(pdf.waitForFinished(20000));
+            const QString text = QString::fromUtf8(pdf.readAllStandardOutput());
+            // The first page: the verdict worst first, the alerts, the money; then a page
+            // a boiler with its panel and its months.
+            const QStringList pages = text.split('\f');
+            QCOMPARE(pages.size(), 4); // and the empty one after the last form feed
+            for (const char* part : {"Informe de eficiencia de combustión",
+                                     "Calderas, de peor a mejor", "Bruta media", "Tendencia",
+                                     "Alertas", "Ninguna alerta.", "Ahorro al año"})
+                QVERIFY2(pages[0].contains(QString::fromUtf8(part)), part);
+            QVERIFY(pages[0].indexOf("Sur") < pages[0].indexOf("Norte")); // the worse first
+            QVERIFY(pages[1].startsWith("Norte") && pages[2].startsWith("Sur"));
+            for (const QString& page : {pages[1], pages[2]}) {
+                for (const char* part : {"Bruta", "Neta", "O2", "Eficiencia (%)", "ene 2026",
+                                         "Por mes", "2026-01", "2026-02"})
+                    QVERIFY2(page.contains(QString::fromUtf8(part)), part);
+            }
+        }
+    }
+
     // Hostile logs: each ends, within bounded memory, with a well-formed SVG, the right
     // status and a note for what the chart could not show as it is.
     void hostile_logs_data()

@@ -7,6 +7,7 @@ import factory from './quemador.mjs';
 import * as readings from './readings.js';
 import { boxes, figures, summaryFigures } from './names.js';
 import { busy, openLog, setStale, startLogView } from './log.js';
+import { download } from './pdf.js';
 
 const typedKey = 'quemador1.lectura';
 const updatedKey = 'quemador1.actualizada';
@@ -209,13 +210,7 @@ async function exportSaved() {
   const saved = await readings.all();
   const csv = await savedLog();
   if (!csv) return;
-  const link = document.createElement('a');
-  link.href = URL.createObjectURL(new Blob([csv], { type: 'text/csv;charset=utf-8' }));
-  link.download = `lecturas-quemador1-${new Date().toISOString().slice(0, 10)}.csv`;
-  document.body.append(link);
-  link.click();
-  link.remove();
-  setTimeout(() => URL.revokeObjectURL(link.href), 1000);
+  download(new Blob([csv], { type: 'text/csv;charset=utf-8' }), `lecturas-quemador1-${new Date().toISOString().slice(0, 10)}.csv`);
   setText('guardadas-estado', `Exportadas ${saved.length} lecturas.`);
 }
 

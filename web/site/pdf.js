@@ -19,8 +19,8 @@ export function loadPdfLib() {
 }
 
 const A4 = [595.28, 841.89];
-const MARGIN = 50;
-const FOOTER = 28; // the page's number and the footer's text, under the margin
+const MARGIN = 42;
+const FOOTER = 18; // the page's number and the footer's text, under the margin
 const GREY = [0.35, 0.33, 0.31];
 const RULE = [0.6, 0.58, 0.56];
 
@@ -105,7 +105,9 @@ export class Layout {
     this.doc = doc;
     this.fonts = fonts;
     this.footer = footer;
-    this.width = A4[0] - 2 * MARGIN; // what a line may take
+    // The column being written: its left edge and width (the page's, or a part of it).
+    this.left = MARGIN;
+    this.width = A4[0] - 2 * MARGIN;
     this.newPage();
   }
 
@@ -151,15 +153,15 @@ export class Layout {
   paragraph(text, { size = 10, bold = false, colour, indent = 0, after = 4 } = {}) {
     for (const line of wrap(this.fonts, text, size, bold, this.width - indent)) {
       this.keep(size * 1.25);
-      this.drawLine(line, MARGIN + indent, 0, { size, bold, colour });
+      this.drawLine(line, this.left + indent, 0, { size, bold, colour });
       this.y -= size * 1.25;
     }
     this.y -= after;
   }
 
-  // A heading, kept with the two lines after it.
-  heading(text, { size = 13, colour = [0, 0, 0] } = {}) {
-    this.keep(size * 1.4 + 30);
+  // A heading, kept with what follows it (keepWith points of it).
+  heading(text, { size = 13, colour = [0, 0, 0], keepWith = 30 } = {}) {
+    this.keep(size * 1.4 + keepWith);
     this.space(size * 0.4);
     this.paragraph(text, { size, bold: true, colour, after: 3 });
   }
@@ -167,7 +169,7 @@ export class Layout {
   // A thin line across the page.
   rule() {
     this.keep(6);
-    this.page.drawLine({ start: { x: MARGIN, y: this.y - 2 }, end: { x: MARGIN + this.width, y: this.y - 2 },
+    this.page.drawLine({ start: { x: this.left, y: this.y - 2 }, end: { x: this.left + this.width, y: this.y - 2 },
       thickness: 0.5, color: this.colour(RULE) });
     this.y -= 6;
   }
@@ -176,17 +178,46 @@ export class Layout {
   // of the width), the value wrapped beside it; options.colour and options.bold for the
   // value. Rows whose value is empty are left out.
   rows(rows, { size = 10, labelShare = 0.36 } = {}) {
+    for (const row of this.rowsLaid(rows, size, labelShare)) {
+      this.keep(row.height);
+      row.draw();
+    }
+  }
+
+  // Each row's height, and how to draw it at the cursor.
+  rowsLaid(rows, size, labelShare) {
     const labelWidth = this.width * labelShare;
-    for (const [label, value, options = {}] of rows.filter((row) => row[1] !== undefined && row[1] !== '')) {
+    return rows.filter((row) => row[1] !== undefined && row[1] !== '').map(([label, value, options = {}]) => {
       const left = this.lines(label, labelWidth - 8, { size, bold: true });
       const right = this.lines(value, this.width - labelWidth, { size, bold: options.bold });
-      const height = Math.max(left.height, right.height) + 3;
-      this.keep(height);
-      left.lines.forEach((line, i) => this.drawLine(line, MARGIN, i * size * 1.25, { size, bold: true }));
-      right.lines.forEach((line, i) => this.drawLine(line, MARGIN + labelWidth, i * size * 1.25,
-        { size, bold: options.bold, colour: options.colour }));
-      this.y -= height;
-    }
+      const height = Math.max(left.height, right.height) + 2;
+      return { height, draw: () => {
+        left.lines.forEach((line, i) => this.drawLine(line, this.left, i * size * 1.25, { size, bold: true }));
+        right.lines.forEach((line, i) => this.drawLine(line, this.left + labelWidth, i * size * 1.25,
+          { size, bold: options.bold, colour: options.colour }));
+        this.y -= height;
+      } };
+    });
+  }
+
+  // Sections of a heading and rows, side by side in equal columns (the parties of a
+  // report, say), kept together on a page.
+  sideBySide(sections, { size = 10, gap = 18, labelShare = 0.42 } = {}) {
+    const [left, width] = [this.left, this.width];
+    this.width = (width - gap * (sections.length - 1)) / sections.length;
+    const laid = sections.map(({ heading, rows }) => ({ heading, rows: this.rowsLaid(rows, size, labelShare) }));
+    const headingHeight = (size + 2) * 1.25 + 6;
+    const height = Math.max(...laid.map(({ rows }) => rows.reduce((sum, row) => sum + row.height, headingHeight)));
+    this.keep(height);
+    const top = this.y;
+    laid.forEach(({ heading, rows }, i) => {
+      this.left = left + i * (this.width + gap);
+      this.y = top - 4;
+      this.drawLine(heading, this.left, 0, { size: size + 2, bold: true });
+      this.y -= headingHeight - 4;
+      for (const row of rows) row.draw();
+    });
+    [this.left, this.width, this.y] = [left, width, top - height - 4];
   }
 
   // A table: columns [{title, share (of the width), align: 'left' | 'right'}], rows of
@@ -199,7 +230,7 @@ export class Layout {
         { size, bold: bold || cell(value).bold }) }));
       const height = Math.max(...laid.map((c) => c.height)) + 4;
       return { height, draw: () => {
-        let x = MARGIN;
+        let x = this.left;
         laid.forEach((c, i) => {
           c.lines.forEach((line, n) => {
             const options = { size, bold: bold || c.bold, colour: c.colour };
@@ -208,7 +239,7 @@ export class Layout {
           });
           x += widths[i];
         });
-        this.page.drawLine({ start: { x: MARGIN, y: this.y - height }, end: { x: MARGIN + this.width, y: this.y - height },
+        this.page.drawLine({ start: { x: this.left, y: this.y - height }, end: { x: this.left + this.width, y: this.y - height },
           thickness: bold ? 0.8 : 0.4, color: this.colour(RULE) });
         this.y -= height;
       } };
@@ -233,17 +264,17 @@ export class Layout {
     const shown = Math.min(width, this.width);
     const height = (image.height * shown) / image.width;
     this.keep(height);
-    this.page.drawImage(image, { x: MARGIN, y: this.y - height, width: shown, height });
+    this.page.drawImage(image, { x: this.left, y: this.y - height, width: shown, height });
     this.y -= height + 6;
   }
 
   // Boxes side by side, each with its caption above (places to sign, say).
-  boxes(captions, { height = 70, size = 9 } = {}) {
+  boxes(captions, { height = 56, size = 9 } = {}) {
     const gap = 16;
     const width = (this.width - gap * (captions.length - 1)) / captions.length;
     this.keep(height + size * 1.25 + 4);
     captions.forEach((caption, i) => {
-      const x = MARGIN + i * (width + gap);
+      const x = this.left + i * (width + gap);
       this.drawLine(caption, x, 0, { size, colour: GREY });
       this.page.drawRectangle({ x, y: this.y - size * 1.25 - 2 - height, width, height,
         borderColor: this.colour(RULE), borderWidth: 0.8 });

@@ -257,10 +257,14 @@ function show(answer) {
   showVerdict(answer);
 }
 
+// A verdict's class: its colour on the page, in print and in the PDF.
+const verdictClass = (word) => ({ Conforme: 'conforme', 'No conforme': 'no-conforme' }[word] || 'sin');
+const VERDICT_COLOURS = { conforme: [0.09, 0.4, 0.2], 'no-conforme': RED, sin: [0.57, 0.25, 0.05] };
+
 function showVerdict(answer) {
   const word = $('veredicto-palabra');
   word.textContent = answer.veredicto;
-  word.className = `palabra ${{ Conforme: 'conforme', 'No conforme': 'no-conforme' }[answer.veredicto] || 'sin'}`;
+  word.className = `palabra ${verdictClass(answer.veredicto)}`;
   $('veredicto-motivo').textContent = answer.motivo;
   $('veredicto-limites').replaceChildren(table(['Límite', 'Origen', 'Medido', 'Juicio'],
     answer.limites.map((l) => [l.limite, l.fuente, l.medido || '—', { text: l.juicio, peligro: l.falla }])));
@@ -372,43 +376,44 @@ function content(answer, readings, when) {
   const blocks = [
     { heading: 'Informe de inspección de la combustión', size: 16 },
     { rows: [['Fecha y hora', `${day(when)} ${time(when)}`]] },
-    { heading: groupTitles.empresa }, { rows: rowsOf('empresa') },
-    { heading: groupTitles.titular }, { rows: rowsOf('titular') },
-    { heading: groupTitles.caldera },
-    { rows: [['Caldera', $('caldera').value.trim() || '—'], ...rowsOf('caldera'), ['Combustible', reading.fuelNames[fuel]]] },
-    { heading: groupTitles.analizador },
-    { rows: rowsOf('analizador').map(([label, value, marked]) => [label, marked ? value + marked.note : value, marked]) },
+    { sideBySide: [{ heading: groupTitles.empresa, rows: rowsOf('empresa') }, { heading: groupTitles.titular, rows: rowsOf('titular') }] },
+    { sideBySide: [
+      { heading: groupTitles.caldera,
+        rows: [['Caldera', $('caldera').value.trim() || '—'], ...rowsOf('caldera'), ['Combustible', reading.fuelNames[fuel]]] },
+      { heading: groupTitles.analizador,
+        rows: rowsOf('analizador').map(([label, value, marked]) => [label, marked ? value + marked.note : value, marked]) }] },
   ];
   const typedRows = [['O2 (%)', 'o2'], ['CO2 (%)', 'co2'], ['CO (ppm)', 'co'], [`Humos (${unit})`, 'temp'], [`Aire (${unit})`, 'aire']]
     .filter(([, id]) => readings.some((r) => r.entradas[id]))
     .map(([name, id]) => [name, ...readings.map((r) => r.entradas[id] || '—'), '']);
-  blocks.push({ heading: 'Lecturas' },
-    { table: ['', ...readingNames(readings), 'Media'], rows: [...typedRows, ...figureRows(answer)] });
+  blocks.push({ heading: 'Lecturas', keepWith: 120 },
+    { table: ['', ...readingNames(readings), 'Media'], rows: [...typedRows, ...figureRows(answer)], numbers: true });
   const bases = new Map();
   answer.lecturas.forEach((r) => Object.entries(r.bases || {}).forEach(([id, basis]) => {
     const label = figures.find((f) => f.id === id).etiqueta.replace(/ \(.*\)$/, '');
     bases.set(label, [...new Set([...(bases.get(label) || []), basis])]);
   }));
   if (bases.size) blocks.push({ paragraph: [...bases].map(([label, texts]) => `${label}: ${texts.join('; ')}.`).join(' '), small: true });
+  // Measured and written down by hand, under the readings.
   const recorded = rowsOf('anotadas');
-  if (recorded.length) blocks.push({ heading: groupTitles.anotadas }, { rows: recorded });
+  if (recorded.length) blocks.push({ rows: recorded });
   if (answer.anterior) {
     const before = answer.anterior;
     blocks.push({ heading: `Informe anterior, del ${before.fecha}` });
     if (before.frase) blocks.push({ paragraph: before.frase[0].toUpperCase() + before.frase.slice(1) + '.' });
     const [head, rows] = changes(answer);
-    blocks.push({ table: head, rows });
+    blocks.push({ table: head, rows, numbers: true });
   }
-  blocks.push({ heading: 'Veredicto' },
+  blocks.push({ heading: 'Veredicto', keepWith: 100 },
+    { paragraph: answer.veredicto, bold: true, size: 14, verdict: verdictClass(answer.veredicto) },
+    { paragraph: answer.motivo },
     { table: ['Límite', 'Origen', 'Medido', 'Juicio'],
-      rows: answer.limites.map((l) => [l.limite, l.fuente, l.medido || '—', { text: l.juicio, peligro: l.falla }]) },
-    { paragraph: answer.veredicto, bold: true, size: 14, peligro: answer.veredicto === 'No conforme' },
-    { paragraph: answer.motivo });
+      rows: answer.limites.map((l) => [l.limite, l.fuente, l.medido || '—', { text: l.juicio, peligro: l.falla }]) });
   const notices = [...new Set(answer.lecturas.flatMap((r) => [...(r.fallo ? [r.fallo] : []), ...(r.avisos || [])]))];
   if (notices.length) blocks.push({ heading: 'Avisos de las lecturas' }, ...notices.map((text) => ({ paragraph: `• ${text}` })));
   const note = (all[fieldsKept('informe').find((f) => f.tipo === 'nota').id] || '').trim();
   if (note) blocks.push({ heading: groupTitles.notas }, { paragraph: note });
-  blocks.push({ space: 10 }, { boxes: ['Firma del técnico', 'Firma del titular'] });
+  blocks.push({ boxes: ['Firma del técnico', 'Firma del titular'] });
   return blocks;
 }
 
@@ -418,19 +423,34 @@ async function pdfOf(blocks, boiler) {
     author: settings()[fieldsKept('ajustes')[0].id] || '', subject: 'Inspección de la combustión',
     footer: `Quemador1 · Informe de inspección${boiler ? ` · ${boiler}` : ''}` });
   for (const block of blocks) {
-    if (block.heading) pdf.heading(block.heading, { size: block.size || 12 });
-    else if (block.rows) pdf.rows(block.rows);
+    if (block.heading) pdf.heading(block.heading, { size: block.size || 11, keepWith: block.keepWith });
+    else if (block.sideBySide) pdf.sideBySide(block.sideBySide, { size: 9 });
     else if (block.table) {
       const [first, ...rest] = block.table;
       const share = block.table.length > 4 ? 0.28 : 0.34;
-      pdf.table([{ title: first, share }, ...rest.map((title) => ({ title, share: (1 - share) / rest.length, align: 'right' }))],
+      pdf.table([{ title: first, share }, ...rest.map((title) => ({ title, share: (1 - share) / rest.length, align: block.numbers ? 'right' : 'left' }))],
         block.rows.map((row) => row.map((value) => (value?.peligro ? { text: value.text, colour: RED, bold: true } : value?.text ?? value))));
-    } else if (block.paragraph) {
-      pdf.paragraph(block.paragraph, { size: block.size || (block.small ? 8 : 10), bold: block.bold, colour: block.peligro ? RED : undefined });
-    } else if (block.boxes) pdf.boxes(block.boxes);
+    } else if (block.rows) pdf.rows(block.rows, { size: 9 });
+    else if (block.paragraph) {
+      pdf.paragraph(block.paragraph, { size: block.size || (block.small ? 8 : 10), bold: block.bold, colour: VERDICT_COLOURS[block.verdict] });
+    } else if (block.boxes) pdf.boxes(block.boxes, { height: 40 });
     else if (block.space) pdf.space(block.space);
   }
   return pdf.bytes();
+}
+
+// Rows of a label and a value as a table; a name isolated, so that it cannot reorder
+// what follows it.
+function rowsTable(rows) {
+  const t = document.createElement('table');
+  for (const [name, value, options] of rows) {
+    const tr = t.insertRow();
+    tr.append(cell('th', name));
+    const td = cell('td', value, options?.colour ? 'peligro' : '');
+    td.dir = 'auto';
+    tr.append(td);
+  }
+  return t;
 }
 
 // The same blocks as the page prints them.
@@ -438,17 +458,19 @@ function fillTicket(blocks) {
   const ticket = $('ticket');
   ticket.replaceChildren(...blocks.map((block) => {
     if (block.heading) return cell(block.size ? 'h2' : 'h3', block.heading);
-    if (block.rows) {
-      const t = document.createElement('table');
-      for (const [name, value, options] of block.rows) {
-        const tr = t.insertRow();
-        tr.append(cell('th', name));
-        tr.append(cell('td', value, options?.colour ? 'peligro' : ''));
-      }
-      return t;
+    if (block.sideBySide) {
+      const div = document.createElement('div');
+      div.className = 'lado';
+      div.append(...block.sideBySide.map(({ heading, rows }) => {
+        const section = document.createElement('div');
+        section.append(cell('h3', heading), rowsTable(rows));
+        return section;
+      }));
+      return div;
     }
     if (block.table) return table(block.table, block.rows);
-    if (block.paragraph) return cell('p', block.paragraph, [block.small ? 'pequena' : '', block.bold ? 'palabra' : '', block.peligro ? 'peligro' : ''].join(' ').trim());
+    if (block.rows) return rowsTable(block.rows);
+    if (block.paragraph) return cell('p', block.paragraph, [block.small ? 'pequena' : '', block.verdict ? `palabra ${block.verdict}` : ''].join(' ').trim());
     if (block.boxes) {
       const div = document.createElement('div');
       div.className = 'firmas';

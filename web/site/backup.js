@@ -41,9 +41,14 @@ export async function exportRequest(readingsOnly = false) {
 
 export const hasAnything = async () => (await store.all()).length > 0 || (await store.reports()).length > 0;
 
-// Two readings' boxes alike: the same text in each, read with a comma or a point.
+// Two readings' boxes alike: the same number in each, written with a comma or a point,
+// with or without trailing zeros; other texts the same.
 export function sameBoxes(a, b) {
-  const norm = (v) => String(v ?? '').trim().replace(',', '.');
+  const norm = (v) => {
+    const text = String(v ?? '').trim().replace(',', '.');
+    const number = text === '' ? NaN : Number(text);
+    return Number.isFinite(number) ? String(number) : text;
+  };
   return Object.keys({ ...a, ...b }).every((id) => norm(a[id]) === norm(b[id]));
 }
 

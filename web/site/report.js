@@ -124,7 +124,8 @@ function fieldControl(field) {
     described.push(note.id);
   }
   control.setAttribute('aria-describedby', described.join(' '));
-  control.addEventListener('input', () => changed(field));
+  // A choice is taken on change: not every way of choosing sends input.
+  control.addEventListener(field.tipo === 'opcion' ? 'change' : 'input', () => changed(field));
   return div;
 }
 
@@ -186,12 +187,17 @@ function givenFigures(answer) {
   return figures.filter(({ id }) => answer.lecturas.some((r) => r.cifras?.[id]));
 }
 
-// Each reading's figures beside their mean, a CO past its limit marked.
+// Each reading's figures beside their mean (none for one reading), a CO past its limit
+// marked.
 function figureRows(answer) {
+  const mean = answer.lecturas.length > 1;
   return givenFigures(answer).map(({ id, etiqueta }) => [etiqueta,
     ...answer.lecturas.map((r) => ({ text: r.cifras?.[id] || '—', peligro: id === coLimit.cifra && !!r.co_supera })),
-    answer.medias[id] || '—']);
+    ...(mean ? [answer.medias[id] || '—'] : [])]);
 }
+
+// The head of the readings' table.
+const readingsHead = (names) => ['Cifra', ...names, ...(names.length > 1 ? ['Media'] : [])];
 
 // Today's means beside the previous report's, and the change: a table's head and rows.
 function changes(answer) {
@@ -245,15 +251,21 @@ function show(answer) {
   }));
   $('anadir-lectura').disabled = draft.lecturas.length >= mostReadings;
   $('medias').replaceChildren(...(draft.lecturas.length
-    ? [table(['Cifra', ...draft.lecturas.map((_, i) => `Lectura ${i + 1}`), 'Media'], figureRows(answer))] : []));
+    ? [table(readingsHead(draft.lecturas.map((_, i) => `Lectura ${i + 1}`)), figureRows(answer))] : []));
   $('medias').hidden = !draft.lecturas.length;
   const before = answer.anterior;
   $('informe-anterior').replaceChildren(...(before && draft.lecturas.length ? [
     cell('h3', `Informe anterior, del ${before.fecha}`),
     ...(before.frase ? [cell('p', before.frase[0].toUpperCase() + before.frase.slice(1) + '.', 'cambio')] : []),
-    Object.assign(document.createElement('div'), { className: 'tabla' }),
+    Object.assign(document.createElement('div'), { className: 'tabla', tabIndex: 0 }),
   ] : []));
-  if (before && draft.lecturas.length) $('informe-anterior').lastChild.append(table(...changes(answer)));
+  if (before && draft.lecturas.length) {
+    // A table wider than a phone scrolls: a region the keyboard can reach and scroll.
+    const wrap = $('informe-anterior').lastChild;
+    wrap.setAttribute('role', 'region');
+    wrap.setAttribute('aria-label', 'Cambio desde el informe anterior');
+    wrap.append(table(...changes(answer)));
+  }
   showVerdict(answer);
 }
 
@@ -266,8 +278,11 @@ function showVerdict(answer) {
   word.textContent = answer.veredicto;
   word.className = `palabra ${verdictClass(answer.veredicto)}`;
   $('veredicto-motivo').textContent = answer.motivo;
-  $('veredicto-limites').replaceChildren(table(['Límite', 'Origen', 'Medido', 'Juicio'],
-    answer.limites.map((l) => [l.limite, l.fuente, l.medido || '—', { text: l.juicio, peligro: l.falla }])));
+  $('veredicto-limites').replaceChildren(...answer.limites.map((l) => {
+    const li = document.createElement('li');
+    li.append(cell('strong', l.juicio, l.falla ? 'peligro' : ''), `: ${l.limite}, ${l.fuente}` + (l.medido ? `; ${l.medido}.` : '.'));
+    return li;
+  }));
 }
 
 // The report asked of the module again, with the readings added, and shown.
@@ -363,6 +378,13 @@ async function keep(readings) {
   saveDraft();
 }
 
+// Sections side by side, those with rows: two, one after its heading, or none.
+function sideBySide(...sections) {
+  const given = sections.filter(({ rows }) => rows.length);
+  if (given.length === 1) return [{ heading: given[0].heading }, { rows: given[0].rows }];
+  return given.length ? [{ sideBySide: given }] : [];
+}
+
 // The report's content, blocks that the PDF and the printed page each lay out: headings,
 // rows of a label and a value, tables, paragraphs, places to sign.
 function content(answer, readings, when) {
@@ -376,18 +398,18 @@ function content(answer, readings, when) {
   const blocks = [
     { heading: 'Informe de inspección de la combustión', size: 16 },
     { rows: [['Fecha y hora', `${day(when)} ${time(when)}`]] },
-    { sideBySide: [{ heading: groupTitles.empresa, rows: rowsOf('empresa') }, { heading: groupTitles.titular, rows: rowsOf('titular') }] },
-    { sideBySide: [
+    ...sideBySide({ heading: groupTitles.empresa, rows: rowsOf('empresa') }, { heading: groupTitles.titular, rows: rowsOf('titular') }),
+    ...sideBySide(
       { heading: groupTitles.caldera,
         rows: [['Caldera', $('caldera').value.trim() || '—'], ...rowsOf('caldera'), ['Combustible', reading.fuelNames[fuel]]] },
       { heading: groupTitles.analizador,
-        rows: rowsOf('analizador').map(([label, value, marked]) => [label, marked ? value + marked.note : value, marked]) }] },
+        rows: rowsOf('analizador').map(([label, value, marked]) => [label, marked ? value + marked.note : value, marked]) }),
   ];
   const typedRows = [['O2 (%)', 'o2'], ['CO2 (%)', 'co2'], ['CO (ppm)', 'co'], [`Humos (${unit})`, 'temp'], [`Aire (${unit})`, 'aire']]
     .filter(([, id]) => readings.some((r) => r.entradas[id]))
-    .map(([name, id]) => [name, ...readings.map((r) => r.entradas[id] || '—'), '']);
+    .map(([name, id]) => [name, ...readings.map((r) => r.entradas[id] || '—'), ...(readings.length > 1 ? [''] : [])]);
   blocks.push({ heading: 'Lecturas', keepWith: 120 },
-    { table: ['', ...readingNames(readings), 'Media'], rows: [...typedRows, ...figureRows(answer)], numbers: true });
+    { table: readingsHead(readingNames(readings)), rows: [...typedRows, ...figureRows(answer)], numbers: true });
   const bases = new Map();
   answer.lecturas.forEach((r) => Object.entries(r.bases || {}).forEach(([id, basis]) => {
     const label = figures.find((f) => f.id === id).etiqueta.replace(/ \(.*\)$/, '');
@@ -468,7 +490,7 @@ function fillTicket(blocks) {
       }));
       return div;
     }
-    if (block.table) return table(block.table, block.rows);
+    if (block.table) return Object.assign(table(block.table, block.rows), { className: block.numbers ? 'numeros' : '' });
     if (block.rows) return rowsTable(block.rows);
     if (block.paragraph) return cell('p', block.paragraph, [block.small ? 'pequena' : '', block.verdict ? `palabra ${block.verdict}` : ''].join(' ').trim());
     if (block.boxes) {
@@ -490,10 +512,12 @@ function current() {
   return { readings, answer, blocks: content(answer, readings, when), when };
 }
 
+// The boiler and the report's date and time: two reports of a boiler on one day keep
+// their own files.
 function fileName(when) {
   const boiler = $('caldera').value.trim().normalize('NFD').replace(/\p{M}/gu, '').replace(/[^A-Za-z0-9]+/g, '-')
     .replace(/^-|-$/g, '').slice(0, 40);
-  return `informe${boiler ? `-${boiler}` : ''}-${isoDay(new Date(when))}.pdf`;
+  return `informe${boiler ? `-${boiler}` : ''}-${isoDay(new Date(when))}-${time(when).replace(':', '')}.pdf`;
 }
 
 // Informe PDF and Compartir: the report kept in the boiler's history, made into a PDF and

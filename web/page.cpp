@@ -204,7 +204,7 @@ std::string typed(std::string_view text)
 }
 
 // The figures of the saved readings' export: those a log gets with an air temperature.
-std::vector<FigureKind> exported_figures() { return log::default_figures(true, false); }
+std::vector<FigureKind> exported_figures() { return log::default_figures(true, false, false); }
 
 void export_header(text::CsvWriter& writer, bool celsius)
 {

@@ -114,15 +114,20 @@ void compare_target(const Reading& reading, const Comparison& comparison, const 
 
 // The figures of the oxygen alone, where the oxygen leaves any flue gas to put them
 // on: the air ratio (when asked for: no other figure rests on it), and the CO on
-// air-free flue gas.
+// air-free flue gas. A CO that cannot be, or past the limit, makes the reading doubtful
+// (the advice says why).
 void oxygen_figures(const Reading& reading, Report& out, FigureSet asked)
 {
+    out.doubtful = out.doubtful || (reading.co_ppm && *reading.co_ppm < 0.0);
     if (reading.o2 < 0.0 || reading.o2 >= oxygen_in_air)
         return;
     if (asked[index_of(FigureKind::lambda)])
         give(out, FigureKind::lambda, air_ratio(reading.o2), asked);
-    if (reading.co_ppm && *reading.co_ppm >= 0.0)
-        give(out, FigureKind::co_air_free, co_air_free(*reading.co_ppm, reading.o2), asked);
+    if (reading.co_ppm && *reading.co_ppm >= 0.0) {
+        const double co = co_air_free(*reading.co_ppm, reading.o2);
+        give(out, FigureKind::co_air_free, co, asked);
+        out.doubtful = out.doubtful || co > co_air_free_limit;
+    }
 }
 
 // The net efficiency and its flue-gas loss, the air-corrected gross efficiency and the

@@ -98,7 +98,8 @@ struct Report {
     // says why.
     bool outside_model = false;
     // The results are shown and mean something, but a figure beside them may mislead
-    // (a target less efficient than the reading, or below the air), and the advice
+    // (a target less efficient than the reading, or below the air) or the reading
+    // warns of a danger (a CO past the limit, or one that cannot be), and the advice
     // says why.
     bool doubtful = false;
     // Each figure, unrounded; none when it is not given (missing what it needs, not

@@ -335,6 +335,8 @@ log::LogOptions log_options(const LogArgs& args)
     if (args.encoding)
         options.encoding =
             static_cast<text::Encoding>(read(args.encoding, Option::encoding).choice);
+    if (args.date_order)
+        options.date_order = log::date_order_chosen(read(args.date_order, Option::date_order));
     options.columns = args.columns;
     // In the log's unit, which the log's reading knows.
     options.air = optional_number(args.temperatures.air, Option::air);
@@ -388,7 +390,7 @@ int csv_log(const LogArgs& args)
     if (reports > max_row_reports)
         say("… y " + std::to_string(reports - max_row_reports) +
             " filas más sin resultado: cada una dice por qué en la columna aviso");
-    for (const std::string& line : log::closing_lines(summary))
+    for (const std::string& line : log::closing_lines(summary, remedy_words))
         say(line);
     std::optional<log::Chart> drawn;
     if (chart_file) {
@@ -397,7 +399,7 @@ int csv_log(const LogArgs& args)
             say(line);
     }
     bool summary_written = true;
-    if (summary_file && !summary_file->commit(log::summary_csv(summary))) {
+    if (summary_file && !summary_file->commit(log::summary_file(summary))) {
         say("no se pudo escribir el resumen en «" + *args.summary + "»: " + summary_file->error());
         summary_written = false;
     }
@@ -484,6 +486,7 @@ LogArgs take_log(const Given& given)
     args.fuel = given.text(Option::fuel, mode);
     args.temperatures = take_temperatures(given, mode);
     args.encoding = given.text(Option::encoding, mode);
+    args.date_order = given.text(Option::date_order, mode);
     for (const log::ColumnKind& kind : log::column_kinds())
         args.columns.at(static_cast<std::size_t>(kind.column)) = given.column(kind.column);
     args.all_results = given.is_set(Option::all_results, mode);
@@ -521,7 +524,7 @@ int run(Given given)
         say(std::string(error.what()) + " (vea --help)");
         return exit_usage;
     } catch (const log::LogError& error) {
-        say(std::string(error.what()) + " (vea --help)");
+        say(log::worded(error.note(), remedy_words) + " (vea --help)");
         return exit_usage;
     }
 }

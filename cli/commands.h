@@ -56,6 +56,7 @@ struct LogArgs {
     Text fuel;
     Temperatures temperatures;
     Text encoding;
+    Text date_order;
     log::ColumnChoice columns;
     bool all_results = false;
     Text target_o2;

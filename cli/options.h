@@ -20,6 +20,10 @@ namespace quemador::cli {
 using log::Mode;
 using log::Option;
 
+// What a note of the log asks of the user (log/note.h), in the command line's words:
+// its options.
+std::string remedy_words(const log::Remedy& remedy);
+
 class Given {
 public:
     Given();

@@ -158,6 +158,7 @@ std::optional<std::size_t> ChartData::boiler(std::string_view name)
 
 void ChartData::add(std::string_view boiler_name, Measure measure, double x, double y)
 {
+    by_line_.reset(); // a point with its place: the chart over the line is not needed
     // The marks are not a boiler's: one series of each kind.
     const bool mark = measure == Measure::outside || measure == Measure::notices;
     const auto at = mark ? std::nullopt : boiler(boiler_name);
@@ -185,6 +186,48 @@ void ChartData::add(std::string_view boiler_name, Measure measure, double x, dou
         ++b.gross_count;
     }
     b.series.at(static_cast<std::size_t>(measure)).add(x, y, most_buckets());
+}
+
+void ChartData::hold(std::uint32_t key, std::string_view boiler, Measure measure, double seconds,
+                     double y)
+{
+    std::vector<Held>& held = held_[key];
+    auto at = std::find_if(held.begin(), held.end(), [&](const Held& h) {
+        return h.measure == measure && h.boiler == boiler;
+    });
+    if (at == held.end())
+        at = held.insert(held.end(), Held{std::string(boiler), measure, {}});
+    at->points.add(seconds, y, buckets_);
+    by_line_.reset();
+}
+
+void ChartData::place(std::uint32_t key, double day_start)
+{
+    const auto held = held_.find(key);
+    if (held == held_.end())
+        return;
+    for (const Held& h : held->second) {
+        ChartSeries points;
+        points_of(h.points, points);
+        for (std::size_t i = 0; i < points.x.size(); ++i)
+            add(h.boiler, h.measure, day_start + points.x[i], points.y[i]);
+    }
+    held_.erase(held);
+}
+
+bool ChartData::by_line() const
+{
+    return over_time_ && boilers_.empty() && marks_[0].buckets.empty() &&
+        marks_[1].buckets.empty() && held_.empty();
+}
+
+void ChartData::add_undated(std::string_view boiler, Measure measure, double line, double y)
+{
+    if (!by_line())
+        return;
+    if (!by_line_)
+        by_line_ = std::make_unique<ChartData>(buckets_);
+    by_line_->add(boiler, measure, line, y);
 }
 
 std::vector<bool> ChartData::charted(Chart& chart) const
@@ -281,6 +324,12 @@ ChartSeries series_of(const std::string& boiler, Measure measure, bool named, st
 
 Chart ChartData::chart(std::string_view log_name) const
 {
+    // Over time without a readable date: over the line instead, every row drawn.
+    if (by_line()) {
+        Chart chart = by_line_ ? by_line_->chart(log_name) : ChartData(buckets_).chart(log_name);
+        chart.rows = undated_;
+        return chart;
+    }
     const bool over_time = over_time_;
     Chart chart;
     std::uint64_t replaced = replaced_;

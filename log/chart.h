@@ -4,18 +4,21 @@
 // A log's chart as a description both faces draw from: the page with its chart library,
 // the command line as an SVG file. The gross and net efficiency on the left axis and
 // the O2 on the right, over time when the log has dates, over the line in the file
-// otherwise; one set of series per boiler; the rows outside the model and those with
-// notices marked at their O2. A long log is thinned as it is read: each series keeps
-// at most a fixed number of buckets of consecutive points, and a bucket of several
-// points is drawn by its least and greatest, so memory stays bounded and every peak
-// stays in the picture. A log of many boilers charts the worst of them, by their mean
-// efficiency; a point out of its axis's range is drawn at its edge, and one far in time
-// from the others is left out, each counted for the chart's notes.
+// otherwise (and when none of its dates can be read); one set of series per boiler;
+// the rows outside the model and those with notices marked at their O2. A long log is
+// thinned as it is read: each series keeps at most a fixed number of buckets of
+// consecutive points, and a bucket of several points is drawn by its least and
+// greatest, so memory stays bounded and every peak stays in the picture. A log of many
+// boilers charts the worst of them, by their mean efficiency; a point out of its axis's
+// range is drawn at its edge, and one far in time from the others is left out, each
+// counted for the chart's notes.
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -88,8 +91,20 @@ public:
 
     // A point of a series (the boiler empty when the log names none).
     void add(std::string_view boiler, Measure measure, double x, double y);
+    // A point of a chart over time whose day is not known yet: held under its day's
+    // key, at its seconds into the day, until place() puts the key's points on its day.
+    // Memory stays bounded: each key's series are thinned as the chart's are.
+    void hold(std::uint32_t key, std::string_view boiler, Measure measure, double seconds,
+              double y);
+    void place(std::uint32_t key, double day_start);
+    // A point of a chart over time without a readable date, at its line: drawn over
+    // the line only when no point has a date.
+    void add_undated(std::string_view boiler, Measure measure, double line, double y);
     void count_row() { ++rows_; }
     void count_undated() { ++undated_; }
+    // Whether the chart over time is drawn over the line: no point has a date (and an
+    // empty chart has no time to show).
+    [[nodiscard]] bool by_line() const;
     // Whether x is a moment (the log has dates) or a line.
     void set_over_time(bool over_time) { over_time_ = over_time; }
 
@@ -130,8 +145,18 @@ private:
     // The boilers charted: all, or the worst by mean efficiency when many.
     [[nodiscard]] std::vector<bool> charted(Chart& chart) const;
 
+    // The points of one boiler's measure held for their day.
+    struct Held {
+        std::string boiler;
+        Measure measure;
+        Thinned points;
+    };
+
     std::size_t buckets_;
     std::vector<Boiler> boilers_;
+    std::map<std::uint32_t, std::vector<Held>> held_;
+    // The points over the line, while no point has a date.
+    std::unique_ptr<ChartData> by_line_;
     std::unordered_map<std::string, std::size_t, Hash, std::equal_to<>> index_;
     std::array<Thinned, 2> marks_; // outside the model, with notices
     std::size_t last_ = 0;         // the boiler of the last point, looked at first

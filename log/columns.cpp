@@ -17,6 +17,8 @@ using text::trimmed;
 
 constexpr std::array<std::string_view, 3> o2_names = {"o2", "oxigeno", "oxygen"};
 constexpr std::array<std::string_view, 3> co2_names = {"co2", "dioxidodecarbono", "carbondioxide"};
+constexpr std::array<std::string_view, 4> co_names = {"co", "monoxido", "monoxidodecarbono",
+                                                      "carbonmonoxide"};
 // The flue gas's temperature by name; a bare "Temperatura" or "T" may be the room's.
 constexpr std::array<std::string_view, 32> temperature_names = {"tgas",
                                                                 "tgases",
@@ -91,6 +93,12 @@ constexpr std::array<std::string_view, 15> analyser_names = {"rendimiento",
 
 constexpr std::array<std::string_view, 4> boiler_names = {"caldera", "equipo", "generador",
                                                           "boiler"};
+// "Unidad" alone may be a units column: only with a number marker.
+constexpr std::array<std::string_view, 6> boiler_marked = {"caldera", "equipo", "generador",
+                                                           "unidad",  "boiler", "unit"};
+// Number markers, folded: "nº", "n.º" and "#" fold to "n".
+constexpr std::array<std::string_view, 9> number_markers = {
+    "n", "no", "nro", "num", "numero", "number", "id", "cod", "codigo"};
 // A date, or a date and its time in one cell.
 constexpr std::array<std::string_view, 7> date_names = {
     "fecha", "date", "fechayhora", "fechahora", "datetime", "timestamp", "dateandtime"};
@@ -106,6 +114,12 @@ const std::array<ColumnKind, column_count> kinds = {{
     {Column::temperature, "temperatura", "--col-temp", "la columna de la temperatura de humos",
      temperature_names, temperature_generic},
     {Column::co2, "CO2", "--col-co2", "la columna del CO2", co2_names, {}},
+    {Column::co,
+     "CO",
+     "--col-co",
+     "la columna del CO, ppm: da co_sin_aire y avisa si el quemador produce CO",
+     co_names,
+     {}},
     {Column::fuel,
      "combustible",
      "--col-combustible",
@@ -130,6 +144,7 @@ const std::array<ColumnKind, column_count> kinds = {{
      "la columna de la caldera: el resumen y el gráfico, por caldera",
      boiler_names,
      {},
+     boiler_marked,
      false},
     {Column::date,
      "fecha",
@@ -138,12 +153,14 @@ const std::array<ColumnKind, column_count> kinds = {{
      "tiempo",
      date_names,
      {},
+     {},
      false},
     {Column::time,
      "hora",
      "--col-hora",
      "la columna de la hora, junto a la de la fecha",
      time_names,
+     {},
      {},
      false},
 }};
@@ -168,8 +185,8 @@ HeaderParts split_header(std::string_view header)
         name.remove_suffix(1);
     // A last word that is a unit: "O2 %", "temp_c", "T gas °C".
     if (const auto cut = name.find_last_of(" _"); cut != std::string_view::npos) {
-        static const std::array<std::string_view, 8> units = {
-            "", "pct", "c", "f", "degc", "degf", "celsius", "fahrenheit"};
+        static const std::array<std::string_view, 9> units = {
+            "", "pct", "c", "f", "degc", "degf", "celsius", "fahrenheit", "ppm"};
         const std::string word = folded(name.substr(cut + 1));
         if (std::find(units.begin(), units.end(), word) != units.end()) {
             if (unit.empty())
@@ -183,6 +200,36 @@ HeaderParts split_header(std::string_view header)
 bool one_of(std::string_view key, std::span<const std::string_view> names)
 {
     return std::find(names.begin(), names.end(), key) != names.end();
+}
+
+// A header's name without a number marker before it ("Nº de caldera", "Id caldera") or
+// after it ("Caldera nº", "Unit ID", "Boiler #"), folded; empty when it has none.
+std::string unmarked(std::string_view header)
+{
+    std::string name(header);
+    // "#" folds to nothing: it is a marker of its own.
+    for (std::size_t at = name.find('#'); at != std::string::npos; at = name.find('#', at))
+        name.replace(at, 1, " n ");
+    std::vector<std::string> words;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= name.size(); ++i) {
+        if (i == name.size() || name[i] == ' ' || name[i] == '_' || name[i] == '.') {
+            if (std::string word = folded(std::string_view(name).substr(start, i - start));
+                !word.empty())
+                words.push_back(std::move(word));
+            start = i + 1;
+        }
+    }
+    if (words.size() >= 2 && one_of(words.back(), number_markers))
+        words.pop_back();
+    else if (words.size() >= 2 && one_of(words.front(), number_markers))
+        words.erase(words.begin());
+    else
+        return {};
+    // "Nº de caldera", "Número del equipo".
+    if (words.size() == 2 && (words.front() == "de" || words.front() == "del"))
+        words.erase(words.begin());
+    return words.size() == 1 ? words.front() : std::string();
 }
 
 // The column a user names: a number from 1, or a header's name as written or folded.
@@ -222,6 +269,13 @@ std::optional<Named> column_named(std::string_view header)
             return Named{kind.column, false};
         if (one_of(name, kind.generic))
             return Named{kind.column, true};
+    }
+    if (const std::string word = unmarked(header); !word.empty()) {
+        const auto* const marked =
+            std::find_if(kinds.begin(), kinds.end(),
+                         [&word](const ColumnKind& kind) { return one_of(word, kind.marked); });
+        if (marked != kinds.end())
+            return Named{marked->column, false};
     }
     // "η", alone or with its unit, has no ASCII letter to fold.
     if (name.empty() && trimmed(header).starts_with("\xCE\xB7"))
@@ -356,20 +410,25 @@ std::string column_text(const std::vector<std::string>& header, std::size_t colu
     return quoted(header.at(column), 40) + " (" + std::to_string(column + 1) + ")";
 }
 
-std::string columns_problem(const std::vector<std::string>& header, const Columns& columns)
+std::optional<Note> columns_problem(const std::vector<std::string>& header, const Columns& columns)
 {
     for (const ColumnKind& kind : kinds) {
         const auto k = static_cast<std::size_t>(kind.column);
-        if (columns.missing.at(k))
-            return "no hay columna «" + *columns.missing.at(k) + "» para " +
-                std::string(kind.option) + " en el encabezado";
-        if (columns.rival.at(k) != Columns::none)
-            return "dos columnas pueden ser de " + std::string(kind.what) + ": " +
-                column_text(header, columns.index.at(k)) + " y " +
-                column_text(header, columns.rival.at(k)) + "; diga cuál con " +
-                std::string(kind.option) + " (nombre o número)";
+        if (columns.missing.at(k)) {
+            Note note("no hay columna «" + *columns.missing.at(k) + "» ");
+            note += Remedy{Remedy::Ask::for_column, Remedy::Setting::column, {}, kind.column};
+            note += " en el encabezado";
+            return note;
+        }
+        if (columns.rival.at(k) != Columns::none) {
+            Note note("dos columnas pueden ser de " + std::string(kind.what) + ": " +
+                      column_text(header, columns.index.at(k)) + " y " +
+                      column_text(header, columns.rival.at(k)) + "; ");
+            note += Remedy{Remedy::Ask::which_column, Remedy::Setting::column, {}, kind.column};
+            return note;
+        }
     }
-    return {};
+    return std::nullopt;
 }
 
 std::optional<Fuel> fuel_named(std::string_view name)

@@ -6,6 +6,7 @@
 // and help, and the summary all read it.
 
 #include "calculation/fuel.h"
+#include "log/note.h"
 
 #include <array>
 #include <cstddef>
@@ -21,8 +22,8 @@ enum class TemperatureUnit { fahrenheit, celsius };
 
 // The readings a log has columns for, then the columns that say whose and when a
 // reading is: the boiler, the date (or date and time) and a time beside the date.
-enum class Column { o2, temperature, co2, fuel, air, analyser, boiler, date, time };
-inline constexpr std::size_t column_count = 9;
+enum class Column { o2, temperature, co2, co, fuel, air, analyser, boiler, date, time };
+inline constexpr std::size_t column_count = 10;
 
 struct ColumnKind {
     Column column;
@@ -33,6 +34,9 @@ struct ColumnKind {
     std::span<const std::string_view> names;
     // Headers that name it loosely ("Temperatura", "T"): any of names wins over them.
     std::span<const std::string_view> generic;
+    // Words that name it with a number marker before or after them, and only so
+    // ("Caldera nº", "Nº de caldera", "Unit ID", "Boiler #"), folded.
+    std::span<const std::string_view> marked = {};
     // Whether two columns that name it stop the log: they do for a reading; of the
     // columns that only describe it (boiler, date), the first is taken.
     bool unique = true;
@@ -105,8 +109,8 @@ struct Columns {
 Columns find_columns(const std::vector<std::string_view>& header, const ColumnChoice& choice);
 
 // Why the columns cannot be read as they are (two of one reading, a chosen one
-// missing), naming the option that chooses; empty when they can.
-std::string columns_problem(const std::vector<std::string>& header, const Columns& columns);
+// missing), asking for the column's choice; none when they can.
+std::optional<Note> columns_problem(const std::vector<std::string>& header, const Columns& columns);
 
 // A column as messages name it: «header» (number from 1).
 std::string column_text(const std::vector<std::string>& header, std::size_t column);

@@ -3,13 +3,37 @@
 
 #include "text/numbers.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
+#include <utility>
 
 namespace quemador::log {
 namespace {
 
+namespace chrono = std::chrono;
+
 constexpr std::int32_t seconds_per_day = 86400;
+
+// Excel's serial dates that are read as dates: 1980-01-01 to 2099-12-31. Day 0 of its
+// 1900 system is 1899-12-30 for every day after its false 29 February 1900.
+constexpr int first_serial = 29221;
+constexpr int last_serial = 73050;
+constexpr chrono::sys_days serial_epoch = chrono::sys_days{
+    chrono::year_month_day{chrono::year{1899}, chrono::month{12}, chrono::day{30}}};
+
+// Month names in Spanish and English, whole and cut short, lower case.
+constexpr std::array<std::pair<std::string_view, unsigned>, 42> month_names = {{
+    {"enero", 1},      {"ene", 1},        {"january", 1},   {"jan", 1},        {"febrero", 2},
+    {"feb", 2},        {"february", 2},   {"marzo", 3},     {"mar", 3},        {"march", 3},
+    {"abril", 4},      {"abr", 4},        {"april", 4},     {"apr", 4},        {"mayo", 5},
+    {"may", 5},        {"junio", 6},      {"jun", 6},       {"june", 6},       {"julio", 7},
+    {"jul", 7},        {"july", 7},       {"agosto", 8},    {"ago", 8},        {"august", 8},
+    {"aug", 8},        {"septiembre", 9}, {"setiembre", 9}, {"sep", 9},        {"sept", 9},
+    {"set", 9},        {"september", 9},  {"octubre", 10},  {"oct", 10},       {"october", 10},
+    {"noviembre", 11}, {"nov", 11},       {"november", 11}, {"diciembre", 12}, {"dic", 12},
+    {"december", 12},  {"dec", 12},
+}};
 
 // Reads from 1 to max_digits digits at pos; none when there is no digit there.
 std::optional<int> digits(std::string_view text, std::size_t& pos, std::size_t max_digits,
@@ -34,45 +58,63 @@ bool take(std::string_view text, std::size_t& pos, char c)
     return false;
 }
 
-bool leap(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
-
-int days_in_month(int year, int month)
+void skip_blanks(std::string_view text, std::size_t& pos)
 {
-    constexpr std::array<int, 12> days = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return month == 2 && leap(year) ? 29 : days.at(static_cast<std::size_t>(month - 1));
+    while (pos < text.size() && text[pos] == ' ')
+        ++pos;
 }
 
-// Days from 1970-01-01 of a date of the proleptic Gregorian calendar (the civil-days
-// algorithm: years counted from March, in eras of 400 years).
-std::int64_t days_from_civil(int year, int month, int day)
+bool is_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+// A word of letters at pos, in lower case; empty when there is none.
+std::string word_at(std::string_view text, std::size_t& pos)
 {
-    const int y = year - (month <= 2 ? 1 : 0);
-    const int era = (y >= 0 ? y : y - 399) / 400;
-    const int year_of_era = y - era * 400;
-    const int day_of_year = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const int day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
-    return std::int64_t{era} * 146097 + day_of_era - 719468;
+    std::string word;
+    while (pos < text.size() && is_letter(text[pos]) && word.size() < 16) {
+        const char c = text[pos++];
+        word += c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    return word;
 }
 
-struct Civil {
-    int year;
-    int month;
-    int day;
-};
-
-Civil civil_from_days(std::int64_t days)
+// A month's name at pos, and its dot; none when the word there is not one.
+std::optional<unsigned> month_at(std::string_view text, std::size_t& pos)
 {
-    days += 719468;
-    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-    const auto day_of_era = static_cast<int>(days - era * 146097);
-    const int year_of_era =
-        (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
-    const int day_of_year = day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
-    const int mp = (5 * day_of_year + 2) / 153;
-    const int day = day_of_year - (153 * mp + 2) / 5 + 1;
-    const int month = mp < 10 ? mp + 3 : mp - 9;
-    const auto year = static_cast<int>(year_of_era + era * 400 + (month <= 2 ? 1 : 0));
-    return {year, month, day};
+    const std::string word = word_at(text, pos);
+    for (const auto& [name, month] : month_names) {
+        if (word == name) {
+            take(text, pos, '.');
+            return month;
+        }
+    }
+    return std::nullopt;
+}
+
+// "de" between a Spanish date's parts, with the blanks after it.
+void skip_de(std::string_view text, std::size_t& pos)
+{
+    if (text.substr(pos, 3) == "de " || text.substr(pos, 3) == "DE ") {
+        pos += 3;
+        skip_blanks(text, pos);
+    }
+}
+
+// A year of four digits, or of two for 20yy.
+std::optional<int> year_at(std::string_view text, std::size_t& pos)
+{
+    const std::size_t start = pos;
+    const auto year = digits(text, pos, 4);
+    if (!year || (pos - start != 2 && pos - start != 4))
+        return std::nullopt;
+    return pos - start == 2 ? 2000 + *year : *year;
+}
+
+std::optional<std::int64_t> days_of(int year, unsigned month, unsigned day)
+{
+    const chrono::year_month_day date{chrono::year{year}, chrono::month{month}, chrono::day{day}};
+    if (!date.ok())
+        return std::nullopt;
+    return chrono::sys_days{date}.time_since_epoch().count();
 }
 
 // A time at pos: h:mm or hh:mm, then :ss and a fraction of a second, if given.
@@ -111,62 +153,221 @@ void skip_zone(std::string_view text, std::size_t& pos)
     }
 }
 
-// The rest of an ISO 8601 date after its year: -mm-dd.
-std::optional<Civil> iso_date(std::string_view text, std::size_t& pos, int year)
+// An Excel serial date, its fraction the time; the whole text or none.
+std::optional<Moment> serial_date(std::string_view text)
 {
-    if (!take(text, pos, '-'))
+    std::size_t pos = 0;
+    const auto whole = digits(text, pos, 5, 5);
+    if (!whole || *whole < first_serial || *whole > last_serial)
         return std::nullopt;
-    const auto month = digits(text, pos, 2, 2);
-    if (!month || !take(text, pos, '-'))
+    std::int64_t seconds = 0;
+    bool timed = false;
+    if (take(text, pos, ',') || take(text, pos, '.')) {
+        // The fraction to nine digits, to the nearest second.
+        std::int64_t fraction = 0;
+        std::int64_t scale = 1;
+        for (; pos < text.size() && text[pos] >= '0' && text[pos] <= '9'; ++pos) {
+            if (scale < 1'000'000'000) {
+                fraction = fraction * 10 + (text[pos] - '0');
+                scale *= 10;
+            }
+        }
+        seconds = (fraction * seconds_per_day + scale / 2) / scale;
+        timed = true;
+    }
+    if (pos != text.size())
         return std::nullopt;
-    const auto day = digits(text, pos, 2, 2);
-    return day ? std::optional(Civil{year, *month, *day}) : std::nullopt;
+    const chrono::sys_days day = serial_epoch + chrono::days{*whole + seconds / seconds_per_day};
+    Moment moment{day.time_since_epoch().count(), std::nullopt};
+    if (timed)
+        moment.seconds = static_cast<std::int32_t>(seconds % seconds_per_day);
+    return moment;
 }
 
-// The rest of a date written day first, after its day: /mm/yyyy, -mm-yy, .mm.yyyy.
-std::optional<Civil> day_first(std::string_view text, std::size_t& pos, int day)
+// A date that begins with a month's name: "Mar 3, 2026", "marzo 2026", "marzo de 2026".
+std::optional<std::int64_t> month_first_named(std::string_view text, std::size_t& pos)
+{
+    const auto month = month_at(text, pos);
+    if (!month)
+        return std::nullopt;
+    skip_blanks(text, pos);
+    skip_de(text, pos);
+    const std::size_t start = pos;
+    const auto number = digits(text, pos, 4);
+    if (number && pos - start == 4)
+        return days_of(*number, *month, 1);
+    if (!number || pos - start > 2)
+        return std::nullopt;
+    take(text, pos, ',');
+    skip_blanks(text, pos);
+    const auto year = year_at(text, pos);
+    return year ? days_of(*year, *month, static_cast<unsigned>(*number)) : std::nullopt;
+}
+
+// The rest of a date with the day first and the month's name, after the day:
+// " mar 2026", " ene. 2026", "-mar-26", " de marzo de 2026".
+std::optional<std::int64_t> day_first_named(std::string_view text, std::size_t& pos, int day)
+{
+    if (!take(text, pos, '-') && !take(text, pos, '/'))
+        skip_blanks(text, pos);
+    skip_de(text, pos);
+    const auto month = month_at(text, pos);
+    if (!month)
+        return std::nullopt;
+    if (!take(text, pos, '-') && !take(text, pos, '/'))
+        skip_blanks(text, pos);
+    skip_de(text, pos);
+    const auto year = year_at(text, pos);
+    return year ? days_of(*year, *month, static_cast<unsigned>(day)) : std::nullopt;
+}
+
+// The rest of a date with the year first, after its year: -02-14, /02/14.
+std::optional<std::int64_t> year_first(std::string_view text, std::size_t& pos, int year)
+{
+    const char separator = text[pos];
+    if (separator != '-' && separator != '/' && separator != '.')
+        return std::nullopt;
+    ++pos;
+    const auto month = digits(text, pos, 2, 2);
+    if (!month || !take(text, pos, separator))
+        return std::nullopt;
+    const auto day = digits(text, pos, 2, 2);
+    return day ? days_of(year, static_cast<unsigned>(*month), static_cast<unsigned>(*day))
+               : std::nullopt;
+}
+
+// The rest of a date of numbers with the year last, after its first number: /02/2026,
+// -02-26, .02.2026; its fields in cell.
+bool year_last(std::string_view text, std::size_t& pos, int first, DateCell& cell)
 {
     const char separator = text[pos];
     if (separator != '/' && separator != '-' && separator != '.')
-        return std::nullopt;
+        return false;
     ++pos;
-    const auto month = digits(text, pos, 2);
-    if (!month || !take(text, pos, separator))
-        return std::nullopt;
-    const std::size_t year_start = pos;
-    const auto year = digits(text, pos, 4);
-    const std::size_t year_digits = pos - year_start;
-    if (!year || (year_digits != 2 && year_digits != 4))
-        return std::nullopt;
-    return Civil{year_digits == 2 ? 2000 + *year : *year, *month, day};
+    const auto second = digits(text, pos, 2);
+    if (!second || !take(text, pos, separator))
+        return false;
+    const auto year = year_at(text, pos);
+    if (!year)
+        return false;
+    cell.numeric = true;
+    cell.first = static_cast<unsigned>(first);
+    cell.second = static_cast<unsigned>(*second);
+    cell.year = *year;
+    return true;
+}
+
+// A day as cell's moment, when it is one.
+bool dated(std::optional<std::int64_t> days, DateCell& cell)
+{
+    cell.moment = days ? std::optional(Moment{*days, std::nullopt}) : std::nullopt;
+    return days.has_value();
+}
+
+// The date at the start of a text, leaving pos after it; the fields of a numeric one
+// with the year last in cell.
+bool date_at(std::string_view text, std::size_t& pos, DateCell& cell)
+{
+    if (pos < text.size() && is_letter(text[pos]))
+        return dated(month_first_named(text, pos), cell);
+    const auto first = digits(text, pos, 4);
+    if (!first || pos == text.size())
+        return false;
+    if (pos == 4)
+        return dated(year_first(text, pos, *first), cell);
+    if (pos > 2)
+        return false;
+    const char separator = text[pos];
+    if (pos + 1 < text.size() && (separator == ' ' || separator == '-' || separator == '/') &&
+        (is_letter(text[pos + 1]) || separator == ' '))
+        return dated(day_first_named(text, pos, *first), cell);
+    return year_last(text, pos, *first, cell);
 }
 
 } // namespace
 
-std::optional<Moment> date_of(std::string_view cell)
+std::optional<DateOrder> order_named(std::string_view name)
+{
+    const auto* const named = std::find(order_names.begin(), order_names.end(), name);
+    return named != order_names.end()
+        ? std::optional(static_cast<DateOrder>(named - order_names.begin()))
+        : std::nullopt;
+}
+
+chrono::sys_days AmbiguousDate::in(DateOrder order) const
+{
+    const bool day_first = order != DateOrder::month_first;
+    return chrono::sys_days{chrono::year_month_day{chrono::year{year},
+                                                   chrono::month{day_first ? second : first},
+                                                   chrono::day{day_first ? first : second}}};
+}
+
+std::optional<Moment> DateCell::in(DateOrder order) const
+{
+    if (!numeric || order == DateOrder::year_first)
+        return std::nullopt;
+    const bool day_first = order == DateOrder::day_first;
+    const auto days = days_of(year, day_first ? second : first, day_first ? first : second);
+    return days ? std::optional(Moment{*days, seconds}) : std::nullopt;
+}
+
+DateCell read_date(std::string_view cell)
 {
     const std::string_view text = text::trimmed(cell);
-    std::size_t pos = 0;
-    const auto first = digits(text, pos, 4);
-    if (!first || pos == text.size())
-        return std::nullopt;
-    const auto civil = pos == 4 ? iso_date(text, pos, *first)
-        : pos <= 2              ? day_first(text, pos, *first)
-                                : std::nullopt;
-    if (!civil || civil->month < 1 || civil->month > 12 || civil->day < 1 ||
-        civil->day > days_in_month(civil->year, civil->month))
-        return std::nullopt;
-    Moment moment{days_from_civil(civil->year, civil->month, civil->day), std::nullopt};
-    if (pos < text.size() && (text[pos] == 'T' || text[pos] == ' ')) {
-        ++pos;
-        while (pos < text.size() && text[pos] == ' ')
-            ++pos;
-        moment.seconds = time_at(text, pos);
-        if (!moment.seconds)
-            return std::nullopt;
-        skip_zone(text, pos);
+    DateCell read;
+    if (const auto serial = serial_date(text)) {
+        read.moment = serial;
+        return read;
     }
-    return pos == text.size() ? std::optional(moment) : std::nullopt;
+    std::size_t pos = 0;
+    if (!date_at(text, pos, read))
+        return {};
+    if (pos < text.size() && (text[pos] == 'T' || text[pos] == ' ' || text[pos] == ',')) {
+        if (!take(text, pos, ','))
+            ++pos;
+        skip_blanks(text, pos);
+        const auto seconds = time_at(text, pos);
+        if (!seconds)
+            return {};
+        skip_zone(text, pos);
+        read.seconds = seconds;
+        if (read.moment)
+            read.moment->seconds = seconds;
+    }
+    return pos == text.size() ? read : DateCell{};
+}
+
+std::optional<Moment> date_of(std::string_view cell)
+{
+    const DateCell read = read_date(cell);
+    return read.moment ? read.moment : read.in(DateOrder::day_first);
+}
+
+DateColumn::Read DateColumn::read(std::string_view cell, std::uint64_t line)
+{
+    const DateCell date = read_date(cell);
+    if (!date.numeric)
+        return date.moment ? Read{State::dated, *date.moment, {}} : Read{};
+    const auto day_first = date.in(DateOrder::day_first);
+    const auto month_first = date.in(DateOrder::month_first);
+    if (order_) {
+        if (const auto moment = date.in(*order_))
+            return {State::dated, *moment, {}};
+        return day_first || month_first || *order_ == DateOrder::year_first
+            ? Read{State::contradicts, {}, {}}
+            : Read{};
+    }
+    if (day_first && month_first) {
+        if (date.first == date.second)
+            return {State::dated, *day_first, {}};
+        ambiguous_ = true;
+        return {State::waiting, {0, date.seconds}, {date.first, date.second, date.year}};
+    }
+    if (!day_first && !month_first)
+        return {};
+    order_ = day_first ? DateOrder::day_first : DateOrder::month_first;
+    settled_line_ = line;
+    return {State::dated, day_first ? *day_first : *month_first, {}};
 }
 
 std::optional<std::int32_t> time_of(std::string_view cell)
@@ -179,12 +380,15 @@ std::optional<std::int32_t> time_of(std::string_view cell)
 
 std::int32_t month_of(std::int64_t days)
 {
-    const Civil civil = civil_from_days(days);
-    return civil.year * 12 + civil.month - 1;
+    const chrono::year_month_day date{chrono::sys_days{chrono::days{days}}};
+    return static_cast<int>(date.year()) * 12 +
+        static_cast<int>(static_cast<unsigned>(date.month())) - 1;
 }
 
 std::string month_text(std::int32_t month)
 {
+    if (month == no_month)
+        return "(sin fecha)";
     std::array<char, 32> text{};
     const int year = month >= 0 ? month / 12 : (month - 11) / 12;
     std::snprintf(text.data(), text.size(), "%04d-%02d", year, month - year * 12 + 1);
@@ -193,21 +397,19 @@ std::string month_text(std::int32_t month)
 
 std::string moment_text(double since_epoch, bool with_time)
 {
-    const auto seconds = static_cast<std::int64_t>(since_epoch);
-    std::int64_t days = seconds / seconds_per_day;
-    std::int64_t rest = seconds % seconds_per_day;
-    if (rest < 0) {
-        rest += seconds_per_day;
-        --days;
-    }
-    const Civil civil = civil_from_days(days);
+    const chrono::sys_seconds moment{chrono::seconds{static_cast<std::int64_t>(since_epoch)}};
+    const auto day = chrono::floor<chrono::days>(moment);
+    const chrono::year_month_day date{day};
+    const auto rest = (moment - day).count();
     std::array<char, 64> text{};
+    const int d = static_cast<int>(static_cast<unsigned>(date.day()));
+    const int m = static_cast<int>(static_cast<unsigned>(date.month()));
+    const int y = static_cast<int>(date.year());
     if (with_time)
-        std::snprintf(text.data(), text.size(), "%02d/%02d/%04d %02d:%02d", civil.day, civil.month,
-                      civil.year, static_cast<int>(rest / 3600), static_cast<int>(rest / 60 % 60));
+        std::snprintf(text.data(), text.size(), "%02d/%02d/%04d %02d:%02d", d, m, y,
+                      static_cast<int>(rest / 3600), static_cast<int>(rest / 60 % 60));
     else
-        std::snprintf(text.data(), text.size(), "%02d/%02d/%04d", civil.day, civil.month,
-                      civil.year);
+        std::snprintf(text.data(), text.size(), "%02d/%02d/%04d", d, m, y);
     return text.data();
 }
 

@@ -41,8 +41,8 @@ struct Candidate {
     std::vector<std::string> fields;
 };
 
-std::string missing_columns_message(const Candidate& best, std::string_view how_read,
-                                    bool suspect_encoding)
+Note missing_columns_message(const Candidate& best, std::string_view how_read,
+                             bool suspect_encoding)
 {
     if (best.line == 0)
         return "el archivo está vacío: falta la línea de encabezados";
@@ -61,11 +61,14 @@ std::string missing_columns_message(const Candidate& best, std::string_view how_
     if (best.fields.size() > listed_columns)
         message += " y " + std::to_string(best.fields.size() - listed_columns) + " más";
     message += " (leída como " + std::string(how_read) + ")";
-    if (suspect_encoding)
-        message += "; si el archivo tiene otra codificación, désela con --codificacion utf-8, "
-                   "utf-16 o windows-1252";
-    message += "; diga qué columna es cada lectura con --col-o2 y --col-temp (nombre o número)";
-    return message;
+    Note note(std::move(message));
+    if (suspect_encoding) {
+        note += "; si el archivo tiene otra codificación, ";
+        note += Remedy{Remedy::Ask::give, Remedy::Setting::encoding, {}};
+    }
+    note += "; ";
+    note += Remedy{Remedy::Ask::name_readings, Remedy::Setting::column, {}};
+    return note;
 }
 
 // Signs that the text was decoded in the wrong encoding: bytes that were no character,

@@ -10,7 +10,7 @@ constexpr std::size_t none = Columns::none;
 
 } // namespace
 
-std::vector<FigureKind> default_figures(bool air, bool target)
+std::vector<FigureKind> default_figures(bool air, bool target, bool co)
 {
     std::vector<FigureKind> figures = {FigureKind::excess_air, FigureKind::efficiency,
                                        FigureKind::net};
@@ -18,6 +18,8 @@ std::vector<FigureKind> default_figures(bool air, bool target)
         figures.push_back(FigureKind::corrected);
     if (target)
         figures.push_back(FigureKind::saving);
+    if (co)
+        figures.push_back(FigureKind::co_air_free);
     return figures;
 }
 
@@ -54,10 +56,10 @@ std::size_t Layout::result_in(std::size_t column) const
 }
 
 void Layout::write(text::CsvWriter& writer, const std::vector<std::string_view>& fields,
-                   std::optional<std::string_view> raw, std::span<const std::string_view> results,
+                   const std::string_view* raw, std::span<const std::string_view> results,
                    text::LineEnd end, bool plain_results) const
 {
-    if (raw && appended.size() == columns.size() && fields.size() <= width) {
+    if (raw != nullptr && appended.size() == columns.size() && fields.size() <= width) {
         // Most rows: as read, padded, and the results after them.
         writer.fields_as_read(*raw);
         for (std::size_t i = fields.size(); i < width; ++i)

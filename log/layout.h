@@ -24,8 +24,9 @@ struct ResultColumn {
 
 // The figures a log gets unless told which (LogOptions::figures), where it can give
 // them: the window's two results, the net efficiency, the gross one corrected for the
-// air (with an air temperature), the fuel saved (with a target).
-std::vector<FigureKind> default_figures(bool air, bool target);
+// air (with an air temperature), the fuel saved (with a target), the CO on air-free flue
+// gas (with a CO column).
+std::vector<FigureKind> default_figures(bool air, bool target, bool co);
 
 // The columns this program adds to a log, in their order: the figures, then the notes.
 std::vector<ResultColumn> result_columns(std::span<const FigureKind> figures);
@@ -53,10 +54,12 @@ struct Layout {
 
     // Writes a row: its fields padded to the header's width, the results in their
     // columns, then the fields beyond the header's width. raw is the record as read,
-    // when it can be written as it is; plain_results, when the results hold nothing
-    // that needs quotes.
+    // when it can be written as it is (null otherwise: a pointer, where an optional
+    // passed on the stack was read back whole right after being written in halves, a
+    // stall on every row); plain_results, when the results hold nothing that needs
+    // quotes.
     void write(text::CsvWriter& writer, const std::vector<std::string_view>& fields,
-               std::optional<std::string_view> raw, std::span<const std::string_view> results,
+               const std::string_view* raw, std::span<const std::string_view> results,
                text::LineEnd end, bool plain_results) const;
 
     // The header's line, with the names of the results appended.

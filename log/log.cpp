@@ -10,8 +10,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <map>
 #include <memory>
+#include <set>
 #include <span>
 
 namespace quemador::log {
@@ -30,22 +32,76 @@ struct Totals {
     std::array<Spread, figure_count> spreads{};
     Differences analyser;
     std::uint64_t read = 0;
+
+    // Takes in another set of rows' totals.
+    void merge(const Totals& other)
+    {
+        for (std::size_t k = 0; k < spreads.size(); ++k)
+            spreads.at(k).merge(other.spreads.at(k));
+        analyser.merge(other.analyser);
+        read += other.read;
+    }
 };
 
-// The moment of a record, from its date column and the time column beside it; none when
-// the section has no date column or a cell is not a date or a time.
-std::optional<Moment> moment_of(const Row& row, const Columns& columns)
-{
-    if (!columns.has(Column::date))
-        return std::nullopt;
-    auto moment = date_of(row.at(columns[Column::date]));
-    if (moment && columns.has(Column::time) && !moment->seconds) {
-        moment->seconds = time_of(row.at(columns[Column::time]));
-        if (!moment->seconds)
-            return std::nullopt;
+// The boilers a log names: one for each name whatever its case, accents and the blanks
+// around it, shown as the log first writes it, numbered in the order the log names
+// them. Past most_groups of them, any other is one of the others.
+class Boilers {
+public:
+    static constexpr std::size_t others = static_cast<std::size_t>(-1);
+
+    std::size_t of(std::string_view cell)
+    {
+        const std::string_view spelling = trimmed(cell);
+        if (last_ < names_.size() && spelling == last_spelling_)
+            return last_;
+        auto spelled = spellings_.find(spelling);
+        if (spelled == spellings_.end()) {
+            const std::string key = text::caseless(spelling);
+            auto known = keys_.find(key);
+            if (known == keys_.end()) {
+                if (names_.size() >= most_groups)
+                    return others;
+                known = keys_.emplace(key, names_.size()).first;
+                names_.emplace_back(spelling);
+            } else if (respelled_++ == 0) {
+                first_respelled_ = {names_[known->second], std::string(spelling)};
+            }
+            // Each spelling is kept, for the next row that writes it, up to a bound.
+            if (spellings_.size() >= 2 * most_groups)
+                return known->second;
+            spelled = spellings_.emplace(std::string(spelling), known->second).first;
+        }
+        last_ = spelled->second;
+        last_spelling_ = spelling;
+        return last_;
     }
-    return moment;
-}
+
+    [[nodiscard]] const std::string& name(std::size_t boiler) const { return names_[boiler]; }
+
+    // Boilers written another way than first: how many ways, the first of them.
+    [[nodiscard]] std::uint64_t respelled() const { return respelled_; }
+    [[nodiscard]] const std::pair<std::string, std::string>& first_respelled() const
+    {
+        return first_respelled_;
+    }
+
+private:
+    std::map<std::string, std::size_t, std::less<>> spellings_;
+    std::map<std::string, std::size_t, std::less<>> keys_;
+    std::vector<std::string> names_;
+    std::size_t last_ = others;
+    std::string last_spelling_;
+    std::uint64_t respelled_ = 0;
+    std::pair<std::string, std::string> first_respelled_;
+};
+
+// When a row is, as its date column and the time beside it say.
+struct When {
+    DateColumn::State state = DateColumn::State::none;
+    Moment moment;         // dated; with waiting, its seconds only
+    AmbiguousDate waiting; // waiting: for the column's order
+};
 
 // Reads a log's records after its header, writes each with its results, and counts it.
 class LogRun {
@@ -55,7 +111,8 @@ public:
         : options_(options), reader_(reader), writer_(writer), summary_(summary),
           over_time_(over_time), needs_dates_(summary.grouping == Grouping::month ||
                                               (options.chart != nullptr && over_time)),
-          describing_(summary.grouping != Grouping::none || options.chart != nullptr)
+          describing_(summary.grouping != Grouping::none || options.chart != nullptr),
+          dates_(options.date_order)
     {
     }
 
@@ -64,6 +121,8 @@ public:
     void begin(std::unique_ptr<Section> section, LineEnd end)
     {
         section_ = std::move(section);
+        if (date_column_.empty() && section_->columns().has(Column::date))
+            date_column_ = section_->header().at(section_->columns()[Column::date]);
         for (const ResultColumn& column : section_->layout().columns) {
             if (column.figure &&
                 std::find(used_.begin(), used_.end(), *column.figure) == used_.end())
@@ -83,28 +142,42 @@ public:
     [[nodiscard]] const Section& section() const { return *section_; }
     [[nodiscard]] std::uint64_t units_line() const { return units_line_; }
 
-    // The results of every section, over the rows calculated.
+    // The results of every section, over the rows calculated, and what the summary
+    // says of the run.
     void finish()
     {
+        // Dates never shown to be month first are read day first, as in Spain.
+        if (!dates_.order())
+            settle(DateOrder::day_first);
         summary_.results = results_of(totals_);
         summary_.analyser_difference = totals_.analyser;
         finish_groups();
         summary_.comma = section_->results_comma();
+        std::vector<Note>& notes = summary_.notes;
         if (repeated_headers_ > 0)
-            summary_.notes.push_back(
-                "el encabezado se repite " + std::to_string(repeated_headers_) +
-                (repeated_headers_ == 1 ? " vez" : " veces") + " (la primera, en la línea " +
-                std::to_string(first_repeat_) + "): se copia como está");
+            notes.push_back(repeated_headers_note(repeated_headers_, first_repeat_));
         if (summary_.footers > 0)
-            summary_.notes.push_back(
-                std::to_string(summary_.footers) +
-                (summary_.footers == 1 ? " fila de totales" : " filas de totales") + " («" +
-                first_footer_ + "», la primera en la línea " + std::to_string(first_footer_line_) +
-                ") copiadas sin calcular: no son lecturas");
+            notes.push_back(footers_note(summary_.footers, first_footer_, first_footer_line_));
+        if (needs_dates_) {
+            const auto said = date_order_notes(dates_, date_column_);
+            notes.insert(notes.end(), said.begin(), said.end());
+        }
+        if (summary_.misdated > 0)
+            notes.push_back(misdated_note(misdated_, dates_, date_column_));
+        const bool by_line = options_.chart != nullptr && options_.chart->by_line();
+        if (summary_.undated > 0)
+            notes.push_back(undated_note(undated_, summary_.grouping == Grouping::month,
+                                         options_.chart != nullptr && !by_line));
+        if (by_line && summary_.undated > 0)
+            notes.push_back(by_line_note());
+        if (boilers_.respelled() > 0)
+            notes.push_back(spellings_note(boilers_.first_respelled().first,
+                                           boilers_.first_respelled().second,
+                                           boilers_.respelled() - 1));
     }
 
     // What the summary says of the headers after the first.
-    [[nodiscard]] const std::vector<std::string>& later_notes() const { return later_notes_; }
+    [[nodiscard]] const std::vector<Note>& later_notes() const { return later_notes_; }
 
 private:
     void record()
@@ -124,7 +197,7 @@ private:
             count();
             if (options_.notice)
                 tell();
-            layout.write(writer_, fields_, std::nullopt, gather(false), reader_.line_end(), true);
+            layout.write(writer_, fields_, nullptr, gather(false), reader_.line_end(), true);
             return;
         }
         // A blank line, or a row of empty cells as spreadsheets leave below a table,
@@ -148,6 +221,7 @@ private:
         summary_.reshaped += fields_.size() != layout.width ? 1 : 0;
         const Row row{fields_, reader_};
         section_->calculate(row, row_);
+        const When when = section_->columns().has(Column::date) ? when_of(row) : When{};
         count();
         const bool written = row_.kind == RowKind::calculated ||
             (row_.kind == RowKind::out_of_range && options_.all_results);
@@ -155,7 +229,7 @@ private:
         if (row_.kind == RowKind::calculated)
             add(totals_, row);
         if (describing_)
-            describe(row);
+            describe(row, when);
         if (!row_.notes.empty() && options_.notice)
             tell();
         layout.write(writer_, fields_, raw(), results, reader_.line_end(),
@@ -166,10 +240,10 @@ private:
 
     // A record read with its quotes as text is written field by field, so that they
     // come out quoted; any other as it was read.
-    [[nodiscard]] std::optional<std::string_view> raw() const
+    [[nodiscard]] const std::string_view* raw()
     {
-        return reader_.unclosed_quote_line() > 0 ? std::nullopt
-                                                 : std::optional(reader_.raw_record());
+        raw_ = reader_.raw_record();
+        return reader_.unclosed_quote_line() > 0 ? nullptr : &raw_;
     }
 
     void footer_row(std::string_view footer)
@@ -204,7 +278,7 @@ private:
                        [](const ResultColumn& column) {
                            return column.figure ? figure_facts(*column.figure).unit : "";
                        });
-        layout.write(writer_, fields_, std::nullopt, units, reader_.line_end(), true);
+        layout.write(writer_, fields_, nullptr, units, reader_.line_end(), true);
         return unit_named(field_at(fields_, section_->columns()[Column::temperature]));
     }
 
@@ -225,17 +299,8 @@ private:
         auto next = std::make_unique<Section>(fields, line, find_columns(fields_, options_.columns),
                                               reader_.separator(), options_);
         begin(std::move(next), reader_.line_end());
-        std::string note = "otro encabezado en la línea " + std::to_string(line);
-        if (units_line_ > 0)
-            note += ", unidades en la línea " + std::to_string(units_line_);
-        if (!section_->problem().empty()) {
-            later_notes_.push_back(note + ": " + section_->problem() +
-                                   "; sus filas no se calculan");
-            return;
-        }
-        later_notes_.push_back(note + "; " + columns_note(*section_, options_));
-        const std::vector<std::string> first = first_rows_notes(*section_);
-        later_notes_.insert(later_notes_.end(), first.begin(), first.end());
+        const auto notes = later_header_notes(*section_, units_line_, options_);
+        later_notes_.insert(later_notes_.end(), notes.begin(), notes.end());
     }
 
     // Counts a row and reports it when it has no result.
@@ -278,13 +343,14 @@ private:
     }
 
     // A calculated row's figures that the section writes, and how far the analyser's
-    // efficiency is from the net.
+    // efficiency is from the net. The CO in whole ppm, as each row gives it.
     void add(Totals& totals, const Row& row) const
     {
+        constexpr std::size_t co = index_of(FigureKind::co_air_free);
         const Report& report = row_.report;
         for (const std::size_t k : section_->layout().figures) {
             if (report.values[k])
-                totals.spreads[k].add(*report.values[k]);
+                totals.spreads[k].add(k == co ? std::round(*report.values[k]) : *report.values[k]);
         }
         const auto& net = report.value(FigureKind::net);
         if (double analyser = 0.0; net && section_->analyser(row, analyser))
@@ -308,88 +374,150 @@ private:
                                   section_->columns().index});
     }
 
-    // Whose and when a row is: its group's figures, and its points on the chart.
-    [[gnu::noinline]] void describe(const Row& row)
+    // When a row is: its date column read, in the column's order (a date in another
+    // order is said in its notes), and the time beside it.
+    [[gnu::noinline]] When when_of(const Row& row)
     {
         const Columns& columns = section_->columns();
-        const std::string_view boiler =
-            columns.has(Column::boiler) ? trimmed(row.at(columns[Column::boiler])) : "";
-        std::optional<Moment> moment;
-        if (needs_dates_) {
-            moment = moment_of(row, columns);
-            if (!moment && summary_.undated++ == 0) {
-                summary_.first_undated_line = reader_.line();
-                summary_.first_undated = std::string(
-                    columns.has(Column::date) ? trimmed(row.at(columns[Column::date])) : "");
-            }
+        const std::string_view cell = row.at(columns[Column::date]);
+        const std::uint64_t settled = dates_.settled_line();
+        const auto read = dates_.read(cell, reader_.line());
+        if (dates_.settled_line() != settled)
+            settle(*dates_.order());
+        When when{read.state, read.moment, read.waiting};
+        if (read.state == DateColumn::State::contradicts) {
+            ++summary_.misdated;
+            misdated_.add(reader_.line(), cell);
+            add_note(row_.notes, misdated_row(cell, dates_),
+                     row_.kind == RowKind::error ? ". " : " ");
+            when.state = DateColumn::State::none;
         }
+        if (when.state != DateColumn::State::none && !when.moment.seconds &&
+            columns.has(Column::time) && needs_dates_) {
+            when.moment.seconds = time_of(row.at(columns[Column::time]));
+            if (!when.moment.seconds)
+                when.state = DateColumn::State::none;
+        }
+        return when;
+    }
+
+    // Whose and when a row is: its group's figures, and its points on the chart.
+    [[gnu::noinline]] void describe(const Row& row, const When& when)
+    {
+        const Columns& columns = section_->columns();
+        const std::string_view cell =
+            columns.has(Column::boiler) ? row.at(columns[Column::boiler]) : "";
+        const std::size_t boiler = boilers_.of(cell);
+        using State = DateColumn::State;
+        if (needs_dates_ && when.state == State::none)
+            undated_.add(reader_.line(),
+                         columns.has(Column::date) ? row.at(columns[Column::date]) : "");
         const Grouping grouping = summary_.grouping;
-        if (grouping == Grouping::boiler || (grouping == Grouping::month && moment)) {
-            Totals& group =
-                group_of(grouping == Grouping::boiler || summary_.by_boiler ? boiler : "",
-                         grouping == Grouping::month ? month_of(moment->days) : 0);
+        if (grouping != Grouping::none) {
+            const std::size_t whose =
+                grouping == Grouping::boiler || summary_.by_boiler ? boiler : boilers_.of("");
+            Totals& group = grouping == Grouping::boiler ? group_of(whose, 0)
+                : when.state == State::waiting           ? waiting_group(whose, when.waiting)
+                : when.state == State::dated ? group_of(whose, month_of(when.moment.days))
+                                             : group_of(whose, no_month);
             ++group.read;
             if (row_.kind == RowKind::calculated)
                 add(group, row);
         }
         if (options_.chart != nullptr)
-            chart(row, boiler, moment);
+            chart(row, boiler == Boilers::others ? trimmed(cell) : boilers_.name(boiler), when);
     }
 
-    void chart(const Row& row, std::string_view boiler, const std::optional<Moment>& moment)
+    void chart(const Row& row, std::string_view boiler, const When& when)
     {
         ChartData& chart = *options_.chart;
-        if (over_time_ && !moment) {
+        using State = DateColumn::State;
+        const auto line = static_cast<double>(reader_.line());
+        if (over_time_ && when.state == State::none)
             chart.count_undated();
-            return;
-        }
-        chart.count_row();
-        const double x = over_time_ ? moment->since_epoch() : static_cast<double>(reader_.line());
+        else
+            chart.count_row();
+        if (over_time_ && when.state == State::waiting)
+            waiting_.insert(when.waiting.key());
+        const auto put = [&](Measure measure, double y) {
+            if (!over_time_)
+                chart.add(boiler, measure, line, y);
+            else if (when.state == State::dated)
+                chart.add(boiler, measure, when.moment.since_epoch(), y);
+            else if (when.state == State::waiting)
+                chart.hold(when.waiting.key(), boiler, measure, when.moment.seconds.value_or(0), y);
+            else
+                chart.add_undated(boiler, measure, line, y);
+        };
         double o2 = 0.0;
         const bool o2_read = row.number(section_->columns()[Column::o2], section_->comma(), o2);
         const Report& report = row_.report;
         if (row_.kind == RowKind::calculated) {
-            chart.add(boiler, Measure::gross, x, report.results->efficiency);
+            put(Measure::gross, report.results->efficiency);
             if (const auto& net = report.value(FigureKind::net))
-                chart.add(boiler, Measure::net, x, *net);
-            chart.add(boiler, Measure::o2, x, o2);
+                put(Measure::net, *net);
+            put(Measure::o2, o2);
         }
         if (o2_read && row_.kind == RowKind::out_of_range)
-            chart.add(boiler, Measure::outside, x, o2);
+            put(Measure::outside, o2);
         else if (o2_read && !row_.notes.empty())
-            chart.add(boiler, Measure::notices, x, o2);
+            put(Measure::notices, o2);
+    }
+
+    // The date column's order is known: the rows that waited for it go to their
+    // months, and their points on the chart to their days, in the order of the days.
+    void settle(DateOrder order)
+    {
+        for (const auto& [key, totals] : waiting_groups_) {
+            const auto days = AmbiguousDate::of_key(key.second).in(order).time_since_epoch();
+            group_of(key.first, month_of(days.count())).merge(totals);
+        }
+        waiting_groups_.clear();
+        if (options_.chart == nullptr)
+            return;
+        std::vector<std::pair<std::int64_t, std::uint32_t>> days(waiting_.size());
+        std::transform(waiting_.begin(), waiting_.end(), days.begin(), [order](std::uint32_t key) {
+            return std::pair(AmbiguousDate::of_key(key).in(order).time_since_epoch().count(), key);
+        });
+        std::sort(days.begin(), days.end());
+        for (const auto& [day, key] : days)
+            options_.chart->place(key, static_cast<double>(day) * 86400.0);
+        waiting_.clear();
+    }
+
+    // The figures of a boiler's rows whose date waits for its column's order.
+    Totals& waiting_group(std::size_t boiler, const AmbiguousDate& date)
+    {
+        return boiler == Boilers::others ? others_ : waiting_groups_[std::pair(boiler, date.key())];
     }
 
     // The figures of a boiler's rows, a month's or a boiler's month; past most_groups,
     // those of the rows of every other group together.
-    Totals& group_of(std::string_view boiler, std::int32_t month)
+    Totals& group_of(std::size_t boiler, std::int32_t month)
     {
         if (last_group_ < groups_.size() && month == last_month_ && boiler == last_boiler_)
             return groups_[last_group_].second;
-        if (groups_.size() >= most_groups) {
-            const auto known = boilers_.find(boiler);
-            if (known == boilers_.end() || !group_index_.contains(std::pair(known->second, month)))
-                return others_;
-        }
-        const auto order = boilers_.emplace(std::string(boiler), boilers_.size()).first->second;
-        const auto [at, added] = group_index_.emplace(std::pair(order, month), groups_.size());
+        if (boiler == Boilers::others ||
+            (groups_.size() >= most_groups && !group_index_.contains(std::pair(boiler, month))))
+            return others_;
+        const auto [at, added] = group_index_.emplace(std::pair(boiler, month), groups_.size());
         if (added)
-            groups_.emplace_back(std::pair(std::string(boiler), month), Totals{});
+            groups_.emplace_back(std::pair(boiler, month), Totals{});
         last_group_ = at->second;
         last_boiler_ = boiler;
         last_month_ = month;
         return groups_[last_group_].second;
     }
 
-    // The groups in order (boilers as the log names them first, months in order), and
-    // what the summary says of the rows without a date.
+    // The groups in order: boilers as the log names them first, months in order, rows
+    // without a date last.
     void finish_groups()
     {
         for (const auto& [key, index] : group_index_) {
-            const auto& [name, month] = groups_[index].first;
+            const auto& [boiler, month] = groups_[index].first;
             const Totals& totals = groups_[index].second;
             Group group;
-            group.boiler = name;
+            group.boiler = boilers_.name(boiler);
             group.month = month;
             group.read = totals.read;
             group.results = results_of(totals);
@@ -403,25 +531,12 @@ private:
             others.results = results_of(others_);
             others.analyser_difference = others_.analyser;
             summary_.groups.push_back(std::move(others));
-            summary_.notes.push_back(std::to_string(others_.read) +
-                                     (others_.read == 1 ? " fila" : " filas") +
-                                     " de más grupos que los " + std::to_string(most_groups) +
-                                     " primeros se cuentan juntas en «otras»");
+            summary_.notes.emplace_back(std::to_string(others_.read) +
+                                        (others_.read == 1 ? " fila" : " filas") +
+                                        " de más grupos que los " + std::to_string(most_groups) +
+                                        " primeros se cuentan juntas en «otras»");
         }
-        if (summary_.undated == 0)
-            return;
-        std::string note = std::to_string(summary_.undated) +
-            (summary_.undated == 1 ? " fila sin fecha legible" : " filas sin fecha legible") +
-            " (la primera en la línea " + std::to_string(summary_.first_undated_line) +
-            (summary_.first_undated.empty() ? ", vacía"
-                                            : ": " + quoted(summary_.first_undated, 40)) +
-            ")";
-        if (summary_.grouping == Grouping::month)
-            note += ": no entra en ningún mes";
-        if (options_.chart != nullptr)
-            note += summary_.grouping == Grouping::month ? " ni en el gráfico"
-                                                         : ": no entra en el gráfico";
-        summary_.notes.push_back(note);
+        summary_.undated = undated_.count;
     }
 
     const LogOptions& options_;
@@ -431,49 +546,40 @@ private:
     std::unique_ptr<Section> section_;
     std::uint64_t units_line_ = 0;
     std::vector<std::string_view> fields_;
+    std::string_view raw_; // the record as read
     RowResults row_;
     // The row's results in the layout's order, in the log's decimal mark.
     std::vector<std::string_view> texts_;
-    // The whole log's figures, and the figures the sections wrote, in their order.
+    // The whole log's figures, and which results a section wrote.
     Totals totals_;
-    std::vector<FigureKind> used_;
-    // The groups' figures, by boiler (numbered as the log names them) and month, and the
-    // last one found, looked at first: rows come in runs of one boiler and one month.
+    std::vector<FigureKind> used_; // the figures the sections wrote, in their order
     bool over_time_;
     bool needs_dates_;
     bool describing_;
-    std::map<std::string, std::size_t, std::less<>> boilers_;
+    // The dates, read in their column's order; rows without one where they are wanted,
+    // and with one in another order.
+    DateColumn dates_;
+    std::string date_column_;
+    FirstOf undated_;
+    FirstOf misdated_;
+    // The groups' figures, by boiler and month, and the last one found, looked at first:
+    // rows come in runs of one boiler and one month. Rows whose month waits for the date
+    // column's order are held by boiler and date, as are their points on the chart.
+    Boilers boilers_;
     std::map<std::pair<std::size_t, std::int32_t>, std::size_t> group_index_;
-    std::vector<std::pair<std::pair<std::string, std::int32_t>, Totals>> groups_;
+    std::vector<std::pair<std::pair<std::size_t, std::int32_t>, Totals>> groups_;
     Totals others_;
     std::size_t last_group_ = static_cast<std::size_t>(-1);
-    std::string last_boiler_;
+    std::size_t last_boiler_ = 0;
     std::int32_t last_month_ = 0;
-    std::vector<std::string> later_notes_;
+    std::map<std::pair<std::size_t, std::uint32_t>, Totals> waiting_groups_;
+    std::set<std::uint32_t> waiting_;
+    std::vector<Note> later_notes_;
     std::uint64_t repeated_headers_ = 0;
     std::uint64_t first_repeat_ = 0;
     std::string first_footer_;
     std::uint64_t first_footer_line_ = 0;
 };
-
-// Why a log cannot give a figure asked for.
-std::string not_given_text(FigureKind figure)
-{
-    const FigureFacts& asked = figure_facts(figure);
-    std::string text = "no se puede dar " + std::string(asked.id) + ": ";
-    switch (asked.need) {
-    case Need::air:
-        return text +
-            "necesita la temperatura del aire de combustión (una columna de aire o "
-            "--aire)";
-    case Need::target:
-        return text + "necesita un objetivo (--objetivo-o2)";
-    case Need::co:
-    case Need::nothing:
-        break;
-    }
-    return text + "necesita una lectura de CO, que un registro no da";
-}
 
 // What the summary groups by: the option's choice, which needs its column, or by
 // boiler when the log names its boilers.
@@ -481,12 +587,9 @@ Grouping grouping_of(const Columns& columns, const LogOptions& options)
 {
     const Grouping grouping =
         options.grouping.value_or(columns.has(Column::boiler) ? Grouping::boiler : Grouping::none);
-    if (grouping == Grouping::boiler && !columns.has(Column::boiler))
-        throw LogError("no hay columna de caldera para agrupar por caldera (Caldera, Equipo, "
-                       "Generador, Boiler): nómbrela con --col-caldera");
-    if (grouping == Grouping::month && !columns.has(Column::date))
-        throw LogError("no hay columna de fecha para agrupar por mes (Fecha, Fecha y hora, "
-                       "Date): nómbrela con --col-fecha");
+    if ((grouping == Grouping::boiler && !columns.has(Column::boiler)) ||
+        (grouping == Grouping::month && !columns.has(Column::date)))
+        throw LogError(no_grouping_column_note(grouping));
     return grouping;
 }
 
@@ -500,13 +603,12 @@ LogSummary process_log(text::ByteSource& input, text::ByteSink& output, const Lo
         find_header(reader, options.columns, [&decoded] { return how_read(decoded); });
     std::vector<std::string_view> header_fields(start.header.begin(), start.header.end());
     const Columns columns = find_columns(header_fields, options.columns);
-    if (const std::string problem = columns_problem(start.header, columns); !problem.empty())
-        throw LogError(problem);
+    if (auto problem = columns_problem(start.header, columns))
+        throw LogError(std::move(*problem));
     if (!columns.has(Column::fuel) && !options.fuel)
-        throw LogError("falta el combustible: indique --combustible o añada una columna "
-                       "Combustible");
+        throw LogError(no_fuel_note());
     if (const auto figure = figure_not_given(columns, options))
-        throw LogError(not_given_text(*figure));
+        throw LogError(not_given_note(*figure));
 
     LogSummary summary;
     summary.grouping = grouping_of(columns, options);
@@ -532,22 +634,23 @@ LogSummary process_log(text::ByteSource& input, text::ByteSink& output, const Lo
                                         options),
               start.line_end);
     // The first header's notes are made now: its section ends at the next header.
-    std::string described = "encabezado en la línea " + std::to_string(start.header_line);
-    if (run.units_line() > 0)
-        described += ", unidades en la línea " + std::to_string(run.units_line());
-    std::vector<std::string> first_notes = first_rows_notes(run.section());
-    first_notes.insert(first_notes.begin(), columns_note(run.section(), options));
+    std::vector<Note> notes = {
+        read_note(decoded, start.separator, start.header_line, run.units_line()),
+        columns_note(run.section(), options)};
+    std::vector<Note> first = first_rows_notes(run.section());
+    notes.insert(notes.end(), std::make_move_iterator(first.begin()),
+                 std::make_move_iterator(first.end()));
     run.run();
     writer.flush();
     sink.flush();
     run.finish();
 
-    std::vector<std::string> notes = {"leído como " + how_read(decoded) + ", separador " +
-                                      separator_name(start.separator) + "; " + described};
-    notes.insert(notes.end(), first_notes.begin(), first_notes.end());
+    // The encoding is known once the log is read.
+    notes.front() = read_note(decoded, start.separator, start.header_line, run.units_line());
     notes.insert(notes.end(), run.later_notes().begin(), run.later_notes().end());
     notes.insert(notes.end(), summary.notes.begin(), summary.notes.end());
     summary.notes = std::move(notes);
+    summary.encoding = sink.encoding().value_or(decoded.encoding());
     encoding_notes(decoded, sink, summary);
     return summary;
 }

@@ -8,6 +8,7 @@
 #include "calculation/report.h"
 #include "log/chart.h"
 #include "log/columns.h"
+#include "log/dates.h"
 #include "log/summary.h"
 #include "text/csv.h"
 #include "text/encoding.h"
@@ -53,12 +54,15 @@ struct LogOptions {
     // What the summary groups by; none: by boiler when the log has a boiler column,
     // otherwise not at all. A grouping the log has no column for is a LogError.
     std::optional<Grouping> grouping;
+    // How the date column writes its numeric dates; none: as its data shows.
+    std::optional<DateOrder> date_order;
     // Where the chart's points go, when the log is charted; the chart is over time when
     // the log has a date column.
     ChartData* chart = nullptr;
     // Every row with notes, when set.
     std::function<void(const RowNotice&)> notice;
-    // One line for the user: a record that could not be calculated, with its line.
+    // One line for the user: a record that could not be calculated, with its line (in no
+    // face's words: a row's notes are written into the log).
     std::function<void(std::string_view)> report = [](std::string_view) {};
     // Called every few thousand records with the records and bytes read so far.
     std::function<void(std::uint64_t, std::uint64_t)> progress = [](std::uint64_t, std::uint64_t) {

@@ -152,6 +152,16 @@ std::vector<OptionSpec> make_specs()
          .kind = ValueKind::choice,
          .unknown = "codificación desconocida",
          .use = "utf-8, utf-16 o windows-1252"},
+        {.option = Option::date_order,
+         .name = "--formato-fecha",
+         .argument = "dd/mm|mm/dd|aaaa-mm-dd",
+         .help = "con --csv: cómo escribe el registro sus fechas de números, si no se deduce "
+                 "bien (si ninguna tiene un día mayor que 12, se leen dd/mm)",
+         .modes = in_log,
+         .kind = ValueKind::choice,
+         .choices = order_names,
+         .unknown = "formato de fecha desconocido",
+         .use = "dd/mm, mm/dd o aaaa-mm-dd"},
     };
     const auto kinds = column_kinds();
     std::transform(kinds.begin(), kinds.end(), std::back_inserter(all), [](const ColumnKind& kind) {
@@ -296,6 +306,12 @@ Grouping grouping_chosen(const OptionValue& value)
 {
     // In the order of the choices: caldera, mes, ninguno.
     return std::array{Grouping::boiler, Grouping::month, Grouping::none}.at(value.choice);
+}
+
+DateOrder date_order_chosen(const OptionValue& value)
+{
+    // The choices are order_names, by DateOrder.
+    return static_cast<DateOrder>(value.choice);
 }
 
 std::string range_text(const OptionSpec& spec, text::DecimalComma comma)

@@ -10,6 +10,7 @@
 
 #include "calculation/report.h"
 #include "log/columns.h"
+#include "log/dates.h"
 #include "log/summary.h"
 #include "text/numbers.h"
 
@@ -45,6 +46,7 @@ enum class Option : std::uint8_t {
     figures,
     csv,
     encoding,
+    date_order,
     column,
     all_results,
     summary,
@@ -114,6 +116,9 @@ OptionValue read_option(const OptionSpec& spec, std::string_view text);
 
 // The grouping a choice of --agrupar names.
 Grouping grouping_chosen(const OptionValue& value);
+
+// The order a choice of --formato-fecha names.
+DateOrder date_order_chosen(const OptionValue& value);
 
 // A number option's range in words, its bounds in a decimal mark: "debe ser al menos 0 y
 // menor que el 20.9 % del aire".

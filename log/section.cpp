@@ -3,6 +3,7 @@
 
 #include "calculation/number_text.h"
 #include "calculation/reading_advice.h"
+#include "log/dates.h"
 #include "text/names.h"
 
 #include <algorithm>
@@ -22,6 +23,12 @@ constexpr std::size_t first_rows = 20;
 constexpr std::uint64_t first_rows_bytes = std::uint64_t{256} * 1024;
 // A reading quoted in a note, at most.
 constexpr std::size_t quoted_bytes = 40;
+// A column that names boilers: a few short texts, some of them repeated, in the first
+// rows. The first columns only are looked at.
+constexpr std::size_t boiler_like_columns = 64;
+constexpr std::size_t boiler_like_most = 8;
+constexpr std::size_t boiler_like_bytes = 32;
+constexpr std::size_t boiler_like_rows = 4;
 
 // Why a cell is not a number, for its row's notes.
 [[gnu::noinline]] void not_a_number(std::string_view cell, std::string_view what,
@@ -97,8 +104,8 @@ bool can_give(Need need, const Columns& columns, const LogOptions& options)
         return columns.has(Column::air) || options.air.has_value();
     case Need::target:
         return options.target_o2.has_value();
-    case Need::co: // a log has no column of CO
-        return false;
+    case Need::co:
+        return columns.has(Column::co);
     case Need::nothing:
         break;
     }
@@ -122,7 +129,8 @@ std::vector<FigureKind> figures_of(const Columns& columns, const LogOptions& opt
     if (!options.figures.empty())
         return options.figures;
     return default_figures(can_give(Need::air, columns, options),
-                           can_give(Need::target, columns, options));
+                           can_give(Need::target, columns, options),
+                           can_give(Need::co, columns, options));
 }
 
 std::optional<FigureKind> figure_not_given(const Columns& columns, const LogOptions& options)
@@ -142,6 +150,8 @@ Section::Section(std::vector<std::string> header, std::uint64_t line, const Colu
       comma_(separator == ',' ? DecimalComma::rejected : DecimalComma::accepted),
       problem_(columns_problem(header_, columns))
 {
+    if (problem_)
+        problem_text_ = worded(*problem_, plain_words);
 }
 
 void Section::set_unit(std::optional<TemperatureUnit> units_line)
@@ -164,6 +174,9 @@ void Section::look_ahead(CsvReader& reader)
     reader.mark();
     const std::uint64_t start = reader.bytes_read();
     std::vector<std::string_view> fields;
+    // The texts of the columns that may name boilers, row by row.
+    const bool boilers = !columns_.has(Column::boiler);
+    std::vector<std::vector<std::string>> texts;
     for (std::size_t rows = 0; rows < first_rows && reader.next(fields);) {
         if (reader.too_long() || reader.bytes_read() - start > first_rows_bytes)
             break;
@@ -181,11 +194,50 @@ void Section::look_ahead(CsvReader& reader)
             ++first_.temperatures;
             first_.below_boiling += in_fahrenheit(t) < boiling_point_f ? 1 : 0;
         }
+        if (boilers)
+            texts.emplace_back(
+                fields.begin(),
+                fields.begin() +
+                    static_cast<std::ptrdiff_t>(std::min(fields.size(), boiler_like_columns)));
     }
     reader.rewind();
+    boiler_like(texts);
     o2_fraction_ = first_.o2_fraction();
     celsius_looking_ =
         unit_.second == UnitSource::none && first_.below_boiling * 2 > first_.temperatures;
+}
+
+void Section::boiler_like(const std::vector<std::vector<std::string>>& texts)
+{
+    const auto named = [this](std::size_t column) {
+        return std::find(columns_.index.begin(), columns_.index.end(), column) !=
+            columns_.index.end();
+    };
+    for (std::size_t column = 0; column < std::min(header_.size(), boiler_like_columns); ++column) {
+        if (named(column) || is_result_column(header_[column]))
+            continue;
+        std::vector<std::string> distinct;
+        std::size_t cells = 0;
+        bool names = true;
+        for (const auto& row : texts) {
+            const std::string_view text = column < row.size() ? trimmed(row[column]) : "";
+            if (text.empty())
+                continue;
+            ++cells;
+            names = names && text.size() <= boiler_like_bytes && !begins_as_number(text) &&
+                !read_date(text).moment;
+            if (std::find(distinct.begin(), distinct.end(), text) == distinct.end())
+                distinct.emplace_back(text);
+            if (!names || distinct.size() > boiler_like_most)
+                break;
+        }
+        if (names && cells >= boiler_like_rows && distinct.size() >= 2 &&
+            distinct.size() <= boiler_like_most && distinct.size() < cells) {
+            first_.boiler_like = column;
+            first_.boiler_names = std::move(distinct);
+            return;
+        }
+    }
 }
 
 void Section::calculate(const Row& row, RowResults& out)
@@ -193,8 +245,8 @@ void Section::calculate(const Row& row, RowResults& out)
     out.notes.clear();
     out.kind = RowKind::error;
     out.doubtful = false;
-    if (!problem_.empty()) {
-        out.notes = problem_;
+    if (!problem_text_.empty()) {
+        out.notes = problem_text_;
         return;
     }
     Reading reading;
@@ -206,7 +258,7 @@ void Section::calculate(const Row& row, RowResults& out)
                             row.at(columns_[Column::o2]),
                             row.at(columns_[Column::co2]),
                             row.at(columns_[Column::temperature]),
-                            {}};
+                            row.at(columns_[Column::co])};
     evaluate(reading, out.report, style, comparison(row, out.notes), figures_);
     if (!out.report.shown()) {
         out.notes = out.report.failure;
@@ -273,7 +325,7 @@ void Section::doubts(const Reading& reading, std::string_view o2_cell, RowResult
         out.doubtful = true;
         add_note(out.notes,
                  "La temperatura no dice su unidad y se lee en °F, pero parece en °C: si lo "
-                 "es, repita con --celsius.",
+                 "es, lea el registro en °C.",
                  " ");
     }
 }
@@ -290,11 +342,22 @@ bool Section::read(const Row& row, Reading& reading, std::string& notes)
         co2_read = number(row, columns_[Column::co2], "CO2", notes, co2);
         reading.co2 = co2;
     }
-    if (!fuel || !o2_read || !temp_read || !co2_read)
+    const bool co_read = !columns_.has(Column::co) || co_of(row, reading, notes);
+    if (!fuel || !o2_read || !temp_read || !co2_read || !co_read)
         return false;
     reading.fuel = *fuel;
     reading.temp_f = in_fahrenheit(temp);
     return true;
+}
+
+[[gnu::noinline]] bool Section::co_of(const Row& row, Reading& reading, std::string& notes)
+{
+    if (text::is_blank(row.at(columns_[Column::co])))
+        return true;
+    double co = 0.0;
+    const bool is_number = number(row, columns_[Column::co], "CO", notes, co);
+    reading.co_ppm = co;
+    return is_number;
 }
 
 bool Section::number(const Row& row, std::size_t index, std::string_view what, std::string& notes,

@@ -78,11 +78,16 @@ struct RowResults {
 enum class UnitSource { option, units_line, header, none };
 
 // What a section's first rows show of its readings, as a look-ahead: oxygen written
-// as a fraction (0.047 for 4.7 %), or temperatures in °C in a log that does not say.
+// as a fraction (0.047 for 4.7 %), temperatures in °C in a log that does not say, or
+// boilers in a column not named as theirs.
 struct FirstRows {
     std::vector<double> o2;
     std::uint64_t temperatures = 0;
     std::uint64_t below_boiling = 0; // in °F
+    // A column of a few short texts that repeat, as boilers' names do, in a section
+    // without a boiler column; and its texts.
+    std::size_t boiler_like = Columns::none;
+    std::vector<std::string> boiler_names;
 
     [[nodiscard]] bool o2_fraction() const;
 };
@@ -131,7 +136,8 @@ public:
     [[nodiscard]] const Columns& columns() const { return columns_; }
     [[nodiscard]] const Layout& layout() const { return layout_; }
     [[nodiscard]] const FirstRows& first() const { return first_; }
-    [[nodiscard]] const std::string& problem() const { return problem_; }
+    // Why the section's rows cannot be read, when they cannot.
+    [[nodiscard]] const std::optional<Note>& problem() const { return problem_; }
     [[nodiscard]] std::pair<TemperatureUnit, UnitSource> unit() const { return unit_; }
     [[nodiscard]] text::DecimalComma comma() const { return comma_; }
 
@@ -147,12 +153,16 @@ private:
     void first_rows_doubts(const Reading& reading, std::string_view o2_cell, RowResults& out) const;
     // Reads the fuel and the readings of a record; otherwise says why in notes.
     bool read(const Row& row, Reading& reading, std::string& notes);
+    // Reads a record's CO, when its cell is not empty (apart: most logs have none).
+    bool co_of(const Row& row, Reading& reading, std::string& notes);
     // Reads a field as a number into value; otherwise says why in notes. (A flag and a
     // reference: an optional number read back at once after it was written costs every
     // row a stall.)
     bool number(const Row& row, std::size_t index, std::string_view what, std::string& notes,
                 double& value);
     std::optional<Fuel> fuel_of(const Row& row, std::string& notes) const;
+    // Looks for a column that names boilers without being named as theirs.
+    void boiler_like(const std::vector<std::vector<std::string>>& texts);
 
     std::vector<std::string> header_;
     std::uint64_t line_;
@@ -162,15 +172,16 @@ private:
     const LogOptions& options_;
     char separator_;
     text::DecimalComma comma_;
-    std::string problem_;
+    std::string problem_text_; // why the rows cannot be read, as each of them says it
     std::pair<TemperatureUnit, UnitSource> unit_{TemperatureUnit::fahrenheit, UnitSource::none};
     bool celsius_ = false;
     std::optional<text::DecimalComma> mark_;
-    FirstRows first_;
     bool o2_fraction_ = false;
     bool celsius_looking_ = false;
     Comparison shared_;
     Comparison own_; // the record's, when the log has an air column
+    FirstRows first_;
+    std::optional<Note> problem_;
 };
 
 } // namespace quemador::log

@@ -79,9 +79,11 @@ std::vector<std::string> group_lines(const LogSummary& summary)
     return lines;
 }
 
-std::vector<std::string> closing_lines(const LogSummary& summary)
+std::vector<std::string> closing_lines(const LogSummary& summary, RemedyWords words)
 {
-    std::vector<std::string> lines = summary.notes;
+    std::vector<std::string> lines(summary.notes.size());
+    std::transform(summary.notes.begin(), summary.notes.end(), lines.begin(),
+                   [words](const Note& note) { return worded(note, words); });
     for (const auto& more : {summary_lines(summary), group_lines(summary)})
         lines.insert(lines.end(), more.begin(), more.end());
     return lines;
@@ -125,6 +127,10 @@ std::string counts_line(const LogSummary& summary)
         line += ", dudosas: " + std::to_string(summary.doubtful);
     if (summary.footers > 0)
         line += ", de totales (sin calcular): " + std::to_string(summary.footers);
+    if (summary.grouping == Grouping::month && summary.undated > 0)
+        line += ", sin fecha legible: " + std::to_string(summary.undated);
+    if (summary.misdated > 0)
+        line += ", con la fecha en otro orden: " + std::to_string(summary.misdated);
     return line;
 }
 
@@ -232,6 +238,12 @@ std::string summary_csv(const LogSummary& summary)
         }
     }
     return std::move(sink.text);
+}
+
+std::string summary_file(const LogSummary& summary)
+{
+    return std::string(text::bom_of(summary.encoding)) +
+        text::encoded(summary_csv(summary), summary.encoding);
 }
 
 } // namespace quemador::log

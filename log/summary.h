@@ -4,6 +4,8 @@
 // What a log's reading says of it as a whole: what was read and how, the rows
 // counted by what became of them, and each result's spread over the rows calculated.
 
+#include "log/note.h"
+#include "text/encoding.h"
 #include "text/numbers.h"
 
 #include <algorithm>
@@ -31,6 +33,14 @@ struct Spread {
         ++count;
     }
     [[nodiscard]] double mean() const { return count > 0 ? sum / static_cast<double>(count) : 0.0; }
+    // Takes in another set's spread.
+    void merge(const Spread& other)
+    {
+        least = std::min(least, other.least);
+        greatest = std::max(greatest, other.greatest);
+        sum += other.sum;
+        count += other.count;
+    }
 };
 
 // A spread of differences, and the largest in magnitude with the line where it was.
@@ -46,6 +56,18 @@ struct Differences : Spread {
             largest_line = line;
         }
     }
+    // Takes in another set's differences; of two as large, the first in the file.
+    void merge(const Differences& other)
+    {
+        if (other.count == 0)
+            return;
+        if (count == 0 || std::abs(other.largest) > std::abs(largest) ||
+            (std::abs(other.largest) == std::abs(largest) && other.largest_line < largest_line)) {
+            largest = other.largest;
+            largest_line = other.largest_line;
+        }
+        Spread::merge(other);
+    }
 };
 
 // What the summary gathers its figures by, past the whole log: each boiler, or each
@@ -60,8 +82,8 @@ inline constexpr std::size_t most_groups = 10000;
 // The figures of the rows of one boiler, one month, or one boiler's month.
 struct Group {
     bool others = false;    // the rows of every group past most_groups, together
-    std::string boiler;     // as the log writes it, blanks around left out
-    std::int32_t month = 0; // year × 12 + month − 1 (log/dates.h), with a month grouping
+    std::string boiler;     // as the log first writes it, blanks around left out
+    std::int32_t month = 0; // year × 12 + month − 1, or no_month (log/dates.h)
     std::uint64_t read = 0; // rows of readings
     // Each result over the rows calculated, as LogSummary::results.
     std::vector<std::pair<std::string, Spread>> results;
@@ -84,10 +106,12 @@ struct LogSummary {
     std::uint64_t header_line = 0;
     // Records with a quote not closed properly, read as plain lines.
     std::uint64_t unclosed_quotes = 0;
+    // Rows whose date can only be read in another order than their date column's.
+    std::uint64_t misdated = 0;
     // What was read and how, one line each: the encoding, separator and header line,
     // the columns and the temperature unit with where it comes from, and anything
     // the user should check.
-    std::vector<std::string> notes;
+    std::vector<Note> notes;
     // Each result column over the rows calculated, by its header, in order.
     std::vector<std::pair<std::string, Spread>> results;
     // The analyser's efficiency less the net one, over the rows that have both, and
@@ -99,19 +123,20 @@ struct LogSummary {
     Grouping grouping = Grouping::none;
     bool by_boiler = false;
     std::vector<Group> groups;
-    // Rows of readings left out of the months, or of a chart over time, for want of a
-    // readable date; the first one's line and cell.
+    // Rows of readings without a readable date, where the months or a chart over time
+    // want one: in the month "(sin fecha)", left out of the chart.
     std::uint64_t undated = 0;
-    std::uint64_t first_undated_line = 0;
-    std::string first_undated;
-    // How the log writes numbers, for a summary in its style.
+    // How the log writes numbers and text, for a summary in its style.
     char separator = ',';
     text::DecimalComma comma = text::DecimalComma::rejected;
+    text::Encoding encoding = text::Encoding::utf8;
 
-    // Whether every row was calculated, and nothing doubts a result.
+    // Whether every row was calculated, nothing doubts a result, and every row is where
+    // it was asked to be.
     [[nodiscard]] bool complete() const
     {
-        return with_errors == 0 && out_of_range == 0 && unclosed_quotes == 0 && doubtful == 0;
+        return with_errors == 0 && out_of_range == 0 && unclosed_quotes == 0 && doubtful == 0 &&
+            misdated == 0 && (grouping != Grouping::month || undated == 0);
     }
 };
 
@@ -124,8 +149,8 @@ std::vector<std::string> summary_lines(const LogSummary& summary);
 std::vector<std::string> group_lines(const LogSummary& summary);
 
 // Everything the summary says after the rows' own reports and before the counts: how
-// the log was read, each result's spread, and the groups.
-std::vector<std::string> closing_lines(const LogSummary& summary);
+// the log was read (in a face's words), each result's spread, and the groups.
+std::vector<std::string> closing_lines(const LogSummary& summary, RemedyWords words);
 
 // The rows counted by what became of them, in one line.
 std::string counts_line(const LogSummary& summary);
@@ -137,5 +162,9 @@ std::vector<std::vector<std::string>> summary_table(const LogSummary& summary);
 
 // The summary's table as CSV, in the log's separator and decimal mark.
 std::string summary_csv(const LogSummary& summary);
+
+// The summary's CSV as a file for the log's user: in the log's encoding, with a byte
+// order mark in a Unicode one, so that a spreadsheet reads it as it read the log.
+std::string summary_file(const LogSummary& summary);
 
 } // namespace quemador::log

@@ -239,6 +239,10 @@ private slots:
         row("unknown base", QStringList{"--tabla", "--base", "pci"}, 2, "", "base desconocida");
         row("summary file without a log", QStringList{"--resumen", "r.csv"}, 2, "",
             "--resumen solo se usa con --csv");
+        row("a date format without a log", gas + QStringList{"--formato-fecha", "mm/dd"}, 2, "",
+            "--formato-fecha solo se usa con --csv");
+        row("an unknown date format", gas + QStringList{"--csv", "-", "--formato-fecha", "d/m"}, 2,
+            "", "formato de fecha desconocido: «d/m» (use dd/mm, mm/dd o aaaa-mm-dd)");
         row("grouping without a log", gas + QStringList{"--agrupar", "mes"}, 2, "",
             "--agrupar solo se usa con --csv");
         row("chart without a log", QStringList{"--tabla", "--grafico", "g.svg"}, 2, "",
@@ -278,7 +282,8 @@ private slots:
             "aviso: Los humos del objetivo (15 °C) están más fríos que el aire de combustión "
             "(20 °C): sin eficiencia en el objetivo.");
 
-        // CO on air-free flue gas, and a burner that makes CO.
+        // CO on air-free flue gas, and a burner that makes CO: a danger, status 1, as for
+        // a CO that cannot be.
         row("CO air-free", gas + QStringList{"--o2", "3", "--temp", "300", "--co", "50"}, 0,
             "*CO sin aire (ppm):            58       (CO × 20.9 / (20.9 − O2), en humos sin "
             "aire)\n",
@@ -286,14 +291,17 @@ private slots:
         row("no CO at all", gas + QStringList{"--o2", "3", "--temp", "300", "--co", "0"}, 0,
             "*CO sin aire (ppm):            0        (", "");
         row("a burner that makes CO",
-            gas + QStringList{"--o2", "3", "--temp", "300", "--co", "350,5"}, 0,
+            gas + QStringList{"--o2", "3", "--temp", "300", "--co", "350,5"}, 1,
             "*CO sin aire (ppm):            409      (",
             "aviso: CO de 350,5 ppm, 409 ppm sin aire: más de 400, el quemador produce CO. "
             "Reducir su aire sería peligroso");
         row("a target for a burner that makes CO",
-            gas + QStringList{"--o2", "3", "--temp", "300", "--co", "400", "--objetivo-o2", "2"}, 0,
+            gas + QStringList{"--o2", "3", "--temp", "300", "--co", "400", "--objetivo-o2", "2"}, 1,
             "*Ahorro de combustible (%):",
             "aviso: El ahorro en el objetivo supone quitar aire a un quemador que ya produce CO");
+        row("a negative CO", gas + QStringList{"--o2", "3", "--temp", "300", "--co", "-5"}, 1,
+            "*Eficiencia (%):      83.94\n",
+            "aviso: CO de -5 ppm: el monóxido de carbono no puede ser negativo.");
         row("CO not a number", gas + QStringList{"--o2", "3", "--temp", "300", "--co", "bajo"}, 2,
             "", "--co no es un número: «bajo»");
 
@@ -346,7 +354,8 @@ private slots:
 
     // Logs shaped as they arrive, through the real program: each folder in
     // tests/data/cli holds an input.csv, the options (args, one a line), and the
-    // output.csv (none for a refused log), standard error and status expected.
+    // output.csv (none for a refused log), standard error and status expected; and
+    // resumen.csv, the --resumen file expected, when the folder is about it.
     void logs_data()
     {
         QTest::addColumn<QString>("folder");
@@ -368,6 +377,10 @@ private slots:
         QStringList args = QString::fromUtf8(contents("args")).split('\n', Qt::SkipEmptyParts);
         args << "--csv"
              << "input.csv";
+        QTemporaryDir work;
+        const QString summary = work.filePath("resumen.csv");
+        if (dir.exists("resumen.csv"))
+            args << "--resumen" << summary;
         const QByteArray input = contents("input.csv");
         const QStringList files = dir.entryList(QDir::Files);
         QProcess process;
@@ -378,6 +391,11 @@ private slots:
         QCOMPARE(QString::fromUtf8(process.readAllStandardError()),
                  QString::fromUtf8(contents("stderr.txt")));
         QCOMPARE(process.exitCode(), contents("status").trimmed().toInt());
+        if (dir.exists("resumen.csv")) {
+            QFile written(summary);
+            QVERIFY(written.open(QIODevice::ReadOnly));
+            QCOMPARE(written.readAll(), contents("resumen.csv"));
+        }
         // Nothing handed in is touched, and nothing is left behind.
         QCOMPARE(contents("input.csv"), input);
         QCOMPARE(dir.entryList(QDir::Files), files);
@@ -395,12 +413,16 @@ private slots:
         QCOMPARE(run.status, 0);
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(QString::fromUtf8(file.readAll()),
+        // With a byte order mark, as the log has, so that a spreadsheet reads it as UTF-8.
+        const QByteArray written = file.readAll();
+        QVERIFY(written.startsWith("\xEF\xBB\xBF"));
+        QCOMPARE(QString::fromUtf8(written.mid(3)),
                  "resultado;filas;media;minimo;maximo\n"
                  "exceso_aire;4;22,48;21,31;24\n"
                  "eficiencia;4;82,7;82,61;82,83\n"
                  "eficiencia_neta;4;92,6;92,46;92,8\n"
                  "eficiencia_corregida;3;82,84;82,74;82,98\n"
+                 "co_sin_aire;4;21,75;18;26\n"
                  "analizador_menos_neta;3;0,06;-0,06;0,24\n");
         // A path that cannot take it is refused before anything is written.
         const Run refused =
@@ -422,8 +444,9 @@ private slots:
         QCOMPARE(run.status, 1);
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
-        const QStringList lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
-        QCOMPARE(lines.size(), 6);
+        const QStringList lines =
+            QString::fromUtf8(file.readAll().mid(3)).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 7);
         QCOMPARE(lines[0],
                  "caldera,mes,filas,calculadas,exceso_aire_media,exceso_aire_minimo,"
                  "exceso_aire_maximo,eficiencia_media,eficiencia_minimo,eficiencia_maximo,"
@@ -435,6 +458,8 @@ private slots:
                  "92.64,92.9,-0.02,-0.04,0");
         QCOMPARE(lines[3], "Caldera norte,2026-03,1,0,,,,,,,,,,,,");
         QVERIFY(lines[4].startsWith("Caldera sur,2026-01,1,1,"));
+        // A row without a readable date keeps its boiler, in the month "(sin fecha)".
+        QVERIFY(lines[6].startsWith("Caldera sur,(sin fecha),1,1,"));
     }
 
     // --grafico draws the log as an SVG: a series for each measure of each boiler, the

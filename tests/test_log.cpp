@@ -13,6 +13,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <string>
 
@@ -145,6 +146,11 @@ private slots:
             "O2,T,exceso_aire,eficiencia,eficiencia_neta,aviso\n3,300,15.66,83.94,93.91,\n,,,,,"
             "fila de más de 1 MiB: no se lee\n",
             {"línea 3: fila de más de 1 MiB: no se lee"});
+        row("a footer's word where a reading goes is an unreadable reading",
+            "Fecha;O2;T\n1/1;Media;300\n", false,
+            "Fecha;O2;T;exceso_aire;eficiencia;eficiencia_neta;aviso\n1/1;Media;300;;;;O2 "
+            "ilegible: «Media»\n",
+            {"línea 2: O2 ilegible: «Media»"});
         row("no oxygen column", "CO2,T\n9,300\n", false, "", {});
         row("empty file", "", false, "", {});
     }
@@ -195,11 +201,13 @@ private slots:
             "corregida\n");
         row("a figure of the air in a log without one", "O2,T\n3,300\n", "eficiencia_corregida", "",
             "no se puede dar eficiencia_corregida: necesita la temperatura del aire de "
-            "combustión (una columna de aire o --aire)");
+            "combustión (una columna de aire o su opción)");
         row("a target's figure without a target", "O2,T\n3,300\n", "eficiencia_objetivo", "",
-            "no se puede dar eficiencia_objetivo: necesita un objetivo (--objetivo-o2)");
-        row("the CO's, which a log does not read", "O2,T\n3,300\n", "co_sin_aire", "",
-            "no se puede dar co_sin_aire: necesita una lectura de CO, que un registro no da");
+            "no se puede dar eficiencia_objetivo: necesita un objetivo (su opción)");
+        row("the CO's, in a log without a CO column", "O2,T\n3,300\n", "co_sin_aire", "",
+            "no se puede dar co_sin_aire: necesita una columna de CO");
+        row("the CO's, from a CO column", "O2,T,CO\n3,300,50\n", "co_sin_aire eficiencia",
+            "O2,T,CO,co_sin_aire,eficiencia,aviso\n3,300,50,58,83.94,\n");
     }
 
     void figures_chosen()
@@ -262,6 +270,22 @@ private slots:
         row("Fecha y hora", Column::date, false, none);
         row("Date/Time", Column::date, false, none);
         row("Hora", Column::time, false, none);
+        // A boiler's column by its number marker, before or after the word.
+        row("Caldera nº", Column::boiler, false, none);
+        row("Nº caldera", Column::boiler, false, none);
+        row("Caldera n.º", Column::boiler, false, none);
+        row("Num. caldera", Column::boiler, false, none);
+        row("Id caldera", Column::boiler, false, none);
+        row("Nº de equipo", Column::boiler, false, none);
+        row("Boiler #", Column::boiler, false, none);
+        row("Unit ID", Column::boiler, false, none);
+        row("Unidad nº", Column::boiler, false, none);
+        row("Unidad", std::nullopt, false, none); // a units column, maybe
+        row("Nº de serie", std::nullopt, false, none);
+        row("CO (ppm)", Column::co, false, none);
+        row("CO ppm", Column::co, false, none);
+        row("Monóxido", Column::co, false, none);
+        row("co_sin_aire", std::nullopt, false, none); // the program's own column
         row("ºC", std::nullopt, false, c); // as a units line writes it, with the ordinal sign
         row("°F", std::nullopt, false, f);
     }
@@ -361,6 +385,50 @@ private slots:
         QCOMPARE(spread.largest_line, static_cast<std::uint64_t>(line));
     }
 
+    // Rows that waited for their date column's order are taken into their group: the
+    // largest difference is the larger, and of two as large the first in the file.
+    void merged_differences_data()
+    {
+        QTest::addColumn<QList<double>>("group");   // at lines 10, 11, …
+        QTest::addColumn<QList<double>>("waiting"); // at lines 2, 3, …
+        QTest::addColumn<double>("largest");
+        QTest::addColumn<int>("line");
+        QTest::newRow("the group's, larger") << QList<double>{2} << QList<double>{-1} << 2.0 << 10;
+        QTest::newRow("the waiting one's, larger")
+            << QList<double>{1} << QList<double>{-3} << -3.0 << 2;
+        QTest::newRow("as large: the first in the file")
+            << QList<double>{-2} << QList<double>{2} << 2.0 << 2;
+        QTest::newRow("into an empty group") << QList<double>{} << QList<double>{0, 0} << 0.0 << 2;
+    }
+
+    void merged_differences()
+    {
+        QFETCH(QList<double>, group);
+        QFETCH(QList<double>, waiting);
+        QFETCH(double, largest);
+        QFETCH(int, line);
+        Differences merged;
+        for (qsizetype i = 0; i < group.size(); ++i)
+            merged.add(group[i], static_cast<std::uint64_t>(10 + i));
+        Differences held;
+        for (qsizetype i = 0; i < waiting.size(); ++i)
+            held.add(waiting[i], static_cast<std::uint64_t>(2 + i));
+        merged.merge(held);
+        QCOMPARE(merged.count, static_cast<std::uint64_t>(group.size() + waiting.size()));
+        QCOMPARE_EXACT(merged.largest, largest);
+        QCOMPARE(merged.largest_line, static_cast<std::uint64_t>(line));
+    }
+
+    // A header that cannot be found: the line taken for it, its first columns and how
+    // many more.
+    void header_not_found()
+    {
+        const LogRun run = run_log(
+            "a;b;c;d;e;f;g;h;i;j;k;l;m;n\n1;2;3;4;5;6;7;8;9;10;11;12;13;14\n", std::nullopt);
+        QVERIFY2(run.refused.contains("«k», «l» y 2 más (leída como utf-8)"),
+                 qPrintable(run.refused));
+    }
+
     // The analyser's efficiency beside the net one, from a single row on.
     void analyser_difference_lines_data()
     {
@@ -384,6 +452,27 @@ private slots:
         for (const std::string& text : summary_lines(run.summary))
             lines << q(text);
         QCOMPARE(lines.last(), line);
+    }
+
+    // Oxygen written as a fraction: every first reading from 0 to below 1, one above 0,
+    // two at least.
+    void oxygen_fractions_data()
+    {
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<bool>("fraction");
+        QTest::newRow("fractions, one of them 0") << QByteArray("O2;T\n0;300\n0,05;300\n") << true;
+        QTest::newRow("one of exactly 1 %") << QByteArray("O2;T\n1;300\n0,5;300\n") << false;
+        QTest::newRow("a single low reading") << QByteArray("O2;T\n0,5;300\n") << false;
+        QTest::newRow("all 0") << QByteArray("O2;T\n0;300\n0;300\n") << false;
+        QTest::newRow("a negative one") << QByteArray("O2;T\n-0,1;300\n0,5;300\n") << false;
+    }
+
+    void oxygen_fractions()
+    {
+        QFETCH(QByteArray, input);
+        QFETCH(bool, fraction);
+        const LogRun run = run_log(input, TemperatureUnit::fahrenheit);
+        QCOMPARE(run.out.contains("multiplique la columna por 100"), fraction);
     }
 
     // The counts of a log's rows, with the doubted ones from the first.
@@ -502,6 +591,111 @@ private slots:
             QCOMPARE(q(moment_text(read->since_epoch(), read->seconds.has_value())), moment);
     }
 
+    // The month each row of a date column lands in, in the summary and on the chart:
+    // every shape of date, and a column's order settled late, never settled, given, or
+    // contradicted by a row.
+    void date_shapes_data()
+    {
+        QTest::addColumn<QStringList>("cells");
+        QTest::addColumn<QString>("order");      // --formato-fecha; empty: none
+        QTest::addColumn<QStringList>("months"); // of each row
+        QTest::addColumn<QString>("note");       // a part of the notes, when not empty
+        const QString none = "(sin fecha)";
+        const auto row = [](const char* name, const QStringList& cells, const QString& order,
+                            const QStringList& months, const QString& note = {}) {
+            QTest::newRow(name) << cells << order << months << note;
+        };
+        row("ISO 8601, with a zone; year first with slashes",
+            {"2026-02-14T23:30:00+01:00", "2026/03/01"}, "", {"2026-02", "2026-03"});
+        row("day first, shown by a day over 12", {"14/02/2026 09:05"}, "", {"2026-02"});
+        row("month first, shown by a day over 12", {"02/14/2026"}, "", {"2026-02"},
+            "las fechas de «Fecha» van con el mes primero (mm/dd), como muestra la línea 2");
+        row("a year of two digits", {"14-02-26"}, "", {"2026-02"});
+        row("the same number both ways", {"05/05/2026"}, "", {"2026-05"});
+        row("Excel serials, with and without a time; one out of range",
+            {"46027,92222", "46059", "46090.5", "12345"}, "",
+            {"2026-01", "2026-02", "2026-03", none});
+        row("month names in Spanish",
+            {"15 ene. 2026 08:30", "3 feb 2026", "3 de marzo de 2026", "marzo 2026", "3-abr-26",
+             "1 Septiembre 2026"},
+            "", {"2026-01", "2026-02", "2026-03", "2026-03", "2026-04", "2026-09"});
+        row("month names in English", {"Mar 3, 2026", "March 3 2026 10:15", "3 Dec 2026"}, "",
+            {"2026-03", "2026-03", "2026-12"});
+        row("not dates", {"3 mas 2026", "31/04/2026", "13/13/2026", "2026-2-14", "Mar 2026x"}, "",
+            {none, none, none, none, none});
+        row("settled late, day first", {"03/04/2026", "05/06/2026", "20/06/2026"}, "",
+            {"2026-04", "2026-06", "2026-06"});
+        row("settled late, month first", {"03/04/2026", "05/06/2026", "06/20/2026"}, "",
+            {"2026-03", "2026-05", "2026-06"}, "van con el mes primero (mm/dd)");
+        row("never settled: day first, and said", {"03/04/2026", "05/06/2026"}, "",
+            {"2026-04", "2026-06"},
+            "las fechas de «Fecha» se leen con el día primero (dd/mm): ninguna tiene un número "
+            "mayor que 12 que diga cuál es el día; si van con el mes primero, léalo con mm/dd");
+        row("contradicted: the row has no date", {"25/01/2026", "01/30/2026", "02/02/2026"}, "",
+            {"2026-01", none, "2026-02"},
+            "1 fila con la fecha en otro orden que la columna «Fecha», que va con el día primero "
+            "(dd/mm) como muestra la línea 2 (la primera en la línea 3: «01/30/2026»): queda sin "
+            "fecha");
+        row("month first given", {"03/04/2026", "25/01/2026"}, "mm/dd", {"2026-03", none},
+            "fecha en otro orden que la columna «Fecha», que va con el mes primero (mm/dd) como se "
+            "pidió");
+        row("year first given", {"2026-03-04", "03/04/2026"}, "aaaa-mm-dd", {"2026-03", none},
+            "fecha en otro orden que la columna «Fecha», que va con el año primero (aaaa-mm-dd) "
+            "como se pidió");
+    }
+
+    void date_shapes()
+    {
+        QFETCH(QStringList, cells);
+        QFETCH(QString, order);
+        QFETCH(QStringList, months);
+        QFETCH(QString, note);
+        const QString none = "(sin fecha)";
+        // Each row its own boiler, so that its group and its series tell where it went.
+        std::string input = "Fecha;Caldera;O2;T\n";
+        for (qsizetype i = 0; i < cells.size(); ++i)
+            input += cells[i].toStdString() + ";r" + std::to_string(i) + ";3;300\n";
+        StringSource source(input);
+        StringSink sink;
+        ChartData data;
+        LogOptions options;
+        options.fuel = Fuel::natural_gas;
+        options.grouping = Grouping::month;
+        options.chart = &data;
+        if (!order.isEmpty())
+            options.date_order = order_named(order.toStdString());
+        const LogSummary summary = process_log(source, sink, options);
+        QStringList grouped;
+        QStringList charted;
+        for (qsizetype i = 0; i < cells.size(); ++i) {
+            const std::string boiler = "r" + std::to_string(i);
+            for (const Group& group : summary.groups) {
+                if (group.boiler == boiler)
+                    grouped << q(month_text(group.month));
+            }
+            QString drawn = none;
+            for (const ChartSeries& series : data.chart("x").series) {
+                if (series.name == boiler + ": bruta")
+                    drawn = q(month_text(
+                        month_of(static_cast<std::int64_t>(std::floor(series.x.at(0) / 86400)))));
+            }
+            charted << drawn;
+        }
+        QCOMPARE(grouped, months);
+        if (months.count(none) < months.size())
+            QCOMPARE(charted, months);
+        QString notes;
+        for (const Note& line : summary.notes)
+            notes += q(worded(line, plain_words)) + "\n";
+        if (!note.isEmpty())
+            QVERIFY2(notes.contains(note), qPrintable(notes));
+        // A row that contradicts its column's order says so, and the status too.
+        const bool contradicted = note.contains("otro orden");
+        QCOMPARE(summary.misdated > 0, contradicted);
+        QCOMPARE(q(sink.text).contains("La fecha «"), contradicted);
+        QCOMPARE(summary.complete(), !months.contains(none));
+    }
+
     void moments_and_months()
     {
         QCOMPARE_EXACT(date_of("2026-02-14T09:12:05")->since_epoch(), 1771060325.0);
@@ -545,15 +739,20 @@ private slots:
                                  "2026-02-30T10:00,3,300\n"
                                  ",5,300\n"
                                  "2026-03-02T10:00,5,300\n";
-        QTest::newRow("months in order, without boilers; unreadable dates left out")
-            << dated << month << QStringList{"|2026-01|1|1|83,94", "|2026-03|2|2|83,73"}
-            << "2 filas sin fecha legible (la primera en la línea 4: «2026-02-30T10:00»): no entra "
-               "en ningún mes";
+        QTest::newRow("months in order, without boilers; unreadable dates last, kept")
+            << dated << month
+            << QStringList{"|2026-01|1|1|83,94", "|2026-03|2|2|83,73", "|(sin fecha)|2|2|83,73"}
+            << "2 filas sin fecha legible (la primera en la línea 4: «2026-02-30T10:00»): van en "
+               "el mes (sin fecha)";
         QTest::newRow("no groups by default without boilers")
             << dated << automatic << QStringList{} << QString();
+        QTest::newRow("boilers whatever their case, accents and blanks, as first written")
+            << QByteArray("Caldera;O2;T\nCaldera Señora;3;300\ncaldera senora ;5;300\nB;3;300\n")
+            << automatic << QStringList{"Caldera Señora||2|2|83,73", "B||1|1|83,94"}
+            << "«caldera senora» se cuenta como «Caldera Señora»";
         const QByteArray split = "Fecha;Hora;O2;T\n31/01/2026;23:00;3;300\n01/02/2026;x;3;300\n";
         QTest::newRow("a date with its time beside it; a time that is none")
-            << split << month << QStringList{"|2026-01|1|1|83,94"}
+            << split << month << QStringList{"|2026-01|1|1|83,94", "|(sin fecha)|1|1|83,94"}
             << "1 fila sin fecha legible (la primera en la línea 3: «01/02/2026»)";
         QTest::newRow("by boiler without a boiler column")
             << dated << boiler << QStringList{} << "no hay columna de caldera";
@@ -600,10 +799,72 @@ private slots:
                  groups.isEmpty() ? summary.results.size() + 1 : groups.size() + 1);
         if (!note.isEmpty()) {
             QString notes;
-            for (const std::string& line : summary.notes)
-                notes += q(line) + "\n";
+            for (const Note& line : summary.notes)
+                notes += q(worded(line, plain_words)) + "\n";
             QVERIFY2(notes.contains(note), qPrintable(notes));
         }
+    }
+
+    // A column that names boilers without a boiler's header is pointed out: a few short
+    // texts, some repeated, in the first rows.
+    void boiler_like_columns_data()
+    {
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<QString>("note"); // empty: none
+        QTest::newRow("a few names that repeat")
+            << QByteArray("Sala;O2;T\nNorte;3;300\nSur;3;300\nNorte;3;300\nSur;3;300\n")
+            << "la columna «Sala» (1) parece nombrar calderas («Norte», «Sur»), y no hay columna "
+               "de caldera: el resumen y el gráfico no las separan; si lo es, nómbrela como la de "
+               "caldera";
+        QTest::newRow("notes that do not repeat")
+            << QByteArray("Nota;O2;T\na;3;300\nb;3;300\nc;3;300\nd;3;300\n") << QString();
+        QTest::newRow("numbers") << QByteArray("Serie;O2;T\n1;3;300\n2;3;300\n1;3;300\n2;3;300\n")
+                                 << QString();
+        QTest::newRow("too few rows to tell")
+            << QByteArray("Sala;O2;T\nNorte;3;300\nSur;3;300\nNorte;3;300\n") << QString();
+        QTest::newRow("a boiler column already")
+            << QByteArray("Caldera;Sala;O2;T\nA;N;3;300\nA;S;3;300\nB;N;3;300\nB;S;3;300\n")
+            << QString();
+    }
+
+    void boiler_like_columns()
+    {
+        QFETCH(QByteArray, input);
+        QFETCH(QString, note);
+        const LogRun run = run_log(input, TemperatureUnit::fahrenheit);
+        QStringList said;
+        for (const Note& line : run.summary.notes) {
+            if (const QString text = q(worded(line, plain_words)); text.contains("calderas"))
+                said << text;
+        }
+        QCOMPARE(said, note.isEmpty() ? QStringList() : QStringList{note});
+    }
+
+    // Over time, but no date can be read: the chart goes over the lines, never from 1970.
+    void chart_without_readable_dates()
+    {
+        StringSource source("Fecha;Caldera;O2;T\npendiente;A;3;300\n?;B;4;320\n;A;3,5;310\n");
+        StringSink sink;
+        ChartData data;
+        LogOptions options;
+        options.fuel = Fuel::natural_gas;
+        options.chart = &data;
+        const LogSummary summary = process_log(source, sink, options);
+        const Chart chart = data.chart("x.csv");
+        QVERIFY(!chart.over_time);
+        QCOMPARE(q(chart.x_label), QString("Línea del registro"));
+        QCOMPARE(chart.rows, std::uint64_t{3});
+        QCOMPARE(chart.series.front().x, (std::vector<double>{2, 4}));
+        QCOMPARE(q(worded(summary.notes.back(), plain_words)),
+                 QString("ninguna fila tiene una fecha legible: el gráfico va por la línea del "
+                         "registro"));
+        // Nothing to draw has no time to show either.
+        StringSource nothing("Fecha;O2;T\n2026-01-01;abc;300\n");
+        ChartData none;
+        options.chart = &none;
+        process_log(nothing, sink, options);
+        QVERIFY(!none.chart("x.csv").over_time);
+        QVERIFY(none.chart("x.csv").series.empty());
     }
 
     // The chart: a series for each measure of each boiler, point for point while a log is

@@ -24,21 +24,6 @@ constexpr std::string_view replacement = "\xEF\xBF\xBD"; // U+FFFD
 // The start looked at for UTF-16 without a byte order mark.
 constexpr std::size_t start_bytes = 64;
 
-std::string_view bom_of(Encoding encoding)
-{
-    switch (encoding) {
-    case Encoding::utf16le:
-        return utf16le_bom;
-    case Encoding::utf16be:
-        return utf16be_bom;
-    case Encoding::windows1252:
-        return {};
-    case Encoding::utf8:
-        break;
-    }
-    return utf8_bom;
-}
-
 bool is_ascii(char c) { return static_cast<unsigned char>(c) < 0x80; }
 
 // How many bytes at the start of text are ASCII, which Windows-1252 and UTF-8 share:
@@ -112,6 +97,47 @@ std::optional<Encoding> utf16_by_zeros(std::string_view start)
 }
 
 } // namespace
+
+std::string_view bom_of(Encoding encoding)
+{
+    switch (encoding) {
+    case Encoding::utf16le:
+        return utf16le_bom;
+    case Encoding::utf16be:
+        return utf16be_bom;
+    case Encoding::windows1252:
+        return {};
+    case Encoding::utf8:
+        break;
+    }
+    return utf8_bom;
+}
+
+std::string encoded(std::string_view utf8, Encoding to)
+{
+    if (to == Encoding::utf8)
+        return std::string(utf8);
+    const std::string_view unknown = to == Encoding::utf16le ? std::string_view("?\0", 2)
+        : to == Encoding::utf16be                            ? std::string_view("\0?", 2)
+                                                             : std::string_view("?");
+    Converter converter(to, Encoding::utf8);
+    std::string out;
+    std::array<char, 4096> buffer{};
+    const char* in = utf8.data();
+    std::size_t in_left = utf8.size();
+    while (in_left > 0) {
+        char* at = buffer.data();
+        std::size_t room = buffer.size();
+        const std::size_t result = converter.convert(in, in_left, at, room);
+        out.append(buffer.data(), buffer.size() - room);
+        if (result == static_cast<std::size_t>(-1) && errno != E2BIG) {
+            out += unknown; // a byte that is no character
+            ++in;
+            --in_left;
+        }
+    }
+    return out;
+}
 
 std::string_view encoding_name(Encoding encoding)
 {

@@ -26,6 +26,13 @@ std::string_view encoding_name(Encoding encoding);
 // without the hyphen; "cp1252" and "ansi" too.
 std::optional<Encoding> encoding_named(std::string_view name);
 
+// The byte order mark of a Unicode encoding; empty for Windows-1252.
+std::string_view bom_of(Encoding encoding);
+
+// A UTF-8 text in another encoding, whole: a character the encoding lacks is written
+// as a near one, or "?" (as EncodingSink writes it).
+std::string encoded(std::string_view utf8, Encoding to);
+
 // Whether the bytes are UTF-8; a sequence cut short at their end counts as UTF-8
 // when more may follow.
 bool valid_utf8(std::string_view bytes, bool more_follows);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "text/names.h"
 
+#include "text/numbers.h"
+
 #include <algorithm>
 
 namespace quemador::text {
@@ -28,6 +30,31 @@ std::string folded(std::string_view text)
             // Subscript digits, U+2080 to U+2089: "O₂" is "o2".
             out += static_cast<char>('0' + (static_cast<unsigned char>(text[i + 2]) - 0x80));
             i += 2;
+        }
+    }
+    return out;
+}
+
+std::string caseless(std::string_view text)
+{
+    // Latin-1's letters from U+00C0, without accent and in lower case; '*' for × and ÷,
+    // which stay as they are.
+    constexpr std::string_view plain = "aaaaaaaceeeeiiiidnooooo*ouuuuyts"
+                                       "aaaaaaaceeeeiiiidnooooo*ouuuuyty";
+    text = trimmed(text);
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 'A' && c <= 'Z') {
+            out += static_cast<char>(c - 'A' + 'a');
+        } else if (c == 0xC3 && i + 1 < text.size() &&
+                   static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                   static_cast<unsigned char>(text[i + 1]) <= 0xBF &&
+                   plain[static_cast<unsigned char>(text[i + 1]) - 0x80] != '*') {
+            out += plain[static_cast<unsigned char>(text[++i]) - 0x80];
+        } else {
+            out += static_cast<char>(c);
         }
     }
     return out;

@@ -17,6 +17,11 @@ namespace quemador::text {
 // ("T gas (°C)" gives "tgasc", "O₂" gives "o2").
 std::string folded(std::string_view text);
 
+// A name as people mean it, whatever its case, accents and the blanks around it: lower
+// case, the Latin-1 letters without their accents ("  Caldera Señora " and "caldera
+// senora" give the same); everything else as it is.
+std::string caseless(std::string_view text);
+
 // A text from a file as a message may show it on a terminal: control characters
 // (C0, DEL and the C1 controls) escaped as \xNN, and the controls that reorder text
 // (right-to-left override and the like, which would turn "18,11" into "11,81") as

@@ -57,7 +57,7 @@ constexpr std::array<Keeper, 3> keepers = {Keeper::boiler, Keeper::report, Keepe
 std::string_view unit_text(bool celsius) { return celsius ? "°C" : "°F"; }
 
 // The figures of the export: those a log gets with an air temperature.
-std::vector<FigureKind> exported_figures() { return log::default_figures(true, false); }
+std::vector<FigureKind> exported_figures() { return log::default_figures(true, false, false); }
 
 // A field's text in a cell: a number as a number, with a decimal comma; any other text
 // as text a spreadsheet would not run.

@@ -38,6 +38,8 @@ std::string_view control_name(Option option)
         return "El resumen";
     case Option::encoding:
         return "La codificación";
+    case Option::date_order:
+        return "El formato de fecha";
     default:
         break;
     }
@@ -100,6 +102,9 @@ void set_option(const log::OptionSpec& spec, const nlohmann::json& given, log::L
         return;
     case Option::grouping:
         options.grouping = log::grouping_chosen(value);
+        return;
+    case Option::date_order:
+        options.date_order = log::date_order_chosen(value);
         return;
     case Option::column:
         options.columns.at(static_cast<std::size_t>(*spec.column)) = text;
@@ -226,6 +231,40 @@ Notice excerpt(const log::RowNotice& row)
 
 } // namespace
 
+std::string control_words(const log::Remedy& remedy)
+{
+    using Ask = log::Remedy::Ask;
+    using Setting = log::Remedy::Setting;
+    const std::string column =
+        "en Más opciones, Columna: " + std::string(log::kind_of(remedy.column).what);
+    switch (remedy.ask) {
+    case Ask::set:
+        return "elija " + remedy.value +
+            (remedy.setting == Setting::unit           ? " en Temperaturas"
+                 : remedy.setting == Setting::encoding ? " en Más opciones, Codificación"
+                                                       : " en Más opciones, Formato de fecha");
+    case Ask::give:
+        return remedy.setting == Setting::fuel ? "elija uno en Combustible de las filas sin él"
+                                               : "elíjala en Más opciones, Codificación";
+    case Ask::set_by:
+        return remedy.setting == Setting::unit ? "según Temperaturas"
+                                               : "según Más opciones, Formato de fecha";
+    case Ask::name_column:
+        return "nómbrela " + column;
+    case Ask::which_column:
+        return "diga cuál " + column + " (nombre o número)";
+    case Ask::for_column:
+        return "para la Columna: " + std::string(log::kind_of(remedy.column).what) +
+            " de Más opciones";
+    case Ask::control:
+        return remedy.setting == Setting::air ? "Aire de combustión" : "O2 objetivo";
+    case Ask::name_readings:
+        break;
+    }
+    return "diga qué columna es cada lectura en Más opciones, Columna: O2 y Columna: "
+           "temperatura (nombre o número)";
+}
+
 std::string run_log_json(std::string_view request, text::ByteSource& input, text::ByteSink& output,
                          const std::function<void(std::uint64_t, std::uint64_t)>& progress)
 {
@@ -248,8 +287,13 @@ std::string run_log_json(std::string_view request, text::ByteSource& input, text
             notices.push_back(excerpt(row));
         };
         summary = log::process_log(input, output, options);
+    } catch (const log::LogError& error) {
+        json.member_count("estado", 2);
+        json.member("error", log::worded(error.note(), control_words));
+        json.close('}');
+        return json.take();
     } catch (const std::exception& error) {
-        // A log that cannot be read (LogError), or out of memory and the like.
+        // Out of memory and the like.
         json.member_count("estado", 2);
         json.member("error", std::string_view(error.what()));
         json.close('}');
@@ -260,7 +304,7 @@ std::string run_log_json(std::string_view request, text::ByteSource& input, text
     const auto name = asked.find("nombre");
     const log::Chart drawn = chart.chart(
         name != asked.end() && name->is_string() ? name->get<std::string>() : std::string());
-    std::vector<std::string> lines = log::closing_lines(summary);
+    std::vector<std::string> lines = log::closing_lines(summary, control_words);
     const std::vector<std::string> notes = log::chart_notes(drawn);
     lines.insert(lines.end(), notes.begin(), notes.end());
     for (std::string& line : lines)

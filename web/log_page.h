@@ -7,6 +7,7 @@
 // says it and as its --resumen table, the rows with notes, and the chart. Its options
 // are read by their declarations, as the command line's are.
 
+#include "log/note.h"
 #include "text/csv.h"
 
 #include <cstdint>
@@ -32,8 +33,13 @@ inline constexpr std::size_t excerpt_chars = 200;
 // "avisos", the first rows with notes ({"linea", "aviso", and of an excerpt of the row
 // "columnas", their numbers, "encabezado", "campos", and "omitidas", the columns left
 // out}) and "avisos_total"; "grafico", the chart. progress gets the rows and bytes read
-// every few thousand rows.
+// every few thousand rows. What the lines and the error ask of the user is in the
+// page's controls (control_words).
 std::string run_log_json(std::string_view request, text::ByteSource& input, text::ByteSink& output,
                          const std::function<void(std::uint64_t, std::uint64_t)>& progress);
+
+// What a note of the log asks of the user (log/note.h), in the page's words: its own
+// controls.
+std::string control_words(const log::Remedy& remedy);
 
 } // namespace quemador::web

@@ -3,10 +3,11 @@
 """The page's log view in real headless Chromium, served on localhost, as independent
 cases: each folder of tests/data/cli (a case named after it), its options set in the
 page, gives the bytes quemador1-calc writes, its summary lines and its --resumen table
-(or its refusal); the chart's series, points, axis labels and marked rows through
-uPlot's API, and its PNG; saved readings charted; a long log cancelled; a million-row
-log read while a timer on the page keeps ticking; axe-core finds nothing at 360×640 and
-1280×800. Screenshots are left in OUT_DIR to be looked at.
+(or its refusal), each note that names an option worded with the page's own controls
+instead, and no message of the page with a "--"; the chart's series, points, axis labels
+and marked rows through uPlot's API, and its PNG; saved readings charted; a long log
+cancelled; a million-row log read while a timer on the page keeps ticking; axe-core
+finds nothing at 360×640 and 1280×800. Screenshots are left in OUT_DIR to be looked at.
 Usage: test_log_page.py SITE_DIR QUEMADOR1_CALC CLI_DATA AXE_MIN_JS OUT_DIR [CASE...]"""
 
 import csv
@@ -31,7 +32,8 @@ os.makedirs(out_dir, exist_ok=True)
 
 # quemador1-calc's options the page has a control for: its id, and how it is set.
 SELECTS = {"-c": "registro-combustible", "--combustible": "registro-combustible",
-           "--codificacion": "registro-codificacion", "--agrupar": "registro-agrupar"}
+           "--codificacion": "registro-codificacion", "--agrupar": "registro-agrupar",
+           "--formato-fecha": "registro-formato-fecha"}
 BOXES = {"--aire": "registro-aire", "--objetivo-o2": "registro-objetivo-o2",
          "--objetivo-temp": "registro-objetivo-temp"}
 FLAGS = {"--celsius": ("registro-unidad", "celsius"), "--fahrenheit": ("registro-unidad", "fahrenheit")}
@@ -100,6 +102,31 @@ def download(p):
     return os.path.basename(path), open(path, "rb").read()
 
 
+def same_but_worded(page, calc):
+    """The page says what quemador1-calc says, line for line, but where quemador1-calc
+    names an option the page names its own control instead."""
+    return len(page) == len(calc) and all(
+        p == c if "--" not in c else p != c and "--" not in p for p, c in zip(page, calc))
+
+
+def summary_table(path):
+    """The rows of a --resumen file, in the log's encoding and separator."""
+    data = open(path, "rb").read()
+    text = (data[3:].decode("utf-8") if data.startswith(b"\xef\xbb\xbf")
+            else data.decode("utf-16") if data[:2] in (b"\xff\xfe", b"\xfe\xff")
+            else data.decode("cp1252"))
+    first = text.split("\n", 1)[0]
+    separator = ";" if ";" in first else "\t" if "\t" in first else ","
+    return list(csv.reader(io.StringIO(text), delimiter=separator))
+
+
+def page_messages(p):
+    """Everything the log view says in words: its status, its summary and its notices."""
+    return p.driver.execute_script("""
+        return ['registro-estado', 'resumen', 'registro-avisos', 'registro-avisos-nota']
+            .map((id) => document.getElementById(id)?.textContent ?? '')""")
+
+
 def page_summary(p):
     return p.driver.execute_script("""
         const r = document.getElementById('resumen');
@@ -108,7 +135,8 @@ def page_summary(p):
 
 
 def folder_case(folder):
-    """A folder of tests/data/cli through the page, against quemador1-calc's expected files."""
+    """A folder of tests/data/cli through the page, against quemador1-calc's expected files;
+    no message of the page names an option."""
     def check_folder(p):
         here = os.path.join(data, folder)
         args = [a for a in open(os.path.join(here, "args"), encoding="utf-8").read().split("\n") if a]
@@ -120,9 +148,13 @@ def folder_case(folder):
         expected_status = int(open(os.path.join(here, "status")).read())
         said = [line[len("quemador1-calc: "):] for line in
                 open(os.path.join(here, "stderr.txt"), encoding="utf-8").read().splitlines()]
+        p.check(not any("--" in m for m in page_messages(p)), "no option named on the page",
+                page_messages(p))
         if expected_status == 2:
             message = said[0].removesuffix(" (vea --help)")
-            p.check(status_text == f"No se puede leer el registro: {message}"
+            prefix = "No se puede leer el registro: "
+            p.check(status_text.startswith(prefix)
+                    and same_but_worded([status_text[len(prefix):]], [message])
                     and not p.driver.find_elements(By.ID, "descargar"),
                     "refused as quemador1-calc refuses it", status_text)
             return
@@ -135,18 +167,32 @@ def folder_case(folder):
                 [calc_path, *args, "--csv", os.path.join(here, "input.csv"), "--resumen", table_file,
                  "--grafico", os.path.join(work, "grafico.svg")],
                 capture_output=True, check=False).stderr.decode().splitlines()]
-            first = open(table_file, encoding="utf-8").readline()
-            separator = ";" if ";" in first else "\t" if "\t" in first else ","
-            table = list(csv.reader(io.StringIO(open(table_file, encoding="utf-8").read()), delimiter=separator))
+            table = summary_table(table_file)
         expected_lines = [line for line in said if not line.startswith("línea ") and not line.startswith("… y ")]
         complete = status_text.endswith("todas las filas calculadas.")
         p.check(name == "input-resultados.csv" and written == open(os.path.join(here, "output.csv"), "rb").read()
-                and summary["lines"] == expected_lines and summary["table"] == table
+                and same_but_worded(summary["lines"], expected_lines) and summary["table"] == table
                 and complete == (expected_status == 0),
                 "the page gives quemador1-calc's bytes, summary and table",
                 f"\n  page: {summary['lines']}\n  calc: {expected_lines}\n  {summary['table']}\n  {table}")
     check_folder.__name__ = f"folder_{folder}"
     return check_folder
+
+
+@case
+def remedies_in_the_page_words(p):
+    """Where quemador1-calc names its option, the page names its own control."""
+    open_view(p)
+    set_options(p, ["-c", "gas"])
+    run_in_page(p, os.path.join(data, "no-unit-celsius-looking", "input.csv"))
+    lines = page_summary(p)["lines"]
+    p.check(any("si son °C, elija °C en Temperaturas (cada fila lo dice en aviso)" in line for line in lines),
+            "a unit to choose: in Temperaturas", lines)
+    open_view(p)
+    set_options(p, ["-c", "gas"])
+    status = run_in_page(p, os.path.join(data, "headers-not-found", "input.csv"))
+    p.check("diga qué columna es cada lectura en Más opciones, Columna: O2 y Columna: temperatura" in status,
+            "columns to name: in Más opciones", status)
 
 
 for each in sorted(os.listdir(data)):

@@ -613,6 +613,8 @@ def accessible_at_both_sizes(p):
       probe.remove();
       return out;""")
     p.check(cut == [], "the log view's choices whole at 360 px", cut)
+    options = re.findall(r"--[a-z][a-z0-9-]*", p.driver.execute_script("return document.body.textContent"))
+    p.check(options == [], "the page's own texts name no command-line option", options)
     p.driver.save_screenshot(os.path.join(out_dir, "registro-360x640.png"))
 
 

@@ -6,7 +6,8 @@
 #                            libraries of web/package-lock.json from npm into build/npm-web)
 #   install-deps.sh --test   also what the tests, sanitizer, fuzzing, static checks and
 #                            benchmarks need (the web page's too: node, Chromium and its
-#                            driver, Selenium, and the npm test tools of tests/web into
+#                            driver, Selenium, poppler's pdftotext and pdftoppm for the
+#                            page's PDFs, and the npm test tools of tests/web into
 #                            build/npm), and a comma-decimal locale (es_ES.UTF-8) for the
 #                            locale-independence tests
 # Safe to run again: it does nothing when all is in place. Runs apt-get as root, or
@@ -26,8 +27,7 @@ test_packages=(
   desktop-file-utils appstream lintian binutils-mingw-w64-x86-64
   clang-14 libclang-rt-14-dev clang-tidy-14 clang-format-14 cppcheck libbenchmark-dev
   python3-matplotlib mawk time python3-pandas libcsv-dev libxml2-utils
-  poppler-utils librsvg2-bin
-  chromium chromium-driver python3-selenium
+  chromium chromium-driver python3-selenium poppler-utils librsvg2-bin
 )
 # Emscripten's optimiser needs Debian's acorn.
 web_packages=(emscripten node-acorn)

@@ -63,7 +63,7 @@ extern "C" {
 // A reading's boxes, a JSON object by their ids.
 EMSCRIPTEN_KEEPALIVE const char* quemador_evaluate(const char* request)
 {
-    answer = answered([&] { return web::evaluate_json(web::reading_of(request)); });
+    answer = answered([&] { return web::evaluate_json(request); });
     return answer.c_str();
 }
 
@@ -78,10 +78,24 @@ EMSCRIPTEN_KEEPALIVE const char* quemador_log(const char* request)
     return answer.c_str();
 }
 
-// The saved readings, a JSON list, as the CSV log they export to.
+// A report's readings, fields and previous report, a JSON object.
+EMSCRIPTEN_KEEPALIVE const char* quemador_inspection(const char* request)
+{
+    answer = answered([&] { return web::inspection_json(request); });
+    return answer.c_str();
+}
+
+// Everything the page keeps, a JSON object, as the CSV log it exports to.
 EMSCRIPTEN_KEEPALIVE const char* quemador_export(const char* request)
 {
     answer = answered([&] { return web::export_csv(request); });
+    return answer.c_str();
+}
+
+// An export read back, as JSON.
+EMSCRIPTEN_KEEPALIVE const char* quemador_import(const char* csv)
+{
+    answer = answered([&] { return web::import_json(csv); });
     return answer.c_str();
 }
 

@@ -5,8 +5,11 @@
 
 import factory from './quemador.mjs';
 import * as readings from './readings.js';
-import { boxes, figures, summaryFigures } from './names.js';
+import { boxes, coLimit, figures, summaryFigures } from './names.js';
 import { busy, openLog, setStale, startLogView } from './log.js';
+import { download } from './pdf.js';
+import { exportRequest, hasAnything, importBackup, sameBoxes } from './backup.js';
+import { boilerChosen, keepBoiler, listBoilers, nowIso, readingChanged, settings, startReport } from './report.js';
 
 const typedKey = 'quemador1.lectura';
 const updatedKey = 'quemador1.actualizada';
@@ -22,8 +25,9 @@ function typed() {
   return Object.fromEntries(boxes.map((id) => [id, $(id).value]));
 }
 
+// A reading's boxes, with the settings' limits (the CO's is judged on it).
 function evaluate(values) {
-  return JSON.parse(module.ccall('quemador_evaluate', 'string', ['string'], [JSON.stringify(values)]));
+  return JSON.parse(module.ccall('quemador_evaluate', 'string', ['string'], [JSON.stringify({ ...settings(), ...values })]));
 }
 
 // The results' list, a row for each figure of the module's table.
@@ -40,6 +44,12 @@ function figureRows() {
     base.className = 'base';
     base.id = `base-${id}`;
     dd.append(value, base);
+    if (id === coLimit.cifra) {
+      const danger = document.createElement('span');
+      danger.className = 'peligro';
+      danger.id = `${id}-peligro`;
+      dd.append(danger);
+    }
     div.append(dt, dd);
     return div;
   }));
@@ -80,6 +90,7 @@ function show(answer, focusFailure) {
     }));
   }
   $('avisos-titulo').parentElement.hidden = notices.length === 0;
+  setText(`${coLimit.cifra}-peligro`, answer.co_supera ? `CO ${answer.co_supera}` : '');
   const unit = $('unidad').value === 'F' ? '°F' : '°C';
   setText('aire-nota', $('aire').value.trim() ? '' : `Vacía: el modelo supone aire a ${answer.aire_supuesto}.`);
   let state = '';
@@ -91,15 +102,19 @@ function show(answer, focusFailure) {
   showSummary();
 }
 
-// The efficiencies at the bottom of a phone's screen while the results are below it.
+// The efficiencies at the bottom of a phone's screen while the results are below it,
+// and a CO past its limit while its figure is.
 function showSummary() {
-  const resultsBelow = document.querySelector('.cifras').getBoundingClientRect().top > innerHeight;
+  const below = (id) => $(id).getBoundingClientRect().top > innerHeight - $('franja').offsetHeight;
   const figure = (id) => $(id).textContent.trim();
   const gross = figure(grossFigure);
   const net = figure(netFigure);
-  const text = gross && gross !== '—' && `Eficiencia ${gross} %` + (net ? ` · neta ${net} %` : '');
-  setText('franja', text || '');
-  $('franja').hidden = !text || !resultsBelow || $('vista-lectura').hidden;
+  const danger = last.co_supera ? `CO ${figure(coLimit.cifra)} ppm sin aire: supera el límite` : '';
+  const text = [gross && gross !== '—' && `Eficiencia ${gross} %` + (net ? ` · neta ${net} %` : ''), danger]
+    .filter(Boolean).join(' · ');
+  setText('franja', text);
+  $('franja').classList.toggle('peligro', !!danger);
+  $('franja').hidden = !text || $('vista-lectura').hidden || !(below('cifras') || (danger && below(coLimit.cifra)));
   document.body.classList.toggle('con-franja', !$('franja').hidden);
 }
 
@@ -107,6 +122,16 @@ function recalculate(focusFailure = false) {
   const values = typed();
   localStorage.setItem(typedKey, JSON.stringify({ ...values, caldera: $('caldera').value, nota: $('nota').value }));
   show(evaluate(values), focusFailure);
+  readingChanged();
+}
+
+// A change of unit with temperatures typed: they are now read in the new unit, said
+// beside it.
+function unitChanged() {
+  const temperatures = ['temp', 'aire', 'objetivo-temp'].map((id) => $(id).value.trim()).filter(Boolean);
+  const unit = $('unidad').value === 'F' ? '°F' : '°C';
+  setText('unidad-nota', temperatures.length
+    ? `Las temperaturas escritas (${temperatures.join(', ')}) se leen ahora en ${unit}: compruebe que es su unidad.` : '');
 }
 
 function restore(values) {
@@ -161,7 +186,7 @@ async function showSaved() {
     li.append(title, summary, actions);
     return li;
   }));
-  $('exportar').disabled = saved.length === 0;
+  $('exportar').disabled = !(await hasAnything());
   $('guardadas-grafico').disabled = saved.length === 0;
   if (!saved.length) setText('guardadas-estado', 'Ninguna lectura guardada en este navegador.');
   return saved;
@@ -173,89 +198,61 @@ function formatDate(iso) {
   return `${two(d.getDate())}/${two(d.getMonth() + 1)}/${d.getFullYear()} ${two(d.getHours())}:${two(d.getMinutes())}`;
 }
 
+// Saves the reading under its boiler, unless it is the boiler's last saved reading again.
 async function save() {
   if (!last.cifras) {
     setText('guardadas-estado', 'Nada que guardar: la lectura no tiene resultados.');
     return;
   }
-  await readings.add({
-    fecha: new Date().toISOString(),
-    caldera: $('caldera').value.trim(),
-    nota: $('nota').value.trim(),
-    entradas: typed(),
-    respuesta: last,
-  });
+  const caldera = $('caldera').value.trim();
+  const entradas = typed();
+  const key = readings.boilerKey(caldera);
+  const before = (await readings.all()).find((r) => readings.boilerKey(r.caldera || '') === key);
+  if (before && sameBoxes(before.entradas, entradas)) {
+    setText('guardadas-estado', `Esta lectura es igual a la última guardada${caldera ? ` de la caldera \u2068${caldera}\u2069` : ''}, ` +
+      `del ${formatDate(before.fecha)}: no se guarda otra vez.`);
+    return;
+  }
+  await readings.add({ fecha: nowIso(), caldera, nota: $('nota').value.trim(), entradas, respuesta: last });
+  await keepBoiler(caldera, entradas.combustible);
   await showSaved();
   setText('guardadas-estado', 'Lectura guardada.');
 }
 
-// The saved readings as the log they export to, written by the module.
-async function savedLog() {
-  const saved = (await readings.all()).reverse();
-  if (!saved.length) return null;
-  const request = saved.map((r) => ({ fecha: formatDate(r.fecha), caldera: r.caldera, nota: r.nota, entradas: r.entradas }));
-  return module.ccall('quemador_export', 'string', ['string'], [JSON.stringify(request)]);
-}
+const exported = (request) => module.ccall('quemador_export', 'string', ['string'], [JSON.stringify(request)]);
 
 // The saved readings charted as a log is.
 async function chartSaved() {
-  const csv = await savedLog();
-  if (!csv) return;
+  const request = await exportRequest(true);
+  if (!request.lecturas.length) return;
   location.hash = '#registro';
-  openLog(new File([csv], 'lecturas-guardadas.csv', { type: 'text/csv' }));
+  openLog(new File([exported(request)], 'lecturas-guardadas.csv', { type: 'text/csv' }));
 }
 
+// Everything kept, as a CSV written by the module.
 async function exportSaved() {
-  const saved = await readings.all();
-  const csv = await savedLog();
-  if (!csv) return;
-  const link = document.createElement('a');
-  link.href = URL.createObjectURL(new Blob([csv], { type: 'text/csv;charset=utf-8' }));
-  link.download = `lecturas-quemador1-${new Date().toISOString().slice(0, 10)}.csv`;
-  document.body.append(link);
-  link.click();
-  link.remove();
-  setTimeout(() => URL.revokeObjectURL(link.href), 1000);
-  setText('guardadas-estado', `Exportadas ${saved.length} lecturas.`);
+  const request = await exportRequest();
+  const rows = request.lecturas.length + request.informes.reduce((n, r) => n + r.lecturas.length, 0);
+  if (!rows) return;
+  download(new Blob([exported(request)], { type: 'text/csv;charset=utf-8' }), `lecturas-quemador1-${new Date().toISOString().slice(0, 10)}.csv`);
+  setText('guardadas-estado', `Exportadas ${request.lecturas.length} lecturas guardadas, ${request.informes.length} informes ` +
+    `y ${request.calderas.length} calderas.`);
 }
 
-// The one-page ticket: boiler, date, readings, results with their bases, notices.
-function fillTicket() {
-  const values = typed();
-  const unit = values.unidad === 'F' ? '°F' : '°C';
-  const rows = [
-    ['Caldera', $('caldera').value.trim() || '—'],
-    ['Fecha', formatDate(new Date().toISOString())],
-    ['Combustible', fuelNames[values.combustible]],
-    ['O2', values.o2 && `${values.o2} %`],
-    ['CO2', values.co2 && `${values.co2} %`],
-    ['CO', values.co && `${values.co} ppm`],
-    ['Temperatura de humos', values.temp && `${values.temp} ${unit}`],
-    ['Aire de combustión', values.aire ? `${values.aire} ${unit}` : `${last.aire_supuesto} (supuesto)`],
-    ['O2 objetivo', values['objetivo-o2'] && `${values['objetivo-o2']} %`],
-    ['Humos objetivo', values['objetivo-temp'] && `${values['objetivo-temp']} ${unit}`],
-  ];
-  for (const { id, etiqueta } of figures) {
-    const text = $(id).textContent.trim();
-    if (text) rows.push([etiqueta, text, last.bases?.[id]]);
+async function importSaved() {
+  const file = $('importar').files[0];
+  if (!file) return;
+  try {
+    const counts = await importBackup(module, await file.text(), evaluate);
+    await showSaved();
+    await listBoilers();
+    await boilerChosen();
+    setText('guardadas-estado', `Importadas ${counts.lecturas} lecturas, ${counts.informes} informes y ${counts.calderas} calderas` +
+      (counts.repetidas ? `; ${counts.repetidas} ya estaban.` : '.'));
+  } catch (error) {
+    setText('guardadas-estado', `No se puede importar ${file.name}: ${error.message}.`);
   }
-  if ($('nota').value.trim()) rows.push(['Nota', $('nota').value.trim()]);
-  const ticket = $('ticket');
-  const heading = document.createElement('h2');
-  heading.textContent = 'Quemador1 — lectura de combustión';
-  const table = document.createElement('table');
-  for (const [name, value, basis] of rows.filter((row) => row[1])) {
-    const tr = table.insertRow();
-    const th = document.createElement('th');
-    th.textContent = name;
-    tr.append(th);
-    tr.insertCell().textContent = basis ? `${value} (${basis})` : value;
-  }
-  const notices = document.createElement('ul');
-  for (const li of $('avisos').children) notices.append(li.cloneNode(true));
-  const noticesHeading = document.createElement('h3');
-  noticesHeading.textContent = 'Avisos';
-  ticket.replaceChildren(heading, table, ...(notices.children.length ? [noticesHeading, notices] : []));
+  $('importar').value = '';
 }
 
 async function showHelp() {
@@ -295,6 +292,7 @@ async function start() {
   } catch {
     // A damaged saved state is left for the next change to overwrite.
   }
+  startReport(module, { typed, answer: () => last, fuelNames, recalculate: () => recalculate() });
   recalculate();
   performance.mark('primer-resultado');
   document.body.dataset.listo = '';
@@ -314,8 +312,8 @@ async function start() {
   $('exportar').addEventListener('click', exportSaved);
   $('guardadas-grafico').addEventListener('click', chartSaved);
   startLogView(module, fuelNames);
-  $('imprimir').addEventListener('click', () => window.print());
-  window.addEventListener('beforeprint', fillTicket);
+  $('unidad').addEventListener('change', unitChanged);
+  $('importar').addEventListener('change', importSaved);
   window.addEventListener('hashchange', showView);
   window.addEventListener('scroll', showSummary, { passive: true });
   window.addEventListener('resize', showSummary);

@@ -1,21 +1,28 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The saved readings, kept in the browser's IndexedDB: each with its date, boiler,
-// note, the boxes as typed and the module's answer.
+// What the page keeps in the browser's IndexedDB: the saved readings (each with its
+// date, boiler, note, the boxes as typed and the module's answer), the boilers (each
+// by its key, with its name and its details) and the reports (each with its boiler's
+// key, its date, its fields and its readings as typed).
 
-const store = 'lecturas';
+const stores = { lecturas: 'lecturas', calderas: 'calderas', informes: 'informes' };
 let opened;
 
 function database() {
   opened ??= new Promise((resolve, reject) => {
-    const request = indexedDB.open('quemador1', 1);
-    request.onupgradeneeded = () => request.result.createObjectStore(store, { keyPath: 'id', autoIncrement: true });
+    const request = indexedDB.open('quemador1', 2);
+    request.onupgradeneeded = () => {
+      const db = request.result;
+      if (!db.objectStoreNames.contains(stores.lecturas)) db.createObjectStore(stores.lecturas, { keyPath: 'id', autoIncrement: true });
+      if (!db.objectStoreNames.contains(stores.calderas)) db.createObjectStore(stores.calderas, { keyPath: 'clave' });
+      if (!db.objectStoreNames.contains(stores.informes)) db.createObjectStore(stores.informes, { keyPath: 'id', autoIncrement: true });
+    };
     request.onsuccess = () => resolve(request.result);
     request.onerror = () => reject(request.error);
   });
   return opened;
 }
 
-async function transaction(mode, work) {
+async function transaction(store, mode, work) {
   const db = await database();
   return new Promise((resolve, reject) => {
     const tx = db.transaction(store, mode);
@@ -25,7 +32,26 @@ async function transaction(mode, work) {
   });
 }
 
-export const add = (reading) => transaction('readwrite', (s) => s.add(reading));
-export const remove = (id) => transaction('readwrite', (s) => s.delete(id));
-// Newest first.
-export const all = async () => (await transaction('readonly', (s) => s.getAll())).reverse();
+export const add = (reading) => transaction(stores.lecturas, 'readwrite', (s) => s.add(reading));
+export const remove = (id) => transaction(stores.lecturas, 'readwrite', (s) => s.delete(id));
+// Newest first (by date: those read back from a backup fall in their place).
+export const all = async () => (await transaction(stores.lecturas, 'readonly', (s) => s.getAll()))
+  .sort((a, b) => b.fecha.localeCompare(a.fecha) || b.id - a.id);
+
+// A boiler's key: its name without the case, accents and blanks that people type
+// differently ("Sala 1", "sala  1").
+export function boilerKey(name) {
+  return name.normalize('NFD').replace(/\p{M}/gu, '').toLowerCase().replace(/\s+/g, ' ').trim();
+}
+
+export const boilers = () => transaction(stores.calderas, 'readonly', (s) => s.getAll());
+export const boiler = (key) => transaction(stores.calderas, 'readonly', (s) => s.get(key));
+// Added or replaced, by its key.
+export const putBoiler = (record) => transaction(stores.calderas, 'readwrite', (s) => s.put(record));
+
+export const reports = () => transaction(stores.informes, 'readonly', (s) => s.getAll());
+// Added (without an id) or replaced (with one); gives its id.
+export const putReport = (record) => transaction(stores.informes, 'readwrite', (s) => s.put(record));
+// A boiler's reports, newest first.
+export const reportsOf = async (key) => (await reports()).filter((r) => r.clave === key)
+  .sort((a, b) => b.fecha.localeCompare(a.fecha));

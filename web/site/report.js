@@ -1,0 +1,588 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The technician's report: the settings entered once (company, technician, limits),
+// the report being written (its boiler's details, the analyser, up to three readings,
+// what was recorded by hand, a note), each boiler's history, and the report as a PDF,
+// shared or downloaded, or printed with the same content. Every figure, mean, change
+// and judgement is the module's (quemador_inspection); this lays them out and keeps
+// them.
+
+import { coLimit, figures, mostReadings, reportFields } from './names.js';
+import * as store from './readings.js';
+import { Layout, download, shareOrDownload } from './pdf.js';
+
+const settingsKey = 'quemador1.ajustes';
+const draftKey = 'quemador1.informe';
+const $ = (id) => document.getElementById(id);
+
+// Each group's title, on the page and in the report.
+const groupTitles = {
+  empresa: 'Empresa y técnico', limites: 'Límites', titular: 'Cliente', caldera: 'Caldera',
+  analizador: 'Analizador', anotadas: 'Medidas anotadas', notas: 'Observaciones',
+};
+// Where each group's fields go on the page.
+const groupPlace = { empresa: 'campos-ajustes', limites: 'campos-ajustes', notas: 'campos-notas' };
+// What fails, in the PDF.
+const RED = [0.73, 0.11, 0.11];
+
+let module;
+let reading; // what the reading page gives: typed(), answer(), fuelNames, recalculate()
+let draft = { campos: {}, lecturas: [], registrado: null, fecha: null };
+let previous = null; // the boiler's last report before this one
+let last = {}; // the module's last answer for the report
+
+// A moment as stored: to the second, so that an export's date reads back the same.
+export const nowIso = () => new Date(Math.floor(Date.now() / 1000) * 1000).toISOString();
+const two = (n) => String(n).padStart(2, '0');
+const isoDay = (d) => `${d.getFullYear()}-${two(d.getMonth() + 1)}-${two(d.getDate())}`;
+const time = (iso) => { const d = new Date(iso); return `${two(d.getHours())}:${two(d.getMinutes())}`; };
+const day = (iso) => { const d = new Date(iso); return `${two(d.getDate())}/${two(d.getMonth() + 1)}/${d.getFullYear()}`; };
+
+const fieldsKept = (keeper) => reportFields.filter((f) => f.guarda === keeper);
+
+export function settings() {
+  try {
+    return JSON.parse(localStorage.getItem(settingsKey) || '{}');
+  } catch {
+    return {};
+  }
+}
+
+// The settings replaced, and shown.
+export function setSettings(values) {
+  localStorage.setItem(settingsKey, JSON.stringify(values));
+  for (const field of fieldsKept('ajustes')) {
+    if (values[field.id] !== undefined) $(field.id).value = values[field.id];
+  }
+  reading.recalculate();
+  refresh();
+}
+
+// A boiler's details as the form holds them.
+export function boilerFields() {
+  return Object.fromEntries(fieldsKept('caldera').map((f) => [f.id, $(f.id).value.trim()]));
+}
+
+function saveDraft() {
+  localStorage.setItem(draftKey, JSON.stringify(draft));
+}
+
+function say(text) {
+  $('informe-estado').textContent = text;
+}
+
+// The form's controls, one per field of the module's table, in their groups.
+function buildFields() {
+  const groups = new Map();
+  for (const field of reportFields) {
+    if (!groups.has(field.grupo)) {
+      const set = document.createElement('fieldset');
+      set.className = 'grupo';
+      const legend = document.createElement('legend');
+      legend.textContent = groupTitles[field.grupo];
+      set.append(legend);
+      $(groupPlace[field.grupo] || 'campos-informe').append(set);
+      groups.set(field.grupo, set);
+    }
+    groups.get(field.grupo).append(fieldControl(field));
+  }
+}
+
+function fieldControl(field) {
+  const div = document.createElement('div');
+  div.className = 'campo';
+  if (field.combustible) div.dataset.combustible = field.combustible;
+  const label = document.createElement('label');
+  label.htmlFor = field.id;
+  label.textContent = field.etiqueta;
+  let control;
+  if (field.tipo === 'opcion') {
+    control = document.createElement('select');
+    for (const { valor, nombre } of field.opciones) control.append(new Option(nombre, valor));
+  } else if (field.tipo === 'nota') {
+    control = document.createElement('textarea');
+    control.rows = 3;
+  } else {
+    control = document.createElement('input');
+    if (field.tipo === 'fecha') control.type = 'date';
+    if (field.tipo === 'numero') control.inputMode = 'decimal';
+    if (field.tipo === 'anio') control.inputMode = 'numeric';
+  }
+  control.id = field.id;
+  control.name = field.id;
+  if (field.id === coLimit.campo) control.placeholder = `${coLimit.limite} (${coLimit.fuente})`;
+  const error = document.createElement('p');
+  error.id = `${field.id}-error`;
+  error.className = 'error';
+  error.hidden = true;
+  const described = [error.id];
+  div.append(label, control, error);
+  if (field.tipo === 'fecha') {
+    const note = document.createElement('p');
+    note.id = `${field.id}-nota`;
+    note.className = 'nota';
+    div.append(note);
+    described.push(note.id);
+  }
+  control.setAttribute('aria-describedby', described.join(' '));
+  // A choice is taken on change: not every way of choosing sends input.
+  control.addEventListener(field.tipo === 'opcion' ? 'change' : 'input', () => changed(field));
+  return div;
+}
+
+function changed(field) {
+  if (field.guarda === 'ajustes') {
+    localStorage.setItem(settingsKey, JSON.stringify({ ...settings(), [field.id]: $(field.id).value }));
+    reading.recalculate();
+  } else {
+    draft.campos[field.id] = $(field.id).value;
+    saveDraft();
+  }
+  refresh();
+}
+
+// The readings of the report, as the module is asked for them; with none added, the
+// one on the form when it has results (a report of one reading).
+function reportReadings() {
+  if (draft.lecturas.length) return draft.lecturas;
+  const answer = reading.answer();
+  if (!answer.cifras || answer.fuera) return [];
+  return [{ fecha: nowIso(), nota: $('nota').value.trim(), entradas: reading.typed() }];
+}
+
+function inspect(readings) {
+  const request = {
+    lecturas: readings.map((r) => r.entradas),
+    campos: { ...settings(), ...draft.campos },
+    hoy: isoDay(new Date()),
+  };
+  if (previous) request.anterior = { fecha: isoDay(new Date(previous.fecha)), lecturas: previous.lecturas.map((r) => r.entradas) };
+  return JSON.parse(module.ccall('quemador_inspection', 'string', ['string'], [JSON.stringify(request)]));
+}
+
+function cell(tag, text, className) {
+  const element = document.createElement(tag);
+  element.textContent = text;
+  if (className) element.className = className;
+  return element;
+}
+
+function table(head, rows) {
+  const t = document.createElement('table');
+  const tr = t.createTHead().insertRow();
+  for (const text of head) tr.append(cell('th', text));
+  const body = t.createTBody();
+  for (const row of rows) {
+    const r = body.insertRow();
+    row.forEach((value, i) => {
+      const c = cell(i === 0 ? 'th' : 'td', typeof value === 'object' ? value.text : value, value?.peligro ? 'peligro' : '');
+      if (i === 0) c.scope = 'row';
+      r.append(c);
+    });
+  }
+  return t;
+}
+
+// The figures any reading gives, in the module's order.
+function givenFigures(answer) {
+  return figures.filter(({ id }) => answer.lecturas.some((r) => r.cifras?.[id]));
+}
+
+// Each reading's figures beside their mean (none for one reading), a CO past its limit
+// marked.
+function figureRows(answer) {
+  const mean = answer.lecturas.length > 1;
+  return givenFigures(answer).map(({ id, etiqueta }) => [etiqueta,
+    ...answer.lecturas.map((r) => ({ text: r.cifras?.[id] || '—', peligro: id === coLimit.cifra && !!r.co_supera })),
+    ...(mean ? [answer.medias[id] || '—'] : [])]);
+}
+
+// The head of the readings' table.
+const readingsHead = (names) => ['Cifra', ...names, ...(names.length > 1 ? ['Media'] : [])];
+
+// Today's means beside the previous report's, and the change: a table's head and rows.
+function changes(answer) {
+  const before = answer.anterior;
+  return [['Cifra', 'Hoy (media)', before.fecha, 'Cambio'],
+    givenFigures(answer).filter(({ id }) => before.medias[id] && answer.medias[id])
+      .map(({ id, etiqueta }) => [etiqueta, answer.medias[id], before.medias[id], before.cambios[id]])];
+}
+
+function readingNames(readings) {
+  return readings.map((r, i) => `Lectura ${i + 1} (${time(r.fecha)})`);
+}
+
+// What the module answered, on the page.
+function show(answer) {
+  last = answer;
+  for (const field of reportFields) {
+    const message = answer.cajas[field.id] || '';
+    const error = $(`${field.id}-error`);
+    error.textContent = message;
+    error.hidden = !message;
+    if (message) $(field.id).setAttribute('aria-invalid', 'true');
+    else $(field.id).removeAttribute('aria-invalid');
+  }
+  for (const note of document.querySelectorAll('.informe input[type=date] ~ .nota')) {
+    note.textContent = answer.calibracion || '';
+    note.classList.toggle('vencida', !!answer.calibracion_vencida);
+  }
+  const fuelNames = reading.fuelNames;
+  $('lecturas-informe').replaceChildren(...draft.lecturas.map((r, i) => {
+    const e = r.entradas;
+    const unit = e.unidad === 'F' ? '°F' : '°C';
+    const li = document.createElement('li');
+    const parts = [`${fuelNames[e.combustible] || e.combustible}`, `O2 ${e.o2} %`,
+      ...(e.co ? [`CO ${e.co} ppm`] : []), `humos ${e.temp} ${unit}`, ...(e.aire ? [`aire ${e.aire} ${unit}`] : [])];
+    li.append(cell('span', `Lectura ${i + 1}, ${time(r.fecha)}: ${parts.join(', ')}`));
+    const co = answer.lecturas[i]?.co_supera;
+    if (co) li.append(' ', cell('span', `CO sin aire ${answer.lecturas[i].cifras[coLimit.cifra]} ppm: ${co}`, 'peligro'));
+    const remove = cell('button', 'Quitar', 'secundario');
+    remove.type = 'button';
+    remove.setAttribute('aria-label', `Quitar la lectura ${i + 1} del informe`);
+    remove.addEventListener('click', () => {
+      draft.lecturas.splice(i, 1);
+      saveDraft();
+      refresh();
+      say(`Lectura ${i + 1} quitada del informe.`);
+      ($('lecturas-informe').querySelector('button') || $('anadir-lectura')).focus();
+    });
+    li.append(' ', remove);
+    return li;
+  }));
+  $('anadir-lectura').disabled = draft.lecturas.length >= mostReadings;
+  $('medias').replaceChildren(...(draft.lecturas.length
+    ? [table(readingsHead(draft.lecturas.map((_, i) => `Lectura ${i + 1}`)), figureRows(answer))] : []));
+  $('medias').hidden = !draft.lecturas.length;
+  const before = answer.anterior;
+  $('informe-anterior').replaceChildren(...(before && draft.lecturas.length ? [
+    cell('h3', `Informe anterior, del ${before.fecha}`),
+    ...(before.frase ? [cell('p', before.frase[0].toUpperCase() + before.frase.slice(1) + '.', 'cambio')] : []),
+    Object.assign(document.createElement('div'), { className: 'tabla', tabIndex: 0 }),
+  ] : []));
+  if (before && draft.lecturas.length) {
+    // A table wider than a phone scrolls: a region the keyboard can reach and scroll.
+    const wrap = $('informe-anterior').lastChild;
+    wrap.setAttribute('role', 'region');
+    wrap.setAttribute('aria-label', 'Cambio desde el informe anterior');
+    wrap.append(table(...changes(answer)));
+  }
+  showVerdict(answer);
+}
+
+// A verdict's class: its colour on the page, in print and in the PDF.
+const verdictClass = (word) => ({ Conforme: 'conforme', 'No conforme': 'no-conforme' }[word] || 'sin');
+const VERDICT_COLOURS = { conforme: [0.09, 0.4, 0.2], 'no-conforme': RED, sin: [0.57, 0.25, 0.05] };
+
+function showVerdict(answer) {
+  const word = $('veredicto-palabra');
+  word.textContent = answer.veredicto;
+  word.className = `palabra ${verdictClass(answer.veredicto)}`;
+  $('veredicto-motivo').textContent = answer.motivo;
+  $('veredicto-limites').replaceChildren(...answer.limites.map((l) => {
+    const li = document.createElement('li');
+    li.append(cell('strong', l.juicio, l.falla ? 'peligro' : ''), `: ${l.limite}, ${l.fuente}` + (l.medido ? `; ${l.medido}.` : '.'));
+    return li;
+  }));
+}
+
+// The report asked of the module again, with the readings added, and shown.
+export function refresh() {
+  if (!module) return;
+  show(inspect(draft.lecturas));
+}
+
+// The form's fuel: the fields for the other fuel hidden.
+export function readingChanged() {
+  const fuel = reading.typed().combustible;
+  for (const div of document.querySelectorAll('.informe [data-combustible]')) div.hidden = div.dataset.combustible !== fuel;
+}
+
+function addReading() {
+  const answer = reading.answer();
+  const entradas = reading.typed();
+  const fuelNames = reading.fuelNames;
+  if (draft.lecturas.length >= mostReadings) return say(`El informe ya tiene ${mostReadings} lecturas: quite una para añadir otra.`);
+  if (!answer.cifras || Object.keys(answer.cajas).length) return say('Nada que añadir: la lectura escrita arriba no tiene resultados.');
+  if (answer.fuera) return say('La lectura está fuera del modelo: no se añade al informe.');
+  const fuel = draft.lecturas[0]?.entradas.combustible;
+  if (fuel && fuel !== entradas.combustible) {
+    return say(`El informe es de ${fuelNames[fuel]} y esta lectura de ${fuelNames[entradas.combustible]}: no se mezclan.`);
+  }
+  draft.lecturas.push({ fecha: nowIso(), nota: $('nota').value.trim(), entradas });
+  saveDraft();
+  refresh();
+  say(`Lectura ${draft.lecturas.length} añadida al informe.`);
+}
+
+function newReport() {
+  draft = { campos: Object.fromEntries(Object.entries(draft.campos).filter(([id]) =>
+    reportFields.some((f) => f.id === id && (f.guarda === 'caldera' || f.grupo === 'analizador')))),
+  lecturas: [], registrado: null, fecha: null };
+  for (const field of reportFields.filter((f) => f.guarda === 'informe')) $(field.id).value = draft.campos[field.id] || '';
+  saveDraft();
+  loadPrevious();
+  say('Informe nuevo: los datos de la caldera y del analizador se quedan.');
+}
+
+// The chosen boiler's last report before the one being written.
+async function loadPrevious() {
+  const key = store.boilerKey($('caldera').value);
+  previous = key ? (await store.reportsOf(key)).find((r) => r.id !== draft.registrado) || null : null;
+  refresh();
+}
+
+// A boiler chosen by its name: a known one fills its details and its fuel.
+export async function boilerChosen() {
+  const name = $('caldera').value.trim();
+  const known = name ? await store.boiler(store.boilerKey(name)) : null;
+  if (known) {
+    for (const field of fieldsKept('caldera')) {
+      $(field.id).value = known.campos[field.id] || '';
+      draft.campos[field.id] = $(field.id).value;
+    }
+    saveDraft();
+    if (known.combustible && $('combustible').value !== known.combustible) {
+      $('combustible').value = known.combustible;
+      reading.recalculate();
+    }
+    $('caldera-estado').textContent = `Caldera conocida: sus datos, rellenados${known.combustible ? `, con ${reading.fuelNames[known.combustible]}` : ''}.`;
+  } else {
+    $('caldera-estado').textContent = '';
+  }
+  await loadPrevious();
+}
+
+export async function listBoilers() {
+  const names = (await store.boilers()).map((b) => b.caldera).sort((a, b) => a.localeCompare(b, 'es'));
+  $('calderas-conocidas').replaceChildren(...names.map((name) => new Option('', name)));
+}
+
+// The boiler kept with the details on the form.
+export async function keepBoiler(name, fuel) {
+  if (!name) return;
+  await store.putBoiler({ clave: store.boilerKey(name), caldera: name, combustible: fuel, campos: boilerFields() });
+  await listBoilers();
+}
+
+// The report kept in its boiler's history (replaced when it is made again), with the
+// readings it was made of.
+async function keep(readings) {
+  const name = $('caldera').value.trim();
+  if (!name || !readings.length) return;
+  await keepBoiler(name, readings[0].entradas.combustible);
+  draft.fecha ??= nowIso();
+  const record = { clave: store.boilerKey(name), caldera: name, fecha: draft.fecha, lecturas: readings,
+    campos: Object.fromEntries(fieldsKept('informe').map((f) => [f.id, $(f.id).value.trim()])) };
+  if (draft.registrado) record.id = draft.registrado;
+  draft.registrado = await store.putReport(record);
+  saveDraft();
+}
+
+// Sections side by side, those with rows: two, one after its heading, or none.
+function sideBySide(...sections) {
+  const given = sections.filter(({ rows }) => rows.length);
+  if (given.length === 1) return [{ heading: given[0].heading }, { rows: given[0].rows }];
+  return given.length ? [{ sideBySide: given }] : [];
+}
+
+// The report's content, blocks that the PDF and the printed page each lay out: headings,
+// rows of a label and a value, tables, paragraphs, places to sign.
+function content(answer, readings, when) {
+  const all = { ...settings(), ...draft.campos };
+  const fuel = readings[0].entradas.combustible;
+  const valueOf = (field) => (all[field.id] || '').trim();
+  const rowsOf = (group) => reportFields.filter((f) => f.grupo === group && valueOf(f) && (!f.combustible || f.combustible === fuel))
+    .map((f) => [f.etiqueta, f.tipo === 'fecha' ? day(valueOf(f)) : valueOf(f), f.tipo === 'fecha' && answer.calibracion_vencida
+      ? { colour: RED, bold: true, note: ': hace más de un año' } : undefined]);
+  const unit = readings[0].entradas.unidad === 'F' ? '°F' : '°C';
+  const blocks = [
+    { heading: 'Informe de inspección de la combustión', size: 16 },
+    { rows: [['Fecha y hora', `${day(when)} ${time(when)}`]] },
+    ...sideBySide({ heading: groupTitles.empresa, rows: rowsOf('empresa') }, { heading: groupTitles.titular, rows: rowsOf('titular') }),
+    ...sideBySide(
+      { heading: groupTitles.caldera,
+        rows: [['Caldera', $('caldera').value.trim() || '—'], ...rowsOf('caldera'), ['Combustible', reading.fuelNames[fuel]]] },
+      { heading: groupTitles.analizador,
+        rows: rowsOf('analizador').map(([label, value, marked]) => [label, marked ? value + marked.note : value, marked]) }),
+  ];
+  const typedRows = [['O2 (%)', 'o2'], ['CO2 (%)', 'co2'], ['CO (ppm)', 'co'], [`Humos (${unit})`, 'temp'], [`Aire (${unit})`, 'aire']]
+    .filter(([, id]) => readings.some((r) => r.entradas[id]))
+    .map(([name, id]) => [name, ...readings.map((r) => r.entradas[id] || '—'), ...(readings.length > 1 ? [''] : [])]);
+  blocks.push({ heading: 'Lecturas', keepWith: 120 },
+    { table: readingsHead(readingNames(readings)), rows: [...typedRows, ...figureRows(answer)], numbers: true });
+  const bases = new Map();
+  answer.lecturas.forEach((r) => Object.entries(r.bases || {}).forEach(([id, basis]) => {
+    const label = figures.find((f) => f.id === id).etiqueta.replace(/ \(.*\)$/, '');
+    bases.set(label, [...new Set([...(bases.get(label) || []), basis])]);
+  }));
+  if (bases.size) blocks.push({ paragraph: [...bases].map(([label, texts]) => `${label}: ${texts.join('; ')}.`).join(' '), small: true });
+  // Measured and written down by hand, under the readings.
+  const recorded = rowsOf('anotadas');
+  if (recorded.length) blocks.push({ rows: recorded });
+  if (answer.anterior) {
+    const before = answer.anterior;
+    blocks.push({ heading: `Informe anterior, del ${before.fecha}` });
+    if (before.frase) blocks.push({ paragraph: before.frase[0].toUpperCase() + before.frase.slice(1) + '.' });
+    const [head, rows] = changes(answer);
+    blocks.push({ table: head, rows, numbers: true });
+  }
+  blocks.push({ heading: 'Veredicto', keepWith: 100 },
+    { paragraph: answer.veredicto, bold: true, size: 14, verdict: verdictClass(answer.veredicto) },
+    { paragraph: answer.motivo },
+    { table: ['Límite', 'Origen', 'Medido', 'Juicio'],
+      rows: answer.limites.map((l) => [l.limite, l.fuente, l.medido || '—', { text: l.juicio, peligro: l.falla }]) });
+  const notices = [...new Set(answer.lecturas.flatMap((r) => [...(r.fallo ? [r.fallo] : []), ...(r.avisos || [])]))];
+  if (notices.length) blocks.push({ heading: 'Avisos de las lecturas' }, ...notices.map((text) => ({ paragraph: `• ${text}` })));
+  const note = (all[fieldsKept('informe').find((f) => f.tipo === 'nota').id] || '').trim();
+  if (note) blocks.push({ heading: groupTitles.notas }, { paragraph: note });
+  blocks.push({ boxes: ['Firma del técnico', 'Firma del titular'] });
+  return blocks;
+}
+
+
+async function pdfOf(blocks, boiler) {
+  const pdf = await Layout.create({ title: `Informe de inspección${boiler ? ` — ${boiler}` : ''}`,
+    author: settings()[fieldsKept('ajustes')[0].id] || '', subject: 'Inspección de la combustión',
+    footer: `Quemador1 · Informe de inspección${boiler ? ` · ${boiler}` : ''}` });
+  for (const block of blocks) {
+    if (block.heading) pdf.heading(block.heading, { size: block.size || 11, keepWith: block.keepWith });
+    else if (block.sideBySide) pdf.sideBySide(block.sideBySide, { size: 9 });
+    else if (block.table) {
+      const [first, ...rest] = block.table;
+      const share = block.table.length > 4 ? 0.28 : 0.34;
+      pdf.table([{ title: first, share }, ...rest.map((title) => ({ title, share: (1 - share) / rest.length, align: block.numbers ? 'right' : 'left' }))],
+        block.rows.map((row) => row.map((value) => (value?.peligro ? { text: value.text, colour: RED, bold: true } : value?.text ?? value))));
+    } else if (block.rows) pdf.rows(block.rows, { size: 9 });
+    else if (block.paragraph) {
+      pdf.paragraph(block.paragraph, { size: block.size || (block.small ? 8 : 10), bold: block.bold, colour: VERDICT_COLOURS[block.verdict] });
+    } else if (block.boxes) pdf.boxes(block.boxes, { height: 40 });
+    else if (block.space) pdf.space(block.space);
+  }
+  return pdf.bytes();
+}
+
+// Rows of a label and a value as a table; a name isolated, so that it cannot reorder
+// what follows it.
+function rowsTable(rows) {
+  const t = document.createElement('table');
+  for (const [name, value, options] of rows) {
+    const tr = t.insertRow();
+    tr.append(cell('th', name));
+    const td = cell('td', value, options?.colour ? 'peligro' : '');
+    td.dir = 'auto';
+    tr.append(td);
+  }
+  return t;
+}
+
+// The same blocks as the page prints them.
+function fillTicket(blocks) {
+  const ticket = $('ticket');
+  ticket.replaceChildren(...blocks.map((block) => {
+    if (block.heading) return cell(block.size ? 'h2' : 'h3', block.heading);
+    if (block.sideBySide) {
+      const div = document.createElement('div');
+      div.className = 'lado';
+      div.append(...block.sideBySide.map(({ heading, rows }) => {
+        const section = document.createElement('div');
+        section.append(cell('h3', heading), rowsTable(rows));
+        return section;
+      }));
+      return div;
+    }
+    if (block.table) return Object.assign(table(block.table, block.rows), { className: block.numbers ? 'numeros' : '' });
+    if (block.rows) return rowsTable(block.rows);
+    if (block.paragraph) return cell('p', block.paragraph, [block.small ? 'pequena' : '', block.verdict ? `palabra ${block.verdict}` : ''].join(' ').trim());
+    if (block.boxes) {
+      const div = document.createElement('div');
+      div.className = 'firmas';
+      div.append(...block.boxes.map((caption) => cell('div', caption, 'firma')));
+      return div;
+    }
+    return document.createElement('div');
+  }));
+}
+
+// The report of what is on the page now: its readings, the module's answer, its blocks.
+function current() {
+  const readings = reportReadings();
+  if (!readings.length) return null;
+  const when = draft.fecha || nowIso();
+  const answer = inspect(readings);
+  return { readings, answer, blocks: content(answer, readings, when), when };
+}
+
+// The boiler and the report's date and time: two reports of a boiler on one day keep
+// their own files.
+function fileName(when) {
+  const boiler = $('caldera').value.trim().normalize('NFD').replace(/\p{M}/gu, '').replace(/[^A-Za-z0-9]+/g, '-')
+    .replace(/^-|-$/g, '').slice(0, 40);
+  return `informe${boiler ? `-${boiler}` : ''}-${isoDay(new Date(when))}-${time(when).replace(':', '')}.pdf`;
+}
+
+// Informe PDF and Compartir: the report kept in the boiler's history, made into a PDF and
+// downloaded or shared.
+async function output(share) {
+  const report = current();
+  const said = $('informe-salida');
+  if (!report) {
+    said.textContent = 'Nada que poner en el informe: añada una lectura, o escriba arriba una con resultados.';
+    return;
+  }
+  said.textContent = 'Preparando el PDF…';
+  try {
+    await keep(report.readings);
+    const bytes = await pdfOf(report.blocks, $('caldera').value.trim());
+    performance.mark('informe-listo');
+    const name = fileName(report.when);
+    if (share) {
+      const how = await shareOrDownload(bytes, name, 'Informe de inspección');
+      said.textContent = { compartido: `Informe compartido: ${name}.`, cancelado: 'No se ha compartido el informe.',
+        descargado: `Este navegador no comparte archivos: informe descargado, ${name}.` }[how];
+    } else {
+      download(new Blob([bytes], { type: 'application/pdf' }), name);
+      said.textContent = `Informe descargado: ${name}.`;
+    }
+    document.body.dataset.informe = name;
+  } catch (error) {
+    said.textContent = `No se pudo hacer el PDF: ${error.message}. Si la página está sin conexión desde su primera visita, recárguela con conexión una vez.`;
+  }
+}
+
+// Before printing: the report's blocks as the page's ticket, kept as the PDF is.
+export function beforePrint() {
+  const report = current();
+  if (!report) {
+    $('ticket').replaceChildren(cell('p', 'Nada que imprimir: añada una lectura al informe, o escriba una con resultados.'));
+    return;
+  }
+  fillTicket(report.blocks);
+  keep(report.readings);
+}
+
+export function startReport(wasm, page) {
+  module = wasm;
+  reading = page;
+  buildFields();
+  try {
+    draft = { ...draft, ...JSON.parse(localStorage.getItem(draftKey) || '{}') };
+  } catch {
+    // A damaged draft is left for the next change to overwrite.
+  }
+  const kept = settings();
+  for (const field of reportFields) {
+    const value = field.guarda === 'ajustes' ? kept[field.id] : draft.campos[field.id];
+    if (value !== undefined) $(field.id).value = value;
+  }
+  if (!Object.values(kept).some(Boolean)) $('ajustes').open = true;
+  $('anadir-lectura').addEventListener('click', addReading);
+  $('informe-nuevo').addEventListener('click', newReport);
+  $('informe-pdf').addEventListener('click', () => output(false));
+  $('compartir').addEventListener('click', () => output(true));
+  $('imprimir').addEventListener('click', () => window.print());
+  window.addEventListener('beforeprint', beforePrint);
+  $('caldera').addEventListener('change', boilerChosen);
+  readingChanged();
+  listBoilers();
+  loadPrevious();
+}

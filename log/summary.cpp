@@ -61,13 +61,14 @@ namespace {
 void merge_results(std::vector<std::pair<std::string, Spread>>& into,
                    const std::vector<std::pair<std::string, Spread>>& from)
 {
-    for (const auto& [name, spread] : from) {
-        const auto at = std::find_if(into.begin(), into.end(),
-                                     [&name](const auto& result) { return result.first == name; });
+    for (const auto& result : from) {
+        const auto at = std::find_if(into.begin(), into.end(), [&result](const auto& other) {
+            return other.first == result.first;
+        });
         if (at == into.end())
-            into.emplace_back(name, spread);
+            into.push_back(result);
         else
-            at->second.merge(spread);
+            at->second.merge(result.second);
     }
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "web/log_page.h"
 
+#include "calculation/calculate_command.h"
 #include "calculation/number_text.h"
 #include "calculation/reading_advice.h"
 #include "log/chart.h"
@@ -339,8 +340,115 @@ std::string control_words(const log::Remedy& remedy)
            "temperatura (nombre o número)";
 }
 
+namespace {
+
+// Bytes as base64: a file in any encoding carried in the JSON answer.
+std::string base64(std::string_view bytes)
+{
+    static constexpr std::string_view digits =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    out.reserve((bytes.size() + 2) / 3 * 4);
+    for (std::size_t i = 0; i < bytes.size(); i += 3) {
+        const std::size_t n = std::min<std::size_t>(3, bytes.size() - i);
+        std::uint32_t v = 0;
+        for (std::size_t k = 0; k < 3; ++k)
+            v = v << 8U | (k < n ? static_cast<unsigned char>(bytes[i + k]) : 0U);
+        for (std::size_t k = 0; k < 4; ++k)
+            out += k <= n ? digits[(v >> (18 - 6 * k)) & 63U] : '=';
+    }
+    return out;
+}
+
+// The consumptions a request gives: [{"caldera", "kwh", "precio"}], numbers as the boxes
+// take them; a row without both numbers is left out.
+std::vector<log::Consumption> consumptions_of(const nlohmann::json& request)
+{
+    std::vector<log::Consumption> out;
+    const auto given = request.find("consumos");
+    if (given == request.end() || !given->is_array())
+        return out;
+    for (const auto& row : *given) {
+        if (!row.is_object())
+            continue;
+        const auto text = [&row](const char* key) {
+            const auto at = row.find(key);
+            return at != row.end() && at->is_string() ? at->get<std::string>() : std::string();
+        };
+        log::Consumption c;
+        c.boiler = text("caldera");
+        if (text::parse_number(text::trimmed(text("kwh")), text::DecimalComma::accepted, c.kwh) &&
+            text::parse_number(text::trimmed(text("precio")), text::DecimalComma::accepted,
+                               c.price) &&
+            c.kwh >= 0 && c.price >= 0)
+            out.push_back(std::move(c));
+    }
+    return out;
+}
+
+void write_verdict(Json& json, const log::Verdict& verdict, const log::LogSummary& summary)
+{
+    json.key("veredicto");
+    json.open('{');
+    json.key("columnas");
+    json.open('[');
+    for (const log::VerdictColumn& column : log::verdict_columns(verdict)) {
+        json.open('{');
+        json.member("id", column.id);
+        json.member("nombre", column.header);
+        json.close('}');
+    }
+    json.close(']');
+    json.key("filas");
+    json.open('[');
+    for (const auto& row : log::verdict_rows(verdict, text::DecimalComma::accepted))
+        write_strings(json, row);
+    json.close(']');
+    json.key("alertas");
+    json.open('[');
+    for (const log::Alert& alert : verdict.alerts) {
+        json.open('{');
+        json.member("caldera", alert.boiler);
+        json.member("texto", log::alert_text(alert, text::DecimalComma::accepted));
+        json.close('}');
+    }
+    json.close(']');
+    json.member("dinero", verdict.money && verdict.saving_given);
+    json.member("total_kwh", verdict.total_kwh);
+    json.member("total_eur", verdict.total_eur);
+    json.member("supone", log::money_assumptions());
+    json.close('}');
+    // Each boiler's months: rows, mean gross and net, rows with notices.
+    json.key("meses");
+    json.open('[');
+    for (const log::Group& group : summary.months) {
+        const auto mean = [&group](FigureKind figure) {
+            const std::string_view id = figure_facts(figure).id;
+            for (const auto& [name, spread] : group.results) {
+                if (name == id && spread.count > 0) {
+                    std::string shown = shown_result(spread.mean());
+                    return std::string(text::in_file(shown, text::DecimalComma::accepted));
+                }
+            }
+            return std::string();
+        };
+        json.open('{');
+        json.member("caldera", group.boiler);
+        json.member("mes", log::month_text(group.month));
+        json.member_count("filas", group.read);
+        json.member("bruta", mean(FigureKind::efficiency));
+        json.member("neta", mean(FigureKind::net));
+        json.member_count("avisos", group.with_notices);
+        json.close('}');
+    }
+    json.close(']');
+}
+
+} // namespace
+
 std::string run_log_json(std::string_view request, text::ByteSource& input, text::ByteSink& output,
-                         const std::function<void(std::uint64_t, std::uint64_t)>& progress)
+                         const std::function<void(std::uint64_t, std::uint64_t)>& progress,
+                         const std::function<bool()>& next)
 {
     const auto asked = nlohmann::json::parse(request, nullptr, false);
     Json json;
@@ -349,10 +457,15 @@ std::string run_log_json(std::string_view request, text::ByteSource& input, text
     std::uint64_t notice_count = 0;
     log::ChartData chart;
     log::LogSummary summary;
+    log::LogOptions options;
+    std::vector<std::string> names;
     try {
         if (!asked.is_object())
             throw log::LogError("la petición no es un objeto JSON");
-        log::LogOptions options = options_of(asked);
+        options = options_of(asked);
+        options.judging.consumptions = consumptions_of(asked);
+        options.verdict = options.judging.drop || options.judging.minimum ||
+            !options.judging.consumptions.empty();
         options.progress = progress;
         options.chart = &chart;
         options.notice = [&](const log::RowNotice& row) {
@@ -360,7 +473,32 @@ std::string run_log_json(std::string_view request, text::ByteSource& input, text
                 return;
             notices.push_back(excerpt(row));
         };
-        summary = log::process_log(input, output, options);
+        if (const auto many = asked.find("nombres"); many != asked.end() && many->is_array()) {
+            for (const auto& name : *many)
+                names.push_back(name.is_string() ? name.get<std::string>() : std::string());
+        }
+        // Each file of several as quemador1-calc reads them: its notes after its name.
+        for (std::size_t i = 0;; ++i) {
+            log::LogSummary read;
+            try {
+                read = log::process_log(input, output, options);
+            } catch (const log::LogError& error) {
+                if (names.size() < 2)
+                    throw;
+                throw log::LogError("«" + names.at(i) + "»: " +
+                                    log::worded(error.note(), control_words));
+            }
+            if (i == 0) {
+                summary = std::move(read);
+                if (names.size() > 1)
+                    summary.notes.insert(summary.notes.begin(),
+                                         log::Note("registro «" + names[0] + "»:"));
+            } else {
+                log::merge_summary(summary, read, i < names.size() ? names[i] : "");
+            }
+            if (!next())
+                break;
+        }
     } catch (const log::LogError& error) {
         json.member_count("estado", 2);
         json.member("error", log::worded(error.note(), control_words));
@@ -376,9 +514,15 @@ std::string run_log_json(std::string_view request, text::ByteSource& input, text
     json.member_count("estado", summary.complete() ? 0 : 1);
     // The lines as quemador1-calc shows them, with the chart's own.
     const auto name = asked.find("nombre");
-    const log::Chart drawn = chart.chart(
-        name != asked.end() && name->is_string() ? name->get<std::string>() : std::string());
-    std::vector<std::string> lines = log::closing_lines(summary, control_words);
+    const log::Verdict verdict = log::judge(summary, options.judging);
+    log::Chart drawn = chart.chart(
+        names.size() > 1 ? std::to_string(names.size()) + " registros"
+        : name != asked.end() && name->is_string() ? name->get<std::string>()
+                                                   : std::string());
+    log::mark_alerts(drawn, verdict, text::DecimalComma::accepted);
+    std::vector<std::string> lines = log::verdict_lines(verdict, summary.comma);
+    const std::vector<std::string> closing = log::closing_lines(summary, control_words);
+    lines.insert(lines.end(), closing.begin(), closing.end());
     const std::vector<std::string> notes = log::chart_notes(drawn);
     lines.insert(lines.end(), notes.begin(), notes.end());
     for (std::string& line : lines)
@@ -386,11 +530,14 @@ std::string run_log_json(std::string_view request, text::ByteSource& input, text
     json.key("lineas");
     write_strings(json, lines);
     json.member("cuentas", log::counts_line(summary));
+    const log::Verdict* judged = summary.months.empty() ? nullptr : &verdict;
     json.key("tabla");
     json.open('[');
-    for (const auto& row : log::summary_table(summary))
+    for (const auto& row : log::summary_table(summary, judged))
         write_strings(json, row);
     json.close(']');
+    json.member("resumen_archivo", base64(log::summary_file(summary, judged)));
+    write_verdict(json, verdict, summary);
     json.member_count("avisos_total", notice_count);
     json.key("avisos");
     json.open('[');

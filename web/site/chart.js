@@ -166,7 +166,12 @@ export function drawChart(container, chart, { everyReading = false } = {}) {
     plots.push(plot);
     return box;
   });
-  container.replaceChildren(legend(chart, banded), ...panels);
+  const title = document.createElement('p');
+  title.className = 'titulo-grafico';
+  const named = document.createElement('bdi');
+  named.textContent = chart.titulo;
+  title.append(named);
+  container.replaceChildren(title, legend(chart, banded), ...panels);
   container.plots = plots;
   return plots;
 }

@@ -338,7 +338,7 @@ def verdict_alerts_and_summary_download(p):
     set_options(p, ["-c", "gas", "--celsius", "--alerta-caida", "2"])
     run_in_page(p, log)
     rows = p.driver.execute_script(
-        "return [...document.querySelectorAll('#veredicto tr')].map((tr) => [...tr.cells].map((c) => c.textContent))")
+        "return [...document.querySelectorAll('#registro-veredicto tr')].map((tr) => [...tr.cells].map((c) => c.textContent))")
     alerts = [li.text for li in p.driver.find_elements(By.CSS_SELECTOR, "#alertas li")]
     marked = p.driver.execute_script(
         "return [...document.querySelectorAll('#grafico > .panel.con-alerta')].map((d) => d.dataset.caldera)")
@@ -346,6 +346,10 @@ def verdict_alerts_and_summary_download(p):
             and rows[1][0] == "Sur" and rows[1][-1] != "" and float(rows[1][3].replace(",", ".")) < 0
             and len(alerts) == 1 and alerts[0].startswith("Sur: media de 2026-") and marked == ["Sur"],
             "the verdict: the falling boiler first, listed in the alerts, its panel marked", f"{rows}\n{alerts}\n{marked}")
+    repeated = p.driver.execute_script(
+        "const ids = [...document.querySelectorAll('[id]')].map((e) => e.id); "
+        "return ids.filter((id, i) => ids.indexOf(id) !== i)")
+    p.check(repeated == [], "every id of the page once", repeated)
     summary = os.path.join(work, "resumen.csv")
     subprocess.run([calc_path, "-c", "gas", "--celsius", "--alerta-caida", "2", "--csv", log, "--resumen", summary],
                    capture_output=True, check=False)
@@ -357,11 +361,11 @@ def verdict_alerts_and_summary_download(p):
     [got] = glob.glob(os.path.join(p.downloads, "*"))
     p.check(os.path.basename(got) == "anual-resumen.csv" and open(got, "rb").read() == open(summary, "rb").read(),
             "the summary's download is quemador1-calc's --resumen", os.path.basename(got))
-    p.driver.execute_script("document.getElementById('veredicto').scrollIntoView()")
+    p.driver.execute_script("document.getElementById('registro-veredicto').scrollIntoView()")
     p.driver.save_screenshot(os.path.join(out_dir, "log-1280x800-verdict.png"))
     p.driver.set_window_size(360, 640)
     time.sleep(0.3)
-    p.driver.execute_script("document.getElementById('veredicto').scrollIntoView()")
+    p.driver.execute_script("document.getElementById('registro-veredicto').scrollIntoView()")
     p.driver.save_screenshot(os.path.join(out_dir, "log-360x640-verdict.png"))
     p.driver.execute_script("document.getElementById('grafico').scrollIntoView()")
     p.driver.save_screenshot(os.path.join(out_dir, "log-360x640-panels.png"))
@@ -383,7 +387,7 @@ def consumptions_remembered_and_money(p):
     p.driver.execute_script("delete document.body.dataset.registro")
     p.driver.execute_script("document.getElementById('consumos-aplicar').click()")
     p.wait.until(lambda d: d.execute_script("return !!document.body.dataset.registro"))
-    money = p.driver.execute_script("return document.getElementById('veredicto').textContent")
+    money = p.driver.execute_script("return document.getElementById('registro-veredicto').textContent")
     consumos = write_log(work, "consumos.csv", "Norte;300000;0,09\nSur;100000;0,09\n")
     said = subprocess.run([calc_path, "-c", "gas", "--celsius", "--objetivo-o2", "2", "--csv", log, "--consumos", consumos],
                           capture_output=True, check=False).stderr.decode()
@@ -394,7 +398,7 @@ def consumptions_remembered_and_money(p):
     set_options(p, ["-c", "gas", "--celsius", "--objetivo-o2", "2"])
     run_in_page(p, log)
     kept = [box.get_attribute("value") for box in p.driver.find_elements(By.CSS_SELECTOR, "#consumos tbody input")]
-    again = p.driver.execute_script("return document.getElementById('veredicto').textContent")
+    again = p.driver.execute_script("return document.getElementById('registro-veredicto').textContent")
     p.check(kept == ["300000", "0,09", "100000", "0,09"] and f"objetivo: {kwh} kWh" in again,
             "the consumptions remembered after a reload", kept)
 

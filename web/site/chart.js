@@ -82,7 +82,8 @@ function panelData(panel, banded) {
     series.push(s.puntos ? markSeries(s) : {
       label: s.nombre, medida: s.medida, scale: s.abajo ? 'o2' : 'y', stroke: s.color,
       width: s.medida === 'o2' ? 1.5 : 2, dash: s.trazo ? s.trazo.split(' ').map(Number) : undefined,
-      points: { show: (u, i, i0, i1) => i1 - i0 < 60 },
+      // A reading's point where there is room for it: a dozen pixels each.
+      points: { show: (u, i, i0, i1) => (i1 - i0) * 12 < u.width },
     });
   }
   return { data: uPlot.join(tables), series, bands: [] };
@@ -146,8 +147,12 @@ export function drawChart(container, chart, { everyReading = false } = {}) {
       axes: [
         {
           splits: () => chart.x.marcas.map((m) => m.en),
-          // On a phone, every other label, so that they do not run into each other.
-          values: () => chart.x.marcas.map((m, i) => (phone && i % 2 ? '' : m.texto)),
+          // Every label the width has room for (about 64 px each), so that they do not
+          // run into each other on a phone.
+          values: (u) => {
+            const every = Math.max(1, Math.ceil((chart.x.marcas.length * 64) / u.width));
+            return chart.x.marcas.map((m, i) => (i % every ? '' : m.texto));
+          },
           space: 10,
         },
         { scale: 'y', label: y.nombre, splits: () => y.marcas.map((m) => m.en), values: () => y.marcas.map((m) => m.texto), size: 44 },

@@ -286,7 +286,7 @@ function showVerdict(answer) {
   money.textContent = verdict.dinero
     ? `Ahorro al año si cada caldera llega al objetivo: ${Math.round(verdict.total_kwh)} kWh y ${Math.round(verdict.total_eur)} € en total; ${verdict.supone}.`
     : 'El ahorro en kWh y euros sale con el O2 objetivo y el consumo de cada caldera (en Consumos).';
-  $('veredicto').replaceChildren(wrap, money);
+  $('registro-veredicto').replaceChildren(wrap, money);
   // The summary's file, in the log's encoding and decimal mark, as quemador1-calc --resumen.
   const bytes = Uint8Array.from(atob(answer.resumen_archivo), (c) => c.charCodeAt(0));
   $('resumen-descarga').replaceChildren(downloadLink('resumen-descargar', new Blob([bytes], { type: 'text/csv' }),
@@ -373,7 +373,7 @@ async function savePng() {
 // The report for the board, as quemador1-calc --informe writes it: the verdict, the
 // alerts and the money on the first page; each boiler's panel and months after.
 async function makeReport() {
-  const status = $('informe-estado');
+  const status = $('registro-informe-estado');
   status.textContent = '';
   if (!answerShown) return;
   const answer = answerShown;

@@ -167,18 +167,30 @@ private:
         y += text(margin, y, log::counts_line(summary_), 8, false, body_width, "#666666") + 12;
 
         y += text(margin, y, "Calderas, de peor a mejor (con alerta primero)", 13, true) + 4;
+        // The columns with figures; the alert's words go in the list below, not in a cell.
         const auto columns = log::verdict_columns(verdict_);
+        std::vector<bool> shown = log::verdict_shown(verdict_);
+        shown.back() = false;
         std::vector<std::string> header;
-        for (const log::VerdictColumn& column : columns)
-            header.emplace_back(column.header);
-        // The alert's words go in the list below the table, not in a cell.
-        header.pop_back();
-        auto rows = log::verdict_rows(verdict_, text::DecimalComma::accepted);
-        for (auto& row : rows) {
-            row.pop_back();
-            row.front() = std::string(row.front().empty() ? "(sin caldera)" : row.front());
+        std::vector<double> widths;
+        const auto kept = static_cast<double>(std::count(shown.begin(), shown.end(), true));
+        for (std::size_t c = 0; c < columns.size(); ++c) {
+            if (!shown[c])
+                continue;
+            header.emplace_back(columns[c].header);
+            widths.push_back(c == 0 ? 130 : (body_width - 130) / (kept - 1));
         }
-        const std::vector<double> widths = {130, 62, 62, 70, 82, 56, 62, 54, 62, 76, 46};
+        std::vector<std::vector<std::string>> rows;
+        for (const auto& all : log::verdict_rows(verdict_, text::DecimalComma::accepted)) {
+            std::vector<std::string> row;
+            for (std::size_t c = 0; c < all.size(); ++c) {
+                if (shown[c])
+                    row.push_back(all[c]);
+            }
+            if (row.front().empty())
+                row.front() = "(sin caldera)";
+            rows.push_back(std::move(row));
+        }
         if (rows.size() > 20)
             rows.resize(20);
         y = table(y, header, rows, widths, 8) + 12;

@@ -239,6 +239,26 @@ Verdict judge(const LogSummary& summary, const JudgeOptions& options)
 
 std::span<const VerdictColumn> verdict_columns(const Verdict& /*verdict*/) { return all_columns; }
 
+std::vector<bool> verdict_shown(const Verdict& verdict)
+{
+    std::vector<bool> shown(all_columns.size(), true);
+    const auto hide = [&shown](std::string_view id) {
+        for (std::size_t c = 0; c < all_columns.size(); ++c) {
+            if (all_columns.at(c).id == id)
+                shown[c] = false;
+        }
+    };
+    if (!verdict.has_co)
+        hide("co_sin_aire_mayor");
+    if (!verdict.money || !verdict.saving_given) {
+        hide("ahorro_kwh_anual");
+        hide("ahorro_eur_anual");
+    }
+    if (verdict.alerts.empty())
+        hide("alerta");
+    return shown;
+}
+
 std::vector<std::vector<std::string>> verdict_rows(const Verdict& verdict, text::DecimalComma comma)
 {
     std::vector<std::vector<std::string>> rows;

@@ -92,6 +92,9 @@ struct VerdictColumn {
     std::string_view header;
 };
 std::span<const VerdictColumn> verdict_columns(const Verdict& verdict);
+// Whether a face shows each column: the CO without a CO column, the money without it, the
+// alerts without any are left out of a page or a report (a file keeps every column).
+std::vector<bool> verdict_shown(const Verdict& verdict);
 
 // The verdict as a table: a row for each boiler, in the verdict's order, its cells in
 // a decimal mark; empty where a figure is not known.

@@ -392,10 +392,13 @@ void write_verdict(Json& json, const log::Verdict& verdict, const log::LogSummar
     json.open('{');
     json.key("columnas");
     json.open('[');
-    for (const log::VerdictColumn& column : log::verdict_columns(verdict)) {
+    const auto shown = log::verdict_shown(verdict);
+    const auto columns = log::verdict_columns(verdict);
+    for (std::size_t c = 0; c < columns.size(); ++c) {
         json.open('{');
-        json.member("id", column.id);
-        json.member("nombre", column.header);
+        json.member("id", columns[c].id);
+        json.member("nombre", columns[c].header);
+        json.member("mostrar", static_cast<bool>(shown[c]));
         json.close('}');
     }
     json.close(']');

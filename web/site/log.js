@@ -267,12 +267,15 @@ function showVerdict(answer) {
     return li;
   }));
   $('alertas-nota').textContent = verdict.alertas.length ? '' : 'Ninguna alerta.';
+  // The columns the verdict has figures for; a boiler with an alert marked.
+  const shownColumns = (row) => row.filter((_, i) => verdict.columnas[i].mostrar);
   const table = document.createElement('table');
-  table.createTHead().append(cells('th', verdict.columnas.map((c) => c.nombre)));
+  table.createTHead().append(cells('th', shownColumns(verdict.columnas.map((c) => c.nombre))));
   const body = table.createTBody();
+  const alerted = new Set(verdict.alertas.map((a) => a.caldera));
   for (const row of verdict.filas) {
-    const tr = cells('td', row);
-    if (row.at(-1)) tr.className = 'con-alerta';
+    const tr = cells('td', shownColumns(row));
+    if (alerted.has(row[0])) tr.className = 'con-alerta';
     body.append(tr);
   }
   const wrap = document.createElement('div');
@@ -385,9 +388,10 @@ async function makeReport() {
     pdf.paragraph(answer.cuentas, { size: 8 });
     pdf.heading('Calderas, de peor a mejor (con alerta primero)');
     // The verdict's columns, the alert's words aside: the name wider, numbers to the right.
-    const shares = [0.18, 0.07, 0.07, 0.09, 0.1, 0.08, 0.08, 0.07, 0.08, 0.09, 0.09];
-    pdf.table(verdict.columnas.slice(0, -1).map((c, i) => ({ title: c.nombre, share: shares[i], align: i ? 'right' : 'left' })),
-      verdict.filas.map((row) => row.slice(0, -1)), { size: 7 });
+    const kept = verdict.columnas.map((c, i) => i).filter((i) => verdict.columnas[i].mostrar && verdict.columnas[i].id !== 'alerta');
+    const share = 0.82 / (kept.length - 1);
+    pdf.table(kept.map((i) => ({ title: verdict.columnas[i].nombre, share: i ? share : 0.18, align: i ? 'right' : 'left' })),
+      verdict.filas.map((row) => kept.map((i) => row[i])), { size: 7 });
     pdf.heading('Alertas');
     if (!verdict.alertas.length) pdf.paragraph('Ninguna alerta.');
     for (const alert of verdict.alertas) pdf.paragraph(`• ${alert.caldera || 'El registro'}: ${alert.texto}`, { colour: [0.69, 0, 0.13] });

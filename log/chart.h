@@ -226,8 +226,6 @@ private:
         Thinned rows;
         std::array<Thinned, 2> marks;
         Bin day;
-        std::uint64_t readings = 0;
-        double gross_sum = 0;
     };
 
     // The boiler's place in boilers_; none past most_boilers.

@@ -403,7 +403,8 @@ async function makeReport() {
       pdf.newPage();
       pdf.heading(panel.titulo, { size: 15 });
       for (const alert of panel.alertas) pdf.paragraph(`Alerta: ${alert}`, { colour: [0.69, 0, 0.13] });
-      const png = plots[i] ? await new Promise((resolve) => plots[i].ctx.canvas.toBlob(resolve, 'image/png')) : null;
+      // The panel as Guardar imagen draws it, with the legend's lines.
+      const png = plots[i] ? await chartPng([plots[i]], { ...chart, titulo: '', paneles: [panel] }) : null;
       if (png) await pdf.image(new Uint8Array(await png.arrayBuffer()), { width: 510 });
       const months = answer.meses.filter((m) => m.caldera === panel.caldera);
       if (months.length) {

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/chart_svg.h"
 
-
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -18,7 +17,7 @@ using log::Chart;
 using log::ChartSeries;
 
 constexpr double width = 960;
-constexpr double left = 72;  // room for the axes' numbers and names
+constexpr double left = 72; // room for the axes' numbers and names
 constexpr double right = 24;
 constexpr double top = 48;
 constexpr double legend_row = 22;
@@ -93,10 +92,8 @@ public:
         const std::vector<std::string> notes = log::chart_notes(chart_);
         const auto rows = legend_rows();
         const double panels_top = top + static_cast<double>(rows.size()) * legend_row + 12;
-        const double notes_top =
-            panels_top + static_cast<double>(std::max<std::size_t>(chart_.panels.size(), 1)) *
-                panel_height +
-            20;
+        const double notes_top = panels_top +
+            static_cast<double>(std::max<std::size_t>(chart_.panels.size(), 1)) * panel_height + 20;
         const double height = notes_top + static_cast<double>(notes.size()) * legend_row + 8;
         out_ += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
         out_ += R"(<svg xmlns="http://www.w3.org/2000/svg" width=")" + coordinate(width) +
@@ -285,7 +282,8 @@ private:
             std::to_string(finite_count(series.y)) + "\">\n";
         if (series.points) {
             for (std::size_t i = 0; i < series.x.size(); ++i)
-                mark(series, px(series.x[i]), place(*plot.axis, series.y[i], plot.bottom, plot.top));
+                mark(series, px(series.x[i]),
+                     place(*plot.axis, series.y[i], plot.bottom, plot.top));
         } else {
             polyline(series, series.y, plot);
             // A few points are shown one by one: a single one draws no line.
@@ -340,8 +338,8 @@ private:
             items.push_back({&series, series.name});
         if (std::any_of(chart_.panels.begin(), chart_.panels.end(),
                         [](const log::ChartPanel& p) { return p.dense; }))
-            items.push_back({nullptr, "media por " + chart_.band_period +
-                                          " (banda: mínima a máxima)"});
+            items.push_back(
+                {nullptr, "media por " + chart_.band_period + " (banda: mínima a máxima)"});
         std::vector<std::vector<Item>> rows(1);
         double used = 0;
         for (Item& item : items) {

@@ -352,8 +352,8 @@ log::LogOptions log_options(const LogArgs& args)
     options.judging.minimum = optional_number(args.minimum, Option::minimum);
     if (args.consumption && !options.target_o2)
         throw UsageError("--consumos necesita --objetivo-o2: el ahorro se cuenta hasta ese O2");
-    options.verdict = options.judging.drop || options.judging.minimum || args.consumption ||
-        args.report;
+    options.verdict =
+        options.judging.drop || options.judging.minimum || args.consumption || args.report;
     return options;
 }
 
@@ -425,9 +425,8 @@ int csv_log(const LogArgs& args)
     std::vector<std::unique_ptr<SummaryFile>> results_files;
     if (args.output) {
         for (const std::string& path : args.files)
-            results_files.push_back(std::make_unique<SummaryFile>(results_path(*args.output, path),
-                                                                  opened, "--salida",
-                                                                  "los resultados"));
+            results_files.push_back(std::make_unique<SummaryFile>(
+                results_path(*args.output, path), opened, "--salida", "los resultados"));
     }
 
     std::uint64_t total = 0;
@@ -510,8 +509,8 @@ int csv_log(const LogArgs& args)
     const auto commit = [&written](std::optional<SummaryFile>& file, const Text& path,
                                    std::string_view what, const std::string& text) {
         if (file && !file->commit(text)) {
-            say("no se pudo escribir " + std::string(what) + " en «" + *path + "»: " +
-                file->error());
+            say("no se pudo escribir " + std::string(what) + " en «" + *path +
+                "»: " + file->error());
             written = false;
         }
     };
@@ -524,8 +523,8 @@ int csv_log(const LogArgs& args)
     say(log::counts_line(summary));
     if (read_failed)
         say("error de lectura: el archivo no se leyó entero");
-    return finish_output(
-        summary.complete() && !read_failed && written ? exit_ok : exit_not_calculated);
+    return finish_output(summary.complete() && !read_failed && written ? exit_ok
+                                                                       : exit_not_calculated);
 }
 
 std::string_view mode_text(Mode mode)

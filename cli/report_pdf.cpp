@@ -130,9 +130,9 @@ private:
                     (!bold && !cells[c].empty() &&
                      std::isdigit(static_cast<unsigned char>(cells[c][0])) == 0 &&
                      cells[c][0] != '-');
-                tallest = std::max(tallest, text(x + 2, y + 2, cells[c], size, bold,
-                                                 widths[c] - 4, "#1c1917",
-                                                 left ? PANGO_ALIGN_LEFT : PANGO_ALIGN_RIGHT));
+                tallest = std::max(tallest,
+                                   text(x + 2, y + 2, cells[c], size, bold, widths[c] - 4,
+                                        "#1c1917", left ? PANGO_ALIGN_LEFT : PANGO_ALIGN_RIGHT));
                 x += widths[c];
             }
             return tallest + 4;
@@ -223,8 +223,8 @@ private:
                  9, false, body_width);
         else if (!verdict_.saving_given)
             text(margin, y,
-                 "El registro no da el ahorro de combustible: hace falta un O2 objetivo.", 9,
-                 false, body_width);
+                 "El registro no da el ahorro de combustible: hace falta un O2 objetivo.", 9, false,
+                 body_width);
         else {
             y += text(margin, y,
                       "Si cada caldera llega al objetivo: " + whole(verdict_.total_kwh) +
@@ -252,14 +252,16 @@ private:
     [[nodiscard]] double px(double x, double left, double right) const
     {
         const ChartAxis& axis = chart_.x;
-        return axis.low < axis.high ? left + (x - axis.low) / (axis.high - axis.low) * (right - left)
-                                    : (left + right) / 2;
+        return axis.low < axis.high
+            ? left + (x - axis.low) / (axis.high - axis.low) * (right - left)
+            : (left + right) / 2;
     }
 
     static double py(const ChartAxis& axis, double y, double top, double bottom)
     {
-        return axis.low < axis.high ? bottom - (y - axis.low) / (axis.high - axis.low) * (bottom - top)
-                                    : (top + bottom) / 2;
+        return axis.low < axis.high
+            ? bottom - (y - axis.low) / (axis.high - axis.low) * (bottom - top)
+            : (top + bottom) / 2;
     }
 
     // A run of a series' values as a path, broken where a value is no number.
@@ -345,8 +347,9 @@ private:
                         ++j;
                     if (j > i) {
                         for (std::size_t k = i; k < j; ++k)
-                            (k == i ? cairo_move_to : cairo_line_to)(
-                                cr, px(band.x[k], left, right), py(axis, band.high[k], top, bottom));
+                            (k == i ? cairo_move_to
+                                    : cairo_line_to)(cr, px(band.x[k], left, right),
+                                                     py(axis, band.high[k], top, bottom));
                         for (std::size_t k = j; k-- > i;)
                             cairo_line_to(cr, px(band.x[k], left, right),
                                           py(axis, band.low[k], top, bottom));
@@ -445,9 +448,9 @@ private:
             std::uint64_t replaced = 0;
             if (text::printable(text::valid_text(group.boiler, replaced)) != panel.boiler)
                 continue;
-            std::vector<std::string> row = {log::month_text(group.month),
-                                            std::to_string(group.read), "", "", "", "",
-                                            std::to_string(group.with_notices)};
+            std::vector<std::string> row = {
+                log::month_text(group.month),      std::to_string(group.read), "", "", "", "",
+                std::to_string(group.with_notices)};
             for (const auto& [id, spread] : group.results) {
                 if (spread.count == 0)
                     continue;
@@ -469,8 +472,9 @@ private:
         const std::size_t fit = static_cast<std::size_t>(room / (size + 6)) - 1;
         if (rows.size() > fit)
             rows.resize(fit);
-        table(y, {"Mes", "Filas", "Bruta media (%)", "Neta media (%)", "Bruta mínima (%)",
-                  "Bruta máxima (%)", "Filas con aviso"},
+        table(y,
+              {"Mes", "Filas", "Bruta media (%)", "Neta media (%)", "Bruta mínima (%)",
+               "Bruta máxima (%)", "Filas con aviso"},
               rows, {90, 60, 100, 100, 100, 100, 100}, size);
     }
 

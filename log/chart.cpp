@@ -299,8 +299,8 @@ namespace {
 
 template <typename Held> Held& held_of(std::vector<Held>& held, std::string_view boiler)
 {
-    auto at = std::find_if(held.begin(), held.end(),
-                           [&](const Held& h) { return h.boiler == boiler; });
+    auto at =
+        std::find_if(held.begin(), held.end(), [&](const Held& h) { return h.boiler == boiler; });
     if (at == held.end()) {
         at = held.insert(held.end(), Held{});
         at->boiler = boiler;
@@ -360,10 +360,7 @@ void ChartData::place(std::uint32_t key, double day_start)
     held_.erase(held);
 }
 
-bool ChartData::by_line() const
-{
-    return over_time_ && boilers_.empty() && held_.empty();
-}
+bool ChartData::by_line() const { return over_time_ && boilers_.empty() && held_.empty(); }
 
 void ChartData::add_undated(std::string_view boiler, double line, RowPoint point)
 {
@@ -589,7 +586,7 @@ ChartAxis round_axis(double low, double high)
 // A time axis over a few weeks: ticks on whole hours, days or weeks.
 void short_time_ticks(ChartAxis& axis)
 {
-    constexpr std::array<double, 9> steps = {3600,      3 * 3600,  6 * 3600,  12 * 3600, 86400,
+    constexpr std::array<double, 9> steps = {3600,      3 * 3600,  6 * 3600,   12 * 3600, 86400,
                                              2 * 86400, 7 * 86400, 14 * 86400, 28 * 86400};
     const double rough = (axis.high - axis.low) / 6;
     const auto* const found =
@@ -598,8 +595,8 @@ void short_time_ticks(ChartAxis& axis)
     const double first = std::ceil(axis.low / step) * step;
     if (first > axis.high)
         return;
-    for (const double t : ticks_of(first, first + std::floor((axis.high - first) / step) * step,
-                                   step))
+    for (const double t :
+         ticks_of(first, first + std::floor((axis.high - first) / step) * step, step))
         axis.ticks.push_back({t, moment_text(t, step < day_seconds)});
 }
 
@@ -693,8 +690,8 @@ ChartPanel ChartData::panel(const Boiler& b, bool named, bool weekly) const
     }
     for (ChartSeries& line : lines) {
         merge_equal_moments(line.x, {&line.y});
-        const bool any = std::any_of(line.y.begin(), line.y.end(),
-                                     [](double y) { return !std::isnan(y); });
+        const bool any =
+            std::any_of(line.y.begin(), line.y.end(), [](double y) { return !std::isnan(y); });
         if (any)
             panel.series.push_back(std::move(line));
     }
@@ -806,8 +803,8 @@ Chart ChartData::chart(std::string_view log_name) const
     }
     if (x_range.empty())
         x_range = Range{0, 1};
-    chart.x = over_time_ ? time_axis(x_range.low, x_range.high)
-                         : round_axis(x_range.low, x_range.high);
+    chart.x =
+        over_time_ ? time_axis(x_range.low, x_range.high) : round_axis(x_range.low, x_range.high);
     chart.y = above.empty() ? round_axis(0, 100) : round_axis(above.low, above.high);
     chart.y2 = below.empty() ? round_axis(0, 21) : round_axis(below.low, below.high);
     chart.x.label = over_time_ ? "Fecha" : "Línea del registro";
@@ -817,8 +814,8 @@ Chart ChartData::chart(std::string_view log_name) const
     // The legend: each measure drawn, in its style.
     for (const Measure m :
          {Measure::gross, Measure::net, Measure::o2, Measure::outside, Measure::notices}) {
-        const bool drawn = std::any_of(
-            chart.panels.begin(), chart.panels.end(), [m](const ChartPanel& panel) {
+        const bool drawn =
+            std::any_of(chart.panels.begin(), chart.panels.end(), [m](const ChartPanel& panel) {
                 return std::any_of(panel.series.begin(), panel.series.end(),
                                    [m](const ChartSeries& s) { return s.measure == m; });
             });

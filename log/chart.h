@@ -247,7 +247,7 @@ private:
     // The points over the line, while no point has a date.
     std::unique_ptr<ChartData> by_line_;
     std::unordered_map<std::string, std::size_t, Hash, std::equal_to<>> index_; // by spelling
-    std::unordered_map<std::string, std::size_t> keys_; // by text::caseless
+    std::unordered_map<std::string, std::size_t> keys_;                         // by text::caseless
     std::size_t last_ = 0;  // the boiler of the last point, looked at first
     std::string last_name_; // its name as the log writes it
     std::size_t weeks_ = 0; // weeks of every boiler

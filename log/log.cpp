@@ -479,17 +479,17 @@ private:
             count_in(grouping == Grouping::boiler ? groups_.of(whose, 0)
                          : when.state == State::waiting
                          ? groups_.waiting(whose, when.waiting)
-                         : groups_.of(whose, when.state == State::dated
-                                          ? month_of(when.moment.days)
-                                          : no_month),
+                         : groups_.of(whose,
+                                      when.state == State::dated ? month_of(when.moment.days)
+                                                                 : no_month),
                      row);
         }
         if (verdict_)
             count_in(when.state == State::waiting
                          ? months_.waiting(boiler, when.waiting)
-                         : months_.of(boiler, when.state == State::dated
-                                          ? month_of(when.moment.days)
-                                          : no_month),
+                         : months_.of(boiler,
+                                      when.state == State::dated ? month_of(when.moment.days)
+                                                                 : no_month),
                      row);
         if (options_.chart != nullptr)
             chart(row, boiler == Boilers::others ? trimmed(cell) : boilers_.name(boiler), when);

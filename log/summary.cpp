@@ -78,7 +78,8 @@ void merge_groups(std::vector<Group>& into, const std::vector<Group>& from)
 {
     std::vector<std::string> boilers;
     for (const Group& group : into) {
-        if (std::find(boilers.begin(), boilers.end(), text::caseless(group.boiler)) == boilers.end())
+        if (std::find(boilers.begin(), boilers.end(), text::caseless(group.boiler)) ==
+            boilers.end())
             boilers.push_back(text::caseless(group.boiler));
     }
     for (const Group& group : from) {
@@ -301,9 +302,9 @@ void add_verdict(Table& table, const LogSummary& summary, const Verdict& verdict
     for (std::size_t r = 0; r < summary.groups.size(); ++r) {
         std::vector<std::string>& row = table.at(r + 1);
         const Group& group = summary.groups[r];
-        const auto at =
-            std::find_if(verdict.boilers.begin(), verdict.boilers.end(),
-                         [&](const BoilerVerdict& v) { return !group.others && v.boiler == group.boiler; });
+        const auto at = std::find_if(
+            verdict.boilers.begin(), verdict.boilers.end(),
+            [&](const BoilerVerdict& v) { return !group.others && v.boiler == group.boiler; });
         if (at == verdict.boilers.end()) {
             row.resize(row.size() + columns.size() - 1);
             continue;

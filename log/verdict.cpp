@@ -68,9 +68,8 @@ void judge_months(Gathered& g, const JudgeOptions& options, std::vector<Alert>& 
     if (!means.empty()) {
         v.first_month = g.months.front().first;
         v.last_month = g.months.back().first;
-        const auto worst = std::min_element(means.begin(), means.end(), [](auto& a, auto& b) {
-            return a.second < b.second;
-        });
+        const auto worst = std::min_element(means.begin(), means.end(),
+                                            [](auto& a, auto& b) { return a.second < b.second; });
         v.worst_month = static_cast<std::int32_t>(worst->first);
         v.worst_mean = worst->second;
     }
@@ -122,10 +121,7 @@ std::string figure(std::optional<double> x, text::DecimalComma comma)
     return std::string(text::in_file(shown, comma));
 }
 
-std::string whole(double x)
-{
-    return std::to_string(static_cast<long long>(std::llround(x)));
-}
+std::string whole(double x) { return std::to_string(static_cast<long long>(std::llround(x))); }
 
 // A boiler as a line names it.
 std::string boiler_name(const std::string& boiler)
@@ -297,18 +293,18 @@ std::string_view money_assumptions()
 
 std::string alert_text(const Alert& alert, text::DecimalComma comma)
 {
-    const std::string more = alert.months > 1
-        ? " (y " + std::to_string(alert.months - 1) +
+    const std::string more = alert.months > 1 ? " (y " + std::to_string(alert.months - 1) +
             (alert.months == 2 ? " mes más)" : " meses más)")
-        : "";
+                                              : "";
     if (alert.kind == Alert::Kind::minimum)
         return (alert.month == no_month ? std::string("media ")
                                         : "media de " + month_name(alert.month) + " ") +
             figure(alert.mean, comma) + " %, bajo el mínimo de " + figure(alert.reference, comma) +
             " %" + more;
     return "media de " + month_name(alert.month) + " " + figure(alert.mean, comma) + " %, " +
-        figure(alert.reference - alert.mean, comma) + " puntos bajo la de sus tres primeros meses (" +
-        figure(alert.reference, comma) + " %)" + more;
+        figure(alert.reference - alert.mean, comma) +
+        " puntos bajo la de sus tres primeros meses (" + figure(alert.reference, comma) + " %)" +
+        more;
 }
 
 std::vector<std::string> verdict_lines(const Verdict& verdict, text::DecimalComma comma)
@@ -343,8 +339,8 @@ std::vector<std::string> verdict_lines(const Verdict& verdict, text::DecimalComm
         if (v.co_max)
             line += "; CO sin aire máximo " + whole(*v.co_max) + " ppm";
         if (v.kwh_saved)
-            line += "; ahorro " + whole(*v.kwh_saved) + " kWh y " + whole(*v.eur_saved) +
-                " € al año";
+            line +=
+                "; ahorro " + whole(*v.kwh_saved) + " kWh y " + whole(*v.eur_saved) + " € al año";
         lines.push_back(std::move(line));
     }
     if (verdict.money) {
@@ -382,9 +378,9 @@ ConsumptionsRead read_consumptions(std::string_view text)
         text.remove_prefix(3);
     // The separator: a semicolon or a tab where the first line has one, otherwise a comma.
     const std::string_view first = text.substr(0, text.find('\n'));
-    const char separator = first.find(';') != std::string_view::npos    ? ';'
-        : first.find('\t') != std::string_view::npos ? '\t'
-                                                     : ',';
+    const char separator = first.find(';') != std::string_view::npos ? ';'
+        : first.find('\t') != std::string_view::npos                 ? '\t'
+                                                                     : ',';
     text::StringSource source(text);
     text::CsvReader reader(source, separator);
     std::vector<std::string_view> fields;
@@ -392,8 +388,7 @@ ConsumptionsRead read_consumptions(std::string_view text)
         if (fields.size() == 1 && text::trimmed(fields[0]).empty())
             continue;
         std::array<double, 2> numbers{};
-        const bool numbers_read =
-            fields.size() >= 3 &&
+        const bool numbers_read = fields.size() >= 3 &&
             text::parse_number(text::trimmed(fields[1]), text::DecimalComma::accepted,
                                numbers[0]) &&
             text::parse_number(text::trimmed(fields[2]), text::DecimalComma::accepted, numbers[1]);

@@ -43,9 +43,9 @@ struct JudgeOptions {
 struct Alert {
     enum class Kind : std::uint8_t { drop, minimum } kind = Kind::drop;
     std::string boiler;
-    std::int32_t month = 0;  // the first month flagged; no_month for a log without dates
-    double mean = 0;         // that month's mean gross efficiency
-    double reference = 0;    // the first three months' mean, or the minimum
+    std::int32_t month = 0;   // the first month flagged; no_month for a log without dates
+    double mean = 0;          // that month's mean gross efficiency
+    double reference = 0;     // the first three months' mean, or the minimum
     std::uint64_t months = 0; // months flagged
 };
 

@@ -460,8 +460,9 @@ private slots:
         QCOMPARE(lines[1],
                  "Caldera norte,2026-01,2,2,19.38,18.11,20.66,82.92,82.81,83.03,92.77,"
                  "92.64,92.9,-0.02,-0.04,0,82.75,92.57,-0.51,-0.51,2026-02,82.41,1,,,,");
-        QCOMPARE(lines[3], "Caldera norte,2026-03,1,0,,,,,,,,,,,,,82.75,92.57,-0.51,-0.51,2026-02,"
-                           "82.41,1,,,,");
+        QCOMPARE(lines[3],
+                 "Caldera norte,2026-03,1,0,,,,,,,,,,,,,82.75,92.57,-0.51,-0.51,2026-02,"
+                 "82.41,1,,,,");
         QVERIFY(lines[4].startsWith("Caldera sur,2026-01,1,1,"));
         // A row without a readable date keeps its boiler, in the month "(sin fecha)".
         QVERIFY(lines[6].startsWith("Caldera sur,(sin fecha),1,1,"));
@@ -496,9 +497,10 @@ private slots:
                           : !match.captured(2).isEmpty()
                           ? match.captured(2) + " " + match.captured(3)
                           : "tick " + match.captured(4));
-        QCOMPARE(drawn, QStringList({"panel Caldera norte", "tick feb 2026", "tick mar", "Bruta 3",
-                                     "Neta 3", "O2 3", "Con aviso 1", "panel Caldera sur",
-                                     "tick feb 2026", "tick mar", "Bruta 2", "Neta 2", "O2 2"}));
+        QCOMPARE(drawn,
+                 QStringList({"panel Caldera norte", "tick feb 2026", "tick mar", "Bruta 3",
+                              "Neta 3", "O2 3", "Con aviso 1", "panel Caldera sur", "tick feb 2026",
+                              "tick mar", "Bruta 2", "Neta 2", "O2 2"}));
         // A mark for each marked row.
         const QString marked = svg.section("data-serie=\"Con aviso\"", 1).section("</g>", 0, 0);
         QCOMPARE(marked.count("<circle"), 1);
@@ -507,7 +509,8 @@ private slots:
         QCOMPARE(legend.count("stroke-dasharray=\"7 4\""), 1);
         QCOMPARE(legend.count("stroke-dasharray=\"2 3\""), 1);
         QCOMPARE(legend.count("<circle"), 1);
-        for (const char* name : {">Bruta</text>", ">Neta</text>", ">O2</text>", ">Con aviso</text>"})
+        for (const char* name :
+             {">Bruta</text>", ">Neta</text>", ">O2</text>", ">Con aviso</text>"})
             QVERIFY2(legend.contains(name), name);
 
         // Without dates, over the line in the file; refused onto the log itself.
@@ -543,11 +546,13 @@ private slots:
         for (const auto& match : QRegularExpression(">([^<]*)</text>").globalMatch(svg))
             texts << match.captured(1);
         // The legend, the panel, each axis's values, ticks on the first of the months.
-        QCOMPARE(texts.mid(1, 26),
-                 QStringList({"Bruta", "Neta", "O2", "Todas las filas", "82", "84", "86", "88",
-                              "90", "92", "94", "Eficiencia (%)", "3", "3,1", "3,2", "3,3", "3,4",
-                              "3,5", "ene 2026", "mar", "may", "jul", "sep", "nov", "ene 2027",
-                              "O2 (%)"}));
+        QCOMPARE(texts.mid(1, 26), QStringList({"Bruta",    "Neta",  "O2",       "Todas las filas",
+                                                "82",       "84",    "86",       "88",
+                                                "90",       "92",    "94",       "Eficiencia (%)",
+                                                "3",        "3,1",   "3,2",      "3,3",
+                                                "3,4",      "3,5",   "ene 2026", "mar",
+                                                "may",      "jul",   "sep",      "nov",
+                                                "ene 2027", "O2 (%)"}));
         // The first and last days within the plot's edges, the efficiencies within it.
         const auto points = QRegularExpression("<polyline [^>]*points=\"([^\"]*)\"").match(svg);
         const QStringList gross = points.captured(1).split(' ');
@@ -566,31 +571,33 @@ private slots:
     {
         QTest::addColumn<QStringList>("args"); // "@" stands for the work folder
         QTest::addColumn<int>("status");
-        QTest::addColumn<QStringList>("said"); // parts of standard error, in order
+        QTest::addColumn<QStringList>("said");  // parts of standard error, in order
         QTest::addColumn<QStringList>("files"); // written in the work folder
 
         const QStringList two = {"--csv", "@/enero.csv", "--csv", "@/febrero.csv"};
         QTest::newRow("alerts are news: the status stays 0")
-            << QStringList{"--csv", "@/enero.csv", "--csv", "@/febrero.csv", "--salida", "@",
-                           "--minimo", "81,9"}
+            << QStringList{"--csv",    "@/enero.csv", "--csv",    "@/febrero.csv",
+                           "--salida", "@",           "--minimo", "81,9"}
             << 0
             << QStringList{"alerta: caldera «Sur»: media de 2026-01 81,86 %, bajo el mínimo de "
                            "81,9 %",
-                           "1. «Sur»", "2. «Norte»", "registro «@/enero.csv»:",
-                           "registro «@/febrero.csv»:", "filas leídas: 8, calculadas: 8"}
+                           "1. «Sur»",
+                           "2. «Norte»",
+                           "registro «@/enero.csv»:",
+                           "registro «@/febrero.csv»:",
+                           "filas leídas: 8, calculadas: 8"}
             << QStringList{"enero-resultados.csv", "febrero-resultados.csv"};
         QTest::newRow("money per boiler and in total, with what it assumes")
-            << QStringList{"--csv", "@/enero.csv", "--objetivo-o2", "2", "--consumos",
-                           "@/consumos.csv"}
+            << QStringList{"--csv", "@/enero.csv", "--objetivo-o2",
+                           "2",     "--consumos",  "@/consumos.csv"}
             << 0
             << QStringList{"1. «Sur»", "ahorro 644 kWh y 58 € al año", "2. «Norte»",
                            "ahorro al año si cada caldera llega al objetivo:",
                            "€ en total; el ahorro supone"}
             << QStringList{};
-        QTest::newRow("the board's report") << QStringList{two + QStringList{"--salida", "@",
-                                                           "--informe", "@/informe.pdf"}}
-                                            << 0 << QStringList{"veredicto por caldera"}
-                                            << QStringList{"informe.pdf"};
+        QTest::newRow("the board's report")
+            << QStringList{two + QStringList{"--salida", "@", "--informe", "@/informe.pdf"}} << 0
+            << QStringList{"veredicto por caldera"} << QStringList{"informe.pdf"};
         QTest::newRow("several logs need a folder for their results")
             << two << 2 << QStringList{"con varios --csv, diga con --salida en qué carpeta"}
             << QStringList{};
@@ -598,10 +605,9 @@ private slots:
             << QStringList{"--csv", "@/enero.csv", "--consumos", "@/consumos.csv"} << 2
             << QStringList{"--consumos necesita --objetivo-o2"} << QStringList{};
         QTest::newRow("a consumption without its price")
-            << QStringList{"--csv", "@/enero.csv", "--objetivo-o2", "2", "--consumos",
-                           "@/enero.csv"}
-            << 2 << QStringList{"«@/enero.csv», línea 2: se esperan una caldera"}
-            << QStringList{};
+            << QStringList{"--csv", "@/enero.csv", "--objetivo-o2",
+                           "2",     "--consumos",  "@/enero.csv"}
+            << 2 << QStringList{"«@/enero.csv», línea 2: se esperan una caldera"} << QStringList{};
     }
 
     void manager_modes()
@@ -617,10 +623,12 @@ private slots:
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write(text);
         };
-        write("enero.csv", "Fecha;Caldera;O2;T\n05/01/2026;Norte;3;180\n12/01/2026;Norte;3,2;182\n"
-                           "05/01/2026;Sur;4;190\n12/01/2026;Sur;4,2;191\n");
-        write("febrero.csv", "Caldera;O2;Fecha;T\nNORTE;4,5;03/02/2026;185\nNorte;4,6;10/02/2026;186\n"
-                             "Sur;4;03/02/2026;190\nSur;4;10/02/2026;190\n");
+        write("enero.csv",
+              "Fecha;Caldera;O2;T\n05/01/2026;Norte;3;180\n12/01/2026;Norte;3,2;182\n"
+              "05/01/2026;Sur;4;190\n12/01/2026;Sur;4,2;191\n");
+        write("febrero.csv",
+              "Caldera;O2;Fecha;T\nNORTE;4,5;03/02/2026;185\nNorte;4,6;10/02/2026;186\n"
+              "Sur;4;03/02/2026;190\nSur;4;10/02/2026;190\n");
         write("consumos.csv", "caldera;kwh;precio\nNorte;300000;0,09\nSur;100000;0,09\n");
         for (QString& arg : args)
             arg.replace("@", at);
@@ -637,7 +645,8 @@ private slots:
             QVERIFY2(QFile::exists(dir.filePath(name)), qPrintable(name));
         if (files.contains("enero-resultados.csv")) {
             // Each log's results as it alone gives them.
-            const Run alone = run_calc({"-c", "gas", "--celsius", "--csv", dir.filePath("enero.csv")});
+            const Run alone =
+                run_calc({"-c", "gas", "--celsius", "--csv", dir.filePath("enero.csv")});
             QFile results(dir.filePath("enero-resultados.csv"));
             QVERIFY(results.open(QIODevice::ReadOnly));
             QCOMPARE(QString::fromUtf8(results.readAll()), alone.out);
@@ -652,9 +661,9 @@ private slots:
             // a boiler with its panel and its months.
             const QStringList pages = text.split('\f');
             QCOMPARE(pages.size(), 4); // and the empty one after the last form feed
-            for (const char* part : {"Informe de eficiencia de combustión",
-                                     "Calderas, de peor a mejor", "Bruta media", "Tendencia",
-                                     "Alertas", "Ninguna alerta.", "Ahorro al año"})
+            for (const char* part :
+                 {"Informe de eficiencia de combustión", "Calderas, de peor a mejor", "Bruta media",
+                  "Tendencia", "Alertas", "Ninguna alerta.", "Ahorro al año"})
                 QVERIFY2(pages[0].contains(QString::fromUtf8(part)), part);
             QVERIFY(pages[0].indexOf("Sur") < pages[0].indexOf("Norte")); // the worse first
             QVERIFY(pages[1].startsWith("Norte") && pages[2].startsWith("Sur"));

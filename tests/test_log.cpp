@@ -676,8 +676,8 @@ private slots:
             QString drawn = none;
             for (const ChartPanel& panel : data.chart("x").panels) {
                 if (panel.boiler == boiler)
-                    drawn = q(month_text(month_of(
-                        static_cast<std::int64_t>(std::floor(panel.series.at(0).x.at(0) / 86400)))));
+                    drawn = q(month_text(month_of(static_cast<std::int64_t>(
+                        std::floor(panel.series.at(0).x.at(0) / 86400)))));
             }
             charted << drawn;
         }
@@ -896,8 +896,9 @@ private slots:
                 series << q(panel.title) + ": " + q(s.name) + " " + QString::number(s.x.size());
             }
         }
-        QCOMPARE(series, QStringList({"A: Bruta 2", "A: Neta 2", "A: O2 2", "A: Fuera del modelo 1",
-                                      "A: Con aviso 1", "B: Bruta 1", "B: Neta 1", "B: O2 1"}));
+        QCOMPARE(series,
+                 QStringList({"A: Bruta 2", "A: Neta 2", "A: O2 2", "A: Fuera del modelo 1",
+                              "A: Con aviso 1", "B: Bruta 1", "B: Neta 1", "B: O2 1"}));
         // An O2 below the axis's range is drawn at its edge, and counted.
         const ChartSeries& outside = chart.panels[0].series[3];
         QCOMPARE_EXACT(outside.y.front(), 0.0);

@@ -68,7 +68,8 @@ std::string days(const std::string& boiler, int first, int count, const std::str
 // A month's rows: four, a week apart, from the month's first day (months from 0, in 2026).
 std::string month(const std::string& boiler, int m, const std::string& o2)
 {
-    const auto first = std::chrono::sys_days{std::chrono::year{2026} / std::chrono::month(1 + m) / 1} -
+    const auto first =
+        std::chrono::sys_days{std::chrono::year{2026} / std::chrono::month(1 + m) / 1} -
         std::chrono::sys_days{std::chrono::year{2026} / 1 / 1};
     return days(boiler, static_cast<int>(first.count()), 4, o2, 7);
 }
@@ -112,23 +113,19 @@ private slots:
         QTest::addColumn<int>("breaks"); // in the first panel's gross line
 
         QTest::newRow("two boilers of a few days: readings, ticks on days")
-            << q(header + days("A", 0, 5, "3") + days("B", 0, 3, "4"))
-            << QStringList{"A 5", "B 3"} << "semana"
-            << QStringList{"02/01/2026", "03/01/2026", "04/01/2026", "05/01/2026"}
-            << 0;
+            << q(header + days("A", 0, 5, "3") + days("B", 0, 3, "4")) << QStringList{"A 5", "B 3"}
+            << "semana" << QStringList{"02/01/2026", "03/01/2026", "04/01/2026", "05/01/2026"} << 0;
         QTest::newRow("a dense boiler: weekly bands, ticks on the first of the months")
             << q(header + days("A", 0, 400, "3", 0) + days("A", 1, 89, "3"))
             << QStringList{"A 489 bandas"} << "semana"
             << QStringList{"ene 2026", "feb", "mar", "abr"} << 0;
         QTest::newRow("a gap of weeks breaks the line")
-            << q(header + days("A", 0, 20, "3") + days("A", 59, 20, "3"))
-            << QStringList{"A 40"} << "semana"
-            << QStringList{"ene 2026", "feb", "mar"} << 1;
+            << q(header + days("A", 0, 20, "3") + days("A", 59, 20, "3")) << QStringList{"A 40"}
+            << "semana" << QStringList{"ene 2026", "feb", "mar"} << 1;
         QTest::newRow("two years: monthly bands, ticks every few months")
-            << q(header + days("A", 0, 400, "3", 2))
-            << QStringList{"A 400 bandas"} << "mes"
-            << QStringList{"ene 2026", "abr", "jul", "oct", "ene 2027", "abr", "jul", "oct",
-                           "ene 2028"}
+            << q(header + days("A", 0, 400, "3", 2)) << QStringList{"A 400 bandas"} << "mes"
+            << QStringList{"ene 2026", "abr", "jul", "oct",     "ene 2027",
+                           "abr",      "jul", "oct", "ene 2028"}
             << 0;
     }
 
@@ -158,8 +155,9 @@ private slots:
         QVERIFY2(shown == ticks, qPrintable(shown.join(", ")));
         const ChartSeries& gross = chart.panels.front().series.front();
         QCOMPARE(gross.measure, Measure::gross);
-        QCOMPARE(std::count_if(gross.y.begin(), gross.y.end(), [](double y) { return std::isnan(y); }),
-                 static_cast<std::ptrdiff_t>(breaks));
+        QCOMPARE(
+            std::count_if(gross.y.begin(), gross.y.end(), [](double y) { return std::isnan(y); }),
+            static_cast<std::ptrdiff_t>(breaks));
         // Every band's least and greatest around its mean.
         for (const ChartSeries& band : chart.panels.front().bands) {
             for (std::size_t i = 0; i < band.x.size(); ++i)
@@ -188,8 +186,7 @@ private slots:
         QStringList legend;
         for (const ChartSeries& s : chart.legend)
             legend << q(s.name) + " " + q(s.dash) + " " + q(s.color);
-        QCOMPARE(legend,
-                 QStringList({"Bruta  #0072b2", "Neta 7 4 #d55e00", "O2 2 3 #009e73"}));
+        QCOMPARE(legend, QStringList({"Bruta  #0072b2", "Neta 7 4 #d55e00", "O2 2 3 #009e73"}));
     }
 
     // Each boiler's verdict: the order (alerts first, then the lowest mean), the trend
@@ -200,7 +197,7 @@ private slots:
         QTest::addColumn<double>("drop");    // none: a negative
         QTest::addColumn<double>("minimum"); // none: a negative
         QTest::addColumn<QStringList>("order");
-        QTest::addColumn<QStringList>("alerts"); // boiler, kind, first month, months
+        QTest::addColumn<QStringList>("alerts");    // boiler, kind, first month, months
         QTest::addColumn<QString>("trend_of_last"); // "<0", "0" or ">0"
 
         const std::string steady = month("Estable", 0, "3") + month("Estable", 1, "3") +
@@ -226,8 +223,8 @@ private slots:
         QTest::newRow("a falling boiler alone: a falling trend")
             << q(header + falling) << -1.0 << -1.0 << QStringList{"Cae"} << QStringList{} << "<0";
         QTest::newRow("without dates: no trend, the minimum over the whole log")
-            << q("Caldera;O2;T\nX;10;180\nX;10;180\n") << -1.0 << at_10 + 0.01
-            << QStringList{"X"} << QStringList{"X mínimo (sin fecha) 1"} << "none";
+            << q("Caldera;O2;T\nX;10;180\nX;10;180\n") << -1.0 << at_10 + 0.01 << QStringList{"X"}
+            << QStringList{"X mínimo (sin fecha) 1"} << "none";
     }
 
     void verdicts()
@@ -262,15 +259,16 @@ private slots:
         Chart chart = read.chart;
         mark_alerts(chart, verdict, text::DecimalComma::accepted);
         for (const ChartPanel& panel : chart.panels) {
-            const bool alerted = std::any_of(verdict.alerts.begin(), verdict.alerts.end(),
-                                             [&](const Alert& a) { return a.boiler == panel.boiler; });
+            const bool alerted =
+                std::any_of(verdict.alerts.begin(), verdict.alerts.end(),
+                            [&](const Alert& a) { return a.boiler == panel.boiler; });
             QCOMPARE(!panel.alerts.empty(), alerted);
         }
         const BoilerVerdict& last = verdict.boilers.back();
-        const QString trend = !last.trend ? "none"
+        const QString trend = !last.trend  ? "none"
             : std::abs(*last.trend) < 1e-9 ? "0"
-            : *last.trend < 0               ? "<0"
-                                            : ">0";
+            : *last.trend < 0              ? "<0"
+                                           : ">0";
         QCOMPARE(trend, trend_of_last);
     }
 
@@ -342,19 +340,20 @@ private slots:
         QTest::addColumn<QStringList>("read"); // boiler kwh price
         QTest::addColumn<QString>("fault");
         QTest::newRow("semicolons, a header, decimal commas")
-            << "caldera;kWh;precio\nSala 1;120000;0,085\n" << QStringList{"Sala 1 120000 0.085"}
-            << "";
+            << "caldera;kWh;precio\nSala 1;120000;0,085\n"
+            << QStringList{"Sala 1 120000 0.085"} << "";
         QTest::newRow("commas, no header, a blank line")
             << "Sala,100000,0.1\n\nCocina,5000,0.2\n"
             << QStringList{"Sala 100000 0.1", "Cocina 5000 0.2"} << "";
         QTest::newRow("tabs, a byte order mark") << "\xEF\xBB\xBFSala\t10\t1\n"
                                                  << QStringList{"Sala 10 1"} << "";
         QTest::newRow("a row without its price")
-            << "Sala;10;1\nCocina;20\n" << QStringList{}
+            << "Sala;10;1\nCocina;20\n"
+            << QStringList{}
             << "línea 2: se esperan una caldera, su consumo anual en kWh y el precio del kWh";
         QTest::newRow("a negative consumption")
-            << "Sala;-10;1\n" << QStringList{}
-            << "línea 1: el consumo y el precio no pueden ser negativos";
+            << "Sala;-10;1\n"
+            << QStringList{} << "línea 1: el consumo y el precio no pueden ser negativos";
     }
 
     void consumptions()
@@ -387,8 +386,9 @@ private slots:
         QStringList groups;
         for (const Group& group : one.months)
             groups << q(group.boiler) + " " + q(month_text(group.month));
-        QCOMPARE(groups, QStringList({"Sala 2026-01", "Sala 2026-02", "Sala 2026-03",
-                                      "Sala 2026-04", "Aula 2026-04"}));
+        QCOMPARE(groups,
+                 QStringList({"Sala 2026-01", "Sala 2026-02", "Sala 2026-03", "Sala 2026-04",
+                              "Aula 2026-04"}));
         JudgeOptions judging;
         judging.drop = 1;
         const Verdict verdict = judge(one, judging);

@@ -488,8 +488,8 @@ std::string run_log_json(std::string_view request, text::ByteSource& input, text
             } catch (const log::LogError& error) {
                 if (names.size() < 2)
                     throw;
-                throw log::LogError("«" + names.at(i) + "»: " +
-                                    log::worded(error.note(), control_words));
+                throw log::LogError("«" + names.at(i) +
+                                    "»: " + log::worded(error.note(), control_words));
             }
             if (i == 0) {
                 summary = std::move(read);
@@ -518,10 +518,10 @@ std::string run_log_json(std::string_view request, text::ByteSource& input, text
     // The lines as quemador1-calc shows them, with the chart's own.
     const auto name = asked.find("nombre");
     const log::Verdict verdict = log::judge(summary, options.judging);
-    log::Chart drawn = chart.chart(
-        names.size() > 1 ? std::to_string(names.size()) + " registros"
-        : name != asked.end() && name->is_string() ? name->get<std::string>()
-                                                   : std::string());
+    log::Chart drawn =
+        chart.chart(names.size() > 1 ? std::to_string(names.size()) + " registros"
+                        : name != asked.end() && name->is_string() ? name->get<std::string>()
+                                                                   : std::string());
     log::mark_alerts(drawn, verdict, text::DecimalComma::accepted);
     std::vector<std::string> lines = log::verdict_lines(verdict, summary.comma);
     const std::vector<std::string> closing = log::closing_lines(summary, control_words);

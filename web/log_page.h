@@ -43,9 +43,10 @@ inline constexpr std::size_t excerpt_chars = 200;
 // boiler's months, for the report), and "resumen_archivo", the --resumen file in the
 // log's encoding, in base64. "consumos" in the request, [{"caldera", "kwh", "precio"}],
 // gives the money.
-std::string run_log_json(std::string_view request, text::ByteSource& input, text::ByteSink& output,
-                         const std::function<void(std::uint64_t, std::uint64_t)>& progress,
-                         const std::function<bool()>& next = [] { return false; });
+std::string run_log_json(
+    std::string_view request, text::ByteSource& input, text::ByteSink& output,
+    const std::function<void(std::uint64_t, std::uint64_t)>& progress,
+    const std::function<bool()>& next = [] { return false; });
 
 // What a note of the log asks of the user (log/note.h), in the page's words: its own
 // controls.

@@ -735,9 +735,10 @@ Chart ChartData::chart(std::string_view log_name) const
 {
     // Over time without a readable date: over the line instead, every row drawn.
     if (by_line()) {
-        Chart chart = by_line_ ? by_line_->chart(log_name) : ChartData(buckets_).chart(log_name);
-        chart.rows = undated_;
-        return chart;
+        Chart over_lines =
+            by_line_ ? by_line_->chart(log_name) : ChartData(buckets_).chart(log_name);
+        over_lines.rows = undated_;
+        return over_lines;
     }
     Chart chart;
     std::uint64_t replaced = replaced_;

@@ -5,7 +5,11 @@
 
 #include <QStringList>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
+#include <iterator>
+#include <numeric>
 #include <vector>
 
 using namespace quemador;
@@ -137,9 +141,10 @@ private slots:
                 without << q(std::string(figure.id));
                 continue;
             }
-            double sum = 0.0;
-            for (const Report& report : reports)
-                sum += *report.value(figure.kind);
+            const double sum = std::accumulate(reports.begin(), reports.end(), 0.0,
+                                               [&](double total, const Report& report) {
+                                                   return total + *report.value(figure.kind);
+                                               });
             QCOMPARE_EXACT(*mean, sum / static_cast<double>(reports.size()));
         }
         QCOMPARE(without.join(' '), missing.join(' '));
@@ -233,9 +238,10 @@ private slots:
         limits.efficiency_figure = net_basis ? FigureKind::net : FigureKind::efficiency;
         limits.max_co = given(max_co);
         limits.max_smoke = given(max_smoke);
+        const std::array<double, 3> oxygen = {3.0, 3.2, 2.8};
         std::vector<Report> reports;
-        for (const double o2 : {3.0, 3.2, 2.8})
-            reports.push_back(report_of(Fuel(fuel), o2, 356.0, co));
+        std::transform(oxygen.begin(), oxygen.end(), std::back_inserter(reports),
+                       [&](double o2) { return report_of(Fuel(fuel), o2, 356.0, co); });
         const Inspection inspection = inspect(reports, Fuel(fuel), limits, given(smoke));
         QStringList said;
         for (const LimitCheck& check : inspection.checks) {
@@ -256,11 +262,11 @@ private slots:
     void what_is_judged()
     {
         std::vector<Report> reports = gas_readings({{3.0, 40.0}, {3.4, 380.0}, {2.9, 47.0}});
-        const FigureValues means = mean_figures(reports);
+        const FigureValues averages = mean_figures(reports);
         const double printed =
-            as_shown(FigureKind::efficiency, *means[index_of(FigureKind::efficiency)]);
+            as_shown(FigureKind::efficiency, *averages[index_of(FigureKind::efficiency)]);
         // A mean that rounds up: judged unrounded, it would fail its printed value.
-        QVERIFY(*means[index_of(FigureKind::efficiency)] < printed);
+        QVERIFY(*averages[index_of(FigureKind::efficiency)] < printed);
         Limits limits;
         limits.min_efficiency = printed;
         Inspection inspection = inspect(reports, Fuel::natural_gas, limits, std::nullopt);

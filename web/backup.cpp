@@ -148,8 +148,9 @@ void write_row(text::CsvWriter& writer, const RowTexts& row, const PageReading& 
     for (std::size_t k = 0; k < keepers.size(); ++k) {
         for (const ReportField& field : report_fields()) {
             if (field.keeper == keepers.at(k))
-                writer.field(sources.at(k) ? cell_of(field, text_of(*sources.at(k), field.id))
-                                           : std::string());
+                writer.field(sources.at(k) != nullptr
+                                 ? cell_of(field, text_of(*sources.at(k), field.id))
+                                 : std::string());
         }
     }
     writer.end_record();

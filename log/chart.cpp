@@ -411,7 +411,7 @@ namespace {
 
 // Readings at one moment become one point, their mean: a line through them would be a
 // spike.
-void merge_equal_moments(std::vector<double>& x, std::vector<std::vector<double>*> ys)
+void merge_equal_moments(std::vector<double>& x, const std::vector<std::vector<double>*>& ys)
 {
     std::size_t kept = 0;
     for (std::size_t i = 0; i < x.size();) {
@@ -634,7 +634,9 @@ ChartAxis time_axis(double low, double high)
     std::int32_t step = 1;
     for (const std::int32_t s : {1, 2, 3, 6, 12, 24, 60, 120, 240, 600, 1200, 2400, 6000}) {
         step = s;
-        if (static_cast<double>((last - first) / s + 1) <= most_ticks)
+        // Whole months a step apart, from the first to the last.
+        const std::int32_t count = (last - first) / s + 1;
+        if (count <= static_cast<std::int32_t>(most_ticks))
             break;
     }
     const std::int32_t aligned = first + ((step - first % step) % step);

@@ -579,8 +579,8 @@ private slots:
             << QStringList{"--csv",    "@/enero.csv", "--csv",    "@/febrero.csv",
                            "--salida", "@",           "--minimo", "81,9"}
             << 0
-            << QStringList{"alerta: caldera «Sur»: media de 2026-01 81,86 %, bajo el mínimo de "
-                           "81,9 %",
+            << QStringList{QString("alerta: caldera «Sur»: media de 2026-01 81,86 %, bajo el ") +
+                               "mínimo de 81,9 %",
                            "1. «Sur»",
                            "2. «Norte»",
                            "registro «@/enero.csv»:",
@@ -705,7 +705,7 @@ private slots:
         QTest::newRow("a right-to-left override in a name")
             << QByteArray("Caldera,O2,T\nX\xE2\x80\xAE,3,300\n") << 0
             << "caldera «X\\u202e»: 1 fila"
-            << "data-caldera=\"X\\u202e\"" << 20;
+            << R"(data-caldera="X\u202e")" << 20;
         QTest::newRow("200,000 boilers")
             << many_boilers(200000) << 0
             << "el gráfico muestra las 50 calderas de menor eficiencia media, de 10000 "

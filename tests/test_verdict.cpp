@@ -15,7 +15,9 @@
 #include <QtTest>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstdio>
 #include <string>
 
 using namespace quemador;
@@ -55,12 +57,11 @@ std::string days(const std::string& boiler, int first, int count, const std::str
         const auto day = std::chrono::sys_days{std::chrono::year{2026} / 1 / 1} +
             std::chrono::days{first + i * step};
         const std::chrono::year_month_day date{day};
-        rows += std::to_string(static_cast<int>(date.year())) + "-" +
-            (static_cast<unsigned>(date.month()) < 10 ? "0" : "") +
-            std::to_string(static_cast<unsigned>(date.month())) + "-" +
-            (static_cast<unsigned>(date.day()) < 10 ? "0" : "") +
-            std::to_string(static_cast<unsigned>(date.day())) + " 08:00;" + boiler + ";" + o2 +
-            ";180\n";
+        std::array<char, 16> text{};
+        std::snprintf(text.data(), text.size(), "%04d-%02u-%02u", static_cast<int>(date.year()),
+                      static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()));
+        rows.append(text.data()).append(" 08:00;").append(boiler).append(";").append(o2);
+        rows.append(";180\n");
     }
     return rows;
 }
@@ -283,19 +284,19 @@ private slots:
         const BoilerVerdict& a = verdict.boilers.at(0);
         const auto eff = [](double o2) { return *reading_at(o2).value(FigureKind::efficiency); };
         // Months 0, 1, 2 and 5 of 2026.
-        const double xs[] = {0, 1, 2, 5};
-        const double ys[] = {eff(3), eff(4), eff(6), eff(5)};
+        const std::array<double, 4> xs = {0, 1, 2, 5};
+        const std::array<double, 4> ys = {eff(3), eff(4), eff(6), eff(5)};
         double mx = 0;
         double my = 0;
-        for (int i = 0; i < 4; ++i) {
-            mx += xs[i] / 4;
-            my += ys[i] / 4;
+        for (std::size_t i = 0; i < 4; ++i) {
+            mx += xs.at(i) / 4;
+            my += ys.at(i) / 4;
         }
         double sxy = 0;
         double sxx = 0;
-        for (int i = 0; i < 4; ++i) {
-            sxy += (xs[i] - mx) * (ys[i] - my);
-            sxx += (xs[i] - mx) * (xs[i] - mx);
+        for (std::size_t i = 0; i < 4; ++i) {
+            sxy += (xs.at(i) - mx) * (ys.at(i) - my);
+            sxx += (xs.at(i) - mx) * (xs.at(i) - mx);
         }
         QVERIFY(std::abs(*a.trend - sxy / sxx) < 1e-9);
         QVERIFY(std::abs(*a.change - (eff(5) - eff(3))) < 1e-9);

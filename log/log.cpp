@@ -477,22 +477,23 @@ private:
             const std::size_t whose =
                 grouping == Grouping::boiler || summary_.by_boiler ? boiler : boilers_.of("");
             count_in(grouping == Grouping::boiler ? groups_.of(whose, 0)
-                         : when.state == State::waiting
-                         ? groups_.waiting(whose, when.waiting)
-                         : groups_.of(whose,
-                                      when.state == State::dated ? month_of(when.moment.days)
-                                                                 : no_month),
+                                                  : month_group(groups_, whose, when),
                      row);
         }
         if (verdict_)
-            count_in(when.state == State::waiting
-                         ? months_.waiting(boiler, when.waiting)
-                         : months_.of(boiler,
-                                      when.state == State::dated ? month_of(when.moment.days)
-                                                                 : no_month),
-                     row);
+            count_in(month_group(months_, boiler, when), row);
         if (options_.chart != nullptr)
             chart(row, boiler == Boilers::others ? trimmed(cell) : boilers_.name(boiler), when);
+    }
+
+    // A boiler's month in a table of groups: its date's, the one waiting for the date
+    // column's order, or the month of rows without a date.
+    static Totals& month_group(GroupTable& table, std::size_t boiler, const When& when)
+    {
+        using State = DateColumn::State;
+        if (when.state == State::waiting)
+            return table.waiting(boiler, when.waiting);
+        return table.of(boiler, when.state == State::dated ? month_of(when.moment.days) : no_month);
     }
 
     void count_in(Totals& group, const Row& row) const

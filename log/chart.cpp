@@ -10,6 +10,8 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <optional>
+#include <utility>
 
 namespace quemador::log {
 namespace {
@@ -487,9 +489,9 @@ double usual_interval(const std::vector<double>& x)
     return *middle;
 }
 
-// Leaves out the points far in time from all the others, and counts their moments: a
-// mistyped year would squeeze every other point into a line.
-std::uint64_t leave_out_far(std::vector<ChartPanel>& panels)
+// The median of every moment drawn, and how far from it a moment may lie: far_spread
+// times the median distance from it, a year at least. Nothing when too few to tell.
+std::optional<std::pair<double, double>> median_and_reach(const std::vector<ChartPanel>& panels)
 {
     std::vector<double> xs;
     for (const ChartPanel& panel : panels) {
@@ -497,36 +499,52 @@ std::uint64_t leave_out_far(std::vector<ChartPanel>& panels)
             xs.insert(xs.end(), s.x.begin(), s.x.end());
     }
     if (xs.size() < 3)
-        return 0;
+        return std::nullopt;
     const auto middle = xs.begin() + static_cast<std::ptrdiff_t>(xs.size() / 2);
     std::nth_element(xs.begin(), middle, xs.end());
     const double median = *middle;
     std::transform(xs.begin(), xs.end(), xs.begin(),
                    [median](double x) { return std::abs(x - median); });
     std::nth_element(xs.begin(), middle, xs.end());
-    const double reach = std::max(far_spread * *middle, year_seconds);
+    return std::pair{median, std::max(far_spread * *middle, year_seconds)};
+}
+
+// Leaves out the points of a series further than reach from median; their moments go
+// to far when far is given.
+void drop_far(ChartSeries& s, double median, double reach, std::vector<double>* far)
+{
+    const auto values = values_of(s);
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < s.x.size(); ++i) {
+        if (std::abs(s.x[i] - median) > reach) {
+            if (far != nullptr)
+                far->push_back(s.x[i]);
+            continue;
+        }
+        s.x[kept] = s.x[i];
+        for (std::vector<double>* v : values)
+            (*v)[kept] = (*v)[i];
+        ++kept;
+    }
+    s.x.resize(kept);
+    for (std::vector<double>* v : values)
+        v->resize(kept);
+}
+
+// Leaves out the points far in time from all the others, and counts their moments: a
+// mistyped year would squeeze every other point into a line.
+std::uint64_t leave_out_far(std::vector<ChartPanel>& panels)
+{
+    const auto found = median_and_reach(panels);
+    if (!found)
+        return 0;
+    const auto [median, reach] = *found;
     std::vector<double> far; // the moments left out, once each
     for (ChartPanel& panel : panels) {
-        for (auto* group : {&panel.series, &panel.bands}) {
-            for (ChartSeries& s : *group) {
-                const auto values = values_of(s);
-                std::size_t kept = 0;
-                for (std::size_t i = 0; i < s.x.size(); ++i) {
-                    if (std::abs(s.x[i] - median) > reach) {
-                        if (group == &panel.series)
-                            far.push_back(s.x[i]);
-                        continue;
-                    }
-                    s.x[kept] = s.x[i];
-                    for (std::vector<double>* v : values)
-                        (*v)[kept] = (*v)[i];
-                    ++kept;
-                }
-                s.x.resize(kept);
-                for (std::vector<double>* v : values)
-                    v->resize(kept);
-            }
-        }
+        for (ChartSeries& s : panel.series)
+            drop_far(s, median, reach, &far);
+        for (ChartSeries& band : panel.bands)
+            drop_far(band, median, reach, nullptr);
     }
     std::sort(far.begin(), far.end());
     return static_cast<std::uint64_t>(std::unique(far.begin(), far.end()) - far.begin());
@@ -668,22 +686,19 @@ struct Range {
 
 } // namespace
 
-ChartPanel ChartData::panel(const Boiler& b, bool named, bool weekly) const
+std::vector<ChartData::Point> ChartData::in_time_order(const Thinned& thinned)
 {
-    ChartPanel panel;
-    panel.boiler = b.name;
-    panel.title = !named ? "Todas las filas" : b.name.empty() ? "Sin caldera" : b.name;
-    panel.label = text::shortened(panel.title, label_chars);
-    panel.readings = b.gross_count;
-    panel.dense = over_time_ && b.gross_count > dense_readings;
-
-    // Every reading kept, in time order, one point a moment.
-    std::vector<Point> points = b.rows.points();
+    std::vector<Point> points = thinned.points();
     std::stable_sort(points.begin(), points.end(),
                      [](const Point& p, const Point& q) { return p.x < q.x; });
+    return points;
+}
+
+void ChartData::add_readings(ChartPanel& panel, const Boiler& b)
+{
     std::array<ChartSeries, 3> lines = {series_of(Measure::gross), series_of(Measure::net),
                                         series_of(Measure::o2)};
-    for (const Point& p : points) {
+    for (const Point& p : in_time_order(b.rows)) {
         const std::array<double, 3> values = {p.row.gross, p.row.net, p.row.o2};
         for (std::size_t m = 0; m < lines.size(); ++m) {
             lines.at(m).x.push_back(p.x);
@@ -697,23 +712,23 @@ ChartPanel ChartData::panel(const Boiler& b, bool named, bool weekly) const
         if (any)
             panel.series.push_back(std::move(line));
     }
+}
+
+void ChartData::add_marks(ChartPanel& panel, const Boiler& b)
+{
     for (std::size_t k = 0; k < b.marks.size(); ++k) {
         ChartSeries marks = series_of(k == 0 ? Measure::outside : Measure::notices);
-        std::vector<Point> marked = b.marks.at(k).points();
-        std::stable_sort(marked.begin(), marked.end(),
-                         [](const Point& p, const Point& q) { return p.x < q.x; });
-        for (const Point& p : marked) {
+        for (const Point& p : in_time_order(b.marks.at(k))) {
             marks.x.push_back(p.x);
             marks.y.push_back(p.row.o2);
         }
         if (!marks.x.empty())
             panel.series.push_back(std::move(marks));
     }
-    if (!over_time_)
-        return panel;
+}
 
-    // Each week's or month's mean, least and greatest, at its readings' mean moment.
-    const Bins& bins = weekly ? b.weeks : b.months;
+void ChartData::add_bands(ChartPanel& panel, const Bins& bins)
+{
     for (std::size_t m = 0; m < 3; ++m) {
         ChartSeries band = series_of(static_cast<Measure>(m));
         for (const auto& [key, bin] : bins) {
@@ -730,7 +745,100 @@ ChartPanel ChartData::panel(const Boiler& b, bool named, bool weekly) const
         if (!band.x.empty())
             panel.bands.push_back(std::move(band));
     }
+}
+
+ChartPanel ChartData::panel(const Boiler& b, bool named, bool weekly) const
+{
+    ChartPanel panel;
+    panel.boiler = b.name;
+    panel.title = !named ? "Todas las filas" : b.name.empty() ? "Sin caldera" : b.name;
+    panel.label = text::shortened(panel.title, label_chars);
+    panel.readings = b.gross_count;
+    panel.dense = over_time_ && b.gross_count > dense_readings;
+
+    // Every reading kept, in time order, one point a moment; then the marks.
+    add_readings(panel, b);
+    add_marks(panel, b);
+    // Over time, each week's or month's mean, least and greatest, at its readings' mean
+    // moment.
+    if (over_time_)
+        add_bands(panel, weekly ? b.weeks : b.months);
     return panel;
+}
+
+namespace {
+
+// Lines broken at the gaps: readings far longer apart than the panel's usual interval,
+// a week or month missing from the bands.
+void break_panel_gaps(ChartPanel& panel, bool over_time, bool weekly)
+{
+    const auto gross = std::find_if(panel.series.begin(), panel.series.end(),
+                                    [](const ChartSeries& s) { return !s.points; });
+    const double usual = gross == panel.series.end() ? 0 : usual_interval(gross->x);
+    if (usual > 0 && over_time) {
+        for (ChartSeries& s : panel.series) {
+            if (!s.points)
+                break_gaps(s, gap_factor * usual);
+        }
+    }
+    for (ChartSeries& band : panel.bands)
+        break_gaps(band, (weekly ? 10 : 45) * day_seconds);
+}
+
+// The axes the panels share: x, the efficiencies above and O2 below.
+void set_axes(Chart& chart)
+{
+    Range x_range;
+    Range above;
+    Range below;
+    for (const ChartPanel& panel : chart.panels) {
+        for (const auto* group : {&panel.series, &panel.bands}) {
+            for (const ChartSeries& s : *group) {
+                x_range.add(s.x);
+                Range& range = s.lower ? below : above;
+                range.add(s.y);
+                range.add(s.low);
+                range.add(s.high);
+            }
+        }
+    }
+    if (x_range.empty())
+        x_range = Range{0, 1};
+    chart.x = chart.over_time ? time_axis(x_range.low, x_range.high)
+                              : round_axis(x_range.low, x_range.high);
+    chart.y = above.empty() ? round_axis(0, 100) : round_axis(above.low, above.high);
+    chart.y2 = below.empty() ? round_axis(0, 21) : round_axis(below.low, below.high);
+    chart.x.label = chart.over_time ? "Fecha" : "Línea del registro";
+    chart.y.label = "Eficiencia (%)";
+    chart.y2.label = "O2 (%)";
+}
+
+// The legend: each measure drawn, in its style.
+std::vector<ChartSeries> legend_of(const std::vector<ChartPanel>& panels)
+{
+    std::vector<ChartSeries> legend;
+    for (const Measure m :
+         {Measure::gross, Measure::net, Measure::o2, Measure::outside, Measure::notices}) {
+        const bool drawn = std::any_of(panels.begin(), panels.end(), [m](const ChartPanel& panel) {
+            return std::any_of(panel.series.begin(), panel.series.end(),
+                               [m](const ChartSeries& s) { return s.measure == m; });
+        });
+        if (drawn)
+            legend.push_back(series_of(m));
+    }
+    return legend;
+}
+
+} // namespace
+
+bool ChartData::weekly_bands() const
+{
+    Range span;
+    for (const Boiler& b : boilers_) {
+        for (const Point& p : b.rows.points())
+            span.add({p.x});
+    }
+    return by_week_ && !span.empty() && span.high - span.low <= weekly_span;
 }
 
 Chart ChartData::chart(std::string_view log_name) const
@@ -756,13 +864,7 @@ Chart ChartData::chart(std::string_view log_name) const
     const bool named = std::any_of(boilers_.begin(), boilers_.end(),
                                    [](const Boiler& b) { return !b.name.empty(); });
 
-    // The span over time, to choose weeks or months for the bands.
-    Range span;
-    for (const Boiler& b : boilers_) {
-        for (const Point& p : b.rows.points())
-            span.add({p.x});
-    }
-    const bool weekly = by_week_ && !span.empty() && span.high - span.low <= weekly_span;
+    const bool weekly = weekly_bands();
     for (std::size_t i = 0; i < boilers_.size(); ++i) {
         const Boiler& b = boilers_[i];
         const bool marked = !b.marks[0].buckets.empty() || !b.marks[1].buckets.empty();
@@ -772,59 +874,11 @@ Chart ChartData::chart(std::string_view log_name) const
     }
     if (over_time_)
         chart.far_in_time = leave_out_far(chart.panels);
-
-    // Lines broken at the gaps: readings far longer apart than the panel's usual
-    // interval, a week or month missing from the bands.
-    for (ChartPanel& panel : chart.panels) {
-        const auto gross = std::find_if(panel.series.begin(), panel.series.end(),
-                                        [](const ChartSeries& s) { return !s.points; });
-        const double usual = gross == panel.series.end() ? 0 : usual_interval(gross->x);
-        if (usual > 0 && over_time_) {
-            for (ChartSeries& s : panel.series) {
-                if (!s.points)
-                    break_gaps(s, gap_factor * usual);
-            }
-        }
-        for (ChartSeries& band : panel.bands)
-            break_gaps(band, (weekly ? 10 : 45) * day_seconds);
-    }
-
-    // The shared axes.
-    Range x_range;
-    Range above;
-    Range below;
-    for (const ChartPanel& panel : chart.panels) {
-        for (const auto* group : {&panel.series, &panel.bands}) {
-            for (const ChartSeries& s : *group) {
-                x_range.add(s.x);
-                Range& range = s.lower ? below : above;
-                range.add(s.y);
-                range.add(s.low);
-                range.add(s.high);
-            }
-        }
-    }
-    if (x_range.empty())
-        x_range = Range{0, 1};
-    chart.x =
-        over_time_ ? time_axis(x_range.low, x_range.high) : round_axis(x_range.low, x_range.high);
-    chart.y = above.empty() ? round_axis(0, 100) : round_axis(above.low, above.high);
-    chart.y2 = below.empty() ? round_axis(0, 21) : round_axis(below.low, below.high);
-    chart.x.label = over_time_ ? "Fecha" : "Línea del registro";
-    chart.y.label = "Eficiencia (%)";
-    chart.y2.label = "O2 (%)";
+    for (ChartPanel& panel : chart.panels)
+        break_panel_gaps(panel, over_time_, weekly);
+    set_axes(chart);
     chart.band_period = !over_time_ ? "" : weekly ? "semana" : "mes";
-    // The legend: each measure drawn, in its style.
-    for (const Measure m :
-         {Measure::gross, Measure::net, Measure::o2, Measure::outside, Measure::notices}) {
-        const bool drawn =
-            std::any_of(chart.panels.begin(), chart.panels.end(), [m](const ChartPanel& panel) {
-                return std::any_of(panel.series.begin(), panel.series.end(),
-                                   [m](const ChartSeries& s) { return s.measure == m; });
-            });
-        if (drawn)
-            chart.legend.push_back(series_of(m));
-    }
+    chart.legend = legend_of(chart.panels);
     return chart;
 }
 

@@ -240,6 +240,13 @@ private:
     // The boilers charted: all, or the worst by mean efficiency when many.
     [[nodiscard]] std::vector<bool> charted(Chart& chart) const;
     [[nodiscard]] ChartPanel panel(const Boiler& b, bool named, bool weekly) const;
+    // Whether the bands are by week: the readings span little enough time.
+    [[nodiscard]] bool weekly_bands() const;
+    // The steps of a panel: its readings' lines, its marks, its bands.
+    static std::vector<Point> in_time_order(const Thinned& thinned);
+    static void add_readings(ChartPanel& panel, const Boiler& b);
+    static void add_marks(ChartPanel& panel, const Boiler& b);
+    static void add_bands(ChartPanel& panel, const Bins& bins);
 
     std::size_t buckets_;
     std::vector<Boiler> boilers_;

@@ -186,9 +186,10 @@ private:
         out_ += "</g>\n";
     }
 
-    void panel(const log::ChartPanel& panel, double y)
+    // A panel's name (the whole of it on hover when shortened), with its readings when
+    // drawn as bands, and its alerts at the right.
+    void heading(const log::ChartPanel& panel, double y)
     {
-        out_ += R"(<g class="panel" data-caldera=")" + escaped(panel.boiler) + "\">\n";
         std::string heading = panel.label;
         if (panel.dense)
             heading += "  (" + std::to_string(panel.readings) + " lecturas: media por " +
@@ -206,16 +207,11 @@ private:
             text(width - right, y + 16, said, "end",
                  R"(class="alerta" font-weight="bold" fill=")" + std::string(alert_color) + "\"");
         }
-        const Plot upper{&chart_.y, y + panel_title, y + panel_title + upper_height};
-        const Plot lower{&chart_.y2, upper.bottom + plot_gap,
-                         upper.bottom + plot_gap + lower_height};
-        if (!panel.alerts.empty())
-            out_ += R"(<rect class="alerta" x=")" + coordinate(left - 3) + R"(" y=")" +
-                coordinate(upper.top - 3) + R"(" width=")" + coordinate(width - left - right + 6) +
-                R"(" height=")" + coordinate(lower.bottom - upper.top + 6) +
-                R"(" fill="none" stroke-width="2" stroke=")" + std::string(alert_color) + "\"/>\n";
-        frame(upper, false);
-        frame(lower, true);
+    }
+
+    // The bands of a dense panel or its lines, then its marks over the lower plot.
+    void lines_and_marks(const log::ChartPanel& panel, const Plot& upper, const Plot& lower)
+    {
         if (panel.dense) {
             for (const ChartSeries& band : panel.bands)
                 draw_band(band, band.lower ? lower : upper);
@@ -229,6 +225,23 @@ private:
             if (series.points)
                 draw(series, lower);
         }
+    }
+
+    void panel(const log::ChartPanel& panel, double y)
+    {
+        out_ += R"(<g class="panel" data-caldera=")" + escaped(panel.boiler) + "\">\n";
+        heading(panel, y);
+        const Plot upper{&chart_.y, y + panel_title, y + panel_title + upper_height};
+        const Plot lower{&chart_.y2, upper.bottom + plot_gap,
+                         upper.bottom + plot_gap + lower_height};
+        if (!panel.alerts.empty())
+            out_ += R"(<rect class="alerta" x=")" + coordinate(left - 3) + R"(" y=")" +
+                coordinate(upper.top - 3) + R"(" width=")" + coordinate(width - left - right + 6) +
+                R"(" height=")" + coordinate(lower.bottom - upper.top + 6) +
+                R"(" fill="none" stroke-width="2" stroke=")" + std::string(alert_color) + "\"/>\n";
+        frame(upper, false);
+        frame(lower, true);
+        lines_and_marks(panel, upper, lower);
         out_ += "</g>\n";
     }
 

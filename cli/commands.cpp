@@ -390,6 +390,125 @@ std::string results_path(const std::string& folder, const std::string& log)
     return (std::filesystem::path(folder) / (stem + "-resultados.csv")).string();
 }
 
+// The files a run of logs writes besides standard output.
+struct LogOutputs {
+    std::optional<SummaryFile> summary;
+    std::optional<SummaryFile> chart;
+    std::optional<SummaryFile> report;
+    std::vector<std::unique_ptr<SummaryFile>> results; // a log's each, with --salida
+    bool written = true;                               // false once one could not be
+};
+
+// The output files checked, and made, before anything is read.
+void open_outputs(LogOutputs& outputs, const LogArgs& args, const std::vector<std::FILE*>& opened)
+{
+    if (opened.size() > 1 && !args.output)
+        throw UsageError("con varios --csv, diga con --salida en qué carpeta van sus resultados");
+    if (args.output) {
+        std::error_code error;
+        if (!std::filesystem::is_directory(*args.output, error))
+            throw UsageError("--salida «" + *args.output + "» no es una carpeta");
+    }
+    if (args.summary)
+        outputs.summary.emplace(*args.summary, opened);
+    if (args.chart)
+        outputs.chart.emplace(*args.chart, opened, "--grafico", "el gráfico");
+    if (args.report)
+        outputs.report.emplace(*args.report, opened, "--informe", "el informe");
+    if (args.output) {
+        for (const std::string& path : args.files)
+            outputs.results.push_back(std::make_unique<SummaryFile>(
+                results_path(*args.output, path), opened, "--salida", "los resultados"));
+    }
+}
+
+// One log read, its results on standard output or, given results, into that file of
+// --salida (written false when they could not be).
+log::LogSummary read_log(LogFile& file, const std::string& path, SummaryFile* results,
+                         const LogArgs& args, const log::LogOptions& options, bool& written)
+{
+    text::FileSource input(file.get());
+    std::FILE* out = stdout;
+    if (results != nullptr) {
+        out = fdopen(dup(results->descriptor()), "wb");
+        if (out == nullptr)
+            throw UsageError("no se pueden escribir los resultados en «" +
+                             results_path(*args.output, path) + "»");
+    }
+    text::FileSink output(out);
+    log::LogSummary read;
+    try {
+        read = log::process_log(input, output, options);
+    } catch (const log::LogError& error) {
+        if (out != stdout)
+            std::fclose(out);
+        if (args.files.size() == 1)
+            throw;
+        throw UsageError("«" + path + "»: " + log::worded(error.note(), remedy_words));
+    }
+    if (out != stdout) {
+        const bool flushed = std::fflush(out) == 0 && std::ferror(out) == 0;
+        std::fclose(out);
+        if (!flushed || !results->commit({})) {
+            say("no se pudieron escribir los resultados en «" + results_path(*args.output, path) +
+                "»");
+            written = false;
+        }
+    }
+    return read;
+}
+
+// A log's summary into the run's: the first as it is (its file named when there are
+// several), the others merged into it.
+void gather(log::LogSummary& summary, log::LogSummary read, bool first, const std::string& path,
+            bool several)
+{
+    if (!first) {
+        log::merge_summary(summary, read, path);
+        return;
+    }
+    summary = std::move(read);
+    if (several)
+        summary.notes.insert(summary.notes.begin(),
+                             log::Note("registro «" + text::printable(path) + "»:"));
+}
+
+// The chart of the logs read, its boilers' alerts marked, its notes said.
+log::Chart drawn_chart(const log::ChartData& chart, const std::vector<std::string>& files,
+                       const log::Verdict& verdict, text::DecimalComma comma)
+{
+    log::Chart drawn = chart.chart(files.size() > 1 ? std::to_string(files.size()) + " registros"
+                                                    : log_name(files.front()));
+    mark_alerts(drawn, verdict, comma);
+    for (const std::string& line : log::chart_notes(drawn))
+        say(line);
+    return drawn;
+}
+
+// The text put in a file asked for, if it was; written false when it could not be.
+void commit_output(std::optional<SummaryFile>& file, const Text& path, std::string_view what,
+                   const std::string& text, bool& written)
+{
+    if (file && !file->commit(text)) {
+        say("no se pudo escribir " + std::string(what) + " en «" + *path + "»: " + file->error());
+        written = false;
+    }
+}
+
+// The summary, the chart and the report, each into its file when asked for.
+void write_outputs(LogOutputs& outputs, const LogArgs& args, const log::LogSummary& summary,
+                   const log::Verdict* judged, const log::Verdict& verdict,
+                   const std::optional<log::Chart>& drawn)
+{
+    commit_output(outputs.summary, args.summary, "el resumen",
+                  outputs.summary ? log::summary_file(summary, judged) : "", outputs.written);
+    commit_output(outputs.chart, args.chart, "el gráfico", outputs.chart ? chart_svg(*drawn) : "",
+                  outputs.written);
+    if (outputs.report)
+        commit_output(outputs.report, args.report, "el informe",
+                      report_pdf(summary, verdict, *drawn), outputs.written);
+}
+
 int csv_log(const LogArgs& args)
 {
     log::LogOptions options = log_options(args);
@@ -402,32 +521,11 @@ int csv_log(const LogArgs& args)
         opened.push_back(files.back()->get());
     }
     const bool several = files.size() > 1;
-    if (several && !args.output)
-        throw UsageError("con varios --csv, diga con --salida en qué carpeta van sus resultados");
-    if (args.output) {
-        std::error_code error;
-        if (!std::filesystem::is_directory(*args.output, error))
-            throw UsageError("--salida «" + *args.output + "» no es una carpeta");
-    }
-    // Checked, and their files made, before anything is read.
-    std::optional<SummaryFile> summary_file;
-    if (args.summary)
-        summary_file.emplace(*args.summary, opened);
-    std::optional<SummaryFile> chart_file;
-    std::optional<SummaryFile> report_file;
+    LogOutputs outputs;
+    open_outputs(outputs, args, opened);
     log::ChartData chart;
-    if (args.chart)
-        chart_file.emplace(*args.chart, opened, "--grafico", "el gráfico");
-    if (args.report)
-        report_file.emplace(*args.report, opened, "--informe", "el informe");
     if (args.chart || args.report)
         options.chart = &chart;
-    std::vector<std::unique_ptr<SummaryFile>> results_files;
-    if (args.output) {
-        for (const std::string& path : args.files)
-            results_files.push_back(std::make_unique<SummaryFile>(
-                results_path(*args.output, path), opened, "--salida", "los resultados"));
-    }
 
     std::uint64_t total = 0;
     for (const auto& file : files)
@@ -447,47 +545,13 @@ int csv_log(const LogArgs& args)
 
     log::LogSummary summary;
     bool read_failed = false;
-    bool written = true;
     for (std::size_t i = 0; i < files.size(); ++i) {
-        const std::string& path = args.files[i];
-        text::FileSource input(files[i]->get());
-        std::FILE* out = stdout;
-        if (args.output) {
-            out = fdopen(dup(results_files[i]->descriptor()), "wb");
-            if (out == nullptr)
-                throw UsageError("no se pueden escribir los resultados en «" +
-                                 results_path(*args.output, path) + "»");
-        }
-        text::FileSink output(out);
-        log::LogSummary read;
-        try {
-            read = log::process_log(input, output, options);
-        } catch (const log::LogError& error) {
-            if (out != stdout)
-                std::fclose(out);
-            if (!several)
-                throw;
-            throw UsageError("«" + path + "»: " + log::worded(error.note(), remedy_words));
-        }
-        if (out != stdout) {
-            const bool flushed = std::fflush(out) == 0 && std::ferror(out) == 0;
-            std::fclose(out);
-            if (!flushed || !results_files[i]->commit({})) {
-                say("no se pudieron escribir los resultados en «" +
-                    results_path(*args.output, path) + "»");
-                written = false;
-            }
-        }
+        SummaryFile* results = args.output ? outputs.results[i].get() : nullptr;
+        log::LogSummary read =
+            read_log(*files[i], args.files[i], results, args, options, outputs.written);
         read_failed = read_failed || std::ferror(files[i]->get()) != 0;
         done += files[i]->size();
-        if (i == 0) {
-            summary = std::move(read);
-            if (several)
-                summary.notes.insert(summary.notes.begin(),
-                                     log::Note("registro «" + text::printable(path) + "»:"));
-        } else {
-            log::merge_summary(summary, read, path);
-        }
+        gather(summary, std::move(read), i == 0, args.files[i], several);
     }
     progress.clear();
     if (reports > max_row_reports)
@@ -499,32 +563,15 @@ int csv_log(const LogArgs& args)
     for (const std::string& line : log::closing_lines(summary, remedy_words))
         say(line);
     std::optional<log::Chart> drawn;
-    if (options.chart != nullptr) {
-        drawn = chart.chart(several ? std::to_string(files.size()) + " registros"
-                                    : log_name(args.files.front()));
-        mark_alerts(*drawn, verdict, summary.comma);
-        for (const std::string& line : log::chart_notes(*drawn))
-            say(line);
-    }
-    const auto commit = [&written](std::optional<SummaryFile>& file, const Text& path,
-                                   std::string_view what, const std::string& text) {
-        if (file && !file->commit(text)) {
-            say("no se pudo escribir " + std::string(what) + " en «" + *path +
-                "»: " + file->error());
-            written = false;
-        }
-    };
+    if (options.chart != nullptr)
+        drawn = drawn_chart(chart, args.files, verdict, summary.comma);
     const bool judged = !summary.months.empty() || options.verdict;
-    commit(summary_file, args.summary, "el resumen",
-           summary_file ? log::summary_file(summary, judged ? &verdict : nullptr) : "");
-    commit(chart_file, args.chart, "el gráfico", chart_file ? chart_svg(*drawn) : "");
-    if (report_file)
-        commit(report_file, args.report, "el informe", report_pdf(summary, verdict, *drawn));
+    write_outputs(outputs, args, summary, judged ? &verdict : nullptr, verdict, drawn);
     say(log::counts_line(summary));
     if (read_failed)
         say("error de lectura: el archivo no se leyó entero");
-    return finish_output(summary.complete() && !read_failed && written ? exit_ok
-                                                                       : exit_not_calculated);
+    return finish_output(
+        summary.complete() && !read_failed && outputs.written ? exit_ok : exit_not_calculated);
 }
 
 std::string_view mode_text(Mode mode)

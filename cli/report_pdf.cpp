@@ -300,102 +300,140 @@ private:
         cairo_set_dash(cr, dashes.data(), static_cast<int>(dashes.size()), 0);
     }
 
-    void plot(const ChartPanel& panel, bool lower, double top, double bottom, bool x_ticks)
+    // Where a plot is drawn on the page, and the axis of its values.
+    struct Area {
+        const ChartAxis& axis;
+        double top;
+        double bottom;
+        double left;
+        double right;
+    };
+
+    // The plot's grid, its ticks (those of x when asked), its frame and its axis's name.
+    void frame(const Area& area, bool x_ticks)
     {
         cairo_t* cr = cr_.get();
-        const ChartAxis& axis = lower ? chart_.y2 : chart_.y;
-        const double left = margin + 40;
-        const double right = margin + body_width;
         cairo_set_dash(cr, nullptr, 0, 0);
         cairo_set_line_width(cr, 0.4);
-        for (const log::ChartTick& tick : axis.ticks) {
-            const double y = py(axis, tick.at, top, bottom);
+        for (const log::ChartTick& tick : area.axis.ticks) {
+            const double y = py(area.axis, tick.at, area.top, area.bottom);
             set_color(cr, "#e6e6e6");
-            cairo_move_to(cr, left, y);
-            cairo_line_to(cr, right, y);
+            cairo_move_to(cr, area.left, y);
+            cairo_line_to(cr, area.right, y);
             cairo_stroke(cr);
             text(margin, y - 5, tick.text, 7, false, 36, "#333333", PANGO_ALIGN_RIGHT);
         }
         for (const log::ChartTick& tick : chart_.x.ticks) {
-            const double x = px(tick.at, left, right);
+            const double x = px(tick.at, area.left, area.right);
             set_color(cr, "#f0f0f0");
-            cairo_move_to(cr, x, top);
-            cairo_line_to(cr, x, bottom);
+            cairo_move_to(cr, x, area.top);
+            cairo_line_to(cr, x, area.bottom);
             cairo_stroke(cr);
             if (x_ticks)
-                text(x - 30, bottom + 2, tick.text, 7, false, 60, "#333333", PANGO_ALIGN_CENTER);
+                text(x - 30, area.bottom + 2, tick.text, 7, false, 60, "#333333",
+                     PANGO_ALIGN_CENTER);
         }
         set_color(cr, "#999999");
-        cairo_rectangle(cr, left, top, right - left, bottom - top);
+        cairo_rectangle(cr, area.left, area.top, area.right - area.left, area.bottom - area.top);
         cairo_stroke(cr);
-        text(left + 4, top + 2, axis.label, 7, false, 0, "#666666");
+        text(area.left + 4, area.top + 2, area.axis.label, 7, false, 0, "#666666");
+    }
+
+    // The band of the values from..to: its greatest forward, its least back.
+    void band_run(const ChartSeries& band, const Area& area, std::size_t from, std::size_t to)
+    {
+        cairo_t* cr = cr_.get();
+        for (std::size_t k = from; k < to; ++k)
+            (k == from ? cairo_move_to
+                       : cairo_line_to)(cr, px(band.x[k], area.left, area.right),
+                                        py(area.axis, band.high[k], area.top, area.bottom));
+        for (std::size_t k = to; k-- > from;)
+            cairo_line_to(cr, px(band.x[k], area.left, area.right),
+                          py(area.axis, band.low[k], area.top, area.bottom));
+        cairo_close_path(cr);
+        set_color(cr, band.color, 0.2);
+        cairo_fill(cr);
+    }
+
+    // A band a run of numbers at a time, and its mean's line over it.
+    void draw_band(const ChartSeries& band, const Area& area)
+    {
+        std::size_t i = 0;
+        while (i < band.x.size()) {
+            while (i < band.x.size() && !std::isfinite(band.y[i]))
+                ++i;
+            std::size_t j = i;
+            while (j < band.x.size() && std::isfinite(band.y[j]))
+                ++j;
+            if (j > i)
+                band_run(band, area, i, j);
+            i = j;
+        }
+        stroke_style(band);
+        path(band, band.y, area.axis, area.top, area.bottom, area.left, area.right);
+        cairo_stroke(cr_.get());
+    }
+
+    // A series' line, with a dot at each point when they are few.
+    void draw_line(const ChartSeries& s, const Area& area)
+    {
+        cairo_t* cr = cr_.get();
+        stroke_style(s);
+        path(s, s.y, area.axis, area.top, area.bottom, area.left, area.right);
+        cairo_stroke(cr);
+        if (s.x.size() > 40)
+            return;
+        for (std::size_t i = 0; i < s.x.size(); ++i) {
+            if (!std::isfinite(s.y[i]))
+                continue;
+            cairo_new_sub_path(cr);
+            cairo_arc(cr, px(s.x[i], area.left, area.right),
+                      py(area.axis, s.y[i], area.top, area.bottom), 1.6, 0, 2 * M_PI);
+            cairo_fill(cr);
+        }
+    }
+
+    // The rows outside the model or with notices, a ring each.
+    void draw_marks(const ChartPanel& panel, const Area& area)
+    {
+        cairo_t* cr = cr_.get();
+        cairo_set_dash(cr, nullptr, 0, 0);
+        for (const ChartSeries& s : panel.series) {
+            if (!s.points)
+                continue;
+            set_color(cr, s.color);
+            for (std::size_t i = 0; i < s.x.size(); ++i) {
+                cairo_new_sub_path(cr);
+                cairo_arc(cr, px(s.x[i], area.left, area.right),
+                          py(area.axis, s.y[i], area.top, area.bottom), 2.6, 0, 2 * M_PI);
+                cairo_stroke(cr);
+            }
+        }
+    }
+
+    void plot(const ChartPanel& panel, bool lower, double top, double bottom, bool x_ticks)
+    {
+        cairo_t* cr = cr_.get();
+        const Area area{lower ? chart_.y2 : chart_.y, top, bottom, margin + 40,
+                        margin + body_width};
+        frame(area, x_ticks);
 
         cairo_save(cr);
-        cairo_rectangle(cr, left, top, right - left, bottom - top);
+        cairo_rectangle(cr, area.left, top, area.right - area.left, bottom - top);
         cairo_clip(cr);
         if (panel.dense) {
             for (const ChartSeries& band : panel.bands) {
-                if (band.lower != lower)
-                    continue;
-                // The band: its greatest forward, its least back, a run at a time.
-                std::size_t i = 0;
-                while (i < band.x.size()) {
-                    while (i < band.x.size() && !std::isfinite(band.y[i]))
-                        ++i;
-                    std::size_t j = i;
-                    while (j < band.x.size() && std::isfinite(band.y[j]))
-                        ++j;
-                    if (j > i) {
-                        for (std::size_t k = i; k < j; ++k)
-                            (k == i ? cairo_move_to
-                                    : cairo_line_to)(cr, px(band.x[k], left, right),
-                                                     py(axis, band.high[k], top, bottom));
-                        for (std::size_t k = j; k-- > i;)
-                            cairo_line_to(cr, px(band.x[k], left, right),
-                                          py(axis, band.low[k], top, bottom));
-                        cairo_close_path(cr);
-                        set_color(cr, band.color, 0.2);
-                        cairo_fill(cr);
-                    }
-                    i = j;
-                }
-                stroke_style(band);
-                path(band, band.y, axis, top, bottom, left, right);
-                cairo_stroke(cr);
+                if (band.lower == lower)
+                    draw_band(band, area);
             }
         } else {
             for (const ChartSeries& s : panel.series) {
-                if (s.points || s.lower != lower)
-                    continue;
-                stroke_style(s);
-                path(s, s.y, axis, top, bottom, left, right);
-                cairo_stroke(cr);
-                if (s.x.size() <= 40) {
-                    for (std::size_t i = 0; i < s.x.size(); ++i) {
-                        if (!std::isfinite(s.y[i]))
-                            continue;
-                        cairo_new_sub_path(cr);
-                        cairo_arc(cr, px(s.x[i], left, right), py(axis, s.y[i], top, bottom), 1.6,
-                                  0, 2 * M_PI);
-                        cairo_fill(cr);
-                    }
-                }
+                if (!s.points && s.lower == lower)
+                    draw_line(s, area);
             }
         }
-        if (lower) {
-            cairo_set_dash(cr, nullptr, 0, 0);
-            for (const ChartSeries& s : panel.series) {
-                if (!s.points)
-                    continue;
-                set_color(cr, s.color);
-                for (std::size_t i = 0; i < s.x.size(); ++i) {
-                    cairo_new_sub_path(cr);
-                    cairo_arc(cr, px(s.x[i], left, right), py(axis, s.y[i], top, bottom), 2.6, 0,
-                              2 * M_PI);
-                    cairo_stroke(cr);
-                }
-            }
-        }
+        if (lower)
+            draw_marks(panel, area);
         cairo_restore(cr);
     }
 

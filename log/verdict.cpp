@@ -59,7 +59,9 @@ struct Gathered {
     std::vector<std::pair<std::int32_t, Spread>> months; // dated, in order
 };
 
-void judge_months(Gathered& g, const JudgeOptions& options, std::vector<Alert>& alerts)
+// The boiler's first, last and worst month, its trend and its change from the first
+// month to the last.
+void month_trend(Gathered& g)
 {
     BoilerVerdict& v = g.verdict;
     std::vector<std::pair<double, double>> means;
@@ -76,40 +78,124 @@ void judge_months(Gathered& g, const JudgeOptions& options, std::vector<Alert>& 
     v.trend = slope(means);
     if (means.size() >= 2)
         v.change = means.back().second - means.front().second;
+}
 
-    if (options.drop && g.months.size() > reference_months) {
-        Spread reference;
-        for (std::size_t k = 0; k < reference_months; ++k)
-            reference.merge(g.months[k].second);
-        Alert alert{Alert::Kind::drop, v.boiler, 0, 0, reference.mean(), 0};
-        for (std::size_t k = reference_months; k < g.months.size(); ++k) {
-            const double mean = g.months[k].second.mean();
-            if (reference.mean() - mean > *options.drop && alert.months++ == 0) {
-                alert.month = g.months[k].first;
-                alert.mean = mean;
-            }
+// The months whose mean falls more than drop below the reference of the first months:
+// the first of them, and how many.
+std::optional<Alert> drop_alert(const Gathered& g, double drop)
+{
+    if (g.months.size() <= reference_months)
+        return std::nullopt;
+    Spread reference;
+    for (std::size_t k = 0; k < reference_months; ++k)
+        reference.merge(g.months[k].second);
+    Alert alert{Alert::Kind::drop, g.verdict.boiler, 0, 0, reference.mean(), 0};
+    for (std::size_t k = reference_months; k < g.months.size(); ++k) {
+        const double mean = g.months[k].second.mean();
+        if (reference.mean() - mean > drop && alert.months++ == 0) {
+            alert.month = g.months[k].first;
+            alert.mean = mean;
         }
-        if (alert.months > 0)
-            alerts.push_back(alert);
     }
-    if (options.minimum && g.gross.count > 0) {
-        Alert alert{Alert::Kind::minimum, v.boiler, 0, 0, *options.minimum, 0};
-        if (g.months.empty()) {
-            // Without dates, the whole log is the boiler's one period.
-            if (g.gross.mean() < *options.minimum) {
-                alert.month = no_month;
-                alert.mean = g.gross.mean();
-                alert.months = 1;
-            }
+    return alert.months > 0 ? std::optional(alert) : std::nullopt;
+}
+
+// The months whose mean is below minimum: the first of them, and how many.
+std::optional<Alert> minimum_alert(const Gathered& g, double minimum)
+{
+    if (g.gross.count == 0)
+        return std::nullopt;
+    Alert alert{Alert::Kind::minimum, g.verdict.boiler, 0, 0, minimum, 0};
+    // Without dates, the whole log is the boiler's one period.
+    if (g.months.empty() && g.gross.mean() < minimum) {
+        alert.month = no_month;
+        alert.mean = g.gross.mean();
+        alert.months = 1;
+    }
+    for (const auto& [month, spread] : g.months) {
+        if (spread.mean() < minimum && alert.months++ == 0) {
+            alert.month = month;
+            alert.mean = spread.mean();
         }
-        for (const auto& [month, spread] : g.months) {
-            if (spread.mean() < *options.minimum && alert.months++ == 0) {
-                alert.month = month;
-                alert.mean = spread.mean();
-            }
+    }
+    return alert.months > 0 ? std::optional(alert) : std::nullopt;
+}
+
+void judge_months(Gathered& g, const JudgeOptions& options, std::vector<Alert>& alerts)
+{
+    month_trend(g);
+    for (const std::optional<Alert>& alert :
+         {options.drop ? drop_alert(g, *options.drop) : std::nullopt,
+          options.minimum ? minimum_alert(g, *options.minimum) : std::nullopt}) {
+        if (alert)
+            alerts.push_back(*alert);
+    }
+}
+
+// The months of the summary by boiler, in the order the log names them.
+std::vector<Gathered> gathered_boilers(const LogSummary& summary)
+{
+    std::vector<Gathered> gathered;
+    std::map<std::string, std::size_t> by_name;
+    for (const Group& group : summary.months) {
+        auto [at, added] = by_name.try_emplace(group.boiler, gathered.size());
+        if (added) {
+            gathered.emplace_back();
+            gathered.back().verdict.boiler = group.boiler;
         }
-        if (alert.months > 0)
-            alerts.push_back(alert);
+        Gathered& g = gathered[at->second];
+        g.verdict.read += group.read;
+        g.verdict.with_notices += group.with_notices;
+        const Spread* gross = spread_of(group, FigureKind::efficiency);
+        if (gross != nullptr) {
+            g.gross.merge(*gross);
+            if (group.month != no_month)
+                g.months.emplace_back(group.month, *gross);
+        }
+        for (const auto& [kind, into] :
+             {std::pair(FigureKind::net, &g.net), std::pair(FigureKind::saving, &g.saving),
+              std::pair(FigureKind::co_air_free, &g.co)}) {
+            if (const Spread* spread = spread_of(group, kind))
+                into->merge(*spread);
+        }
+    }
+    for (Gathered& g : gathered)
+        std::sort(g.months.begin(), g.months.end(),
+                  [](const auto& a, const auto& b) { return a.first < b.first; });
+    return gathered;
+}
+
+// The boiler's means, and whether the verdict has a CO and a saving.
+void whole_means(Gathered& g, Verdict& verdict)
+{
+    BoilerVerdict& v = g.verdict;
+    if (g.gross.count > 0)
+        v.gross = g.gross.mean();
+    if (g.net.count > 0)
+        v.net = g.net.mean();
+    if (g.co.count > 0) {
+        v.co_max = g.co.greatest;
+        verdict.has_co = true;
+    }
+    if (g.saving.count > 0) {
+        v.saving = g.saving.mean();
+        verdict.saving_given = true;
+    }
+}
+
+// A consumption by the boiler's name, whatever its case and accents; a log of one boiler
+// takes a list of one whatever it names. The one taken is marked used.
+void match_consumption(BoilerVerdict& v, const std::vector<Consumption>& consumptions,
+                       bool one_boiler, std::vector<bool>& used)
+{
+    const std::string key = text::caseless(v.boiler);
+    for (std::size_t k = 0; k < consumptions.size(); ++k) {
+        const bool alone = one_boiler && consumptions.size() == 1;
+        if (alone || text::caseless(consumptions[k].boiler) == key) {
+            v.consumption = consumptions[k];
+            used[k] = true;
+            return;
+        }
     }
 }
 
@@ -152,62 +238,16 @@ constexpr std::array<VerdictColumn, 12> all_columns = {{
 Verdict judge(const LogSummary& summary, const JudgeOptions& options)
 {
     Verdict verdict;
-    std::vector<Gathered> gathered;
-    std::map<std::string, std::size_t> by_name;
-    for (const Group& group : summary.months) {
-        auto [at, added] = by_name.try_emplace(group.boiler, gathered.size());
-        if (added) {
-            gathered.emplace_back();
-            gathered.back().verdict.boiler = group.boiler;
-        }
-        Gathered& g = gathered[at->second];
-        g.verdict.read += group.read;
-        g.verdict.with_notices += group.with_notices;
-        const Spread* gross = spread_of(group, FigureKind::efficiency);
-        if (gross != nullptr) {
-            g.gross.merge(*gross);
-            if (group.month != no_month)
-                g.months.emplace_back(group.month, *gross);
-        }
-        for (const auto& [kind, into] :
-             {std::pair(FigureKind::net, &g.net), std::pair(FigureKind::saving, &g.saving),
-              std::pair(FigureKind::co_air_free, &g.co)}) {
-            if (const Spread* spread = spread_of(group, kind))
-                into->merge(*spread);
-        }
-    }
+    std::vector<Gathered> gathered = gathered_boilers(summary);
     verdict.money = !options.consumptions.empty();
     std::vector<bool> used(options.consumptions.size(), false);
     for (Gathered& g : gathered) {
         BoilerVerdict& v = g.verdict;
-        if (g.gross.count > 0)
-            v.gross = g.gross.mean();
-        if (g.net.count > 0)
-            v.net = g.net.mean();
-        if (g.co.count > 0) {
-            v.co_max = g.co.greatest;
-            verdict.has_co = true;
-        }
-        if (g.saving.count > 0) {
-            v.saving = g.saving.mean();
-            verdict.saving_given = true;
-        }
-        std::sort(g.months.begin(), g.months.end(),
-                  [](const auto& a, const auto& b) { return a.first < b.first; });
+        whole_means(g, verdict);
         const std::size_t before = verdict.alerts.size();
         judge_months(g, options, verdict.alerts);
         v.alert = verdict.alerts.size() > before;
-        // A consumption by the boiler's name, whatever its case and accents; a log of one
-        // boiler takes a list of one whatever it names.
-        const std::string key = text::caseless(v.boiler);
-        for (std::size_t k = 0; k < options.consumptions.size(); ++k) {
-            const bool alone = gathered.size() == 1 && options.consumptions.size() == 1;
-            if (alone || text::caseless(options.consumptions[k].boiler) == key) {
-                v.consumption = options.consumptions[k];
-                used[k] = true;
-                break;
-            }
-        }
+        match_consumption(v, options.consumptions, gathered.size() == 1, used);
         if (v.consumption && v.saving) {
             v.kwh_saved = v.consumption->kwh * *v.saving / 100;
             v.eur_saved = *v.kwh_saved * v.consumption->price;

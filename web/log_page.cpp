@@ -447,6 +447,104 @@ void write_verdict(Json& json, const log::Verdict& verdict, const log::LogSummar
     json.close(']');
 }
 
+// The names of the files a request reads, one after the other; none for one file.
+std::vector<std::string> names_of(const nlohmann::json& request)
+{
+    std::vector<std::string> names;
+    if (const auto many = request.find("nombres"); many != request.end() && many->is_array()) {
+        for (const auto& name : *many)
+            names.push_back(name.is_string() ? name.get<std::string>() : std::string());
+    }
+    return names;
+}
+
+// Each file of several as quemador1-calc reads them, into one summary: its notes after
+// its name, its faults named after it.
+log::LogSummary read_logs(text::ByteSource& input, text::ByteSink& output,
+                          const log::LogOptions& options, const std::vector<std::string>& names,
+                          const std::function<bool()>& next)
+{
+    log::LogSummary summary;
+    for (std::size_t i = 0;; ++i) {
+        log::LogSummary read;
+        try {
+            read = log::process_log(input, output, options);
+        } catch (const log::LogError& error) {
+            if (names.size() < 2)
+                throw;
+            throw log::LogError("«" + names.at(i) +
+                                "»: " + log::worded(error.note(), control_words));
+        }
+        if (i == 0) {
+            summary = std::move(read);
+            if (names.size() > 1)
+                summary.notes.insert(summary.notes.begin(),
+                                     log::Note("registro «" + names[0] + "»:"));
+        } else {
+            log::merge_summary(summary, read, i < names.size() ? names[i] : "");
+        }
+        if (!next())
+            return summary;
+    }
+}
+
+// The answer of a request that could not be read: its status and why.
+std::string failed(Json& json, std::string_view why)
+{
+    json.member_count("estado", 2);
+    json.member("error", why);
+    json.close('}');
+    return json.take();
+}
+
+// The chart's title: how many logs, or the one's name when the request gives it.
+std::string chart_title(const nlohmann::json& request, const std::vector<std::string>& names)
+{
+    if (names.size() > 1)
+        return std::to_string(names.size()) + " registros";
+    const auto name = request.find("nombre");
+    return name != request.end() && name->is_string() ? name->get<std::string>() : std::string();
+}
+
+// The lines as quemador1-calc shows them, with the chart's own.
+std::vector<std::string> lines_of(const log::LogSummary& summary, const log::Verdict& verdict,
+                                  const log::Chart& drawn)
+{
+    std::vector<std::string> lines = log::verdict_lines(verdict, summary.comma);
+    const std::vector<std::string> closing = log::closing_lines(summary, control_words);
+    lines.insert(lines.end(), closing.begin(), closing.end());
+    const std::vector<std::string> notes = log::chart_notes(drawn);
+    lines.insert(lines.end(), notes.begin(), notes.end());
+    for (std::string& line : lines)
+        line = text::printable(line);
+    return lines;
+}
+
+// The rows with notices listed, and how many there were.
+void write_notices(Json& json, const std::vector<Notice>& notices, std::uint64_t count)
+{
+    json.member_count("avisos_total", count);
+    json.key("avisos");
+    json.open('[');
+    for (const Notice& notice : notices) {
+        json.open('{');
+        json.member_count("linea", notice.line);
+        json.member("aviso", notice.notes);
+        json.key("columnas");
+        json.open('[');
+        for (const std::uint64_t number : notice.numbers)
+            json.count(number);
+        json.close(']');
+        json.key("encabezado");
+        write_strings(json, notice.header);
+        json.key("campos");
+        write_strings(json, notice.fields);
+        json.member_count("omitidas", notice.left_out);
+        json.close('}');
+    }
+    json.close(']');
+}
+
 } // namespace
 
 std::string run_log_json(std::string_view request, text::ByteSource& input, text::ByteSink& output,
@@ -476,62 +574,20 @@ std::string run_log_json(std::string_view request, text::ByteSource& input, text
                 return;
             notices.push_back(excerpt(row));
         };
-        if (const auto many = asked.find("nombres"); many != asked.end() && many->is_array()) {
-            for (const auto& name : *many)
-                names.push_back(name.is_string() ? name.get<std::string>() : std::string());
-        }
-        // Each file of several as quemador1-calc reads them: its notes after its name.
-        for (std::size_t i = 0;; ++i) {
-            log::LogSummary read;
-            try {
-                read = log::process_log(input, output, options);
-            } catch (const log::LogError& error) {
-                if (names.size() < 2)
-                    throw;
-                throw log::LogError("«" + names.at(i) +
-                                    "»: " + log::worded(error.note(), control_words));
-            }
-            if (i == 0) {
-                summary = std::move(read);
-                if (names.size() > 1)
-                    summary.notes.insert(summary.notes.begin(),
-                                         log::Note("registro «" + names[0] + "»:"));
-            } else {
-                log::merge_summary(summary, read, i < names.size() ? names[i] : "");
-            }
-            if (!next())
-                break;
-        }
+        names = names_of(asked);
+        summary = read_logs(input, output, options, names, next);
     } catch (const log::LogError& error) {
-        json.member_count("estado", 2);
-        json.member("error", log::worded(error.note(), control_words));
-        json.close('}');
-        return json.take();
+        return failed(json, log::worded(error.note(), control_words));
     } catch (const std::exception& error) {
         // Out of memory and the like.
-        json.member_count("estado", 2);
-        json.member("error", std::string_view(error.what()));
-        json.close('}');
-        return json.take();
+        return failed(json, error.what());
     }
     json.member_count("estado", summary.complete() ? 0 : 1);
-    // The lines as quemador1-calc shows them, with the chart's own.
-    const auto name = asked.find("nombre");
     const log::Verdict verdict = log::judge(summary, options.judging);
-    log::Chart drawn =
-        chart.chart(names.size() > 1 ? std::to_string(names.size()) + " registros"
-                        : name != asked.end() && name->is_string() ? name->get<std::string>()
-                                                                   : std::string());
+    log::Chart drawn = chart.chart(chart_title(asked, names));
     log::mark_alerts(drawn, verdict, text::DecimalComma::accepted);
-    std::vector<std::string> lines = log::verdict_lines(verdict, summary.comma);
-    const std::vector<std::string> closing = log::closing_lines(summary, control_words);
-    lines.insert(lines.end(), closing.begin(), closing.end());
-    const std::vector<std::string> notes = log::chart_notes(drawn);
-    lines.insert(lines.end(), notes.begin(), notes.end());
-    for (std::string& line : lines)
-        line = text::printable(line);
     json.key("lineas");
-    write_strings(json, lines);
+    write_strings(json, lines_of(summary, verdict, drawn));
     json.member("cuentas", log::counts_line(summary));
     const log::Verdict* judged = summary.months.empty() ? nullptr : &verdict;
     json.key("tabla");
@@ -541,26 +597,7 @@ std::string run_log_json(std::string_view request, text::ByteSource& input, text
     json.close(']');
     json.member("resumen_archivo", base64(log::summary_file(summary, judged)));
     write_verdict(json, verdict, summary);
-    json.member_count("avisos_total", notice_count);
-    json.key("avisos");
-    json.open('[');
-    for (const Notice& notice : notices) {
-        json.open('{');
-        json.member_count("linea", notice.line);
-        json.member("aviso", notice.notes);
-        json.key("columnas");
-        json.open('[');
-        for (const std::uint64_t number : notice.numbers)
-            json.count(number);
-        json.close(']');
-        json.key("encabezado");
-        write_strings(json, notice.header);
-        json.key("campos");
-        write_strings(json, notice.fields);
-        json.member_count("omitidas", notice.left_out);
-        json.close('}');
-    }
-    json.close(']');
+    write_notices(json, notices, notice_count);
     json.key("grafico");
     write_chart(json, drawn);
     json.close('}');

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <iterator>
 #include <limits>
 #include <string_view>
 #include <vector>
@@ -106,7 +107,7 @@ public:
         text(width / 2, 28, chart_.title, "middle", R"(font-size="17" font-weight="bold")");
         legend(rows, top + 12);
         for (std::size_t i = 0; i < chart_.panels.size(); ++i)
-            panel(chart_.panels[i], panels_top + static_cast<double>(i) * panel_height);
+            draw_panel(chart_.panels[i], panels_top + static_cast<double>(i) * panel_height);
         if (chart_.panels.empty())
             text(width / 2, panels_top + panel_height / 2, "Ninguna fila que dibujar", "middle");
         text(width / 2, notes_top - 8, chart_.x.label, "middle", R"(class="eje-x")");
@@ -227,7 +228,7 @@ private:
         }
     }
 
-    void panel(const log::ChartPanel& panel, double y)
+    void draw_panel(const log::ChartPanel& panel, double y)
     {
         out_ += R"(<g class="panel" data-caldera=")" + escaped(panel.boiler) + "\">\n";
         heading(panel, y);
@@ -347,8 +348,10 @@ private:
     [[nodiscard]] std::vector<std::vector<Item>> legend_rows() const
     {
         std::vector<Item> items;
-        for (const ChartSeries& series : chart_.legend)
-            items.push_back({&series, series.name});
+        std::transform(chart_.legend.begin(), chart_.legend.end(), std::back_inserter(items),
+                       [](const ChartSeries& series) {
+                           return Item{&series, series.name};
+                       });
         if (std::any_of(chart_.panels.begin(), chart_.panels.end(),
                         [](const log::ChartPanel& p) { return p.dense; }))
             items.push_back(

@@ -15,11 +15,14 @@
 #include "text/names.h"
 #include "text/numbers.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <iterator>
 #include <memory>
+#include <numeric>
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -370,10 +373,10 @@ std::vector<log::Consumption> consumptions_of(const std::string& path)
     while ((n = std::fread(buffer.data(), 1, buffer.size(), file)) > 0 && text.size() < (1U << 20))
         text.append(buffer.data(), n);
     std::fclose(file);
-    log::ConsumptionsRead read = log::read_consumptions(text);
-    if (read.fault)
-        throw UsageError("--consumos «" + path + "», " + *read.fault);
-    return std::move(read.consumptions);
+    log::ConsumptionsRead got = log::read_consumptions(text);
+    if (got.fault)
+        throw UsageError("--consumos «" + path + "», " + *got.fault);
+    return std::move(got.consumptions);
 }
 
 // The name a log goes by in its chart's title: its file's, or "la entrada estándar".
@@ -424,7 +427,7 @@ void open_outputs(LogOutputs& outputs, const LogArgs& args, const std::vector<st
 
 // One log read, its results on standard output or, given results, into that file of
 // --salida (written false when they could not be).
-log::LogSummary read_log(LogFile& file, const std::string& path, SummaryFile* results,
+log::LogSummary read_log(const LogFile& file, const std::string& path, SummaryFile* results,
                          const LogArgs& args, const log::LogOptions& options, bool& written)
 {
     text::FileSource input(file.get());
@@ -436,9 +439,9 @@ log::LogSummary read_log(LogFile& file, const std::string& path, SummaryFile* re
                              results_path(*args.output, path) + "»");
     }
     text::FileSink output(out);
-    log::LogSummary read;
+    log::LogSummary summary;
     try {
-        read = log::process_log(input, output, options);
+        summary = log::process_log(input, output, options);
     } catch (const log::LogError& error) {
         if (out != stdout)
             std::fclose(out);
@@ -455,19 +458,19 @@ log::LogSummary read_log(LogFile& file, const std::string& path, SummaryFile* re
             written = false;
         }
     }
-    return read;
+    return summary;
 }
 
 // A log's summary into the run's: the first as it is (its file named when there are
 // several), the others merged into it.
-void gather(log::LogSummary& summary, log::LogSummary read, bool first, const std::string& path,
+void gather(log::LogSummary& summary, log::LogSummary one, bool first, const std::string& path,
             bool several)
 {
     if (!first) {
-        log::merge_summary(summary, read, path);
+        log::merge_summary(summary, one, path);
         return;
     }
-    summary = std::move(read);
+    summary = std::move(one);
     if (several)
         summary.notes.insert(summary.notes.begin(),
                              log::Note("registro «" + text::printable(path) + "»:"));
@@ -527,10 +530,9 @@ int csv_log(const LogArgs& args)
     if (args.chart || args.report)
         options.chart = &chart;
 
-    std::uint64_t total = 0;
-    for (const auto& file : files)
-        total += file->size();
-    Progress progress(total);
+    Progress progress(
+        std::accumulate(files.begin(), files.end(), std::uint64_t{0},
+                        [](std::uint64_t sum, const auto& file) { return sum + file->size(); }));
     std::uint64_t reports = 0;
     options.report = [&](std::string_view line) {
         if (++reports > max_row_reports)
@@ -547,11 +549,11 @@ int csv_log(const LogArgs& args)
     bool read_failed = false;
     for (std::size_t i = 0; i < files.size(); ++i) {
         SummaryFile* results = args.output ? outputs.results[i].get() : nullptr;
-        log::LogSummary read =
+        log::LogSummary one =
             read_log(*files[i], args.files[i], results, args, options, outputs.written);
         read_failed = read_failed || std::ferror(files[i]->get()) != 0;
         done += files[i]->size();
-        gather(summary, std::move(read), i == 0, args.files[i], several);
+        gather(summary, std::move(one), i == 0, args.files[i], several);
     }
     progress.clear();
     if (reports > max_row_reports)

@@ -463,8 +463,12 @@ private:
     {
         double y = margin;
         y += text(margin, y, panel.title, 16, true, body_width) + 2;
-        for (const std::string& alert : panel.alerts)
-            y += text(margin, y, "⚠ Alerta: " + alert, 9, true, body_width, "#b00020") + 2;
+        for (const std::string& alert : panel.alerts) {
+            // Each alert drawn below the last.
+            const double height =
+                text(margin, y, "⚠ Alerta: " + alert, 9, true, body_width, "#b00020");
+            y += height + 2;
+        }
         if (panel.dense)
             y += text(margin, y,
                       std::to_string(panel.readings) + " lecturas: media por " +

@@ -588,7 +588,9 @@ ChartAxis round_axis(double low, double high)
         high += std::max(1.0, std::abs(high) / 100);
     }
     const double rough = (high - low) / 6;
-    const double power = std::pow(10.0, std::floor(std::log10(rough)));
+    // rough is above nought: the range is widened when empty.
+    const double power = std::pow(
+        10.0, std::floor(std::log10(std::max(rough, std::numeric_limits<double>::denorm_min()))));
     double step = power;
     for (const double m : {2.0, 5.0, 10.0}) {
         if (step < rough)
@@ -747,7 +749,7 @@ void ChartData::add_bands(ChartPanel& panel, const Bins& bins)
     }
 }
 
-ChartPanel ChartData::panel(const Boiler& b, bool named, bool weekly) const
+ChartPanel ChartData::boiler_panel(const Boiler& b, bool named, bool weekly) const
 {
     ChartPanel panel;
     panel.boiler = b.name;
@@ -870,7 +872,7 @@ Chart ChartData::chart(std::string_view log_name) const
         const bool marked = !b.marks[0].buckets.empty() || !b.marks[1].buckets.empty();
         if (!shown[i] || (b.gross_count == 0 && !marked))
             continue;
-        chart.panels.push_back(panel(b, named, weekly));
+        chart.panels.push_back(boiler_panel(b, named, weekly));
     }
     if (over_time_)
         chart.far_in_time = leave_out_far(chart.panels);

@@ -515,7 +515,7 @@ private:
             chart.count_row();
         if (over_time_ && when.state == State::waiting)
             waiting_.insert(when.waiting.key());
-        const auto add = [&](RowPoint point) {
+        const auto put = [&](const RowPoint& point) {
             if (!over_time_)
                 chart.add(boiler, line, point);
             else if (when.state == State::dated)
@@ -541,7 +541,7 @@ private:
         const Report& report = row_.report;
         if (row_.kind == RowKind::calculated) {
             const auto& net = report.value(FigureKind::net);
-            add({report.results->efficiency, net ? *net : std::nan(""), o2});
+            put({report.results->efficiency, net ? *net : std::nan(""), o2});
         }
         if (o2_read && row_.kind == RowKind::out_of_range)
             mark(Measure::outside, o2);

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <iterator>
 #include <map>
 
 namespace quemador::log {
@@ -70,8 +71,9 @@ void month_trend(Gathered& g)
     if (!means.empty()) {
         v.first_month = g.months.front().first;
         v.last_month = g.months.back().first;
-        const auto worst = std::min_element(means.begin(), means.end(),
-                                            [](auto& a, auto& b) { return a.second < b.second; });
+        const auto worst =
+            std::min_element(means.begin(), means.end(),
+                             [](const auto& a, const auto& b) { return a.second < b.second; });
         v.worst_month = static_cast<std::int32_t>(worst->first);
         v.worst_mean = worst->second;
     }
@@ -350,9 +352,11 @@ std::string alert_text(const Alert& alert, text::DecimalComma comma)
 std::vector<std::string> verdict_lines(const Verdict& verdict, text::DecimalComma comma)
 {
     std::vector<std::string> lines;
-    for (const Alert& alert : verdict.alerts)
-        lines.push_back("alerta: caldera " + boiler_name(alert.boiler) + ": " +
-                        alert_text(alert, comma));
+    std::transform(verdict.alerts.begin(), verdict.alerts.end(), std::back_inserter(lines),
+                   [comma](const Alert& alert) {
+                       return "alerta: caldera " + boiler_name(alert.boiler) + ": " +
+                           alert_text(alert, comma);
+                   });
     if (verdict.boilers.empty())
         return lines;
     lines.emplace_back("veredicto por caldera, de peor a mejor (con alerta primero): eficiencia "
@@ -391,9 +395,11 @@ std::vector<std::string> verdict_lines(const Verdict& verdict, text::DecimalComm
             lines.push_back("ahorro al año si cada caldera llega al objetivo: " +
                             whole(verdict.total_kwh) + " kWh y " + whole(verdict.total_eur) +
                             " € en total; " + std::string(money_assumptions()));
-        for (const std::string& boiler : verdict.unmatched)
-            lines.push_back("consumo de la caldera «" + text::shortened(boiler, 80) +
-                            "»: el registro no la nombra");
+        std::transform(verdict.unmatched.begin(), verdict.unmatched.end(),
+                       std::back_inserter(lines), [](const std::string& boiler) {
+                           return "consumo de la caldera «" + text::shortened(boiler, 80) +
+                               "»: el registro no la nombra";
+                       });
     }
     return lines;
 }

@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cmath>
 #include <exception>
+#include <iterator>
 #include <optional>
 #include <vector>
 
@@ -452,8 +453,10 @@ std::vector<std::string> names_of(const nlohmann::json& request)
 {
     std::vector<std::string> names;
     if (const auto many = request.find("nombres"); many != request.end() && many->is_array()) {
-        for (const auto& name : *many)
-            names.push_back(name.is_string() ? name.get<std::string>() : std::string());
+        std::transform(many->begin(), many->end(), std::back_inserter(names),
+                       [](const nlohmann::json& name) {
+                           return name.is_string() ? name.get<std::string>() : std::string();
+                       });
     }
     return names;
 }

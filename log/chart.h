@@ -239,6 +239,7 @@ private:
     void add_to_bins(Boiler& b, double offset, const Bin& bin);
     // The boilers charted: all, or the worst by mean efficiency when many.
     [[nodiscard]] std::vector<bool> charted(Chart& chart) const;
+    // A boiler's panel: its readings' lines and its marks, and over time its bands.
     [[nodiscard]] ChartPanel boiler_panel(const Boiler& b, bool named, bool weekly) const;
     // Whether the bands are by week: the readings span little enough time.
     [[nodiscard]] bool weekly_bands() const;

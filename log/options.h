@@ -51,7 +51,12 @@ enum class Option : std::uint8_t {
     all_results,
     summary,
     grouping,
-    chart
+    chart,
+    alert_drop,
+    minimum,
+    consumption,
+    report,
+    output
 };
 
 // How an option's value is read.
@@ -72,6 +77,8 @@ struct OptionSpec {
     std::string help = {};
     std::uint8_t modes = 0; // of Mode
     ValueKind kind = ValueKind::flag;
+    // Given more than once, each value kept (--csv of several files).
+    bool repeated = false;
     // A number's range, least ≤ x < below, and what is said of one outside it, "{least}"
     // and "{below}" standing for the bounds.
     double least = -1e308;

@@ -59,6 +59,9 @@ struct LogOptions {
     // Where the chart's points go, when the log is charted; the chart is over time when
     // the log has a date column.
     ChartData* chart = nullptr;
+    // Every row through the general way of reading and calculating it, never the
+    // common row's short way: the reference that the short way is held to.
+    bool general_path = false;
     // Every row with notes, when set.
     std::function<void(const RowNotice&)> notice;
     // One line for the user: a record that could not be calculated, with its line (in no

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "log/section.h"
 
+#include "calculation/net_efficiency.h"
 #include "calculation/number_text.h"
 #include "calculation/reading_advice.h"
 #include "log/dates.h"
@@ -205,6 +206,13 @@ void Section::look_ahead(CsvReader& reader)
     o2_fraction_ = first_.o2_fraction();
     celsius_looking_ =
         unit_.second == UnitSource::none && first_.below_boiling * 2 > first_.temperatures;
+    const FigureSet common_figures = FigureSet()
+                                         .set(index_of(FigureKind::excess_air))
+                                         .set(index_of(FigureKind::efficiency))
+                                         .set(index_of(FigureKind::net));
+    common_ = !options_.general_path && problem_text_.empty() && !o2_fraction_ &&
+        !celsius_looking_ && !columns_.has(Column::air) && !columns_.has(Column::co) &&
+        !shared_.air_f && !shared_.target_o2 && (figures_ & ~common_figures).none();
 }
 
 void Section::boiler_like(const std::vector<std::vector<std::string>>& texts)
@@ -243,6 +251,9 @@ void Section::boiler_like(const std::vector<std::vector<std::string>>& texts)
 void Section::calculate(const Row& row, RowResults& out)
 {
     out.notes.clear();
+    if (common_ && calculate_common(row, out))
+        return;
+    out.notes.clear();
     out.kind = RowKind::error;
     out.doubtful = false;
     if (!problem_text_.empty()) {
@@ -268,6 +279,66 @@ void Section::calculate(const Row& row, RowResults& out)
     for (const auto& message : out.report.advice)
         add_note(out.notes, message, " ");
     out.kind = out.report.outside_model ? RowKind::out_of_range : RowKind::calculated;
+}
+
+// What read() and evaluate() do for a common row: the fuel and the three readings
+// read, the model within its bounds, no advice, the net efficiency at the 60 °F the
+// correlations assume, and no other figure.
+bool Section::calculate_common(const Row& row, RowResults& out)
+{
+    Reading reading;
+    double temp = 0.0;
+    const auto fuel = fuel_of(row, out.notes);
+    if (!fuel || !number(row, columns_[Column::o2], "O2", out.notes, reading.o2) ||
+        !number(row, columns_[Column::temperature], "temperatura", out.notes, temp))
+        return false;
+    if (columns_.has(Column::co2) && !text::is_blank(row.at(columns_[Column::co2]))) {
+        double co2 = 0.0;
+        if (!number(row, columns_[Column::co2], "CO2", out.notes, co2))
+            return false;
+        reading.co2 = co2;
+    }
+    reading.fuel = *fuel;
+    reading.temp_f = in_fahrenheit(temp);
+    Report& report = out.report;
+    try {
+        const Results results = quemador::calculate(reading);
+        if (!within_model(reading, results) || combustion_air_temp > reading.temp_f)
+            return false;
+        const AdviceStyle style{results_comma() == DecimalComma::accepted,
+                                celsius_,
+                                row.at(columns_[Column::o2]),
+                                row.at(columns_[Column::co2]),
+                                row.at(columns_[Column::temperature]),
+                                {}};
+        if (!reading_advice(reading, results, style).empty())
+            return false;
+        const double net =
+            net_efficiency(reading.fuel, reading.o2, fahrenheit_to_celsius(reading.temp_f),
+                           fahrenheit_to_celsius(combustion_air_temp));
+        for (auto& value : report.values)
+            value.reset();
+        for (std::string& text : report.texts)
+            text.clear();
+        shown_result(results.excess_air, report.text(FigureKind::excess_air));
+        shown_result(results.efficiency, report.text(FigureKind::efficiency));
+        if (figures_[index_of(FigureKind::net)])
+            shown_result(net, report.text(FigureKind::net));
+        report.values[index_of(FigureKind::excess_air)] = results.excess_air;
+        report.values[index_of(FigureKind::efficiency)] = results.efficiency;
+        report.values[index_of(FigureKind::net)] = net;
+        report.results = results;
+    } catch (const RuntimeError&) {
+        return false;
+    }
+    report.outside_model = false;
+    report.doubtful = false;
+    report.failure.clear();
+    report.failed_input.reset();
+    report.advice.clear();
+    out.kind = RowKind::calculated;
+    out.doubtful = false;
+    return true;
 }
 
 double Section::in_fahrenheit(double t) const { return celsius_ ? celsius_to_fahrenheit(t) : t; }

@@ -108,6 +108,11 @@ public:
     [[nodiscard]] bool o2_fraction() const { return o2_fraction_; }
     [[nodiscard]] bool celsius_looking() const { return celsius_looking_; }
 
+    // Reads and calculates a record. The common row (its section asks only the window's
+    // two figures and the net efficiency, has no air, CO or analyser doubt to add, and
+    // the row needs no note) takes a short way with the same checks, leaving out what
+    // is in it for every other row; the rest, and every row with
+    // LogOptions::general_path, take the general way. Both leave out the same.
     void calculate(const Row& row, RowResults& out);
 
     // The decimal mark of the results: the log's, as its first reading with decimals
@@ -148,6 +153,9 @@ private:
     // What a record is compared with: the shared comparison, with the record's own air
     // temperature where the log has a column for it.
     const Comparison& comparison(const Row& row, std::string& notes);
+    // The common row's short way: false when the row is not a common one, and the
+    // general way then reads it afresh, to the same effect.
+    bool calculate_common(const Row& row, RowResults& out);
     // What the first rows showed, said on every row they concern.
     void doubts(const Reading& reading, std::string_view o2_cell, RowResults& out) const;
     void first_rows_doubts(const Reading& reading, std::string_view o2_cell, RowResults& out) const;
@@ -182,6 +190,7 @@ private:
     Comparison own_; // the record's, when the log has an air column
     FirstRows first_;
     std::optional<Note> problem_;
+    bool common_ = false; // the section's rows may take the short way
 };
 
 } // namespace quemador::log

@@ -14,12 +14,14 @@
 #include "text/names.h"
 #include "text/numbers.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <string_view>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -346,6 +348,9 @@ log::LogOptions log_options(const LogArgs& args)
     if (args.grouping)
         options.grouping = log::grouping_chosen(read(args.grouping, Option::grouping));
     options.figures = figures_option(args.figures);
+    options.threads = args.threads
+        ? static_cast<std::size_t>(read(args.threads, Option::threads).number)
+        : std::max(1U, std::thread::hardware_concurrency());
     return options;
 }
 
@@ -496,6 +501,7 @@ LogArgs take_log(const Given& given)
     args.grouping = given.text(Option::grouping, mode);
     args.chart = given.text(Option::chart, mode);
     args.figures = given.text(Option::figures, mode);
+    args.threads = given.text(Option::threads, mode);
     return args;
 }
 

@@ -65,6 +65,7 @@ struct LogArgs {
     Text grouping;
     Text chart;
     Text figures;
+    Text threads;
 };
 
 // Each mode's options, taken from what was given.

@@ -16,6 +16,13 @@
 #include <set>
 #include <span>
 
+#ifdef QUEMADOR_PIPELINE
+#include <mutex>
+
+#include <tbb/global_control.h>
+#include <tbb/parallel_pipeline.h>
+#endif
+
 namespace quemador::log {
 namespace {
 
@@ -103,6 +110,135 @@ struct When {
     AmbiguousDate waiting; // waiting: for the column's order
 };
 
+#ifdef QUEMADOR_PIPELINE
+// Records read ahead for the pipeline, copied out of the reader: each one's bytes as
+// read, its fields (within those bytes, or after them for a quoted field), and what the
+// reader said of it; then each common row's results.
+class Batch {
+public:
+    struct Record {
+        std::uint64_t line;
+        std::uint64_t bytes_read;
+        text::LineEnd end;
+        std::size_t raw;    // where its bytes begin in bytes_, and how many
+        std::size_t raw_size;
+        std::size_t fields; // where its fields begin in fields_, and how many
+        std::size_t field_count;
+        std::size_t quoted; // where its quoted flags begin in quoted_, and how many
+        std::size_t quoted_count;
+    };
+
+    // A batch holds at most so many records, or about so many bytes (a record is at
+    // most 1 MiB): with two batches for each thread, the pipeline's memory stays a few
+    // mebibytes.
+    static constexpr std::size_t most_records = 1024;
+    static constexpr std::size_t most_bytes = std::size_t{128} * 1024;
+
+    [[nodiscard]] bool full() const
+    {
+        return records_.size() >= most_records || bytes_.size() >= most_bytes;
+    }
+    [[nodiscard]] std::size_t size() const { return records_.size(); }
+
+    void add(const CsvReader& reader, const std::vector<std::string_view>& fields)
+    {
+        const std::string_view raw = reader.raw_record();
+        const std::span<const std::uint8_t> quoted = reader.quoted_fields();
+        records_.push_back({reader.line(), reader.bytes_read(), reader.line_end(), bytes_.size(),
+                            raw.size(), spans_.size(), fields.size(), quoted_.size(),
+                            quoted.size()});
+        bytes_.append(raw);
+        for (const std::string_view field : fields) {
+            if (field.data() >= raw.data() && field.data() + field.size() <= raw.data() + raw.size()) {
+                spans_.emplace_back(records_.back().raw + static_cast<std::size_t>(field.data() - raw.data()),
+                                    field.size());
+            } else {
+                spans_.emplace_back(bytes_.size(), field.size());
+                bytes_.append(field);
+            }
+        }
+        quoted_.insert(quoted_.end(), quoted.begin(), quoted.end());
+    }
+
+    // Calculates the common rows, by the short way of the section they are read in.
+    void calculate(const Section& section)
+    {
+        results_.resize(records_.size());
+        common_.assign(records_.size(), 0);
+        std::vector<std::string_view> fields;
+        for (std::size_t i = 0; i < records_.size(); ++i) {
+            const Record& record = this->record(i, fields);
+            common_[i] = section.common_results(Row{fields, quoted(record)}, results_[i]) ? 1 : 0;
+        }
+    }
+
+    // A record, its fields set into fields.
+    const Record& record(std::size_t i, std::vector<std::string_view>& fields) const
+    {
+        const Record& record = records_[i];
+        fields.resize(record.field_count);
+        for (std::size_t k = 0; k < record.field_count; ++k) {
+            const auto [at, size] = spans_[record.fields + k];
+            fields[k] = std::string_view(bytes_).substr(at, size);
+        }
+        return record;
+    }
+    [[nodiscard]] std::string_view raw(const Record& record) const
+    {
+        return std::string_view(bytes_).substr(record.raw, record.raw_size);
+    }
+    [[nodiscard]] std::span<const std::uint8_t> quoted(const Record& record) const
+    {
+        return std::span(quoted_).subspan(record.quoted, record.quoted_count);
+    }
+    [[nodiscard]] bool common(std::size_t i) const { return common_[i] != 0; }
+    RowResults& results(std::size_t i) { return results_[i]; }
+
+    void clear()
+    {
+        records_.clear();
+        bytes_.clear();
+        spans_.clear();
+        quoted_.clear();
+    }
+
+private:
+    std::vector<Record> records_;
+    std::string bytes_;
+    std::vector<std::pair<std::size_t, std::size_t>> spans_;
+    std::vector<std::uint8_t> quoted_;
+    std::vector<RowResults> results_; // kept from batch to batch, with their texts' room
+    std::vector<std::uint8_t> common_;
+};
+
+// The batches, reused: the first stage takes one, the last gives it back.
+class Batches {
+public:
+    Batch* take()
+    {
+        const std::lock_guard lock(mutex_);
+        if (free_.empty()) {
+            all_.push_back(std::make_unique<Batch>());
+            return all_.back().get();
+        }
+        Batch* batch = free_.back();
+        free_.pop_back();
+        return batch;
+    }
+    void give_back(Batch* batch)
+    {
+        batch->clear();
+        const std::lock_guard lock(mutex_);
+        free_.push_back(batch);
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<std::unique_ptr<Batch>> all_;
+    std::vector<Batch*> free_;
+};
+#endif
+
 // Reads a log's records after its header, writes each with its results, and counts it.
 class LogRun {
 public:
@@ -132,9 +268,27 @@ public:
         section_->look_ahead(reader_);
     }
 
-    // Reads the records to the end of the log.
+    // Reads the records to the end of the log: with more than one thread, the runs of
+    // readings of a section whose rows may take the short way through the pipeline,
+    // the rest one by one.
     void run()
     {
+#ifdef QUEMADOR_PIPELINE
+        if (options_.threads > 1) {
+            const tbb::global_control threads(tbb::global_control::max_allowed_parallelism,
+                                              options_.threads);
+            for (;;) {
+                if (section_->common()) {
+                    if (!pipeline())
+                        return;
+                    fields_.swap(ahead_);
+                } else if (!reader_.next(fields_)) {
+                    return;
+                }
+                record();
+            }
+        }
+#endif
         while (reader_.next(fields_))
             record();
     }
@@ -182,6 +336,7 @@ public:
 private:
     void record()
     {
+        line_ = reader_.line();
         if (const std::uint64_t line = reader_.unclosed_quote_line(); line > 0) {
             ++summary_.unclosed_quotes;
             options_.report("línea " + std::to_string(line) +
@@ -217,10 +372,24 @@ private:
             header_row();
             return;
         }
+        data_row(Row{fields_, reader_.quoted_fields()}, raw(), reader_.line_end(),
+                 reader_.bytes_read(), nullptr);
+    }
+
+    // A row of readings, in fields_: calculated (or, with calculated, as the short way
+    // calculated it ahead), counted, described and written.
+    void data_row(const Row& row, const std::string_view* raw, LineEnd end,
+                  std::uint64_t bytes_read, RowResults* calculated)
+    {
+        const Layout& layout = section_->layout();
         ++summary_.read;
         summary_.reshaped += fields_.size() != layout.width ? 1 : 0;
-        const Row row{fields_, reader_};
-        section_->calculate(row, row_);
+        if (calculated != nullptr) {
+            section_->take_marks(row);
+            std::swap(row_, *calculated);
+        } else {
+            section_->calculate(row, row_);
+        }
         const When when = section_->columns().has(Column::date) ? when_of(row) : When{};
         count();
         const bool written = row_.kind == RowKind::calculated ||
@@ -232,11 +401,77 @@ private:
             describe(row, when);
         if (!row_.notes.empty() && options_.notice)
             tell();
-        layout.write(writer_, fields_, raw(), results, reader_.line_end(),
-                     section_->plain_results());
+        layout.write(writer_, fields_, raw, results, end, section_->plain_results());
         if (summary_.read % progress_every == 0)
-            options_.progress(summary_.read, reader_.bytes_read());
+            options_.progress(summary_.read, bytes_read);
     }
+
+#ifdef QUEMADOR_PIPELINE
+    // Whether a record read ahead is a row of readings that the pipeline can take: not
+    // too long, its quotes closed, not blank, not a footer, its oxygen beginning as a
+    // number (so not a header). Any other stops the pipeline and is read one by one.
+    [[nodiscard]] bool pipelined(const std::vector<std::string_view>& fields) const
+    {
+        return !reader_.too_long() && reader_.unclosed_quote_line() == 0 &&
+            begins_as_number(field_at(fields, section_->columns()[Column::o2])) &&
+            !is_blank(fields) && footer_cell(fields, section_->columns()).empty();
+    }
+
+    // Reads, calculates and writes the section's rows in the pipeline: records read in
+    // batches, in order, their common rows calculated in parallel, then each counted,
+    // described and written in order by data_row, as one thread does. True when it
+    // stopped at a record it cannot take, the reader's last, in ahead_; false at the
+    // end of the log.
+    bool pipeline()
+    {
+        bool stopped = false;
+        bool ended = false;
+        const auto read = [&](tbb::flow_control& control) -> Batch* {
+            if (stopped || ended) {
+                control.stop();
+                return nullptr;
+            }
+            Batch* batch = batches_.take();
+            while (!batch->full()) {
+                if (!reader_.next(ahead_)) {
+                    ended = true;
+                    break;
+                }
+                if (!pipelined(ahead_)) {
+                    stopped = true;
+                    break;
+                }
+                batch->add(reader_, ahead_);
+            }
+            if (batch->size() == 0) {
+                batches_.give_back(batch);
+                control.stop();
+                return nullptr;
+            }
+            return batch;
+        };
+        const auto calculate = [this](Batch* batch) {
+            batch->calculate(*section_);
+            return batch;
+        };
+        const auto write = [this](Batch* batch) {
+            for (std::size_t i = 0; i < batch->size(); ++i) {
+                const Batch::Record& record = batch->record(i, fields_);
+                line_ = record.line;
+                const std::string_view raw = batch->raw(record);
+                data_row(Row{fields_, batch->quoted(record)}, &raw, record.end, record.bytes_read,
+                         batch->common(i) ? &batch->results(i) : nullptr);
+            }
+            batches_.give_back(batch);
+        };
+        tbb::parallel_pipeline(
+            2 * options_.threads,
+            tbb::make_filter<void, Batch*>(tbb::filter_mode::serial_in_order, read) &
+                tbb::make_filter<Batch*, Batch*>(tbb::filter_mode::parallel, calculate) &
+                tbb::make_filter<Batch*, void>(tbb::filter_mode::serial_in_order, write));
+        return stopped;
+    }
+#endif
 
     // A record read with its quotes as text is written field by field, so that they
     // come out quoted; any other as it was read.
@@ -250,7 +485,7 @@ private:
     {
         if (summary_.footers++ == 0) {
             first_footer_ = std::string(footer);
-            first_footer_line_ = reader_.line();
+            first_footer_line_ = line_;
         }
         row_.notes =
             "fila de totales («" + std::string(footer) + "»): no es una lectura, no se calcula";
@@ -324,7 +559,7 @@ private:
 
     [[gnu::noinline]] void report_row() const
     {
-        options_.report("línea " + std::to_string(reader_.line()) + ": " + row_.notes);
+        options_.report("línea " + std::to_string(line_) + ": " + row_.notes);
     }
 
     // Sets the row's texts for the layout's columns, and gives them.
@@ -354,7 +589,7 @@ private:
         }
         const auto& net = report.value(FigureKind::net);
         if (double analyser = 0.0; net && section_->analyser(row, analyser))
-            totals.analyser.add(analyser - *net, reader_.line());
+            totals.analyser.add(analyser - *net, line_);
     }
 
     // The figures the sections wrote, by their header, from totals.
@@ -370,7 +605,7 @@ private:
 
     [[gnu::noinline]] void tell() const
     {
-        options_.notice(RowNotice{reader_.line(), row_.notes, section_->header(), fields_,
+        options_.notice(RowNotice{line_, row_.notes, section_->header(), fields_,
                                   section_->columns().index});
     }
 
@@ -381,13 +616,13 @@ private:
         const Columns& columns = section_->columns();
         const std::string_view cell = row.at(columns[Column::date]);
         const std::uint64_t settled = dates_.settled_line();
-        const auto read = dates_.read(cell, reader_.line());
+        const auto read = dates_.read(cell, line_);
         if (dates_.settled_line() != settled)
             settle(*dates_.order());
         When when{read.state, read.moment, read.waiting};
         if (read.state == DateColumn::State::contradicts) {
             ++summary_.misdated;
-            misdated_.add(reader_.line(), cell);
+            misdated_.add(line_, cell);
             add_note(row_.notes, misdated_row(cell, dates_),
                      row_.kind == RowKind::error ? ". " : " ");
             when.state = DateColumn::State::none;
@@ -410,7 +645,7 @@ private:
         const std::size_t boiler = boilers_.of(cell);
         using State = DateColumn::State;
         if (needs_dates_ && when.state == State::none)
-            undated_.add(reader_.line(),
+            undated_.add(line_,
                          columns.has(Column::date) ? row.at(columns[Column::date]) : "");
         const Grouping grouping = summary_.grouping;
         if (grouping != Grouping::none) {
@@ -432,7 +667,7 @@ private:
     {
         ChartData& chart = *options_.chart;
         using State = DateColumn::State;
-        const auto line = static_cast<double>(reader_.line());
+        const auto line = static_cast<double>(line_);
         if (over_time_ && when.state == State::none)
             chart.count_undated();
         else
@@ -546,7 +781,12 @@ private:
     std::unique_ptr<Section> section_;
     std::uint64_t units_line_ = 0;
     std::vector<std::string_view> fields_;
-    std::string_view raw_; // the record as read
+#ifdef QUEMADOR_PIPELINE
+    std::vector<std::string_view> ahead_; // the fields of the record the pipeline read last
+    Batches batches_;
+#endif
+    std::uint64_t line_ = 0; // where the record begins
+    std::string_view raw_;   // the record as read
     RowResults row_;
     // The row's results in the layout's order, in the log's decimal mark.
     std::vector<std::string_view> texts_;

@@ -183,7 +183,7 @@ void Section::look_ahead(CsvReader& reader)
             break;
         if (is_blank(fields) || !footer_cell(fields, columns_).empty())
             continue;
-        const Row row{fields, reader};
+        const Row row{fields, reader.quoted_fields()};
         double o2 = 0.0;
         const bool o2_read = row.number(columns_[Column::o2], comma_, o2);
         if (!o2_read && is_header(fields, row.at(columns_[Column::o2])))
@@ -250,9 +250,10 @@ void Section::boiler_like(const std::vector<std::vector<std::string>>& texts)
 
 void Section::calculate(const Row& row, RowResults& out)
 {
-    out.notes.clear();
-    if (common_ && calculate_common(row, out))
+    if (common_ && common_results(row, out)) {
+        take_marks(row);
         return;
+    }
     out.notes.clear();
     out.kind = RowKind::error;
     out.doubtful = false;
@@ -283,18 +284,22 @@ void Section::calculate(const Row& row, RowResults& out)
 
 // What read() and evaluate() do for a common row: the fuel and the three readings
 // read, the model within its bounds, no advice, the net efficiency at the 60 °F the
-// correlations assume, and no other figure.
-bool Section::calculate_common(const Row& row, RowResults& out)
+// correlations assume, and no other figure. Advice sends the row the general way, so
+// it is only looked for here, in any decimal mark.
+bool Section::common_results(const Row& row, RowResults& out) const
 {
+    const auto number = [&row, this](std::size_t index, double& value) {
+        return text::parse_number(row.at(index), row.comma(index, comma_), value);
+    };
     Reading reading;
     double temp = 0.0;
     const auto fuel = fuel_of(row, out.notes);
-    if (!fuel || !number(row, columns_[Column::o2], "O2", out.notes, reading.o2) ||
-        !number(row, columns_[Column::temperature], "temperatura", out.notes, temp))
+    if (!fuel || !number(columns_[Column::o2], reading.o2) ||
+        !number(columns_[Column::temperature], temp))
         return false;
     if (columns_.has(Column::co2) && !text::is_blank(row.at(columns_[Column::co2]))) {
         double co2 = 0.0;
-        if (!number(row, columns_[Column::co2], "CO2", out.notes, co2))
+        if (!number(columns_[Column::co2], co2))
             return false;
         reading.co2 = co2;
     }
@@ -305,7 +310,7 @@ bool Section::calculate_common(const Row& row, RowResults& out)
         const Results results = quemador::calculate(reading);
         if (!within_model(reading, results) || combustion_air_temp > reading.temp_f)
             return false;
-        const AdviceStyle style{results_comma() == DecimalComma::accepted,
+        const AdviceStyle style{false,
                                 celsius_,
                                 row.at(columns_[Column::o2]),
                                 row.at(columns_[Column::co2]),
@@ -336,9 +341,30 @@ bool Section::calculate_common(const Row& row, RowResults& out)
     report.failure.clear();
     report.failed_input.reset();
     report.advice.clear();
+    out.notes.clear();
     out.kind = RowKind::calculated;
     out.doubtful = false;
     return true;
+}
+
+void Section::take_marks(const Row& row)
+{
+    take_mark(row, columns_[Column::o2]);
+    take_mark(row, columns_[Column::temperature]);
+    if (columns_.has(Column::co2) && !text::is_blank(row.at(columns_[Column::co2])))
+        take_mark(row, columns_[Column::co2]);
+}
+
+void Section::take_mark(const Row& row, std::size_t index)
+{
+    if (mark_)
+        return;
+    const std::string_view cell = row.at(index);
+    if (cell.find(',') != std::string_view::npos &&
+        row.comma(index, comma_) == DecimalComma::accepted)
+        mark_ = DecimalComma::accepted;
+    else if (cell.find('.') != std::string_view::npos)
+        mark_ = DecimalComma::rejected;
 }
 
 double Section::in_fahrenheit(double t) const { return celsius_ ? celsius_to_fahrenheit(t) : t; }
@@ -435,14 +461,8 @@ bool Section::number(const Row& row, std::size_t index, std::string_view what, s
                      double& value)
 {
     const std::string_view cell = row.at(index);
-    const DecimalComma mark = row.comma(index, comma_);
-    if (!mark_) {
-        if (cell.find(',') != std::string_view::npos && mark == DecimalComma::accepted)
-            mark_ = DecimalComma::accepted;
-        else if (cell.find('.') != std::string_view::npos)
-            mark_ = DecimalComma::rejected;
-    }
-    if (text::parse_number(cell, mark, value))
+    take_mark(row, index);
+    if (text::parse_number(cell, row.comma(index, comma_), value))
         return true;
     not_a_number(cell, what, notes);
     return false;

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -20,17 +21,18 @@ namespace quemador::log {
 
 void add_note(std::string& notes, std::string_view message, std::string_view between);
 
-// A record as the reader read it.
+// A record as the reader read it: its fields, and for each whether it was quoted (empty
+// when none was).
 struct Row {
     const std::vector<std::string_view>& fields;
-    const text::CsvReader& reader;
+    std::span<const std::uint8_t> quoted;
 
     [[nodiscard]] std::string_view at(std::size_t index) const { return field_at(fields, index); }
     // A decimal comma is read where the log takes one, and in a quoted field of a
     // comma-separated log, where the quotes leave no doubt.
     [[nodiscard]] text::DecimalComma comma(std::size_t index, text::DecimalComma log) const
     {
-        return log == text::DecimalComma::accepted || reader.quoted(index)
+        return log == text::DecimalComma::accepted || (index < quoted.size() && quoted[index] != 0)
             ? text::DecimalComma::accepted
             : text::DecimalComma::rejected;
     }
@@ -109,11 +111,19 @@ public:
     [[nodiscard]] bool celsius_looking() const { return celsius_looking_; }
 
     // Reads and calculates a record. The common row (its section asks only the window's
-    // two figures and the net efficiency, has no air, CO or analyser doubt to add, and
-    // the row needs no note) takes a short way with the same checks, leaving out what
-    // is in it for every other row; the rest, and every row with
-    // LogOptions::general_path, take the general way. Both leave out the same.
+    // two figures and the net efficiency and has no air, CO or first rows' doubt to
+    // add, and the row needs no note) takes a short way with the same checks, leaving
+    // out what is there for every other row; the rest, and every row with
+    // LogOptions::general_path, take the general way. Both give the same.
     void calculate(const Row& row, RowResults& out);
+
+    // Whether the section's rows may take the short way.
+    [[nodiscard]] bool common() const { return common_; }
+    // The short way alone, for a record read ahead: false when the row is not a common
+    // one. It changes nothing of the section: take_marks, when the row's turn comes,
+    // takes its decimal mark as calculate does.
+    bool common_results(const Row& row, RowResults& out) const;
+    void take_marks(const Row& row);
 
     // The decimal mark of the results: the log's, as its first reading with decimals
     // shows it; until one does, a comma with ';' and a point otherwise.
@@ -153,9 +163,8 @@ private:
     // What a record is compared with: the shared comparison, with the record's own air
     // temperature where the log has a column for it.
     const Comparison& comparison(const Row& row, std::string& notes);
-    // The common row's short way: false when the row is not a common one, and the
-    // general way then reads it afresh, to the same effect.
-    bool calculate_common(const Row& row, RowResults& out);
+    // The log's decimal mark, from the first reading that shows it.
+    void take_mark(const Row& row, std::size_t index);
     // What the first rows showed, said on every row they concern.
     void doubts(const Reading& reading, std::string_view o2_cell, RowResults& out) const;
     void first_rows_doubts(const Reading& reading, std::string_view o2_cell, RowResults& out) const;

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The common row's short way against the general way, byte for byte, over random logs
+// The common row's short way, and the pipeline of several threads, against the general
+// way on one thread, byte for byte, over random logs
 // of both fuels, every separator and decimal style, and the rows that leave the short
 // way (blank cells, unreadable cells, readings outside the model, advice, unknown
 // fuels, short and long rows, repeated headers, blank lines, footers).
@@ -106,7 +107,7 @@ struct Outcome {
     std::string summary; // the counts, each figure's spread, the groups and notes
 };
 
-Outcome run(const std::string& input, const Shape& shape, bool general)
+Outcome run(const std::string& input, const Shape& shape, bool general, std::size_t threads = 1)
 {
     Outcome outcome;
     StringSource source(input);
@@ -114,6 +115,7 @@ Outcome run(const std::string& input, const Shape& shape, bool general)
     LogOptions options;
     options.fuel = Fuel::natural_gas;
     options.general_path = general;
+    options.threads = threads;
     if (shape.dated)
         options.grouping = Grouping::month;
     options.notice = [&outcome](const RowNotice& row) {
@@ -190,6 +192,13 @@ private slots:
                               "», the general «" + general.out.substr(from, 80) + "»")));
         QCOMPARE(q(common.notices), q(general.notices));
         QCOMPARE(q(common.summary), q(general.summary));
+        // The pipeline, on two threads and on more than the machine has.
+        for (const std::size_t threads : {2, 5}) {
+            const Outcome pipelined = run(input, shape, false, threads);
+            QVERIFY(pipelined.out == general.out);
+            QCOMPARE(q(pipelined.notices), q(general.notices));
+            QCOMPARE(q(pipelined.summary), q(general.summary));
+        }
     }
 };
 

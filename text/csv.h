@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <limits>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -132,6 +133,12 @@ public:
     [[nodiscard]] bool quoted(std::size_t field) const
     {
         return quoted_record_ && field < quoted_.size() && quoted_[field] != 0;
+    }
+    // For each field of the last record read, whether it was quoted; empty when none was.
+    [[nodiscard]] std::span<const std::uint8_t> quoted_fields() const
+    {
+        return quoted_record_ ? std::span<const std::uint8_t>(quoted_)
+                              : std::span<const std::uint8_t>();
     }
 
     // The bytes of the last record read as they were, without its line end: written

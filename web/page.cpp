@@ -348,7 +348,7 @@ std::string names_module()
     for (const log::OptionSpec& spec : log::option_specs()) {
         if (!spec.takes(log::Mode::log) || spec.option == Option::csv ||
             spec.option == Option::summary || spec.option == Option::chart ||
-            spec.option == Option::figures)
+            spec.option == Option::figures || spec.option == Option::threads)
             continue;
         options.value(spec.key());
         if (!spec.column)

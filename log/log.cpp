@@ -6,6 +6,7 @@
 #include "log/log_error.h"
 #include "log/notes.h"
 #include "log/section.h"
+#include "text/buffers.h"
 #include "text/names.h"
 
 #include <algorithm>
@@ -130,9 +131,9 @@ public:
 
     // A batch holds at most so many records, or about so many bytes (a record is at
     // most 1 MiB): with two batches for each thread, the pipeline's memory stays a few
-    // mebibytes.
+    // mebibytes. Twice the reader's buffer: a record or two in the fuzzers' tiny build.
     static constexpr std::size_t most_records = 1024;
-    static constexpr std::size_t most_bytes = std::size_t{128} * 1024;
+    static constexpr std::size_t most_bytes = 2 * text::buffer_bytes;
 
     [[nodiscard]] bool full() const
     {

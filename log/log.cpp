@@ -193,7 +193,7 @@ public:
         return std::span(quoted_).subspan(record.quoted, record.quoted_count);
     }
     [[nodiscard]] bool common(std::size_t i) const { return common_[i] != 0; }
-    RowResults& results(std::size_t i) { return results_[i]; }
+    CommonRow& results(std::size_t i) { return results_[i]; }
 
     void clear()
     {
@@ -208,7 +208,7 @@ private:
     std::string bytes_;
     std::vector<std::pair<std::size_t, std::size_t>> spans_;
     std::vector<std::uint8_t> quoted_;
-    std::vector<RowResults> results_; // kept from batch to batch, with their texts' room
+    std::vector<CommonRow> results_; // kept from batch to batch, with their texts' room
     std::vector<std::uint8_t> common_;
 };
 
@@ -380,14 +380,13 @@ private:
     // A row of readings, in fields_: calculated (or, with calculated, as the short way
     // calculated it ahead), counted, described and written.
     void data_row(const Row& row, const std::string_view* raw, LineEnd end,
-                  std::uint64_t bytes_read, RowResults* calculated)
+                  std::uint64_t bytes_read, CommonRow* calculated)
     {
         const Layout& layout = section_->layout();
         ++summary_.read;
         summary_.reshaped += fields_.size() != layout.width ? 1 : 0;
         if (calculated != nullptr) {
-            section_->take_marks(row);
-            std::swap(row_, *calculated);
+            section_->take(row, *calculated, row_);
         } else {
             section_->calculate(row, row_);
         }

@@ -250,8 +250,8 @@ void Section::boiler_like(const std::vector<std::vector<std::string>>& texts)
 
 void Section::calculate(const Row& row, RowResults& out)
 {
-    if (common_ && common_results(row, out)) {
-        take_marks(row);
+    if (common_ && common_results(row, common_row_)) {
+        take(row, common_row_, out);
         return;
     }
     out.notes.clear();
@@ -286,14 +286,17 @@ void Section::calculate(const Row& row, RowResults& out)
 // read, the model within its bounds, no advice, the net efficiency at the 60 °F the
 // correlations assume, and no other figure. Advice sends the row the general way, so
 // it is only looked for here, in any decimal mark.
-bool Section::common_results(const Row& row, RowResults& out) const
+bool Section::common_results(const Row& row, CommonRow& common) const
 {
     const auto number = [&row, this](std::size_t index, double& value) {
         return text::parse_number(row.at(index), row.comma(index, comma_), value);
     };
     Reading reading;
     double temp = 0.0;
-    const auto fuel = fuel_of(row, out.notes);
+    const std::string_view fuel_cell = row.at(columns_[Column::fuel]);
+    const auto fuel = !columns_.has(Column::fuel) || text::is_blank(fuel_cell)
+        ? options_.fuel
+        : fuel_named(fuel_cell);
     if (!fuel || !number(columns_[Column::o2], reading.o2) ||
         !number(columns_[Column::temperature], temp))
         return false;
@@ -305,10 +308,9 @@ bool Section::common_results(const Row& row, RowResults& out) const
     }
     reading.fuel = *fuel;
     reading.temp_f = in_fahrenheit(temp);
-    Report& report = out.report;
     try {
-        const Results results = quemador::calculate(reading);
-        if (!within_model(reading, results) || combustion_air_temp > reading.temp_f)
+        common.results = quemador::calculate(reading);
+        if (!within_model(reading, common.results) || combustion_air_temp > reading.temp_f)
             return false;
         const AdviceStyle style{false,
                                 celsius_,
@@ -316,26 +318,38 @@ bool Section::common_results(const Row& row, RowResults& out) const
                                 row.at(columns_[Column::co2]),
                                 row.at(columns_[Column::temperature]),
                                 {}};
-        if (!reading_advice(reading, results, style).empty())
+        if (!reading_advice(reading, common.results, style).empty())
             return false;
-        const double net =
+        common.net =
             net_efficiency(reading.fuel, reading.o2, fahrenheit_to_celsius(reading.temp_f),
                            fahrenheit_to_celsius(combustion_air_temp));
-        for (auto& value : report.values)
-            value.reset();
-        for (std::string& text : report.texts)
-            text.clear();
-        shown_result(results.excess_air, report.text(FigureKind::excess_air));
-        shown_result(results.efficiency, report.text(FigureKind::efficiency));
+        shown_result(common.results.excess_air, common.texts[0]);
+        shown_result(common.results.efficiency, common.texts[1]);
         if (figures_[index_of(FigureKind::net)])
-            shown_result(net, report.text(FigureKind::net));
-        report.values[index_of(FigureKind::excess_air)] = results.excess_air;
-        report.values[index_of(FigureKind::efficiency)] = results.efficiency;
-        report.values[index_of(FigureKind::net)] = net;
-        report.results = results;
+            shown_result(common.net, common.texts[2]);
+        else
+            common.texts[2].clear();
     } catch (const RuntimeError&) {
         return false;
     }
+    return true;
+}
+
+void Section::take(const Row& row, CommonRow& common, RowResults& out)
+{
+    take_marks(row);
+    Report& report = out.report;
+    for (auto& value : report.values)
+        value.reset();
+    for (std::string& text : report.texts)
+        text.clear();
+    report.values[index_of(FigureKind::excess_air)] = common.results.excess_air;
+    report.values[index_of(FigureKind::efficiency)] = common.results.efficiency;
+    report.values[index_of(FigureKind::net)] = common.net;
+    report.text(FigureKind::excess_air).swap(common.texts[0]);
+    report.text(FigureKind::efficiency).swap(common.texts[1]);
+    report.text(FigureKind::net).swap(common.texts[2]);
+    report.results = common.results;
     report.outside_model = false;
     report.doubtful = false;
     report.failure.clear();
@@ -344,7 +358,6 @@ bool Section::common_results(const Row& row, RowResults& out) const
     out.notes.clear();
     out.kind = RowKind::calculated;
     out.doubtful = false;
-    return true;
 }
 
 void Section::take_marks(const Row& row)

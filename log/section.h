@@ -9,6 +9,7 @@
 #include "log/log.h"
 #include "text/numbers.h"
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -77,6 +78,14 @@ struct RowResults {
     std::string notes;
 };
 
+// A common row's results, as the short way gives them: the model's, the net
+// efficiency, and the texts of the three (those the section does not write, empty).
+struct CommonRow {
+    Results results;
+    double net = 0.0;
+    std::array<std::string, 3> texts; // excess air, efficiency, net
+};
+
 enum class UnitSource { option, units_line, header, none };
 
 // What a section's first rows show of its readings, as a look-ahead: oxygen written
@@ -120,10 +129,10 @@ public:
     // Whether the section's rows may take the short way.
     [[nodiscard]] bool common() const { return common_; }
     // The short way alone, for a record read ahead: false when the row is not a common
-    // one. It changes nothing of the section: take_marks, when the row's turn comes,
-    // takes its decimal mark as calculate does.
-    bool common_results(const Row& row, RowResults& out) const;
-    void take_marks(const Row& row);
+    // one. It changes nothing of the section: take, when the row's turn comes, takes
+    // its decimal mark as calculate does, and puts its results into out.
+    bool common_results(const Row& row, CommonRow& common) const;
+    void take(const Row& row, CommonRow& common, RowResults& out);
 
     // The decimal mark of the results: the log's, as its first reading with decimals
     // shows it; until one does, a comma with ';' and a point otherwise.
@@ -163,7 +172,8 @@ private:
     // What a record is compared with: the shared comparison, with the record's own air
     // temperature where the log has a column for it.
     const Comparison& comparison(const Row& row, std::string& notes);
-    // The log's decimal mark, from the first reading that shows it.
+    // The log's decimal mark, from the first readings that show it.
+    void take_marks(const Row& row);
     void take_mark(const Row& row, std::size_t index);
     // What the first rows showed, said on every row they concern.
     void doubts(const Reading& reading, std::string_view o2_cell, RowResults& out) const;
@@ -200,6 +210,7 @@ private:
     FirstRows first_;
     std::optional<Note> problem_;
     bool common_ = false; // the section's rows may take the short way
+    CommonRow common_row_;
 };
 
 } // namespace quemador::log

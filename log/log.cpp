@@ -130,8 +130,9 @@ public:
     };
 
     // A batch holds at most so many records, or about so many bytes (a record is at
-    // most 1 MiB): with two batches for each thread, the pipeline's memory stays a few
-    // mebibytes. Twice the reader's buffer: a record or two in the fuzzers' tiny build.
+    // most 1 MiB): with two batches for each thread, and at most most_batches, the
+    // pipeline's memory stays a few mebibytes. Twice the reader's buffer: a record or
+    // two in the fuzzers' tiny build.
     static constexpr std::size_t most_records = 1024;
     static constexpr std::size_t most_bytes = 2 * text::buffer_bytes;
 
@@ -211,6 +212,9 @@ private:
     std::vector<CommonRow> results_; // kept from batch to batch, with their texts' room
     std::vector<std::uint8_t> common_;
 };
+
+// The batches in the pipeline at once, at most.
+constexpr std::size_t most_batches = 16;
 
 // The batches, reused: the first stage takes one, the last gives it back.
 class Batches {
@@ -465,7 +469,7 @@ private:
             batches_.give_back(batch);
         };
         tbb::parallel_pipeline(
-            2 * options_.threads,
+            std::min<std::size_t>(2 * options_.threads, most_batches),
             tbb::make_filter<void, Batch*>(tbb::filter_mode::serial_in_order, read) &
                 tbb::make_filter<Batch*, Batch*>(tbb::filter_mode::parallel, calculate) &
                 tbb::make_filter<Batch*, void>(tbb::filter_mode::serial_in_order, write));

@@ -9,7 +9,9 @@ A test file declares its cases with @case and ends with run(); its command line 
 the fixture's arguments, then optionally the names of the cases to run (a part of a
 name picks every case whose name holds it)."""
 
+import csv
 import functools
+import io
 import os
 import sys
 import tempfile
@@ -80,6 +82,26 @@ class Page:
 
     def check(self, ok, what, detail=""):
         self._tally.check(ok, f"{self._name}: {what}", detail)
+
+    def press(self, element_id):
+        """Clicks a button as a user would: scrolled into sight first, and once the page
+        has answered the scroll."""
+        self.driver.execute_script("arguments[0].scrollIntoView({block: 'center'})", self.el(element_id))
+        self.wait.until(lambda d: d.execute_script(
+            "const r = arguments[0].getBoundingClientRect();"
+            "return document.elementFromPoint(r.x + r.width / 2, r.y + r.height / 2) === arguments[0]",
+            self.el(element_id)))
+        self.el(element_id).click()
+
+
+# The result columns a log gives, which the page's export and quemador1-calc --csv share.
+RESULT_COLUMNS = ("exceso_aire", "eficiencia", "eficiencia_neta", "eficiencia_corregida")
+
+
+def log_results(data):
+    """Each row's results in a log's bytes (UTF-8, ';'), by RESULT_COLUMNS."""
+    rows = list(csv.DictReader(io.StringIO(data.decode("utf-8-sig")), delimiter=";"))
+    return [[row[c] for c in RESULT_COLUMNS] for row in rows]
 
 
 def width_and_axe(driver, axe):

@@ -10,9 +10,7 @@ looked at.
 Usage: test_page.py SITE_DIR QUEMADOR1_CALC AXE_MIN_JS OUT_DIR [CASE...]"""
 
 import base64
-import csv
 import glob
-import io
 import os
 import re
 import shutil
@@ -28,7 +26,7 @@ from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import Select, WebDriverWait
 
 from readings import FIGURES, ROWS, calc
-from harness import case, run, width_and_axe
+from harness import case, log_results, run, width_and_axe
 from site_server import serve
 
 site, calc_path, axe_path, out_dir = sys.argv[1:5]
@@ -62,17 +60,6 @@ def fill(p, boxes):
             field.send_keys(boxes[box])
 
 
-def press(p, element_id):
-    """Clicks a button as a user would: scrolled into sight first, and once the page has
-    answered the scroll."""
-    p.driver.execute_script("arguments[0].scrollIntoView({block: 'center'})", p.el(element_id))
-    p.wait.until(lambda d: d.execute_script(
-        "const r = arguments[0].getBoundingClientRect();"
-        "return document.elementFromPoint(r.x + r.width / 2, r.y + r.height / 2) === arguments[0]",
-        p.el(element_id)))
-    p.el(element_id).click()
-
-
 def saved_count(p):
     return len(p.driver.find_elements(By.CSS_SELECTOR, "#lecturas li"))
 
@@ -84,7 +71,7 @@ def save(p, boxes, boiler=""):
     if boiler:
         p.el("caldera").send_keys(boiler)
     count = saved_count(p)
-    press(p, "guardar")
+    p.press("guardar")
     p.wait.until(lambda d: saved_count(p) == count + 1)
 
 
@@ -221,21 +208,15 @@ def saved_and_exported(p):
             "saved readings survive a reload, newest first", [i.text for i in items])
     p.driver.save_screenshot(os.path.join(out_dir, "page-360x640-saved.png"))
 
-    press(p, "exportar")
+    p.press("exportar")
     p.wait.until(lambda d: glob.glob(os.path.join(p.downloads, "*.csv")))
     exported = glob.glob(os.path.join(p.downloads, "*.csv"))[0]
     time.sleep(0.2)
     reread = subprocess.run([calc_path, "--csv", exported], capture_output=True, check=False)
-    columns = ("exceso_aire", "eficiencia", "eficiencia_neta", "eficiencia_corregida")
-
-    def results(data):
-        rows = list(csv.DictReader(io.StringIO(data.decode("utf-8-sig")), delimiter=";"))
-        return [[row[c] for c in columns] for row in rows]
-
-    written = results(open(exported, "rb").read())
+    written = log_results(open(exported, "rb").read())
     # Two readings with results, in °C and °F (so the file is in °F), and one outside the
     # model, which a log gives no numbers: the program's status says so.
-    p.check(reread.returncode == 1 and written == results(reread.stdout) and len(written) == 3
+    p.check(reread.returncode == 1 and written == log_results(reread.stdout) and len(written) == 3
             and written[0] == ["15,66", "82,61", "92,69", "82,8"] and all(written[1])
             and written[2] == ["", "", "", ""],
             "an exported CSV read by quemador1-calc --csv gives the same results",

@@ -15,10 +15,8 @@ elsewhere). Screenshots and the PDFs' pages are left in OUT_DIR to be looked at.
 Usage: test_report_page.py SITE_DIR QUEMADOR1_CALC AXE_MIN_JS OUT_DIR [CASE...]"""
 
 import base64
-import csv
 import datetime
 import glob
-import io
 import json
 import os
 import re
@@ -32,7 +30,7 @@ from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import Select
 
-from harness import case, run, width_and_axe
+from harness import case, log_results, run, width_and_axe
 from readings import calc
 from site_server import serve
 
@@ -79,16 +77,6 @@ def fill(p, boxes):
         type_in(p, element_id, text)
 
 
-def press(p, element_id):
-    """Clicks a button as a user would: scrolled into sight first."""
-    p.driver.execute_script("arguments[0].scrollIntoView({block: 'center'})", p.el(element_id))
-    p.wait.until(lambda d: d.execute_script(
-        "const r = arguments[0].getBoundingClientRect();"
-        "return document.elementFromPoint(r.x + r.width / 2, r.y + r.height / 2) === arguments[0]",
-        p.el(element_id)))
-    p.el(element_id).click()
-
-
 # The settings of a company, and a boiler's, analyser's and report's details.
 SETTINGS = {"empresa": "Calefacciones Peñalara, S.L.", "empresa-registro": "RI-28/1234",
             "tecnico": "Ana Ruiz", "tecnico-carne": "CT-5678", "limite-eficiencia": "82"}
@@ -108,7 +96,7 @@ def add_readings(p, readings, fuel="gas"):
     for boxes in readings:
         fill(p, {"o2": "", "co2": "", "co": "", "aire": "", **boxes})
         count = len(p.driver.find_elements(By.CSS_SELECTOR, "#lecturas-informe li"))
-        press(p, "anadir-lectura")
+        p.press("anadir-lectura")
         p.wait.until(lambda d: len(d.find_elements(By.CSS_SELECTOR, "#lecturas-informe li")) == count + 1)
 
 
@@ -131,7 +119,7 @@ def made_pdf(p, button="informe-pdf"):
     for old in glob.glob(os.path.join(p.downloads, "*.pdf")):
         os.remove(old)
     before = set()
-    press(p, button)
+    p.press(button)
     p.wait.until(lambda d: set(glob.glob(os.path.join(p.downloads, "*.pdf"))) - before
                  and not glob.glob(os.path.join(p.downloads, "*.crdownload")))
     time.sleep(0.2)
@@ -190,7 +178,7 @@ def three_readings_means_as_quemador1_calc(p):
     co = next(row for row in rows if row[0] == "CO sin aire (ppm)")
     each = [calc(calc_path, dict(combustible="gas", unidad="C", **r))["figures"]["co-sin-aire"] for r in THREE]
     p.check(co[1:4] == each, "each reading's CO air-free", f"{co} / {each}")
-    press(p, "anadir-lectura")
+    p.press("anadir-lectura")
     p.check(p.el("anadir-lectura").get_attribute("disabled") is not None
             and len(p.driver.find_elements(By.CSS_SELECTOR, "#lecturas-informe li")) == 3,
             "no fourth reading")
@@ -298,7 +286,7 @@ def the_pdf_and_the_printed_report(p):
     pages_as_png(os.path.join(out_dir, "report-printed.pdf"), "report-printed-")
 
     p.driver.execute_script(FAKE_SHARE)
-    press(p, "compartir")
+    p.press("compartir")
     p.wait.until(lambda d: d.execute_script("return window.shared.length"))
     shared = p.driver.execute_script("return window.shared")
     p.check(shared[0][0] == "Informe de inspección" and shared[0][1] == os.path.basename(path)
@@ -337,7 +325,7 @@ def a_known_boiler_fills_its_details(p):
     type_in(p, "combustible", "fueloil")
     fill(p, dict(o2="4", temp="200"))
     type_in(p, "caldera", "Sala de Calderas 1")
-    press(p, "guardar")
+    p.press("guardar")
     p.wait.until(lambda d: d.find_elements(By.CSS_SELECTOR, "#lecturas li"))
     p.driver.execute_script("localStorage.removeItem('quemador1.informe'); localStorage.removeItem('quemador1.lectura')")
     p.driver.refresh()
@@ -364,7 +352,7 @@ def the_change_since_the_last_report(p):
     first = dict(o2="3", temp="170", co="40", aire="20")
     add_readings(p, [first])
     made_pdf(p)
-    press(p, "informe-nuevo")
+    p.press("informe-nuevo")
     second = dict(o2="4,5", temp="190", co="40", aire="20")
     add_readings(p, [second])
     efficiency = [float(calc(calc_path, dict(combustible="gas", unidad="C", **r))["figures"]["eficiencia"].replace(",", "."))
@@ -397,16 +385,16 @@ def a_reading_saved_twice_is_refused(p):
     for name, count, said in rows:
         if name == "with a comma":
             type_in(p, "o2", "3,0")
-        press(p, "guardar")
+        p.press("guardar")
         p.wait.until(lambda d: p.el("guardadas-estado").text)
         time.sleep(0.3)
         p.check(saved() == count and said in p.el("guardadas-estado").text, name, p.el("guardadas-estado").text)
         p.driver.execute_script("document.getElementById('guardadas-estado').textContent = ''")
     type_in(p, "o2", "3,1")
-    press(p, "guardar")
+    p.press("guardar")
     p.wait.until(lambda d: saved() == 2)
     type_in(p, "caldera", "Sala 2")
-    press(p, "guardar")
+    p.press("guardar")
     p.wait.until(lambda d: saved() == 3)
     p.check(True, "another reading, and the same of another boiler, saved")
 
@@ -457,13 +445,13 @@ def exported_and_imported_back(p):
     type_in(p, "caldera", "=Sala 1")
     fill(p, dict(o2="3,5", temp="180,5", aire="20", co="40", **{"objetivo-o2": "2", "objetivo-temp": "170"}))
     type_in(p, "nota", "-revisada")
-    press(p, "guardar")
+    p.press("guardar")
     p.wait.until(lambda d: d.find_elements(By.CSS_SELECTOR, "#lecturas li"))
     type_in(p, "caldera", "Sala 2")
     type_in(p, "nota", "")
     type_in(p, "unidad", "F")
     fill(p, {"o2": "4", "temp": "400", "aire": "", "co": "", "objetivo-o2": "", "objetivo-temp": ""})
-    press(p, "guardar")
+    p.press("guardar")
     p.wait.until(lambda d: len(d.find_elements(By.CSS_SELECTOR, "#lecturas li")) == 2)
     type_in(p, "unidad", "C")
     type_in(p, "caldera", "=Sala 1")
@@ -471,20 +459,14 @@ def exported_and_imported_back(p):
     made_pdf(p)
     before = comparable(p.driver.execute_async_script(KEPT))
 
-    press(p, "exportar")
+    p.press("exportar")
     p.wait.until(lambda d: glob.glob(os.path.join(p.downloads, "*.csv")))
     time.sleep(0.3)
     exported = glob.glob(os.path.join(p.downloads, "*.csv"))[0]
     shutil.copy(exported, os.path.join(out_dir, "export.csv"))
     reread = subprocess.run([calc_path, "--csv", exported], capture_output=True, check=False)
-    columns = ("exceso_aire", "eficiencia", "eficiencia_neta", "eficiencia_corregida")
-
-    def results(data):
-        rows = list(csv.DictReader(io.StringIO(data.decode("utf-8-sig")), delimiter=";"))
-        return [[row[c] for c in columns] for row in rows]
-
-    written = results(open(exported, "rb").read())
-    p.check(reread.returncode == 0 and written == results(reread.stdout) and len(written) == 4 and all(r[1] for r in written),
+    written = log_results(open(exported, "rb").read())
+    p.check(reread.returncode == 0 and written == log_results(reread.stdout) and len(written) == 4 and all(r[1] for r in written),
             "quemador1-calc --csv reads the export, with the page's figures", f"{written} {reread.stderr!r}")
 
     # A new phone: the page's database and settings gone (the open page's connection is
@@ -569,7 +551,7 @@ def accessible_at_both_sizes(p):
     type_in(p, "caldera", "Sala 1")
     add_readings(p, THREE[:1])
     made_pdf(p)
-    press(p, "informe-nuevo")
+    p.press("informe-nuevo")
     p.el("ajustes").click() if not p.el("ajustes").get_attribute("open") else None
     fill(p, SETTINGS)
     fill(p, DETAILS)

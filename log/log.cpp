@@ -121,9 +121,9 @@ public:
         std::uint64_t line;
         std::uint64_t bytes_read;
         text::LineEnd end;
-        std::size_t raw;    // where its bytes begin in bytes_, and how many
+        std::size_t raw; // where its bytes begin in bytes_, and how many
         std::size_t raw_size;
-        std::size_t fields; // where its fields begin in fields_, and how many
+        std::size_t fields; // where its fields begin in spans_, and how many
         std::size_t field_count;
         std::size_t quoted; // where its quoted flags begin in quoted_, and how many
         std::size_t quoted_count;
@@ -151,8 +151,10 @@ public:
                             quoted.size()});
         bytes_.append(raw);
         for (const std::string_view field : fields) {
-            if (field.data() >= raw.data() && field.data() + field.size() <= raw.data() + raw.size()) {
-                spans_.emplace_back(records_.back().raw + static_cast<std::size_t>(field.data() - raw.data()),
+            if (field.data() >= raw.data() &&
+                field.data() + field.size() <= raw.data() + raw.size()) {
+                spans_.emplace_back(records_.back().raw +
+                                        static_cast<std::size_t>(field.data() - raw.data()),
                                     field.size());
             } else {
                 spans_.emplace_back(bytes_.size(), field.size());
@@ -609,8 +611,8 @@ private:
 
     [[gnu::noinline]] void tell() const
     {
-        options_.notice(RowNotice{line_, row_.notes, section_->header(), fields_,
-                                  section_->columns().index});
+        options_.notice(
+            RowNotice{line_, row_.notes, section_->header(), fields_, section_->columns().index});
     }
 
     // When a row is: its date column read, in the column's order (a date in another
@@ -649,8 +651,7 @@ private:
         const std::size_t boiler = boilers_.of(cell);
         using State = DateColumn::State;
         if (needs_dates_ && when.state == State::none)
-            undated_.add(line_,
-                         columns.has(Column::date) ? row.at(columns[Column::date]) : "");
+            undated_.add(line_, columns.has(Column::date) ? row.at(columns[Column::date]) : "");
         const Grouping grouping = summary_.grouping;
         if (grouping != Grouping::none) {
             const std::size_t whose =

@@ -6,8 +6,8 @@
 #include "text/encoding.h"
 
 #include <algorithm>
-#include <cmath>
 #include <array>
+#include <cmath>
 #include <stdexcept>
 
 namespace quemador::log {

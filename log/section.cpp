@@ -320,9 +320,8 @@ bool Section::common_results(const Row& row, CommonRow& common) const
                                 {}};
         if (!reading_advice(reading, common.results, style).empty())
             return false;
-        common.net =
-            net_efficiency(reading.fuel, reading.o2, fahrenheit_to_celsius(reading.temp_f),
-                           fahrenheit_to_celsius(combustion_air_temp));
+        common.net = net_efficiency(reading.fuel, reading.o2, fahrenheit_to_celsius(reading.temp_f),
+                                    fahrenheit_to_celsius(combustion_air_temp));
         shown_result(common.results.excess_air, common.texts[0]);
         shown_result(common.results.efficiency, common.texts[1]);
         if (figures_[index_of(FigureKind::net)])

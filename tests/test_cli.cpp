@@ -251,8 +251,8 @@ private slots:
             "--hilos debe ser un número entero de 1 a 256: «0»");
         row("a part of a thread", QStringList{"--csv", "-", "--hilos", "1,5"}, 2, "",
             "--hilos debe ser un número entero de 1 a 256: «1,5»");
-        row("threads with a reading", gas + QStringList{"--o2", "3", "--temp", "300", "--hilos", "2"},
-            2, "", "--hilos");
+        row("threads with a reading",
+            gas + QStringList{"--o2", "3", "--temp", "300", "--hilos", "2"}, 2, "", "--hilos");
         row("unknown grouping", QStringList{"--csv", "-", "--agrupar", "semana"}, 2, "",
             "agrupación desconocida: «semana» (use caldera, mes o ninguno)");
         row("an option of one reading with a table", QStringList{"--tabla", "--co", "50"}, 2, "",

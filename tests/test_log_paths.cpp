@@ -43,10 +43,9 @@ std::size_t rows_asked()
 std::string number(double x, int decimals, const Shape& shape)
 {
     char buffer[64];
-    std::string text(buffer,
-                     std::to_chars(buffer, buffer + sizeof buffer, x, std::chars_format::fixed,
-                                   decimals)
-                         .ptr);
+    std::string text(
+        buffer,
+        std::to_chars(buffer, buffer + sizeof buffer, x, std::chars_format::fixed, decimals).ptr);
     if (shape.marks == Marks::point)
         return text;
     for (char& c : text)
@@ -80,12 +79,13 @@ std::string random_log(const Shape& shape, std::size_t rows, std::uint64_t seed)
         }
         if (shape.dated) {
             log += one_in(4000) ? "Media" : (one_in(2) ? "Sala 1" : "sala 2");
-            log += sep + std::to_string(1 + random() % 28) + "/" + std::to_string(1 + random() % 12) +
-                "/2026" + sep;
+            log += sep + std::to_string(1 + random() % 28) + "/" +
+                std::to_string(1 + random() % 12) + "/2026" + sep;
         }
         const bool odd = one_in(50);
         const double o2 = odd ? uniform(-2.0, 25.0) : uniform(1.0, 10.0);
-        const double co2 = 11.8 * (20.9 - o2) / 20.9 + uniform(-0.6, 0.6) + (one_in(40) ? 4.0 : 0.0);
+        const double co2 =
+            11.8 * (20.9 - o2) / 20.9 + uniform(-0.6, 0.6) + (one_in(40) ? 4.0 : 0.0);
         const double temp = odd ? uniform(-40.0, 3000.0) : uniform(250.0, 600.0);
         log += one_in(500) ? junk[random() % 7] : number(o2, static_cast<int>(random() % 3), shape);
         if (one_in(1000))
@@ -124,16 +124,17 @@ Outcome run(const std::string& input, const Shape& shape, bool general, std::siz
     const LogSummary summary = process_log(source, sink, options);
     outcome.out = std::move(sink.text);
     std::string& text = outcome.summary;
-    for (const std::uint64_t count : {summary.read, summary.calculated, summary.with_advice,
-                                      summary.out_of_range, summary.with_errors, summary.reshaped,
-                                      summary.doubtful, summary.footers})
+    for (const std::uint64_t count :
+         {summary.read, summary.calculated, summary.with_advice, summary.out_of_range,
+          summary.with_errors, summary.reshaped, summary.doubtful, summary.footers})
         text += std::to_string(count) + " ";
     const auto spreads = [&text](const std::vector<std::pair<std::string, Spread>>& results) {
         for (const auto& [id, spread] : results) {
             char buffer[128];
             text += "\n" + id + " " + std::to_string(spread.count);
             for (const double x : {spread.sum, spread.least, spread.greatest})
-                text.append(" ").append(buffer, std::to_chars(buffer, buffer + sizeof buffer, x).ptr);
+                text.append(" ").append(buffer,
+                                        std::to_chars(buffer, buffer + sizeof buffer, x).ptr);
         }
     };
     spreads(summary.results);

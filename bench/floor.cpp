@@ -16,6 +16,7 @@
 #include "calculation/reading_advice.h"
 #include "text/numbers.h"
 
+#include <array>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -43,15 +44,15 @@ bool number(std::string_view cell, bool checked, double& value)
     return std::from_chars(cell.data(), cell.data() + cell.size(), value).ec == std::errc();
 }
 
-// One row: its line without the line end, the row written into out.
-void row(std::string_view line, bool checked, std::string& out)
+// One row: its line without the line end, the row written into out (text: room for a
+// result's).
+void row(std::string_view line, bool checked, std::string& text, std::string& out)
 {
-    static std::string text;
-    std::string_view cells[3];
+    std::array<std::string_view, 3> cells;
     std::size_t count = 0;
     for (std::size_t start = 0; count < 3;) {
         const std::size_t comma = line.find(',', start);
-        cells[count++] = line.substr(start, comma - start);
+        cells.at(count++) = line.substr(start, comma - start);
         if (comma == std::string_view::npos)
             break;
         start = comma + 1;
@@ -104,6 +105,7 @@ int main(int argc, char** argv)
     std::vector<char> in(buffer_bytes);
     std::string pending;
     std::string out;
+    std::string text;
     out.reserve(2 * buffer_bytes);
     bool header = true;
     std::size_t got = 0;
@@ -123,7 +125,7 @@ int main(int argc, char** argv)
             if (header)
                 out.append(line).append(",exceso_aire,eficiencia,eficiencia_neta,aviso\n");
             else
-                row(line, checked, out);
+                row(line, checked, text, out);
             header = false;
             pending.clear();
             chunk.remove_prefix(end + 1);

@@ -127,6 +127,7 @@ public:
         std::size_t field_count;
         std::size_t quoted; // where its quoted flags begin in quoted_, and how many
         std::size_t quoted_count;
+        bool blank; // copied as it is
     };
 
     // A batch holds at most so many records, or about so many bytes (a record is at
@@ -142,26 +143,26 @@ public:
     }
     [[nodiscard]] std::size_t size() const { return records_.size(); }
 
-    void add(const CsvReader& reader, const std::vector<std::string_view>& fields)
+    void add(const CsvReader& reader, const std::vector<std::string_view>& fields, bool blank)
     {
-        const std::string_view raw = reader.raw_record();
-        const std::span<const std::uint8_t> quoted = reader.quoted_fields();
+        const std::string_view read = reader.raw_record();
+        const std::span<const std::uint8_t> flags = reader.quoted_fields();
         records_.push_back({reader.line(), reader.bytes_read(), reader.line_end(), bytes_.size(),
-                            raw.size(), spans_.size(), fields.size(), quoted_.size(),
-                            quoted.size()});
-        bytes_.append(raw);
+                            read.size(), spans_.size(), fields.size(), quoted_.size(), flags.size(),
+                            blank});
+        bytes_.append(read);
         for (const std::string_view field : fields) {
-            if (field.data() >= raw.data() &&
-                field.data() + field.size() <= raw.data() + raw.size()) {
+            if (field.data() >= read.data() &&
+                field.data() + field.size() <= read.data() + read.size()) {
                 spans_.emplace_back(records_.back().raw +
-                                        static_cast<std::size_t>(field.data() - raw.data()),
+                                        static_cast<std::size_t>(field.data() - read.data()),
                                     field.size());
             } else {
                 spans_.emplace_back(bytes_.size(), field.size());
                 bytes_.append(field);
             }
         }
-        quoted_.insert(quoted_.end(), quoted.begin(), quoted.end());
+        quoted_.insert(quoted_.end(), flags.begin(), flags.end());
     }
 
     // Calculates the common rows, by the short way of the section they are read in.
@@ -171,8 +172,9 @@ public:
         common_.assign(records_.size(), 0);
         std::vector<std::string_view> fields;
         for (std::size_t i = 0; i < records_.size(); ++i) {
-            const Record& record = this->record(i, fields);
-            common_[i] = section.common_results(Row{fields, quoted(record)}, results_[i]) ? 1 : 0;
+            const Record& at = record(i, fields);
+            common_[i] =
+                !at.blank && section.common_results(Row{fields, quoted(at)}, results_[i]) ? 1 : 0;
         }
     }
 
@@ -182,8 +184,8 @@ public:
         const Record& record = records_[i];
         fields.resize(record.field_count);
         for (std::size_t k = 0; k < record.field_count; ++k) {
-            const auto [at, size] = spans_[record.fields + k];
-            fields[k] = std::string_view(bytes_).substr(at, size);
+            const auto [begin, length] = spans_[record.fields + k];
+            fields[k] = std::string_view(bytes_).substr(begin, length);
         }
         return record;
     }
@@ -413,14 +415,19 @@ private:
     }
 
 #ifdef QUEMADOR_PIPELINE
-    // Whether a record read ahead is a row of readings that the pipeline can take: not
-    // too long, its quotes closed, not blank, not a footer, its oxygen beginning as a
-    // number (so not a header). Any other stops the pipeline and is read one by one.
-    [[nodiscard]] bool pipelined(const std::vector<std::string_view>& fields) const
+    // Whether a record read ahead is one that the pipeline can take, as record() tells
+    // them apart: a blank line, or a row of readings (whether they read or not). A
+    // record too long, with an unclosed quote, a footer or a header stops the pipeline
+    // and is read on its own.
+    [[nodiscard]] bool pipelined(const std::vector<std::string_view>& fields, bool blank) const
     {
-        return !reader_.too_long() && reader_.unclosed_quote_line() == 0 &&
-            begins_as_number(field_at(fields, section_->columns()[Column::o2])) &&
-            !is_blank(fields) && footer_cell(fields, section_->columns()).empty();
+        if (reader_.too_long() || reader_.unclosed_quote_line() > 0)
+            return false;
+        if (blank)
+            return true;
+        const std::string_view o2_cell = field_at(fields, section_->columns()[Column::o2]);
+        return footer_cell(fields, section_->columns()).empty() &&
+            (begins_as_number(o2_cell) || !is_header(fields, o2_cell));
     }
 
     // Reads, calculates and writes the section's rows in the pipeline: records read in
@@ -443,11 +450,12 @@ private:
                     ended = true;
                     break;
                 }
-                if (!pipelined(ahead_)) {
+                const bool blank = is_blank(ahead_);
+                if (!pipelined(ahead_, blank)) {
                     stopped = true;
                     break;
                 }
-                batch->add(reader_, ahead_);
+                batch->add(reader_, ahead_, blank);
             }
             if (batch->size() == 0) {
                 batches_.give_back(batch);
@@ -456,7 +464,7 @@ private:
             }
             return batch;
         };
-        const auto calculate = [this](Batch* batch) {
+        const auto calculate_rows = [this](Batch* batch) {
             batch->calculate(*section_);
             return batch;
         };
@@ -465,6 +473,11 @@ private:
                 const Batch::Record& record = batch->record(i, fields_);
                 line_ = record.line;
                 const std::string_view raw = batch->raw(record);
+                if (record.blank) {
+                    writer_.fields_as_read(raw);
+                    writer_.end_record(record.end);
+                    continue;
+                }
                 data_row(Row{fields_, batch->quoted(record)}, &raw, record.end, record.bytes_read,
                          batch->common(i) ? &batch->results(i) : nullptr);
             }
@@ -473,7 +486,7 @@ private:
         tbb::parallel_pipeline(
             std::min<std::size_t>(2 * options_.threads, most_batches),
             tbb::make_filter<void, Batch*>(tbb::filter_mode::serial_in_order, read) &
-                tbb::make_filter<Batch*, Batch*>(tbb::filter_mode::parallel, calculate) &
+                tbb::make_filter<Batch*, Batch*>(tbb::filter_mode::parallel, calculate_rows) &
                 tbb::make_filter<Batch*, void>(tbb::filter_mode::serial_in_order, write));
         return stopped;
     }

@@ -288,7 +288,7 @@ void Section::calculate(const Row& row, RowResults& out)
 // it is only looked for here, in any decimal mark.
 bool Section::common_results(const Row& row, CommonRow& common) const
 {
-    const auto number = [&row, this](std::size_t index, double& value) {
+    const auto read_number = [&row, this](std::size_t index, double& value) {
         return text::parse_number(row.at(index), row.comma(index, comma_), value);
     };
     Reading reading;
@@ -297,12 +297,12 @@ bool Section::common_results(const Row& row, CommonRow& common) const
     const auto fuel = !columns_.has(Column::fuel) || text::is_blank(fuel_cell)
         ? options_.fuel
         : fuel_named(fuel_cell);
-    if (!fuel || !number(columns_[Column::o2], reading.o2) ||
-        !number(columns_[Column::temperature], temp))
+    if (!fuel || !read_number(columns_[Column::o2], reading.o2) ||
+        !read_number(columns_[Column::temperature], temp))
         return false;
     if (columns_.has(Column::co2) && !text::is_blank(row.at(columns_[Column::co2]))) {
         double co2 = 0.0;
-        if (!number(columns_[Column::co2], co2))
+        if (!read_number(columns_[Column::co2], co2))
             return false;
         reading.co2 = co2;
     }

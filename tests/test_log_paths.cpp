@@ -13,6 +13,7 @@
 #include "text/csv.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstdlib>
 #include <random>
@@ -42,64 +43,94 @@ std::size_t rows_asked()
 // A number as a log writes it, to the given decimals, with the shape's decimal mark.
 std::string number(double x, int decimals, const Shape& shape)
 {
-    char buffer[64];
-    std::string text(
-        buffer,
-        std::to_chars(buffer, buffer + sizeof buffer, x, std::chars_format::fixed, decimals).ptr);
+    std::array<char, 64> buffer{};
+    std::string text(buffer.data(),
+                     std::to_chars(buffer.data(), buffer.data() + buffer.size(), x,
+                                   std::chars_format::fixed, decimals)
+                         .ptr);
     if (shape.marks == Marks::point)
         return text;
-    for (char& c : text)
-        c = c == '.' ? ',' : c;
+    std::replace(text.begin(), text.end(), '.', ',');
     return shape.marks == Marks::quoted_comma ? '"' + text + '"' : text;
 }
 
-std::string random_log(const Shape& shape, std::size_t rows, std::uint64_t seed)
-{
-    std::mt19937_64 random(seed);
-    const auto uniform = [&random](double low, double high) {
-        return std::uniform_real_distribution<double>(low, high)(random);
-    };
-    const auto one_in = [&random](unsigned n) { return random() % n == 0; };
-    const std::string sep(1, shape.separator);
-    std::string header = shape.dated ? "Caldera" + sep + "Fecha" + sep : "";
-    header += "O2" + sep + "CO2" + sep + "Temperatura";
-    if (shape.fuel_column)
-        header += sep + "Combustible";
-    std::string log = header + "\n";
-    static const char* const fuels[] = {"gas natural", "Gasóleo C", "", "gas", "leña"};
-    static const char* const junk[] = {"", " ", "abc", "-", "1e3", "3..5", "nan"};
-    for (std::size_t i = 0; i < rows; ++i) {
+// Random records of a log of one shape: mostly common rows, and every kind of row that
+// leaves the short way.
+class RandomLog {
+public:
+    RandomLog(const Shape& shape, std::uint64_t seed)
+        : shape_(shape), random_(seed), sep_(1, shape.separator)
+    {
+        if (shape.dated)
+            header_.append("Caldera").append(sep_).append("Fecha").append(sep_);
+        header_.append("O2").append(sep_).append("CO2").append(sep_).append("Temperatura");
+        if (shape.fuel_column)
+            header_.append(sep_).append("Combustible");
+    }
+
+    std::string log(std::size_t rows)
+    {
+        std::string log = header_ + "\n";
+        for (std::size_t i = 0; i < rows; ++i)
+            record(log);
+        return log;
+    }
+
+private:
+    double uniform(double low, double high)
+    {
+        return std::uniform_real_distribution<double>(low, high)(random_);
+    }
+    bool one_in(unsigned n) { return random_() % n == 0; }
+    template <std::size_t n> std::string any(const std::array<std::string_view, n>& texts)
+    {
+        return std::string(texts.at(random_() % n));
+    }
+
+    void record(std::string& log)
+    {
         if (one_in(5000)) {
-            log += header + "\n";
-            continue;
+            log.append(header_).append("\n");
+        } else if (one_in(3000)) {
+            log.append(one_in(2) ? "" : sep_ + sep_).append("\n");
+        } else {
+            readings(log);
+            log.append(one_in(3) ? "\r\n" : "\n");
         }
-        if (one_in(3000)) {
-            log += one_in(2) ? "\n" : sep + sep + "\n";
-            continue;
-        }
-        if (shape.dated) {
-            log += one_in(4000) ? "Media" : (one_in(2) ? "Sala 1" : "sala 2");
-            log += sep + std::to_string(1 + random() % 28) + "/" +
-                std::to_string(1 + random() % 12) + "/2026" + sep;
+    }
+
+    void readings(std::string& log)
+    {
+        static constexpr std::array<std::string_view, 5> fuels = {"gas natural", "Gasóleo C", "",
+                                                                  "gas", "leña"};
+        static constexpr std::array<std::string_view, 7> junk = {"",    " ",    "abc", "-",
+                                                                 "1e3", "3..5", "nan"};
+        if (shape_.dated) {
+            log.append(one_in(4000) ? "Media" : (one_in(2) ? "Sala 1" : "sala 2")).append(sep_);
+            log.append(std::to_string(1 + random_() % 28)).append("/");
+            log.append(std::to_string(1 + random_() % 12)).append("/2026").append(sep_);
         }
         const bool odd = one_in(50);
         const double o2 = odd ? uniform(-2.0, 25.0) : uniform(1.0, 10.0);
         const double co2 =
             11.8 * (20.9 - o2) / 20.9 + uniform(-0.6, 0.6) + (one_in(40) ? 4.0 : 0.0);
         const double temp = odd ? uniform(-40.0, 3000.0) : uniform(250.0, 600.0);
-        log += one_in(500) ? junk[random() % 7] : number(o2, static_cast<int>(random() % 3), shape);
+        log.append(one_in(500) ? any(junk) : number(o2, static_cast<int>(random_() % 3), shape_));
         if (one_in(1000))
-            continue; // a row cut short
-        log += sep + (one_in(200) ? std::string() : number(co2, 2, shape));
-        log += sep + (one_in(500) ? junk[random() % 7] : number(temp, 1, shape));
-        if (shape.fuel_column)
-            log += sep + fuels[one_in(10) ? random() % 5 : random() % 2];
+            return; // a row cut short
+        log.append(sep_).append(one_in(200) ? std::string() : number(co2, 2, shape_));
+        log.append(sep_).append(one_in(500) ? any(junk) : number(temp, 1, shape_));
+        if (shape_.fuel_column)
+            log.append(sep_).append(one_in(10) ? any(fuels) : std::string(fuels.at(random_() % 2)));
         if (one_in(1000))
-            log += sep + "de más";
-        log += one_in(3) ? "\r\n" : "\n";
+            log.append(sep_).append("de más");
     }
-    return log;
-}
+
+    Shape shape_;
+    std::mt19937_64 random_;
+    std::string sep_;
+    std::string header_;
+};
 
 struct Outcome {
     std::string out;
@@ -130,11 +161,12 @@ Outcome run(const std::string& input, const Shape& shape, bool general, std::siz
         text += std::to_string(count) + " ";
     const auto spreads = [&text](const std::vector<std::pair<std::string, Spread>>& results) {
         for (const auto& [id, spread] : results) {
-            char buffer[128];
+            std::array<char, 128> buffer{};
             text += "\n" + id + " " + std::to_string(spread.count);
             for (const double x : {spread.sum, spread.least, spread.greatest})
-                text.append(" ").append(buffer,
-                                        std::to_chars(buffer, buffer + sizeof buffer, x).ptr);
+                text.append(" ").append(
+                    buffer.data(),
+                    std::to_chars(buffer.data(), buffer.data() + buffer.size(), x).ptr);
         }
     };
     spreads(summary.results);
@@ -180,7 +212,9 @@ private slots:
         QFETCH(bool, fuel_column);
         QFETCH(bool, dated);
         const Shape shape{separator, static_cast<Marks>(marks), fuel_column, dated};
-        const std::string input = random_log(shape, rows_asked(), 1000 + separator + marks);
+        const std::string input =
+            RandomLog(shape, static_cast<std::uint64_t>(1000 + separator + marks))
+                .log(rows_asked());
         const Outcome common = run(input, shape, false);
         const Outcome general = run(input, shape, true);
         QVERIFY(common.out.size() > input.size());

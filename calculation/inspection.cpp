@@ -21,12 +21,13 @@ Judgement judged(const LimitCheck& check, bool passes)
 
 LimitCheck efficiency_check(const Limits& limits, const FigureValues& means)
 {
-    LimitCheck check{LimitKind::efficiency, limits.min_efficiency, limits.min_efficiency.has_value(),
-                     std::nullopt};
+    LimitCheck check{LimitKind::efficiency, limits.min_efficiency,
+                     limits.min_efficiency.has_value(), std::nullopt};
     const auto& mean = means.at(index_of(limits.efficiency_figure));
     if (mean)
         check.measured = as_shown(limits.efficiency_figure, *mean);
-    check.judgement = judged(check, check.measured && check.limit && *check.measured >= *check.limit);
+    check.judgement =
+        judged(check, check.measured && check.limit && *check.measured >= *check.limit);
     return check;
 }
 
@@ -40,7 +41,8 @@ LimitCheck co_check(std::span<const Report> reports, const Limits& limits)
         const auto& co = report.value(FigureKind::co_air_free);
         every = every && co.has_value();
         if (co)
-            check.measured = std::max(check.measured.value_or(0.0), as_shown(FigureKind::co_air_free, *co));
+            check.measured =
+                std::max(check.measured.value_or(0.0), as_shown(FigureKind::co_air_free, *co));
     }
     if (check.measured && *check.measured > *check.limit)
         check.judgement = Judgement::fail;
@@ -99,8 +101,9 @@ Inspection inspect(std::span<const Report> reports, Fuel fuel, const Limits& lim
     if (fuel == Fuel::fuel_oil_no2)
         out.checks.push_back(smoke_check(limits, smoke));
     const auto any = [&out](Judgement judgement) {
-        return std::any_of(out.checks.begin(), out.checks.end(),
-                           [judgement](const LimitCheck& check) { return check.judgement == judgement; });
+        return std::any_of(
+            out.checks.begin(), out.checks.end(),
+            [judgement](const LimitCheck& check) { return check.judgement == judgement; });
     };
     if (any(Judgement::fail))
         out.verdict = Verdict::not_conforming;

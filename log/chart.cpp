@@ -326,9 +326,10 @@ Chart ChartData::chart(std::string_view log_name) const
 {
     // Over time without a readable date: over the line instead, every row drawn.
     if (by_line()) {
-        Chart chart = by_line_ ? by_line_->chart(log_name) : ChartData(buckets_).chart(log_name);
-        chart.rows = undated_;
-        return chart;
+        Chart over_lines =
+            by_line_ ? by_line_->chart(log_name) : ChartData(buckets_).chart(log_name);
+        over_lines.rows = undated_;
+        return over_lines;
     }
     const bool over_time = over_time_;
     Chart chart;

@@ -5,7 +5,11 @@
 
 #include <QStringList>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
+#include <iterator>
+#include <numeric>
 #include <vector>
 
 using namespace quemador;
@@ -95,23 +99,36 @@ private slots:
         QStringList missing; // the figures with no mean
         if (case_name == "three") {
             reports = gas_readings({{3.0, 40.0}, {3.4, 52.0}, {2.9, 47.0}});
-            missing << "eficiencia_corregida" << "eficiencia_objetivo" << "ahorro_combustible";
+            missing << "eficiencia_corregida"
+                    << "eficiencia_objetivo"
+                    << "ahorro_combustible";
         } else if (case_name == "one") {
             reports = gas_readings({{3.0, 40.0}});
-            missing << "eficiencia_corregida" << "eficiencia_objetivo" << "ahorro_combustible";
+            missing << "eficiencia_corregida"
+                    << "eficiencia_objetivo"
+                    << "ahorro_combustible";
         } else if (case_name == "co in two") {
             reports = gas_readings({{3.0, 40.0}, {3.4, no_value}, {2.9, 47.0}});
-            missing << "eficiencia_corregida" << "eficiencia_objetivo" << "ahorro_combustible"
+            missing << "eficiencia_corregida"
+                    << "eficiencia_objetivo"
+                    << "ahorro_combustible"
                     << "co_sin_aire";
         } else if (case_name == "outside") {
             reports = gas_readings({{3.0, 40.0}, {3.4, 52.0}});
             reports.push_back(report_of(Fuel::natural_gas, 3.0, 40.0, 50.0));
-            missing << "exceso_aire" << "eficiencia" << "eficiencia_neta" << "perdidas_humos"
-                    << "eficiencia_corregida" << "eficiencia_objetivo" << "ahorro_combustible";
+            missing << "exceso_aire"
+                    << "eficiencia"
+                    << "eficiencia_neta"
+                    << "perdidas_humos"
+                    << "eficiencia_corregida"
+                    << "eficiencia_objetivo"
+                    << "ahorro_combustible";
         } else if (case_name == "air") {
             reports = {report_of(Fuel::fuel_oil_no2, 4.0, 392.0, no_value, 68.0),
                        report_of(Fuel::fuel_oil_no2, 4.2, 400.0, no_value, 70.0)};
-            missing << "eficiencia_objetivo" << "ahorro_combustible" << "co_sin_aire";
+            missing << "eficiencia_objetivo"
+                    << "ahorro_combustible"
+                    << "co_sin_aire";
         } else {
             for (const FigureFacts& figure : figure_kinds())
                 missing << q(std::string(figure.id));
@@ -124,9 +141,10 @@ private slots:
                 without << q(std::string(figure.id));
                 continue;
             }
-            double sum = 0.0;
-            for (const Report& report : reports)
-                sum += *report.value(figure.kind);
+            const double sum = std::accumulate(reports.begin(), reports.end(), 0.0,
+                                               [&](double total, const Report& report) {
+                                                   return total + *report.value(figure.kind);
+                                               });
             QCOMPARE_EXACT(*mean, sum / static_cast<double>(reports.size()));
         }
         QCOMPARE(without.join(' '), missing.join(' '));
@@ -152,41 +170,52 @@ private slots:
         // fuel oil, gross about 86 %.
         QTest::newRow("gas, every limit passes, the CO default")
             << gas << 80.0 << false << no_value << no_value << 50.0 << no_value
-            << "efficiency:pass(80,user) co:pass(400,default)" << "conforming";
+            << "efficiency:pass(80,user) co:pass(400,default)"
+            << "conforming";
         QTest::newRow("gas, the efficiency fails")
             << gas << 85.0 << false << no_value << no_value << 50.0 << no_value
-            << "efficiency:fail(85,user) co:pass(400,default)" << "not conforming";
+            << "efficiency:fail(85,user) co:pass(400,default)"
+            << "not conforming";
         QTest::newRow("gas, the net basis passes where the gross fails")
             << gas << 85.0 << true << no_value << no_value << 50.0 << no_value
-            << "efficiency:pass(85,user) co:pass(400,default)" << "conforming";
+            << "efficiency:pass(85,user) co:pass(400,default)"
+            << "conforming";
         QTest::newRow("gas, a CO past the default")
             << gas << 80.0 << false << no_value << no_value << 400.0 << no_value
-            << "efficiency:pass(80,user) co:fail(400,default)" << "not conforming";
+            << "efficiency:pass(80,user) co:fail(400,default)"
+            << "not conforming";
         QTest::newRow("gas, a CO past the user's limit")
             << gas << 80.0 << false << 50.0 << no_value << 50.0 << no_value
-            << "efficiency:pass(80,user) co:fail(50,user)" << "not conforming";
+            << "efficiency:pass(80,user) co:fail(50,user)"
+            << "not conforming";
         QTest::newRow("gas, no efficiency limit: no pass")
             << gas << no_value << false << no_value << no_value << 50.0 << no_value
-            << "efficiency:no-limit co:pass(400,default)" << "no limits";
+            << "efficiency:no-limit co:pass(400,default)"
+            << "no limits";
         QTest::newRow("gas, no limit and a CO past the default: a fail")
             << gas << no_value << false << no_value << no_value << 500.0 << no_value
-            << "efficiency:no-limit co:fail(400,default)" << "not conforming";
+            << "efficiency:no-limit co:fail(400,default)"
+            << "not conforming";
         QTest::newRow("gas, CO not measured: no pass")
             << gas << 80.0 << false << no_value << no_value << no_value << no_value
-            << "efficiency:pass(80,user) co:not-measured(400,default)" << "incomplete";
+            << "efficiency:pass(80,user) co:not-measured(400,default)"
+            << "incomplete";
         QTest::newRow("gas, a smoke limit does not apply")
             << gas << 80.0 << false << no_value << 2.0 << 50.0 << 5.0
-            << "efficiency:pass(80,user) co:pass(400,default)" << "conforming";
+            << "efficiency:pass(80,user) co:pass(400,default)"
+            << "conforming";
         QTest::newRow("fuel oil, smoke within its limit")
             << oil << 80.0 << false << no_value << 2.0 << 50.0 << 2.0
-            << "efficiency:pass(80,user) co:pass(400,default) smoke:pass(2,user)" << "conforming";
+            << "efficiency:pass(80,user) co:pass(400,default) smoke:pass(2,user)"
+            << "conforming";
         QTest::newRow("fuel oil, smoke past its limit")
             << oil << 80.0 << false << no_value << 2.0 << 50.0 << 3.0
             << "efficiency:pass(80,user) co:pass(400,default) smoke:fail(2,user)"
             << "not conforming";
         QTest::newRow("fuel oil, no smoke limit: no pass")
             << oil << 80.0 << false << no_value << no_value << 50.0 << 1.0
-            << "efficiency:pass(80,user) co:pass(400,default) smoke:no-limit" << "no limits";
+            << "efficiency:pass(80,user) co:pass(400,default) smoke:no-limit"
+            << "no limits";
         QTest::newRow("fuel oil, smoke not recorded: no pass")
             << oil << 80.0 << false << no_value << 2.0 << 50.0 << no_value
             << "efficiency:pass(80,user) co:pass(400,default) smoke:not-measured(2,user)"
@@ -209,16 +238,19 @@ private slots:
         limits.efficiency_figure = net_basis ? FigureKind::net : FigureKind::efficiency;
         limits.max_co = given(max_co);
         limits.max_smoke = given(max_smoke);
+        const std::array<double, 3> oxygen = {3.0, 3.2, 2.8};
         std::vector<Report> reports;
-        for (const double o2 : {3.0, 3.2, 2.8})
-            reports.push_back(report_of(Fuel(fuel), o2, 356.0, co));
+        std::transform(oxygen.begin(), oxygen.end(), std::back_inserter(reports),
+                       [&](double o2) { return report_of(Fuel(fuel), o2, 356.0, co); });
         const Inspection inspection = inspect(reports, Fuel(fuel), limits, given(smoke));
         QStringList said;
         for (const LimitCheck& check : inspection.checks) {
             QString text = QStringList{"efficiency", "co", "smoke"}[int(check.kind)] + ":" +
                 judgement_word(check.judgement);
             if (check.limit)
-                text += QString("(%1,%2)").arg(*check.limit).arg(check.set_by_user ? "user" : "default");
+                text += QString("(%1,%2)")
+                            .arg(*check.limit)
+                            .arg(check.set_by_user ? "user" : "default");
             said << text;
         }
         QCOMPARE(said.join(' '), checks);
@@ -230,10 +262,11 @@ private slots:
     void what_is_judged()
     {
         std::vector<Report> reports = gas_readings({{3.0, 40.0}, {3.4, 380.0}, {2.9, 47.0}});
-        const FigureValues means = mean_figures(reports);
-        const double printed = as_shown(FigureKind::efficiency, *means[index_of(FigureKind::efficiency)]);
+        const FigureValues averages = mean_figures(reports);
+        const double printed =
+            as_shown(FigureKind::efficiency, *averages[index_of(FigureKind::efficiency)]);
         // A mean that rounds up: judged unrounded, it would fail its printed value.
-        QVERIFY(*means[index_of(FigureKind::efficiency)] < printed);
+        QVERIFY(*averages[index_of(FigureKind::efficiency)] < printed);
         Limits limits;
         limits.min_efficiency = printed;
         Inspection inspection = inspect(reports, Fuel::natural_gas, limits, std::nullopt);

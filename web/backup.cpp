@@ -40,14 +40,20 @@ enum class Col : std::uint8_t {
     report,
     report_date
 };
-constexpr std::array<std::string_view, 14> headers = {
-    "Fecha",      "Caldera",     "Combustible",               "O2",      "CO2",
-    "CO",         "T humos",     "T aire",                    "Nota",    "O2 objetivo",
-    "T objetivo", "Temperaturas tecleadas en", "Informe", "Fecha del informe"};
+constexpr std::array<std::string_view, 14> headers = {"Fecha",       "Caldera",
+                                                      "Combustible", "O2",
+                                                      "CO2",         "CO",
+                                                      "T humos",     "T aire",
+                                                      "Nota",        "O2 objetivo",
+                                                      "T objetivo",  "Temperaturas tecleadas en",
+                                                      "Informe",     "Fecha del informe"};
 constexpr std::string_view header(Col col) { return headers.at(static_cast<std::size_t>(col)); }
-constexpr bool in_unit(Col col) { return col == Col::flue || col == Col::air || col == Col::target_temp; }
+constexpr bool in_unit(Col col)
+{
+    return col == Col::flue || col == Col::air || col == Col::target_temp;
+}
 // The log's own columns, before its results; the rest after them.
-constexpr std::array<Col, 9> log_columns = {Col::date, Col::boiler, Col::fuel, Col::o2, Col::co2,
+constexpr std::array<Col, 9> log_columns = {Col::date, Col::boiler, Col::fuel, Col::o2,  Col::co2,
                                             Col::co,   Col::flue,   Col::air,  Col::note};
 constexpr std::array<Col, 5> later_columns = {Col::target_o2, Col::target_temp, Col::typed_unit,
                                               Col::report, Col::report_date};
@@ -64,7 +70,8 @@ std::vector<FigureKind> exported_figures() { return log::default_figures(true, f
 std::string cell_of(const ReportField& field, const std::string& text)
 {
     double number = 0.0;
-    if (field.kind == FieldKind::number && text::parse_number(text, text::DecimalComma::accepted, number))
+    if (field.kind == FieldKind::number &&
+        text::parse_number(text, text::DecimalComma::accepted, number))
         return typed(text);
     return text::spreadsheet_cell(text);
 }
@@ -72,8 +79,9 @@ std::string cell_of(const ReportField& field, const std::string& text)
 void write_header(text::CsvWriter& writer, bool celsius)
 {
     const auto head = [&](Col col) {
-        writer.field(in_unit(col) ? std::string(header(col)) + " (" + std::string(unit_text(celsius)) + ")"
-                                  : std::string(header(col)));
+        writer.field(in_unit(col)
+                         ? std::string(header(col)) + " (" + std::string(unit_text(celsius)) + ")"
+                         : std::string(header(col)));
     };
     for (const Col col : log_columns)
         head(col);
@@ -140,8 +148,9 @@ void write_row(text::CsvWriter& writer, const RowTexts& row, const PageReading& 
     for (std::size_t k = 0; k < keepers.size(); ++k) {
         for (const ReportField& field : report_fields()) {
             if (field.keeper == keepers.at(k))
-                writer.field(sources.at(k) ? cell_of(field, text_of(*sources.at(k), field.id))
-                                           : std::string());
+                writer.field(sources.at(k) != nullptr
+                                 ? cell_of(field, text_of(*sources.at(k), field.id))
+                                 : std::string());
         }
     }
     writer.end_record();
@@ -166,7 +175,8 @@ const nlohmann::json& list(const nlohmann::json& object, std::string_view key)
 // A cell a spreadsheet would not run, back as it was typed.
 std::string as_typed(std::string_view cell)
 {
-    if (cell.size() >= 2 && cell.front() == '\'' && text::spreadsheet_cell(cell.substr(1)) != cell.substr(1))
+    if (cell.size() >= 2 && cell.front() == '\'' &&
+        text::spreadsheet_cell(cell.substr(1)) != cell.substr(1))
         cell.remove_prefix(1);
     return std::string(cell);
 }
@@ -181,7 +191,8 @@ public:
             if (i == 0 && name.starts_with("\xEF\xBB\xBF"))
                 name.remove_prefix(3);
             std::string_view unit;
-            if (const auto open = name.rfind(" ("); open != std::string_view::npos && name.ends_with(')')) {
+            if (const auto open = name.rfind(" (");
+                open != std::string_view::npos && name.ends_with(')')) {
                 unit = name.substr(open + 2, name.size() - open - 3);
                 name = name.substr(0, open);
             }
@@ -197,11 +208,13 @@ public:
                            [this](Col col) { return columns_.contains(std::string(header(col))); });
     }
     [[nodiscard]] bool celsius() const { return celsius_; }
-    [[nodiscard]] std::string cell(const std::vector<std::string_view>& row, std::string_view name) const
+    [[nodiscard]] std::string cell(const std::vector<std::string_view>& row,
+                                   std::string_view name) const
     {
         const auto at = columns_.find(std::string(name));
-        return at != columns_.end() && at->second < row.size() ? std::string(text::trimmed(row[at->second]))
-                                                              : std::string();
+        return at != columns_.end() && at->second < row.size()
+            ? std::string(text::trimmed(row[at->second]))
+            : std::string();
     }
     [[nodiscard]] std::string cell(const std::vector<std::string_view>& row, Col col) const
     {
@@ -217,9 +230,11 @@ private:
 std::string temperature_back(const std::string& cell, bool file_celsius, bool typed_celsius)
 {
     double value = 0.0;
-    if (file_celsius == typed_celsius || !text::parse_number(cell, text::DecimalComma::accepted, value))
+    if (file_celsius == typed_celsius ||
+        !text::parse_number(cell, text::DecimalComma::accepted, value))
         return cell;
-    return typed(plain_number(typed_celsius ? fahrenheit_to_celsius(value) : celsius_to_fahrenheit(value)));
+    return typed(
+        plain_number(typed_celsius ? fahrenheit_to_celsius(value) : celsius_to_fahrenheit(value)));
 }
 
 // A row's boxes, by their ids, in the unit they were typed in.
@@ -301,8 +316,8 @@ std::string export_csv(std::string_view request)
     }
     const nlohmann::json& settings = member(saved, "ajustes");
     // One temperature unit for the file: the readings', or °F when they differ.
-    const bool celsius = std::all_of(rows.begin(), rows.end(),
-                                     [](const auto& row) { return row.first.celsius; });
+    const bool celsius =
+        std::all_of(rows.begin(), rows.end(), [](const auto& row) { return row.first.celsius; });
     text::StringSink sink;
     {
         text::CsvWriter writer(sink, ';', text::LineEnd::crlf);
@@ -328,7 +343,8 @@ std::string import_json(std::string_view csv)
         names.assign(fields.begin(), fields.end());
     const Header header(std::vector<std::string_view>(names.begin(), names.end()));
     if (!header.is_export())
-        throw std::invalid_argument("no es un archivo exportado por esta página: le faltan columnas");
+        throw std::invalid_argument(
+            "no es un archivo exportado por esta página: le faltan columnas");
     nlohmann::json out = {{"lecturas", nlohmann::json::array()},
                           {"informes", nlohmann::json::array()},
                           {"calderas", nlohmann::json::array()},
@@ -359,7 +375,8 @@ std::string import_json(std::string_view csv)
         if (!boiler.empty()) {
             auto [at, added] = boilers.try_emplace(boiler, out["calderas"].size());
             if (added)
-                out["calderas"].push_back({{"caldera", boiler}, {"campos", nlohmann::json::object()}});
+                out["calderas"].push_back(
+                    {{"caldera", boiler}, {"campos", nlohmann::json::object()}});
             take_fields(header, fields, Keeper::boiler, out["calderas"][at->second]["campos"]);
         }
         take_fields(header, fields, Keeper::settings, out["ajustes"]);

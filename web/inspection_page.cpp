@@ -106,8 +106,9 @@ std::string spanish_date(const std::chrono::year_month_day& date)
 // A figure's value as its text shows it, in the page's numbers.
 std::string figure_text(FigureKind kind, double value)
 {
-    return spanish(figure_facts(kind).decimals == 0 ? plain_number(std::round(value))
-                                                    : std::string(without_sign_blank(shown_result(value))));
+    return spanish(figure_facts(kind).decimals == 0
+                       ? plain_number(std::round(value))
+                       : std::string(without_sign_blank(shown_result(value))));
 }
 
 // A difference with its sign, − (U+2212) or +, to the figure's decimals or to tenths.
@@ -118,7 +119,8 @@ std::string signed_text(double difference, int decimals)
     std::string digits = plain_number(std::abs(rounded));
     if (decimals > 0 && digits.find('.') == std::string::npos)
         digits += '.';
-    while (decimals > 0 && digits.size() - digits.find('.') - 1 < static_cast<std::size_t>(decimals))
+    while (decimals > 0 &&
+           digits.size() - digits.find('.') - 1 < static_cast<std::size_t>(decimals))
         digits += '0';
     const std::string sign = rounded > 0 ? "+" : rounded < 0 ? "\u2212" : "";
     return sign + spanish(digits);
@@ -166,8 +168,8 @@ void write_previous(const nlohmann::json& previous, const FigureValues& now, Fig
     const auto date = iso_date(text_of(previous, "fecha"));
     if (!date)
         return;
-    const Readings then = readings_of(previous.contains("lecturas") ? previous.at("lecturas")
-                                                                     : nlohmann::json());
+    const Readings then =
+        readings_of(previous.contains("lecturas") ? previous.at("lecturas") : nlohmann::json());
     const FigureValues before = mean_figures(then.reports);
     json.key("anterior");
     json.open('{');
@@ -190,9 +192,10 @@ void write_previous(const nlohmann::json& previous, const FigureValues& now, Fig
     if (a && b) {
         const std::string change = signed_text(as_shown(judged, *b) - as_shown(judged, *a), 1);
         std::string name = judged == FigureKind::net ? "eficiencia neta" : "eficiencia";
-        json.member("frase", name + (change.empty() || change == "0,0" ? " sin cambio"
-                                                                       : " " + change + " puntos") +
-                        " desde el " + spanish_date(*date));
+        json.member(
+            "frase",
+            name + (change.empty() || change == "0,0" ? " sin cambio" : " " + change + " puntos") +
+                " desde el " + spanish_date(*date));
     }
     json.close('}');
 }
@@ -207,9 +210,10 @@ LimitWords limit_words(const LimitCheck& check, FigureKind efficiency)
     const auto number = [](std::optional<double> x) { return x ? spanish(plain_number(*x)) : "—"; };
     switch (check.kind) {
     case LimitKind::efficiency:
-        return {std::string(efficiency == FigureKind::net ? "Eficiencia neta" : "Eficiencia bruta") +
-                    " mínima" + (check.limit ? ": " + number(check.limit) + " %" : ""),
-                check.measured ? "media " + figure_text(efficiency, *check.measured) + " %" : ""};
+        return {
+            std::string(efficiency == FigureKind::net ? "Eficiencia neta" : "Eficiencia bruta") +
+                " mínima" + (check.limit ? ": " + number(check.limit) + " %" : ""),
+            check.measured ? "media " + figure_text(efficiency, *check.measured) + " %" : ""};
     case LimitKind::co:
         return {"CO sin aire máximo: " + number(check.limit) + " ppm",
                 check.measured ? "la lectura más alta " + number(check.measured) + " ppm" : ""};
@@ -265,14 +269,16 @@ void write_verdict(const Inspection& inspection, std::size_t readings, Json& jso
         return;
     case Verdict::no_limits:
         json.member("veredicto", std::string_view("Sin límites fijados"));
-        json.member("motivo", "Falta fijar " + list(Judgement::no_limit, limit_names) +
-                                  " en los ajustes: sin ellos no hay conformidad.");
+        json.member("motivo",
+                    "Falta fijar " + list(Judgement::no_limit, limit_names) +
+                        " en los ajustes: sin ellos no hay conformidad.");
         return;
     case Verdict::incomplete:
         json.member("veredicto", std::string_view("Sin veredicto"));
-        json.member("motivo", readings == 0 ? std::string("Añada al menos una lectura al informe.")
-                                            : "Falta medir " +
-                                  list(Judgement::not_measured, measure_names) + ".");
+        json.member("motivo",
+                    readings == 0
+                        ? std::string("Añada al menos una lectura al informe.")
+                        : "Falta medir " + list(Judgement::not_measured, measure_names) + ".");
         return;
     }
 }
@@ -286,9 +292,10 @@ void write_limits(const Inspection& inspection, const Limits& limits, Json& json
         json.open('{');
         json.member("clave", limit_keys.at(static_cast<std::size_t>(check.kind)));
         json.member("limite", words.limit);
-        json.member("fuente", !check.limit         ? std::string_view("sin límite fijado")
-                                  : check.set_by_user ? std::string_view("fijado por la empresa")
-                                                      : co_air_free_limit_source);
+        json.member("fuente",
+                    !check.limit            ? std::string_view("sin límite fijado")
+                        : check.set_by_user ? std::string_view("fijado por la empresa")
+                                            : co_air_free_limit_source);
         json.member("medido", words.measured);
         json.member("juicio", judgement_word(check.judgement));
         json.member("falla", check.judgement == Judgement::fail);
@@ -313,8 +320,8 @@ void write_calibration(const nlohmann::json& fields, std::string_view today, Box
     const auto year_on = calibrated->year() + std::chrono::years(1);
     const bool old = std::tuple(year_on, calibrated->month(), calibrated->day()) <
         std::tuple(now->year(), now->month(), now->day());
-    json.member("calibracion", "calibrado el " + spanish_date(*calibrated) +
-                                   (old ? ": hace más de un año" : ""));
+    json.member("calibracion",
+                "calibrado el " + spanish_date(*calibrated) + (old ? ": hace más de un año" : ""));
     json.member("calibracion_vencida", old);
 }
 
@@ -361,7 +368,8 @@ std::string inspection_json(std::string_view request)
     boxes.number(field("tiro").id, text_of(given, "tiro"), -most_draught, most_draught, " Pa");
     const auto smoke =
         boxes.number(field("opacidad").id, text_of(given, "opacidad"), 0.0, smoke_scale_max, "");
-    const Readings readings = readings_of(parsed.contains("lecturas") ? parsed.at("lecturas") : empty);
+    const Readings readings =
+        readings_of(parsed.contains("lecturas") ? parsed.at("lecturas") : empty);
     const Fuel fuel = readings.pages.empty()
         ? Fuel::natural_gas
         : log::fuel_named(readings.pages.front().fuel).value_or(Fuel::natural_gas);

@@ -140,8 +140,9 @@ std::string report_names()
     co.member("limite", plain_number(co_air_free_limit));
     co.member("fuente", co_air_free_limit_source);
     co.close('}');
-    return "export const reportFields = " + fields.take() + ";\nexport const coLimit = " +
-        co.take() + ";\nexport const mostReadings = " + std::to_string(most_readings) + ";\n";
+    return "export const reportFields = " + fields.take() +
+        ";\nexport const coLimit = " + co.take() +
+        ";\nexport const mostReadings = " + std::to_string(most_readings) + ";\n";
 }
 
 void write_strings(Json& json, std::span<const std::string_view> texts)
@@ -187,8 +188,9 @@ std::optional<double> Boxes::number(std::string_view id, std::string_view text, 
         return std::nullopt;
     }
     if (value < least || value > most) {
-        refuse(id, "Debe estar entre " + spanish(plain_number(least)) + " y " +
-                       spanish(plain_number(most)) + std::string(unit) + ".");
+        refuse(id,
+               "Debe estar entre " + spanish(plain_number(least)) + " y " +
+                   spanish(plain_number(most)) + std::string(unit) + ".");
         return std::nullopt;
     }
     return value;
@@ -280,11 +282,11 @@ void write_reading(const Evaluation& evaluation, const PageReading& page, const 
         json.member("fuera", report.outside_model);
     }
     if (const auto& co = report.value(FigureKind::co_air_free); co && co_past_limit(limits, *co))
-        json.member("co_supera", "supera el límite de " + spanish(plain_number(co_limit(limits))) +
-                        " ppm (" +
-                        std::string(limits.max_co ? "fijado por la empresa"
-                                                  : co_air_free_limit_source) +
-                        ")");
+        json.member(
+            "co_supera",
+            "supera el límite de " + spanish(plain_number(co_limit(limits))) + " ppm (" +
+                std::string(limits.max_co ? "fijado por la empresa" : co_air_free_limit_source) +
+                ")");
     json.key("avisos");
     json.open('[');
     for (const std::string& notice : report.advice)

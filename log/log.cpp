@@ -130,16 +130,18 @@ public:
         bool blank; // copied as it is
     };
 
-    // A batch holds at most so many records, or about so many bytes (a record is at
-    // most 1 MiB): with two batches for each thread, and at most most_batches, the
-    // pipeline's memory stays a few mebibytes. Twice the reader's buffer: a record or
-    // two in the fuzzers' tiny build.
+    // A batch holds at most so many records, or about so many bytes or fields, and a
+    // record of more bytes or fields is read on its own: with two batches for each
+    // thread, and at most most_batches, the pipeline's memory stays a few mebibytes.
+    // Twice the reader's buffer: a record or two in the fuzzers' tiny build.
     static constexpr std::size_t most_records = 1024;
     static constexpr std::size_t most_bytes = 2 * text::buffer_bytes;
+    static constexpr std::size_t most_fields = 16384;
 
     [[nodiscard]] bool full() const
     {
-        return records_.size() >= most_records || bytes_.size() >= most_bytes;
+        return records_.size() >= most_records || bytes_.size() >= most_bytes ||
+            spans_.size() >= most_fields;
     }
     [[nodiscard]] std::size_t size() const { return records_.size(); }
 
@@ -218,7 +220,7 @@ private:
 };
 
 // The batches in the pipeline at once, at most.
-constexpr std::size_t most_batches = 16;
+constexpr std::size_t most_batches = 8;
 
 // The batches, reused: the first stage takes one, the last gives it back.
 class Batches {
@@ -417,11 +419,12 @@ private:
 #ifdef QUEMADOR_PIPELINE
     // Whether a record read ahead is one that the pipeline can take, as record() tells
     // them apart: a blank line, or a row of readings (whether they read or not). A
-    // record too long, with an unclosed quote, a footer or a header stops the pipeline
-    // and is read on its own.
+    // record too long for a batch, with an unclosed quote, a footer or a header stops
+    // the pipeline and is read on its own.
     [[nodiscard]] bool pipelined(const std::vector<std::string_view>& fields, bool blank) const
     {
-        if (reader_.too_long() || reader_.unclosed_quote_line() > 0)
+        if (reader_.too_long() || reader_.unclosed_quote_line() > 0 ||
+            reader_.raw_record().size() > Batch::most_bytes || fields.size() > Batch::most_fields)
             return false;
         if (blank)
             return true;

@@ -7,10 +7,11 @@
 # Spanish Excel saves it (Windows-1252, ';', decimal commas). The programs take turns,
 # RUNS rounds (default 5); the program on one thread and on two (--hilos); the best wall
 # and CPU (user + system) times and the largest peak resident memory (GNU time's %M)
-# are shown. Then the CSV reader alone beside libcsv (Debian's libcsv-dev). The floor (bench/floor.cpp: a plain loop with the same
-# checks and model, byte-identical output) and the floor without its checks run too, and
-# with BASELINE set to another build's quemador1-calc, that build on the same log: the
-# program's own earlier figures, measured in the same rounds.
+# are shown. Then the CSV reader alone beside libcsv (Debian's libcsv-dev). The floor
+# (bench/floor.cpp: a plain loop with the same checks and model, byte-identical output)
+# and the floor without its checks run too, and with BASELINE set to another build's
+# quemador1-calc, that build on the same log: the program's own earlier figures,
+# measured in the same rounds.
 # Rates and ratios use the best CPU time, which other work on a shared machine inflates
 # least. Needs the bench build.
 # Usage: [BASELINE=old/quemador1-calc] bench/csv_throughput.sh [rows] [runs]
@@ -50,9 +51,9 @@ log1252="$work/log-1252.csv"
 
 names=(quemador1-calc quemador1-calc-2 quemador1-calc-1252 floor floor-unchecked mawk python-csv
        pandas)
-declare -A inputs=([quemador1-calc]=$log [quemador1-calc-2]=$log [quemador1-calc-1252]=$log1252 [mawk]=$log
-                   [python-csv]=$log [pandas]=$log [floor]=$log [floor-unchecked]=$log
-                   [baseline]=$log)
+declare -A inputs=([quemador1-calc]=$log [quemador1-calc-2]=$log [quemador1-calc-1252]=$log1252
+                   [mawk]=$log [python-csv]=$log [pandas]=$log [floor]=$log
+                   [floor-unchecked]=$log [baseline]=$log)
 [ -n "$baseline" ] && names+=(baseline)
 command_of() {
   case $1 in

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The common row's short way, and the pipeline of several threads, against the general
-// way on one thread, byte for byte, over random logs
-// of both fuels, every separator and decimal style, and the rows that leave the short
-// way (blank cells, unreadable cells, readings outside the model, advice, unknown
-// fuels, short and long rows, repeated headers, blank lines, footers).
+// way on one thread, byte for byte, over random logs of both fuels, every separator and
+// decimal style, and the rows that leave the short way (blank cells, unreadable cells,
+// readings outside the model, advice, unknown fuels, short and long rows, repeated
+// headers, blank lines, footers).
 // QUEMADOR_PATHS_ROWS sets the rows of each log (default 20,000); the bench's runs use
 // millions.
 

@@ -1,14 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/chart_svg.h"
 
-#include "calculation/number_text.h"
-#include "log/dates.h"
-
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <iterator>
 #include <limits>
 #include <string_view>
 #include <vector>
@@ -20,27 +18,23 @@ using log::Chart;
 using log::ChartSeries;
 
 constexpr double width = 960;
-constexpr double left = 72;  // room for the efficiency axis
-constexpr double right = 72; // and for the O2 axis
-constexpr double top = 56;
-constexpr double plot_height = 360;
+constexpr double left = 72; // room for the axes' numbers and names
+constexpr double right = 24;
+constexpr double top = 48;
 constexpr double legend_row = 22;
-constexpr double seconds_per_day = 86400;
-constexpr double days_per_year = 365.25;
+constexpr double panel_title = 24;
+constexpr double upper_height = 140; // the efficiencies
+constexpr double plot_gap = 8;
+constexpr double lower_height = 64; // the O2
+constexpr double tick_room = 22;
+constexpr double panel_gap = 18;
+constexpr double panel_height =
+    panel_title + upper_height + plot_gap + lower_height + tick_room + panel_gap;
 constexpr std::size_t sparse_points = 40;
-// Ticks on an axis, at most: a screenful of labels.
-constexpr double most_ticks = 12;
 // Coordinates, at most this far from the picture: whatever a value, its coordinate is a
 // number printf writes whole.
 constexpr double far_coordinate = 1e7;
-
-// A number as the chart writes it: with a decimal comma, as the page's Spanish.
-std::string number(double x)
-{
-    std::string text = plain_number(x);
-    std::replace(text.begin(), text.end(), '.', ',');
-    return text;
-}
+constexpr std::string_view alert_color = "#b00020";
 
 // A coordinate to a tenth, whatever the locale (integers only go through printf).
 std::string coordinate(double x)
@@ -82,97 +76,13 @@ std::string escaped(std::string_view text)
     return out;
 }
 
-// An axis: the range shown and its ticks, at round values.
-struct Axis {
-    double low = 0;
-    double high = 1;
-    std::vector<double> ticks;
-
-    [[nodiscard]] double at(double x, double from, double to) const
-    {
-        if (!(low < high))
-            return (from + to) / 2;
-        return from + (x - low) / (high - low) * (to - from);
-    }
-};
-
-// The ticks from low to high a step apart, when they are few and the numbers can tell
-// them apart; otherwise the two ends alone.
-std::vector<double> ticks_of(double low, double high, double step)
+// Where a value of an axis goes between two coordinates.
+double place(const log::ChartAxis& axis, double v, double from, double to)
 {
-    const double count = std::floor((high - low) / step + 0.5);
-    if (count == 0)
-        return {low};
-    if (!(count >= 1 && count <= most_ticks) || low + step == low || high - step == high)
-        return {low, high};
-    std::vector<double> ticks;
-    for (double i = 0; i <= count; ++i) {
-        const double t = low + i * step;
-        ticks.push_back(std::abs(t) < step / 1e6 ? 0.0 : t);
-    }
-    return ticks;
+    if (!(axis.low < axis.high))
+        return (from + to) / 2;
+    return from + (v - axis.low) / (axis.high - axis.low) * (to - from);
 }
-
-// Steps of 1, 2 or 5 times a power of ten, about six ticks over the range.
-Axis round_axis(double low, double high)
-{
-    if (!std::isfinite(low) || !std::isfinite(high))
-        return {0, 1, {0, 1}};
-    if (!(low < high)) {
-        low -= std::max(1.0, std::abs(low) / 100);
-        high += std::max(1.0, std::abs(high) / 100);
-    }
-    const double rough = (high - low) / 6;
-    const double power = std::pow(10.0, std::floor(std::log10(rough)));
-    double step = power;
-    for (const double m : {2.0, 5.0, 10.0}) {
-        if (step < rough)
-            step = m * power;
-    }
-    Axis axis{std::floor(low / step) * step, std::ceil(high / step) * step, {}};
-    axis.ticks = ticks_of(axis.low, axis.high, step);
-    return axis;
-}
-
-// A time axis: ticks on whole hours, days or years, about six over the range.
-Axis time_axis(double low, double high)
-{
-    if (!std::isfinite(low) || !std::isfinite(high))
-        return {0, seconds_per_day, {0, seconds_per_day}};
-    if (!(low < high)) {
-        low -= seconds_per_day / 2;
-        high += seconds_per_day / 2;
-    }
-    constexpr std::array<double, 14> steps = {
-        3600,       3 * 3600,   6 * 3600,   12 * 3600,  86400,       2 * 86400,   7 * 86400,
-        14 * 86400, 30 * 86400, 61 * 86400, 91 * 86400, 182 * 86400, 365 * 86400, 730 * 86400};
-    const double rough = (high - low) / 6;
-    const auto* const found =
-        std::find_if(steps.begin(), steps.end(), [rough](double s) { return s >= rough; });
-    double step = found == steps.end() ? steps.back() : *found;
-    // Past two years, whole days of 5, 10, 20, 50… years.
-    for (const double years : {5, 10, 20, 50, 100, 200, 500, 1000, 2000, 5000}) {
-        if (step >= rough)
-            break;
-        step = std::round(years * days_per_year) * seconds_per_day;
-    }
-    Axis axis{low, high, {}};
-    const double first = std::ceil(low / step) * step;
-    if (first <= high)
-        axis.ticks = ticks_of(first, first + std::floor((high - first) / step) * step, step);
-    return axis;
-}
-
-struct Range {
-    double low = std::numeric_limits<double>::infinity();
-    double high = -std::numeric_limits<double>::infinity();
-    void add(double x)
-    {
-        low = std::min(low, x);
-        high = std::max(high, x);
-    }
-    [[nodiscard]] bool empty() const { return low > high; }
-};
 
 class Svg {
 public:
@@ -180,28 +90,12 @@ public:
 
     std::string draw()
     {
-        Range x_range;
-        Range left_range;
-        Range right_range;
-        for (const ChartSeries& series : chart_.series) {
-            for (std::size_t i = 0; i < series.x.size(); ++i) {
-                x_range.add(series.x[i]);
-                (series.right_axis ? right_range : left_range).add(series.y[i]);
-            }
-        }
-        if (x_range.empty())
-            x_range = {0, 1};
-        x_ = chart_.over_time ? time_axis(x_range.low, x_range.high)
-                              : round_axis(x_range.low, x_range.high);
-        y_ = left_range.empty() ? round_axis(0, 100) : round_axis(left_range.low, left_range.high);
-        y2_ =
-            right_range.empty() ? round_axis(0, 21) : round_axis(right_range.low, right_range.high);
-
-        const double legend_top = top + plot_height + 64;
-        const auto rows = legend_rows();
         const std::vector<std::string> notes = log::chart_notes(chart_);
-        const double notes_top = legend_top + static_cast<double>(rows.size()) * legend_row;
-        const double height = notes_top + static_cast<double>(notes.size()) * legend_row + 16;
+        const auto rows = legend_rows();
+        const double panels_top = top + static_cast<double>(rows.size()) * legend_row + 12;
+        const double notes_top = panels_top +
+            static_cast<double>(std::max<std::size_t>(chart_.panels.size(), 1)) * panel_height + 20;
+        const double height = notes_top + static_cast<double>(notes.size()) * legend_row + 8;
         out_ += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
         out_ += R"(<svg xmlns="http://www.w3.org/2000/svg" width=")" + coordinate(width) +
             R"(" height=")" + coordinate(height) + R"(" viewBox="0 0 )" + coordinate(width) + " " +
@@ -210,13 +104,13 @@ public:
         out_ += R"(<title id="titulo">)" + escaped(chart_.title) + "</title>\n";
         out_ += R"(<desc id="descripcion">)" + escaped(description()) + "</desc>\n";
         out_ += "<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n";
-        text(width / 2, 30, chart_.title, "middle", R"(font-size="17" font-weight="bold")");
-        axes();
-        out_ += "<g class=\"series\">\n";
-        for (const ChartSeries& series : chart_.series)
-            draw(series);
-        out_ += "</g>\n";
-        legend(rows, legend_top);
+        text(width / 2, 28, chart_.title, "middle", R"(font-size="17" font-weight="bold")");
+        legend(rows, top + 12);
+        for (std::size_t i = 0; i < chart_.panels.size(); ++i)
+            draw_panel(chart_.panels[i], panels_top + static_cast<double>(i) * panel_height);
+        if (chart_.panels.empty())
+            text(width / 2, panels_top + panel_height / 2, "Ninguna fila que dibujar", "middle");
+        text(width / 2, notes_top - 8, chart_.x.label, "middle", R"(class="eje-x")");
         if (!notes.empty()) {
             out_ += "<g class=\"notas\" fill=\"#5d4037\">\n";
             for (std::size_t i = 0; i < notes.size(); ++i)
@@ -229,20 +123,19 @@ public:
     }
 
 private:
-    [[nodiscard]] double px(double x) const { return x_.at(x, left, width - right); }
-    [[nodiscard]] double py(const ChartSeries& series, double y) const
-    {
-        return (series.right_axis ? y2_ : y_).at(y, top + plot_height, top);
-    }
-
     [[nodiscard]] std::string description() const
     {
         std::string said = std::to_string(chart_.rows) + " filas dibujadas";
         if (chart_.undated > 0)
             said += ", " + std::to_string(chart_.undated) + " sin fecha legible";
-        said += ". Series:";
-        for (const ChartSeries& series : chart_.series)
-            said += " " + series.name + " (" + std::to_string(series.x.size()) + " puntos);";
+        said += ". Un panel por caldera:";
+        for (const log::ChartPanel& panel : chart_.panels) {
+            said += " " + panel.title + " (" + std::to_string(panel.readings) + " lecturas" +
+                (panel.dense ? ", media por " + chart_.band_period : "") + ")";
+            for (const std::string& alert : panel.alerts)
+                said += ", alerta: " + alert;
+            said += ";";
+        }
         return said;
     }
 
@@ -260,68 +153,179 @@ private:
             coordinate(x2) + R"(" y2=")" + coordinate(y2) + R"(" )" + std::string(style) + "/>\n";
     }
 
-    [[nodiscard]] std::string tick_text(double t) const
-    {
-        if (!chart_.over_time)
-            return number(t);
-        const bool whole_days = std::fmod(t, seconds_per_day) == 0 &&
-            (x_.ticks.size() < 2 || x_.ticks[1] - x_.ticks[0] >= seconds_per_day);
-        return log::moment_text(t, !whole_days);
-    }
+    [[nodiscard]] double px(double x) const { return place(chart_.x, x, left, width - right); }
 
-    void axes()
+    // One plot of a panel: its frame, its axis's ticks and name, and its series.
+    struct Plot {
+        const log::ChartAxis* axis;
+        double top;
+        double bottom;
+    };
+
+    void frame(const Plot& plot, bool x_ticks)
     {
-        const double bottom = top + plot_height;
         out_ += "<g class=\"ejes\" fill=\"#333333\">\n";
-        for (const double t : y_.ticks) {
-            const double y = y_.at(t, bottom, top);
-            line(left, y, width - right, y, R"(stroke="#e0e0e0")");
-            text(left - 6, y + 4, number(t), "end");
+        for (const log::ChartTick& tick : plot.axis->ticks) {
+            const double y = place(*plot.axis, tick.at, plot.bottom, plot.top);
+            line(left, y, width - right, y, R"(stroke="#e6e6e6")");
+            text(left - 6, y + 4, tick.text, "end", R"(class="tick-y")");
         }
-        for (const double t : y2_.ticks)
-            text(width - right + 6, y2_.at(t, bottom, top) + 4, number(t), "start");
-        for (const double t : x_.ticks) {
-            const double x = px(t);
-            line(x, bottom, x, bottom + 5, R"(stroke="#333333")");
-            text(x, bottom + 20, tick_text(t), "middle");
+        for (const log::ChartTick& tick : chart_.x.ticks) {
+            const double x = px(tick.at);
+            line(x, plot.top, x, plot.bottom, R"(stroke="#f0f0f0")");
+            if (x_ticks) {
+                line(x, plot.bottom, x, plot.bottom + 4, R"(stroke="#333333")");
+                text(x, plot.bottom + 17, tick.text, "middle", R"(class="tick-x")");
+            }
         }
-        out_ += R"(<rect x=")" + coordinate(left) + R"(" y=")" + coordinate(top) + R"(" width=")" +
-            coordinate(width - left - right) + R"(" height=")" + coordinate(plot_height) +
-            "\" fill=\"none\" stroke=\"#333333\"/>\n";
-        text(width / 2, bottom + 44, chart_.x_label, "middle", R"(class="eje-x")");
-        const std::string middle = coordinate(top + plot_height / 2);
-        text(18, top + plot_height / 2, chart_.y_label, "middle",
-             R"(class="eje-y" transform="rotate(-90 18 )" + middle + ")\"");
-        const std::string x2 = coordinate(width - 14);
-        text(width - 14, top + plot_height / 2, chart_.y2_label, "middle",
-             R"(class="eje-y2" transform="rotate(90 )" + x2 + " " + middle + ")\"");
+        out_ += R"(<rect x=")" + coordinate(left) + R"(" y=")" + coordinate(plot.top) +
+            R"(" width=")" + coordinate(width - left - right) + R"(" height=")" +
+            coordinate(plot.bottom - plot.top) + "\" fill=\"none\" stroke=\"#999999\"/>\n";
+        const std::string middle = coordinate((plot.top + plot.bottom) / 2);
+        text(16, (plot.top + plot.bottom) / 2, plot.axis->label, "middle",
+             R"(font-size="11" transform="rotate(-90 16 )" + middle + ")\"");
         out_ += "</g>\n";
     }
 
-    void draw(const ChartSeries& series)
+    // A panel's name (the whole of it on hover when shortened), with its readings when
+    // drawn as bands, and its alerts at the right.
+    void heading(const log::ChartPanel& panel, double y)
     {
-        out_ += R"(<g class="serie" data-serie=")" + escaped(series.name) + R"(" data-puntos=")" +
-            std::to_string(series.x.size()) + "\">\n<title>" + escaped(series.name) + "</title>\n";
-        if (series.points) {
-            for (std::size_t i = 0; i < series.x.size(); ++i)
-                mark(series, px(series.x[i]), py(series, series.y[i]));
+        std::string heading = panel.label;
+        if (panel.dense)
+            heading += "  (" + std::to_string(panel.readings) + " lecturas: media por " +
+                chart_.band_period + ", banda de mínima a máxima)";
+        if (panel.label != panel.title)
+            out_ += R"(<text x=")" + coordinate(left) + R"(" y=")" + coordinate(y + 16) +
+                R"(" text-anchor="start" font-weight="bold"><title>)" + escaped(panel.title) +
+                "</title>" + escaped(heading) + "</text>\n";
+        else
+            text(left, y + 16, heading, "start", R"(font-weight="bold")");
+        if (!panel.alerts.empty()) {
+            std::string said = "⚠ ";
+            for (std::size_t i = 0; i < panel.alerts.size(); ++i)
+                said += (i > 0 ? "; " : "") + panel.alerts[i];
+            text(width - right, y + 16, said, "end",
+                 R"(class="alerta" font-weight="bold" fill=")" + std::string(alert_color) + "\"");
+        }
+    }
+
+    // The bands of a dense panel or its lines, then its marks over the lower plot.
+    void lines_and_marks(const log::ChartPanel& panel, const Plot& upper, const Plot& lower)
+    {
+        if (panel.dense) {
+            for (const ChartSeries& band : panel.bands)
+                draw_band(band, band.lower ? lower : upper);
         } else {
+            for (const ChartSeries& series : panel.series) {
+                if (!series.points)
+                    draw(series, series.lower ? lower : upper);
+            }
+        }
+        for (const ChartSeries& series : panel.series) {
+            if (series.points)
+                draw(series, lower);
+        }
+    }
+
+    void draw_panel(const log::ChartPanel& panel, double y)
+    {
+        out_ += R"(<g class="panel" data-caldera=")" + escaped(panel.boiler) + "\">\n";
+        heading(panel, y);
+        const Plot upper{&chart_.y, y + panel_title, y + panel_title + upper_height};
+        const Plot lower{&chart_.y2, upper.bottom + plot_gap,
+                         upper.bottom + plot_gap + lower_height};
+        if (!panel.alerts.empty())
+            out_ += R"(<rect class="alerta" x=")" + coordinate(left - 3) + R"(" y=")" +
+                coordinate(upper.top - 3) + R"(" width=")" + coordinate(width - left - right + 6) +
+                R"(" height=")" + coordinate(lower.bottom - upper.top + 6) +
+                R"(" fill="none" stroke-width="2" stroke=")" + std::string(alert_color) + "\"/>\n";
+        frame(upper, false);
+        frame(lower, true);
+        lines_and_marks(panel, upper, lower);
+        out_ += "</g>\n";
+    }
+
+    // The coordinates of a run of values, split where a value is no number.
+    template <typename Each>
+    void segments(const std::vector<double>& x, const std::vector<double>& y, Each each) const
+    {
+        std::size_t i = 0;
+        while (i < x.size()) {
+            while (i < x.size() && !std::isfinite(y[i]))
+                ++i;
+            std::size_t j = i;
+            while (j < x.size() && std::isfinite(y[j]))
+                ++j;
+            if (j > i)
+                each(i, j);
+            i = j;
+        }
+    }
+
+    [[nodiscard]] std::string points_of(const std::vector<double>& x, const std::vector<double>& y,
+                                        const Plot& plot, std::size_t from, std::size_t to) const
+    {
+        std::string points;
+        for (std::size_t i = from; i < to; ++i)
+            points += (i > from ? " " : "") + coordinate(px(x[i])) + "," +
+                coordinate(place(*plot.axis, y[i], plot.bottom, plot.top));
+        return points;
+    }
+
+    void polyline(const ChartSeries& series, const std::vector<double>& y, const Plot& plot)
+    {
+        segments(series.x, y, [&](std::size_t from, std::size_t to) {
             out_ += R"(<polyline fill="none" stroke=")" + series.color + R"(" stroke-width=")" +
                 (series.measure == log::Measure::o2 ? "1.5" : "2") + R"(")" +
                 (series.dash.empty() ? "" : R"( stroke-dasharray=")" + series.dash + R"(")") +
-                R"( stroke-linejoin="round" points=")";
+                R"( stroke-linejoin="round" points=")" + points_of(series.x, y, plot, from, to) +
+                "\"/>\n";
+        });
+    }
+
+    static std::size_t finite_count(const std::vector<double>& y)
+    {
+        return static_cast<std::size_t>(
+            std::count_if(y.begin(), y.end(), [](double v) { return std::isfinite(v); }));
+    }
+
+    void draw(const ChartSeries& series, const Plot& plot)
+    {
+        out_ += R"(<g class="serie" data-serie=")" + escaped(series.name) + R"(" data-puntos=")" +
+            std::to_string(finite_count(series.y)) + "\">\n";
+        if (series.points) {
             for (std::size_t i = 0; i < series.x.size(); ++i)
-                out_ += (i > 0 ? " " : "") + coordinate(px(series.x[i])) + "," +
-                    coordinate(py(series, series.y[i]));
-            out_ += "\"/>\n";
+                mark(series, px(series.x[i]),
+                     place(*plot.axis, series.y[i], plot.bottom, plot.top));
+        } else {
+            polyline(series, series.y, plot);
             // A few points are shown one by one: a single one draws no line.
-            if (series.x.size() <= sparse_points) {
-                for (std::size_t i = 0; i < series.x.size(); ++i)
-                    out_ += R"(<circle cx=")" + coordinate(px(series.x[i])) + R"(" cy=")" +
-                        coordinate(py(series, series.y[i])) + R"(" r="2.5" fill=")" + series.color +
-                        "\"/>\n";
+            if (finite_count(series.y) <= sparse_points) {
+                for (std::size_t i = 0; i < series.x.size(); ++i) {
+                    if (std::isfinite(series.y[i]))
+                        out_ += R"(<circle cx=")" + coordinate(px(series.x[i])) + R"(" cy=")" +
+                            coordinate(place(*plot.axis, series.y[i], plot.bottom, plot.top)) +
+                            R"(" r="2.5" fill=")" + series.color + "\"/>\n";
+                }
             }
         }
+        out_ += "</g>\n";
+    }
+
+    void draw_band(const ChartSeries& band, const Plot& plot)
+    {
+        out_ += R"(<g class="banda" data-serie=")" + escaped(band.name) + R"(" data-puntos=")" +
+            std::to_string(finite_count(band.y)) + "\">\n";
+        segments(band.x, band.y, [&](std::size_t from, std::size_t to) {
+            std::string points = points_of(band.x, band.high, plot, from, to);
+            for (std::size_t i = to; i-- > from;)
+                points += " " + coordinate(px(band.x[i])) + "," +
+                    coordinate(place(*plot.axis, band.low[i], plot.bottom, plot.top));
+            out_ += R"(<polygon fill=")" + band.color + R"(" fill-opacity="0.18" points=")" +
+                points + "\"/>\n";
+        });
+        polyline(band, band.y, plot);
         out_ += "</g>\n";
     }
 
@@ -335,57 +339,68 @@ private:
                 R"(" r="4" fill="none" stroke-width="2" stroke=")" + series.color + "\"/>\n";
     }
 
-    // The legend's items, row by row, as wide as the chart allows.
-    [[nodiscard]] std::vector<std::vector<const ChartSeries*>> legend_rows() const
+    // The legend's items: each series' style, then the band's when a panel has bands.
+    struct Item {
+        const ChartSeries* series; // none for the band
+        std::string label;
+    };
+
+    [[nodiscard]] std::vector<std::vector<Item>> legend_rows() const
     {
-        std::vector<std::vector<const ChartSeries*>> rows(1);
+        std::vector<Item> items;
+        std::transform(chart_.legend.begin(), chart_.legend.end(), std::back_inserter(items),
+                       [](const ChartSeries& series) {
+                           return Item{&series, series.name};
+                       });
+        if (std::any_of(chart_.panels.begin(), chart_.panels.end(),
+                        [](const log::ChartPanel& p) { return p.dense; }))
+            items.push_back(
+                {nullptr, "media por " + chart_.band_period + " (banda: mínima a máxima)"});
+        std::vector<std::vector<Item>> rows(1);
         double used = 0;
-        for (const ChartSeries& series : chart_.series) {
-            const double item = item_width(series);
-            if (used + item > width - left && !rows.back().empty()) {
+        for (Item& item : items) {
+            const double w = item_width(item.label);
+            if (used + w > width - left && !rows.back().empty()) {
                 rows.emplace_back();
                 used = 0;
             }
-            rows.back().push_back(&series);
-            used += item;
+            rows.back().push_back(std::move(item));
+            used += w;
         }
         return rows;
     }
 
-    static double item_width(const ChartSeries& series)
+    static double item_width(std::string_view label)
     {
         // About 7.5 pixels a character at 13 px, the sample and a gap.
-        const auto chars = std::count_if(series.label.begin(), series.label.end(), [](char c) {
+        const auto chars = std::count_if(label.begin(), label.end(), [](char c) {
             return (static_cast<unsigned char>(c) & 0xC0U) != 0x80U;
         });
-        return 44 + 7.5 * static_cast<double>(chars);
+        return 48 + 7.5 * static_cast<double>(chars);
     }
 
-    void legend(const std::vector<std::vector<const ChartSeries*>>& rows, double first)
+    void legend(const std::vector<std::vector<Item>>& rows, double first)
     {
         out_ += "<g class=\"leyenda\">\n";
         double y = first;
         for (const auto& row : rows) {
             double x = left;
-            for (const ChartSeries* series : row) {
-                if (series->points) {
-                    mark(*series, x + 12, y - 4);
+            for (const Item& item : row) {
+                if (item.series == nullptr) {
+                    out_ += R"(<rect x=")" + coordinate(x) + R"(" y=")" + coordinate(y - 10) +
+                        R"(" width="26" height="12" fill="#777777" fill-opacity="0.25"/>)" + "\n";
+                    line(x, y - 4, x + 26, y - 4, R"(stroke="#777777" stroke-width="2")");
+                } else if (item.series->points) {
+                    mark(*item.series, x + 12, y - 4);
                 } else {
                     line(x, y - 4, x + 26, y - 4,
-                         R"(stroke=")" + series->color + R"(" stroke-width="2")" +
-                             (series->dash.empty()
+                         R"(stroke=")" + item.series->color + R"(" stroke-width="2")" +
+                             (item.series->dash.empty()
                                   ? ""
-                                  : R"( stroke-dasharray=")" + series->dash + R"(")"));
+                                  : R"( stroke-dasharray=")" + item.series->dash + R"(")"));
                 }
-                if (series->label == series->name) {
-                    text(x + 32, y, series->label, "start");
-                } else {
-                    // Shortened: the whole name shows on hover.
-                    out_ += R"(<text x=")" + coordinate(x + 32) + R"(" y=")" + coordinate(y) +
-                        R"(" text-anchor="start"><title>)" + escaped(series->name) + "</title>" +
-                        escaped(series->label) + "</text>\n";
-                }
-                x += item_width(*series);
+                text(x + 32, y, item.label, "start");
+                x += item_width(item.label);
             }
             y += legend_row;
         }
@@ -393,9 +408,6 @@ private:
     }
 
     const Chart& chart_;
-    Axis x_;
-    Axis y_;
-    Axis y2_;
     std::string out_;
 };
 

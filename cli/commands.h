@@ -10,6 +10,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace quemador::cli {
 
@@ -52,7 +53,7 @@ struct TableArgs {
 };
 
 struct LogArgs {
-    std::string file;
+    std::vector<std::string> files;
     Text fuel;
     Temperatures temperatures;
     Text encoding;
@@ -66,6 +67,11 @@ struct LogArgs {
     Text chart;
     Text figures;
     Text threads;
+    Text alert_drop;
+    Text minimum;
+    Text consumption;
+    Text report;
+    Text output;
 };
 
 // Each mode's options, taken from what was given.

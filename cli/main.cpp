@@ -52,6 +52,11 @@ int parse_and_run(int argc, char** argv)
             : std::string(spec.short_name) + "," + std::string(spec.name);
         if (spec.kind == log::ValueKind::flag)
             app.add_flag(names, given.flag(i), spec.help);
+        else if (spec.repeated)
+            app.add_option(names, given.values(i), spec.help)
+                ->type_name(std::string(spec.argument))
+                ->expected(1)
+                ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
         else
             app.add_option(names, given.value(i), spec.help)->type_name(std::string(spec.argument));
     }

@@ -52,7 +52,11 @@ std::string remedy_words(const log::Remedy& remedy)
         std::string(log::column_spec(log::Column::temperature).name) + " (nombre o número)";
 }
 
-Given::Given() : values_(log::option_specs().size()), flags_(log::option_specs().size()) {}
+Given::Given()
+    : values_(log::option_specs().size()), lists_(log::option_specs().size()),
+      flags_(log::option_specs().size())
+{
+}
 
 std::size_t Given::index_of(Option option, Mode mode)
 {
@@ -64,7 +68,7 @@ std::size_t Given::index_of(Option option, Mode mode)
 
 bool Given::has(std::size_t index) const
 {
-    return values_.at(index).has_value() || flags_.at(index);
+    return values_.at(index).has_value() || !lists_.at(index).empty() || flags_.at(index);
 }
 
 bool Given::has(Option option) const { return has(cli::index_of(log::spec_of(option))); }
@@ -75,6 +79,11 @@ const std::optional<std::string>& Given::text(Option option, Mode mode) const
 }
 
 bool Given::is_set(Option option, Mode mode) const { return flags_.at(index_of(option, mode)); }
+
+const std::vector<std::string>& Given::texts(Option option, Mode mode) const
+{
+    return lists_.at(index_of(option, mode));
+}
 
 const std::optional<std::string>& Given::column(log::Column column) const
 {

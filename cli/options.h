@@ -30,6 +30,8 @@ public:
 
     // Where the parser puts each option, by its index in log::option_specs().
     std::optional<std::string>& value(std::size_t index) { return values_.at(index); }
+    // An option given more than once (log::OptionSpec::repeated), each value in order.
+    std::vector<std::string>& values(std::size_t index) { return lists_.at(index); }
     bool& flag(std::size_t index) { return flags_.at(index); }
     [[nodiscard]] bool has(std::size_t index) const;
     [[nodiscard]] bool has(Option option) const;
@@ -37,6 +39,7 @@ public:
     // An option's text, and a flag, for a mode declared to take it.
     [[nodiscard]] const std::optional<std::string>& text(Option option, Mode mode) const;
     [[nodiscard]] bool is_set(Option option, Mode mode) const;
+    [[nodiscard]] const std::vector<std::string>& texts(Option option, Mode mode) const;
     // A column's option, for a log.
     [[nodiscard]] const std::optional<std::string>& column(log::Column column) const;
 
@@ -48,6 +51,7 @@ private:
     [[nodiscard]] static std::size_t index_of(Option option, Mode mode);
 
     std::vector<std::optional<std::string>> values_;
+    std::vector<std::vector<std::string>> lists_;
     std::deque<bool> flags_; // the parser keeps a reference to each
 };
 

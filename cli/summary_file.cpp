@@ -23,7 +23,7 @@ bool same_file(const struct stat& a, const struct stat& b)
 
 // The files beside their place not yet put there, taken away when a signal a user sends
 // (Ctrl+C, kill, a closed terminal) ends the program.
-std::array<std::atomic<const char*>, 4> unfinished{};
+std::array<std::atomic<const char*>, 16> unfinished{};
 
 extern "C" void remove_unfinished(int signal)
 {
@@ -74,8 +74,8 @@ void forget(const char* name)
 
 } // namespace
 
-SummaryFile::SummaryFile(const std::string& path, std::FILE* log, std::string_view option,
-                         std::string_view what)
+SummaryFile::SummaryFile(const std::string& path, std::span<std::FILE* const> logs,
+                         std::string_view option, std::string_view what)
     : path_(path)
 {
     const std::string named = std::string(option) + " «" + path + "»";
@@ -84,9 +84,11 @@ SummaryFile::SummaryFile(const std::string& path, std::FILE* log, std::string_vi
         struct stat other {};
         if (S_ISDIR(target.st_mode))
             throw UsageError(named + " es una carpeta");
-        if (fstat(fileno(log), &other) == 0 && same_file(target, other))
-            throw UsageError(named + " es el propio registro: " + std::string(what) +
-                             " lo borraría");
+        for (std::FILE* log : logs) {
+            if (fstat(fileno(log), &other) == 0 && same_file(target, other))
+                throw UsageError(named + " es el propio registro: " + std::string(what) +
+                                 " lo borraría");
+        }
         if (fstat(STDOUT_FILENO, &other) == 0 && same_file(target, other))
             throw UsageError(named + " es el archivo al que va la salida: elija otro");
     }

@@ -8,6 +8,7 @@
 // a failure never leaves half a file, nor does Ctrl+C, kill or a closed terminal.
 
 #include <cstdio>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -17,8 +18,8 @@ class SummaryFile {
 public:
     // Raises a UsageError when the path cannot take the summary of the log read from
     // log (an open file, or standard input); option and what name the file in messages.
-    SummaryFile(const std::string& path, std::FILE* log, std::string_view option = "--resumen",
-                std::string_view what = "el resumen");
+    SummaryFile(const std::string& path, std::span<std::FILE* const> logs,
+                std::string_view option = "--resumen", std::string_view what = "el resumen");
     SummaryFile(const SummaryFile&) = delete;
     SummaryFile& operator=(const SummaryFile&) = delete;
     // Removes the file beside it, when the summary was not committed.
@@ -26,6 +27,8 @@ public:
 
     // Writes the text and puts it in place; false, with error() saying why, when not.
     bool commit(std::string_view text);
+    // The file beside its place, for what is written through it before commit().
+    [[nodiscard]] int descriptor() const { return fd_; }
     [[nodiscard]] const std::string& error() const { return error_; }
 
 private:

@@ -135,10 +135,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const Chart& chart = *whole.chart;
         FUZZ_REQUIRE(chart.rows + chart.undated <= summary.read);
         FUZZ_REQUIRE(chart.rows == chunked.chart->rows && chart.undated == chunked.chart->undated);
-        for (const ChartSeries& series : chart.series) {
-            FUZZ_REQUIRE(series.x.size() == series.y.size() && !series.x.empty());
-            FUZZ_REQUIRE(std::all_of(series.x.begin(), series.x.end(),
-                                     [](double x) { return std::isfinite(x); }));
+        for (const ChartPanel& panel : chart.panels) {
+            for (const ChartSeries& series : panel.series) {
+                FUZZ_REQUIRE(series.x.size() == series.y.size() && !series.x.empty());
+                FUZZ_REQUIRE(std::all_of(series.x.begin(), series.x.end(),
+                                         [](double x) { return std::isfinite(x); }));
+            }
         }
     }
 

@@ -395,6 +395,22 @@ std::string month_text(std::int32_t month)
     return text.data();
 }
 
+std::int64_t first_day_of(std::int32_t month)
+{
+    const int year = month >= 0 ? month / 12 : (month - 11) / 12;
+    const auto number = static_cast<unsigned>(month - year * 12 + 1);
+    return chrono::sys_days{chrono::year{year} / chrono::month{number} / 1}
+        .time_since_epoch()
+        .count();
+}
+
+std::string_view month_short_name(std::int32_t month)
+{
+    static constexpr std::array<std::string_view, 12> names = {
+        "ene", "feb", "mar", "abr", "may", "jun", "jul", "ago", "sep", "oct", "nov", "dic"};
+    return names.at(static_cast<std::size_t>(((month % 12) + 12) % 12));
+}
+
 std::string moment_text(double since_epoch, bool with_time)
 {
     const chrono::sys_seconds moment{chrono::seconds{static_cast<std::int64_t>(since_epoch)}};

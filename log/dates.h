@@ -134,6 +134,9 @@ std::optional<std::int32_t> time_of(std::string_view cell);
 inline constexpr std::int32_t no_month = std::numeric_limits<std::int32_t>::max();
 std::int32_t month_of(std::int64_t days);
 std::string month_text(std::int32_t month);
+// The day a month starts on, from 1970-01-01; and its short Spanish name ("ene").
+std::int64_t first_day_of(std::int32_t month);
+std::string_view month_short_name(std::int32_t month);
 
 // A moment as the chart's axis writes it: "14/02/2026" or "14/02/2026 09:12".
 std::string moment_text(double since_epoch, bool with_time);

@@ -40,6 +40,7 @@ struct Totals {
     std::array<Spread, figure_count> spreads{};
     Differences analyser;
     std::uint64_t read = 0;
+    std::uint64_t with_notices = 0;
 
     // Takes in another set of rows' totals.
     void merge(const Totals& other)
@@ -48,7 +49,65 @@ struct Totals {
             spreads.at(k).merge(other.spreads.at(k));
         analyser.merge(other.analyser);
         read += other.read;
+        with_notices += other.with_notices;
     }
+};
+
+// Rows' totals by boiler and month, the last one found looked at first: rows come in
+// runs of one boiler and one month. Past most_groups, the rows of every other group
+// together. Rows whose month waits for the date column's order are held by boiler and
+// date until it is settled.
+class GroupTable {
+public:
+    static constexpr std::size_t others_boiler = static_cast<std::size_t>(-1);
+
+    Totals& of(std::size_t boiler, std::int32_t month)
+    {
+        if (last_ < groups_.size() && month == last_month_ && boiler == last_boiler_)
+            return groups_[last_].second;
+        if (boiler == others_boiler ||
+            (groups_.size() >= most_groups && !index_.contains(std::pair(boiler, month))))
+            return others_;
+        const auto [at, added] = index_.emplace(std::pair(boiler, month), groups_.size());
+        if (added)
+            groups_.emplace_back(std::pair(boiler, month), Totals{});
+        last_ = at->second;
+        last_boiler_ = boiler;
+        last_month_ = month;
+        return groups_[last_].second;
+    }
+
+    Totals& waiting(std::size_t boiler, const AmbiguousDate& date)
+    {
+        return boiler == others_boiler ? others_ : waiting_[std::pair(boiler, date.key())];
+    }
+
+    // The date column's order is known: the rows that waited for it go to their months.
+    void settle(DateOrder order)
+    {
+        for (const auto& [key, totals] : waiting_) {
+            const auto days = AmbiguousDate::of_key(key.second).in(order).time_since_epoch();
+            of(key.first, month_of(days.count())).merge(totals);
+        }
+        waiting_.clear();
+    }
+
+    // The groups by boiler and month, in order.
+    template <typename Each> void each(Each each) const
+    {
+        for (const auto& [key, index] : index_)
+            each(key.first, key.second, groups_[index].second);
+    }
+    [[nodiscard]] const Totals& others() const { return others_; }
+
+private:
+    std::map<std::pair<std::size_t, std::int32_t>, std::size_t> index_;
+    std::vector<std::pair<std::pair<std::size_t, std::int32_t>, Totals>> groups_;
+    Totals others_;
+    std::size_t last_ = static_cast<std::size_t>(-1);
+    std::size_t last_boiler_ = 0;
+    std::int32_t last_month_ = 0;
+    std::map<std::pair<std::size_t, std::uint32_t>, Totals> waiting_;
 };
 
 // The boilers a log names: one for each name whatever its case, accents and the blanks
@@ -56,7 +115,7 @@ struct Totals {
 // them. Past most_groups of them, any other is one of the others.
 class Boilers {
 public:
-    static constexpr std::size_t others = static_cast<std::size_t>(-1);
+    static constexpr std::size_t others = GroupTable::others_boiler;
 
     std::size_t of(std::string_view cell)
     {
@@ -254,11 +313,12 @@ private:
 class LogRun {
 public:
     LogRun(const LogOptions& options, CsvReader& reader, CsvWriter& writer, LogSummary& summary,
-           bool over_time)
+           bool over_time, bool verdict)
         : options_(options), reader_(reader), writer_(writer), summary_(summary),
-          over_time_(over_time), needs_dates_(summary.grouping == Grouping::month ||
-                                              (options.chart != nullptr && over_time)),
-          describing_(summary.grouping != Grouping::none || options.chart != nullptr),
+          over_time_(over_time), verdict_(verdict),
+          needs_dates_(summary.grouping == Grouping::month ||
+                       ((options.chart != nullptr || verdict) && over_time)),
+          describing_(summary.grouping != Grouping::none || options.chart != nullptr || verdict),
           dates_(options.date_order)
     {
     }
@@ -672,16 +732,32 @@ private:
         if (grouping != Grouping::none) {
             const std::size_t whose =
                 grouping == Grouping::boiler || summary_.by_boiler ? boiler : boilers_.of("");
-            Totals& group = grouping == Grouping::boiler ? group_of(whose, 0)
-                : when.state == State::waiting           ? waiting_group(whose, when.waiting)
-                : when.state == State::dated ? group_of(whose, month_of(when.moment.days))
-                                             : group_of(whose, no_month);
-            ++group.read;
-            if (row_.kind == RowKind::calculated)
-                add(group, row);
+            count_in(grouping == Grouping::boiler ? groups_.of(whose, 0)
+                                                  : month_group(groups_, whose, when),
+                     row);
         }
+        if (verdict_)
+            count_in(month_group(months_, boiler, when), row);
         if (options_.chart != nullptr)
             chart(row, boiler == Boilers::others ? trimmed(cell) : boilers_.name(boiler), when);
+    }
+
+    // A boiler's month in a table of groups: its date's, the one waiting for the date
+    // column's order, or the month of rows without a date.
+    static Totals& month_group(GroupTable& table, std::size_t boiler, const When& when)
+    {
+        using State = DateColumn::State;
+        if (when.state == State::waiting)
+            return table.waiting(boiler, when.waiting);
+        return table.of(boiler, when.state == State::dated ? month_of(when.moment.days) : no_month);
+    }
+
+    void count_in(Totals& group, const Row& row) const
+    {
+        ++group.read;
+        group.with_notices += row_.notes.empty() ? 0 : 1;
+        if (row_.kind == RowKind::calculated)
+            add(group, row);
     }
 
     void chart(const Row& row, std::string_view boiler, const When& when)
@@ -695,40 +771,46 @@ private:
             chart.count_row();
         if (over_time_ && when.state == State::waiting)
             waiting_.insert(when.waiting.key());
-        const auto put = [&](Measure measure, double y) {
+        const auto put = [&](const RowPoint& point) {
             if (!over_time_)
-                chart.add(boiler, measure, line, y);
+                chart.add(boiler, line, point);
             else if (when.state == State::dated)
-                chart.add(boiler, measure, when.moment.since_epoch(), y);
+                chart.add(boiler, when.moment.since_epoch(), point);
             else if (when.state == State::waiting)
-                chart.hold(when.waiting.key(), boiler, measure, when.moment.seconds.value_or(0), y);
+                chart.hold(when.waiting.key(), boiler, when.moment.seconds.value_or(0), point);
             else
-                chart.add_undated(boiler, measure, line, y);
+                chart.add_undated(boiler, line, point);
+        };
+        const auto mark = [&](Measure measure, double o2) {
+            if (!over_time_)
+                chart.mark(boiler, measure, line, o2);
+            else if (when.state == State::dated)
+                chart.mark(boiler, measure, when.moment.since_epoch(), o2);
+            else if (when.state == State::waiting)
+                chart.hold_mark(when.waiting.key(), boiler, measure,
+                                when.moment.seconds.value_or(0), o2);
+            else
+                chart.mark_undated(boiler, measure, line, o2);
         };
         double o2 = 0.0;
         const bool o2_read = row.number(section_->columns()[Column::o2], section_->comma(), o2);
         const Report& report = row_.report;
         if (row_.kind == RowKind::calculated) {
-            put(Measure::gross, report.results->efficiency);
-            if (const auto& net = report.value(FigureKind::net))
-                put(Measure::net, *net);
-            put(Measure::o2, o2);
+            const auto& net = report.value(FigureKind::net);
+            put({report.results->efficiency, net ? *net : std::nan(""), o2});
         }
         if (o2_read && row_.kind == RowKind::out_of_range)
-            put(Measure::outside, o2);
+            mark(Measure::outside, o2);
         else if (o2_read && !row_.notes.empty())
-            put(Measure::notices, o2);
+            mark(Measure::notices, o2);
     }
 
     // The date column's order is known: the rows that waited for it go to their
     // months, and their points on the chart to their days, in the order of the days.
     void settle(DateOrder order)
     {
-        for (const auto& [key, totals] : waiting_groups_) {
-            const auto days = AmbiguousDate::of_key(key.second).in(order).time_since_epoch();
-            group_of(key.first, month_of(days.count())).merge(totals);
-        }
-        waiting_groups_.clear();
+        groups_.settle(order);
+        months_.settle(order);
         if (options_.chart == nullptr)
             return;
         std::vector<std::pair<std::int64_t, std::uint32_t>> days(waiting_.size());
@@ -741,54 +823,40 @@ private:
         waiting_.clear();
     }
 
-    // The figures of a boiler's rows whose date waits for its column's order.
-    Totals& waiting_group(std::size_t boiler, const AmbiguousDate& date)
+    // A group of the summary from its rows' totals.
+    [[nodiscard]] Group group_of(std::size_t boiler, std::int32_t month, const Totals& totals) const
     {
-        return boiler == Boilers::others ? others_ : waiting_groups_[std::pair(boiler, date.key())];
-    }
-
-    // The figures of a boiler's rows, a month's or a boiler's month; past most_groups,
-    // those of the rows of every other group together.
-    Totals& group_of(std::size_t boiler, std::int32_t month)
-    {
-        if (last_group_ < groups_.size() && month == last_month_ && boiler == last_boiler_)
-            return groups_[last_group_].second;
-        if (boiler == Boilers::others ||
-            (groups_.size() >= most_groups && !group_index_.contains(std::pair(boiler, month))))
-            return others_;
-        const auto [at, added] = group_index_.emplace(std::pair(boiler, month), groups_.size());
-        if (added)
-            groups_.emplace_back(std::pair(boiler, month), Totals{});
-        last_group_ = at->second;
-        last_boiler_ = boiler;
-        last_month_ = month;
-        return groups_[last_group_].second;
+        Group group;
+        group.boiler = boilers_.name(boiler);
+        group.month = month;
+        group.read = totals.read;
+        group.with_notices = totals.with_notices;
+        group.results = results_of(totals);
+        group.analyser_difference = totals.analyser;
+        return group;
     }
 
     // The groups in order: boilers as the log names them first, months in order, rows
     // without a date last.
     void finish_groups()
     {
-        for (const auto& [key, index] : group_index_) {
-            const auto& [boiler, month] = groups_[index].first;
-            const Totals& totals = groups_[index].second;
+        groups_.each([this](std::size_t boiler, std::int32_t month, const Totals& totals) {
+            summary_.groups.push_back(group_of(boiler, month, totals));
+        });
+        months_.each([this](std::size_t boiler, std::int32_t month, const Totals& totals) {
+            summary_.months.push_back(group_of(boiler, month, totals));
+        });
+        const Totals& others = groups_.others();
+        if (others.read > 0) {
             Group group;
-            group.boiler = boilers_.name(boiler);
-            group.month = month;
-            group.read = totals.read;
-            group.results = results_of(totals);
-            group.analyser_difference = totals.analyser;
+            group.others = true;
+            group.read = others.read;
+            group.with_notices = others.with_notices;
+            group.results = results_of(others);
+            group.analyser_difference = others.analyser;
             summary_.groups.push_back(std::move(group));
-        }
-        if (others_.read > 0) {
-            Group others;
-            others.others = true;
-            others.read = others_.read;
-            others.results = results_of(others_);
-            others.analyser_difference = others_.analyser;
-            summary_.groups.push_back(std::move(others));
-            summary_.notes.emplace_back(std::to_string(others_.read) +
-                                        (others_.read == 1 ? " fila" : " filas") +
+            summary_.notes.emplace_back(std::to_string(others.read) +
+                                        (others.read == 1 ? " fila" : " filas") +
                                         " de más grupos que los " + std::to_string(most_groups) +
                                         " primeros se cuentan juntas en «otras»");
         }
@@ -815,6 +883,7 @@ private:
     Totals totals_;
     std::vector<FigureKind> used_; // the figures the sections wrote, in their order
     bool over_time_;
+    bool verdict_; // each boiler's months gathered
     bool needs_dates_;
     bool describing_;
     // The dates, read in their column's order; rows without one where they are wanted,
@@ -823,17 +892,12 @@ private:
     std::string date_column_;
     FirstOf undated_;
     FirstOf misdated_;
-    // The groups' figures, by boiler and month, and the last one found, looked at first:
-    // rows come in runs of one boiler and one month. Rows whose month waits for the date
-    // column's order are held by boiler and date, as are their points on the chart.
+    // The groups' figures as asked; rows whose day waits for the date column's order hold
+    // their points on the chart by their date's key.
     Boilers boilers_;
-    std::map<std::pair<std::size_t, std::int32_t>, std::size_t> group_index_;
-    std::vector<std::pair<std::pair<std::size_t, std::int32_t>, Totals>> groups_;
-    Totals others_;
-    std::size_t last_group_ = static_cast<std::size_t>(-1);
-    std::size_t last_boiler_ = 0;
-    std::int32_t last_month_ = 0;
-    std::map<std::pair<std::size_t, std::uint32_t>, Totals> waiting_groups_;
+    GroupTable groups_;
+    // By boiler and month, for the verdict.
+    GroupTable months_;
     std::set<std::uint32_t> waiting_;
     std::vector<Note> later_notes_;
     std::uint64_t repeated_headers_ = 0;
@@ -890,7 +954,9 @@ LogSummary process_log(text::ByteSource& input, text::ByteSink& output, const Lo
     }
     if (options.chart != nullptr)
         options.chart->set_over_time(columns.has(Column::date));
-    LogRun run(options, reader, writer, summary, columns.has(Column::date));
+    // A log of boilers is judged boiler by boiler; any other when asked.
+    LogRun run(options, reader, writer, summary, columns.has(Column::date),
+               options.verdict || columns.has(Column::boiler));
     run.begin(std::make_unique<Section>(start.header, start.header_line, columns, start.separator,
                                         options),
               start.line_end);

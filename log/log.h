@@ -10,6 +10,7 @@
 #include "log/columns.h"
 #include "log/dates.h"
 #include "log/summary.h"
+#include "log/verdict.h"
 #include "text/csv.h"
 #include "text/encoding.h"
 
@@ -56,6 +57,10 @@ struct LogOptions {
     std::optional<Grouping> grouping;
     // How the date column writes its numeric dates; none: as its data shows.
     std::optional<DateOrder> date_order;
+    // Whether the summary gathers each boiler's months for its verdict (a log with a
+    // boiler column always does), and what the verdict flags and counts (log/verdict.h).
+    bool verdict = false;
+    JudgeOptions judging;
     // Where the chart's points go, when the log is charted; the chart is over time when
     // the log has a date column.
     ChartData* chart = nullptr;

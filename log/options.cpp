@@ -142,9 +142,12 @@ std::vector<OptionSpec> make_specs()
          .name = "--csv",
          .argument = "ARCHIVO",
          .help = "lee un registro CSV (- para la entrada estándar) y lo escribe en la salida con "
-                 "exceso_aire, eficiencia, eficiencia_neta y aviso",
+                 "exceso_aire, eficiencia, eficiencia_neta y aviso; repetida, lee varios como un "
+                 "solo registro (un año en archivos de un mes), cada uno con su encabezado, y "
+                 "escribe los resultados de cada uno en la carpeta de --salida",
          .modes = in_log,
-         .kind = ValueKind::text},
+         .kind = ValueKind::text,
+         .repeated = true},
         {.option = Option::encoding,
          .name = "--codificacion",
          .argument = "utf-8|utf-16|windows-1252",
@@ -199,8 +202,52 @@ std::vector<OptionSpec> make_specs()
     all.push_back({.option = Option::chart,
                    .name = "--grafico",
                    .argument = "ARCHIVO",
-                   .help = "con --csv: dibuja la eficiencia bruta y neta y el O2 de cada fila "
-                           "en este archivo SVG",
+                   .help = "con --csv: dibuja en este archivo SVG un panel por caldera, con "
+                           "la eficiencia bruta y neta arriba y el O2 abajo (la media por "
+                           "semana o mes, con su banda de mínima a máxima, si hay muchas filas)",
+                   .modes = in_log,
+                   .kind = ValueKind::text});
+    all.push_back({.option = Option::alert_drop,
+                   .name = "--alerta-caida",
+                   .argument = "PUNTOS",
+                   .help = "con --csv: alerta de la caldera cuya eficiencia bruta media de un mes "
+                           "cae más de estos puntos bajo la de sus tres primeros meses",
+                   .modes = in_log,
+                   .kind = ValueKind::number,
+                   .least = 0.0,
+                   .below = 100.0,
+                   .range = "debe ser al menos {least} y menor que {below}"});
+    all.push_back({.option = Option::minimum,
+                   .name = "--minimo",
+                   .argument = "EFICIENCIA",
+                   .help = "con --csv: alerta de la caldera cuya eficiencia bruta media de un mes "
+                           "queda por debajo de esta (%)",
+                   .modes = in_log,
+                   .kind = ValueKind::number,
+                   .least = 0.0,
+                   .below = 100.0,
+                   .range = "debe ser al menos {least} y menor que {below}"});
+    all.push_back({.option = Option::consumption,
+                   .name = "--consumos",
+                   .argument = "ARCHIVO",
+                   .help = "con --csv y --objetivo-o2: un CSV de caldera, consumo anual en kWh y "
+                           "precio del kWh en euros; da los kWh y euros al año que ahorraría "
+                           "llegar al objetivo",
+                   .modes = in_log,
+                   .kind = ValueKind::text});
+    all.push_back({.option = Option::report,
+                   .name = "--informe",
+                   .argument = "ARCHIVO",
+                   .help = "con --csv: escribe un informe PDF: el veredicto por caldera, las "
+                           "alertas y el ahorro, y una página por caldera con su panel y sus "
+                           "meses",
+                   .modes = in_log,
+                   .kind = ValueKind::text});
+    all.push_back({.option = Option::output,
+                   .name = "--salida",
+                   .argument = "CARPETA",
+                   .help = "con --csv: escribe los resultados de cada registro en esta carpeta, "
+                           "como NOMBRE-resultados.csv, en vez de en la salida estándar",
                    .modes = in_log,
                    .kind = ValueKind::text});
     all.push_back({.option = Option::threads,

@@ -52,6 +52,11 @@ enum class Option : std::uint8_t {
     summary,
     grouping,
     chart,
+    alert_drop,
+    minimum,
+    consumption,
+    report,
+    output,
     threads
 };
 
@@ -73,6 +78,8 @@ struct OptionSpec {
     std::string help = {};
     std::uint8_t modes = 0; // of Mode
     ValueKind kind = ValueKind::flag;
+    // Given more than once, each value kept (--csv of several files).
+    bool repeated = false;
     // A number's range, least ≤ x < below, and what is said of one outside it, "{least}"
     // and "{below}" standing for the bounds.
     double least = -1e308;

@@ -3,6 +3,7 @@
 
 #include "calculation/calculate_command.h"
 #include "log/dates.h"
+#include "log/verdict.h"
 #include "text/csv.h"
 #include "text/names.h"
 
@@ -54,6 +55,87 @@ std::uint64_t calculated(const Group& group)
 }
 
 } // namespace
+
+namespace {
+
+void merge_results(std::vector<std::pair<std::string, Spread>>& into,
+                   const std::vector<std::pair<std::string, Spread>>& from)
+{
+    for (const auto& result : from) {
+        const auto at = std::find_if(into.begin(), into.end(), [&result](const auto& other) {
+            return other.first == result.first;
+        });
+        if (at == into.end())
+            into.push_back(result);
+        else
+            at->second.merge(result.second);
+    }
+}
+
+// Groups of the same boiler and month made one; boilers in the order first named, months
+// in order.
+void merge_groups(std::vector<Group>& into, const std::vector<Group>& from)
+{
+    std::vector<std::string> boilers;
+    for (const Group& group : into) {
+        if (std::find(boilers.begin(), boilers.end(), text::caseless(group.boiler)) ==
+            boilers.end())
+            boilers.push_back(text::caseless(group.boiler));
+    }
+    for (const Group& group : from) {
+        const std::string key = text::caseless(group.boiler);
+        const auto at = std::find_if(into.begin(), into.end(), [&](const Group& g) {
+            return g.others == group.others && g.month == group.month &&
+                text::caseless(g.boiler) == key;
+        });
+        if (at == into.end()) {
+            into.push_back(group);
+            // Shown as the first log writes it.
+            const auto named = std::find_if(into.begin(), into.end(), [&](const Group& g) {
+                return text::caseless(g.boiler) == key;
+            });
+            into.back().boiler = named->boiler;
+            if (std::find(boilers.begin(), boilers.end(), key) == boilers.end())
+                boilers.push_back(key);
+            continue;
+        }
+        at->read += group.read;
+        at->with_notices += group.with_notices;
+        merge_results(at->results, group.results);
+        at->analyser_difference.merge(group.analyser_difference);
+    }
+    const auto rank = [&boilers](const Group& g) {
+        return std::pair(g.others,
+                         std::find(boilers.begin(), boilers.end(), text::caseless(g.boiler)) -
+                             boilers.begin());
+    };
+    std::stable_sort(into.begin(), into.end(), [&](const Group& a, const Group& b) {
+        return std::pair(rank(a), a.month) < std::pair(rank(b), b.month);
+    });
+}
+
+} // namespace
+
+void merge_summary(LogSummary& into, const LogSummary& from, std::string_view file)
+{
+    for (const auto& [count, more] :
+         {std::pair(&into.read, from.read), std::pair(&into.calculated, from.calculated),
+          std::pair(&into.with_advice, from.with_advice),
+          std::pair(&into.out_of_range, from.out_of_range),
+          std::pair(&into.with_errors, from.with_errors), std::pair(&into.reshaped, from.reshaped),
+          std::pair(&into.doubtful, from.doubtful), std::pair(&into.footers, from.footers),
+          std::pair(&into.unclosed_quotes, from.unclosed_quotes),
+          std::pair(&into.misdated, from.misdated), std::pair(&into.undated, from.undated)})
+        *count += more;
+    into.notes.emplace_back("registro «" + text::printable(file) + "»:");
+    into.notes.insert(into.notes.end(), from.notes.begin(), from.notes.end());
+    merge_results(into.results, from.results);
+    if (into.analyser_column.empty())
+        into.analyser_column = from.analyser_column;
+    into.analyser_difference.merge(from.analyser_difference);
+    merge_groups(into.groups, from.groups);
+    merge_groups(into.months, from.months);
+}
 
 std::vector<std::string> group_lines(const LogSummary& summary)
 {
@@ -208,10 +290,41 @@ Table groups_table(const LogSummary& summary)
 
 } // namespace
 
-std::vector<std::vector<std::string>> summary_table(const LogSummary& summary)
+namespace {
+
+// Each group's row ends with its boiler's verdict, its name left out: the group has it.
+void add_verdict(Table& table, const LogSummary& summary, const Verdict& verdict)
 {
-    if (!summary.groups.empty())
-        return groups_table(summary);
+    const auto columns = verdict_columns(verdict);
+    for (std::size_t c = 1; c < columns.size(); ++c)
+        table.front().emplace_back(columns[c].id);
+    const auto rows = verdict_rows(verdict, summary.comma);
+    for (std::size_t r = 0; r < summary.groups.size(); ++r) {
+        std::vector<std::string>& row = table.at(r + 1);
+        const Group& group = summary.groups[r];
+        const auto at = std::find_if(
+            verdict.boilers.begin(), verdict.boilers.end(),
+            [&](const BoilerVerdict& v) { return !group.others && v.boiler == group.boiler; });
+        if (at == verdict.boilers.end()) {
+            row.resize(row.size() + columns.size() - 1);
+            continue;
+        }
+        const auto& cells = rows.at(static_cast<std::size_t>(at - verdict.boilers.begin()));
+        row.insert(row.end(), cells.begin() + 1, cells.end());
+    }
+}
+
+} // namespace
+
+std::vector<std::vector<std::string>> summary_table(const LogSummary& summary,
+                                                    const Verdict* verdict)
+{
+    if (!summary.groups.empty()) {
+        Table table = groups_table(summary);
+        if (verdict != nullptr)
+            add_verdict(table, summary, *verdict);
+        return table;
+    }
     Table table = {{"resultado", "filas", "media", "minimo", "maximo"}};
     const auto row = [&](const std::string& name, const Spread& spread) {
         const auto figures = spread_cells(spread, summary.comma);
@@ -226,12 +339,12 @@ std::vector<std::vector<std::string>> summary_table(const LogSummary& summary)
     return table;
 }
 
-std::string summary_csv(const LogSummary& summary)
+std::string summary_csv(const LogSummary& summary, const Verdict* verdict)
 {
     text::StringSink sink;
     {
         text::CsvWriter writer(sink, summary.separator, text::LineEnd::lf);
-        for (const auto& row : summary_table(summary)) {
+        for (const auto& row : summary_table(summary, verdict)) {
             for (const std::string& cell : row)
                 writer.field(cell);
             writer.end_record();
@@ -240,10 +353,10 @@ std::string summary_csv(const LogSummary& summary)
     return std::move(sink.text);
 }
 
-std::string summary_file(const LogSummary& summary)
+std::string summary_file(const LogSummary& summary, const Verdict* verdict)
 {
     return std::string(text::bom_of(summary.encoding)) +
-        text::encoded(summary_csv(summary), summary.encoding);
+        text::encoded(summary_csv(summary, verdict), summary.encoding);
 }
 
 } // namespace quemador::log

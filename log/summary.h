@@ -13,10 +13,13 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 namespace quemador::log {
+
+struct Verdict;
 
 // The count, mean, least and greatest of a set of numbers.
 struct Spread {
@@ -85,6 +88,7 @@ struct Group {
     std::string boiler;     // as the log first writes it, blanks around left out
     std::int32_t month = 0; // year × 12 + month − 1, or no_month (log/dates.h)
     std::uint64_t read = 0; // rows of readings
+    std::uint64_t with_notices = 0;
     // Each result over the rows calculated, as LogSummary::results.
     std::vector<std::pair<std::string, Spread>> results;
     Differences analyser_difference;
@@ -123,6 +127,9 @@ struct LogSummary {
     Grouping grouping = Grouping::none;
     bool by_boiler = false;
     std::vector<Group> groups;
+    // Each boiler's months, in order, when the verdict was asked for: the rows without a
+    // readable date in the month no_month; past most_groups, left out.
+    std::vector<Group> months;
     // Rows of readings without a readable date, where the months or a chart over time
     // want one: in the month "(sin fecha)", left out of the chart.
     std::uint64_t undated = 0;
@@ -139,6 +146,12 @@ struct LogSummary {
             misdated == 0 && (grouping != Grouping::month || undated == 0);
     }
 };
+
+// Takes a further log's summary into one of several logs read as one (a year in monthly
+// files): its counts and figures added, its groups merged with those of the same boiler
+// (whatever its case and accents) and month, its notes after a line naming its file.
+// How numbers and text are written stays the first log's.
+void merge_summary(LogSummary& into, const LogSummary& from, std::string_view file);
 
 // The summary's figures, one line each: every result over the rows calculated, and the
 // analyser's efficiency beside the net one.
@@ -157,14 +170,16 @@ std::string counts_line(const LogSummary& summary);
 
 // The summary's figures as a table, in the log's decimal mark: a row for each result
 // and one for the analyser's difference, under a header; with groups, a row for each
-// group, and the mean, least and greatest of each result in its columns.
-std::vector<std::vector<std::string>> summary_table(const LogSummary& summary);
+// group, and the mean, least and greatest of each result in its columns. With a verdict
+// and groups of boilers, each row ends with its boiler's verdict (log/verdict.h).
+std::vector<std::vector<std::string>> summary_table(const LogSummary& summary,
+                                                    const Verdict* verdict = nullptr);
 
 // The summary's table as CSV, in the log's separator and decimal mark.
-std::string summary_csv(const LogSummary& summary);
+std::string summary_csv(const LogSummary& summary, const Verdict* verdict = nullptr);
 
 // The summary's CSV as a file for the log's user: in the log's encoding, with a byte
 // order mark in a Unicode one, so that a spreadsheet reads it as it read the log.
-std::string summary_file(const LogSummary& summary);
+std::string summary_file(const LogSummary& summary, const Verdict* verdict = nullptr);
 
 } // namespace quemador::log

@@ -18,7 +18,7 @@ set -euo pipefail
 packages=(
   cmake g++ ninja-build
   qt6-base-dev qt6-translations-l10n fonts-dejavu-extra libfontconfig-dev libcli11-dev
-  nlohmann-json3-dev libtbb-dev
+  nlohmann-json3-dev libcairo2-dev libpango1.0-dev libtbb-dev
   file dpkg-dev
 )
 test_packages=(
@@ -27,7 +27,7 @@ test_packages=(
   desktop-file-utils appstream lintian binutils-mingw-w64-x86-64
   clang-14 libclang-rt-14-dev clang-tidy-14 clang-format-14 cppcheck libbenchmark-dev
   python3-matplotlib mawk time python3-pandas libcsv-dev libxml2-utils
-  chromium chromium-driver python3-selenium poppler-utils
+  chromium chromium-driver python3-selenium poppler-utils librsvg2-bin
 )
 # Emscripten's optimiser needs Debian's acorn.
 web_packages=(emscripten node-acorn)

@@ -465,18 +465,25 @@ private slots:
                  "exceso_aire_maximo,eficiencia_media,eficiencia_minimo,eficiencia_maximo,"
                  "eficiencia_neta_media,eficiencia_neta_minimo,eficiencia_neta_maximo,"
                  "analizador_menos_neta_media,analizador_menos_neta_minimo,"
-                 "analizador_menos_neta_maximo");
+                 "analizador_menos_neta_maximo,bruta_media,neta_media,tendencia_puntos_mes,"
+                 "cambio_primer_ultimo_mes,peor_mes,peor_mes_media,filas_con_aviso,"
+                 "co_sin_aire_mayor,ahorro_kwh_anual,ahorro_eur_anual,alerta");
+        // Each row ends with its boiler's verdict: the row of line 8 has a notice, the
+        // mean falls 0.51 points in a month.
         QCOMPARE(lines[1],
                  "Caldera norte,2026-01,2,2,19.38,18.11,20.66,82.92,82.81,83.03,92.77,"
-                 "92.64,92.9,-0.02,-0.04,0");
-        QCOMPARE(lines[3], "Caldera norte,2026-03,1,0,,,,,,,,,,,,");
+                 "92.64,92.9,-0.02,-0.04,0,82.75,92.57,-0.51,-0.51,2026-02,82.41,1,,,,");
+        QCOMPARE(lines[3],
+                 "Caldera norte,2026-03,1,0,,,,,,,,,,,,,82.75,92.57,-0.51,-0.51,2026-02,"
+                 "82.41,1,,,,");
         QVERIFY(lines[4].startsWith("Caldera sur,2026-01,1,1,"));
         // A row without a readable date keeps its boiler, in the month "(sin fecha)".
         QVERIFY(lines[6].startsWith("Caldera sur,(sin fecha),1,1,"));
     }
 
-    // --grafico draws the log as an SVG: a series for each measure of each boiler, the
-    // marked rows, and the title, axes and names as text.
+    // --grafico draws the log as an SVG: a panel for each boiler with a series for each
+    // measure, the marked rows, ticks on the first of the months, and the title, axes and
+    // names as text.
     void chart_file()
     {
         QTemporaryDir dir;
@@ -492,31 +499,32 @@ private slots:
         const QString svg = QString::fromUtf8(file.readAll());
         QVERIFY(svg.startsWith("<?xml"));
         QVERIFY(svg.contains("<title id=\"titulo\">Eficiencia y O2 de input.csv</title>"));
-        QVERIFY(svg.contains(">Fecha</text>"));
-        QVERIFY(svg.contains(">Eficiencia (%)</text>"));
-        QVERIFY(svg.contains(">O2 (%)</text>"));
-        QVERIFY(svg.contains(">12/01/2026</text>") || svg.contains(">15/01/2026</text>"));
-        const QRegularExpression series(
-            "<g class=\"serie\" data-serie=\"([^\"]*)\" data-puntos=\"(\\d+)\">");
+        for (const char* label : {">Fecha</text>", ">Eficiencia (%)</text>", ">O2 (%)</text>"})
+            QVERIFY2(svg.contains(label), label);
+        const QRegularExpression item("data-caldera=\"([^\"]*)\"|<g class=\"serie\" "
+                                      "data-serie=\"([^\"]*)\" data-puntos=\"(\\d+)\">|"
+                                      "class=\"tick-x\">([^<]*)<");
         QStringList drawn;
-        for (const auto& match : series.globalMatch(svg))
-            drawn << match.captured(1) + " " + match.captured(2);
+        for (const auto& match : item.globalMatch(svg))
+            drawn << (!match.captured(1).isEmpty() ? "panel " + match.captured(1)
+                          : !match.captured(2).isEmpty()
+                          ? match.captured(2) + " " + match.captured(3)
+                          : "tick " + match.captured(4));
         QCOMPARE(drawn,
-                 QStringList({"Caldera norte: bruta 3", "Caldera norte: neta 3",
-                              "Caldera norte: O2 3", "Caldera sur: bruta 2", "Caldera sur: neta 2",
-                              "Caldera sur: O2 2", "Con aviso 1"}));
+                 QStringList({"panel Caldera norte", "tick feb 2026", "tick mar", "Bruta 3",
+                              "Neta 3", "O2 3", "Con aviso 1", "panel Caldera sur", "tick feb 2026",
+                              "tick mar", "Bruta 2", "Neta 2", "O2 2"}));
         // A mark for each marked row.
         const QString marked = svg.section("data-serie=\"Con aviso\"", 1).section("</g>", 0, 0);
         QCOMPARE(marked.count("<circle"), 1);
-        // In the legend too, as text, in rows as wide as the chart: seven names take two.
-        QCOMPARE(svg.count(">Caldera sur: neta</text>"), 1);
-        const auto legend_row = [&svg](const QString& name) {
-            return QRegularExpression("<text x=\"[^\"]*\" y=\"([^\"]*)\"[^>]*>" + name + "</text>")
-                .match(svg)
-                .captured(1);
-        };
-        QVERIFY(!legend_row("Caldera norte: bruta").isEmpty());
-        QVERIFY(legend_row("Caldera norte: bruta") != legend_row("Con aviso"));
+        // The legend shows each measure's style once: its dash, or its mark.
+        const QString legend = svg.section("<g class=\"leyenda\">", 1).section("</g>", 0, 0);
+        QCOMPARE(legend.count("stroke-dasharray=\"7 4\""), 1);
+        QCOMPARE(legend.count("stroke-dasharray=\"2 3\""), 1);
+        QCOMPARE(legend.count("<circle"), 1);
+        for (const char* name :
+             {">Bruta</text>", ">Neta</text>", ">O2</text>", ">Con aviso</text>"})
+            QVERIFY2(legend.contains(name), name);
 
         // Without dates, over the line in the file; refused onto the log itself.
         const QString plain = QStringLiteral(QUEMADOR_CLI_DATA) + "/boiler-by-option/input.csv";
@@ -550,21 +558,133 @@ private slots:
         QStringList texts;
         for (const auto& match : QRegularExpression(">([^<]*)</text>").globalMatch(svg))
             texts << match.captured(1);
-        QCOMPARE(texts.mid(1, 19),
-                 QStringList({"82", "84", "86", "88", "90", "92", "94", "3", "3,1", "3,2", "3,3",
-                              "3,4", "3,5", "12/02/2026", "14/04/2026", "14/06/2026", "14/08/2026",
-                              "14/10/2026", "14/12/2026"}));
-        // Without boilers, a series a measure; the first and last days at the plot's edges,
-        // the efficiencies within it.
-        QCOMPARE(texts.mid(texts.size() - 3), QStringList({"Bruta", "Neta", "O2"}));
+        // The legend, the panel, each axis's values, ticks on the first of the months.
+        QCOMPARE(texts.mid(1, 26), QStringList({"Bruta",    "Neta",  "O2",       "Todas las filas",
+                                                "82",       "84",    "86",       "88",
+                                                "90",       "92",    "94",       "Eficiencia (%)",
+                                                "3",        "3,1",   "3,2",      "3,3",
+                                                "3,4",      "3,5",   "ene 2026", "mar",
+                                                "may",      "jul",   "sep",      "nov",
+                                                "ene 2027", "O2 (%)"}));
+        // The first and last days within the plot's edges, the efficiencies within it.
         const auto points = QRegularExpression("<polyline [^>]*points=\"([^\"]*)\"").match(svg);
         const QStringList gross = points.captured(1).split(' ');
         QCOMPARE(gross.size(), 2);
-        QVERIFY2(gross[0].startsWith("72,") && gross[1].startsWith("888,"),
-                 qPrintable(points.captured(1)));
         for (const QString& point : gross) {
+            const double x = point.section(',', 0, 0).toDouble();
             const double y = point.section(',', 1).toDouble();
-            QVERIFY2(y > 56 && y < 416, qPrintable(point));
+            QVERIFY2(x > 72 && x < 936 && y > 80 && y < 250, qPrintable(point));
+        }
+    }
+
+    // The manager's modes end to end: alerts and money said and the status unchanged,
+    // several logs as one year with their results in a folder, and the board's report as
+    // a PDF whose text reads back (pdftotext).
+    void manager_modes_data()
+    {
+        QTest::addColumn<QStringList>("args"); // "@" stands for the work folder
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QStringList>("said");  // parts of standard error, in order
+        QTest::addColumn<QStringList>("files"); // written in the work folder
+
+        const QStringList two = {"--csv", "@/enero.csv", "--csv", "@/febrero.csv"};
+        QTest::newRow("alerts are news: the status stays 0")
+            << QStringList{"--csv",    "@/enero.csv", "--csv",    "@/febrero.csv",
+                           "--salida", "@",           "--minimo", "81,9"}
+            << 0
+            << QStringList{QString("alerta: caldera «Sur»: media de 2026-01 81,86 %, bajo el ") +
+                               "mínimo de 81,9 %",
+                           "1. «Sur»",
+                           "2. «Norte»",
+                           "registro «@/enero.csv»:",
+                           "registro «@/febrero.csv»:",
+                           "filas leídas: 8, calculadas: 8"}
+            << QStringList{"enero-resultados.csv", "febrero-resultados.csv"};
+        QTest::newRow("money per boiler and in total, with what it assumes")
+            << QStringList{"--csv", "@/enero.csv", "--objetivo-o2",
+                           "2",     "--consumos",  "@/consumos.csv"}
+            << 0
+            << QStringList{"1. «Sur»", "ahorro 644 kWh y 58 € al año", "2. «Norte»",
+                           "ahorro al año si cada caldera llega al objetivo:",
+                           "€ en total; el ahorro supone"}
+            << QStringList{};
+        QTest::newRow("the board's report")
+            << QStringList{two + QStringList{"--salida", "@", "--informe", "@/informe.pdf"}} << 0
+            << QStringList{"veredicto por caldera"} << QStringList{"informe.pdf"};
+        QTest::newRow("several logs need a folder for their results")
+            << two << 2 << QStringList{"con varios --csv, diga con --salida en qué carpeta"}
+            << QStringList{};
+        QTest::newRow("money needs a target")
+            << QStringList{"--csv", "@/enero.csv", "--consumos", "@/consumos.csv"} << 2
+            << QStringList{"--consumos necesita --objetivo-o2"} << QStringList{};
+        QTest::newRow("a consumption without its price")
+            << QStringList{"--csv", "@/enero.csv", "--objetivo-o2",
+                           "2",     "--consumos",  "@/enero.csv"}
+            << 2 << QStringList{"«@/enero.csv», línea 2: se esperan una caldera"} << QStringList{};
+    }
+
+    void manager_modes()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QStringList, said);
+        QFETCH(QStringList, files);
+        QTemporaryDir dir;
+        const QString at = dir.path();
+        const auto write = [&](const QString& name, const QByteArray& text) {
+            QFile file(dir.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(text);
+        };
+        write("enero.csv",
+              "Fecha;Caldera;O2;T\n05/01/2026;Norte;3;180\n12/01/2026;Norte;3,2;182\n"
+              "05/01/2026;Sur;4;190\n12/01/2026;Sur;4,2;191\n");
+        write("febrero.csv",
+              "Caldera;O2;Fecha;T\nNORTE;4,5;03/02/2026;185\nNorte;4,6;10/02/2026;186\n"
+              "Sur;4;03/02/2026;190\nSur;4;10/02/2026;190\n");
+        write("consumos.csv", "caldera;kwh;precio\nNorte;300000;0,09\nSur;100000;0,09\n");
+        for (QString& arg : args)
+            arg.replace("@", at);
+        const Run run = run_calc(QStringList{"-c", "gas", "--celsius"} + args);
+        QCOMPARE(run.status, status);
+        qsizetype from = 0;
+        for (QString part : said) {
+            part.replace("@", at);
+            const qsizetype found = run.err.indexOf(part, from);
+            QVERIFY2(found >= 0, qPrintable(part + "\n" + run.err));
+            from = found;
+        }
+        for (const QString& name : files)
+            QVERIFY2(QFile::exists(dir.filePath(name)), qPrintable(name));
+        if (files.contains("enero-resultados.csv")) {
+            // Each log's results as it alone gives them.
+            const Run alone =
+                run_calc({"-c", "gas", "--celsius", "--csv", dir.filePath("enero.csv")});
+            QFile results(dir.filePath("enero-resultados.csv"));
+            QVERIFY(results.open(QIODevice::ReadOnly));
+            QCOMPARE(QString::fromUtf8(results.readAll()), alone.out);
+            QCOMPARE(run.out, QString());
+        }
+        if (files.contains("informe.pdf")) {
+            QProcess pdf;
+            pdf.start("pdftotext", {"-layout", dir.filePath("informe.pdf"), "-"});
+            QVERIFY(pdf.waitForFinished(20000));
+            const QString text = QString::fromUtf8(pdf.readAllStandardOutput());
+            // The first page: the verdict worst first, the alerts, the money; then a page
+            // a boiler with its panel and its months.
+            const QStringList pages = text.split('\f');
+            QCOMPARE(pages.size(), 4); // and the empty one after the last form feed
+            for (const char* part :
+                 {"Informe de eficiencia de combustión", "Calderas, de peor a mejor", "Bruta media",
+                  "Tendencia", "Alertas", "Ninguna alerta.", "Ahorro al año"})
+                QVERIFY2(pages[0].contains(QString::fromUtf8(part)), part);
+            QVERIFY(pages[0].indexOf("Sur") < pages[0].indexOf("Norte")); // the worse first
+            QVERIFY(pages[1].startsWith("Norte") && pages[2].startsWith("Sur"));
+            for (const QString& page : {pages[1], pages[2]}) {
+                for (const char* part : {"Bruta", "Neta", "O2", "Eficiencia (%)", "/01/2026",
+                                         "Por mes", "2026-01", "2026-02"})
+                    QVERIFY2(page.contains(QString::fromUtf8(part)), part);
+            }
         }
     }
 
@@ -593,12 +713,12 @@ private slots:
                           "A\xFF,3,300\nB\x01,3,310\n")
             << 0 << "3 caracteres de los nombres del gráfico no se pueden mostrar"
             << ">\xEF\xBF\xBD"
-               "A\xEF\xBF\xBD: bruta</text>"
+               "A\xEF\xBF\xBD</text>"
             << 20;
         QTest::newRow("a right-to-left override in a name")
             << QByteArray("Caldera,O2,T\nX\xE2\x80\xAE,3,300\n") << 0
             << "caldera «X\\u202e»: 1 fila"
-            << ">X\\u202e: bruta</text>" << 20;
+            << R"(data-caldera="X\u202e")" << 20;
         QTest::newRow("200,000 boilers")
             << many_boilers(200000) << 0
             << "el gráfico muestra las 50 calderas de menor eficiencia media, de 10000 "
@@ -606,10 +726,10 @@ private slots:
                "primeras no entran en el gráfico|190000 filas de más grupos que los 10000 "
                "primeros se cuentan juntas en «otras»|\nquemador1-calc: otras (de más grupos "
                "que los 10000 primeros): 190000 filas, 190000 calculadas;"
-            << "data-serie=\"Caldera 4: bruta\"" << 40;
+            << "data-caldera=\"Caldera 4\"" << 40;
         QTest::newRow("a name of 100,000 characters")
             << "Caldera,O2,T\n" + QByteArray(100000, 'x') + ",3,300\n"
-            << 0 << "caldera «xxx" << QString(39, 'x') + "…: bruta</text>" << 40;
+            << 0 << "caldera «xxx" << QString(39, 'x') + "…</text>" << 40;
         QTest::newRow("a mistyped year")
             << dated({"1026-03-05"}) << 0 << "1 fecha lejos de todas las demás"
             << ">Nota: 1 fecha lejos" << 20;
@@ -624,7 +744,7 @@ private slots:
                           "+1+1,3,300\n-2,3,300\n\t3,3,300\nSala,3,300\n")
             << 0 << "caldera «=HYPERLINK"
             << "*\n\"'=HYPERLINK(\"\"http://x\"\")\",1,1,15.66,15.66,15.66,83.94,83.94,83.94,93.91,"
-               "93.91,93.91\n'@SUM(1),1,1,15.66"
+               "93.91,93.91,83.94,93.91,,,,,0,,,,\n'@SUM(1),1,1,15.66"
             << 20;
     }
 
@@ -671,7 +791,7 @@ private slots:
                      qPrintable(at.captured(0)));
         }
         // At most a screenful of labels on each axis; the notes one under another.
-        QVERIFY(text.count("<text") < 40 + 3 * 52 + 8);
+        QVERIFY(text.count("<text") < 40 + 45 * text.count("class=\"panel\"") + 8);
         QStringList rows;
         for (const auto& note :
              QRegularExpression("<text x=\"72\" y=\"([^\"]*)\"[^>]*>Nota:").globalMatch(text))
@@ -726,7 +846,7 @@ private slots:
         QVERIFY(QDir().mkpath(folder));
         const std::string path = (folder + "/resumen.csv").toStdString();
         {
-            SummaryFile file(path, stdin);
+            SummaryFile file(path, std::span(&stdin, 1));
             QVERIFY(file.commit("resultado;filas\n"));
         }
         QFile written(QString::fromStdString(path));
@@ -734,7 +854,7 @@ private slots:
         QCOMPARE(written.readAll(), QByteArray("resultado;filas\n"));
         {
             // A folder put in its place before the summary: nothing half done is left.
-            SummaryFile file(path, stdin);
+            SummaryFile file(path, std::span(&stdin, 1));
             QVERIFY(QFile::remove(QString::fromStdString(path)));
             QVERIFY(QDir().mkpath(QString::fromStdString(path + "/x")));
             QVERIFY(!file.commit("otro"));
@@ -745,7 +865,7 @@ private slots:
         {
             // A write that fails half way (the file size limit here, a full disk alike):
             // reported, and nothing half written is left.
-            SummaryFile file(dir.filePath("limitado.csv").toStdString(), stdin);
+            SummaryFile file(dir.filePath("limitado.csv").toStdString(), std::span(&stdin, 1));
             rlimit limit{};
             QCOMPARE(getrlimit(RLIMIT_FSIZE, &limit), 0);
             const rlimit small{8, limit.rlim_max};
@@ -759,7 +879,7 @@ private slots:
         }
         // A file left undone is taken away.
         {
-            SummaryFile file(dir.filePath("r.csv").toStdString(), stdin);
+            SummaryFile file(dir.filePath("r.csv").toStdString(), std::span(&stdin, 1));
         }
         QVERIFY(QDir(dir.path()).entryList(QDir::Files).isEmpty());
     }

@@ -674,10 +674,10 @@ private slots:
                     grouped << q(month_text(group.month));
             }
             QString drawn = none;
-            for (const ChartSeries& series : data.chart("x").series) {
-                if (series.name == boiler + ": bruta")
-                    drawn = q(month_text(
-                        month_of(static_cast<std::int64_t>(std::floor(series.x.at(0) / 86400)))));
+            for (const ChartPanel& panel : data.chart("x").panels) {
+                if (panel.boiler == boiler)
+                    drawn = q(month_text(month_of(static_cast<std::int64_t>(
+                        std::floor(panel.series.at(0).x.at(0) / 86400)))));
             }
             charted << drawn;
         }
@@ -852,9 +852,9 @@ private slots:
         const LogSummary summary = process_log(source, sink, options);
         const Chart chart = data.chart("x.csv");
         QVERIFY(!chart.over_time);
-        QCOMPARE(q(chart.x_label), QString("Línea del registro"));
+        QCOMPARE(q(chart.x.label), QString("Línea del registro"));
         QCOMPARE(chart.rows, std::uint64_t{3});
-        QCOMPARE(chart.series.front().x, (std::vector<double>{2, 4}));
+        QCOMPARE(chart.panels.front().series.front().x, (std::vector<double>{2, 4}));
         QCOMPARE(q(worded(summary.notes.back(), plain_words)),
                  QString("ninguna fila tiene una fecha legible: el gráfico va por la línea del "
                          "registro"));
@@ -864,11 +864,12 @@ private slots:
         options.chart = &none;
         process_log(nothing, sink, options);
         QVERIFY(!none.chart("x.csv").over_time);
-        QVERIFY(none.chart("x.csv").series.empty());
+        QVERIFY(none.chart("x.csv").panels.empty());
     }
 
-    // The chart: a series for each measure of each boiler, point for point while a log is
-    // short, the rows with notices and those outside the model marked at their O2.
+    // The chart: a panel for each boiler with a series for each measure, point for point
+    // while a log is short, the rows with notices and those outside the model marked at
+    // their O2.
     void chart_of_a_short_log()
     {
         const std::string input = "Fecha;Hora;Caldera;O2;CO2;T\n"
@@ -887,22 +888,25 @@ private slots:
         const Chart chart = data.chart("registro.csv");
         QVERIFY(chart.over_time);
         QCOMPARE(q(chart.title), QString("Eficiencia y O2 de registro.csv"));
-        QCOMPARE(q(chart.x_label), QString("Fecha"));
+        QCOMPARE(q(chart.x.label), QString("Fecha"));
         QStringList series;
-        for (const ChartSeries& s : chart.series) {
-            QCOMPARE(s.x.size(), s.y.size());
-            series << q(s.name) + " " + QString::number(s.x.size());
+        for (const ChartPanel& panel : chart.panels) {
+            for (const ChartSeries& s : panel.series) {
+                QCOMPARE(s.x.size(), s.y.size());
+                series << q(panel.title) + ": " + q(s.name) + " " + QString::number(s.x.size());
+            }
         }
         QCOMPARE(series,
-                 QStringList({"A: bruta 2", "A: neta 2", "A: O2 2", "B: bruta 1", "B: neta 1",
-                              "B: O2 1", "Fuera del modelo 1", "Con aviso 1"}));
+                 QStringList({"A: Bruta 2", "A: Neta 2", "A: O2 2", "A: Fuera del modelo 1",
+                              "A: Con aviso 1", "B: Bruta 1", "B: Neta 1", "B: O2 1"}));
         // An O2 below the axis's range is drawn at its edge, and counted.
-        const ChartSeries& outside = chart.series[6];
+        const ChartSeries& outside = chart.panels[0].series[3];
         QCOMPARE_EXACT(outside.y.front(), 0.0);
         QCOMPARE(chart.clipped, std::uint64_t{1});
         QCOMPARE_EXACT(outside.x.front(), date_of("01/02/2026 10:00")->since_epoch());
         // The CO2 that does not match the O2 is a notice on the first row.
-        QCOMPARE_EXACT(chart.series[7].x.front(), date_of("01/02/2026 08:00")->since_epoch());
+        QCOMPARE_EXACT(chart.panels[0].series[4].x.front(),
+                       date_of("01/02/2026 08:00")->since_epoch());
         QCOMPARE(chart.rows, std::uint64_t{5});
     }
 
@@ -921,9 +925,9 @@ private slots:
         process_log(source, sink, options);
         const Chart chart = data.chart("x.csv");
         QVERIFY(!chart.over_time);
-        QCOMPARE(q(chart.x_label), QString("Línea del registro"));
-        QCOMPARE(chart.series.size(), std::size_t{3});
-        const ChartSeries& gross = chart.series.front();
+        QCOMPARE(q(chart.x.label), QString("Línea del registro"));
+        QCOMPARE(chart.panels.front().series.size(), std::size_t{3});
+        const ChartSeries& gross = chart.panels.front().series.front();
         QVERIFY(gross.x.size() <= 200 && gross.x.size() >= 50);
         QVERIFY(std::is_sorted(gross.x.begin(), gross.x.end()));
         const auto lowest = std::min_element(gross.y.begin(), gross.y.end());
@@ -935,19 +939,17 @@ private slots:
     // boilers past those it follows, values no axis can show, moments far from all others.
     void chart_bounds()
     {
+        constexpr double nan = std::numeric_limits<double>::quiet_NaN();
         const auto names = [](const Chart& chart) {
             QStringList boilers;
-            for (const ChartSeries& s : chart.series) {
-                if (s.measure == Measure::gross)
-                    boilers << q(s.boiler);
-            }
+            for (const ChartPanel& panel : chart.panels)
+                boilers << q(panel.boiler);
             return boilers;
         };
         ChartData many;
         for (int b = 0; b < 60; ++b) {
             for (int i = 0; i < 100; ++i)
-                many.add("C" + std::to_string(b), Measure::gross, i,
-                         80 + b % 20 + (b == 59 ? -30 : 0));
+                many.add("C" + std::to_string(b), i, {80.0 + b % 20 + (b == 59 ? -30 : 0), nan, 3});
         }
         Chart chart = many.chart("x");
         QCOMPARE(chart.boilers, std::uint64_t{60});
@@ -966,37 +968,39 @@ private slots:
         ChartData crowd;
         for (std::size_t b = 0; b < ChartData::most_boilers + 5; ++b) {
             for (int i = 0; i < 300; ++i)
-                crowd.add("C" + std::to_string(b), Measure::gross, i, 80);
+                crowd.add("C" + std::to_string(b), i, {80, nan, 3});
         }
         chart = crowd.chart("x");
-        QCOMPARE(chart.rows_untracked, std::uint64_t{1500});       // 5 boilers of 300 rows
-        QVERIFY(chart.series.front().x.size() <= std::size_t{16}); // 8 buckets, 2 points each
+        QCOMPARE(chart.rows_untracked, std::uint64_t{1500}); // 5 boilers of 300 rows
+        // 20 buckets each, 2 points a bucket
+        QVERIFY(chart.panels.front().series.front().x.size() <= std::size_t{40});
 
         // No number, beyond the axis, far in time, names that cannot be shown.
         ChartData odd;
         odd.set_over_time(true);
         const double day = 86400;
         for (int i = 0; i < 30; ++i)
-            odd.add("A\xFF", Measure::o2, 1.7e9 + i * day, 3);
-        odd.add("A\xFF", Measure::o2, 1.7e9 - 1000 * 365 * day, 3);
-        odd.add("A\xFF", Measure::o2, 1.7e9, std::numeric_limits<double>::quiet_NaN());
-        odd.add("A\xFF", Measure::o2, 1.7e9, 1e16);
-        odd.add("", Measure::outside, 1.7e9, -1e20);
-        odd.add("", Measure::outside, 1.7e9, 21); // the axis's edge is within it
+            odd.add("A\xFF", 1.7e9 + i * day, {80, nan, 3});
+        odd.add("A\xFF", 1.7e9 - 1000 * 365 * day, {80, nan, 3});
+        odd.add("A\xFF", 1.7e9, {nan, nan, 3});
+        odd.add("A\xFF", 1.7e9 + 0.5 * day, {80, nan, 1e16});
+        odd.mark("A\xFF", Measure::outside, 1.7e9, -1e20);
+        odd.mark("A\xFF", Measure::outside, 1.7e9, 21); // the axis's edge is within it
         chart = odd.chart("r\x01.csv");
         QCOMPARE(chart.not_numbers, std::uint64_t{1});
         QCOMPARE(chart.clipped, std::uint64_t{2});
         QCOMPARE(chart.far_in_time, std::uint64_t{1});
         QCOMPARE(chart.replaced, std::uint64_t{2});
         QCOMPARE(q(chart.title), QString("Eficiencia y O2 de r\uFFFD.csv"));
-        QCOMPARE(*std::max_element(chart.series.front().y.begin(), chart.series.front().y.end()),
-                 21.0);
+        const ChartSeries& o2 = chart.panels.front().series.at(1); // no net
+        QCOMPARE(o2.measure, Measure::o2);
+        QCOMPARE(*std::max_element(o2.y.begin(), o2.y.end()), 21.0);
         QCOMPARE(chart_notes(chart).size(), std::size_t{4});
 
         // A name shown as another is shown is still its own boiler.
         ChartData alike;
-        alike.add("X\xFF", Measure::gross, 1, 80);
-        alike.add("X\xEF\xBF\xBD", Measure::gross, 2, 81);
+        alike.add("X\xFF", 1, {80, nan, 3});
+        alike.add("X\xEF\xBF\xBD", 2, {81, nan, 3});
         QCOMPARE(alike.chart("x").boilers, std::uint64_t{2});
     }
 };

@@ -39,6 +39,8 @@ EM_JS(int, read_log, (char* buffer, int size),
 EM_JS(void, write_results, (const char* bytes, int size),
       { Module.escribirResultados(HEAPU8.subarray(bytes, bytes + size)); });
 EM_JS(void, report_progress, (double rows, double bytes), { Module.avance(rows, bytes); });
+// Of several files read as one: moves to the next, and says whether there is one.
+EM_JS(int, next_log, (), { return Module.siguienteRegistro ? Module.siguienteRegistro() : 0; });
 
 class ScriptSource : public quemador::text::ByteSource {
 public:
@@ -72,9 +74,12 @@ EMSCRIPTEN_KEEPALIVE const char* quemador_log(const char* request)
 {
     ScriptSource input;
     ScriptSink output;
-    answer = web::run_log_json(request, input, output, [](std::uint64_t rows, std::uint64_t bytes) {
-        report_progress(static_cast<double>(rows), static_cast<double>(bytes));
-    });
+    answer = web::run_log_json(
+        request, input, output,
+        [](std::uint64_t rows, std::uint64_t bytes) {
+            report_progress(static_cast<double>(rows), static_cast<double>(bytes));
+        },
+        [] { return next_log() != 0; });
     return answer.c_str();
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "web/log_page.h"
 
+#include "calculation/calculate_command.h"
 #include "calculation/number_text.h"
 #include "calculation/reading_advice.h"
 #include "log/chart.h"
@@ -15,7 +16,9 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <cmath>
 #include <exception>
+#include <iterator>
 #include <optional>
 #include <vector>
 
@@ -112,6 +115,12 @@ void set_option(const log::OptionSpec& spec, const nlohmann::json& given, log::L
     case Option::figures:
         options.figures = value.figures;
         return;
+    case Option::alert_drop:
+        options.judging.drop = value.number;
+        return;
+    case Option::minimum:
+        options.judging.minimum = value.number;
+        return;
     default:
         return;
     }
@@ -156,38 +165,105 @@ std::string_view measure_id(log::Measure measure)
     return "aviso";
 }
 
+// A series' style: its name, measure, plot, marks or dash, and colour.
+void write_style(Json& json, const log::ChartSeries& series)
+{
+    json.member("nombre", series.name);
+    json.member("medida", measure_id(series.measure));
+    json.member("abajo", series.lower);
+    json.member("puntos", series.points);
+    json.member("trazo", series.dash);
+    json.member("color", series.color);
+}
+
+// Values to ten digits, which place a second in a year's seconds and an efficiency far
+// finer than any reading; a break in a line (no number) as null.
+void write_values(Json& json, std::string_view key, const std::vector<double>& values)
+{
+    constexpr int digits = 10;
+    json.key(key);
+    json.open('[');
+    for (const double v : values) {
+        if (std::isfinite(v))
+            json.value(v, digits);
+        else
+            json.null();
+    }
+    json.close(']');
+}
+
+void write_series(Json& json, std::string_view key, const std::vector<log::ChartSeries>& all)
+{
+    json.key(key);
+    json.open('[');
+    for (const log::ChartSeries& series : all) {
+        json.open('{');
+        write_style(json, series);
+        write_values(json, "x", series.x);
+        write_values(json, "y", series.y);
+        if (!series.low.empty()) {
+            write_values(json, "min", series.low);
+            write_values(json, "max", series.high);
+        }
+        json.close('}');
+    }
+    json.close(']');
+}
+
+void write_axis(Json& json, std::string_view key, const log::ChartAxis& axis)
+{
+    json.key(key);
+    json.open('{');
+    json.member("nombre", axis.label);
+    json.member("min", axis.low);
+    json.member("max", axis.high);
+    json.key("marcas");
+    json.open('[');
+    for (const log::ChartTick& tick : axis.ticks) {
+        json.open('{');
+        json.member("en", tick.at);
+        json.member("texto", tick.text);
+        json.close('}');
+    }
+    json.close(']');
+    json.close('}');
+}
+
 void write_chart(Json& json, const log::Chart& chart)
 {
-    // Ten digits place a second in a year's seconds, and an efficiency far finer than
-    // any reading.
-    constexpr int digits = 10;
     json.open('{');
     json.member("titulo", chart.title);
     json.member("en_el_tiempo", chart.over_time);
-    json.member("eje_x", chart.x_label);
-    json.member("eje_y", chart.y_label);
-    json.member("eje_y2", chart.y2_label);
+    json.member("periodo", chart.band_period);
     json.member_count("filas", chart.rows);
     json.member_count("sin_fecha", chart.undated);
-    json.key("series");
+    write_axis(json, "x", chart.x);
+    write_axis(json, "y", chart.y);
+    write_axis(json, "y2", chart.y2);
+    json.key("leyenda");
     json.open('[');
-    for (const log::ChartSeries& series : chart.series) {
+    for (const log::ChartSeries& series : chart.legend) {
         json.open('{');
-        json.member("nombre", series.name);
-        json.member("etiqueta", series.label);
-        json.member("caldera", series.boiler);
-        json.member("medida", measure_id(series.measure));
-        json.member("derecha", series.right_axis);
-        json.member("puntos", series.points);
-        json.member("trazo", series.dash);
-        json.member("color", series.color);
-        for (const auto& [key, values] : {std::pair("x", &series.x), std::pair("y", &series.y)}) {
-            json.key(key);
-            json.open('[');
-            for (const double v : *values)
-                json.value(v, digits);
-            json.close(']');
-        }
+        write_style(json, series);
+        json.close('}');
+    }
+    json.close(']');
+    json.key("paneles");
+    json.open('[');
+    for (const log::ChartPanel& panel : chart.panels) {
+        json.open('{');
+        json.member("caldera", panel.boiler);
+        json.member("titulo", panel.title);
+        json.member("etiqueta", panel.label);
+        json.member_count("lecturas", panel.readings);
+        json.member("denso", panel.dense);
+        json.key("alertas");
+        json.open('[');
+        for (const std::string& alert : panel.alerts)
+            json.value(alert);
+        json.close(']');
+        write_series(json, "series", panel.series);
+        write_series(json, "bandas", panel.bands);
         json.close('}');
     }
     json.close(']');
@@ -265,59 +341,192 @@ std::string control_words(const log::Remedy& remedy)
            "temperatura (nombre o número)";
 }
 
-std::string run_log_json(std::string_view request, text::ByteSource& input, text::ByteSink& output,
-                         const std::function<void(std::uint64_t, std::uint64_t)>& progress)
+namespace {
+
+// Bytes as base64: a file in any encoding carried in the JSON answer.
+std::string base64(std::string_view bytes)
 {
-    const auto asked = nlohmann::json::parse(request, nullptr, false);
-    Json json;
-    json.open('{');
-    std::vector<Notice> notices;
-    std::uint64_t notice_count = 0;
-    log::ChartData chart;
-    log::LogSummary summary;
-    try {
-        if (!asked.is_object())
-            throw log::LogError("la petición no es un objeto JSON");
-        log::LogOptions options = options_of(asked);
-        options.progress = progress;
-        options.chart = &chart;
-        options.notice = [&](const log::RowNotice& row) {
-            if (++notice_count > listed_notices)
-                return;
-            notices.push_back(excerpt(row));
-        };
-        summary = log::process_log(input, output, options);
-    } catch (const log::LogError& error) {
-        json.member_count("estado", 2);
-        json.member("error", log::worded(error.note(), control_words));
-        json.close('}');
-        return json.take();
-    } catch (const std::exception& error) {
-        // Out of memory and the like.
-        json.member_count("estado", 2);
-        json.member("error", std::string_view(error.what()));
-        json.close('}');
-        return json.take();
+    static constexpr std::string_view digits =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    out.reserve((bytes.size() + 2) / 3 * 4);
+    for (std::size_t i = 0; i < bytes.size(); i += 3) {
+        const std::size_t n = std::min<std::size_t>(3, bytes.size() - i);
+        std::uint32_t v = 0;
+        for (std::size_t k = 0; k < 3; ++k)
+            v = v << 8U | (k < n ? static_cast<unsigned char>(bytes[i + k]) : 0U);
+        for (std::size_t k = 0; k < 4; ++k)
+            out += k <= n ? digits[(v >> (18 - 6 * k)) & 63U] : '=';
     }
-    json.member_count("estado", summary.complete() ? 0 : 1);
-    // The lines as quemador1-calc shows them, with the chart's own.
-    const auto name = asked.find("nombre");
-    const log::Chart drawn = chart.chart(
-        name != asked.end() && name->is_string() ? name->get<std::string>() : std::string());
-    std::vector<std::string> lines = log::closing_lines(summary, control_words);
+    return out;
+}
+
+// The consumptions a request gives: [{"caldera", "kwh", "precio"}], numbers as the boxes
+// take them; a row without both numbers is left out.
+std::vector<log::Consumption> consumptions_of(const nlohmann::json& request)
+{
+    std::vector<log::Consumption> out;
+    const auto given = request.find("consumos");
+    if (given == request.end() || !given->is_array())
+        return out;
+    for (const auto& row : *given) {
+        if (!row.is_object())
+            continue;
+        const auto text = [&row](const char* key) {
+            const auto at = row.find(key);
+            return at != row.end() && at->is_string() ? at->get<std::string>() : std::string();
+        };
+        log::Consumption c;
+        c.boiler = text("caldera");
+        if (text::parse_number(text::trimmed(text("kwh")), text::DecimalComma::accepted, c.kwh) &&
+            text::parse_number(text::trimmed(text("precio")), text::DecimalComma::accepted,
+                               c.price) &&
+            c.kwh >= 0 && c.price >= 0)
+            out.push_back(std::move(c));
+    }
+    return out;
+}
+
+void write_verdict(Json& json, const log::Verdict& verdict, const log::LogSummary& summary)
+{
+    json.key("veredicto");
+    json.open('{');
+    json.key("columnas");
+    json.open('[');
+    const auto shown = log::verdict_shown(verdict);
+    const auto columns = log::verdict_columns(verdict);
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+        json.open('{');
+        json.member("id", columns[c].id);
+        json.member("nombre", columns[c].header);
+        json.member("mostrar", static_cast<bool>(shown[c]));
+        json.close('}');
+    }
+    json.close(']');
+    json.key("filas");
+    json.open('[');
+    for (const auto& row : log::verdict_rows(verdict, text::DecimalComma::accepted))
+        write_strings(json, row);
+    json.close(']');
+    json.key("alertas");
+    json.open('[');
+    for (const log::Alert& alert : verdict.alerts) {
+        json.open('{');
+        json.member("caldera", alert.boiler);
+        json.member("texto", log::alert_text(alert, text::DecimalComma::accepted));
+        json.close('}');
+    }
+    json.close(']');
+    json.member("dinero", verdict.money && verdict.saving_given);
+    json.member("total_kwh", verdict.total_kwh);
+    json.member("total_eur", verdict.total_eur);
+    json.member("supone", log::money_assumptions());
+    json.close('}');
+    // Each boiler's months: rows, mean gross and net, rows with notices.
+    json.key("meses");
+    json.open('[');
+    for (const log::Group& group : summary.months) {
+        const auto mean = [&group](FigureKind figure) {
+            const std::string_view id = figure_facts(figure).id;
+            for (const auto& [name, spread] : group.results) {
+                if (name == id && spread.count > 0) {
+                    std::string shown = shown_result(spread.mean());
+                    return std::string(text::in_file(shown, text::DecimalComma::accepted));
+                }
+            }
+            return std::string();
+        };
+        json.open('{');
+        json.member("caldera", group.boiler);
+        json.member("mes", log::month_text(group.month));
+        json.member_count("filas", group.read);
+        json.member("bruta", mean(FigureKind::efficiency));
+        json.member("neta", mean(FigureKind::net));
+        json.member_count("avisos", group.with_notices);
+        json.close('}');
+    }
+    json.close(']');
+}
+
+// The names of the files a request reads, one after the other; none for one file.
+std::vector<std::string> names_of(const nlohmann::json& request)
+{
+    std::vector<std::string> names;
+    if (const auto many = request.find("nombres"); many != request.end() && many->is_array()) {
+        std::transform(many->begin(), many->end(), std::back_inserter(names),
+                       [](const nlohmann::json& name) {
+                           return name.is_string() ? name.get<std::string>() : std::string();
+                       });
+    }
+    return names;
+}
+
+// Each file of several as quemador1-calc reads them, into one summary: its notes after
+// its name, its faults named after it.
+log::LogSummary read_logs(text::ByteSource& input, text::ByteSink& output,
+                          const log::LogOptions& options, const std::vector<std::string>& names,
+                          const std::function<bool()>& next)
+{
+    log::LogSummary summary;
+    for (std::size_t i = 0;; ++i) {
+        log::LogSummary read;
+        try {
+            read = log::process_log(input, output, options);
+        } catch (const log::LogError& error) {
+            if (names.size() < 2)
+                throw;
+            throw log::LogError("«" + names.at(i) +
+                                "»: " + log::worded(error.note(), control_words));
+        }
+        if (i == 0) {
+            summary = std::move(read);
+            if (names.size() > 1)
+                summary.notes.insert(summary.notes.begin(),
+                                     log::Note("registro «" + names[0] + "»:"));
+        } else {
+            log::merge_summary(summary, read, i < names.size() ? names[i] : "");
+        }
+        if (!next())
+            return summary;
+    }
+}
+
+// The answer of a request that could not be read: its status and why.
+std::string failed(Json& json, std::string_view why)
+{
+    json.member_count("estado", 2);
+    json.member("error", why);
+    json.close('}');
+    return json.take();
+}
+
+// The chart's title: how many logs, or the one's name when the request gives it.
+std::string chart_title(const nlohmann::json& request, const std::vector<std::string>& names)
+{
+    if (names.size() > 1)
+        return std::to_string(names.size()) + " registros";
+    const auto name = request.find("nombre");
+    return name != request.end() && name->is_string() ? name->get<std::string>() : std::string();
+}
+
+// The lines as quemador1-calc shows them, with the chart's own.
+std::vector<std::string> lines_of(const log::LogSummary& summary, const log::Verdict& verdict,
+                                  const log::Chart& drawn)
+{
+    std::vector<std::string> lines = log::verdict_lines(verdict, summary.comma);
+    const std::vector<std::string> closing = log::closing_lines(summary, control_words);
+    lines.insert(lines.end(), closing.begin(), closing.end());
     const std::vector<std::string> notes = log::chart_notes(drawn);
     lines.insert(lines.end(), notes.begin(), notes.end());
     for (std::string& line : lines)
         line = text::printable(line);
-    json.key("lineas");
-    write_strings(json, lines);
-    json.member("cuentas", log::counts_line(summary));
-    json.key("tabla");
-    json.open('[');
-    for (const auto& row : log::summary_table(summary))
-        write_strings(json, row);
-    json.close(']');
-    json.member_count("avisos_total", notice_count);
+    return lines;
+}
+
+// The rows with notices listed, and how many there were.
+void write_notices(Json& json, const std::vector<Notice>& notices, std::uint64_t count)
+{
+    json.member_count("avisos_total", count);
     json.key("avisos");
     json.open('[');
     for (const Notice& notice : notices) {
@@ -337,6 +546,61 @@ std::string run_log_json(std::string_view request, text::ByteSource& input, text
         json.close('}');
     }
     json.close(']');
+}
+
+} // namespace
+
+std::string run_log_json(std::string_view request, text::ByteSource& input, text::ByteSink& output,
+                         const std::function<void(std::uint64_t, std::uint64_t)>& progress,
+                         const std::function<bool()>& next)
+{
+    const auto asked = nlohmann::json::parse(request, nullptr, false);
+    Json json;
+    json.open('{');
+    std::vector<Notice> notices;
+    std::uint64_t notice_count = 0;
+    log::ChartData chart;
+    log::LogSummary summary;
+    log::LogOptions options;
+    std::vector<std::string> names;
+    try {
+        if (!asked.is_object())
+            throw log::LogError("la petición no es un objeto JSON");
+        options = options_of(asked);
+        options.judging.consumptions = consumptions_of(asked);
+        options.verdict = options.judging.drop || options.judging.minimum ||
+            !options.judging.consumptions.empty();
+        options.progress = progress;
+        options.chart = &chart;
+        options.notice = [&](const log::RowNotice& row) {
+            if (++notice_count > listed_notices)
+                return;
+            notices.push_back(excerpt(row));
+        };
+        names = names_of(asked);
+        summary = read_logs(input, output, options, names, next);
+    } catch (const log::LogError& error) {
+        return failed(json, log::worded(error.note(), control_words));
+    } catch (const std::exception& error) {
+        // Out of memory and the like.
+        return failed(json, error.what());
+    }
+    json.member_count("estado", summary.complete() ? 0 : 1);
+    const log::Verdict verdict = log::judge(summary, options.judging);
+    log::Chart drawn = chart.chart(chart_title(asked, names));
+    log::mark_alerts(drawn, verdict, text::DecimalComma::accepted);
+    json.key("lineas");
+    write_strings(json, lines_of(summary, verdict, drawn));
+    json.member("cuentas", log::counts_line(summary));
+    const log::Verdict* judged = summary.months.empty() ? nullptr : &verdict;
+    json.key("tabla");
+    json.open('[');
+    for (const auto& row : log::summary_table(summary, judged))
+        write_strings(json, row);
+    json.close(']');
+    json.member("resumen_archivo", base64(log::summary_file(summary, judged)));
+    write_verdict(json, verdict, summary);
+    write_notices(json, notices, notice_count);
     json.key("grafico");
     write_chart(json, drawn);
     json.close('}');

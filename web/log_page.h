@@ -35,8 +35,18 @@ inline constexpr std::size_t excerpt_chars = 200;
 // out}) and "avisos_total"; "grafico", the chart. progress gets the rows and bytes read
 // every few thousand rows. What the lines and the error ask of the user is in the
 // page's controls (control_words).
-std::string run_log_json(std::string_view request, text::ByteSource& input, text::ByteSink& output,
-                         const std::function<void(std::uint64_t, std::uint64_t)>& progress);
+//
+// Several files are read as one: "nombres", their names in order; next() moves input
+// and output to the next file, and says whether there is one. The verdict comes with
+// them: "veredicto" ({"columnas": its headers, "filas": its rows, "alertas": their
+// words, "lineas", "ahorro": what the money assumes or why there is none}), "meses" (each
+// boiler's months, for the report), and "resumen_archivo", the --resumen file in the
+// log's encoding, in base64. "consumos" in the request, [{"caldera", "kwh", "precio"}],
+// gives the money.
+std::string run_log_json(
+    std::string_view request, text::ByteSource& input, text::ByteSink& output,
+    const std::function<void(std::uint64_t, std::uint64_t)>& progress,
+    const std::function<bool()>& next = [] { return false; });
 
 // What a note of the log asks of the user (log/note.h), in the page's words: its own
 // controls.

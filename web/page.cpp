@@ -348,9 +348,12 @@ std::string names_module()
     Json columns;
     columns.open('[');
     for (const log::OptionSpec& spec : log::option_specs()) {
+        // The files the command line writes are the page's downloads.
         if (!spec.takes(log::Mode::log) || spec.option == Option::csv ||
             spec.option == Option::summary || spec.option == Option::chart ||
-            spec.option == Option::figures || spec.option == Option::threads)
+            spec.option == Option::figures || spec.option == Option::consumption ||
+            spec.option == Option::report || spec.option == Option::output ||
+            spec.option == Option::threads)
             continue;
         options.value(spec.key());
         if (!spec.column)

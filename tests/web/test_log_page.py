@@ -7,7 +7,10 @@ page, gives the bytes quemador1-calc writes, its summary lines and its --resumen
 instead, and no message of the page with a "--"; the chart's series, points, axis labels
 and marked rows through uPlot's API, and its PNG; saved readings charted; a long log
 cancelled; a million-row log read while a timer on the page keeps ticking; axe-core
-finds nothing at 360×640 and 1280×800. Screenshots are left in OUT_DIR to be looked at.
+finds nothing at 360×640 and 1280×800. The manager's view: the panels, their series and
+ticks through uPlot's API against the SVG's text, the verdict table and its alerts, the
+summary's download against --resumen, consumptions remembered, several files as one, and
+the report's PDF read back. Screenshots are left in OUT_DIR to be looked at.
 Usage: test_log_page.py SITE_DIR QUEMADOR1_CALC CLI_DATA AXE_MIN_JS OUT_DIR [CASE...]"""
 
 import csv
@@ -35,7 +38,8 @@ SELECTS = {"-c": "registro-combustible", "--combustible": "registro-combustible"
            "--codificacion": "registro-codificacion", "--agrupar": "registro-agrupar",
            "--formato-fecha": "registro-formato-fecha"}
 BOXES = {"--aire": "registro-aire", "--objetivo-o2": "registro-objetivo-o2",
-         "--objetivo-temp": "registro-objetivo-temp"}
+         "--objetivo-temp": "registro-objetivo-temp", "--alerta-caida": "registro-alerta-caida",
+         "--minimo": "registro-minimo"}
 FLAGS = {"--celsius": ("registro-unidad", "celsius"), "--fahrenheit": ("registro-unidad", "fahrenheit")}
 # The only folder of an option the page does not offer.
 NOT_OFFERED = ["summary-is-the-log"]
@@ -205,25 +209,50 @@ def boilers_by_month(p):
     run_in_page(p, os.path.join(data, "boilers-by-month", "input.csv"))
 
 
+PANELS_JS = """
+    return [...document.querySelectorAll('#grafico > .panel')].map((panel) => {
+      const u = panel.uplot;
+      return {boiler: panel.dataset.caldera,
+              series: u.series.slice(1).map((s, i) => [s.label, u.data[i + 1].filter((y) => y !== null && y !== undefined).length]),
+              ticks: u.axes[0]._values, scales: u.series.slice(1).map((s) => s.scale)};
+    });"""
+
+
+def svg_panels(svg):
+    """Each panel of quemador1-calc's SVG: its boiler, its series and their points, its
+    ticks, as its text says."""
+    import re
+    panels = []
+    for part in svg.split('<g class="panel" data-caldera="')[1:]:
+        boiler = part[:part.index('"')]
+        series = [[name, int(n)] for name, n in re.findall(r'<g class="serie" data-serie="([^"]*)" data-puntos="(\d+)">', part)]
+        ticks = re.findall(r'class="tick-x">([^<]*)<', part)
+        panels.append({"boiler": boiler, "series": series, "ticks": ticks})
+    return panels
+
+
 @case
 def chart_through_uplot(p):
-    """A series for each measure of each boiler, the marked row, the axes' labels; the row's
-    preview; screenshots and the PNG."""
+    """A panel for each boiler, with the same series, points and ticks through uPlot's API
+    as in quemador1-calc's SVG; the marked row; the row's preview; screenshots and the PNG."""
     boilers_by_month(p)
-    drawn = p.driver.execute_script("""
-        const u = document.getElementById('grafico').uplot;
-        return {labels: u.series.slice(1).map((s) => s.label),
-                points: u.data.slice(1).map((ys) => ys.filter((y) => y !== null && y !== undefined).length),
-                axes: u.axes.map((a) => a.label), scales: u.series.slice(1).map((s) => s.scale),
-                marked: u.data[0].filter((x, i) => u.data[7][i] !== null && u.data[7][i] !== undefined),
-                title: document.querySelector('#grafico .u-title').textContent};""")
-    p.check(drawn["labels"] == ["Caldera norte: bruta", "Caldera norte: neta", "Caldera norte: O2", "Caldera sur: bruta",
-                                "Caldera sur: neta", "Caldera sur: O2", "Con aviso"]
-            and drawn["points"] == [3, 3, 3, 2, 2, 2, 1]
-            and drawn["axes"] == ["Fecha", "Eficiencia (%)", "O2 (%)"]
-            and drawn["scales"] == ["y", "y", "o2", "y", "y", "o2", "o2"]
-            and drawn["marked"] == [1772438400] and drawn["title"] == "Eficiencia y O2 de input.csv",
-            "series, points, axes and the marked row through uPlot", drawn)
+    drawn = p.driver.execute_script(PANELS_JS)
+    with tempfile.TemporaryDirectory() as work:
+        svg_path = os.path.join(work, "grafico.svg")
+        subprocess.run([calc_path, "--agrupar", "mes", "--celsius", "--csv",
+                        os.path.join(data, "boilers-by-month", "input.csv"), "--grafico", svg_path],
+                       capture_output=True, check=False)
+        svg = svg_panels(open(svg_path, encoding="utf-8").read())
+    page = [{"boiler": d["boiler"], "series": d["series"], "ticks": d["ticks"]} for d in drawn]
+    p.check(page == svg and [d["boiler"] for d in drawn] == ["Caldera norte", "Caldera sur"]
+            and drawn[0]["series"] == [["Bruta", 3], ["Neta", 3], ["O2", 3], ["Con aviso", 1]]
+            and drawn[0]["scales"] == ["y", "y", "o2", "o2"] and drawn[0]["ticks"] == ["feb 2026", "mar"],
+            "the same panels, series, points and ticks through uPlot as in the SVG", f"\n  {page}\n  {svg}")
+    legend = p.driver.execute_script(
+        "return [...document.querySelectorAll('#grafico .leyenda-grafico li')].map((li) => "
+        "[li.textContent, li.querySelector('[stroke-dasharray]')?.getAttribute('stroke-dasharray') ?? '', li.querySelector('circle') ? 'o' : '-'])")
+    p.check(legend == [["Bruta", "", "-"], ["Neta", "7 4", "-"], ["O2", "2 3", "-"], ["Con aviso", "", "o"]],
+            "the legend shows each measure's line", legend)
     notices = p.driver.find_elements(By.CSS_SELECTOR, "#registro-avisos a")
     notices[0].click()
     preview = p.el("registro-fila").text
@@ -273,10 +302,148 @@ def saved_readings_charted(p):
     p.driver.execute_script("delete document.body.dataset.registro")
     p.el("guardadas-grafico").click()
     p.wait.until(lambda d: d.execute_script("return document.body.dataset.registro === 'lecturas-guardadas.csv'"))
-    labels = p.driver.execute_script(
-        "return document.getElementById('grafico').uplot.series.slice(1).map((s) => s.label)")
-    p.check(labels[:6] == ["Sótano: bruta", "Sótano: neta", "Sótano: O2", "Cubierta: bruta", "Cubierta: neta",
-                           "Cubierta: O2"], "a series set per boiler", labels)
+    boilers = p.driver.execute_script(
+        "return [...document.querySelectorAll('#grafico > .panel')].map((panel) => "
+        "[panel.dataset.caldera, panel.uplot.series.slice(1).map((s) => s.label)])")
+    p.check([b[0] for b in boilers] == ["Sótano", "Cubierta"]
+            and all(b[1][:3] == ["Bruta", "Neta", "O2"] for b in boilers), "a panel per boiler", boilers)
+
+
+def write_log(folder, name, text):
+    path = os.path.join(folder, name)
+    with open(path, "w", encoding="utf-8") as out:
+        out.write(text)
+    return path
+
+
+def a_year_of(boilers, falling=None):
+    """Rows of a year, a reading a week for each boiler; the falling one's O2 rising."""
+    rows = ["Fecha;Caldera;O2;T"]
+    for week in range(52):
+        day = time.gmtime(1767225600 + week * 7 * 86400)
+        for boiler in boilers:
+            o2 = 3 + (week / 8 if boiler == falling else 0)
+            rows.append(f"{time.strftime('%Y-%m-%d', day)} 08:00;{boiler};{o2:.1f};180".replace(".", ","))
+    return "\n".join(rows) + "\n"
+
+
+@case
+def verdict_alerts_and_summary_download(p):
+    """The verdict leads: the boiler with an alert first, its panel marked, the alerts
+    listed; the summary's download is quemador1-calc's --resumen file with the same
+    options, byte for byte."""
+    work = tempfile.mkdtemp()
+    log = write_log(work, "anual.csv", a_year_of(["Norte", "Sur", "Este"], falling="Sur"))
+    open_view(p)
+    set_options(p, ["-c", "gas", "--celsius", "--alerta-caida", "2"])
+    run_in_page(p, log)
+    rows = p.driver.execute_script(
+        "return [...document.querySelectorAll('#registro-veredicto tr')].map((tr) => [...tr.cells].map((c) => c.textContent))")
+    alerts = [li.text for li in p.driver.find_elements(By.CSS_SELECTOR, "#alertas li")]
+    marked = p.driver.execute_script(
+        "return [...document.querySelectorAll('#grafico > .panel.con-alerta')].map((d) => d.dataset.caldera)")
+    p.check(rows[0][:4] == ["Caldera", "Bruta media (%)", "Neta media (%)", "Tendencia (puntos/mes)"]
+            and rows[1][0] == "Sur" and rows[1][-1] != "" and float(rows[1][3].replace(",", ".")) < 0
+            and len(alerts) == 1 and alerts[0].startswith("Sur: media de 2026-") and marked == ["Sur"],
+            "the verdict: the falling boiler first, listed in the alerts, its panel marked", f"{rows}\n{alerts}\n{marked}")
+    repeated = p.driver.execute_script(
+        "const ids = [...document.querySelectorAll('[id]')].map((e) => e.id); "
+        "return ids.filter((id, i) => ids.indexOf(id) !== i)")
+    p.check(repeated == [], "every id of the page once", repeated)
+    summary = os.path.join(work, "resumen.csv")
+    subprocess.run([calc_path, "-c", "gas", "--celsius", "--alerta-caida", "2", "--csv", log, "--resumen", summary],
+                   capture_output=True, check=False)
+    for old in glob.glob(os.path.join(p.downloads, "*")):
+        os.remove(old)
+    p.el("resumen-descargar").click()
+    p.wait.until(lambda d: [f for f in glob.glob(os.path.join(p.downloads, "*")) if not f.endswith(".crdownload")])
+    time.sleep(0.2)
+    [got] = glob.glob(os.path.join(p.downloads, "*"))
+    p.check(os.path.basename(got) == "anual-resumen.csv" and open(got, "rb").read() == open(summary, "rb").read(),
+            "the summary's download is quemador1-calc's --resumen", os.path.basename(got))
+    p.driver.execute_script("document.getElementById('registro-veredicto').scrollIntoView()")
+    p.driver.save_screenshot(os.path.join(out_dir, "log-1280x800-verdict.png"))
+    p.driver.set_window_size(360, 640)
+    time.sleep(0.3)
+    p.driver.execute_script("document.getElementById('registro-veredicto').scrollIntoView()")
+    p.driver.save_screenshot(os.path.join(out_dir, "log-360x640-verdict.png"))
+    p.driver.execute_script("document.getElementById('grafico').scrollIntoView()")
+    p.driver.save_screenshot(os.path.join(out_dir, "log-360x640-panels.png"))
+
+
+@case
+def consumptions_remembered_and_money(p):
+    """The consumption of each boiler, typed once and remembered, gives the money as
+    quemador1-calc --consumos gives it."""
+    work = tempfile.mkdtemp()
+    log = write_log(work, "anual.csv", a_year_of(["Norte", "Sur"]))
+    open_view(p)
+    set_options(p, ["-c", "gas", "--celsius", "--objetivo-o2", "2"])
+    run_in_page(p, log)
+    inputs = p.driver.find_elements(By.CSS_SELECTOR, "#consumos tbody input")
+    for box, text in zip(inputs, ["300000", "0,09", "100000", "0,09"]):
+        box.send_keys(text)
+        box.send_keys(Keys.TAB)
+    p.driver.execute_script("delete document.body.dataset.registro")
+    p.driver.execute_script("document.getElementById('consumos-aplicar').click()")
+    p.wait.until(lambda d: d.execute_script("return !!document.body.dataset.registro"))
+    money = p.driver.execute_script("return document.getElementById('registro-veredicto').textContent")
+    consumos = write_log(work, "consumos.csv", "Norte;300000;0,09\nSur;100000;0,09\n")
+    said = subprocess.run([calc_path, "-c", "gas", "--celsius", "--objetivo-o2", "2", "--csv", log, "--consumos", consumos],
+                          capture_output=True, check=False).stderr.decode()
+    total = [line for line in said.splitlines() if "ahorro al año si cada caldera" in line][0]
+    kwh = total.split("objetivo: ")[1].split(" kWh")[0]
+    p.check(f"objetivo: {kwh} kWh" in money, "the money as quemador1-calc gives it", f"{money}\n{total}")
+    open_view(p)
+    set_options(p, ["-c", "gas", "--celsius", "--objetivo-o2", "2"])
+    run_in_page(p, log)
+    kept = [box.get_attribute("value") for box in p.driver.find_elements(By.CSS_SELECTOR, "#consumos tbody input")]
+    again = p.driver.execute_script("return document.getElementById('registro-veredicto').textContent")
+    p.check(kept == ["300000", "0,09", "100000", "0,09"] and f"objetivo: {kwh} kWh" in again,
+            "the consumptions remembered after a reload", kept)
+
+
+@case
+def several_files_as_one(p):
+    """Several files chosen at once: one summary and one chart over all of them, each
+    file's results as quemador1-calc writes them with --salida; then the report's PDF,
+    read back."""
+    work = tempfile.mkdtemp()
+    enero = write_log(work, "enero.csv", "Fecha;Caldera;O2;T\n05/01/2026;Norte;3;180\n12/01/2026;Norte;3,2;182\n"
+                                         "05/01/2026;Sur;4;190\n")
+    febrero = write_log(work, "febrero.csv", "Caldera;O2;Fecha;T\nNORTE;4,5;03/02/2026;185\nSur;4;03/02/2026;190\n")
+    open_view(p)
+    set_options(p, ["-c", "gas", "--celsius"])
+    run_in_page(p, enero + "\n" + febrero)
+    folder = os.path.join(work, "salida")
+    os.mkdir(folder)
+    said = subprocess.run([calc_path, "-c", "gas", "--celsius", "--csv", enero, "--csv", febrero, "--salida", folder],
+                          capture_output=True, check=False).stderr.decode()
+    counts = said.strip().splitlines()[-1][len("quemador1-calc: "):]
+    boilers = p.driver.execute_script("return [...document.querySelectorAll('#grafico > .panel')].map((d) => d.dataset.caldera)")
+    links = p.driver.execute_script(
+        "return [...document.querySelectorAll('#registro-descarga a')].map((a) => a.download)")
+    summary = page_summary(p)
+    p.check(summary["lines"][-1] == counts and boilers == ["Norte", "Sur"]
+            and links == ["enero-resultados.csv", "febrero-resultados.csv"]
+            and "registro «febrero.csv»:" in summary["lines"],
+            "one summary and one chart of both files, the results of each", f"{summary['lines']}\n{boilers}\n{links}")
+    name, written = download(p)
+    p.check(name == "enero-resultados.csv" and written == open(os.path.join(folder, "enero-resultados.csv"), "rb").read(),
+            "the first file's results as quemador1-calc writes them", name)
+    for old in glob.glob(os.path.join(p.downloads, "*")):
+        os.remove(old)
+    p.driver.execute_script("document.getElementById('informe').click()")
+    p.wait.until(lambda d: [f for f in glob.glob(os.path.join(p.downloads, "*.pdf"))])
+    time.sleep(0.5)
+    [pdf] = glob.glob(os.path.join(p.downloads, "*.pdf"))
+    text = subprocess.run(["pdftotext", "-layout", pdf, "-"], capture_output=True, check=False).stdout.decode()
+    pages = text.split("\f")
+    p.check(len(pages) >= 4 and "Calderas, de peor a mejor" in pages[0] and "Alertas" in pages[0]
+            and "Ahorro al año" in pages[0] and "Norte" in pages[1] and "Por mes" in pages[1] and "2026-02" in pages[1]
+            and "Sur" in pages[2],
+            "the report: the verdict first, a page for each boiler with its months", text[:600])
+    os.replace(pdf, os.path.join(out_dir, "log-informe.pdf"))
 
 
 @functools.cache

@@ -1,17 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The log view: a CSV log chosen or dropped is read in a worker by the same module
-// (log_worker.js), with a progress bar and Cancel; then the results to download, under
-// the input's name, the summary as quemador1-calc gives it, the rows with notes, each
-// shown in the preview when chosen, and the chart. The main thread only shows.
+// The log view: CSV logs chosen or dropped (several as one year) are read in a worker by
+// the same module (log_worker.js), with a progress bar and Cancel; then the verdict that
+// leads (boilers worst first, alerts, money, the summary's download and the report), the
+// results to download under each input's name, the summary as quemador1-calc gives it,
+// the rows with notes, each shown in the preview when chosen, and the chart's panels.
+// The main thread only shows.
 
 import { chartPng, drawChart } from './chart.js';
 import { columns, logOptions } from './names.js';
+import { Layout, shareOrDownload } from './pdf.js';
 
 const $ = (id) => document.getElementById(id);
 let worker = null;
-let plot = null;
+let plots = [];
 let chart = null;
-let shown = null; // the file whose results are shown
+let answerShown = null; // the module's answer for the files shown
+let shown = null; // the files whose results are shown
 let stale = false; // a newer version of the site has taken over: no worker of it here
 
 // Whether the view is reading a log or shows one's results, which a reload would lose.
@@ -41,17 +45,30 @@ export function resultsName(name) {
   return (dot > 0 ? name.slice(0, dot) : name) + '-resultados.csv';
 }
 
-// The module's request: the file's name and each option by its key, from the control
-// registro-<key> (a box's text, a box ticked); the unit's control names its option. As
-// JSON, a file's name with a line end or a quote is a name and nothing else.
-function request(file) {
-  const options = { nombre: file.name };
+// The consumptions the page remembers, by boiler: {kwh, precio} under the name's key.
+const consumptionsKey = 'quemador-consumos';
+const boilerKey = (name) => name.normalize('NFD').replace(/\p{M}/gu, '').trim().toLowerCase();
+function storedConsumptions() {
+  try {
+    return JSON.parse(localStorage.getItem(consumptionsKey)) || {};
+  } catch {
+    return {};
+  }
+}
+
+// The module's request: the files' names and each option by its key, from the control
+// registro-<key> (a box's text, a box ticked); the unit's control names its option; the
+// consumptions remembered. As JSON, a file's name with a line end or a quote is a name
+// and nothing else.
+function request(files) {
+  const options = { nombre: files[0].name, nombres: files.map((f) => f.name) };
   for (const key of logOptions) {
     const control = $(`registro-${key}`);
     if (control) options[key] = control.type === 'checkbox' ? control.checked : control.value;
   }
   const unit = $('registro-unidad').value;
   if (unit) options[unit] = true;
+  options.consumos = Object.values(storedConsumptions());
   return JSON.stringify(options);
 }
 
@@ -67,13 +84,14 @@ function say(...parts) {
   $('registro-estado').replaceChildren(...parts.map((part) => {
     if (typeof part === 'string') return part;
     const name = document.createElement('bdi');
-    name.textContent = part.name;
+    name.textContent = Array.isArray(part) ? part.map((f) => f.name).join(', ') : part.name;
     return name;
   }));
 }
 
-// Reads a file with the options on the page.
-export function openLog(file) {
+// Reads a file, or several as one, with the options on the page.
+export function openLog(chosen) {
+  const files = Array.isArray(chosen) ? chosen : [chosen];
   if (stale) {
     say('Hay una versión nueva de la página: pulse Recargar, arriba, y elija el registro de nuevo.');
     return;
@@ -84,7 +102,7 @@ export function openLog(file) {
   $('descargar')?.remove();
   $('registro-avance').value = 0;
   setRunning(true);
-  say('Leyendo ', file, '…');
+  say('Leyendo ', files, '…');
   const started = performance.now();
   worker = new Worker(new URL('log_worker.js', import.meta.url), { type: 'module' });
   worker.onmessage = ({ data }) => {
@@ -96,14 +114,14 @@ export function openLog(file) {
     worker = null;
     setRunning(false);
     document.body.dataset.registroMs = String(Math.round(performance.now() - started));
-    show(file, data.respuesta, data.resultados);
+    show(files, data.respuesta, data.resultados);
   };
   worker.onerror = (event) => {
     worker = null;
     setRunning(false);
     say(`No se pudo leer el registro: ${event.message}`);
   };
-  worker.postMessage({ file, request: request(file) });
+  worker.postMessage({ files, request: request(files) });
 }
 
 function cancel() {
@@ -206,65 +224,201 @@ function showNotices(answer) {
 
 async function showChart(answer) {
   chart = answer.grafico;
-  plot = null;
-  $('grafico-png').disabled = chart.series.length === 0;
-  if (chart.series.length === 0) {
+  plots = [];
+  $('grafico-png').disabled = chart.paneles.length === 0;
+  $('grafico-lecturas-campo').hidden = !chart.paneles.some((p) => p.denso);
+  if (chart.paneles.length === 0) {
     const none = document.createElement('p');
     none.textContent = 'Ninguna fila calculada que dibujar.';
     $('grafico').replaceChildren(none);
     return;
   }
   await loadUplot();
-  plot = drawChart($('grafico'), chart);
+  plots = drawChart($('grafico'), chart, { everyReading: $('grafico-lecturas').checked });
 }
 
 function sayOfChart(text) {
   $('grafico-estado').textContent = text;
 }
 
-function show(file, answer, results) {
+// A download link for bytes, named as given.
+function downloadLink(id, blob, name, caption) {
+  const link = document.createElement('a');
+  if (id) link.id = id;
+  link.href = URL.createObjectURL(blob);
+  link.download = name;
+  const shownName = document.createElement('bdi');
+  shownName.textContent = name;
+  link.append(`${caption} (`, shownName, ')');
+  return link;
+}
+
+const baseName = (name) => name.replace(/\.[^.]*$/, '');
+
+// The verdict that leads the view: the alerts, each boiler worst first, and the money.
+function showVerdict(answer) {
+  const verdict = answer.veredicto;
+  const alerts = $('alertas');
+  alerts.replaceChildren(...verdict.alertas.map((alert) => {
+    const li = document.createElement('li');
+    const name = document.createElement('bdi');
+    name.textContent = alert.caldera || 'El registro';
+    li.append(name, `: ${alert.texto}`);
+    return li;
+  }));
+  $('alertas-nota').textContent = verdict.alertas.length ? '' : 'Ninguna alerta.';
+  // The columns the verdict has figures for; a boiler with an alert marked.
+  const shownColumns = (row) => row.filter((_, i) => verdict.columnas[i].mostrar);
+  const table = document.createElement('table');
+  table.createTHead().append(cells('th', shownColumns(verdict.columnas.map((c) => c.nombre))));
+  const body = table.createTBody();
+  const alerted = new Set(verdict.alertas.map((a) => a.caldera));
+  for (const row of verdict.filas) {
+    const tr = cells('td', shownColumns(row));
+    if (alerted.has(row[0])) tr.className = 'con-alerta';
+    body.append(tr);
+  }
+  const wrap = document.createElement('div');
+  wrap.className = 'tabla';
+  wrap.tabIndex = 0;
+  wrap.setAttribute('role', 'region');
+  wrap.setAttribute('aria-label', 'Calderas de peor a mejor');
+  wrap.append(table);
+  const money = document.createElement('p');
+  money.className = 'nota';
+  money.textContent = verdict.dinero
+    ? `Ahorro al año si cada caldera llega al objetivo: ${Math.round(verdict.total_kwh)} kWh y ${Math.round(verdict.total_eur)} € en total; ${verdict.supone}.`
+    : 'El ahorro en kWh y euros sale con el O2 objetivo y el consumo de cada caldera (en Consumos).';
+  $('registro-veredicto').replaceChildren(wrap, money);
+  // The summary's file, in the log's encoding and decimal mark, as quemador1-calc --resumen.
+  const bytes = Uint8Array.from(atob(answer.resumen_archivo), (c) => c.charCodeAt(0));
+  $('resumen-descarga').replaceChildren(downloadLink('resumen-descargar', new Blob([bytes], { type: 'text/csv' }),
+    `${baseName(shown[0].name)}-resumen.csv`, 'Descargar el resumen'));
+  showConsumptions(verdict.filas.map((row) => row[0]).filter((name) => name));
+}
+
+// The consumption of each boiler of the log, remembered in the browser.
+function showConsumptions(boilers) {
+  const stored = storedConsumptions();
+  const body = $('consumos').tBodies[0];
+  body.replaceChildren(...boilers.map((boiler) => {
+    const tr = document.createElement('tr');
+    const th = document.createElement('th');
+    th.scope = 'row';
+    cellText(th, boiler);
+    tr.append(th);
+    const known = stored[boilerKey(boiler)] || {};
+    for (const [key, label] of [['kwh', 'kWh al año'], ['precio', '€ por kWh']]) {
+      const input = document.createElement('input');
+      input.inputMode = 'decimal';
+      input.value = known[key] || '';
+      input.setAttribute('aria-label', `${label} de ${boiler}`);
+      input.dataset.clave = key;
+      input.addEventListener('change', () => {
+        const all = storedConsumptions();
+        const row = all[boilerKey(boiler)] || { caldera: boiler, kwh: '', precio: '' };
+        row[key] = input.value.trim();
+        all[boilerKey(boiler)] = row;
+        localStorage.setItem(consumptionsKey, JSON.stringify(all));
+      });
+      tr.insertCell().append(input);
+    }
+    return tr;
+  }));
+  $('consumos-seccion').hidden = boilers.length === 0;
+}
+
+function show(files, answer, results) {
   if (answer.estado === 2) {
     say(`No se puede leer el registro: ${answer.error}`);
     return;
   }
-  shown = file;
+  shown = files;
+  answerShown = answer;
   sayOfChart('');
-  const link = document.createElement('a');
-  link.id = 'descargar';
-  link.href = URL.createObjectURL(results);
-  link.download = resultsName(file.name);
-  const name = document.createElement('bdi');
-  name.textContent = link.download;
-  link.append('Descargar resultados (', name, ')');
-  $('registro-descarga').replaceChildren(link);
-  say(file, answer.estado === 0 ? ': todas las filas calculadas.'
+  $('registro-descarga').replaceChildren(...files.map((file, i) => {
+    const link = downloadLink(i === 0 ? 'descargar' : null, results[i], resultsName(file.name), 'Descargar resultados');
+    const p = document.createElement('p');
+    p.append(link);
+    return p;
+  }));
+  say(files, answer.estado === 0 ? ': todas las filas calculadas.'
     : ': hay filas sin resultado, fuera del modelo o dudosas (vea los avisos).');
+  showVerdict(answer);
   showSummary(answer);
   showNotices(answer);
   $('registro-resultados').hidden = false;
-  showChart(answer).then(() => { document.body.dataset.registro = file.name; });
+  showChart(answer).then(() => { document.body.dataset.registro = files.map((f) => f.name).join(','); });
 }
 
 // Saves the chart as a PNG, or says why it cannot.
 async function savePng() {
   sayOfChart('');
-  if (!plot) {
+  if (!plots.length) {
     sayOfChart('No hay gráfico que guardar.');
     return;
   }
-  const png = await chartPng(plot, chart);
+  const png = await chartPng(plots, chart);
   if (!png) {
     sayOfChart('No se pudo guardar la imagen: el navegador no puede hacer una imagen de este tamaño.');
     return;
   }
   const link = document.createElement('a');
   link.href = URL.createObjectURL(png);
-  link.download = (shown ? shown.name.replace(/\.[^.]*$/, '') : 'registro') + '-grafico.png';
+  link.download = (shown ? baseName(shown[0].name) : 'registro') + '-grafico.png';
   document.body.append(link);
   link.click();
   link.remove();
   setTimeout(() => URL.revokeObjectURL(link.href), 1000);
   sayOfChart(`Imagen guardada: ${link.download}.`);
+}
+
+// The report for the board, as quemador1-calc --informe writes it: the verdict, the
+// alerts and the money on the first page; each boiler's panel and months after.
+async function makeReport() {
+  const status = $('registro-informe-estado');
+  status.textContent = '';
+  if (!answerShown) return;
+  const answer = answerShown;
+  const verdict = answer.veredicto;
+  try {
+    const pdf = await Layout.create({ title: `Informe de eficiencia: ${chart.titulo}`, footer: chart.titulo });
+    pdf.heading('Informe de eficiencia de combustión', { size: 16 });
+    pdf.paragraph(chart.titulo);
+    pdf.paragraph(answer.cuentas, { size: 8 });
+    pdf.heading('Calderas, de peor a mejor (con alerta primero)');
+    // The verdict's columns, the alert's words aside: the name wider, numbers to the right.
+    const kept = verdict.columnas.map((c, i) => i).filter((i) => verdict.columnas[i].mostrar && verdict.columnas[i].id !== 'alerta');
+    const share = 0.82 / (kept.length - 1);
+    pdf.table(kept.map((i) => ({ title: verdict.columnas[i].nombre, share: i ? share : 0.18, align: i ? 'right' : 'left' })),
+      verdict.filas.map((row) => kept.map((i) => row[i])), { size: 7 });
+    pdf.heading('Alertas');
+    if (!verdict.alertas.length) pdf.paragraph('Ninguna alerta.');
+    for (const alert of verdict.alertas) pdf.paragraph(`• ${alert.caldera || 'El registro'}: ${alert.texto}`, { colour: [0.69, 0, 0.13] });
+    pdf.heading('Ahorro al año');
+    pdf.paragraph(verdict.dinero
+      ? `Si cada caldera llega al objetivo: ${Math.round(verdict.total_kwh)} kWh y ${Math.round(verdict.total_eur)} € al año en total. ${verdict.supone[0].toUpperCase()}${verdict.supone.slice(1)}.`
+      : 'Sin consumos de las calderas: el ahorro en kWh y euros necesita el consumo anual y el precio del kWh de cada una, y un O2 objetivo.');
+    for (const [i, panel] of chart.paneles.entries()) {
+      pdf.newPage();
+      pdf.heading(panel.titulo, { size: 15 });
+      for (const alert of panel.alertas) pdf.paragraph(`Alerta: ${alert}`, { colour: [0.69, 0, 0.13] });
+      // The panel as Guardar imagen draws it, with the legend's lines.
+      const png = plots[i] ? await chartPng([plots[i]], { ...chart, titulo: '', paneles: [panel] }) : null;
+      if (png) await pdf.image(new Uint8Array(await png.arrayBuffer()), { width: 510 });
+      const months = answer.meses.filter((m) => m.caldera === panel.caldera);
+      if (months.length) {
+        pdf.heading('Por mes', { size: 11 });
+        pdf.table(['Mes', 'Filas', 'Bruta media (%)', 'Neta media (%)', 'Filas con aviso'].map((title, n) => ({ title, share: 0.2, align: n ? 'right' : 'left' })),
+          months.map((m) => [m.mes, String(m.filas), m.bruta, m.neta, String(m.avisos)]), { size: 8 });
+      }
+    }
+    const bytes = await pdf.bytes();
+    const how = await shareOrDownload(bytes, `${baseName(shown[0].name)}-informe.pdf`, 'Informe de eficiencia');
+    status.textContent = how === 'compartido' ? 'Informe compartido.' : how === 'cancelado' ? '' : `Informe descargado: ${baseName(shown[0].name)}-informe.pdf.`;
+  } catch (error) {
+    status.textContent = `No se pudo hacer el informe: ${error.message}`;
+  }
 }
 
 // The view's controls: a box for each column the module knows, and the handlers.
@@ -284,12 +438,18 @@ export function startLogView(module, fuelNames) {
   for (const [value, name] of Object.entries(fuelNames)) {
     $('registro-combustible').querySelector(`option[value="${value}"]`).textContent = name;
   }
-  const chosen = () => $('registro-archivo').files[0];
-  $('registro-archivo').addEventListener('change', () => chosen() && openLog(chosen()));
+  const chosen = () => [...$('registro-archivo').files];
+  $('registro-archivo').addEventListener('change', () => chosen().length && openLog(chosen()));
   $('registro-formulario').addEventListener('submit', (event) => {
     event.preventDefault();
-    if (chosen()) openLog(chosen());
+    if (chosen().length) openLog(chosen());
+    else if (shown) openLog(shown);
     else say('Elija primero un registro CSV.');
+  });
+  $('consumos-aplicar').addEventListener('click', () => shown && openLog(shown));
+  $('informe').addEventListener('click', makeReport);
+  $('grafico-lecturas').addEventListener('change', () => {
+    if (chart && chart.paneles.length && typeof uPlot !== 'undefined') plots = drawChart($('grafico'), chart, { everyReading: $('grafico-lecturas').checked });
   });
   $('registro-cancelar').addEventListener('click', cancel);
   $('grafico-png').addEventListener('click', savePng);
@@ -302,10 +462,10 @@ export function startLogView(module, fuelNames) {
   drop.addEventListener('drop', (event) => {
     event.preventDefault();
     drop.classList.remove('encima');
-    const file = event.dataTransfer.files[0];
-    if (file) openLog(file);
+    const files = [...event.dataTransfer.files];
+    if (files.length) openLog(files);
   });
   window.addEventListener('resize', () => {
-    if (plot) plot.setSize({ width: Math.max(280, $('grafico').clientWidth), height: plot.height });
+    for (const plot of plots) plot.setSize({ width: Math.max(280, $('grafico').clientWidth), height: plot.height });
   });
 }

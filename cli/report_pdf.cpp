@@ -8,7 +8,6 @@
 
 #include <cairo-pdf.h>
 #include <cairo.h>
-#include <fontconfig/fontconfig.h>
 #include <pango/pangocairo.h>
 
 #include <algorithm>
@@ -533,13 +532,10 @@ private:
 std::string report_pdf(const log::LogSummary& summary, const log::Verdict& verdict,
                        const log::Chart& chart)
 {
-    std::string pdf = Report(summary, verdict, chart).write();
-    // The fonts' caches, kept by Pango, Cairo and Fontconfig for the program's life, let
-    // go: a run writes one report, and a leak checker then finds nothing held.
-    pango_cairo_font_map_set_default(nullptr);
-    cairo_debug_reset_static_data();
-    FcFini();
-    return pdf;
+    // The fonts' caches stay with Pango, Cairo and Fontconfig for the program's life:
+    // Pango may still be sorting fonts on a thread of its own, and letting the caches go
+    // under it aborts the program.
+    return Report(summary, verdict, chart).write();
 }
 
 } // namespace quemador::cli

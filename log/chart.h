@@ -270,8 +270,8 @@ private:
     };
     std::array<Recent, 4> recent_;
     std::size_t recent_next_ = 0; // the one replaced next
-    std::size_t weeks_ = 0; // weeks of every boiler
-    bool by_week_ = true;   // until there are too many weeks
+    std::size_t weeks_ = 0;       // weeks of every boiler
+    bool by_week_ = true;         // until there are too many weeks
     std::uint64_t rows_ = 0;
     std::uint64_t undated_ = 0;
     std::uint64_t untracked_ = 0;

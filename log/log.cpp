@@ -18,7 +18,9 @@
 #include <span>
 
 #ifdef QUEMADOR_PIPELINE
-#include <mutex>
+#include "log/batch.h"
+
+#include <atomic>
 
 #include <tbb/global_control.h>
 #include <tbb/parallel_pipeline.h>
@@ -170,145 +172,6 @@ struct When {
     AmbiguousDate waiting; // waiting: for the column's order
 };
 
-#ifdef QUEMADOR_PIPELINE
-// Records read ahead for the pipeline, copied out of the reader: each one's bytes as
-// read, its fields (within those bytes, or after them for a quoted field), and what the
-// reader said of it; then each common row's results.
-class Batch {
-public:
-    struct Record {
-        std::uint64_t line;
-        std::uint64_t bytes_read;
-        text::LineEnd end;
-        std::size_t raw; // where its bytes begin in bytes_, and how many
-        std::size_t raw_size;
-        std::size_t fields; // where its fields begin in spans_, and how many
-        std::size_t field_count;
-        std::size_t quoted; // where its quoted flags begin in quoted_, and how many
-        std::size_t quoted_count;
-        bool blank; // copied as it is
-    };
-
-    // A batch holds at most so many records, or about so many bytes or fields, and a
-    // record of more bytes or fields is read on its own: with two batches for each
-    // thread, and at most most_batches, the pipeline's memory stays a few mebibytes.
-    // Twice the reader's buffer: a record or two in the fuzzers' tiny build.
-    static constexpr std::size_t most_records = 1024;
-    static constexpr std::size_t most_bytes = 2 * text::buffer_bytes;
-    static constexpr std::size_t most_fields = 16384;
-
-    [[nodiscard]] bool full() const
-    {
-        return records_.size() >= most_records || bytes_.size() >= most_bytes ||
-            spans_.size() >= most_fields;
-    }
-    [[nodiscard]] std::size_t size() const { return records_.size(); }
-
-    void add(const CsvReader& reader, const std::vector<std::string_view>& fields, bool blank)
-    {
-        const std::string_view read = reader.raw_record();
-        const std::span<const std::uint8_t> flags = reader.quoted_fields();
-        records_.push_back({reader.line(), reader.bytes_read(), reader.line_end(), bytes_.size(),
-                            read.size(), spans_.size(), fields.size(), quoted_.size(), flags.size(),
-                            blank});
-        bytes_.append(read);
-        for (const std::string_view field : fields) {
-            if (field.data() >= read.data() &&
-                field.data() + field.size() <= read.data() + read.size()) {
-                spans_.emplace_back(records_.back().raw +
-                                        static_cast<std::size_t>(field.data() - read.data()),
-                                    field.size());
-            } else {
-                spans_.emplace_back(bytes_.size(), field.size());
-                bytes_.append(field);
-            }
-        }
-        quoted_.insert(quoted_.end(), flags.begin(), flags.end());
-    }
-
-    // Calculates the common rows, by the short way of the section they are read in.
-    void calculate(const Section& section)
-    {
-        results_.resize(records_.size());
-        common_.assign(records_.size(), 0);
-        std::vector<std::string_view> fields;
-        for (std::size_t i = 0; i < records_.size(); ++i) {
-            const Record& at = record(i, fields);
-            common_[i] =
-                !at.blank && section.common_results(Row{fields, quoted(at)}, results_[i]) ? 1 : 0;
-        }
-    }
-
-    // A record, its fields set into fields.
-    const Record& record(std::size_t i, std::vector<std::string_view>& fields) const
-    {
-        const Record& record = records_[i];
-        fields.resize(record.field_count);
-        for (std::size_t k = 0; k < record.field_count; ++k) {
-            const auto [begin, length] = spans_[record.fields + k];
-            fields[k] = std::string_view(bytes_).substr(begin, length);
-        }
-        return record;
-    }
-    [[nodiscard]] std::string_view raw(const Record& record) const
-    {
-        return std::string_view(bytes_).substr(record.raw, record.raw_size);
-    }
-    [[nodiscard]] std::span<const std::uint8_t> quoted(const Record& record) const
-    {
-        return std::span(quoted_).subspan(record.quoted, record.quoted_count);
-    }
-    [[nodiscard]] bool common(std::size_t i) const { return common_[i] != 0; }
-    CommonRow& results(std::size_t i) { return results_[i]; }
-
-    void clear()
-    {
-        records_.clear();
-        bytes_.clear();
-        spans_.clear();
-        quoted_.clear();
-    }
-
-private:
-    std::vector<Record> records_;
-    std::string bytes_;
-    std::vector<std::pair<std::size_t, std::size_t>> spans_;
-    std::vector<std::uint8_t> quoted_;
-    std::vector<CommonRow> results_; // kept from batch to batch, with their texts' room
-    std::vector<std::uint8_t> common_;
-};
-
-// The batches in the pipeline at once, at most.
-constexpr std::size_t most_batches = 8;
-
-// The batches, reused: the first stage takes one, the last gives it back.
-class Batches {
-public:
-    Batch* take()
-    {
-        const std::lock_guard lock(mutex_);
-        if (free_.empty()) {
-            all_.push_back(std::make_unique<Batch>());
-            return all_.back().get();
-        }
-        Batch* batch = free_.back();
-        free_.pop_back();
-        return batch;
-    }
-    void give_back(Batch* batch)
-    {
-        batch->clear();
-        const std::lock_guard lock(mutex_);
-        free_.push_back(batch);
-    }
-
-private:
-    std::mutex mutex_;
-    std::vector<std::unique_ptr<Batch>> all_;
-    std::vector<Batch*> free_;
-};
-#endif
-
 // Reads a log's records after its header, writes each with its results, and counts it.
 class LogRun {
 public:
@@ -448,9 +311,10 @@ private:
     }
 
     // A row of readings, in fields_: calculated (or, with calculated, as the short way
-    // calculated it ahead), counted, described and written.
+    // calculated it ahead, and written ahead when written is not empty), counted,
+    // described and written.
     void data_row(const Row& row, const std::string_view* raw, LineEnd end,
-                  std::uint64_t bytes_read, CommonRow* calculated)
+                  std::uint64_t bytes_read, CommonRow* calculated, std::string_view written = {})
     {
         const Layout& layout = section_->layout();
         ++summary_.read;
@@ -462,16 +326,19 @@ private:
         }
         const When when = section_->columns().has(Column::date) ? when_of(row) : When{};
         count();
-        const bool written = row_.kind == RowKind::calculated ||
-            (row_.kind == RowKind::out_of_range && options_.all_results);
-        const auto results = gather(written);
         if (row_.kind == RowKind::calculated)
             add(totals_, row);
         if (describing_)
             describe(row, when);
         if (!row_.notes.empty() && options_.notice)
             tell();
-        layout.write(writer_, fields_, raw, results, end, section_->plain_results());
+        if (!written.empty() && row_.notes.empty()) {
+            writer_.raw(written);
+        } else {
+            const bool shown = row_.kind == RowKind::calculated ||
+                (row_.kind == RowKind::out_of_range && options_.all_results);
+            layout.write(writer_, fields_, raw, gather(shown), end, section_->plain_results());
+        }
         if (summary_.read % progress_every == 0)
             options_.progress(summary_.read, bytes_read);
     }
@@ -527,11 +394,23 @@ private:
             }
             return batch;
         };
-        const auto calculate_rows = [this](Batch* batch) {
-            batch->calculate(*section_);
+        // The results' decimal mark, once the rows in order have settled it: the batches
+        // calculated after it write their rows too.
+        std::atomic<int> comma = -1;
+        const auto settled = [&comma, this] {
+            if (const auto mark = section_->settled_comma())
+                comma.store(static_cast<int>(*mark), std::memory_order_release);
+        };
+        settled();
+        const auto calculate_rows = [this, &comma](Batch* batch) {
+            const int mark = comma.load(std::memory_order_acquire);
+            batch->calculate(*section_,
+                             mark < 0 ? std::nullopt
+                                      : std::optional(static_cast<text::DecimalComma>(mark)),
+                             writer_);
             return batch;
         };
-        const auto write = [this](Batch* batch) {
+        const auto write = [this, &settled](Batch* batch) {
             for (std::size_t i = 0; i < batch->size(); ++i) {
                 const Batch::Record& record = batch->record(i, fields_);
                 line_ = record.line;
@@ -542,9 +421,10 @@ private:
                     continue;
                 }
                 data_row(Row{fields_, batch->quoted(record)}, &raw, record.end, record.bytes_read,
-                         batch->common(i) ? &batch->results(i) : nullptr);
+                         batch->common(i) ? &batch->results(i) : nullptr, batch->written(i));
             }
             batches_.give_back(batch);
+            settled();
         };
         tbb::parallel_pipeline(
             std::min<std::size_t>(2 * options_.threads, most_batches),

@@ -141,11 +141,15 @@ public:
         return mark_.value_or(separator_ == ';' ? text::DecimalComma::accepted
                                                 : text::DecimalComma::rejected);
     }
+    // The decimal mark of the results once a reading has shown it; it never changes
+    // after.
+    [[nodiscard]] std::optional<text::DecimalComma> settled_comma() const { return mark_; }
     // Whether results can be written without looking for what needs quotes: a decimal
     // comma in a comma-separated log does.
-    [[nodiscard]] bool plain_results() const
+    [[nodiscard]] bool plain_results() const { return plain_results(results_comma()); }
+    [[nodiscard]] bool plain_results(text::DecimalComma comma) const
     {
-        return !(separator_ == ',' && results_comma() == text::DecimalComma::accepted);
+        return !(separator_ == ',' && comma == text::DecimalComma::accepted);
     }
 
     // The analyser's efficiency in a record, where the log has a column for it.

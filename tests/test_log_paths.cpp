@@ -107,8 +107,14 @@ private:
                                                                  "1e3", "3..5", "nan"};
         if (shape_.dated) {
             log.append(one_in(4000) ? "Media" : (one_in(2) ? "Sala 1" : "sala 2")).append(sep_);
-            log.append(std::to_string(1 + random_() % 28)).append("/");
-            log.append(std::to_string(1 + random_() % 12)).append("/2026").append(sep_);
+            if (one_in(3000)) {
+                // A date month first among day-first ones: the row gets a note.
+                log.append("1/").append(std::to_string(13 + random_() % 15)).append("/2026");
+            } else {
+                log.append(std::to_string(1 + random_() % 28)).append("/");
+                log.append(std::to_string(1 + random_() % 12)).append("/2026");
+            }
+            log.append(sep_);
         }
         const bool odd = one_in(50);
         const double o2 = odd ? uniform(-2.0, 25.0) : uniform(1.0, 10.0);

@@ -751,8 +751,10 @@ private:
     std::uint64_t units_line_ = 0;
     std::vector<std::string_view> fields_;
 #ifdef QUEMADOR_PIPELINE
-    std::vector<std::string_view> ahead_; // the fields of the record the pipeline read last
-    Batches batches_;
+    // The fields of the record the pipeline read last, on a cache line of their own: the
+    // pipeline's first stage writes them while its last writes the members around.
+    alignas(64) std::vector<std::string_view> ahead_;
+    alignas(64) Batches batches_;
 #endif
     std::uint64_t line_ = 0; // where the record begins
     std::string_view raw_;   // the record as read

@@ -168,10 +168,11 @@ std::size_t ChartData::most_buckets() const
 std::optional<std::size_t> ChartData::boiler(std::string_view name)
 {
     // The name as the log writes it: the one shown may stand for other bytes.
-    for (const Recent& recent : recent_) {
-        if (recent.at < boilers_.size() && name == recent.name)
-            return recent.at;
-    }
+    if (const auto* recent = std::find_if(
+            recent_.begin(), recent_.end(),
+            [this, name](const Recent& r) { return r.at < boilers_.size() && name == r.name; });
+        recent != recent_.end())
+        return recent->at;
     const auto remember = [this, name](std::size_t at) {
         Recent& recent = recent_.at(recent_next_);
         recent_next_ = (recent_next_ + 1) % recent_.size();

@@ -5,18 +5,25 @@
 # beside peers doing the same calculation on the same file: a mawk one-liner, a Python
 # csv script and a pandas script (Debian's python3-pandas), and the same log as a
 # Spanish Excel saves it (Windows-1252, ';', decimal commas). The programs take turns,
-# RUNS rounds (default 5); the best wall and CPU (user + system) times and the largest
-# peak resident memory (GNU time's %M) are shown. Then the CSV reader alone beside
-# libcsv (Debian's libcsv-dev).
+# RUNS rounds (default 5); the program on one thread and on two (--hilos); the best wall
+# and CPU (user + system) times and the largest peak resident memory (GNU time's %M)
+# are shown. Then the CSV reader alone beside libcsv (Debian's libcsv-dev). The floor
+# (bench/floor.cpp: a plain loop with the same checks and model, byte-identical output)
+# and the floor without its checks run too, and with BASELINE set to another build's
+# quemador1-calc, that build on the same log: the program's own earlier figures,
+# measured in the same rounds.
 # Rates and ratios use the best CPU time, which other work on a shared machine inflates
 # least. Needs the bench build.
-# Usage: bench/csv_throughput.sh [rows] [runs]
+# Usage: [BASELINE=old/quemador1-calc] bench/csv_throughput.sh [rows] [runs]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 rows=${1:-1000000}
 runs=${2:-5}
 calc=build/bench/cli/quemador1-calc
-[ -x "$calc" ] || { echo "build it first: cmake --preset bench && cmake --build --preset bench" >&2; exit 2; }
+floor=build/bench/bench/floor
+[ -x "$calc" ] && [ -x "$floor" ] ||
+  { echo "build it first: cmake --preset bench && cmake --build --preset bench" >&2; exit 2; }
+baseline=${BASELINE:-}
 export LC_ALL=C
 
 work=$(mktemp -d)
@@ -42,12 +49,19 @@ awk_model='NR == 1 { print $0 ",exceso_aire,eficiencia"; next }
 log1252="$work/log-1252.csv"
 { printf 'O2;CO2;Temperatura (\260F)\r\n'; tail -n +2 "$log" | tr ',.' ';,' | sed 's/$/\r/'; } > "$log1252"
 
-names=(quemador1-calc quemador1-calc-1252 mawk python-csv pandas)
-declare -A inputs=([quemador1-calc]=$log [quemador1-calc-1252]=$log1252 [mawk]=$log
-                   [python-csv]=$log [pandas]=$log)
+names=(quemador1-calc quemador1-calc-2 quemador1-calc-1252 floor floor-unchecked mawk python-csv
+       pandas)
+declare -A inputs=([quemador1-calc]=$log [quemador1-calc-2]=$log [quemador1-calc-1252]=$log1252
+                   [mawk]=$log [python-csv]=$log [pandas]=$log [floor]=$log
+                   [floor-unchecked]=$log [baseline]=$log)
+[ -n "$baseline" ] && names+=(baseline)
 command_of() {
   case $1 in
-    quemador1-calc|quemador1-calc-1252) echo "$calc --csv - --combustible gas" ;;
+    quemador1-calc|quemador1-calc-1252) echo "$calc --csv - --combustible gas --hilos 1" ;;
+    quemador1-calc-2) echo "$calc --csv - --combustible gas --hilos 2" ;;
+    floor) echo "$floor" ;;
+    floor-unchecked) echo "$floor --unchecked" ;;
+    baseline) echo "$baseline --csv - --combustible gas" ;;
     mawk) echo "mawk -F, \"\$awk_model\"" ;;
     python-csv) echo "/usr/bin/python3 bench/csv_peer.py" ;;
     pandas) echo "/usr/bin/python3 bench/csv_pandas.py" ;;
@@ -89,11 +103,21 @@ paste -d, <(cut -d, -f5 "$work/quemador1-calc.out") <(cut -d, -f5 "$work/mawk.ou
   <(cut -d';' -f5 "$work/quemador1-calc-1252.out" | tr -d '\r' | tr , .) |
   awk -F, 'NR > 1 && (($1 - $2) > 0.011 || ($2 - $1) > 0.011 || $2 != $3 || $3 != $4 ||
     $1 != $5) { bad++ } END { if (bad) { print bad " rows differ"; exit 1 } print "results agree" }'
+cmp -s "$work/quemador1-calc.out" "$work/floor.out" || { echo "the floor's output differs"; exit 1; }
+cmp -s "$work/quemador1-calc.out" "$work/quemador1-calc-2.out" ||
+  { echo "the output on two threads differs"; exit 1; }
 ratio() { awk -v a="$(cat "$work/$1.cpu")" -v c="$(cat "$work/$2.cpu")" 'BEGIN { printf "%.2f", a / c }'; }
 echo "by CPU time, quemador1-calc is $(ratio mawk quemador1-calc)x faster than mawk," \
   "$(ratio python-csv quemador1-calc)x faster than the Python csv script and" \
   "$(ratio pandas quemador1-calc)x faster than pandas;" \
   "the Windows-1252 log takes $(ratio quemador1-calc-1252 quemador1-calc)x the UTF-8 one's time"
+echo "quemador1-calc takes $(ratio quemador1-calc floor)x the floor's CPU time" \
+  "and $(ratio quemador1-calc floor-unchecked)x that of the floor without its checks" \
+  "(load average $(cut -d' ' -f1-3 /proc/loadavg))"
+[ -n "$baseline" ] && echo "and $(ratio quemador1-calc baseline)x that of $baseline"
+wall_ratio() { awk -v a="$(best "${walls[$1]}")" -v c="$(best "${walls[$2]}")" 'BEGIN { printf "%.2f", a / c }'; }
+echo "on two threads it takes $(wall_ratio quemador1-calc-2 quemador1-calc)x the wall time of one" \
+  "and $(ratio quemador1-calc-2 quemador1-calc)x its CPU time"
 
 # The reader alone beside libcsv, on the same log.
 readers=build/bench/bench/csv_readers

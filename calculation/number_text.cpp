@@ -153,17 +153,24 @@ std::size_t number_length(std::string_view text)
 
 void hundredths_text(bool negative, std::uint64_t n, std::string& text)
 {
+    // Written from its end: the cents, the whole digits, the sign. (By hand rather than
+    // by to_chars: a log writes a few of these on every row.)
     std::array<char, 24> buffer; // written before it is read
-    char* out = buffer.data();
-    *out++ = negative ? '-' : ' ';
-    out = std::to_chars(out, buffer.data() + buffer.size(), n / 100).ptr;
+    char* const end = buffer.data() + buffer.size();
+    char* out = end;
     if (const std::uint64_t cents = n % 100; cents != 0) {
-        *out++ = '.';
-        *out++ = static_cast<char>('0' + cents / 10);
         if (cents % 10 != 0)
-            *out++ = static_cast<char>('0' + cents % 10);
+            *--out = static_cast<char>('0' + cents % 10);
+        *--out = static_cast<char>('0' + cents / 10);
+        *--out = '.';
     }
-    text.assign(buffer.data(), out);
+    std::uint64_t whole = n / 100;
+    do {
+        *--out = static_cast<char>('0' + whole % 10);
+        whole /= 10;
+    } while (whole != 0);
+    *--out = negative ? '-' : ' ';
+    text.assign(out, end);
 }
 
 std::string hundredths_text(bool negative, std::uint64_t n)

@@ -25,6 +25,7 @@
 #include <numeric>
 #include <string_view>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -351,6 +352,9 @@ log::LogOptions log_options(const LogArgs& args)
     if (args.grouping)
         options.grouping = log::grouping_chosen(read(args.grouping, Option::grouping));
     options.figures = figures_option(args.figures);
+    options.threads = args.threads
+        ? static_cast<std::size_t>(read(args.threads, Option::threads).number)
+        : std::max(1U, std::thread::hardware_concurrency());
     options.judging.drop = optional_number(args.alert_drop, Option::alert_drop);
     options.judging.minimum = optional_number(args.minimum, Option::minimum);
     if (args.consumption && !options.target_o2)
@@ -658,6 +662,7 @@ LogArgs take_log(const Given& given)
     args.grouping = given.text(Option::grouping, mode);
     args.chart = given.text(Option::chart, mode);
     args.figures = given.text(Option::figures, mode);
+    args.threads = given.text(Option::threads, mode);
     args.alert_drop = given.text(Option::alert_drop, mode);
     args.minimum = given.text(Option::minimum, mode);
     args.consumption = given.text(Option::consumption, mode);

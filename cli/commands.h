@@ -66,6 +66,7 @@ struct LogArgs {
     Text grouping;
     Text chart;
     Text figures;
+    Text threads;
     Text alert_drop;
     Text minimum;
     Text consumption;

@@ -4,7 +4,8 @@
 // whole or a few bytes at a time, its encoding detected or given. Built with tiny
 // buffers, short inputs reach their edges.
 // Properties: any bytes either make a usage error with no output, or an output, a
-// summary and a chart that do not depend on how the input arrived; every record counted
+// summary and a chart that do not depend on how the input arrived (whole on one thread,
+// or a few bytes at a time through the pipeline of two); every record counted
 // is calculated, out of range or reported; every row is in one group, whatever its
 // date; the chart's series are whole; and a UTF-8 log's output, read again, has the
 // same records with the same outcomes and reaches a fixed point.
@@ -108,7 +109,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Bits 5 to 7 of the first byte: read 1 to 7 bytes at a time.
     const std::size_t chunk = std::max<std::size_t>(data[0] >> 5U, 1);
     const Run whole = run(input, input.size(), options, charted);
-    const Run chunked = run(input, chunk, options, charted);
+    // The chunked run on two threads, through the pipeline (in batches of a record or
+    // two, with the tiny buffers).
+    LogOptions pipelined = options;
+    pipelined.threads = 2;
+    const Run chunked = run(input, chunk, pipelined, charted);
     FUZZ_REQUIRE(whole.output == chunked.output);
     FUZZ_REQUIRE(whole.summary.has_value() == chunked.summary.has_value());
     if (!whole.summary)

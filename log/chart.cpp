@@ -11,6 +11,7 @@
 #include <cmath>
 #include <limits>
 #include <optional>
+#include <type_traits>
 #include <utility>
 
 namespace quemador::log {
@@ -167,26 +168,32 @@ std::size_t ChartData::most_buckets() const
 std::optional<std::size_t> ChartData::boiler(std::string_view name)
 {
     // The name as the log writes it: the one shown may stand for other bytes.
-    if (last_ < boilers_.size() && name == last_name_)
-        return last_;
-    if (const auto found = index_.find(name); found != index_.end()) {
-        last_name_ = name;
-        return last_ = found->second;
-    }
+    if (const auto* recent = std::find_if(
+            recent_.begin(), recent_.end(),
+            [this, name](const Recent& r) { return r.at < boilers_.size() && name == r.name; });
+        recent != recent_.end())
+        return recent->at;
+    const auto remember = [this, name](std::size_t at) {
+        Recent& recent = recent_.at(recent_next_);
+        recent_next_ = (recent_next_ + 1) % recent_.size();
+        recent.name = name;
+        recent.at = at;
+        return at;
+    };
+    if (const auto found = index_.find(name); found != index_.end())
+        return remember(found->second);
     // Another spelling of a boiler (in another of several logs read as one): the same
     // boiler, as the log's own groups have it.
     const std::string key = text::caseless(name);
     if (const auto found = keys_.find(key); found != keys_.end()) {
         index_.emplace(std::string(name), found->second);
-        last_name_ = name;
-        return last_ = found->second;
+        return remember(found->second);
     }
     if (boilers_.size() >= most_boilers)
         return std::nullopt;
-    last_ = boilers_.size();
-    last_name_ = name;
-    index_.emplace(std::string(name), last_);
-    keys_.emplace(key, last_);
+    const std::size_t at = remember(boilers_.size());
+    index_.emplace(std::string(name), at);
+    keys_.emplace(key, at);
     // Shown as the summary's lines show it: a control that reorders text made visible,
     // so that it cannot turn the measure after it, or a title, around.
     boilers_.emplace_back();
@@ -201,7 +208,7 @@ std::optional<std::size_t> ChartData::boiler(std::string_view name)
                 marks.thin(most);
         }
     }
-    return last_;
+    return at;
 }
 
 bool ChartData::checked(double x, RowPoint& point)
@@ -244,18 +251,30 @@ void ChartData::Bin::merge(const Bin& other, double offset)
 
 void ChartData::add_to_bins(Boiler& b, double offset, const Bin& bin)
 {
+    // The week and month kept by pointer stay where they are when boilers_ grows: a
+    // boiler's maps are moved, not copied.
+    static_assert(std::is_nothrow_move_constructible_v<Boiler>);
     const auto days = static_cast<std::int64_t>(std::floor(offset / day_seconds));
-    b.months[month_of(days)].merge(bin, offset);
-    if (!by_week_)
-        return;
-    const auto [at, added] = b.weeks.try_emplace(week_of(days));
-    at->second.merge(bin, offset);
-    if (added && ++weeks_ > total_weeks) {
-        // Too many weeks to keep: the bands go by month.
-        by_week_ = false;
-        for (Boiler& each : boilers_)
-            each.weeks.clear();
+    if (days != b.last_day) {
+        b.last_day = days;
+        b.last_month = &b.months[month_of(days)];
+        b.last_week = nullptr;
+        if (by_week_) {
+            const auto [at, added] = b.weeks.try_emplace(week_of(days));
+            b.last_week = &at->second;
+            if (added && ++weeks_ > total_weeks) {
+                // Too many weeks to keep: the bands go by month.
+                by_week_ = false;
+                for (Boiler& each : boilers_) {
+                    each.weeks.clear();
+                    each.last_week = nullptr;
+                }
+            }
+        }
     }
+    b.last_month->merge(bin, offset);
+    if (b.last_week != nullptr)
+        b.last_week->merge(bin, offset);
 }
 
 void ChartData::add(std::string_view boiler_name, double x, RowPoint point)

@@ -24,6 +24,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <map>
 #include <memory>
 #include <optional>
@@ -212,6 +213,11 @@ private:
         std::array<Thinned, 2> marks; // outside the model, with notices
         Bins weeks;                   // by the Monday of the week, in days from 1970
         Bins months;                  // year × 12 + month − 1
+        // The week and month of the last day added to, looked at first: rows come in
+        // order of time.
+        std::int64_t last_day = std::numeric_limits<std::int64_t>::min();
+        Bin* last_week = nullptr;
+        Bin* last_month = nullptr;
     };
     struct Hash {
         using is_transparent = void;
@@ -256,10 +262,16 @@ private:
     std::unique_ptr<ChartData> by_line_;
     std::unordered_map<std::string, std::size_t, Hash, std::equal_to<>> index_; // by spelling
     std::unordered_map<std::string, std::size_t> keys_;                         // by text::caseless
-    std::size_t last_ = 0;  // the boiler of the last point, looked at first
-    std::string last_name_; // its name as the log writes it
-    std::size_t weeks_ = 0; // weeks of every boiler
-    bool by_week_ = true;   // until there are too many weeks
+    // The boilers of the last points, looked at first: a log's rows come in runs of a
+    // boiler, or take a few boilers in turn.
+    struct Recent {
+        std::string name; // as the log writes it
+        std::size_t at = 0;
+    };
+    std::array<Recent, 4> recent_;
+    std::size_t recent_next_ = 0; // the one replaced next
+    std::size_t weeks_ = 0;       // weeks of every boiler
+    bool by_week_ = true;         // until there are too many weeks
     std::uint64_t rows_ = 0;
     std::uint64_t undated_ = 0;
     std::uint64_t untracked_ = 0;

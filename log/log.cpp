@@ -6,6 +6,7 @@
 #include "log/log_error.h"
 #include "log/notes.h"
 #include "log/section.h"
+#include "text/buffers.h"
 #include "text/names.h"
 
 #include <algorithm>
@@ -15,6 +16,15 @@
 #include <memory>
 #include <set>
 #include <span>
+
+#ifdef QUEMADOR_PIPELINE
+#include "log/batch.h"
+
+#include <atomic>
+
+#include <tbb/global_control.h>
+#include <tbb/parallel_pipeline.h>
+#endif
 
 namespace quemador::log {
 namespace {
@@ -192,9 +202,27 @@ public:
         section_->look_ahead(reader_);
     }
 
-    // Reads the records to the end of the log.
+    // Reads the records to the end of the log: with more than one thread, the runs of
+    // readings of a section whose rows may take the short way through the pipeline,
+    // the rest one by one.
     void run()
     {
+#ifdef QUEMADOR_PIPELINE
+        if (options_.threads > 1) {
+            const tbb::global_control threads(tbb::global_control::max_allowed_parallelism,
+                                              options_.threads);
+            for (;;) {
+                if (section_->common()) {
+                    if (!pipeline())
+                        return;
+                    fields_.swap(ahead_);
+                } else if (!reader_.next(fields_)) {
+                    return;
+                }
+                record();
+            }
+        }
+#endif
         while (reader_.next(fields_))
             record();
     }
@@ -242,6 +270,7 @@ public:
 private:
     void record()
     {
+        line_ = reader_.line();
         if (const std::uint64_t line = reader_.unclosed_quote_line(); line > 0) {
             ++summary_.unclosed_quotes;
             options_.report("línea " + std::to_string(line) +
@@ -277,26 +306,134 @@ private:
             header_row();
             return;
         }
+        data_row(Row{fields_, reader_.quoted_fields()}, raw(), reader_.line_end(),
+                 reader_.bytes_read(), nullptr);
+    }
+
+    // A row of readings, in fields_: calculated (or, with calculated, as the short way
+    // calculated it ahead, and written ahead when written is not empty), counted,
+    // described and written.
+    void data_row(const Row& row, const std::string_view* raw, LineEnd end,
+                  std::uint64_t bytes_read, CommonRow* calculated, std::string_view written = {})
+    {
+        const Layout& layout = section_->layout();
         ++summary_.read;
         summary_.reshaped += fields_.size() != layout.width ? 1 : 0;
-        const Row row{fields_, reader_};
-        section_->calculate(row, row_);
+        if (calculated != nullptr) {
+            section_->take(row, *calculated, row_);
+        } else {
+            section_->calculate(row, row_);
+        }
         const When when = section_->columns().has(Column::date) ? when_of(row) : When{};
         count();
-        const bool written = row_.kind == RowKind::calculated ||
-            (row_.kind == RowKind::out_of_range && options_.all_results);
-        const auto results = gather(written);
         if (row_.kind == RowKind::calculated)
             add(totals_, row);
         if (describing_)
             describe(row, when);
         if (!row_.notes.empty() && options_.notice)
             tell();
-        layout.write(writer_, fields_, raw(), results, reader_.line_end(),
-                     section_->plain_results());
+        if (!written.empty() && row_.notes.empty()) {
+            writer_.raw(written);
+        } else {
+            const bool shown = row_.kind == RowKind::calculated ||
+                (row_.kind == RowKind::out_of_range && options_.all_results);
+            layout.write(writer_, fields_, raw, gather(shown), end, section_->plain_results());
+        }
         if (summary_.read % progress_every == 0)
-            options_.progress(summary_.read, reader_.bytes_read());
+            options_.progress(summary_.read, bytes_read);
     }
+
+#ifdef QUEMADOR_PIPELINE
+    // Whether a record read ahead is one that the pipeline can take, as record() tells
+    // them apart: a blank line, or a row of readings (whether they read or not). A
+    // record too long for a batch, with an unclosed quote, a footer or a header stops
+    // the pipeline and is read on its own.
+    [[nodiscard]] bool pipelined(const std::vector<std::string_view>& fields, bool blank) const
+    {
+        if (reader_.too_long() || reader_.unclosed_quote_line() > 0 ||
+            reader_.raw_record().size() > Batch::most_bytes || fields.size() > Batch::most_fields)
+            return false;
+        if (blank)
+            return true;
+        const std::string_view o2_cell = field_at(fields, section_->columns()[Column::o2]);
+        return footer_cell(fields, section_->columns()).empty() &&
+            (begins_as_number(o2_cell) || !is_header(fields, o2_cell));
+    }
+
+    // Reads, calculates and writes the section's rows in the pipeline: records read in
+    // batches, in order, their common rows calculated in parallel, then each counted,
+    // described and written in order by data_row, as one thread does. True when it
+    // stopped at a record it cannot take, the reader's last, in ahead_; false at the
+    // end of the log.
+    bool pipeline()
+    {
+        bool stopped = false;
+        bool ended = false;
+        const auto read = [&](tbb::flow_control& control) -> Batch* {
+            if (stopped || ended) {
+                control.stop();
+                return nullptr;
+            }
+            Batch* batch = batches_.take();
+            while (!batch->full()) {
+                if (!reader_.next(ahead_)) {
+                    ended = true;
+                    break;
+                }
+                const bool blank = is_blank(ahead_);
+                if (!pipelined(ahead_, blank)) {
+                    stopped = true;
+                    break;
+                }
+                batch->add(reader_, ahead_, blank);
+            }
+            if (batch->size() == 0) {
+                batches_.give_back(batch);
+                control.stop();
+                return nullptr;
+            }
+            return batch;
+        };
+        // The results' decimal mark, once the rows in order have settled it: the batches
+        // calculated after it write their rows too.
+        std::atomic<int> comma = -1;
+        const auto settled = [&comma, this] {
+            if (const auto mark = section_->settled_comma())
+                comma.store(static_cast<int>(*mark), std::memory_order_release);
+        };
+        settled();
+        const auto calculate_rows = [this, &comma](Batch* batch) {
+            const int mark = comma.load(std::memory_order_acquire);
+            batch->calculate(*section_,
+                             mark < 0 ? std::nullopt
+                                      : std::optional(static_cast<text::DecimalComma>(mark)),
+                             writer_);
+            return batch;
+        };
+        const auto write = [this, &settled](Batch* batch) {
+            for (std::size_t i = 0; i < batch->size(); ++i) {
+                const Batch::Record& record = batch->record(i, fields_);
+                line_ = record.line;
+                const std::string_view raw = batch->raw(record);
+                if (record.blank) {
+                    writer_.fields_as_read(raw);
+                    writer_.end_record(record.end);
+                    continue;
+                }
+                data_row(Row{fields_, batch->quoted(record)}, &raw, record.end, record.bytes_read,
+                         batch->common(i) ? &batch->results(i) : nullptr, batch->written(i));
+            }
+            batches_.give_back(batch);
+            settled();
+        };
+        tbb::parallel_pipeline(
+            std::min<std::size_t>(2 * options_.threads, most_batches),
+            tbb::make_filter<void, Batch*>(tbb::filter_mode::serial_in_order, read) &
+                tbb::make_filter<Batch*, Batch*>(tbb::filter_mode::parallel, calculate_rows) &
+                tbb::make_filter<Batch*, void>(tbb::filter_mode::serial_in_order, write));
+        return stopped;
+    }
+#endif
 
     // A record read with its quotes as text is written field by field, so that they
     // come out quoted; any other as it was read.
@@ -310,7 +447,7 @@ private:
     {
         if (summary_.footers++ == 0) {
             first_footer_ = std::string(footer);
-            first_footer_line_ = reader_.line();
+            first_footer_line_ = line_;
         }
         row_.notes =
             "fila de totales («" + std::string(footer) + "»): no es una lectura, no se calcula";
@@ -384,7 +521,7 @@ private:
 
     [[gnu::noinline]] void report_row() const
     {
-        options_.report("línea " + std::to_string(reader_.line()) + ": " + row_.notes);
+        options_.report("línea " + std::to_string(line_) + ": " + row_.notes);
     }
 
     // Sets the row's texts for the layout's columns, and gives them.
@@ -414,7 +551,7 @@ private:
         }
         const auto& net = report.value(FigureKind::net);
         if (double analyser = 0.0; net && section_->analyser(row, analyser))
-            totals.analyser.add(analyser - *net, reader_.line());
+            totals.analyser.add(analyser - *net, line_);
     }
 
     // The figures the sections wrote, by their header, from totals.
@@ -430,8 +567,8 @@ private:
 
     [[gnu::noinline]] void tell() const
     {
-        options_.notice(RowNotice{reader_.line(), row_.notes, section_->header(), fields_,
-                                  section_->columns().index});
+        options_.notice(
+            RowNotice{line_, row_.notes, section_->header(), fields_, section_->columns().index});
     }
 
     // When a row is: its date column read, in the column's order (a date in another
@@ -441,13 +578,13 @@ private:
         const Columns& columns = section_->columns();
         const std::string_view cell = row.at(columns[Column::date]);
         const std::uint64_t settled = dates_.settled_line();
-        const auto read = dates_.read(cell, reader_.line());
+        const auto read = dates_.read(cell, line_);
         if (dates_.settled_line() != settled)
             settle(*dates_.order());
         When when{read.state, read.moment, read.waiting};
         if (read.state == DateColumn::State::contradicts) {
             ++summary_.misdated;
-            misdated_.add(reader_.line(), cell);
+            misdated_.add(line_, cell);
             add_note(row_.notes, misdated_row(cell, dates_),
                      row_.kind == RowKind::error ? ". " : " ");
             when.state = DateColumn::State::none;
@@ -470,8 +607,7 @@ private:
         const std::size_t boiler = boilers_.of(cell);
         using State = DateColumn::State;
         if (needs_dates_ && when.state == State::none)
-            undated_.add(reader_.line(),
-                         columns.has(Column::date) ? row.at(columns[Column::date]) : "");
+            undated_.add(line_, columns.has(Column::date) ? row.at(columns[Column::date]) : "");
         const Grouping grouping = summary_.grouping;
         if (grouping != Grouping::none) {
             const std::size_t whose =
@@ -508,7 +644,7 @@ private:
     {
         ChartData& chart = *options_.chart;
         using State = DateColumn::State;
-        const auto line = static_cast<double>(reader_.line());
+        const auto line = static_cast<double>(line_);
         if (over_time_ && when.state == State::none)
             chart.count_undated();
         else
@@ -614,7 +750,14 @@ private:
     std::unique_ptr<Section> section_;
     std::uint64_t units_line_ = 0;
     std::vector<std::string_view> fields_;
-    std::string_view raw_; // the record as read
+#ifdef QUEMADOR_PIPELINE
+    // The fields of the record the pipeline read last, on a cache line of their own: the
+    // pipeline's first stage writes them while its last writes the members around.
+    alignas(64) std::vector<std::string_view> ahead_;
+    alignas(64) Batches batches_;
+#endif
+    std::uint64_t line_ = 0; // where the record begins
+    std::string_view raw_;   // the record as read
     RowResults row_;
     // The row's results in the layout's order, in the log's decimal mark.
     std::vector<std::string_view> texts_;

@@ -64,6 +64,14 @@ struct LogOptions {
     // Where the chart's points go, when the log is charted; the chart is over time when
     // the log has a date column.
     ChartData* chart = nullptr;
+    // Every row through the general way of reading and calculating it, never the
+    // common row's short way: the reference that the short way is held to.
+    bool general_path = false;
+    // The threads that read the log: with more than one, the rows of a section whose
+    // rows may take the short way are read ahead, calculated in parallel and written in
+    // order, to the same bytes and summary as one thread gives. One starts no thread.
+    // (Where the build has no pipeline, as on the web page, the log is read by one.)
+    std::size_t threads = 1;
     // Every row with notes, when set.
     std::function<void(const RowNotice&)> notice;
     // One line for the user: a record that could not be calculated, with its line (in no

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <stdexcept>
 
 namespace quemador::log {
@@ -249,6 +250,17 @@ std::vector<OptionSpec> make_specs()
                            "como NOMBRE-resultados.csv, en vez de en la salida estándar",
                    .modes = in_log,
                    .kind = ValueKind::text});
+    all.push_back({.option = Option::threads,
+                   .name = "--hilos",
+                   .argument = "N",
+                   .help = "con --csv: los hilos que leen el registro (por omisión, uno por "
+                           "núcleo de la máquina; con 1 no se abre ninguno)",
+                   .modes = in_log,
+                   .kind = ValueKind::number,
+                   .least = 1.0,
+                   .below = 257.0,
+                   .whole = true,
+                   .range = "debe ser un número entero de 1 a 256"});
     return all;
 }
 
@@ -314,7 +326,8 @@ OptionValue read_option(const OptionSpec& spec, std::string_view text)
     case ValueKind::number:
         if (!text::parse_number(text, text::DecimalComma::accepted, value.number))
             fault(OptionFault::Kind::not_a_number);
-        else if (!(value.number >= spec.least && value.number < spec.below))
+        else if (!(value.number >= spec.least && value.number < spec.below) ||
+                 (spec.whole && value.number != std::floor(value.number)))
             fault(OptionFault::Kind::out_of_range);
         break;
     case ValueKind::choice: {

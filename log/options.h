@@ -56,7 +56,8 @@ enum class Option : std::uint8_t {
     minimum,
     consumption,
     report,
-    output
+    output,
+    threads
 };
 
 // How an option's value is read.
@@ -83,6 +84,7 @@ struct OptionSpec {
     // and "{below}" standing for the bounds.
     double least = -1e308;
     double below = 1e308;
+    bool whole = false; // a number without decimals
     std::string_view range = {};
     // A choice's names, and what is said of another name ("formato desconocido") with
     // the names to use ("texto o csv").

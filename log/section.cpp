@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "log/section.h"
 
+#include "calculation/net_efficiency.h"
 #include "calculation/number_text.h"
 #include "calculation/reading_advice.h"
 #include "log/dates.h"
@@ -182,7 +183,7 @@ void Section::look_ahead(CsvReader& reader)
             break;
         if (is_blank(fields) || !footer_cell(fields, columns_).empty())
             continue;
-        const Row row{fields, reader};
+        const Row row{fields, reader.quoted_fields()};
         double o2 = 0.0;
         const bool o2_read = row.number(columns_[Column::o2], comma_, o2);
         if (!o2_read && is_header(fields, row.at(columns_[Column::o2])))
@@ -205,6 +206,13 @@ void Section::look_ahead(CsvReader& reader)
     o2_fraction_ = first_.o2_fraction();
     celsius_looking_ =
         unit_.second == UnitSource::none && first_.below_boiling * 2 > first_.temperatures;
+    const FigureSet common_figures = FigureSet()
+                                         .set(index_of(FigureKind::excess_air))
+                                         .set(index_of(FigureKind::efficiency))
+                                         .set(index_of(FigureKind::net));
+    common_ = !options_.general_path && problem_text_.empty() && !o2_fraction_ &&
+        !celsius_looking_ && !columns_.has(Column::air) && !columns_.has(Column::co) &&
+        !shared_.air_f && !shared_.target_o2 && (figures_ & ~common_figures).none();
 }
 
 void Section::boiler_like(const std::vector<std::vector<std::string>>& texts)
@@ -242,6 +250,10 @@ void Section::boiler_like(const std::vector<std::vector<std::string>>& texts)
 
 void Section::calculate(const Row& row, RowResults& out)
 {
+    if (common_ && common_results(row, common_row_)) {
+        take(row, common_row_, out);
+        return;
+    }
     out.notes.clear();
     out.kind = RowKind::error;
     out.doubtful = false;
@@ -268,6 +280,103 @@ void Section::calculate(const Row& row, RowResults& out)
     for (const auto& message : out.report.advice)
         add_note(out.notes, message, " ");
     out.kind = out.report.outside_model ? RowKind::out_of_range : RowKind::calculated;
+}
+
+// What read() and evaluate() do for a common row: the fuel and the three readings
+// read, the model within its bounds, no advice, the net efficiency at the 60 °F the
+// correlations assume, and no other figure. Advice sends the row the general way, so
+// it is only looked for here, in any decimal mark.
+bool Section::common_results(const Row& row, CommonRow& common) const
+{
+    const auto read_number = [&row, this](std::size_t index, double& value) {
+        return text::parse_number(row.at(index), row.comma(index, comma_), value);
+    };
+    Reading reading;
+    double temp = 0.0;
+    const std::string_view fuel_cell = row.at(columns_[Column::fuel]);
+    const auto fuel = !columns_.has(Column::fuel) || text::is_blank(fuel_cell)
+        ? options_.fuel
+        : fuel_named(fuel_cell);
+    if (!fuel || !read_number(columns_[Column::o2], reading.o2) ||
+        !read_number(columns_[Column::temperature], temp))
+        return false;
+    if (columns_.has(Column::co2) && !text::is_blank(row.at(columns_[Column::co2]))) {
+        double co2 = 0.0;
+        if (!read_number(columns_[Column::co2], co2))
+            return false;
+        reading.co2 = co2;
+    }
+    reading.fuel = *fuel;
+    reading.temp_f = in_fahrenheit(temp);
+    try {
+        common.results = quemador::calculate(reading);
+        if (!within_model(reading, common.results) || combustion_air_temp > reading.temp_f)
+            return false;
+        const AdviceStyle style{false,
+                                celsius_,
+                                row.at(columns_[Column::o2]),
+                                row.at(columns_[Column::co2]),
+                                row.at(columns_[Column::temperature]),
+                                {}};
+        if (!reading_advice(reading, common.results, style).empty())
+            return false;
+        common.net = net_efficiency(reading.fuel, reading.o2, fahrenheit_to_celsius(reading.temp_f),
+                                    fahrenheit_to_celsius(combustion_air_temp));
+        shown_result(common.results.excess_air, common.texts[0]);
+        shown_result(common.results.efficiency, common.texts[1]);
+        if (figures_[index_of(FigureKind::net)])
+            shown_result(common.net, common.texts[2]);
+        else
+            common.texts[2].clear();
+    } catch (const RuntimeError&) {
+        return false;
+    }
+    return true;
+}
+
+void Section::take(const Row& row, CommonRow& common, RowResults& out)
+{
+    take_marks(row);
+    Report& report = out.report;
+    for (auto& value : report.values)
+        value.reset();
+    for (std::string& text : report.texts)
+        text.clear();
+    report.values[index_of(FigureKind::excess_air)] = common.results.excess_air;
+    report.values[index_of(FigureKind::efficiency)] = common.results.efficiency;
+    report.values[index_of(FigureKind::net)] = common.net;
+    report.text(FigureKind::excess_air).swap(common.texts[0]);
+    report.text(FigureKind::efficiency).swap(common.texts[1]);
+    report.text(FigureKind::net).swap(common.texts[2]);
+    report.results = common.results;
+    report.outside_model = false;
+    report.doubtful = false;
+    report.failure.clear();
+    report.failed_input.reset();
+    report.advice.clear();
+    out.notes.clear();
+    out.kind = RowKind::calculated;
+    out.doubtful = false;
+}
+
+void Section::take_marks(const Row& row)
+{
+    take_mark(row, columns_[Column::o2]);
+    take_mark(row, columns_[Column::temperature]);
+    if (columns_.has(Column::co2) && !text::is_blank(row.at(columns_[Column::co2])))
+        take_mark(row, columns_[Column::co2]);
+}
+
+void Section::take_mark(const Row& row, std::size_t index)
+{
+    if (mark_)
+        return;
+    const std::string_view cell = row.at(index);
+    if (cell.find(',') != std::string_view::npos &&
+        row.comma(index, comma_) == DecimalComma::accepted)
+        mark_ = DecimalComma::accepted;
+    else if (cell.find('.') != std::string_view::npos)
+        mark_ = DecimalComma::rejected;
 }
 
 double Section::in_fahrenheit(double t) const { return celsius_ ? celsius_to_fahrenheit(t) : t; }
@@ -364,14 +473,8 @@ bool Section::number(const Row& row, std::size_t index, std::string_view what, s
                      double& value)
 {
     const std::string_view cell = row.at(index);
-    const DecimalComma mark = row.comma(index, comma_);
-    if (!mark_) {
-        if (cell.find(',') != std::string_view::npos && mark == DecimalComma::accepted)
-            mark_ = DecimalComma::accepted;
-        else if (cell.find('.') != std::string_view::npos)
-            mark_ = DecimalComma::rejected;
-    }
-    if (text::parse_number(cell, mark, value))
+    take_mark(row, index);
+    if (text::parse_number(cell, row.comma(index, comma_), value))
         return true;
     not_a_number(cell, what, notes);
     return false;

@@ -9,8 +9,10 @@
 #include "log/log.h"
 #include "text/numbers.h"
 
+#include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -20,17 +22,18 @@ namespace quemador::log {
 
 void add_note(std::string& notes, std::string_view message, std::string_view between);
 
-// A record as the reader read it.
+// A record as the reader read it: its fields, and for each whether it was quoted (empty
+// when none was).
 struct Row {
     const std::vector<std::string_view>& fields;
-    const text::CsvReader& reader;
+    std::span<const std::uint8_t> quoted;
 
     [[nodiscard]] std::string_view at(std::size_t index) const { return field_at(fields, index); }
     // A decimal comma is read where the log takes one, and in a quoted field of a
     // comma-separated log, where the quotes leave no doubt.
     [[nodiscard]] text::DecimalComma comma(std::size_t index, text::DecimalComma log) const
     {
-        return log == text::DecimalComma::accepted || reader.quoted(index)
+        return log == text::DecimalComma::accepted || (index < quoted.size() && quoted[index] != 0)
             ? text::DecimalComma::accepted
             : text::DecimalComma::rejected;
     }
@@ -75,6 +78,14 @@ struct RowResults {
     std::string notes;
 };
 
+// A common row's results, as the short way gives them: the model's, the net
+// efficiency, and the texts of the three (those the section does not write, empty).
+struct CommonRow {
+    Results results;
+    double net = 0.0;
+    std::array<std::string, 3> texts; // excess air, efficiency, net
+};
+
 enum class UnitSource { option, units_line, header, none };
 
 // What a section's first rows show of its readings, as a look-ahead: oxygen written
@@ -108,7 +119,20 @@ public:
     [[nodiscard]] bool o2_fraction() const { return o2_fraction_; }
     [[nodiscard]] bool celsius_looking() const { return celsius_looking_; }
 
+    // Reads and calculates a record. The common row (its section asks only the window's
+    // two figures and the net efficiency and has no air, CO or first rows' doubt to
+    // add, and the row needs no note) takes a short way with the same checks, leaving
+    // out what is there for every other row; the rest, and every row with
+    // LogOptions::general_path, take the general way. Both give the same.
     void calculate(const Row& row, RowResults& out);
+
+    // Whether the section's rows may take the short way.
+    [[nodiscard]] bool common() const { return common_; }
+    // The short way alone, for a record read ahead: false when the row is not a common
+    // one. It changes nothing of the section: take, when the row's turn comes, takes
+    // its decimal mark as calculate does, and puts its results into out.
+    bool common_results(const Row& row, CommonRow& common) const;
+    void take(const Row& row, CommonRow& common, RowResults& out);
 
     // The decimal mark of the results: the log's, as its first reading with decimals
     // shows it; until one does, a comma with ';' and a point otherwise.
@@ -117,11 +141,15 @@ public:
         return mark_.value_or(separator_ == ';' ? text::DecimalComma::accepted
                                                 : text::DecimalComma::rejected);
     }
+    // The decimal mark of the results once a reading has shown it; it never changes
+    // after.
+    [[nodiscard]] std::optional<text::DecimalComma> settled_comma() const { return mark_; }
     // Whether results can be written without looking for what needs quotes: a decimal
     // comma in a comma-separated log does.
-    [[nodiscard]] bool plain_results() const
+    [[nodiscard]] bool plain_results() const { return plain_results(results_comma()); }
+    [[nodiscard]] bool plain_results(text::DecimalComma comma) const
     {
-        return !(separator_ == ',' && results_comma() == text::DecimalComma::accepted);
+        return !(separator_ == ',' && comma == text::DecimalComma::accepted);
     }
 
     // The analyser's efficiency in a record, where the log has a column for it.
@@ -148,6 +176,9 @@ private:
     // What a record is compared with: the shared comparison, with the record's own air
     // temperature where the log has a column for it.
     const Comparison& comparison(const Row& row, std::string& notes);
+    // The log's decimal mark, from the first readings that show it.
+    void take_marks(const Row& row);
+    void take_mark(const Row& row, std::size_t index);
     // What the first rows showed, said on every row they concern.
     void doubts(const Reading& reading, std::string_view o2_cell, RowResults& out) const;
     void first_rows_doubts(const Reading& reading, std::string_view o2_cell, RowResults& out) const;
@@ -182,6 +213,8 @@ private:
     Comparison own_; // the record's, when the log has an air column
     FirstRows first_;
     std::optional<Note> problem_;
+    bool common_ = false; // the section's rows may take the short way
+    CommonRow common_row_;
 };
 
 } // namespace quemador::log

@@ -18,7 +18,7 @@ set -euo pipefail
 packages=(
   cmake g++ ninja-build
   qt6-base-dev qt6-translations-l10n fonts-dejavu-extra libfontconfig-dev libcli11-dev
-  nlohmann-json3-dev libcairo2-dev libpango1.0-dev
+  nlohmann-json3-dev libcairo2-dev libpango1.0-dev libtbb-dev
   file dpkg-dev
 )
 test_packages=(

@@ -247,6 +247,12 @@ private slots:
             "--agrupar solo se usa con --csv");
         row("chart without a log", QStringList{"--tabla", "--grafico", "g.svg"}, 2, "",
             "--grafico solo se usa con --csv");
+        row("no threads", QStringList{"--csv", "-", "--hilos", "0"}, 2, "",
+            "--hilos debe ser un número entero de 1 a 256: «0»");
+        row("a part of a thread", QStringList{"--csv", "-", "--hilos", "1,5"}, 2, "",
+            "--hilos debe ser un número entero de 1 a 256: «1,5»");
+        row("threads with a reading",
+            gas + QStringList{"--o2", "3", "--temp", "300", "--hilos", "2"}, 2, "", "--hilos");
         row("unknown grouping", QStringList{"--csv", "-", "--agrupar", "semana"}, 2, "",
             "agrupación desconocida: «semana» (use caldera, mes o ninguno)");
         row("an option of one reading with a table", QStringList{"--tabla", "--co", "50"}, 2, "",
@@ -356,19 +362,25 @@ private slots:
     // tests/data/cli holds an input.csv, the options (args, one a line), and the
     // output.csv (none for a refused log), standard error and status expected; and
     // resumen.csv, the --resumen file expected, when the folder is about it.
+    // Each on one thread and on three, which gives the same bytes.
     void logs_data()
     {
         QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("threads");
         const QDir data(QStringLiteral(QUEMADOR_CLI_DATA));
         const QStringList cases = data.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
         QVERIFY(cases.size() >= 10);
-        for (const QString& name : cases)
-            QTest::newRow(qPrintable(name)) << data.filePath(name);
+        for (const QString& name : cases) {
+            for (const QString threads : {"1", "3"})
+                QTest::newRow(qPrintable(name + ", --hilos " + threads))
+                    << data.filePath(name) << threads;
+        }
     }
 
     void logs()
     {
         QFETCH(QString, folder);
+        QFETCH(QString, threads);
         const QDir dir(folder);
         const auto contents = [&](const QString& name) {
             QFile file(dir.filePath(name));
@@ -376,7 +388,8 @@ private slots:
         };
         QStringList args = QString::fromUtf8(contents("args")).split('\n', Qt::SkipEmptyParts);
         args << "--csv"
-             << "input.csv";
+             << "input.csv"
+             << "--hilos" << threads;
         QTemporaryDir work;
         const QString summary = work.filePath("resumen.csv");
         if (dir.exists("resumen.csv"))

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "test_support.h"
+#include "text/buffers.h"
 #include "text/csv.h"
 #include "text/encoding.h"
 #include "text/names.h"
@@ -607,29 +608,40 @@ private slots:
     }
 
     // Fields of every length come out as they went in, wherever they fall in the
-    // writer's buffer (the rounds pass its 64 KiB several times), with the log's line end.
+    // writer's buffer (the rounds pass its 64 KiB several times), with the log's line end;
+    // the bytes written so far are counted across its flushes and past a field longer
+    // than its buffer; a writer made like it writes the same.
     void writer_copies_every_length()
     {
+        const std::string longer(3 * buffer_bytes + 5, 'z');
         for (const bool crlf : {false, true}) {
             StringSink sink;
+            StringSink like_sink;
             std::string expected;
             {
                 CsvWriter writer(sink, ';', crlf ? LineEnd::crlf : LineEnd::lf);
+                CsvWriter like(like_sink, writer);
                 for (int round = 0; round < 100; ++round) {
                     for (std::size_t n = 0; n <= 40; ++n) {
                         std::string field(n, ' ');
                         for (std::size_t i = 0; i < n; ++i)
                             field[i] = static_cast<char>('a' + (i + n + round) % 26);
-                        writer.fields_as_read(field);
-                        writer.plain_field(field);
-                        writer.end_record();
+                        if (n == 7 && round % 10 == 0)
+                            field = longer;
+                        for (CsvWriter* each : {&writer, &like}) {
+                            each->fields_as_read(field);
+                            each->plain_field(field);
+                            each->end_record();
+                        }
                         expected.append(field).append(";").append(field).append(crlf ? "\r\n"
                                                                                      : "\n");
+                        QCOMPARE(writer.written(), expected.size());
                     }
                 }
             }
             QCOMPARE(sink.text.size(), expected.size());
             QVERIFY(sink.text == expected);
+            QVERIFY(like_sink.text == expected);
         }
     }
 };

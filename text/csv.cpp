@@ -470,6 +470,12 @@ CsvWriter::CsvWriter(ByteSink& sink, char separator, LineEnd line_end)
 {
 }
 
+CsvWriter::CsvWriter(ByteSink& sink, const CsvWriter& like)
+    : sink_(sink), buffer_(buffer_bytes), special_(like.special_), separator_(like.separator_),
+      line_end_(like.line_end_)
+{
+}
+
 CsvWriter::~CsvWriter() { flush(); }
 
 void CsvWriter::put(std::string_view bytes)
@@ -480,6 +486,7 @@ void CsvWriter::put(std::string_view bytes)
         flush();
         if (bytes.size() > buffer_.size()) {
             sink_.write(bytes);
+            flushed_ += bytes.size();
             return;
         }
     }
@@ -556,6 +563,7 @@ void CsvWriter::flush()
 {
     if (used_ > 0)
         sink_.write(std::string_view(buffer_.data(), used_));
+    flushed_ += used_;
     used_ = 0;
 }
 

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <limits>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -133,6 +134,12 @@ public:
     {
         return quoted_record_ && field < quoted_.size() && quoted_[field] != 0;
     }
+    // For each field of the last record read, whether it was quoted; empty when none was.
+    [[nodiscard]] std::span<const std::uint8_t> quoted_fields() const
+    {
+        return quoted_record_ ? std::span<const std::uint8_t>(quoted_)
+                              : std::span<const std::uint8_t>();
+    }
 
     // The bytes of the last record read as they were, without its line end: written
     // back with the same separator, they read as the same fields. Valid until the next
@@ -215,6 +222,8 @@ class CsvWriter {
 public:
     // line_end: for records that do not give their own.
     CsvWriter(ByteSink& sink, char separator, LineEnd line_end);
+    // A writer of the same separator and line end as like, into sink.
+    CsvWriter(ByteSink& sink, const CsvWriter& like);
     CsvWriter(const CsvWriter&) = delete;
     CsvWriter& operator=(const CsvWriter&) = delete;
     ~CsvWriter();
@@ -230,6 +239,8 @@ public:
     // The fields of a record as the reader found them (CsvReader::raw_record).
     void fields_as_read(std::string_view record);
     void flush();
+    // The bytes written so far, given to the sink or not.
+    [[nodiscard]] std::size_t written() const { return flushed_ + used_; }
 
 private:
     void put(std::string_view bytes);
@@ -240,6 +251,7 @@ private:
     ByteSink& sink_;
     std::vector<char> buffer_;
     std::size_t used_ = 0;
+    std::size_t flushed_ = 0;
     std::array<bool, 256> special_;
     char separator_;
     LineEnd line_end_;

@@ -352,7 +352,8 @@ std::string names_module()
         if (!spec.takes(log::Mode::log) || spec.option == Option::csv ||
             spec.option == Option::summary || spec.option == Option::chart ||
             spec.option == Option::figures || spec.option == Option::consumption ||
-            spec.option == Option::report || spec.option == Option::output)
+            spec.option == Option::report || spec.option == Option::output ||
+            spec.option == Option::threads)
             continue;
         options.value(spec.key());
         if (!spec.column)

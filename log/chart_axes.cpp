@@ -127,7 +127,7 @@ ChartAxis time_axis(double low, double high)
         const int year = m >= 0 ? m / 12 : (m - 11) / 12;
         std::string text = step >= 12 ? std::to_string(year) : std::string(month_short_name(m));
         if (step < 12 && (m == aligned || m % 12 == 0))
-            text += " " + std::to_string(year);
+            text.append(" ").append(std::to_string(year));
         axis.ticks.push_back({start(m), std::move(text)});
     }
     return axis;

@@ -50,7 +50,7 @@ void Batch::calculate(const Section& section, std::optional<text::DecimalComma> 
 // figures' texts in the results' decimal mark, with no notes.
 void Batch::write(const Section& section, text::DecimalComma comma, const text::CsvWriter& like)
 {
-    out_.text.clear();
+    // out_ is empty: a batch is cleared when given back.
     text::CsvWriter writer(out_, like);
     const Layout& layout = section.layout();
     const bool plain = section.plain_results(comma);

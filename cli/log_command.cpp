@@ -4,8 +4,8 @@
 
 #include "cli/chart_svg.h"
 #include "cli/option_values.h"
+#include "cli/output_file.h"
 #include "cli/report_pdf.h"
-#include "cli/summary_file.h"
 #include "cli/usage_error.h"
 #include "log/log.h"
 #include "log/log_error.h"
@@ -76,7 +76,8 @@ private:
     Clock::time_point last_;
 };
 
-// The log's file, open for reading; standard input for "-".
+// The log's file, open for reading; standard input for "-". Opened when the log is read
+// and closed after, so that a run of any number of logs holds one open at a time.
 class LogFile {
 public:
     explicit LogFile(const std::string& path)
@@ -91,10 +92,9 @@ public:
         std::error_code error;
         if (std::filesystem::is_directory(path, error))
             throw UsageError("«" + path + "» es una carpeta, no un archivo CSV");
-        file_ = std::fopen(path.c_str(), "rb");
+        file_ = std::fopen(path.c_str(), "rbe");
         if (file_ == nullptr)
-            throw UsageError("no se puede abrir el archivo «" + path +
-                             (errno == ENOENT ? "»: no existe" : "»: no se puede leer"));
+            throw UsageError("no se puede abrir el archivo «" + path + "»: " + cause_words(errno));
     }
     LogFile(const LogFile&) = delete;
     LogFile& operator=(const LogFile&) = delete;
@@ -105,18 +105,18 @@ public:
     }
 
     [[nodiscard]] std::FILE* get() const { return file_; }
-    // The size of a regular file; 0 for anything else.
-    [[nodiscard]] std::uint64_t size() const
-    {
-        struct stat info {};
-        return fstat(fileno(file_), &info) == 0 && S_ISREG(info.st_mode)
-            ? static_cast<std::uint64_t>(info.st_size)
-            : 0;
-    }
 
 private:
     std::FILE* file_ = nullptr;
 };
+
+// The size of a log that is a regular file, for the progress; 0 for anything else.
+std::uint64_t file_size(const std::string& path)
+{
+    struct stat info {};
+    const int got = path == "-" ? fstat(STDIN_FILENO, &info) : stat(path.c_str(), &info);
+    return got == 0 && S_ISREG(info.st_mode) ? static_cast<std::uint64_t>(info.st_size) : 0;
+}
 
 log::LogOptions log_options(const LogArgs& args)
 {
@@ -185,123 +185,139 @@ std::string results_path(const std::string& folder, const std::string& log)
     return (std::filesystem::path(folder) / (stem + "-resultados.csv")).string();
 }
 
-// The files a run of logs writes besides standard output.
+// The files a run of logs writes besides standard output, checked before anything is
+// read. The summary, chart and report are opened then; each log's results when the log is
+// read, and closed after.
 struct LogOutputs {
-    std::optional<SummaryFile> summary;
-    std::optional<SummaryFile> chart;
-    std::optional<SummaryFile> report;
-    std::vector<std::unique_ptr<SummaryFile>> results; // a log's each, with --salida
-    bool written = true;                               // false once one could not be
+    std::optional<OutputFile> summary;
+    std::optional<OutputFile> chart;
+    std::optional<OutputFile> report;
+    std::vector<OutputTarget> results; // a log's each, with --salida
+    std::vector<std::string> written;  // what the run wrote, in order
+    bool failed = false;               // true once one could not be written
 };
 
-// The output files checked, and made, before anything is read.
-void open_outputs(LogOutputs& outputs, const LogArgs& args, const std::vector<std::FILE*>& opened)
+void open_outputs(LogOutputs& outputs, const LogArgs& args)
 {
-    if (opened.size() > 1 && !args.output)
+    if (args.files.size() > 1 && !args.output)
         throw UsageError("con varios --csv, diga con --salida en qué carpeta van sus resultados");
     if (args.output) {
         std::error_code error;
         if (!std::filesystem::is_directory(*args.output, error))
             throw UsageError("--salida «" + *args.output + "» no es una carpeta");
+        for (const std::string& path : args.files) {
+            outputs.results.push_back(
+                output_target(results_path(*args.output, path), "--salida", "los resultados"));
+            outputs.results.back().log = path;
+        }
     }
+    std::vector<OutputTarget> others;
     if (args.summary)
-        outputs.summary.emplace(*args.summary, opened);
+        others.push_back(output_target(*args.summary, "--resumen", "el resumen"));
     if (args.chart)
-        outputs.chart.emplace(*args.chart, opened, "--grafico", "el gráfico");
+        others.push_back(output_target(*args.chart, "--grafico", "el gráfico"));
     if (args.report)
-        outputs.report.emplace(*args.report, opened, "--informe", "el informe");
-    if (args.output) {
-        for (const std::string& path : args.files)
-            outputs.results.push_back(std::make_unique<SummaryFile>(
-                results_path(*args.output, path), opened, "--salida", "los resultados"));
+        others.push_back(output_target(*args.report, "--informe", "el informe", true));
+
+    std::vector<const OutputTarget*> all;
+    for (const auto* list : {&outputs.results, &others})
+        for (const OutputTarget& target : *list)
+            all.push_back(&target);
+    std::vector<std::optional<FileKey>> inputs;
+    std::transform(args.files.begin(), args.files.end(), std::back_inserter(inputs), input_key);
+    refuse_collisions(all, inputs, args.files, !args.output);
+
+    for (OutputTarget& target : others) {
+        auto& file = target.option == "--resumen" ? outputs.summary
+            : target.option == "--grafico"        ? outputs.chart
+                                                  : outputs.report;
+        file.emplace(std::move(target));
     }
 }
 
+// A log that could not be read, said with its reason; the run goes on with the others.
+struct LeftOut {
+    std::string path;
+    std::string reason;
+};
+
 // One log read, its results on standard output or, given results, into that file of
-// --salida (written false when they could not be).
-log::LogSummary read_log(const LogFile& file, const std::string& path, SummaryFile* results,
-                         const LogArgs& args, const log::LogOptions& options, bool& written)
+// --salida (listed as written, or said when they could not be).
+log::LogSummary read_log(const std::string& path, const OutputTarget* results,
+                         const log::LogOptions& options, LogOutputs& outputs, bool& incomplete)
 {
-    text::FileSource input(file.get());
+    const LogFile file(path);
+    std::optional<OutputFile> into;
     std::FILE* out = stdout;
     if (results != nullptr) {
-        out = fdopen(dup(results->descriptor()), "wb");
+        into.emplace(*results);
+        out = fdopen(dup(into->descriptor()), "wb");
         if (out == nullptr)
-            throw UsageError("no se pueden escribir los resultados en «" +
-                             results_path(*args.output, path) + "»");
+            throw UsageError("no se pueden escribir los resultados en «" + results->given +
+                             "»: " + cause_words(errno));
     }
+    text::FileSource input(file.get());
     text::FileSink output(out);
     log::LogSummary summary;
     try {
         summary = log::process_log(input, output, options);
-    } catch (const log::LogError& error) {
+    } catch (...) {
         if (out != stdout)
             std::fclose(out);
-        if (args.files.size() == 1)
-            throw;
-        throw UsageError("«" + path + "»: " + log::worded(error.note(), remedy_words));
+        throw;
+    }
+    if (std::ferror(file.get()) != 0) {
+        summary.notes.emplace_back("«" + text::printable(path) +
+                                   "»: error de lectura: el archivo no se leyó entero");
+        incomplete = true;
     }
     if (out != stdout) {
         const bool flushed = std::fflush(out) == 0 && std::ferror(out) == 0;
+        const int error = flushed ? 0 : errno;
         std::fclose(out);
-        if (!flushed || !results->commit({})) {
-            say("no se pudieron escribir los resultados en «" + results_path(*args.output, path) +
-                "»");
-            written = false;
+        if (!flushed || !into->commit({})) {
+            say("no se pudieron escribir los resultados en «" + results->given +
+                "»: " + (flushed ? into->error() : cause_words(error)));
+            outputs.failed = true;
+        } else {
+            outputs.written.push_back(results->given);
         }
     }
     return summary;
 }
 
-// A log's summary into the run's: the first as it is (its file named when there are
-// several), the others merged into it.
-void gather(log::LogSummary& summary, log::LogSummary one, bool first, const std::string& path,
-            bool several)
-{
-    if (!first) {
-        log::merge_summary(summary, one, path);
-        return;
-    }
-    summary = std::move(one);
-    if (several)
-        summary.notes.insert(summary.notes.begin(),
-                             log::Note("registro «" + text::printable(path) + "»:"));
-}
-
 // The chart of the logs read, its boilers' alerts marked, its notes said.
-log::Chart drawn_chart(const log::ChartData& chart, const std::vector<std::string>& files,
-                       const log::Verdict& verdict, text::DecimalComma comma)
+log::Chart drawn_chart(const log::ChartData& chart, const std::vector<std::string>& read,
+                       const std::vector<LeftOut>& left_out, const log::Verdict& verdict,
+                       text::DecimalComma comma)
 {
-    log::Chart drawn = chart.chart(files.size() > 1 ? std::to_string(files.size()) + " registros"
-                                                    : log_name(files.front()));
+    std::string title = read.size() + left_out.size() > 1
+        ? std::to_string(read.size()) + " registros"
+        : log_name(read.front());
+    for (std::size_t i = 0; i < left_out.size(); ++i)
+        title += (i == 0 ? " (sin leer: " : ", ") + log_name(left_out[i].path) +
+            (i + 1 == left_out.size() ? ")" : "");
+    log::Chart drawn = chart.chart(title);
     mark_alerts(drawn, verdict, comma);
     for (const std::string& line : log::chart_notes(drawn))
         say(line);
     return drawn;
 }
 
-// The text put in a file asked for, if it was; written false when it could not be.
-void commit_output(std::optional<SummaryFile>& file, const Text& path, std::string_view what,
-                   const std::string& text, bool& written)
+// The text put in a file asked for, if it was; listed as written, or said when it could
+// not be.
+void commit_output(std::optional<OutputFile>& file, const std::string& text, LogOutputs& outputs)
 {
-    if (file && !file->commit(text)) {
-        say("no se pudo escribir " + std::string(what) + " en «" + *path + "»: " + file->error());
-        written = false;
+    if (!file)
+        return;
+    if (file->commit(text)) {
+        if (file->target().descriptor < 0)
+            outputs.written.push_back(file->target().given);
+        return;
     }
-}
-
-// The summary, the chart and the report, each into its file when asked for.
-void write_outputs(LogOutputs& outputs, const LogArgs& args, const log::LogSummary& summary,
-                   const log::Verdict* judged, const log::Verdict& verdict,
-                   const std::optional<log::Chart>& drawn)
-{
-    commit_output(outputs.summary, args.summary, "el resumen",
-                  outputs.summary ? log::summary_file(summary, judged) : "", outputs.written);
-    commit_output(outputs.chart, args.chart, "el gráfico", outputs.chart ? chart_svg(*drawn) : "",
-                  outputs.written);
-    if (outputs.report)
-        commit_output(outputs.report, args.report, "el informe",
-                      report_pdf(summary, verdict, *drawn), outputs.written);
+    say("no se pudo escribir " + file->target().what + " en «" + file->target().given +
+        "»: " + file->error());
+    outputs.failed = true;
 }
 
 } // namespace
@@ -311,22 +327,17 @@ int csv_log(const LogArgs& args)
     log::LogOptions options = log_options(args);
     if (args.consumption)
         options.judging.consumptions = consumptions_of(*args.consumption);
-    std::vector<std::unique_ptr<LogFile>> files;
-    std::vector<std::FILE*> opened;
-    for (const std::string& path : args.files) {
-        files.push_back(std::make_unique<LogFile>(path));
-        opened.push_back(files.back()->get());
-    }
-    const bool several = files.size() > 1;
+    const bool several = args.files.size() > 1;
     LogOutputs outputs;
-    open_outputs(outputs, args, opened);
+    open_outputs(outputs, args);
     log::ChartData chart;
     if (args.chart || args.report)
         options.chart = &chart;
 
-    Progress progress(
-        std::accumulate(files.begin(), files.end(), std::uint64_t{0},
-                        [](std::uint64_t sum, const auto& file) { return sum + file->size(); }));
+    std::uint64_t total = 0;
+    for (const std::string& path : args.files)
+        total += file_size(path);
+    Progress progress(total);
     std::uint64_t reports = 0;
     options.report = [&](std::string_view line) {
         if (++reports > max_row_reports)
@@ -339,20 +350,53 @@ int csv_log(const LogArgs& args)
         progress.update(rows, done + bytes);
     };
 
+    // Every log is read; one that cannot be is said and left out, the others go on. A
+    // single log that cannot be read ends the run as a wrong command does.
     log::LogSummary summary;
-    bool read_failed = false;
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        SummaryFile* results = args.output ? outputs.results[i].get() : nullptr;
-        log::LogSummary one =
-            read_log(*files[i], args.files[i], results, args, options, outputs.written);
-        read_failed = read_failed || std::ferror(files[i]->get()) != 0;
-        done += files[i]->size();
-        gather(summary, std::move(one), i == 0, args.files[i], several);
+    std::vector<std::string> read;
+    std::vector<LeftOut> left_out;
+    bool incomplete = false; // a log not read whole
+    for (std::size_t i = 0; i < args.files.size(); ++i) {
+        const std::string& path = args.files[i];
+        log::LogSummary one;
+        try {
+            one = read_log(path, args.output ? &outputs.results[i] : nullptr, options, outputs,
+                           incomplete);
+        } catch (const UsageError& error) {
+            if (!several)
+                throw;
+            left_out.push_back({path, error.what()});
+        } catch (const log::LogError& error) {
+            if (!several)
+                throw;
+            left_out.push_back({path, log::worded(error.note(), remedy_words)});
+        }
+        done += file_size(path);
+        if (!left_out.empty() && left_out.back().path == path)
+            continue;
+        if (read.empty()) {
+            summary = std::move(one);
+            if (several)
+                summary.notes.insert(summary.notes.begin(),
+                                     log::Note("registro «" + text::printable(path) + "»:"));
+        } else {
+            log::merge_summary(summary, one, path);
+        }
+        read.push_back(path);
     }
     progress.clear();
     if (reports > max_row_reports)
         say("… y " + std::to_string(reports - max_row_reports) +
             " filas más sin resultado: cada una dice por qué en la columna aviso");
+    for (const LeftOut& log : left_out)
+        summary.notes.emplace_back("registro «" + text::printable(log.path) +
+                                   "» sin leer: " + log.reason);
+    if (read.empty()) {
+        say("no se pudo leer ninguno de los registros: no se escribe el resumen, el gráfico ni el "
+            "informe");
+        return exit_usage;
+    }
+
     const log::Verdict verdict = log::judge(summary, options.judging);
     for (const std::string& line : log::verdict_lines(verdict, summary.comma))
         say(line);
@@ -360,14 +404,22 @@ int csv_log(const LogArgs& args)
         say(line);
     std::optional<log::Chart> drawn;
     if (options.chart != nullptr)
-        drawn = drawn_chart(chart, args.files, verdict, summary.comma);
+        drawn = drawn_chart(chart, read, left_out, verdict, summary.comma);
     const bool judged = !summary.months.empty() || options.verdict;
-    write_outputs(outputs, args, summary, judged ? &verdict : nullptr, verdict, drawn);
+    if (outputs.summary)
+        commit_output(outputs.summary, log::summary_file(summary, judged ? &verdict : nullptr),
+                      outputs);
+    if (outputs.chart)
+        commit_output(outputs.chart, chart_svg(*drawn), outputs);
+    if (outputs.report)
+        commit_output(outputs.report, report_pdf(summary, verdict, *drawn), outputs);
     say(log::counts_line(summary));
-    if (read_failed)
-        say("error de lectura: el archivo no se leyó entero");
-    return finish_output(
-        summary.complete() && !read_failed && outputs.written ? exit_ok : exit_not_calculated);
+    for (const std::string& path : outputs.written)
+        say("escrito: «" + path + "»");
+    const int status = !left_out.empty()                       ? exit_usage
+        : summary.complete() && !incomplete && !outputs.failed ? exit_ok
+                                                               : exit_not_calculated;
+    return finish_output(status);
 }
 
 } // namespace quemador::cli

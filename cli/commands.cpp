@@ -227,6 +227,7 @@ int run(Given given)
     const Mode mode = given.has(Option::csv) ? Mode::log
         : given.has(Option::table)           ? Mode::table
                                              : Mode::reading;
+    keep_quiet(given.is_set(Option::quiet, mode));
     try {
         // Each mode takes the options declared for it; one left over belongs to another.
         const auto checked = [&](auto args) {
@@ -244,10 +245,10 @@ int run(Given given)
         }
         return one_reading(checked(take_reading(given)));
     } catch (const UsageError& error) {
-        say(std::string(error.what()) + " (vea --help)");
+        complain(std::string(error.what()) + " (vea --help)");
         return exit_usage;
     } catch (const log::LogError& error) {
-        say(log::worded(error.note(), remedy_words) + " (vea --help)");
+        complain(log::worded(error.note(), remedy_words) + " (vea --help)");
         return exit_usage;
     }
 }

@@ -267,8 +267,7 @@ log::LogSummary read_log(const std::string& path, const OutputTarget* results,
         throw;
     }
     if (std::ferror(file.get()) != 0) {
-        summary.notes.emplace_back("«" + text::printable(path) +
-                                   "»: error de lectura: el archivo no se leyó entero");
+        complain("«" + path + "»: error de lectura: el archivo no se leyó entero");
         incomplete = true;
     }
     if (out != stdout) {
@@ -276,8 +275,8 @@ log::LogSummary read_log(const std::string& path, const OutputTarget* results,
         const int error = flushed ? 0 : errno;
         std::fclose(out);
         if (!flushed || !into->commit({})) {
-            say("no se pudieron escribir los resultados en «" + results->given +
-                "»: " + (flushed ? into->error() : cause_words(error)));
+            complain("no se pudieron escribir los resultados en «" + results->given +
+                     "»: " + (flushed ? into->error() : cause_words(error)));
             outputs.failed = true;
         } else {
             outputs.written.push_back(results->given);
@@ -315,8 +314,8 @@ void commit_output(std::optional<OutputFile>& file, const std::string& text, Log
             outputs.written.push_back(file->target().given);
         return;
     }
-    say("no se pudo escribir " + file->target().what + " en «" + file->target().given +
-        "»: " + file->error());
+    complain("no se pudo escribir " + file->target().what + " en «" + file->target().given +
+             "»: " + file->error());
     outputs.failed = true;
 }
 
@@ -359,21 +358,26 @@ int csv_log(const LogArgs& args)
     for (std::size_t i = 0; i < args.files.size(); ++i) {
         const std::string& path = args.files[i];
         log::LogSummary one;
+        std::optional<std::string> fault;
         try {
             one = read_log(path, args.output ? &outputs.results[i] : nullptr, options, outputs,
                            incomplete);
         } catch (const UsageError& error) {
             if (!several)
                 throw;
-            left_out.push_back({path, error.what()});
+            fault = error.what();
         } catch (const log::LogError& error) {
             if (!several)
                 throw;
-            left_out.push_back({path, log::worded(error.note(), remedy_words)});
+            fault = log::worded(error.note(), remedy_words);
         }
         done += file_size(path);
-        if (!left_out.empty() && left_out.back().path == path)
+        if (fault) {
+            progress.clear();
+            complain("registro «" + path + "» sin leer: " + *fault);
+            left_out.push_back({path, std::move(*fault)});
             continue;
+        }
         if (read.empty()) {
             summary = std::move(one);
             if (several)
@@ -388,11 +392,9 @@ int csv_log(const LogArgs& args)
     if (reports > max_row_reports)
         say("… y " + std::to_string(reports - max_row_reports) +
             " filas más sin resultado: cada una dice por qué en la columna aviso");
-    for (const LeftOut& log : left_out)
-        summary.notes.emplace_back("registro «" + text::printable(log.path) +
-                                   "» sin leer: " + log.reason);
     if (read.empty()) {
-        say("no se pudo leer ninguno de los registros: no se escribe el resumen, el gráfico ni el "
+        complain(
+            "no se pudo leer ninguno de los registros: no se escribe el resumen, el gráfico ni el "
             "informe");
         return exit_usage;
     }

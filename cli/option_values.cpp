@@ -39,7 +39,19 @@ std::string fault_text(const log::OptionSpec& spec, const log::OptionFault& faul
 
 } // namespace
 
+namespace {
+bool quiet = false;
+} // namespace
+
+void keep_quiet(bool on) { quiet = on; }
+
 void say(std::string_view line)
+{
+    if (!quiet)
+        complain(line);
+}
+
+void complain(std::string_view line)
 {
     // Written whole, control characters escaped: a field quoted in a message may hold any
     // byte.
@@ -94,7 +106,7 @@ bool in_celsius(const Temperatures& temperatures)
 int finish_output(int status)
 {
     if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
-        say("no se pudo escribir la salida entera");
+        complain("no se pudo escribir la salida entera");
         return exit_not_calculated;
     }
     return status;

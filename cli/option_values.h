@@ -16,8 +16,11 @@
 namespace quemador::cli {
 
 // A message on standard error, after the program's name, its control characters
-// escaped.
+// escaped: say() for what a run found, left out with --silencio; complain() for an
+// error, always.
 void say(std::string_view line);
+void complain(std::string_view line);
+void keep_quiet(bool quiet);
 
 // An option's value, read by its declaration; a fault is a usage error naming it.
 log::OptionValue read(const Text& text, Option option);

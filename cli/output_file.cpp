@@ -229,7 +229,8 @@ OutputTarget output_target(const std::string& path, std::string_view option, std
         const std::string shown = folder.empty() ? "." : folder.string();
         std::error_code error;
         if (!fs::is_directory(folder.empty() ? fs::path(".") : folder, error))
-            throw UsageError(named + ": la carpeta «" + shown + "» no existe");
+            throw UsageError("no se puede escribir " + target.what + " en «" + path +
+                             "»: la carpeta «" + shown + "» no existe");
     }
     target.key = path_key(target.path);
     return target;
@@ -244,8 +245,10 @@ void refuse_collisions(std::span<const OutputTarget* const> outputs,
         const OutputTarget& output = *outputs[i];
         for (std::size_t j = 0; j < inputs.size(); ++j) {
             if (inputs[j] && output.key.same(*inputs[j]))
-                throw UsageError(output.named() + " es el registro «" + input_names[j] +
-                                 "»: " + output.what + " lo borraría");
+                throw UsageError(output.named() +
+                                 (inputs.size() == 1 ? std::string(" es el propio registro")
+                                                     : " es el registro «" + input_names[j] + "»") +
+                                 ": " + output.what + " lo borraría");
         }
         if (results_on_stdout && (output.descriptor == STDOUT_FILENO || output.key.same(out)))
             throw UsageError(output.named() +

@@ -261,6 +261,13 @@ std::vector<OptionSpec> make_specs()
                    .below = 257.0,
                    .whole = true,
                    .range = "debe ser un número entero de 1 a 256"});
+    all.push_back({.option = Option::quiet,
+                   .name = "--silencio",
+                   .short_name = "-q",
+                   .help = "en la salida de error, solo los errores: sin resúmenes, avisos ni "
+                           "la lista de lo escrito",
+                   .modes = all_modes,
+                   .kind = ValueKind::flag});
     return all;
 }
 

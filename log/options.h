@@ -57,7 +57,8 @@ enum class Option : std::uint8_t {
     consumption,
     report,
     output,
-    threads
+    threads,
+    quiet
 };
 
 // How an option's value is read.

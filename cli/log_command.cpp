@@ -290,13 +290,12 @@ log::Chart drawn_chart(const log::ChartData& chart, const std::vector<std::strin
                        const std::vector<LeftOut>& left_out, const log::Verdict& verdict,
                        text::DecimalComma comma)
 {
-    std::string title = read.size() + left_out.size() > 1
-        ? std::to_string(read.size()) + " registros"
-        : log_name(read.front());
-    for (std::size_t i = 0; i < left_out.size(); ++i)
-        title += (i == 0 ? " (sin leer: " : ", ") + log_name(left_out[i].path) +
-            (i + 1 == left_out.size() ? ")" : "");
-    log::Chart drawn = chart.chart(title);
+    std::vector<std::string> read_names;
+    std::vector<std::string> left_names;
+    std::transform(read.begin(), read.end(), std::back_inserter(read_names), log_name);
+    for (const LeftOut& log : left_out)
+        left_names.push_back(log_name(log.path));
+    log::Chart drawn = chart.chart(log::logs_title(read_names, left_names));
     mark_alerts(drawn, verdict, comma);
     for (const std::string& line : log::chart_notes(drawn))
         say(line);

@@ -489,4 +489,15 @@ std::vector<std::string> chart_notes(const Chart& chart)
     return notes;
 }
 
+std::string logs_title(const std::vector<std::string>& read,
+                       const std::vector<std::string>& left_out)
+{
+    if (read.size() + left_out.size() == 1)
+        return read.empty() ? std::string() : read.front();
+    std::string title = std::to_string(read.size()) + " registros";
+    for (std::size_t i = 0; i < left_out.size(); ++i)
+        title += (i == 0 ? " (sin leer: " : ", ") + left_out[i];
+    return left_out.empty() ? title : title + ")";
+}
+
 } // namespace quemador::log

@@ -123,6 +123,11 @@ struct RowPoint {
     double o2;
 };
 
+// The title of the chart of several logs: how many were read, and the names of those
+// left out (logs that could not be read); one log's own name when it is the only one.
+std::string logs_title(const std::vector<std::string>& read,
+                       const std::vector<std::string>& left_out);
+
 // Gathers the points of a log's chart as its rows are read.
 class ChartData {
 public:

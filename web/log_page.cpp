@@ -339,34 +339,65 @@ std::vector<std::string> names_of(const nlohmann::json& request)
     return names;
 }
 
+// A file of several that could not be read: its place among them, its name and why.
+struct LeftOut {
+    std::size_t index = 0;
+    std::string name;
+    std::string reason;
+};
+
 // Each file of several as quemador1-calc reads them, into one summary: its notes after
-// its name, its faults named after it.
+// its name. One that cannot be read is left out, with why, and the others are read; the
+// names of those read go to read.
 log::LogSummary read_logs(text::ByteSource& input, text::ByteSink& output,
                           const log::LogOptions& options, const std::vector<std::string>& names,
-                          const std::function<bool()>& next)
+                          const std::function<bool()>& next, std::vector<std::string>& read,
+                          std::vector<LeftOut>& left_out)
 {
     log::LogSummary summary;
     for (std::size_t i = 0;; ++i) {
-        log::LogSummary read;
+        const std::string name = i < names.size() ? names[i] : std::string();
+        log::LogSummary one;
         try {
-            read = log::process_log(input, output, options);
+            one = log::process_log(input, output, options);
         } catch (const log::LogError& error) {
             if (names.size() < 2)
                 throw;
-            throw log::LogError("«" + names.at(i) +
-                                "»: " + log::worded(error.note(), control_words));
+            left_out.push_back({i, name, log::worded(error.note(), control_words)});
         }
-        if (i == 0) {
-            summary = std::move(read);
-            if (names.size() > 1)
-                summary.notes.insert(summary.notes.begin(),
-                                     log::Note("registro «" + names[0] + "»:"));
-        } else {
-            log::merge_summary(summary, read, i < names.size() ? names[i] : "");
+        if (left_out.empty() || left_out.back().index != i) {
+            if (read.empty()) {
+                summary = std::move(one);
+                if (names.size() > 1)
+                    summary.notes.insert(summary.notes.begin(),
+                                         log::Note("registro «" + name + "»:"));
+            } else {
+                log::merge_summary(summary, one, name);
+            }
+            read.push_back(name);
         }
-        if (!next())
-            return summary;
+        if (next())
+            continue;
+        if (read.empty())
+            throw log::LogError("no se pudo leer ninguno de los registros: «" +
+                                left_out.front().name + "»: " + left_out.front().reason);
+        return summary;
     }
+}
+
+// The files left out, as the answer gives them.
+void write_left_out(Json& json, const std::vector<LeftOut>& left_out)
+{
+    json.key("omitidos");
+    json.open('[');
+    for (const LeftOut& log : left_out) {
+        json.open('{');
+        json.member_count("indice", log.index);
+        json.member("nombre", log.name);
+        json.member("error", log.reason);
+        json.close('}');
+    }
+    json.close(']');
 }
 
 // The answer of a request that could not be read: its status and why.
@@ -378,20 +409,30 @@ std::string failed(Json& json, std::string_view why)
     return json.take();
 }
 
-// The chart's title: how many logs, or the one's name when the request gives it.
-std::string chart_title(const nlohmann::json& request, const std::vector<std::string>& names)
+// The chart's title: how many logs and those left out, or the one's name when the
+// request gives it.
+std::string chart_title(const nlohmann::json& request, const std::vector<std::string>& read,
+                        const std::vector<LeftOut>& left_out)
 {
-    if (names.size() > 1)
-        return std::to_string(names.size()) + " registros";
+    if (read.size() + left_out.size() > 1) {
+        std::vector<std::string> left_names;
+        for (const LeftOut& log : left_out)
+            left_names.push_back(log.name);
+        return log::logs_title(read, left_names);
+    }
     const auto name = request.find("nombre");
     return name != request.end() && name->is_string() ? name->get<std::string>() : std::string();
 }
 
 // The lines as quemador1-calc shows them, with the chart's own.
 std::vector<std::string> lines_of(const log::LogSummary& summary, const log::Verdict& verdict,
-                                  const log::Chart& drawn)
+                                  const log::Chart& drawn, const std::vector<LeftOut>& left_out)
 {
-    std::vector<std::string> lines = log::verdict_lines(verdict, summary.comma);
+    std::vector<std::string> lines;
+    for (const LeftOut& log : left_out)
+        lines.push_back("registro «" + log.name + "» sin leer: " + log.reason);
+    const std::vector<std::string> judged = log::verdict_lines(verdict, summary.comma);
+    lines.insert(lines.end(), judged.begin(), judged.end());
     const std::vector<std::string> closing = log::closing_lines(summary, control_words);
     lines.insert(lines.end(), closing.begin(), closing.end());
     const std::vector<std::string> notes = log::chart_notes(drawn);
@@ -441,6 +482,8 @@ std::string run_log_json(std::string_view request, text::ByteSource& input, text
     log::LogSummary summary;
     log::LogOptions options;
     std::vector<std::string> names;
+    std::vector<std::string> read;
+    std::vector<LeftOut> left_out;
     try {
         if (!asked.is_object())
             throw log::LogError("la petición no es un objeto JSON");
@@ -456,19 +499,21 @@ std::string run_log_json(std::string_view request, text::ByteSource& input, text
             notices.push_back(excerpt(row));
         };
         names = names_of(asked);
-        summary = read_logs(input, output, options, names, next);
+        summary = read_logs(input, output, options, names, next, read, left_out);
     } catch (const log::LogError& error) {
         return failed(json, log::worded(error.note(), control_words));
     } catch (const std::exception& error) {
         // Out of memory and the like.
         return failed(json, error.what());
     }
-    json.member_count("estado", summary.complete() ? 0 : 1);
+    // The worst status: a file left out is one that cannot be read.
+    json.member_count("estado", !left_out.empty() ? 2 : summary.complete() ? 0 : 1);
+    write_left_out(json, left_out);
     const log::Verdict verdict = log::judge(summary, options.judging);
-    log::Chart drawn = chart.chart(chart_title(asked, names));
+    log::Chart drawn = chart.chart(chart_title(asked, read, left_out));
     log::mark_alerts(drawn, verdict, text::DecimalComma::accepted);
     json.key("lineas");
-    write_strings(json, lines_of(summary, verdict, drawn));
+    write_strings(json, lines_of(summary, verdict, drawn, left_out));
     json.member("cuentas", log::counts_line(summary));
     const log::Verdict* judged = summary.months.empty() ? nullptr : &verdict;
     json.key("tabla");

@@ -37,7 +37,10 @@ inline constexpr std::size_t excerpt_chars = 200;
 // page's controls (control_words).
 //
 // Several files are read as one: "nombres", their names in order; next() moves input
-// and output to the next file, and says whether there is one. The verdict comes with
+// and output to the next file, and says whether there is one. A file that cannot be read
+// is left out and the others read: "omitidos" lists each ({"indice", "nombre",
+// "error"}), and "estado" is then 2 with the rest of the answer; only when none can be
+// read is the answer an "error". The verdict comes with
 // them: "veredicto" ({"columnas": its headers, "filas": its rows, "alertas": their
 // words, "lineas", "ahorro": what the money assumes or why there is none}), "meses" (each
 // boiler's months, for the report), and "resumen_archivo", the --resumen file in the

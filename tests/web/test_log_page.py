@@ -420,7 +420,8 @@ def several_files_as_one(p):
     os.mkdir(folder)
     said = subprocess.run([calc_path, "-c", "gas", "--celsius", "--csv", enero, "--csv", febrero, "--salida", folder],
                           capture_output=True, check=False).stderr.decode()
-    counts = said.strip().splitlines()[-1][len("quemador1-calc: "):]
+    counts = [line for line in said.splitlines() if line.startswith("quemador1-calc: filas leídas")][-1][
+        len("quemador1-calc: "):]
     boilers = p.driver.execute_script("return [...document.querySelectorAll('#grafico > .panel')].map((d) => d.dataset.caldera)")
     links = p.driver.execute_script(
         "return [...document.querySelectorAll('#registro-descarga a')].map((a) => a.download)")
@@ -445,6 +446,42 @@ def several_files_as_one(p):
             and "Sur" in pages[2],
             "the report: the verdict first, a page for each boiler with its months", text[:600])
     os.replace(pdf, os.path.join(out_dir, "log-informe.pdf"))
+
+
+@case
+def several_files_one_not_a_log(p):
+    """Several files, one of them not a log: the others are read, summed up and offered,
+    and the one left out is named with why, as quemador1-calc does with --salida."""
+    work = tempfile.mkdtemp()
+    enero = write_log(work, "enero.csv", "Caldera;O2;T\nNorte;3;180\nSur;4;190\n")
+    roto = write_log(work, "roto.csv", "x;y\n1;2\n")
+    marzo = write_log(work, "marzo.csv", "Caldera;O2;T\nNorte;3,5;185\n")
+    open_view(p)
+    set_options(p, ["-c", "gas", "--celsius"])
+    status = run_in_page(p, "\n".join([enero, roto, marzo]))
+    folder = os.path.join(work, "salida")
+    os.mkdir(folder)
+    run = subprocess.run([calc_path, "-c", "gas", "--celsius", "--csv", enero, "--csv", roto, "--csv", marzo,
+                          "--salida", folder], capture_output=True, check=False)
+    said = [line[len("quemador1-calc: "):] for line in run.stderr.decode().splitlines()]
+    left_out = [line for line in said if line.startswith("registro «")]
+    links = p.driver.execute_script(
+        "return [...document.querySelectorAll('#registro-descarga a')].map((a) => a.download)")
+    summary = page_summary(p)
+    title = p.driver.execute_script("return document.getElementById('grafico').textContent")
+    p.check(run.returncode == 2 and sorted(os.listdir(folder)) == ["enero-resultados.csv", "marzo-resultados.csv"]
+            and links == ["enero-resultados.csv", "marzo-resultados.csv"]
+            and "Sin leer: roto.csv: faltan las columnas" in status
+            and summary["lines"][0].startswith("registro «roto.csv» sin leer: faltan las columnas")
+            and any(line.startswith("registro «" + os.path.join(work, "roto.csv") + "» sin leer: faltan las columnas")
+                    for line in left_out)
+            and summary["lines"][-1] == said[-3]
+            and "sin leer: roto.csv" in title,
+            "the files read as quemador1-calc reads them, the other named with why",
+            f"\n  {status}\n  {summary['lines']}\n  {said}\n  {links}\n  {title[:200]}")
+    name, written = download(p)
+    p.check(name == "enero-resultados.csv" and written == open(os.path.join(folder, "enero-resultados.csv"), "rb").read(),
+            "the first file's results as quemador1-calc writes them", name)
 
 
 @functools.cache

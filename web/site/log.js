@@ -329,21 +329,26 @@ function showConsumptions(boilers) {
 }
 
 function show(files, answer, results) {
-  if (answer.estado === 2) {
+  if (answer.error !== undefined) {
     say(`No se puede leer el registro: ${answer.error}`);
     return;
   }
+  // Files that could not be read are named with why, and give no results.
+  const leftOut = new Set((answer.omitidos || []).map((o) => o.indice));
+  const read = files.filter((_, i) => !leftOut.has(i));
   shown = files;
   answerShown = answer;
   sayOfChart('');
-  $('registro-descarga').replaceChildren(...files.map((file, i) => {
-    const link = downloadLink(i === 0 ? 'descargar' : null, results[i], resultsName(file.name), 'Descargar resultados');
+  $('registro-descarga').replaceChildren(...read.map((file, i) => {
+    const link = downloadLink(i === 0 ? 'descargar' : null, results[files.indexOf(file)], resultsName(file.name), 'Descargar resultados');
     const p = document.createElement('p');
     p.append(link);
     return p;
   }));
-  say(files, answer.estado === 0 ? ': todas las filas calculadas.'
-    : ': hay filas sin resultado, fuera del modelo o dudosas (vea los avisos).');
+  const unread = (answer.omitidos || []).flatMap((o, i) => [i === 0 ? ' Sin leer: ' : '; ', files[o.indice], `: ${o.error}`]);
+  say(read, answer.estado === 0 ? ': todas las filas calculadas.'
+    : answer.estado === 2 ? ': leídos; los demás no se pudieron leer.'
+      : ': hay filas sin resultado, fuera del modelo o dudosas (vea los avisos).', ...unread);
   showVerdict(answer);
   showSummary(answer);
   showNotices(answer);

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzzes the page's log view through its JSON: any bytes as the log, with a request of
-// the options the page's boxes give taken from the first bytes.
-// Properties: the answer is one JSON object, well-formed, with a status; a log read
-// lists at most the notices the page shows, each an excerpt.
+// the options the page's boxes give taken from the first bytes. A form feed splits the
+// bytes into several files read as one, so that their merge and the files left out are
+// reached too.
+// Properties: the answer is one JSON object, well-formed, with a status; of several
+// files, the status is 2 exactly when some file is left out or none can be read.
 
 #include "fuzz_checks.h"
 #include "web/json.h"
@@ -13,6 +15,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 using namespace quemador;
 
@@ -106,6 +109,35 @@ private:
     int depth_ = 0;
 };
 
+// Several files one after the other, as the page's worker hands them over.
+class Files : public text::ByteSource {
+public:
+    explicit Files(std::string_view bytes)
+    {
+        for (std::size_t from = 0;;) {
+            const std::size_t end = bytes.find('\f', from);
+            parts_.push_back(bytes.substr(from, end - from));
+            if (end == std::string_view::npos)
+                break;
+            from = end + 1;
+        }
+    }
+    std::size_t read(char* buffer, std::size_t size) override
+    {
+        std::string_view& part = parts_.at(current_);
+        const std::size_t n = std::min(size, part.size());
+        std::copy_n(part.data(), n, buffer);
+        part.remove_prefix(n);
+        return n;
+    }
+    bool next() { return current_ + 1 < parts_.size() && (++current_, true); }
+    [[nodiscard]] std::size_t count() const { return parts_.size(); }
+
+private:
+    std::vector<std::string_view> parts_;
+    std::size_t current_ = 0;
+};
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -122,14 +154,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     request.member("combustible", fuels.at((data[0] >> 3U) % 3));
     request.member("agrupar", groupings.at((data[0] >> 5U) & 3U));
     request.member("todos", (data[0] & 0x80U) != 0);
-    request.close('}');
     const std::size_t skip = 1 + name;
-    text::StringSource source(
-        std::string_view(reinterpret_cast<const char*>(data + skip), size - skip));
+    Files files(std::string_view(reinterpret_cast<const char*>(data + skip), size - skip));
+    if (files.count() > 1) {
+        request.key("nombres");
+        request.open('[');
+        for (std::size_t i = 0; i < files.count(); ++i)
+            request.value("r" + std::to_string(i) + ".csv");
+        request.close(']');
+    }
+    request.close('}');
     text::StringSink sink;
-    const std::string json =
-        web::run_log_json(request.take(), source, sink, [](std::uint64_t, std::uint64_t) {});
+    const std::string json = web::run_log_json(
+        request.take(), files, sink, [](std::uint64_t, std::uint64_t) {},
+        [&files] { return files.next(); });
     FUZZ_REQUIRE(JsonCheck(json).whole());
     FUZZ_REQUIRE(json.starts_with("{\"estado\":"));
+    // The status is 2 exactly when the files are refused (an error, first) or some are
+    // left out (listed first).
+    if (files.count() > 1) {
+        const bool refused = json.starts_with("{\"estado\":2,\"error\":");
+        const bool left_out = json.starts_with("{\"estado\":2,\"omitidos\":[{");
+        FUZZ_REQUIRE(json.starts_with("{\"estado\":2") == (refused || left_out));
+        FUZZ_REQUIRE(refused || json.find("\"omitidos\":[") != std::string::npos);
+    }
     return 0;
 }

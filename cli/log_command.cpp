@@ -211,28 +211,32 @@ void open_outputs(LogOutputs& outputs, const LogArgs& args)
             outputs.results.back().log = path;
         }
     }
-    std::vector<OutputTarget> others;
+    std::optional<OutputTarget> summary;
+    std::optional<OutputTarget> chart;
+    std::optional<OutputTarget> report;
     if (args.summary)
-        others.push_back(output_target(*args.summary, "--resumen", "el resumen"));
+        summary = output_target(*args.summary, "--resumen", "el resumen");
     if (args.chart)
-        others.push_back(output_target(*args.chart, "--grafico", "el gráfico"));
+        chart = output_target(*args.chart, "--grafico", "el gráfico");
     if (args.report)
-        others.push_back(output_target(*args.report, "--informe", "el informe", true));
+        report = output_target(*args.report, "--informe", "el informe", true);
 
     std::vector<const OutputTarget*> all;
-    for (const auto* list : {&outputs.results, &others})
-        for (const OutputTarget& target : *list)
-            all.push_back(&target);
+    for (const OutputTarget& target : outputs.results)
+        all.push_back(&target);
+    for (const auto* target : {&summary, &chart, &report})
+        if (*target)
+            all.push_back(&**target);
     std::vector<std::optional<FileKey>> inputs;
     std::transform(args.files.begin(), args.files.end(), std::back_inserter(inputs), input_key);
     refuse_collisions(all, inputs, args.files, !args.output);
 
-    for (OutputTarget& target : others) {
-        auto& file = target.option == "--resumen" ? outputs.summary
-            : target.option == "--grafico"        ? outputs.chart
-                                                  : outputs.report;
-        file.emplace(std::move(target));
-    }
+    if (summary)
+        outputs.summary.emplace(std::move(*summary));
+    if (chart)
+        outputs.chart.emplace(std::move(*chart));
+    if (report)
+        outputs.report.emplace(std::move(*report));
 }
 
 // A log that could not be read, said with its reason; the run goes on with the others.

@@ -285,7 +285,10 @@ OutputFile::OutputFile(OutputTarget target) : target_(std::move(target))
     }
     // Hidden beside the target, in the same folder so that the rename is atomic.
     const fs::path place(target_.path);
-    temporary_ = (place.parent_path() / ("." + place.filename().string() + ".XXXXXX")).string();
+    std::string hidden = place.filename().string();
+    hidden.insert(hidden.begin(), '.'); // not "." + name: GCC 12 warns of a false overlap
+    hidden.append(".XXXXXX");
+    temporary_ = (place.parent_path() / hidden).string();
     fd_ = mkostemp(temporary_.data(), O_CLOEXEC);
     if (fd_ < 0)
         refuse(errno);

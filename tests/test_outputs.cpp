@@ -312,8 +312,9 @@ private slots:
         QVERIFY(fifo.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
         fifo.write(log_text);
         // The 14 logs before are written, and the 15th's results are under way.
-        QTRY_COMPARE(QDir(dir.filePath("out")).entryList({"*-resultados.csv"}, QDir::Files).size(),
-                     14);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            QDir(dir.filePath("out")).entryList({"*-resultados.csv"}, QDir::Files).size(), 14,
+            60000);
         QTRY_VERIFY(!leftovers(dir).isEmpty());
         QCOMPARE(::kill(static_cast<pid_t>(process.processId()), signal), 0);
         QVERIFY(process.waitForFinished(10000));

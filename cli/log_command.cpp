@@ -9,6 +9,7 @@
 #include "cli/usage_error.h"
 #include "log/log.h"
 #include "log/log_error.h"
+#include "log/run_report.h"
 #include "text/encoding.h"
 #include "text/names.h"
 
@@ -20,9 +21,11 @@
 #include <iterator>
 #include <memory>
 #include <numeric>
+#include <optional>
 #include <string_view>
 #include <sys/stat.h>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -190,6 +193,7 @@ struct LogOutputs {
     std::optional<SummaryFile> summary;
     std::optional<SummaryFile> chart;
     std::optional<SummaryFile> report;
+    std::optional<SummaryFile> json; // none for standard output
     std::vector<std::unique_ptr<SummaryFile>> results; // a log's each, with --salida
     bool written = true;                               // false once one could not be
 };
@@ -210,6 +214,10 @@ void open_outputs(LogOutputs& outputs, const LogArgs& args, const std::vector<st
         outputs.chart.emplace(*args.chart, opened, "--grafico", "el gráfico");
     if (args.report)
         outputs.report.emplace(*args.report, opened, "--informe", "el informe");
+    if (args.json && *args.json == "-" && !args.output)
+        throw UsageError("--json - necesita --salida: los resultados van a la salida estándar");
+    if (args.json && *args.json != "-")
+        outputs.json.emplace(*args.json, opened, "--json", "el informe JSON");
     if (args.output) {
         for (const std::string& path : args.files)
             outputs.results.push_back(std::make_unique<SummaryFile>(
@@ -218,9 +226,11 @@ void open_outputs(LogOutputs& outputs, const LogArgs& args, const std::vector<st
 }
 
 // One log read, its results on standard output or, given results, into that file of
-// --salida (written false when they could not be).
+// --salida (written false when they could not be). Why a log cannot be read goes in
+// reason too.
 log::LogSummary read_log(const LogFile& file, const std::string& path, SummaryFile* results,
-                         const LogArgs& args, const log::LogOptions& options, bool& written)
+                         const LogArgs& args, const log::LogOptions& options, bool& written,
+                         std::optional<log::Note>& reason)
 {
     text::FileSource input(file.get());
     std::FILE* out = stdout;
@@ -237,6 +247,7 @@ log::LogSummary read_log(const LogFile& file, const std::string& path, SummaryFi
     } catch (const log::LogError& error) {
         if (out != stdout)
             std::fclose(out);
+        reason = error.note();
         if (args.files.size() == 1)
             throw;
         throw UsageError("«" + path + "»: " + log::worded(error.note(), remedy_words));
@@ -304,6 +315,37 @@ void write_outputs(LogOutputs& outputs, const LogArgs& args, const log::LogSumma
                       report_pdf(summary, verdict, *drawn), outputs.written);
 }
 
+// The files the run wrote, for its report.
+std::vector<log::OutputWritten> outputs_written(const LogOutputs& outputs, const LogArgs& args)
+{
+    std::vector<log::OutputWritten> written;
+    for (std::size_t i = 0; i < outputs.results.size(); ++i) {
+        if (outputs.results[i]->committed())
+            written.push_back({"resultados", results_path(*args.output, args.files[i])});
+    }
+    for (const auto& [file, path, kind] :
+         {std::tuple(&outputs.summary, &args.summary, "resumen"),
+          std::tuple(&outputs.chart, &args.chart, "grafico"),
+          std::tuple(&outputs.report, &args.report, "informe")}) {
+        if (*file && (*file)->committed())
+            written.push_back({kind, **path});
+    }
+    return written;
+}
+
+// The run's report into the file of --json, or standard output for "-"; written false
+// when it could not be.
+void write_report(LogOutputs& outputs, const LogArgs& args, const log::RunReport& report)
+{
+    if (!args.json)
+        return;
+    const std::string text = log::report_json(report, remedy_words);
+    if (*args.json == "-")
+        std::fwrite(text.data(), 1, text.size(), stdout); // finish_output checks it
+    else
+        commit_output(outputs.json, args.json, "el informe JSON", text, outputs.written);
+}
+
 } // namespace
 
 int csv_log(const LogArgs& args)
@@ -340,11 +382,25 @@ int csv_log(const LogArgs& args)
     };
 
     log::LogSummary summary;
+    log::RunReport report; // what --json writes
     bool read_failed = false;
     for (std::size_t i = 0; i < files.size(); ++i) {
         SummaryFile* results = args.output ? outputs.results[i].get() : nullptr;
-        log::LogSummary one =
-            read_log(*files[i], args.files[i], results, args, options, outputs.written);
+        std::optional<log::Note> reason;
+        log::LogSummary one;
+        try {
+            one = read_log(*files[i], args.files[i], results, args, options, outputs.written,
+                           reason);
+        } catch (...) {
+            if (reason) {
+                report.logs.push_back(log::failed_outcome(args.files[i], *reason));
+                report.status = exit_usage;
+                write_report(outputs, args, report);
+            }
+            throw;
+        }
+        if (args.json)
+            report.logs.push_back(log::read_outcome(args.files[i], one));
         read_failed = read_failed || std::ferror(files[i]->get()) != 0;
         done += files[i]->size();
         gather(summary, std::move(one), i == 0, args.files[i], several);
@@ -366,6 +422,12 @@ int csv_log(const LogArgs& args)
     say(log::counts_line(summary));
     if (read_failed)
         say("error de lectura: el archivo no se leyó entero");
+    report.summary = &summary;
+    report.verdict = judged ? &verdict : nullptr;
+    report.outputs = outputs_written(outputs, args);
+    report.status =
+        summary.complete() && !read_failed && outputs.written ? exit_ok : exit_not_calculated;
+    write_report(outputs, args, report);
     return finish_output(
         summary.complete() && !read_failed && outputs.written ? exit_ok : exit_not_calculated);
 }

@@ -30,6 +30,8 @@ public:
     // The file beside its place, for what is written through it before commit().
     [[nodiscard]] int descriptor() const { return fd_; }
     [[nodiscard]] const std::string& error() const { return error_; }
+    // Whether the file is in place.
+    [[nodiscard]] bool committed() const { return fd_ < 0 && error_.empty(); }
 
 private:
     std::string path_;

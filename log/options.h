@@ -57,7 +57,8 @@ enum class Option : std::uint8_t {
     consumption,
     report,
     output,
-    threads
+    threads,
+    json
 };
 
 // How an option's value is read.

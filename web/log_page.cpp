@@ -12,7 +12,7 @@
 #include "text/names.h"
 #include "text/numbers.h"
 #include "web/chart_json.h"
-#include "web/json.h"
+#include "log/json.h"
 
 #include <nlohmann/json.hpp>
 

@@ -8,6 +8,7 @@
 #include "log/log.h"
 #include "log/log_error.h"
 #include "log/options.h"
+#include "log/run_report.h"
 #include "text/encoding.h"
 #include "text/names.h"
 #include "text/numbers.h"
@@ -339,11 +340,22 @@ std::vector<std::string> names_of(const nlohmann::json& request)
     return names;
 }
 
+// The name of the request's file of that number, for the report.
+std::string file_name(const nlohmann::json& request, const std::vector<std::string>& names,
+                      std::size_t i)
+{
+    if (i < names.size())
+        return names[i];
+    const auto name = request.find("nombre");
+    return name != request.end() && name->is_string() ? name->get<std::string>() : std::string();
+}
+
 // Each file of several as quemador1-calc reads them, into one summary: its notes after
-// its name, its faults named after it.
+// its name, its faults named after it. Each file's outcome goes to the report.
 log::LogSummary read_logs(text::ByteSource& input, text::ByteSink& output,
-                          const log::LogOptions& options, const std::vector<std::string>& names,
-                          const std::function<bool()>& next)
+                          const log::LogOptions& options, const nlohmann::json& request,
+                          const std::vector<std::string>& names,
+                          const std::function<bool()>& next, log::RunReport& report)
 {
     log::LogSummary summary;
     for (std::size_t i = 0;; ++i) {
@@ -351,11 +363,13 @@ log::LogSummary read_logs(text::ByteSource& input, text::ByteSink& output,
         try {
             read = log::process_log(input, output, options);
         } catch (const log::LogError& error) {
+            report.logs.push_back(log::failed_outcome(file_name(request, names, i), error.note()));
             if (names.size() < 2)
                 throw;
             throw log::LogError("«" + names.at(i) +
                                 "»: " + log::worded(error.note(), control_words));
         }
+        report.logs.push_back(log::read_outcome(file_name(request, names, i), read));
         if (i == 0) {
             summary = std::move(read);
             if (names.size() > 1)
@@ -369,11 +383,23 @@ log::LogSummary read_logs(text::ByteSource& input, text::ByteSink& output,
     }
 }
 
-// The answer of a request that could not be read: its status and why.
-std::string failed(Json& json, std::string_view why)
+// The run's report as a member of the answer.
+void write_run_report(Json& json, const log::RunReport& report)
+{
+    json.key("informe");
+    json.open('{');
+    log::write_report(json, report, control_words);
+    json.close('}');
+}
+
+// The answer of a request that could not be read: its status and why, and the report
+// of the files read until then.
+std::string failed(Json& json, std::string_view why, log::RunReport& report)
 {
     json.member_count("estado", 2);
     json.member("error", why);
+    report.status = 2;
+    write_run_report(json, report);
     json.close('}');
     return json.take();
 }
@@ -441,6 +467,7 @@ std::string run_log_json(std::string_view request, text::ByteSource& input, text
     log::LogSummary summary;
     log::LogOptions options;
     std::vector<std::string> names;
+    log::RunReport report;
     try {
         if (!asked.is_object())
             throw log::LogError("la petición no es un objeto JSON");
@@ -456,15 +483,18 @@ std::string run_log_json(std::string_view request, text::ByteSource& input, text
             notices.push_back(excerpt(row));
         };
         names = names_of(asked);
-        summary = read_logs(input, output, options, names, next);
+        summary = read_logs(input, output, options, asked, names, next, report);
     } catch (const log::LogError& error) {
-        return failed(json, log::worded(error.note(), control_words));
+        return failed(json, log::worded(error.note(), control_words), report);
     } catch (const std::exception& error) {
         // Out of memory and the like.
-        return failed(json, error.what());
+        return failed(json, error.what(), report);
     }
     json.member_count("estado", summary.complete() ? 0 : 1);
     const log::Verdict verdict = log::judge(summary, options.judging);
+    report.status = summary.complete() ? 0 : 1;
+    report.summary = &summary;
+    report.verdict = summary.months.empty() && !options.verdict ? nullptr : &verdict;
     log::Chart drawn = chart.chart(chart_title(asked, names));
     log::mark_alerts(drawn, verdict, text::DecimalComma::accepted);
     json.key("lineas");
@@ -481,6 +511,7 @@ std::string run_log_json(std::string_view request, text::ByteSource& input, text
     write_notices(json, notices, notice_count);
     json.key("grafico");
     write_chart(json, drawn);
+    write_run_report(json, report);
     json.close('}');
     return json.take();
 }

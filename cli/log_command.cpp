@@ -193,7 +193,7 @@ struct LogOutputs {
     std::optional<SummaryFile> summary;
     std::optional<SummaryFile> chart;
     std::optional<SummaryFile> report;
-    std::optional<SummaryFile> json; // none for standard output
+    std::optional<SummaryFile> json;                   // none for standard output
     std::vector<std::unique_ptr<SummaryFile>> results; // a log's each, with --salida
     bool written = true;                               // false once one could not be
 };
@@ -323,10 +323,9 @@ std::vector<log::OutputWritten> outputs_written(const LogOutputs& outputs, const
         if (outputs.results[i]->committed())
             written.push_back({"resultados", results_path(*args.output, args.files[i])});
     }
-    for (const auto& [file, path, kind] :
-         {std::tuple(&outputs.summary, &args.summary, "resumen"),
-          std::tuple(&outputs.chart, &args.chart, "grafico"),
-          std::tuple(&outputs.report, &args.report, "informe")}) {
+    for (const auto& [file, path, kind] : {std::tuple(&outputs.summary, &args.summary, "resumen"),
+                                           std::tuple(&outputs.chart, &args.chart, "grafico"),
+                                           std::tuple(&outputs.report, &args.report, "informe")}) {
         if (*file && (*file)->committed())
             written.push_back({kind, **path});
     }
@@ -389,8 +388,8 @@ int csv_log(const LogArgs& args)
         std::optional<log::Note> reason;
         log::LogSummary one;
         try {
-            one = read_log(*files[i], args.files[i], results, args, options, outputs.written,
-                           reason);
+            one =
+                read_log(*files[i], args.files[i], results, args, options, outputs.written, reason);
         } catch (...) {
             if (reason) {
                 report.logs.push_back(log::failed_outcome(args.files[i], *reason));

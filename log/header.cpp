@@ -62,10 +62,12 @@ Note missing_columns_message(const Candidate& best, std::string_view how_read,
         message += " y " + std::to_string(best.fields.size() - listed_columns) + " más";
     message += " (leída como " + std::string(how_read) + ")";
     Note note(std::move(message));
-    note.about("sin_encabezado", {{"linea", best.line},
-                                  {"falta", o2            ? "temperatura"
-                                            : temperature ? "o2"
-                                                          : "o2 y temperatura"}});
+    note.about("sin_encabezado",
+               {{"linea", best.line},
+                {"falta",
+                 o2                ? "temperatura"
+                     : temperature ? "o2"
+                                   : "o2 y temperatura"}});
     if (suspect_encoding) {
         note += "; si el archivo tiene otra codificación, ";
         note += Remedy{Remedy::Ask::give, Remedy::Setting::encoding, {}};

@@ -46,9 +46,9 @@ public:
 #ifdef __EMSCRIPTEN__
         const char* const end = float_text::general(first, first + digits.size(), x, precision);
 #else
-        const char* const end = std::to_chars(first, first + digits.size(), x,
-                                              std::chars_format::general, precision)
-                                    .ptr;
+        const char* const end =
+            std::to_chars(first, first + digits.size(), x, std::chars_format::general, precision)
+                .ptr;
 #endif
         out_.append(first, static_cast<std::size_t>(end - first));
     }
@@ -116,7 +116,7 @@ private:
             n = 2;
         } else if (lead >= 0xE0 && lead <= 0xEF) {
             n = 3;
-            low = lead == 0xE0 ? 0xA0 : 0x80; // no overlong form
+            low = lead == 0xE0 ? 0xA0 : 0x80;  // no overlong form
             high = lead == 0xED ? 0x9F : 0xBF; // no surrogate
         } else if (lead >= 0xF0 && lead <= 0xF4) {
             n = 4;

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "log/log.h"
 
+#include "calculation/net_efficiency.h"
 #include "log/dates.h"
 #include "log/groups.h"
 #include "log/header.h"
-#include "calculation/net_efficiency.h"
 #include "log/log_error.h"
 #include "log/notes.h"
 #include "log/section.h"

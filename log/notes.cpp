@@ -147,10 +147,11 @@ std::vector<Note> first_rows_notes(const Section& section)
         notes.push_back(std::move(note));
     }
     if (section.o2_fraction())
-        notes.push_back(Note("las primeras " + std::to_string(first.o2.size()) +
-                             " lecturas de O2 son todas menores que 1: parecen fracciones, no %; "
-                             "multiplique la columna por 100 (cada fila lo dice en aviso)")
-                            .about("o2_en_fraccion", {{"lecturas", std::uint64_t{first.o2.size()}}}));
+        notes.push_back(
+            Note("las primeras " + std::to_string(first.o2.size()) +
+                 " lecturas de O2 son todas menores que 1: parecen fracciones, no %; "
+                 "multiplique la columna por 100 (cada fila lo dice en aviso)")
+                .about("o2_en_fraccion", {{"lecturas", std::uint64_t{first.o2.size()}}}));
     if (first.boiler_like != none) {
         std::string names;
         for (const std::string& name : first.boiler_names)
@@ -210,12 +211,11 @@ void encoding_notes(const text::DecodingSource& decoded, const text::EncodingSin
 {
     const std::string name(text::encoding_name(decoded.encoding()));
     if (decoded.replaced() > 0)
-        summary.notes.push_back(Note(std::to_string(decoded.replaced()) +
-                                     " bytes no son caracteres en " + name +
-                                     " y se leyeron como «\xEF\xBF\xBD»")
-                                    .about("bytes_no_caracteres",
-                                           {{"bytes", std::uint64_t{decoded.replaced()}},
-                                            {"codificacion", name}}));
+        summary.notes.push_back(
+            Note(std::to_string(decoded.replaced()) + " bytes no son caracteres en " + name +
+                 " y se leyeron como «\xEF\xBF\xBD»")
+                .about("bytes_no_caracteres",
+                       {{"bytes", std::uint64_t{decoded.replaced()}}, {"codificacion", name}}));
     if (decoded.not_utf8() > 0) {
         Note note(std::to_string(decoded.not_utf8()) +
                   " bytes no son utf-8 y se copian como están; si el archivo es windows-1252, ");
@@ -263,17 +263,17 @@ Note undated_note(const FirstOf& undated, bool months, bool charted)
         note += undated.count == 1 ? ": va en el mes (sin fecha)" : ": van en el mes (sin fecha)";
     if (charted)
         note += months ? " y no entra en el gráfico" : ": no entra en el gráfico";
-    return Note(note).about("filas_sin_fecha", {{"filas", undated.count},
-                                                {"linea", undated.line},
-                                                {"celda", undated.cell}});
+    return Note(note).about(
+        "filas_sin_fecha",
+        {{"filas", undated.count}, {"linea", undated.line}, {"celda", undated.cell}});
 }
 
 Note misdated_note(const FirstOf& misdated, const DateColumn& dates, std::string_view column)
 {
     return Note(rows_text(misdated.count) + " con la fecha en otro orden que la columna " +
-                quoted(column, quoted_bytes) + ", que va con " + order_text(*dates.order()) +
-                " " + order_source(dates) + " (la primera en la línea " +
-                std::to_string(misdated.line) + ": " + quoted(misdated.cell, quoted_bytes) +
+                quoted(column, quoted_bytes) + ", que va con " + order_text(*dates.order()) + " " +
+                order_source(dates) + " (la primera en la línea " + std::to_string(misdated.line) +
+                ": " + quoted(misdated.cell, quoted_bytes) +
                 "): " + (misdated.count == 1 ? "queda" : "quedan") + " sin fecha")
         .about("fechas_en_otro_orden",
                {{"filas", misdated.count},
@@ -300,8 +300,9 @@ std::vector<Note> date_order_notes(const DateColumn& dates, std::string_view col
     if (dates.order() == DateOrder::month_first)
         return {Note("las fechas de " + quoted(column, quoted_bytes) + " van con " +
                      order_text(DateOrder::month_first) + ", " + order_source(dates))
-                    .about("fechas_mes_primero", {{"columna", std::string(column)},
-                                                  {"linea", std::uint64_t{dates.settled_line()}}})};
+                    .about("fechas_mes_primero",
+                           {{"columna", std::string(column)},
+                            {"linea", std::uint64_t{dates.settled_line()}}})};
     if (dates.order() || !dates.ambiguous())
         return {};
     Note note("las fechas de " + quoted(column, quoted_bytes) + " se leen con " +
@@ -323,9 +324,9 @@ Note spellings_note(std::string_view first, std::string_view other, std::uint64_
         note += " (" + std::to_string(more) +
             (more == 1 ? " nombre más escrito de otra forma)"
                        : " nombres más escritos de otra forma)");
-    return Note(note).about("caldera_escrita_de_otra_forma", {{"caldera", std::string(first)},
-                                                              {"otra", std::string(other)},
-                                                              {"mas", more}});
+    return Note(note).about(
+        "caldera_escrita_de_otra_forma",
+        {{"caldera", std::string(first)}, {"otra", std::string(other)}, {"mas", more}});
 }
 
 Note by_line_note()

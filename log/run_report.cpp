@@ -200,9 +200,9 @@ void write_boiler(Json& json, const BoilerVerdict& boiler)
     month(json, "primer_mes", boiler.first_month);
     month(json, "ultimo_mes", boiler.last_month);
     month(json, "peor_mes", boiler.worst_month);
-    optional_number(json, "peor_media", boiler.worst_month == no_month
-                                            ? std::nullopt
-                                            : std::optional<double>(boiler.worst_mean));
+    optional_number(json, "peor_media",
+                    boiler.worst_month == no_month ? std::nullopt
+                                                   : std::optional<double>(boiler.worst_mean));
     optional_number(json, "co_max", boiler.co_max);
     optional_number(json, "ahorro", boiler.saving);
     optional_number(json, "consumo_kwh",
@@ -233,8 +233,7 @@ void write_verdict(Json& json, const Verdict& verdict)
         number(json, "media", alert.mean);
         number(json, "referencia", alert.reference);
         json.member_count("meses", alert.months);
-        json.member("texto",
-                    alert_text(alert, text::DecimalComma::accepted));
+        json.member("texto", alert_text(alert, text::DecimalComma::accepted));
         json.close('}');
     }
     json.close(']');

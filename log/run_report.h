@@ -27,9 +27,9 @@ inline constexpr std::uint64_t report_schema = 1;
 // One log of a run. A log read keeps its own summary (before it is merged with the
 // others) without its groups and months, which the run's summary has.
 struct LogOutcome {
-    std::string name;            // as given: a path, or "-" for standard input
-    int status = 0;              // 0 every row calculated, 1 some not or doubted, 2 not read
-    std::optional<Note> reason;  // why it could not be read
+    std::string name;           // as given: a path, or "-" for standard input
+    int status = 0;             // 0 every row calculated, 1 some not or doubted, 2 not read
+    std::optional<Note> reason; // why it could not be read
     std::optional<LogSummary> summary;
 };
 

@@ -765,8 +765,7 @@ private slots:
                            "salidas/0/ruta=@/resumen.csv"}
             << "";
         QTest::newRow("dangerous CO, doubtful and out of range counted apart: status 1")
-            << QStringList{"--csv", "@/co.csv", "--json", "@/informe.json"} << 1
-            << "@/informe.json"
+            << QStringList{"--csv", "@/co.csv", "--json", "@/informe.json"} << 1 << "@/informe.json"
             << QStringList{"estado=1",
                            "registros/0/estado=1",
                            "registros/0/cuentas/leidas=3",
@@ -779,9 +778,11 @@ private slots:
         QTest::newRow("a log that cannot be read: its reason, status 2")
             << QStringList{"--csv", "@/sin-encabezado.csv", "--json", "@/informe.json"} << 2
             << "@/informe.json"
-            << QStringList{"estado=2", "registros/0/estado=2",
+            << QStringList{"estado=2",
+                           "registros/0/estado=2",
                            "registros/0/motivo/tipo=sin_encabezado",
-                           "registros/0/motivo/valores/falta=o2 y temperatura", "leido=null",
+                           "registros/0/motivo/valores/falta=o2 y temperatura",
+                           "leido=null",
                            "salidas#=0"}
             << "faltan las columnas de oxígeno y de temperatura";
         QTest::newRow("standard output holds the results without --salida")
@@ -851,11 +852,11 @@ private slots:
                 const int k = step.toInt(&index);
                 value = index ? value.toArray().at(k) : value.toObject().value(step);
             }
-            const QString got = length        ? QString::number(value.toArray().size())
-                : value.isNull()              ? QString("null")
-                : value.isBool()              ? QString(value.toBool() ? "true" : "false")
-                : value.isDouble()            ? QString::number(value.toDouble(), 'g', 12)
-                                              : value.toString();
+            const QString got = length ? QString::number(value.toArray().size())
+                : value.isNull()       ? QString("null")
+                : value.isBool()       ? QString(value.toBool() ? "true" : "false")
+                : value.isDouble()     ? QString::number(value.toDouble(), 'g', 12)
+                                       : value.toString();
             QVERIFY2(got == check.mid(equals + 1), qPrintable(check + " but " + got));
         }
     }

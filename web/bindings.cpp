@@ -24,7 +24,7 @@ template <typename Answer> std::string answered(Answer make)
     try {
         return make();
     } catch (const std::invalid_argument& error) {
-        log::Json json;
+        quemador::log::Json json;
         json.open('{');
         json.member("error", std::string_view(error.what()));
         json.close('}');

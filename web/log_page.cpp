@@ -5,6 +5,7 @@
 #include "calculation/number_text.h"
 #include "calculation/reading_advice.h"
 #include "log/chart.h"
+#include "log/json.h"
 #include "log/log.h"
 #include "log/log_error.h"
 #include "log/options.h"
@@ -13,7 +14,6 @@
 #include "text/names.h"
 #include "text/numbers.h"
 #include "web/chart_json.h"
-#include "log/json.h"
 
 #include <nlohmann/json.hpp>
 
@@ -354,8 +354,8 @@ std::string file_name(const nlohmann::json& request, const std::vector<std::stri
 // its name, its faults named after it. Each file's outcome goes to the report.
 log::LogSummary read_logs(text::ByteSource& input, text::ByteSink& output,
                           const log::LogOptions& options, const nlohmann::json& request,
-                          const std::vector<std::string>& names,
-                          const std::function<bool()>& next, log::RunReport& report)
+                          const std::vector<std::string>& names, const std::function<bool()>& next,
+                          log::RunReport& report)
 {
     log::LogSummary summary;
     for (std::size_t i = 0;; ++i) {

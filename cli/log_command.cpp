@@ -345,6 +345,29 @@ void write_report(LogOutputs& outputs, const LogArgs& args, const log::RunReport
         commit_output(outputs.json, args.json, "el informe JSON", text, outputs.written);
 }
 
+// The log of that number read as read_log() reads it, its outcome kept for the report;
+// a log that cannot be read ends the run, the report saying what was read until then.
+log::LogSummary read_reported(const LogFile& file, std::size_t i, SummaryFile* results,
+                              const LogArgs& args, const log::LogOptions& options,
+                              LogOutputs& outputs, log::RunReport& report)
+{
+    std::optional<log::Note> reason;
+    log::LogSummary one;
+    try {
+        one = read_log(file, args.files[i], results, args, options, outputs.written, reason);
+    } catch (...) {
+        if (reason) {
+            report.logs.push_back(log::failed_outcome(args.files[i], *reason));
+            report.status = exit_usage;
+            write_report(outputs, args, report);
+        }
+        throw;
+    }
+    if (args.json)
+        report.logs.push_back(log::read_outcome(args.files[i], one));
+    return one;
+}
+
 } // namespace
 
 int csv_log(const LogArgs& args)
@@ -385,21 +408,7 @@ int csv_log(const LogArgs& args)
     bool read_failed = false;
     for (std::size_t i = 0; i < files.size(); ++i) {
         SummaryFile* results = args.output ? outputs.results[i].get() : nullptr;
-        std::optional<log::Note> reason;
-        log::LogSummary one;
-        try {
-            one =
-                read_log(*files[i], args.files[i], results, args, options, outputs.written, reason);
-        } catch (...) {
-            if (reason) {
-                report.logs.push_back(log::failed_outcome(args.files[i], *reason));
-                report.status = exit_usage;
-                write_report(outputs, args, report);
-            }
-            throw;
-        }
-        if (args.json)
-            report.logs.push_back(log::read_outcome(args.files[i], one));
+        log::LogSummary one = read_reported(*files[i], i, results, args, options, outputs, report);
         read_failed = read_failed || std::ferror(files[i]->get()) != 0;
         done += files[i]->size();
         gather(summary, std::move(one), i == 0, args.files[i], several);
@@ -427,8 +436,9 @@ int csv_log(const LogArgs& args)
     report.status =
         summary.complete() && !read_failed && outputs.written ? exit_ok : exit_not_calculated;
     write_report(outputs, args, report);
-    return finish_output(
-        summary.complete() && !read_failed && outputs.written ? exit_ok : exit_not_calculated);
+    // The report's own failure, if any, counts too.
+    return finish_output(report.status == exit_ok && outputs.written ? exit_ok
+                                                                     : exit_not_calculated);
 }
 
 } // namespace quemador::cli

@@ -44,6 +44,28 @@ Run run_calc(const QStringList& args)
             QString::fromUtf8(process.readAllStandardError())};
 }
 
+// The value at a path into a JSON document ("registros/0/estado") as text: "null" for
+// null, a number to 12 digits; after "#", the length of the array there.
+QString json_at(const QJsonDocument& document, QString path)
+{
+    const bool length = path.endsWith('#');
+    if (length)
+        path.chop(1);
+    QJsonValue value = document.object();
+    for (const QString& step : path.split('/')) {
+        bool index = false;
+        const int k = step.toInt(&index);
+        value = index ? value.toArray().at(k) : value.toObject().value(step);
+    }
+    if (length)
+        return QString::number(value.toArray().size());
+    if (value.isNull())
+        return "null";
+    if (value.isBool())
+        return value.toBool() ? "true" : "false";
+    return value.isDouble() ? QString::number(value.toDouble(), 'g', 12) : value.toString();
+}
+
 // Logs made at run time: a header, then rows of boiler, date and O2 for count rows.
 QByteArray many_boilers(int count)
 {
@@ -842,21 +864,7 @@ private slots:
         for (QString check : checks) {
             check.replace("@", at);
             const qsizetype equals = check.indexOf('=');
-            QString path = check.left(equals);
-            const bool length = path.endsWith('#');
-            if (length)
-                path.chop(1);
-            QJsonValue value = document.object();
-            for (const QString& step : path.split('/')) {
-                bool index = false;
-                const int k = step.toInt(&index);
-                value = index ? value.toArray().at(k) : value.toObject().value(step);
-            }
-            const QString got = length ? QString::number(value.toArray().size())
-                : value.isNull()       ? QString("null")
-                : value.isBool()       ? QString(value.toBool() ? "true" : "false")
-                : value.isDouble()     ? QString::number(value.toDouble(), 'g', 12)
-                                       : value.toString();
+            const QString got = json_at(document, check.left(equals));
             QVERIFY2(got == check.mid(equals + 1), qPrintable(check + " but " + got));
         }
     }

@@ -219,6 +219,7 @@ LogArgs take_log(const Given& given)
     args.consumption = given.text(Option::consumption, mode);
     args.report = given.text(Option::report, mode);
     args.output = given.text(Option::output, mode);
+    args.json = given.text(Option::json, mode);
     return args;
 }
 

@@ -72,6 +72,7 @@ struct LogArgs {
     Text consumption;
     Text report;
     Text output;
+    Text json; // the run's report, --json
 };
 
 // Each mode's options, taken from what was given.

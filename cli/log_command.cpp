@@ -9,6 +9,7 @@
 #include "cli/usage_error.h"
 #include "log/log.h"
 #include "log/log_error.h"
+#include "log/run_report.h"
 #include "text/encoding.h"
 #include "text/names.h"
 
@@ -186,15 +187,16 @@ std::string results_path(const std::string& folder, const std::string& log)
 }
 
 // The files a run of logs writes besides standard output, checked before anything is
-// read. The summary, chart and report are opened then; each log's results when the log is
-// read, and closed after.
+// read. The summary, chart, report and JSON are opened then; each log's results when the
+// log is read, and closed after.
 struct LogOutputs {
     std::optional<OutputFile> summary;
     std::optional<OutputFile> chart;
     std::optional<OutputFile> report;
-    std::vector<OutputTarget> results; // a log's each, with --salida
-    std::vector<std::string> written;  // what the run wrote, in order
-    bool failed = false;               // true once one could not be written
+    std::optional<OutputFile> json;
+    std::vector<OutputTarget> results;       // a log's each, with --salida
+    std::vector<log::OutputWritten> written; // the files the run wrote, in order
+    bool failed = false;                     // true once one could not be written
 };
 
 void open_outputs(LogOutputs& outputs, const LogArgs& args)
@@ -214,17 +216,20 @@ void open_outputs(LogOutputs& outputs, const LogArgs& args)
     std::optional<OutputTarget> summary;
     std::optional<OutputTarget> chart;
     std::optional<OutputTarget> report;
+    std::optional<OutputTarget> json;
     if (args.summary)
         summary = output_target(*args.summary, "--resumen", "el resumen");
     if (args.chart)
         chart = output_target(*args.chart, "--grafico", "el gráfico");
     if (args.report)
         report = output_target(*args.report, "--informe", "el informe", true);
+    if (args.json)
+        json = output_target(*args.json, "--json", "el informe JSON");
 
     std::vector<const OutputTarget*> all;
     for (const OutputTarget& target : outputs.results)
         all.push_back(&target);
-    for (const auto* target : {&summary, &chart, &report})
+    for (const auto* target : {&summary, &chart, &report, &json})
         if (*target)
             all.push_back(&**target);
     std::vector<std::optional<FileKey>> inputs;
@@ -237,6 +242,14 @@ void open_outputs(LogOutputs& outputs, const LogArgs& args)
         outputs.chart.emplace(std::move(*chart));
     if (report)
         outputs.report.emplace(std::move(*report));
+    if (json)
+        outputs.json.emplace(std::move(*json));
+}
+
+// What an output holds, as the JSON report names it.
+std::string output_kind(const OutputTarget& target)
+{
+    return target.option == "--salida" ? "resultados" : target.option.substr(2);
 }
 
 // A log that could not be read, said with its reason; the run goes on with the others.
@@ -283,7 +296,7 @@ log::LogSummary read_log(const std::string& path, const OutputTarget* results,
                      "»: " + (flushed ? into->error() : cause_words(error)));
             outputs.failed = true;
         } else {
-            outputs.written.push_back(results->given);
+            outputs.written.push_back({output_kind(*results), results->given});
         }
     }
     return summary;
@@ -314,7 +327,7 @@ void commit_output(std::optional<OutputFile>& file, const std::string& text, Log
         return;
     if (file->commit(text)) {
         if (file->target().descriptor < 0)
-            outputs.written.push_back(file->target().given);
+            outputs.written.push_back({output_kind(file->target()), file->target().given});
         return;
     }
     complain("no se pudo escribir " + file->target().what + " en «" + file->target().given +
@@ -352,6 +365,17 @@ int csv_log(const LogArgs& args)
         progress.update(rows, done + bytes);
     };
 
+    // What --json writes, last: the report with the run's status, then whether it could
+    // be written.
+    log::RunReport report;
+    const auto write_json = [&](int status) {
+        if (!outputs.json)
+            return;
+        report.status = status;
+        report.outputs = outputs.written;
+        commit_output(outputs.json, log::report_json(report, remedy_words), outputs);
+    };
+
     // Every log is read; one that cannot be is said and left out, the others go on. A
     // single log that cannot be read ends the run as a wrong command does.
     log::LogSummary summary;
@@ -366,12 +390,18 @@ int csv_log(const LogArgs& args)
             one = read_log(path, args.output ? &outputs.results[i] : nullptr, options, outputs,
                            incomplete);
         } catch (const UsageError& error) {
-            if (!several)
+            report.logs.push_back(log::failed_outcome(path, log::Note(error.what())));
+            if (!several) {
+                write_json(exit_usage);
                 throw;
+            }
             fault = error.what();
         } catch (const log::LogError& error) {
-            if (!several)
+            report.logs.push_back(log::failed_outcome(path, error.note()));
+            if (!several) {
+                write_json(exit_usage);
                 throw;
+            }
             fault = log::worded(error.note(), remedy_words);
         }
         done += file_size(path);
@@ -381,6 +411,8 @@ int csv_log(const LogArgs& args)
             left_out.push_back({path, std::move(*fault)});
             continue;
         }
+        if (outputs.json)
+            report.logs.push_back(log::read_outcome(path, one));
         if (read.empty()) {
             summary = std::move(one);
             if (several)
@@ -399,6 +431,7 @@ int csv_log(const LogArgs& args)
         complain(
             "no se pudo leer ninguno de los registros: no se escribe el resumen, el gráfico ni el "
             "informe");
+        write_json(exit_usage);
         return exit_usage;
     }
 
@@ -419,12 +452,16 @@ int csv_log(const LogArgs& args)
     if (outputs.report)
         commit_output(outputs.report, report_pdf(summary, verdict, *drawn), outputs);
     say(log::counts_line(summary));
-    for (const std::string& path : outputs.written)
-        say("escrito: «" + path + "»");
     const int status = !left_out.empty()                       ? exit_usage
         : summary.complete() && !incomplete && !outputs.failed ? exit_ok
                                                                : exit_not_calculated;
-    return finish_output(status);
+    report.summary = &summary;
+    report.verdict = judged ? &verdict : nullptr;
+    write_json(status);
+    for (const log::OutputWritten& output : outputs.written)
+        say("escrito: «" + output.path + "»");
+    // The JSON's own failure counts too.
+    return finish_output(status == exit_ok && outputs.failed ? exit_not_calculated : status);
 }
 
 } // namespace quemador::cli

@@ -7,7 +7,7 @@
 // files, the status is 2 exactly when some file is left out or none can be read.
 
 #include "fuzz_checks.h"
-#include "web/json.h"
+#include "log/json.h"
 #include "web/log_page.h"
 
 #include <algorithm>
@@ -148,7 +148,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t name = std::min<std::size_t>(data[0] & 7U, size - 1);
     constexpr std::array<std::string_view, 3> fuels = {"", "gas", "fueloil"};
     constexpr std::array<std::string_view, 4> groupings = {"", "caldera", "mes", "ninguno"};
-    web::Json request;
+    log::Json request;
     request.open('{');
     request.member("nombre", std::string_view(reinterpret_cast<const char*>(data + 1), name));
     request.member("combustible", fuels.at((data[0] >> 3U) % 3));

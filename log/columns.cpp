@@ -416,6 +416,9 @@ std::optional<Note> columns_problem(const std::vector<std::string>& header, cons
         const auto k = static_cast<std::size_t>(kind.column);
         if (columns.missing.at(k)) {
             Note note("no hay columna «" + *columns.missing.at(k) + "» ");
+            note.about("columna_elegida_ausente",
+                       {{"columna", std::string(kind.option.substr(6))},
+                        {"elegida", *columns.missing.at(k)}});
             note += Remedy{Remedy::Ask::for_column, Remedy::Setting::column, {}, kind.column};
             note += " en el encabezado";
             return note;
@@ -425,6 +428,11 @@ std::optional<Note> columns_problem(const std::vector<std::string>& header, cons
                       column_text(header, columns.index.at(k)) + " y " +
                       column_text(header, columns.rival.at(k)) + "; ");
             note += Remedy{Remedy::Ask::which_column, Remedy::Setting::column, {}, kind.column};
+            note.about("dos_columnas",
+                       {{"columna", std::string(kind.option.substr(6))},
+                        {"numeros",
+                         std::to_string(columns.index.at(k) + 1) + "," +
+                             std::to_string(columns.rival.at(k) + 1)}});
             return note;
         }
     }

@@ -45,7 +45,7 @@ Note missing_columns_message(const Candidate& best, std::string_view how_read,
                              bool suspect_encoding)
 {
     if (best.line == 0)
-        return "el archivo está vacío: falta la línea de encabezados";
+        return Note("el archivo está vacío: falta la línea de encabezados").about("vacio");
     const bool o2 = best.columns.has(Column::o2);
     const bool temperature = best.columns.has(Column::temperature);
     std::string message = "faltan las columnas de oxígeno y de temperatura";
@@ -62,6 +62,12 @@ Note missing_columns_message(const Candidate& best, std::string_view how_read,
         message += " y " + std::to_string(best.fields.size() - listed_columns) + " más";
     message += " (leída como " + std::string(how_read) + ")";
     Note note(std::move(message));
+    note.about("sin_encabezado",
+               {{"linea", best.line},
+                {"falta",
+                 o2                ? "temperatura"
+                     : temperature ? "o2"
+                                   : "o2 y temperatura"}});
     if (suspect_encoding) {
         note += "; si el archivo tiene otra codificación, ";
         note += Remedy{Remedy::Ask::give, Remedy::Setting::encoding, {}};
@@ -89,8 +95,9 @@ bool next_line(CsvReader& reader, std::vector<std::string_view>& fields)
     if (!reader.next(fields))
         return false;
     if (reader.too_long())
-        throw LogError("la línea " + std::to_string(reader.line()) +
-                       " tiene más de 1 MiB: no es un registro de lecturas");
+        throw LogError(Note("la línea " + std::to_string(reader.line()) +
+                            " tiene más de 1 MiB: no es un registro de lecturas")
+                           .about("linea_demasiado_larga", {{"linea", reader.line()}}));
     return true;
 }
 

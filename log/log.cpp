@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "log/log.h"
 
+#include "calculation/net_efficiency.h"
 #include "log/dates.h"
 #include "log/groups.h"
 #include "log/header.h"
@@ -29,6 +30,34 @@
 
 namespace quemador::log {
 namespace {
+
+// Where a section found its readings, for a program that reads the summary.
+SectionRead section_read(const Section& section)
+{
+    SectionRead read;
+    read.line = section.line();
+    for (const ColumnKind& kind : column_kinds()) {
+        if (section.columns().has(kind.column))
+            read.columns.push_back({kind.column,
+                                    section.header().at(section.columns()[kind.column]),
+                                    section.columns()[kind.column] + 1});
+    }
+    read.unit = section.unit().first;
+    switch (section.unit().second) {
+    case UnitSource::option:
+        read.unit_source = "opcion";
+        break;
+    case UnitSource::units_line:
+        read.unit_source = "linea_de_unidades";
+        break;
+    case UnitSource::header:
+        read.unit_source = "encabezado";
+        break;
+    case UnitSource::none:
+        break;
+    }
+    return read;
+}
 
 using text::CsvReader;
 using text::CsvWriter;
@@ -72,6 +101,8 @@ public:
         }
         section_->set_unit(header_lines(end));
         section_->look_ahead(reader_);
+        if (!section_->problem())
+            summary_.sections.push_back(section_read(*section_));
     }
 
     // Reads the records to the end of the log: with more than one thread, the runs of
@@ -376,6 +407,9 @@ private:
     void count()
     {
         summary_.doubtful += row_.doubtful ? 1 : 0;
+        if (const auto& co = row_.report.value(FigureKind::co_air_free);
+            row_.kind != RowKind::error && co && *co > co_air_free_limit) [[unlikely]]
+            ++summary_.dangerous_co;
         switch (row_.kind) {
         case RowKind::calculated:
             ++summary_.calculated;
@@ -607,10 +641,12 @@ private:
             group.results = results_of(others);
             group.analyser_difference = others.analyser;
             summary_.groups.push_back(std::move(group));
-            summary_.notes.emplace_back(std::to_string(others.read) +
-                                        (others.read == 1 ? " fila" : " filas") +
-                                        " de más grupos que los " + std::to_string(most_groups) +
-                                        " primeros se cuentan juntas en «otras»");
+            summary_.notes.push_back(
+                Note(std::to_string(others.read) + (others.read == 1 ? " fila" : " filas") +
+                     " de más grupos que los " + std::to_string(most_groups) +
+                     " primeros se cuentan juntas en «otras»")
+                    .about("grupos_de_mas",
+                           {{"filas", others.read}, {"grupos", std::uint64_t{most_groups}}}));
         }
         summary_.undated = undated_.count;
     }

@@ -22,6 +22,10 @@ Note& Note::operator+=(Remedy remedy)
 
 Note& Note::append(const Note& more)
 {
+    if (kind.empty()) {
+        kind = more.kind;
+        values = more.values;
+    }
     for (const auto& part : more.parts)
         std::visit([this](const auto& said) { *this += said; }, part);
     return *this;

@@ -6,7 +6,9 @@
 // its option, the page its own control, and a row's aviso (the same bytes whichever
 // face wrote it) neither.
 
+#include <cstdint>
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -37,9 +39,16 @@ struct Remedy {
     bool operator==(const Remedy&) const = default;
 };
 
-// A note: texts and remedies, in the order they are said.
+// A value a note gives as data: a count or a line, or a text (a cell, a name).
+using NoteValue = std::variant<std::uint64_t, std::string>;
+
+// A note: texts and remedies, in the order they are said; and, for a program that reads
+// it, what it is about (a short id, "encabezado_repetido"; empty for one in words only)
+// and its values by name.
 struct Note {
     std::vector<std::variant<std::string, Remedy>> parts;
+    std::string kind;
+    std::vector<std::pair<std::string, NoteValue>> values;
 
     Note() = default;
     // A note that asks nothing of the user.
@@ -52,6 +61,13 @@ struct Note {
     Note& operator+=(Remedy remedy);
     // Another note's texts and remedies, after this one's.
     Note& append(const Note& more);
+    // Says what the note is about, as data.
+    Note& about(std::string id, std::vector<std::pair<std::string, NoteValue>> given = {})
+    {
+        kind = std::move(id);
+        values = std::move(given);
+        return *this;
+    }
     bool operator==(const Note&) const = default;
 };
 

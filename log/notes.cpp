@@ -86,7 +86,12 @@ Note read_note(const text::DecodingSource& decoded, char separator, std::uint64_
         separator_name(separator) + "; encabezado en la línea " + std::to_string(header_line);
     if (units_line > 0)
         note += ", unidades en la línea " + std::to_string(units_line);
-    return note;
+    return Note(note).about("lectura",
+                            {{"codificacion", std::string(text::encoding_name(decoded.encoding()))},
+                             {"bom", std::uint64_t{decoded.had_bom() ? 1U : 0U}},
+                             {"separador", std::string(1, separator)},
+                             {"linea_encabezado", header_line},
+                             {"linea_unidades", units_line}});
 }
 
 Note columns_note(const Section& section, const LogOptions& options)
@@ -94,6 +99,7 @@ Note columns_note(const Section& section, const LogOptions& options)
     const std::vector<std::string>& header = section.header();
     const Columns& columns = section.columns();
     Note note("columnas:");
+    note.about("columnas", {{"linea", section.line()}});
     bool first = true;
     for (const ColumnKind& kind : column_kinds()) {
         const auto k = static_cast<std::size_t>(kind.column);
@@ -136,12 +142,16 @@ std::vector<Note> first_rows_notes(const Section& section)
                   " lecturas están por debajo de 212: si son °C, ");
         note += Remedy{Ask::set, Setting::unit, "°C"};
         note += " (cada fila lo dice en aviso)";
+        note.about("temperatura_parece_celsius",
+                   {{"bajo_212", first.below_boiling}, {"lecturas", first.temperatures}});
         notes.push_back(std::move(note));
     }
     if (section.o2_fraction())
-        notes.emplace_back("las primeras " + std::to_string(first.o2.size()) +
-                           " lecturas de O2 son todas menores que 1: parecen fracciones, no %; "
-                           "multiplique la columna por 100 (cada fila lo dice en aviso)");
+        notes.push_back(
+            Note("las primeras " + std::to_string(first.o2.size()) +
+                 " lecturas de O2 son todas menores que 1: parecen fracciones, no %; "
+                 "multiplique la columna por 100 (cada fila lo dice en aviso)")
+                .about("o2_en_fraccion", {{"lecturas", std::uint64_t{first.o2.size()}}}));
     if (first.boiler_like != none) {
         std::string names;
         for (const std::string& name : first.boiler_names)
@@ -151,6 +161,9 @@ std::vector<Note> first_rows_notes(const Section& section)
                   "), y no hay columna de caldera: el resumen y el gráfico no las separan; si "
                   "lo es, ");
         note += Remedy{Ask::name_column, Setting::column, {}, Column::boiler};
+        note.about("columna_parece_caldera",
+                   {{"columna", std::uint64_t{first.boiler_like + 1}},
+                    {"encabezado", section.header().at(first.boiler_like)}});
         notes.push_back(std::move(note));
     }
     return notes;
@@ -166,6 +179,7 @@ std::vector<Note> later_header_notes(const Section& section, std::uint64_t units
         Note note(said + ": ");
         note.append(*section.problem());
         note += "; sus filas no se calculan";
+        note.about("encabezado_sin_calcular", {{"linea", section.line()}});
         return {note};
     }
     Note note(said + "; ");
@@ -177,15 +191,19 @@ std::vector<Note> later_header_notes(const Section& section, std::uint64_t units
 
 Note repeated_headers_note(std::uint64_t count, std::uint64_t first_line)
 {
-    return "el encabezado se repite " + std::to_string(count) + (count == 1 ? " vez" : " veces") +
-        " (la primera, en la línea " + std::to_string(first_line) + "): se copia como está";
+    return Note("el encabezado se repite " + std::to_string(count) +
+                (count == 1 ? " vez" : " veces") + " (la primera, en la línea " +
+                std::to_string(first_line) + "): se copia como está")
+        .about("encabezado_repetido", {{"veces", count}, {"linea", first_line}});
 }
 
 Note footers_note(std::uint64_t count, std::string_view first, std::uint64_t line)
 {
-    return std::to_string(count) + (count == 1 ? " fila de totales" : " filas de totales") + " («" +
-        std::string(first) + "», la primera en la línea " + std::to_string(line) +
-        ") copiadas sin calcular: no son lecturas";
+    return Note(std::to_string(count) + (count == 1 ? " fila de totales" : " filas de totales") +
+                " («" + std::string(first) + "», la primera en la línea " + std::to_string(line) +
+                ") copiadas sin calcular: no son lecturas")
+        .about("filas_de_totales",
+               {{"filas", count}, {"primera", std::string(first)}, {"linea", line}});
 }
 
 void encoding_notes(const text::DecodingSource& decoded, const text::EncodingSink& sink,
@@ -193,29 +211,38 @@ void encoding_notes(const text::DecodingSource& decoded, const text::EncodingSin
 {
     const std::string name(text::encoding_name(decoded.encoding()));
     if (decoded.replaced() > 0)
-        summary.notes.emplace_back(std::to_string(decoded.replaced()) +
-                                   " bytes no son caracteres en " + name +
-                                   " y se leyeron como «\xEF\xBF\xBD»");
+        summary.notes.push_back(
+            Note(std::to_string(decoded.replaced()) + " bytes no son caracteres en " + name +
+                 " y se leyeron como «\xEF\xBF\xBD»")
+                .about("bytes_no_caracteres",
+                       {{"bytes", std::uint64_t{decoded.replaced()}}, {"codificacion", name}}));
     if (decoded.not_utf8() > 0) {
         Note note(std::to_string(decoded.not_utf8()) +
                   " bytes no son utf-8 y se copian como están; si el archivo es windows-1252, ");
         note += Remedy{Ask::set, Setting::encoding, "windows-1252"};
+        note.about("bytes_no_utf8", {{"bytes", std::uint64_t{decoded.not_utf8()}}});
         summary.notes.push_back(std::move(note));
     }
     if (decoded.utf8_looking() > 0) {
         Note note("hay texto que parece utf-8 leído como windows-1252; si el archivo es utf-8, ");
         note += Remedy{Ask::set, Setting::encoding, "utf-8"};
+        note.about("parece_utf8");
         summary.notes.push_back(std::move(note));
     }
     if (sink.encoding() && *sink.encoding() != decoded.encoding())
-        summary.notes.emplace_back(
-            "la salida se escribe en " + std::string(text::encoding_name(*sink.encoding())) +
-            ": se empezó a escribir antes de saber que el registro es " + name);
+        summary.notes.push_back(
+            Note("la salida se escribe en " + std::string(text::encoding_name(*sink.encoding())) +
+                 ": se empezó a escribir antes de saber que el registro es " + name)
+                .about("salida_en_otra_codificacion",
+                       {{"salida", std::string(text::encoding_name(*sink.encoding()))},
+                        {"registro", name}}));
     if (sink.approximated() > 0)
-        summary.notes.emplace_back(
-            std::to_string(sink.approximated()) + " caracteres se escribieron aproximados: " +
-            std::string(text::encoding_name(sink.encoding().value_or(decoded.encoding()))) +
-            " no los tiene");
+        summary.notes.push_back(
+            Note(std::to_string(sink.approximated()) + " caracteres se escribieron aproximados: " +
+                 std::string(text::encoding_name(sink.encoding().value_or(decoded.encoding()))) +
+                 " no los tiene")
+                .about("caracteres_aproximados",
+                       {{"caracteres", std::uint64_t{sink.approximated()}}}));
 }
 
 void FirstOf::add(std::uint64_t at, std::string_view text)
@@ -236,16 +263,23 @@ Note undated_note(const FirstOf& undated, bool months, bool charted)
         note += undated.count == 1 ? ": va en el mes (sin fecha)" : ": van en el mes (sin fecha)";
     if (charted)
         note += months ? " y no entra en el gráfico" : ": no entra en el gráfico";
-    return note;
+    return Note(note).about(
+        "filas_sin_fecha",
+        {{"filas", undated.count}, {"linea", undated.line}, {"celda", undated.cell}});
 }
 
 Note misdated_note(const FirstOf& misdated, const DateColumn& dates, std::string_view column)
 {
-    return rows_text(misdated.count) + " con la fecha en otro orden que la columna " +
-        quoted(column, quoted_bytes) + ", que va con " + order_text(*dates.order()) + " " +
-        order_source(dates) + " (la primera en la línea " + std::to_string(misdated.line) + ": " +
-        quoted(misdated.cell, quoted_bytes) + "): " + (misdated.count == 1 ? "queda" : "quedan") +
-        " sin fecha";
+    return Note(rows_text(misdated.count) + " con la fecha en otro orden que la columna " +
+                quoted(column, quoted_bytes) + ", que va con " + order_text(*dates.order()) + " " +
+                order_source(dates) + " (la primera en la línea " + std::to_string(misdated.line) +
+                ": " + quoted(misdated.cell, quoted_bytes) +
+                "): " + (misdated.count == 1 ? "queda" : "quedan") + " sin fecha")
+        .about("fechas_en_otro_orden",
+               {{"filas", misdated.count},
+                {"linea", misdated.line},
+                {"celda", misdated.cell},
+                {"orden", std::string(order_name(*dates.order()))}});
 }
 
 std::string misdated_row(std::string_view cell, const DateColumn& dates)
@@ -264,8 +298,11 @@ std::vector<Note> date_order_notes(const DateColumn& dates, std::string_view col
     if (dates.given())
         return {};
     if (dates.order() == DateOrder::month_first)
-        return {"las fechas de " + quoted(column, quoted_bytes) + " van con " +
-                order_text(DateOrder::month_first) + ", " + order_source(dates)};
+        return {Note("las fechas de " + quoted(column, quoted_bytes) + " van con " +
+                     order_text(DateOrder::month_first) + ", " + order_source(dates))
+                    .about("fechas_mes_primero",
+                           {{"columna", std::string(column)},
+                            {"linea", std::uint64_t{dates.settled_line()}}})};
     if (dates.order() || !dates.ambiguous())
         return {};
     Note note("las fechas de " + quoted(column, quoted_bytes) + " se leen con " +
@@ -273,6 +310,7 @@ std::vector<Note> date_order_notes(const DateColumn& dates, std::string_view col
               ": ninguna tiene un número mayor que 12 que diga cuál es el día; si van con el "
               "mes primero, ");
     note += Remedy{Ask::set, Setting::date_order, std::string(order_name(DateOrder::month_first))};
+    note.about("fechas_dia_primero_supuesto", {{"columna", std::string(column)}});
     return {note};
 }
 
@@ -286,12 +324,15 @@ Note spellings_note(std::string_view first, std::string_view other, std::uint64_
         note += " (" + std::to_string(more) +
             (more == 1 ? " nombre más escrito de otra forma)"
                        : " nombres más escritos de otra forma)");
-    return note;
+    return Note(note).about(
+        "caldera_escrita_de_otra_forma",
+        {{"caldera", std::string(first)}, {"otra", std::string(other)}, {"mas", more}});
 }
 
 Note by_line_note()
 {
-    return "ninguna fila tiene una fecha legible: el gráfico va por la línea del registro";
+    return Note("ninguna fila tiene una fecha legible: el gráfico va por la línea del registro")
+        .about("grafico_por_linea");
 }
 
 Note no_fuel_note()
@@ -299,13 +340,14 @@ Note no_fuel_note()
     Note note("falta el combustible: ");
     note += Remedy{Ask::give, Setting::fuel, {}};
     note += " o añada una columna Combustible";
-    return note;
+    return note.about("falta_combustible");
 }
 
 Note not_given_note(FigureKind figure)
 {
     const FigureFacts& asked = figure_facts(figure);
     Note note("no se puede dar " + std::string(asked.id) + ": ");
+    note.about("cifra_imposible", {{"cifra", std::string(asked.id)}});
     switch (asked.need) {
     case Need::air:
         note += "necesita la temperatura del aire de combustión (una columna de aire o ";
@@ -333,7 +375,7 @@ Note no_grouping_column_note(Grouping grouping)
                     "Generador, Boiler): "
                   : "no hay columna de fecha para agrupar por mes (Fecha, Fecha y hora, Date): ");
     note += Remedy{Ask::name_column, Setting::column, {}, boiler ? Column::boiler : Column::date};
-    return note;
+    return note.about("sin_columna_para_agrupar", {{"agrupar", boiler ? "caldera" : "mes"}});
 }
 
 } // namespace quemador::log

@@ -243,6 +243,17 @@ std::vector<OptionSpec> make_specs()
                            "meses",
                    .modes = in_log,
                    .kind = ValueKind::text});
+    all.push_back({.option = Option::json,
+                   .name = "--json",
+                   .argument = "ARCHIVO",
+                   .help = "con --csv: escribe en este archivo (- para la salida estándar, con "
+                           "--salida) lo que halló la ejecución como un documento JSON: cada "
+                           "registro con su estado, sus filas contadas por lo que fue de ellas "
+                           "(peligrosas por CO, dudosas, fuera de rango), sus columnas y sus "
+                           "notas; los resultados, los grupos, el veredicto y las salidas "
+                           "escritas",
+                   .modes = in_log,
+                   .kind = ValueKind::text});
     all.push_back({.option = Option::output,
                    .name = "--salida",
                    .argument = "CARPETA",

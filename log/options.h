@@ -58,7 +58,8 @@ enum class Option : std::uint8_t {
     report,
     output,
     threads,
-    quiet
+    quiet,
+    json
 };
 
 // How an option's value is read.

@@ -123,12 +123,15 @@ void merge_summary(LogSummary& into, const LogSummary& from, std::string_view fi
           std::pair(&into.with_advice, from.with_advice),
           std::pair(&into.out_of_range, from.out_of_range),
           std::pair(&into.with_errors, from.with_errors), std::pair(&into.reshaped, from.reshaped),
-          std::pair(&into.doubtful, from.doubtful), std::pair(&into.footers, from.footers),
+          std::pair(&into.doubtful, from.doubtful),
+          std::pair(&into.dangerous_co, from.dangerous_co), std::pair(&into.footers, from.footers),
           std::pair(&into.unclosed_quotes, from.unclosed_quotes),
           std::pair(&into.misdated, from.misdated), std::pair(&into.undated, from.undated)})
         *count += more;
-    into.notes.emplace_back("registro «" + text::printable(file) + "»:");
+    into.notes.push_back(Note("registro «" + text::printable(file) + "»:")
+                             .about("registro", {{"nombre", std::string(file)}}));
     into.notes.insert(into.notes.end(), from.notes.begin(), from.notes.end());
+    into.sections.insert(into.sections.end(), from.sections.begin(), from.sections.end());
     merge_results(into.results, from.results);
     if (into.analyser_column.empty())
         into.analyser_column = from.analyser_column;

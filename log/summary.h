@@ -4,6 +4,7 @@
 // What a log's reading says of it as a whole: what was read and how, the rows
 // counted by what became of them, and each result's spread over the rows calculated.
 
+#include "log/columns.h"
 #include "log/note.h"
 #include "text/encoding.h"
 #include "text/numbers.h"
@@ -94,6 +95,22 @@ struct Group {
     Differences analyser_difference;
 };
 
+// Where a section of the log (its rows under one header) found its readings: each
+// column by its kind, its header and its number (from 1), and its temperatures' unit
+// with where that comes from.
+struct ColumnRead {
+    Column column = Column::o2;
+    std::string header;
+    std::uint64_t number = 0;
+};
+struct SectionRead {
+    std::uint64_t line = 0; // of its header
+    std::vector<ColumnRead> columns;
+    TemperatureUnit unit = TemperatureUnit::fahrenheit;
+    // "opcion", "linea_de_unidades", "encabezado", or "ninguna" (°F for want of one)
+    std::string_view unit_source = "ninguna";
+};
+
 struct LogSummary {
     std::uint64_t read = 0;         // rows of readings
     std::uint64_t calculated = 0;   // with results
@@ -104,6 +121,9 @@ struct LogSummary {
     // Rows with results that a notice doubts: the whole log's first rows look wrong (an
     // oxygen fraction, °C read as °F), or a target would mislead.
     std::uint64_t doubtful = 0;
+    // Rows whose CO air-free is past the limit (calculation/net_efficiency.h): the burner
+    // makes CO and reducing its air would be dangerous. Counted among the doubtful.
+    std::uint64_t dangerous_co = 0;
     // A spreadsheet's footer rows (Media, Máximo, …), copied without a result.
     std::uint64_t footers = 0;
     // The line of the header, from 1.
@@ -116,6 +136,8 @@ struct LogSummary {
     // the columns and the temperature unit with where it comes from, and anything
     // the user should check.
     std::vector<Note> notes;
+    // The sections whose columns could be read, in order.
+    std::vector<SectionRead> sections;
     // Each result column over the rows calculated, by its header, in order.
     std::vector<std::pair<std::string, Spread>> results;
     // The analyser's efficiency less the net one, over the rows that have both, and

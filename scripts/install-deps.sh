@@ -27,7 +27,7 @@ test_packages=(
   desktop-file-utils appstream lintian binutils-mingw-w64-x86-64
   clang-14 libclang-rt-14-dev clang-tidy-14 clang-format-14 cppcheck libbenchmark-dev
   python3-matplotlib mawk time python3-pandas libcsv-dev libxml2-utils
-  chromium chromium-driver python3-selenium poppler-utils librsvg2-bin
+  chromium chromium-driver python3-selenium poppler-utils librsvg2-bin python3-jsonschema
 )
 # Emscripten's optimiser needs Debian's acorn.
 web_packages=(emscripten node-acorn)

@@ -6,8 +6,13 @@
 #include "fake_window.h"
 #include "test_support.h"
 
+#include "quemador_version.h"
+
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStringList>
@@ -37,6 +42,28 @@ Run run_calc(const QStringList& args)
         return {};
     return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
             QString::fromUtf8(process.readAllStandardError())};
+}
+
+// The value at a path into a JSON document ("registros/0/estado") as text: "null" for
+// null, a number to 12 digits; after "#", the length of the array there.
+QString json_at(const QJsonDocument& document, QString path)
+{
+    const bool length = path.endsWith('#');
+    if (length)
+        path.chop(1);
+    QJsonValue value = document.object();
+    for (const QString& step : path.split('/')) {
+        bool index = false;
+        const int k = step.toInt(&index);
+        value = index ? value.toArray().at(k) : value.toObject().value(step);
+    }
+    if (length)
+        return QString::number(value.toArray().size());
+    if (value.isNull())
+        return "null";
+    if (value.isBool())
+        return value.toBool() ? "true" : "false";
+    return value.isDouble() ? QString::number(value.toDouble(), 'g', 12) : value.toString();
 }
 
 // Logs made at run time: a header, then rows of boiler, date and O2 for count rows.
@@ -394,6 +421,10 @@ private slots:
         const QString summary = work.filePath("resumen.csv");
         if (dir.exists("resumen.csv"))
             args << "--resumen" << summary;
+        // resultado.json, when the folder has one, is the run's --json report.
+        const QString report = work.filePath("resultado.json");
+        if (dir.exists("resultado.json"))
+            args << "--json" << report;
         const QByteArray input = contents("input.csv");
         const QStringList files = dir.entryList(QDir::Files);
         QProcess process;
@@ -405,10 +436,14 @@ private slots:
         QCOMPARE(QString::fromUtf8(process.readAllStandardError()).replace(work.path(), "@"),
                  QString::fromUtf8(contents("stderr.txt")));
         QCOMPARE(process.exitCode(), contents("status").trimmed().toInt());
-        if (dir.exists("resumen.csv")) {
-            QFile written(summary);
+        for (const auto& [written_path, expected] :
+             {std::pair(summary, QString("resumen.csv")),
+              std::pair(report, QString("resultado.json"))}) {
+            if (!dir.exists(expected))
+                continue;
+            QFile written(written_path);
             QVERIFY(written.open(QIODevice::ReadOnly));
-            QCOMPARE(written.readAll(), contents("resumen.csv"));
+            QCOMPARE(written.readAll(), contents(expected));
         }
         // Nothing handed in is touched, and nothing is left behind.
         QCOMPARE(contents("input.csv"), input);
@@ -686,6 +721,152 @@ private slots:
                                          "Por mes", "2026-01", "2026-02"})
                     QVERIFY2(page.contains(QString::fromUtf8(part)), part);
             }
+        }
+    }
+
+    // --json: what the run found as one document, on standard output with "-" or in a
+    // file, the outputs listed, a log that cannot be read named with its reason, the rows
+    // counted by what became of them; the status keeps its meaning. Each check is a
+    // path into the document ("registros/0/estado") and the value there, "null" for a
+    // JSON null; "#" after a path is the length of the array there.
+    void json_report_data()
+    {
+        QTest::addColumn<QStringList>("args"); // "@" stands for the work folder
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("report"); // where the document is: "-" standard output
+        QTest::addColumn<QStringList>("checks");
+        QTest::addColumn<QString>("error"); // a part of standard error, when not empty
+
+        const QStringList two = {"--csv", "@/enero.csv", "--csv", "@/febrero.csv"};
+        QTest::newRow("two logs as one year, on standard output")
+            << two + QStringList{"--salida", "@", "--json", "-", "--minimo", "81,9"} << 0 << "-"
+            << QStringList{"programa=quemador1-calc",
+                           "esquema=1",
+                           "estado=0",
+                           "registros#=2",
+                           "registros/0/nombre=@/enero.csv",
+                           "registros/1/nombre=@/febrero.csv",
+                           "registros/1/estado=0",
+                           "registros/1/motivo=null",
+                           "registros/1/cuentas/leidas=4",
+                           "registros/1/secciones/0/columnas/0/columna=o2",
+                           "registros/1/secciones/0/columnas/0/numero=2",
+                           "registros/1/secciones/0/columnas/2/columna=caldera",
+                           "registros/1/secciones/0/columnas/2/encabezado=Caldera",
+                           "registros/1/secciones/0/unidad=°C",
+                           "registros/1/secciones/0/unidad_segun=opcion",
+                           "registros/1/notas/2/tipo=fechas_dia_primero_supuesto",
+                           "registros/1/notas/2/valores/columna=Fecha",
+                           "registros/1/notas/3/tipo=caldera_escrita_de_otra_forma",
+                           "registros/1/notas/3/valores/caldera=NORTE",
+                           "registros/1/notas/3/valores/otra=Norte",
+                           "leido/grupos/por=caldera",
+                           "leido/grupos/lista#=2",
+                           "leido/grupos/lista/0/filas=4",
+                           "veredicto/calderas/0/caldera=Sur",
+                           "veredicto/calderas/0/alerta=true",
+                           "veredicto/alertas#=1",
+                           "veredicto/alertas/0/tipo=minimo",
+                           "veredicto/alertas/0/mes=2026-01",
+                           "veredicto/alertas/0/referencia=81.9",
+                           "veredicto/dinero=null",
+                           "salidas#=2",
+                           "salidas/1/tipo=resultados",
+                           "salidas/1/ruta=@/febrero-resultados.csv"}
+            << "";
+        QTest::newRow("money per boiler, and the summary's file listed")
+            << QStringList{"--csv",      "@/enero.csv",    "--objetivo-o2", "2",
+                           "--consumos", "@/consumos.csv", "--resumen",     "@/resumen.csv",
+                           "--json",     "@/informe.json"}
+            << 0 << "@/informe.json"
+            << QStringList{"veredicto/dinero/con_ahorro=true",
+                           "veredicto/calderas/0/caldera=Sur",
+                           "veredicto/calderas/0/consumo_kwh=100000",
+                           "veredicto/calderas/0/precio_kwh=0.09",
+                           "salidas#=1",
+                           "salidas/0/tipo=resumen",
+                           "salidas/0/ruta=@/resumen.csv"}
+            << "";
+        QTest::newRow("dangerous CO, doubtful and out of range counted apart: status 1")
+            << QStringList{"--csv", "@/co.csv", "--json", "@/informe.json"} << 1 << "@/informe.json"
+            << QStringList{"estado=1",
+                           "registros/0/estado=1",
+                           "registros/0/cuentas/leidas=3",
+                           "registros/0/cuentas/co_peligroso=1",
+                           "registros/0/cuentas/dudosas=1",
+                           "registros/0/cuentas/fuera_de_rango=1",
+                           "registros/0/cuentas/con_error=0",
+                           "veredicto=null"}
+            << "";
+        QTest::newRow("a log that cannot be read: its reason, status 2")
+            << QStringList{"--csv", "@/sin-encabezado.csv", "--json", "@/informe.json"} << 2
+            << "@/informe.json"
+            << QStringList{"estado=2",
+                           "registros/0/estado=2",
+                           "registros/0/motivo/tipo=sin_encabezado",
+                           "registros/0/motivo/valores/falta=o2 y temperatura",
+                           "leido=null",
+                           "salidas#=0"}
+            << "faltan las columnas de oxígeno y de temperatura";
+        QTest::newRow("standard output holds the results without --salida")
+            << QStringList{"--csv", "@/enero.csv", "--json", "-"} << 2 << "" << QStringList{}
+            << "--json «-» es la salida estándar, donde van los resultados";
+        QTest::newRow("the report's file is checked as any output")
+            << QStringList{"--csv", "@/enero.csv", "--json", "@/enero.csv"} << 2 << ""
+            << QStringList{} << "--json «@/enero.csv» es el propio registro";
+    }
+
+    void json_report()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QString, report);
+        QFETCH(QStringList, checks);
+        QFETCH(QString, error);
+        QTemporaryDir dir;
+        const QString at = dir.path();
+        const auto write = [&](const QString& name, const QByteArray& text) {
+            QFile file(dir.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(text);
+        };
+        write("enero.csv",
+              "Fecha;Caldera;O2;T\n05/01/2026;Norte;3;180\n12/01/2026;Norte;3,2;182\n"
+              "05/01/2026;Sur;4;190\n12/01/2026;Sur;4,2;191\n");
+        write("febrero.csv",
+              "Caldera;O2;Fecha;T\nNORTE;4,5;03/02/2026;185\nNorte;4,6;10/02/2026;186\n"
+              "Sur;4;03/02/2026;190\nSur;4;10/02/2026;190\n");
+        write("consumos.csv", "caldera;kwh;precio\nNorte;300000;0,09\nSur;100000;0,09\n");
+        // A row whose CO is past the limit, one the model does not describe, one plain.
+        write("co.csv", "O2;CO;T\n3;900;180\n19;20;180\n3;20;180\n");
+        write("sin-encabezado.csv", "a;b\n1;2\n");
+        for (QString& arg : args)
+            arg.replace("@", at);
+        report.replace("@", at);
+        const Run run = run_calc(QStringList{"-c", "gas", "--celsius"} + args);
+        QCOMPARE(run.status, status);
+        if (!error.isEmpty())
+            QVERIFY2(run.err.contains(error.replace("@", at)), qPrintable(run.err));
+        if (report.isEmpty()) {
+            QVERIFY2(QDir(at).entryList({"informe*"}, QDir::Files).isEmpty(), "a report written");
+            return;
+        }
+        QByteArray text = run.out.toUtf8();
+        if (report != "-") {
+            QFile file(report);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            text = file.readAll();
+        }
+        QVERIFY(text.endsWith('\n'));
+        QJsonParseError parsed{};
+        const QJsonDocument document = QJsonDocument::fromJson(text, &parsed);
+        QVERIFY2(parsed.error == QJsonParseError::NoError, qPrintable(parsed.errorString()));
+        QCOMPARE(document["version"].toString(), QString(QUEMADOR_VERSION));
+        for (QString check : checks) {
+            check.replace("@", at);
+            const qsizetype equals = check.indexOf('=');
+            const QString got = json_at(document, check.left(equals));
+            QVERIFY2(got == check.mid(equals + 1), qPrintable(check + " but " + got));
         }
     }
 

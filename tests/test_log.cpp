@@ -4,6 +4,7 @@
 #include "log/columns.h"
 #include "log/dates.h"
 #include "log/header.h"
+#include "log/json.h"
 #include "log/log.h"
 #include "log/log_error.h"
 #include "test_support.h"
@@ -13,6 +14,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <clocale>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -1002,6 +1004,103 @@ private slots:
         alike.add("X\xFF", 1, {80, nan, 3});
         alike.add("X\xEF\xBF\xBD", 2, {81, nan, 3});
         QCOMPARE(alike.chart("x").boilers, std::uint64_t{2});
+    }
+
+    // Rows counted by what became of them: a CO past the limit is dangerous and doubtful,
+    // also in a reading the model does not describe (the CO air-free needs only the O2);
+    // a negative one only doubtful.
+    void rows_by_kind_data()
+    {
+        QTest::addColumn<QByteArray>("log");
+        QTest::addColumn<QList<quint64>>("counts"); // calculated, out of range, errors,
+                                                    // doubtful, dangerous CO
+        const QByteArray header = "O2,CO,T\n";
+        QTest::newRow("a CO past the limit") << header + "3,900,300\n3,20,300\n"
+                                             << QList<quint64>{2, 0, 0, 1, 1};
+        QTest::newRow("at the limit is not past it") << header + "0,400,300\n"
+                                                     << QList<quint64>{1, 0, 0, 0, 0};
+        QTest::newRow("a negative CO") << header + "3,-4,300\n" << QList<quint64>{1, 0, 0, 1, 0};
+        QTest::newRow("out of range with a CO past the limit") << header + "19,900,300\n"
+                                                               << QList<quint64>{0, 1, 0, 1, 1};
+        QTest::newRow("an unreadable CO after a dangerous one") << header + "3,900,300\n3,abc,300\n"
+                                                                << QList<quint64>{1, 0, 1, 1, 1};
+    }
+
+    void rows_by_kind()
+    {
+        QFETCH(QByteArray, log);
+        QFETCH(QList<quint64>, counts);
+        const LogSummary summary = run_log(log, std::nullopt).summary;
+        QCOMPARE((QList<quint64>{summary.calculated, summary.out_of_range, summary.with_errors,
+                                 summary.doubtful, summary.dangerous_co}),
+                 counts);
+    }
+
+    // A JSON text is UTF-8 whatever the bytes given: escapes where JSON wants them, each
+    // byte that is not part of a UTF-8 character as U+FFFD.
+    void json_strings_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QByteArray>("json");
+        QTest::newRow("plain") << QByteArray("Sala norte") << QByteArray("\"Sala norte\"");
+        // Escaped, not raw: moc cannot read a raw string literal.
+        QTest::newRow("quote and backslash")
+            << QByteArray("a\"b\\c")
+            << QByteArray("\"a\\\"b\\\\c\""); // NOLINT(modernize-raw-string-literal)
+        QTest::newRow("controls")
+            << QByteArray("a\tb\n\x01")
+            << QByteArray("\"a\\u0009b\\u000a\\u0001\""); // NOLINT(modernize-raw-string-literal)
+        QTest::newRow("two, three and four bytes kept")
+            << QByteArray("\xC2\xB0\xE2\x82\xAC\xF0\x9F\x94\xA5")
+            << QByteArray("\"\xC2\xB0\xE2\x82\xAC\xF0\x9F\x94\xA5\"");
+        QTest::newRow("windows-1252 byte")
+            << QByteArray("a\xF1o") << QByteArray("\"a\xEF\xBF\xBDo\"");
+        QTest::newRow("lone continuation") << QByteArray("\x80") << QByteArray("\"\xEF\xBF\xBD\"");
+        QTest::newRow("overlong") << QByteArray("\xC0\xAF")
+                                  << QByteArray("\"\xEF\xBF\xBD\xEF\xBF\xBD\"");
+        QTest::newRow("overlong of three")
+            << QByteArray("\xE0\x80\xAF") << QByteArray("\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\"");
+        QTest::newRow("surrogate")
+            << QByteArray("\xED\xA0\x80") << QByteArray("\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\"");
+        QTest::newRow("past U+10FFFF") << QByteArray("\xF4\x90\x80\x80")
+                                       << QByteArray("\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"
+                                                     "\xEF\xBF\xBD\"");
+        QTest::newRow("cut at the end")
+            << QByteArray("x\xE2\x82") << QByteArray("\"x\xEF\xBF\xBD\xEF\xBF\xBD\"");
+    }
+
+    void json_strings()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QByteArray, json);
+        Json written;
+        written.value(std::string_view(text.constData(), static_cast<std::size_t>(text.size())));
+        QCOMPARE(QByteArray::fromStdString(written.take()), json);
+    }
+
+    // Numbers with a decimal point in a locale with a decimal comma too, and null where
+    // JSON has no number.
+    void json_numbers()
+    {
+        const std::string saved = std::setlocale(LC_ALL, nullptr);
+        bool comma = false;
+        for (const char* name : {"es_ES.UTF-8", "es_ES.utf8", "de_DE.UTF-8", "de_DE.utf8"})
+            comma = comma || std::setlocale(LC_ALL, name) != nullptr;
+        Json json;
+        json.open('[');
+        for (const double x : {82.5, 0.1, -0.508644459881123, 1e21, 0.0})
+            json.value(x, 12);
+        json.value(0.1);
+        json.value(std::numeric_limits<double>::quiet_NaN());
+        json.value(-std::numeric_limits<double>::infinity());
+        json.count(18446744073709551615ULL);
+        json.close(']');
+        std::setlocale(LC_ALL, saved.c_str());
+        QCOMPARE(QString::fromStdString(json.take()),
+                 QString("[82.5,0.1,-0.508644459881,1e+21,0,0.10000000000000001,null,null,"
+                         "18446744073709551615]"));
+        if (!comma)
+            QSKIP("no comma-decimal locale installed (scripts/install-deps.sh makes es_ES.UTF-8)");
     }
 };
 

@@ -216,29 +216,30 @@ private slots:
         QTest::addColumn<QString>("written");
         QTest::addColumn<QString>("said");
         QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("report");
         QTest::newRow("a missing log first")
             << "--csv falta.csv --csv a.csv --csv b.csv"
             << "a b"
             << "registro «falta.csv» sin leer: no se puede abrir el archivo «falta.csv»: no existe"
-            << 2;
+            << 2 << "2 2 0 0";
         QTest::newRow("a folder in the middle")
             << "--csv a.csv --csv out --csv b.csv"
             << "a b"
-            << "registro «out» sin leer: «out» es una carpeta" << 2;
+            << "registro «out» sin leer: «out» es una carpeta" << 2 << "2 0 2 0";
         QTest::newRow("not a log, last")
             << "--csv a.csv --csv b.csv --csv nolog.csv"
             << "a b"
-            << "registro «nolog.csv» sin leer: faltan las columnas de oxígeno y de temperatura"
-            << 2;
+            << "registro «nolog.csv» sin leer: faltan las columnas de oxígeno y de temperatura" << 2
+            << "2 0 0 2";
         QTest::newRow("an unreadable log")
             << "--csv a.csv --csv secreto.csv --csv b.csv"
             << "a b"
             << "registro «secreto.csv» sin leer: no se puede abrir el archivo «secreto.csv»: no "
                "hay permiso"
-            << 2;
+            << 2 << "2 0 2 0";
         QTest::newRow("every log read") << "--csv a.csv --csv b.csv --csv c.csv"
                                         << "a b c"
-                                        << "" << 0;
+                                        << "" << 0 << "0 0 0 0";
     }
 
     void batches()
@@ -247,20 +248,23 @@ private slots:
         QFETCH(QString, written);
         QFETCH(QString, said);
         QFETCH(int, status);
+        QFETCH(QString, report);
         QTemporaryDir dir;
         prepare(dir);
-        const Run run =
-            shell(dir,
-                  "printf 'x,y\\n1,2\\n' > nolog.csv && cp a.csv secreto.csv && chmod 000 "
-                  "secreto.csv && chmod 777 out && if [ $(id -u) = 0 ]; then P='setpriv "
-                  "--reuid=65534 --regid=65534 --clear-groups'; fi; $P $C -c gas " +
-                      logs + " --salida out --resumen out/resumen.csv --grafico out/g.svg");
+        const Run run = shell(
+            dir,
+            "printf 'x,y\\n1,2\\n' > nolog.csv && cp a.csv secreto.csv && chmod 000 "
+            "secreto.csv && chmod 777 out && if [ $(id -u) = 0 ]; then P='setpriv "
+            "--reuid=65534 --regid=65534 --clear-groups'; fi; $P $C -c gas " +
+                logs +
+                " --salida out --resumen out/resumen.csv --grafico out/g.svg --json out/r.json");
         QVERIFY2(run.status == status, qPrintable(run.err));
         QVERIFY2(run.err.contains(said), qPrintable(run.err));
         QStringList expected;
         for (const QString& log : written.split(' '))
             expected << log + "-resultados.csv";
         expected << "g.svg"
+                 << "r.json"
                  << "resumen.csv";
         QCOMPARE(QDir(dir.filePath("out")).entryList(QDir::Files, QDir::Name), expected);
         // The summary covers the logs read: each boiler's rows from each of them.
@@ -271,9 +275,15 @@ private slots:
         for (const QString& log : written.split(' '))
             listed << "quemador1-calc: escrito: «out/" + log + "-resultados.csv»";
         listed << "quemador1-calc: escrito: «out/resumen.csv»"
-               << "quemador1-calc: escrito: «out/g.svg»";
+               << "quemador1-calc: escrito: «out/g.svg»"
+               << "quemador1-calc: escrito: «out/r.json»";
         const QStringList lines = run.err.trimmed().split('\n');
         QCOMPARE(lines.mid(lines.size() - listed.size()), listed);
+        // The JSON report: the run's status, then each log's in order.
+        const Run json = shell(dir,
+                               "python3 -c 'import json; r = json.load(open(\"out/r.json\")); "
+                               "print(r[\"estado\"], *(g[\"estado\"] for g in r[\"registros\"]))'");
+        QCOMPARE(json.out.trimmed(), report);
         // The chart says which logs were left out.
         if (status != 0)
             QVERIFY(shell(dir, "grep -q 'sin leer' out/g.svg").status == 0);

@@ -2,7 +2,7 @@
 // The module's exports, called from the page's script with ccall: JSON in, JSON (or the
 // export's CSV) out. Each answer lives until the next call.
 
-#include "web/json.h"
+#include "log/json.h"
 #include "web/log_page.h"
 #include "web/page.h"
 
@@ -24,7 +24,7 @@ template <typename Answer> std::string answered(Answer make)
     try {
         return make();
     } catch (const std::invalid_argument& error) {
-        web::Json json;
+        quemador::log::Json json;
         json.open('{');
         json.member("error", std::string_view(error.what()));
         json.close('}');

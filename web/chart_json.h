@@ -4,9 +4,11 @@
 #pragma once
 
 #include "log/chart.h"
-#include "web/json.h"
+#include "log/json.h"
 
 namespace quemador::web {
+
+using log::Json;
 
 // The chart as an object: its title, counts, axes, legend and each boiler's panel with
 // its series and bands.

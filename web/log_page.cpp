@@ -5,14 +5,15 @@
 #include "calculation/number_text.h"
 #include "calculation/reading_advice.h"
 #include "log/chart.h"
+#include "log/json.h"
 #include "log/log.h"
 #include "log/log_error.h"
 #include "log/options.h"
+#include "log/run_report.h"
 #include "text/encoding.h"
 #include "text/names.h"
 #include "text/numbers.h"
 #include "web/chart_json.h"
-#include "web/json.h"
 
 #include <nlohmann/json.hpp>
 
@@ -346,26 +347,41 @@ struct LeftOut {
     std::string reason;
 };
 
+// The name of the request's file of that number, for the report.
+std::string file_name(const nlohmann::json& request, const std::vector<std::string>& names,
+                      std::size_t i)
+{
+    if (i < names.size())
+        return names[i];
+    const auto name = request.find("nombre");
+    return name != request.end() && name->is_string() ? name->get<std::string>() : std::string();
+}
+
 // Each file of several as quemador1-calc reads them, into one summary: its notes after
 // its name. One that cannot be read is left out, with why, and the others are read; the
-// names of those read go to read.
+// names of those read go to read. Each file's outcome goes to the report.
 log::LogSummary read_logs(text::ByteSource& input, text::ByteSink& output,
-                          const log::LogOptions& options, const std::vector<std::string>& names,
-                          const std::function<bool()>& next, std::vector<std::string>& read,
-                          std::vector<LeftOut>& left_out)
+                          const log::LogOptions& options, const nlohmann::json& request,
+                          const std::vector<std::string>& names, const std::function<bool()>& next,
+                          std::vector<std::string>& read, std::vector<LeftOut>& left_out,
+                          log::RunReport& report)
 {
     log::LogSummary summary;
     for (std::size_t i = 0;; ++i) {
-        const std::string name = i < names.size() ? names[i] : std::string();
+        const std::string name = file_name(request, names, i);
         log::LogSummary one;
+        bool failed = false;
         try {
             one = log::process_log(input, output, options);
         } catch (const log::LogError& error) {
+            report.logs.push_back(log::failed_outcome(name, error.note()));
             if (names.size() < 2)
                 throw;
             left_out.push_back({i, name, log::worded(error.note(), control_words)});
+            failed = true;
         }
-        if (left_out.empty() || left_out.back().index != i) {
+        if (!failed) {
+            report.logs.push_back(log::read_outcome(name, one));
             if (read.empty()) {
                 summary = std::move(one);
                 if (names.size() > 1)
@@ -400,11 +416,23 @@ void write_left_out(Json& json, const std::vector<LeftOut>& left_out)
     json.close(']');
 }
 
-// The answer of a request that could not be read: its status and why.
-std::string failed(Json& json, std::string_view why)
+// The run's report as a member of the answer.
+void write_run_report(Json& json, const log::RunReport& report)
+{
+    json.key("informe");
+    json.open('{');
+    log::write_report(json, report, control_words);
+    json.close('}');
+}
+
+// The answer of a request that could not be read: its status and why, and the report
+// of the files read until then.
+std::string failed(Json& json, std::string_view why, log::RunReport& report)
 {
     json.member_count("estado", 2);
     json.member("error", why);
+    report.status = 2;
+    write_run_report(json, report);
     json.close('}');
     return json.take();
 }
@@ -484,6 +512,7 @@ std::string run_log_json(std::string_view request, text::ByteSource& input, text
     std::vector<std::string> names;
     std::vector<std::string> read;
     std::vector<LeftOut> left_out;
+    log::RunReport report;
     try {
         if (!asked.is_object())
             throw log::LogError("la petición no es un objeto JSON");
@@ -499,17 +528,21 @@ std::string run_log_json(std::string_view request, text::ByteSource& input, text
             notices.push_back(excerpt(row));
         };
         names = names_of(asked);
-        summary = read_logs(input, output, options, names, next, read, left_out);
+        summary = read_logs(input, output, options, asked, names, next, read, left_out, report);
     } catch (const log::LogError& error) {
-        return failed(json, log::worded(error.note(), control_words));
+        return failed(json, log::worded(error.note(), control_words), report);
     } catch (const std::exception& error) {
         // Out of memory and the like.
-        return failed(json, error.what());
+        return failed(json, error.what(), report);
     }
     // The worst status: a file left out is one that cannot be read.
-    json.member_count("estado", !left_out.empty() ? 2 : summary.complete() ? 0 : 1);
+    const int status = !left_out.empty() ? 2 : summary.complete() ? 0 : 1;
+    json.member_count("estado", static_cast<std::uint64_t>(status));
     write_left_out(json, left_out);
     const log::Verdict verdict = log::judge(summary, options.judging);
+    report.status = status;
+    report.summary = &summary;
+    report.verdict = summary.months.empty() && !options.verdict ? nullptr : &verdict;
     log::Chart drawn = chart.chart(chart_title(asked, read, left_out));
     log::mark_alerts(drawn, verdict, text::DecimalComma::accepted);
     json.key("lineas");
@@ -526,6 +559,7 @@ std::string run_log_json(std::string_view request, text::ByteSource& input, text
     write_notices(json, notices, notice_count);
     json.key("grafico");
     write_chart(json, drawn);
+    write_run_report(json, report);
     json.close('}');
     return json.take();
 }

@@ -45,7 +45,8 @@ inline constexpr std::size_t excerpt_chars = 200;
 // words, "lineas", "ahorro": what the money assumes or why there is none}), "meses" (each
 // boiler's months, for the report), and "resumen_archivo", the --resumen file in the
 // log's encoding, in base64. "consumos" in the request, [{"caldera", "kwh", "precio"}],
-// gives the money.
+// gives the money. "informe" is the run's report as quemador1-calc --json writes it
+// (log/run_report.h), the same document, also when a file could not be read.
 std::string run_log_json(
     std::string_view request, text::ByteSource& input, text::ByteSink& output,
     const std::function<void(std::uint64_t, std::uint64_t)>& progress,

@@ -353,7 +353,8 @@ std::string names_module()
             spec.option == Option::summary || spec.option == Option::chart ||
             spec.option == Option::figures || spec.option == Option::consumption ||
             spec.option == Option::report || spec.option == Option::output ||
-            spec.option == Option::threads || spec.option == Option::quiet)
+            spec.option == Option::threads || spec.option == Option::quiet ||
+            spec.option == Option::json)
             continue;
         options.value(spec.key());
         if (!spec.column)

@@ -7,7 +7,7 @@
 
 #include "calculation/inspection.h"
 #include "calculation/report.h"
-#include "web/json.h"
+#include "log/json.h"
 #include "web/page.h"
 
 #include <nlohmann/json.hpp>
@@ -17,6 +17,10 @@
 #include <string_view>
 #include <utility>
 #include <vector>
+
+namespace quemador::web {
+using log::Json;
+} // namespace quemador::web
 
 namespace quemador::web::detail {
 

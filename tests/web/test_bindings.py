@@ -9,6 +9,7 @@ import os
 import re
 import subprocess
 import sys
+import tempfile
 
 from readings import FIGURES, ROWS, calc
 
@@ -50,6 +51,24 @@ for log in result["logs"]:
     print(f"{'ok' if ok else 'FAIL'}: a file named {log['name']!r} is read with the options given",
           "" if ok else log)
 
+# The page's report is quemador1-calc's --json document, the file's name aside: one writer.
+with tempfile.TemporaryDirectory() as work:
+    log_path = os.path.join(work, "registro.csv")
+    with open(log_path, "w", encoding="utf-8") as file:
+        file.write("O2,T\n3,300\n")
+    native = json.loads(subprocess.run([calc_path, "-c", "gas", "--csv", log_path, "--json", "-",
+                                        "--salida", work], capture_output=True, check=True).stdout)
+for log in result["logs"]:
+    page_report = log["answer"]["informe"]
+    named = page_report["registros"][0]["nombre"] == log["name"]
+    for document in (page_report, native):
+        document["registros"][0]["nombre"] = ""
+        document["salidas"] = []
+    ok = named and page_report == native
+    failures += 1 if not ok else 0
+    print(f"{'ok' if ok else 'FAIL'}: the page's report is quemador1-calc's --json",
+          "" if ok else f"\n  page:   {page_report}\n  native: {native}")
+
 # The page's names appear once, in the module the build writes from the program's tables:
 # no source of the page names a figure, its label or a log option's key itself, and every
 # box the module names is an element of the page.
@@ -67,5 +86,5 @@ ok = not restated and not missing and len(module["figures"]) >= 9
 failures += 0 if ok else 1
 print(f"{'ok' if ok else 'FAIL'}: the page's names are the module's alone", restated, missing)
 
-print(f"{len(ROWS) + len(result['logs']) + 1 - failures} passed, {failures} failed")
+print(f"{len(ROWS) + 2 * len(result['logs']) + 1 - failures} passed, {failures} failed")
 sys.exit(1 if failures else 0)

@@ -310,8 +310,8 @@ log::Chart drawn_chart(const log::ChartData& chart, const std::vector<std::strin
     std::vector<std::string> read_names;
     std::vector<std::string> left_names;
     std::transform(read.begin(), read.end(), std::back_inserter(read_names), log_name);
-    for (const LeftOut& log : left_out)
-        left_names.push_back(log_name(log.path));
+    std::transform(left_out.begin(), left_out.end(), std::back_inserter(left_names),
+                   [](const LeftOut& log) { return log_name(log.path); });
     log::Chart drawn = chart.chart(log::logs_title(read_names, left_names));
     mark_alerts(drawn, verdict, comma);
     for (const std::string& line : log::chart_notes(drawn))
@@ -335,6 +335,81 @@ void commit_output(std::optional<OutputFile>& file, const std::string& text, Log
     outputs.failed = true;
 }
 
+// What the logs of a run gave: their summary as one, the logs read and those left out,
+// and each log's outcome for the JSON report.
+struct LogsRead {
+    log::LogSummary summary;
+    std::vector<std::string> read;
+    std::vector<LeftOut> left_out;
+    bool incomplete = false; // a log not read whole
+    log::RunReport report;
+};
+
+// The JSON report, when asked for, with the run's status and the files written so far.
+void write_json(LogOutputs& outputs, log::RunReport& report, int status)
+{
+    if (!outputs.json)
+        return;
+    report.status = status;
+    report.outputs = outputs.written;
+    commit_output(outputs.json, log::report_json(report, remedy_words), outputs);
+}
+
+// One log of the run read into it. One that cannot be read is said and left out, and the
+// others go on; a single log that cannot be read ends the run as a wrong command does.
+void read_into(LogsRead& run, const std::string& path, const OutputTarget* results,
+               const log::LogOptions& options, LogOutputs& outputs, bool several)
+{
+    log::LogSummary one;
+    std::optional<std::string> fault;
+    try {
+        one = read_log(path, results, options, outputs, run.incomplete);
+    } catch (const UsageError& error) {
+        run.report.logs.push_back(log::failed_outcome(path, log::Note(error.what())));
+        if (!several) {
+            write_json(outputs, run.report, exit_usage);
+            throw;
+        }
+        fault = error.what();
+    } catch (const log::LogError& error) {
+        run.report.logs.push_back(log::failed_outcome(path, error.note()));
+        if (!several) {
+            write_json(outputs, run.report, exit_usage);
+            throw;
+        }
+        fault = log::worded(error.note(), remedy_words);
+    }
+    if (fault) {
+        complain("registro «" + path + "» sin leer: " + *fault);
+        run.left_out.push_back({path, std::move(*fault)});
+        return;
+    }
+    if (outputs.json)
+        run.report.logs.push_back(log::read_outcome(path, one));
+    if (run.read.empty()) {
+        run.summary = std::move(one);
+        if (several)
+            run.summary.notes.insert(run.summary.notes.begin(),
+                                     log::Note("registro «" + text::printable(path) + "»:"));
+    } else {
+        log::merge_summary(run.summary, one, path);
+    }
+    run.read.push_back(path);
+}
+
+// The summary, the chart and the report, each into its file when asked for.
+void write_outputs(LogOutputs& outputs, const LogsRead& run, const log::Verdict& verdict,
+                   bool judged, const std::optional<log::Chart>& drawn)
+{
+    if (outputs.summary)
+        commit_output(outputs.summary, log::summary_file(run.summary, judged ? &verdict : nullptr),
+                      outputs);
+    if (outputs.chart)
+        commit_output(outputs.chart, chart_svg(*drawn), outputs);
+    if (outputs.report)
+        commit_output(outputs.report, report_pdf(run.summary, verdict, *drawn), outputs);
+}
+
 } // namespace
 
 int csv_log(const LogArgs& args)
@@ -342,7 +417,6 @@ int csv_log(const LogArgs& args)
     log::LogOptions options = log_options(args);
     if (args.consumption)
         options.judging.consumptions = consumptions_of(*args.consumption);
-    const bool several = args.files.size() > 1;
     LogOutputs outputs;
     open_outputs(outputs, args);
     log::ChartData chart;
@@ -365,76 +439,28 @@ int csv_log(const LogArgs& args)
         progress.update(rows, done + bytes);
     };
 
-    // What --json writes, last: the report with the run's status, then whether it could
-    // be written.
-    log::RunReport report;
-    const auto write_json = [&](int status) {
-        if (!outputs.json)
-            return;
-        report.status = status;
-        report.outputs = outputs.written;
-        commit_output(outputs.json, log::report_json(report, remedy_words), outputs);
-    };
-
-    // Every log is read; one that cannot be is said and left out, the others go on. A
-    // single log that cannot be read ends the run as a wrong command does.
-    log::LogSummary summary;
-    std::vector<std::string> read;
-    std::vector<LeftOut> left_out;
-    bool incomplete = false; // a log not read whole
+    LogsRead run;
     for (std::size_t i = 0; i < args.files.size(); ++i) {
-        const std::string& path = args.files[i];
-        log::LogSummary one;
-        std::optional<std::string> fault;
-        try {
-            one = read_log(path, args.output ? &outputs.results[i] : nullptr, options, outputs,
-                           incomplete);
-        } catch (const UsageError& error) {
-            report.logs.push_back(log::failed_outcome(path, log::Note(error.what())));
-            if (!several) {
-                write_json(exit_usage);
-                throw;
-            }
-            fault = error.what();
-        } catch (const log::LogError& error) {
-            report.logs.push_back(log::failed_outcome(path, error.note()));
-            if (!several) {
-                write_json(exit_usage);
-                throw;
-            }
-            fault = log::worded(error.note(), remedy_words);
-        }
-        done += file_size(path);
-        if (fault) {
+        const std::size_t left = run.left_out.size();
+        read_into(run, args.files[i], args.output ? &outputs.results[i] : nullptr, options, outputs,
+                  args.files.size() > 1);
+        if (run.left_out.size() != left)
             progress.clear();
-            complain("registro «" + path + "» sin leer: " + *fault);
-            left_out.push_back({path, std::move(*fault)});
-            continue;
-        }
-        if (outputs.json)
-            report.logs.push_back(log::read_outcome(path, one));
-        if (read.empty()) {
-            summary = std::move(one);
-            if (several)
-                summary.notes.insert(summary.notes.begin(),
-                                     log::Note("registro «" + text::printable(path) + "»:"));
-        } else {
-            log::merge_summary(summary, one, path);
-        }
-        read.push_back(path);
+        done += file_size(args.files[i]);
     }
     progress.clear();
     if (reports > max_row_reports)
         say("… y " + std::to_string(reports - max_row_reports) +
             " filas más sin resultado: cada una dice por qué en la columna aviso");
-    if (read.empty()) {
+    if (run.read.empty()) {
         complain(
             "no se pudo leer ninguno de los registros: no se escribe el resumen, el gráfico ni el "
             "informe");
-        write_json(exit_usage);
+        write_json(outputs, run.report, exit_usage);
         return exit_usage;
     }
 
+    const log::LogSummary& summary = run.summary;
     const log::Verdict verdict = log::judge(summary, options.judging);
     for (const std::string& line : log::verdict_lines(verdict, summary.comma))
         say(line);
@@ -442,22 +468,16 @@ int csv_log(const LogArgs& args)
         say(line);
     std::optional<log::Chart> drawn;
     if (options.chart != nullptr)
-        drawn = drawn_chart(chart, read, left_out, verdict, summary.comma);
+        drawn = drawn_chart(chart, run.read, run.left_out, verdict, summary.comma);
     const bool judged = !summary.months.empty() || options.verdict;
-    if (outputs.summary)
-        commit_output(outputs.summary, log::summary_file(summary, judged ? &verdict : nullptr),
-                      outputs);
-    if (outputs.chart)
-        commit_output(outputs.chart, chart_svg(*drawn), outputs);
-    if (outputs.report)
-        commit_output(outputs.report, report_pdf(summary, verdict, *drawn), outputs);
+    write_outputs(outputs, run, verdict, judged, drawn);
     say(log::counts_line(summary));
-    const int status = !left_out.empty()                       ? exit_usage
-        : summary.complete() && !incomplete && !outputs.failed ? exit_ok
-                                                               : exit_not_calculated;
-    report.summary = &summary;
-    report.verdict = judged ? &verdict : nullptr;
-    write_json(status);
+    const int status = !run.left_out.empty()                       ? exit_usage
+        : summary.complete() && !run.incomplete && !outputs.failed ? exit_ok
+                                                                   : exit_not_calculated;
+    run.report.summary = &summary;
+    run.report.verdict = judged ? &verdict : nullptr;
+    write_json(outputs, run.report, status);
     for (const log::OutputWritten& output : outputs.written)
         say("escrito: «" + output.path + "»");
     // The JSON's own failure counts too.

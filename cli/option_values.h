@@ -20,7 +20,7 @@ namespace quemador::cli {
 // error, always.
 void say(std::string_view line);
 void complain(std::string_view line);
-void keep_quiet(bool quiet);
+void keep_quiet(bool on);
 
 // An option's value, read by its declaration; a fault is a usage error naming it.
 log::OptionValue read(const Text& text, Option option);

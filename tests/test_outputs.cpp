@@ -378,7 +378,7 @@ private slots:
         QTest::newRow("one reading") << "$C -q -c gas --o2 3 --temp 300" << 0 << "";
         QTest::newRow("a table") << "$C --silencio --tabla -c gas" << 0 << "";
         QTest::newRow("a log with notices")
-            << "printf 'O2,T\\n3,300\\n30,300\\n' | $C -q -c gas --csv - --resumen r.csv" << 1
+            << R"(printf 'O2,T\n3,300\n30,300\n' | $C -q -c gas --csv - --resumen r.csv)" << 1
             << "";
         QTest::newRow("a batch with a log left out")
             << "$C -q -c gas --csv a.csv --csv falta.csv --salida out" << 2

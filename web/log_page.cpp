@@ -444,8 +444,8 @@ std::string chart_title(const nlohmann::json& request, const std::vector<std::st
 {
     if (read.size() + left_out.size() > 1) {
         std::vector<std::string> left_names;
-        for (const LeftOut& log : left_out)
-            left_names.push_back(log.name);
+        std::transform(left_out.begin(), left_out.end(), std::back_inserter(left_names),
+                       [](const LeftOut& log) { return log.name; });
         return log::logs_title(read, left_names);
     }
     const auto name = request.find("nombre");
@@ -457,8 +457,9 @@ std::vector<std::string> lines_of(const log::LogSummary& summary, const log::Ver
                                   const log::Chart& drawn, const std::vector<LeftOut>& left_out)
 {
     std::vector<std::string> lines;
-    for (const LeftOut& log : left_out)
-        lines.push_back("registro «" + log.name + "» sin leer: " + log.reason);
+    std::transform(
+        left_out.begin(), left_out.end(), std::back_inserter(lines),
+        [](const LeftOut& log) { return "registro «" + log.name + "» sin leer: " + log.reason; });
     const std::vector<std::string> judged = log::verdict_lines(verdict, summary.comma);
     lines.insert(lines.end(), judged.begin(), judged.end());
     const std::vector<std::string> closing = log::closing_lines(summary, control_words);

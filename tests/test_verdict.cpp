@@ -351,7 +351,7 @@ private slots:
         QTest::newRow("a row without its price")
             << "Sala;10;1\nCocina;20\n"
             << QStringList{}
-            << "línea 2: se esperan una caldera, su consumo anual en kWh y el precio del kWh";
+            << "línea 2: se esperan una caldera, su consumo anual y el precio de su energía";
         QTest::newRow("a negative consumption")
             << "Sala;-10;1\n"
             << QStringList{} << "línea 1: el consumo y el precio no pueden ser negativos";

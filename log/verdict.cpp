@@ -582,8 +582,13 @@ bool consumption_rows(std::string_view text, ConsumptionsRead& read,
                       std::vector<ConsumptionRow>& rows, text::NumberColumn& numbers,
                       std::string& settler)
 {
-    // The separator: a semicolon or a tab where the first line has one, otherwise a comma.
-    const std::string_view first = text.substr(0, text.find('\n'));
+    // The separator: a semicolon or a tab where the first line with something has one,
+    // otherwise a comma.
+    const std::size_t begins = text.find_first_not_of(" \t\r\n");
+    const std::size_t line_begins =
+        begins == std::string_view::npos ? text.size() : text.find_last_of('\n', begins) + 1;
+    std::string_view first = text.substr(line_begins);
+    first = first.substr(0, first.find('\n'));
     const char separator = first.find(';') != std::string_view::npos ? ';'
         : first.find('\t') != std::string_view::npos                 ? '\t'
                                                                      : ',';

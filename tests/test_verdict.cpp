@@ -347,6 +347,9 @@ private slots:
         QTest::newRow("commas, no header, a blank line")
             << "Sala,100000,0.1\n\nCocina,5000,0.2\n"
             << QStringList{"Sala 100000 0.1", "Cocina 5000 0.2"} << "";
+        QTest::newRow("the separator from the first line with something")
+            << "\r\n  \nSala;1.000.000;0,1\n"
+            << QStringList{"Sala 1000000 0.1"} << "";
         QTest::newRow("tabs, a byte order mark") << "\xEF\xBB\xBFSala\t10\t1\n"
                                                  << QStringList{"Sala 10 1"} << "";
         QTest::newRow("a row without its price")

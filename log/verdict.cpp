@@ -421,16 +421,15 @@ void mark_alerts(Chart& chart, const Verdict& verdict, text::DecimalComma comma)
 
 namespace {
 
-struct EnergyFacts {
+// Our units as a header writes them, in lower case.
+struct EnergyWord {
     EnergyUnit unit;
-    std::string_view word; // as a header writes it, in lower case
-    std::string_view name;
-    double kwh;
+    std::string_view word;
 };
-constexpr std::array<EnergyFacts, 3> energy_units = {{
-    {EnergyUnit::kwh, "kwh", "kWh", 1},
-    {EnergyUnit::mwh, "mwh", "MWh", 1000},
-    {EnergyUnit::gj, "gj", "GJ", 1000 / 3.6},
+constexpr std::array<EnergyWord, 3> energy_units = {{
+    {EnergyUnit::kwh, "kwh"},
+    {EnergyUnit::mwh, "mwh"},
+    {EnergyUnit::gj, "gj"},
 }};
 
 // Units of energy or of amount a header may name that are not read: their figures would
@@ -490,8 +489,9 @@ UnitNamed unit_named(std::string_view header, bool price)
 {
     UnitNamed named;
     for (const std::string& word : words_of(header)) {
-        const auto known = std::find_if(energy_units.begin(), energy_units.end(),
-                                        [&word](const EnergyFacts& f) { return f.word == word; });
+        const auto* const known =
+            std::find_if(energy_units.begin(), energy_units.end(),
+                         [&word](const EnergyWord& f) { return f.word == word; });
         if (known != energy_units.end()) {
             named.unknown = named.unknown || (named.unit && *named.unit != known->unit);
             named.unit = known->unit;
@@ -576,22 +576,52 @@ bool header_units(const std::vector<std::string_view>& header, std::uint64_t lin
     return true;
 }
 
+// The separator: a semicolon or a tab where the first line with something has one,
+// otherwise a comma.
+char separator_of(std::string_view text)
+{
+    const std::size_t begins = text.find_first_not_of(" \t\r\n");
+    const std::size_t line_begins =
+        begins == std::string_view::npos ? text.size() : text.find_last_of('\n', begins) + 1;
+    std::string_view first = text.substr(line_begins);
+    first = first.substr(0, first.find('\n'));
+    return first.find(';') != std::string_view::npos ? ';'
+        : first.find('\t') != std::string_view::npos ? '\t'
+                                                     : ',';
+}
+
+// Whether a field reads as a number, in either mark.
+bool is_figure(const std::vector<std::string_view>& fields, std::size_t k)
+{
+    if (fields.size() <= k)
+        return false;
+    const text::NumberReadings r = text::number_readings(fields[k]);
+    return r.point || r.comma;
+}
+
+// Why a record is not a row of consumptions (it has columns fields that may hold
+// something); none when it is one.
+std::optional<std::string> row_fault(const std::vector<std::string_view>& fields,
+                                     std::size_t columns, char separator)
+{
+    if (!is_figure(fields, 1) || !is_figure(fields, 2))
+        return "se esperan una caldera, su consumo anual y el precio de su energía";
+    if (std::any_of(fields.begin() + static_cast<std::ptrdiff_t>(std::min(columns, fields.size())),
+                    fields.end(), [](std::string_view f) { return !text::is_blank(f); }))
+        return std::string("tiene más campos que los de una caldera, su consumo y su precio") +
+            (separator == ',' ? "; en un CSV separado por comas, una cifra con comas va entre "
+                                "comillas"
+                              : "");
+    return std::nullopt;
+}
+
 // The file's records: a header's units taken, the rows kept as text; the decimal mark
 // settled by every figure of the file, and the figure that settled it.
 bool consumption_rows(std::string_view text, ConsumptionsRead& read,
                       std::vector<ConsumptionRow>& rows, text::NumberColumn& numbers,
                       std::string& settler)
 {
-    // The separator: a semicolon or a tab where the first line with something has one,
-    // otherwise a comma.
-    const std::size_t begins = text.find_first_not_of(" \t\r\n");
-    const std::size_t line_begins =
-        begins == std::string_view::npos ? text.size() : text.find_last_of('\n', begins) + 1;
-    std::string_view first = text.substr(line_begins);
-    first = first.substr(0, first.find('\n'));
-    const char separator = first.find(';') != std::string_view::npos ? ';'
-        : first.find('\t') != std::string_view::npos                 ? '\t'
-                                                                     : ',';
+    const char separator = separator_of(text);
     text::StringSource source(text);
     text::CsvReader reader(source, separator);
     std::vector<std::string_view> fields;
@@ -606,33 +636,15 @@ bool consumption_rows(std::string_view text, ConsumptionsRead& read,
         if (std::all_of(fields.begin(), fields.end(),
                         [](std::string_view f) { return text::is_blank(f); }))
             continue;
-        const auto figure = [&fields](std::size_t k) {
-            if (fields.size() <= k)
-                return false;
-            const text::NumberReadings r = text::number_readings(fields[k]);
-            return r.point || r.comma;
-        };
-        const bool figures = figure(1) && figure(2);
-        if (std::exchange(first_record, false) && !figures) {
+        // A first record that is not figures is the header.
+        if (std::exchange(first_record, false) && !(is_figure(fields, 1) && is_figure(fields, 2))) {
             columns = std::max(columns, fields.size());
             if (!header_units(fields, line, read))
                 return false;
             continue;
         }
-        if (!figures) {
-            read.fault = line_text(line) +
-                "se esperan una caldera, su consumo anual y el precio de su energía";
-            return false;
-        }
-        if (std::any_of(fields.begin() +
-                            static_cast<std::ptrdiff_t>(std::min(columns, fields.size())),
-                        fields.end(), [](std::string_view f) { return !text::is_blank(f); })) {
-            read.fault = line_text(line) +
-                "tiene más campos que los de una caldera, su consumo y su "
-                "precio" +
-                (separator == ',' ? "; en un CSV separado por comas, una cifra con comas va entre "
-                                    "comillas"
-                                  : "");
+        if (const std::optional<std::string> fault = row_fault(fields, columns, separator)) {
+            read.fault = line_text(line) + *fault;
             return false;
         }
         rows.push_back({line, std::string(text::trimmed(fields[0])), std::string(fields[1]),
@@ -674,10 +686,29 @@ bool figure_of(const std::string& cell, std::uint64_t line, const text::NumberCo
 
 std::string_view unit_name(EnergyUnit unit)
 {
-    return energy_units.at(static_cast<std::size_t>(unit)).name;
+    switch (unit) {
+    case EnergyUnit::mwh:
+        return "MWh";
+    case EnergyUnit::gj:
+        return "GJ";
+    case EnergyUnit::kwh:
+        break;
+    }
+    return "kWh";
 }
 
-double kwh_in(EnergyUnit unit) { return energy_units.at(static_cast<std::size_t>(unit)).kwh; }
+double kwh_in(EnergyUnit unit)
+{
+    switch (unit) {
+    case EnergyUnit::mwh:
+        return 1000;
+    case EnergyUnit::gj:
+        return 1000 / 3.6;
+    case EnergyUnit::kwh:
+        break;
+    }
+    return 1;
+}
 
 ConsumptionsRead read_consumptions(std::string_view text)
 {

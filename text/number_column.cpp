@@ -110,13 +110,13 @@ NumberColumn::Read NumberColumn::read(std::string_view cell, std::uint64_t line)
             settled_line_ = line;
         }
     }
-    const DecimalMark mark = mark_.value_or(DecimalMark::point);
-    const std::optional<double>& value = readings.in(mark);
+    const DecimalMark in = mark_.value_or(DecimalMark::point);
+    const std::optional<double>& value = readings.in(in);
     if (!value)
         return {State::contradicts, 0, false};
-    const bool grouped = readings.grouped(mark);
-    grouped_ += grouped ? 1 : 0;
-    return {State::number, *value, grouped};
+    const bool with_groups = readings.grouped(in);
+    grouped_ += with_groups ? 1 : 0;
+    return {State::number, *value, with_groups};
 }
 
 } // namespace quemador::text

@@ -153,19 +153,33 @@ log::LogOptions log_options(const LogArgs& args)
     return options;
 }
 
-// The consumptions of --consumos.
+// The consumptions of --consumos: the whole file, or a refusal that says why. A file
+// larger than any list of boilers could be is refused by its size rather than read.
 std::vector<log::Consumption> consumptions_of(const std::string& path)
 {
+    constexpr std::uint64_t max_bytes = 64U << 20U;
+    const std::string named = "el archivo de --consumos «" + path + "»";
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr)
-        throw UsageError("no se puede abrir el archivo de --consumos «" + path +
-                         (errno == ENOENT ? "»: no existe" : "»: no se puede leer"));
+        throw UsageError("no se puede abrir " + named +
+                         (errno == ENOENT ? ": no existe" : ": no se puede leer"));
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> closed(file, &std::fclose);
+    struct stat info {};
+    if (fstat(fileno(file), &info) == 0 && S_ISDIR(info.st_mode))
+        throw UsageError("«" + path + "» es una carpeta, no un archivo de --consumos");
+    if (S_ISREG(info.st_mode) && static_cast<std::uint64_t>(info.st_size) > max_bytes)
+        throw UsageError(named + " ocupa " + std::to_string(info.st_size) +
+                         " bytes: uno de consumos no pasa de 64 MiB");
     std::string text;
-    std::array<char, 4096> buffer{};
+    std::array<char, 65536> buffer{};
     std::size_t n = 0;
-    while ((n = std::fread(buffer.data(), 1, buffer.size(), file)) > 0 && text.size() < (1U << 20))
+    while ((n = std::fread(buffer.data(), 1, buffer.size(), file)) > 0) {
         text.append(buffer.data(), n);
-    std::fclose(file);
+        if (text.size() > max_bytes)
+            throw UsageError(named + " pasa de 64 MiB: uno de consumos no es tan grande");
+    }
+    if (std::ferror(file) != 0)
+        throw UsageError("no se puede leer " + named);
     log::ConsumptionsRead got = log::read_consumptions(text);
     if (got.fault)
         throw UsageError("--consumos «" + path + "», " + *got.fault);

@@ -230,9 +230,10 @@ std::vector<OptionSpec> make_specs()
     all.push_back({.option = Option::consumption,
                    .name = "--consumos",
                    .argument = "ARCHIVO",
-                   .help = "con --csv y --objetivo-o2: un CSV de caldera, consumo anual en kWh y "
-                           "precio del kWh en euros; da los kWh y euros al año que ahorraría "
-                           "llegar al objetivo",
+                   .help = "con --csv y --objetivo-o2: un CSV de caldera, consumo anual y precio "
+                           "(en kWh y €/kWh, o en MWh, GJ, €/MWh o €/GJ si el encabezado lo "
+                           "dice; miles con punto o coma); da los kWh y euros al año que "
+                           "ahorraría llegar al objetivo",
                    .modes = in_log,
                    .kind = ValueKind::text});
     all.push_back({.option = Option::report,

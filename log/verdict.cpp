@@ -2,6 +2,7 @@
 #include "log/verdict.h"
 
 #include "calculation/calculate_command.h"
+#include "calculation/number_text.h"
 #include "calculation/report.h"
 #include "log/dates.h"
 #include "text/csv.h"
@@ -12,6 +13,7 @@
 #include <cmath>
 #include <iterator>
 #include <map>
+#include <utility>
 
 namespace quemador::log {
 namespace {
@@ -209,7 +211,7 @@ std::string figure(std::optional<double> x, text::DecimalComma comma)
     return std::string(text::in_file(shown, comma));
 }
 
-std::string whole(double x) { return std::to_string(static_cast<long long>(std::llround(x))); }
+std::string whole(double x) { return whole_text(x); }
 
 // A boiler as a line names it.
 std::string boiler_name(const std::string& boiler)
@@ -417,44 +419,358 @@ void mark_alerts(Chart& chart, const Verdict& verdict, text::DecimalComma comma)
     }
 }
 
+namespace {
+
+// Our units as a header writes them, in lower case.
+struct EnergyWord {
+    EnergyUnit unit;
+    std::string_view word;
+};
+constexpr std::array<EnergyWord, 3> energy_units = {{
+    {EnergyUnit::kwh, "kwh"},
+    {EnergyUnit::mwh, "mwh"},
+    {EnergyUnit::gj, "gj"},
+}};
+
+// Units of energy or of amount a header may name that are not read: their figures would
+// be wrong in any of ours.
+constexpr std::array<std::string_view, 27> other_units = {
+    "wh",         "gwh",    "twh",    "mj",      "kj",  "tj",    "kcal", "mcal",      "th",
+    "therm",      "therms", "termia", "termias", "btu", "mmbtu", "m3",   "m\xC2\xB3", "nm3",
+    "nm\xC2\xB3", "litro",  "litros", "kg",      "kw",  "mw",    "tep",  "gas",       "gasoleo"};
+// Currencies, and parts of the euro, a price may name that are not euros.
+constexpr std::array<std::string_view, 11> other_money = {
+    "usd", "gbp", "c", "ct", "cts", "cent", "cents", "centimo", "centimos", "dolares", "libras"};
+constexpr std::array<std::string_view, 4> euro_words = {"\xE2\x82\xAC", "eur", "euro", "euros"};
+
+// The words of a header in lower case without accents: runs of letters, digits and
+// other UTF-8 characters; the euro sign, in UTF-8 or Windows-1252, a word of its own.
+std::vector<std::string> words_of(std::string_view header)
+{
+    const std::string lower = text::caseless(header);
+    std::vector<std::string> words;
+    std::string word;
+    const auto end_word = [&words, &word] {
+        if (!word.empty())
+            words.push_back(std::exchange(word, {}));
+    };
+    for (std::size_t i = 0; i < lower.size(); ++i) {
+        const auto b = static_cast<unsigned char>(lower[i]);
+        const bool euro = std::string_view(lower).substr(i).starts_with("\xE2\x82\xAC") ||
+            (b == 0x80 && (i == 0 || static_cast<unsigned char>(lower[i - 1]) < 0x80));
+        if (euro) {
+            end_word();
+            words.emplace_back("\xE2\x82\xAC");
+            i += b == 0x80 ? 0 : 2;
+        } else if ((b >= 'a' && b <= 'z') || (b >= '0' && b <= '9') || b >= 0x80) {
+            word += lower[i];
+        } else {
+            end_word();
+        }
+    }
+    end_word();
+    return words;
+}
+
+template <std::size_t N>
+bool one_of(const std::array<std::string_view, N>& list, std::string_view word)
+{
+    return std::find(list.begin(), list.end(), word) != list.end();
+}
+
+// The unit a header names. unknown: it names another, two of ours, or something in
+// brackets (or, for a price, after a slash) that is not one of ours.
+struct UnitNamed {
+    std::optional<EnergyUnit> unit;
+    bool unknown = false;
+};
+
+UnitNamed unit_named(std::string_view header, bool price)
+{
+    UnitNamed named;
+    for (const std::string& word : words_of(header)) {
+        const auto* const known =
+            std::find_if(energy_units.begin(), energy_units.end(),
+                         [&word](const EnergyWord& f) { return f.word == word; });
+        if (known != energy_units.end()) {
+            named.unknown = named.unknown || (named.unit && *named.unit != known->unit);
+            named.unit = known->unit;
+        } else if (one_of(other_units, word) || (price && one_of(other_money, word))) {
+            named.unknown = true;
+        }
+    }
+    if (price &&
+        (header.find('$') != std::string_view::npos ||
+         header.find("\xC2\xA3") != std::string_view::npos))
+        named.unknown = true;
+    if (named.unit)
+        return named;
+    // A bracket that names no unit of ours names one that is not read ("(m³)", "(th)");
+    // one with a currency only is the euro's.
+    for (const auto& [open, close] : {std::pair('(', ')'), std::pair('[', ']')}) {
+        const std::size_t from = header.find(open);
+        if (from == std::string_view::npos)
+            continue;
+        const std::string_view inside =
+            header.substr(from + 1, header.find(close, from) - from - 1);
+        for (const std::string& word : words_of(inside))
+            named.unknown = named.unknown || !(price && one_of(euro_words, word));
+    }
+    if (price && header.find('/') != std::string_view::npos)
+        named.unknown = true;
+    return named;
+}
+
+std::string line_text(std::uint64_t line) { return "línea " + std::to_string(line) + ": "; }
+
+// A figure as the file writes it, for a message.
+std::string cell_text(std::string_view cell)
+{
+    return "«" + text::shortened(text::trimmed(cell), 40) + "»";
+}
+
+// What to say of a figure that reads both ways: its two numbers and what to write.
+std::string ambiguous_text(std::string_view cell, const text::NumberReadings& readings)
+{
+    const bool comma = cell.find(',') != std::string_view::npos;
+    const std::string_view mark = comma ? "la coma" : "el punto";
+    const double thousands = *(comma ? readings.point : readings.comma);
+    std::string decimals = plain_number(*(comma ? readings.comma : readings.point));
+    if (comma)
+        std::replace(decimals.begin(), decimals.end(), '.', ',');
+    const std::string plain = plain_number(thousands);
+    return cell_text(cell) + " puede ser " + plain + " (" + std::string(mark) +
+        " separa los miles) o " + decimals + " (" + std::string(mark) +
+        " es la marca decimal), y ninguna otra cifra del archivo dice cuál: escríbalo sin "
+        "separador de miles (" +
+        plain +
+        "), o dé alguna cifra con decimales que muestre la marca del archivo (un precio "
+        "como 0,09 o 0.09)";
+}
+
+// A record of the file, its figures still text.
+struct ConsumptionRow {
+    std::uint64_t line = 0;
+    std::string boiler;
+    std::string consumption;
+    std::string price;
+};
+
+// The header's units into read; false, with the fault, for a unit not known.
+bool header_units(const std::vector<std::string_view>& header, std::uint64_t line,
+                  ConsumptionsRead& read)
+{
+    for (const bool price : {false, true}) {
+        const std::size_t index = price ? 2 : 1;
+        if (header.size() <= index)
+            continue;
+        const UnitNamed named = unit_named(header[index], price);
+        if (named.unknown) {
+            read.fault = line_text(line) + "no se conoce la unidad de " + cell_text(header[index]) +
+                (price ? ": el precio se da en €/kWh, €/MWh o €/GJ"
+                       : ": el consumo anual se da en kWh, MWh o GJ");
+            return false;
+        }
+        (price ? read.priced_per : read.energy) = named.unit.value_or(EnergyUnit::kwh);
+    }
+    return true;
+}
+
+// The separator: a semicolon or a tab where the first line with something has one,
+// otherwise a comma.
+char separator_of(std::string_view text)
+{
+    const std::size_t begins = text.find_first_not_of(" \t\r\n");
+    const std::size_t line_begins =
+        begins == std::string_view::npos ? text.size() : text.find_last_of('\n', begins) + 1;
+    std::string_view first = text.substr(line_begins);
+    first = first.substr(0, first.find('\n'));
+    return first.find(';') != std::string_view::npos ? ';'
+        : first.find('\t') != std::string_view::npos ? '\t'
+                                                     : ',';
+}
+
+// Whether a field reads as a number, in either mark.
+bool is_figure(const std::vector<std::string_view>& fields, std::size_t k)
+{
+    if (fields.size() <= k)
+        return false;
+    const text::NumberReadings r = text::number_readings(fields[k]);
+    return r.point || r.comma;
+}
+
+// Why a record is not a row of consumptions (it has columns fields that may hold
+// something); none when it is one.
+std::optional<std::string> row_fault(const std::vector<std::string_view>& fields,
+                                     std::size_t columns, char separator)
+{
+    if (!is_figure(fields, 1) || !is_figure(fields, 2))
+        return "se esperan una caldera, su consumo anual y el precio de su energía";
+    if (std::any_of(fields.begin() + static_cast<std::ptrdiff_t>(std::min(columns, fields.size())),
+                    fields.end(), [](std::string_view f) { return !text::is_blank(f); }))
+        return std::string("tiene más campos que los de una caldera, su consumo y su precio") +
+            (separator == ',' ? "; en un CSV separado por comas, una cifra con comas va entre "
+                                "comillas"
+                              : "");
+    return std::nullopt;
+}
+
+// The file's records: a header's units taken, the rows kept as text; the decimal mark
+// settled by every figure of the file, and the figure that settled it.
+bool consumption_rows(std::string_view text, ConsumptionsRead& read,
+                      std::vector<ConsumptionRow>& rows, text::NumberColumn& numbers,
+                      std::string& settler)
+{
+    const char separator = separator_of(text);
+    text::StringSource source(text);
+    text::CsvReader reader(source, separator);
+    std::vector<std::string_view> fields;
+    std::size_t columns = 3; // a row's fields that may hold something
+    bool first_record = true;
+    while (reader.next(fields)) {
+        const std::uint64_t line = reader.line();
+        if (reader.too_long()) {
+            read.fault = line_text(line) + "la línea es demasiado larga";
+            return false;
+        }
+        if (std::all_of(fields.begin(), fields.end(),
+                        [](std::string_view f) { return text::is_blank(f); }))
+            continue;
+        // A first record that is not figures is the header.
+        if (std::exchange(first_record, false) && !(is_figure(fields, 1) && is_figure(fields, 2))) {
+            columns = std::max(columns, fields.size());
+            if (!header_units(fields, line, read))
+                return false;
+            continue;
+        }
+        if (const std::optional<std::string> fault = row_fault(fields, columns, separator)) {
+            read.fault = line_text(line) + *fault;
+            return false;
+        }
+        rows.push_back({line, std::string(text::trimmed(fields[0])), std::string(fields[1]),
+                        std::string(fields[2])});
+        for (const std::string_view cell : {fields[1], fields[2]}) {
+            const bool unsettled = !numbers.mark();
+            numbers.read(cell, line);
+            if (unsettled && numbers.mark())
+                settler = std::string(text::trimmed(cell));
+        }
+    }
+    return true;
+}
+
+// A figure of a row with the file's settled mark; false, with the fault, where it reads
+// both ways or not in that mark.
+bool figure_of(const std::string& cell, std::uint64_t line, const text::NumberColumn& settled,
+               std::string_view settler, ConsumptionsRead& read, double& value)
+{
+    text::NumberColumn column(settled.mark());
+    const text::NumberColumn::Read got = column.read(cell, line);
+    if (got.state == text::NumberColumn::State::number) {
+        value = got.value;
+        read.grouped += got.grouped ? 1 : 0;
+        return true;
+    }
+    if (got.state == text::NumberColumn::State::waiting)
+        read.fault = line_text(line) + ambiguous_text(cell, text::number_readings(cell));
+    else
+        read.fault = line_text(line) + cell_text(cell) + " no se lee con " +
+            std::string(text::mark_name(*settled.mark())) + " como marca decimal, que es la " +
+            "del archivo desde " + cell_text(settler) + " en la línea " +
+            std::to_string(settled.settled_line()) +
+            ": escriba todas sus cifras con una misma marca decimal";
+    return false;
+}
+
+} // namespace
+
+std::string_view unit_name(EnergyUnit unit)
+{
+    switch (unit) {
+    case EnergyUnit::mwh:
+        return "MWh";
+    case EnergyUnit::gj:
+        return "GJ";
+    case EnergyUnit::kwh:
+        break;
+    }
+    return "kWh";
+}
+
+double kwh_in(EnergyUnit unit)
+{
+    switch (unit) {
+    case EnergyUnit::mwh:
+        return 1000;
+    case EnergyUnit::gj:
+        return 1000 / 3.6;
+    case EnergyUnit::kwh:
+        break;
+    }
+    return 1;
+}
+
 ConsumptionsRead read_consumptions(std::string_view text)
 {
     ConsumptionsRead read;
     if (text.starts_with("\xEF\xBB\xBF"))
         text.remove_prefix(3);
-    // The separator: a semicolon or a tab where the first line has one, otherwise a comma.
-    const std::string_view first = text.substr(0, text.find('\n'));
-    const char separator = first.find(';') != std::string_view::npos ? ';'
-        : first.find('\t') != std::string_view::npos                 ? '\t'
-                                                                     : ',';
-    text::StringSource source(text);
-    text::CsvReader reader(source, separator);
-    std::vector<std::string_view> fields;
-    while (reader.next(fields)) {
-        if (fields.size() == 1 && text::trimmed(fields[0]).empty())
-            continue;
-        std::array<double, 2> numbers{};
-        const bool numbers_read = fields.size() >= 3 &&
-            text::parse_number(text::trimmed(fields[1]), text::DecimalComma::accepted,
-                               numbers[0]) &&
-            text::parse_number(text::trimmed(fields[2]), text::DecimalComma::accepted, numbers[1]);
-        if (!numbers_read) {
-            if (reader.line() == 1)
-                continue; // a header
-            read.fault = "línea " + std::to_string(reader.line()) +
-                ": se esperan una caldera, su consumo anual en kWh y el precio del kWh";
+    std::vector<ConsumptionRow> rows;
+    text::NumberColumn numbers;
+    std::string settler;
+    if (!consumption_rows(text, read, rows, numbers, settler))
+        return read;
+    read.mark = numbers.mark();
+    if (rows.empty()) {
+        read.fault = text.find_first_not_of(" \t\r\n") == std::string_view::npos
+            ? "el archivo está vacío"
+            : "el archivo no da el consumo de ninguna caldera";
+        return read;
+    }
+    const std::string energy(unit_name(read.energy));
+    const std::string price_unit = "€/" + std::string(unit_name(read.priced_per));
+    std::map<std::string, std::uint64_t> lines; // by boiler, caseless
+    for (const ConsumptionRow& row : rows) {
+        std::array<double, 2> figures{};
+        if (!figure_of(row.consumption, row.line, numbers, settler, read, figures[0]) ||
+            !figure_of(row.price, row.line, numbers, settler, read, figures[1]))
+            return read;
+        if (!(figures[0] >= 0) || !(figures[1] >= 0)) {
+            read.fault = line_text(row.line) + "el consumo y el precio no pueden ser negativos";
             return read;
         }
-        if (!(numbers[0] >= 0) || !(numbers[1] >= 0) || !std::isfinite(numbers[0]) ||
-            !std::isfinite(numbers[1])) {
-            read.fault = "línea " + std::to_string(reader.line()) +
-                ": el consumo y el precio no pueden ser negativos";
+        const double kwh = figures[0] * kwh_in(read.energy);
+        const double price = figures[1] / kwh_in(read.priced_per);
+        if (!(kwh <= max_yearly_kwh)) {
+            read.fault = line_text(row.line) + "un consumo anual de " + cell_text(row.consumption) +
+                " " + energy + " pasa de 10 TWh: revise la cifra y la unidad de la cabecera";
             return read;
         }
-        read.consumptions.push_back(
-            {std::string(text::trimmed(fields[0])), numbers[0], numbers[1]});
+        if (!(price <= max_kwh_price)) {
+            read.fault = line_text(row.line) + "un precio de " + cell_text(row.price) + " " +
+                price_unit + " pasa de 10 € el kWh: revise la cifra y la unidad de la cabecera " +
+                "(€/kWh, €/MWh o €/GJ)";
+            return read;
+        }
+        const auto [at, added] = lines.try_emplace(text::caseless(row.boiler), row.line);
+        if (!added) {
+            read.fault = line_text(row.line) + "la caldera «" + text::shortened(row.boiler, 80) +
+                "» ya tiene su consumo en la línea " + std::to_string(at->second);
+            return read;
+        }
+        read.consumptions.push_back({row.boiler, kwh, price});
     }
     return read;
+}
+
+std::string whole_text(double x)
+{
+    if (!std::isfinite(x))
+        return "—";
+    const double rounded = std::round(x);
+    if (std::abs(rounded) < 1e15)
+        return std::to_string(static_cast<long long>(rounded));
+    return std::string(without_sign_blank(Str(rounded)));
 }
 
 } // namespace quemador::log

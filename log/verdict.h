@@ -13,6 +13,7 @@
 #include "log/chart.h"
 #include "log/dates.h"
 #include "log/summary.h"
+#include "text/number_column.h"
 #include "text/numbers.h"
 
 #include <cstdint>
@@ -114,13 +115,40 @@ std::string alert_text(const Alert& alert, text::DecimalComma comma);
 // Marks each boiler's panel with its alerts, in words.
 void mark_alerts(Chart& chart, const Verdict& verdict, text::DecimalComma comma);
 
-// Reads a small CSV of consumptions: a boiler, its yearly kWh and the price per kWh a
-// row, a header line allowed, separated by commas, semicolons or tabs, numbers with a
-// decimal point or comma. A row that cannot be read is a fault, said with its line.
+// Units of a consumptions file: the yearly consumption's, and the energy its price is
+// for.
+enum class EnergyUnit : std::uint8_t { kwh, mwh, gj };
+// Its name ("MWh") and its kWh (1 GJ = 1000 / 3.6 kWh).
+std::string_view unit_name(EnergyUnit unit);
+double kwh_in(EnergyUnit unit);
+
+// The figures past which a consumptions file is taken for a mistake rather than read:
+// a boiler's year over 10 TWh, a price over 10 € the kWh.
+inline constexpr double max_yearly_kwh = 1e10;
+inline constexpr double max_kwh_price = 10;
+
+// Reads a small CSV of consumptions: a boiler, its yearly consumption and the price of
+// its energy a row, separated by commas, semicolons or tabs. A first line that is not
+// figures is a header, which may name the units: the consumption in kWh, MWh or GJ, the
+// price in € (or EUR) per kWh, MWh or GJ; kWh and € the kWh when it names none. The
+// numbers may group thousands: the file's decimal mark is the one its figures show
+// (NumberColumn), and a figure that reads both ways with nothing in the file to settle it
+// is refused. Every consumption is in kWh and every price in € the kWh once read. A row
+// that cannot be read, a unit not known, a boiler named twice, a figure past the bounds
+// above and a file without consumptions are a fault, said with the line.
 struct ConsumptionsRead {
     std::vector<Consumption> consumptions;
     std::optional<std::string> fault;
+    EnergyUnit energy = EnergyUnit::kwh;     // of the consumptions, as the header names it
+    EnergyUnit priced_per = EnergyUnit::kwh; // of the prices, as the header names it
+    std::optional<text::DecimalMark> mark;   // the file's decimal mark, once its figures show it
+    std::uint64_t grouped = 0;               // figures written with a thousands separator
 };
 ConsumptionsRead read_consumptions(std::string_view text);
+
+// A sum of money or energy as a whole number, locale-free and safe for any double: its
+// digits up to 10^15, Str's exponent form past that ("1E+20"), "—" for what is not
+// finite.
+std::string whole_text(double x);
 
 } // namespace quemador::log

@@ -14,7 +14,7 @@ cmake --build --preset fuzz >/dev/null
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-for target in calculate val csv_log csv_reader dates chart log_json; do
+for target in calculate val csv_log csv_reader dates chart log_json consumptions; do
   mkdir -p "$work/$target"
   if ! (cd "$work" && "$OLDPWD/build/fuzz/fuzz/fuzz_$target" -max_total_time="$seconds" -max_len=65536 \
         "$work/$target" "$OLDPWD/fuzz/corpus/$target" > "$work/$target.log" 2>&1); then

@@ -870,6 +870,103 @@ private slots:
         }
     }
 
+    // The consumptions file's shapes end to end: thousands with either decimal mark, its
+    // units from the header, and every refusal with status 2 and its line. Sur's 100,000
+    // kWh at 0,09 € save 644 kWh and 58 € a year.
+    void consumptions_files_data()
+    {
+        QTest::addColumn<QByteArray>("file"); // consumos.csv; "folder" for a folder
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QStringList>("said"); // parts of standard error, in order
+
+        const QStringList money = {"1. «Sur»", "ahorro 644 kWh y 58 € al año", "2. «Norte»",
+                                   "ahorro 879 kWh y 79 € al año"};
+        QTest::newRow("thousands with decimal commas")
+            << QByteArray("caldera;kwh;precio\nNorte;300.000;0,09\nSur;100.000;0,09\n") << 0
+            << money;
+        QTest::newRow("thousands with decimal points")
+            << QByteArray("caldera,kwh,precio\nNorte,\"300,000.0\",0.09\nSur,\"100,000\",0.09\n")
+            << 0 << money;
+        QTest::newRow("MWh and €/MWh")
+            << QByteArray("caldera;consumo (MWh);precio (€/MWh)\nNorte;300;90\nSur;100;90\n") << 0
+            << money;
+        QTest::newRow("GJ and EUR/GJ")
+            << QByteArray("caldera;consumo (GJ);precio (EUR/GJ)\nNorte;1080;25\nSur;360;25\n") << 0
+            << money;
+        QTest::newRow("ambiguous thousands")
+            << QByteArray("caldera;kwh;precio\nNorte;300.000;1\n") << 2
+            << QStringList{"--consumos «@/consumos.csv», línea 2: «300.000» puede ser 300000 (el "
+                           "punto separa los miles) o 300 (el punto es la marca decimal)",
+                           "escríbalo sin separador de miles (300000)"};
+        QTest::newRow("an unknown unit")
+            << QByteArray("caldera;consumo (m³);precio\nNorte;300;0,09\n") << 2
+            << QStringList{"línea 1: no se conoce la unidad de «consumo (m³)»"};
+        QTest::newRow("a boiler named twice")
+            << QByteArray("caldera;kwh;precio\nNorte;1;1\nSur;1;1\nnorte;2;1\n") << 2
+            << QStringList{"línea 4: la caldera «norte» ya tiene su consumo en la línea 2"};
+        QTest::newRow("a folder") << QByteArray("folder") << 2
+                                  << QStringList{"«@/consumos.csv» es una carpeta"};
+        QTest::newRow("an empty file")
+            << QByteArray() << 2 << QStringList{"«@/consumos.csv», el archivo está vacío"};
+        QTest::newRow("1e20 kWh in digits")
+            << QByteArray("caldera;kwh;precio\nNorte;100000000000000000000;0,09\n") << 2
+            << QStringList{"línea 2: un consumo anual de «100000000000000000000» kWh pasa de 10 "
+                           "TWh"};
+        QTest::newRow("a price past 10 € the kWh")
+            << QByteArray("caldera;kwh;precio\nNorte;300000;90\n") << 2
+            << QStringList{"línea 2: un precio de «90» €/kWh pasa de 10 € el kWh"};
+        // Past a mebibyte, once cut there: Sur's price across the edge (0,15, once read
+        // 0,1) and Norte after it.
+        const QByteArray header = "caldera;kwh;precio\n";
+        const QByteArray cut = "Sur;100000;0,1";
+        QByteArray blank((1 << 20) - header.size() - cut.size(), ' ');
+        for (qsizetype i = 63; i < blank.size(); i += 64)
+            blank[i] = '\n';
+        blank.back() = '\n';
+        QTest::newRow("past a mebibyte, read whole")
+            << header + blank + cut + "5\nNorte;300000;0,09\n"
+            << 0 << QStringList{"ahorro 644 kWh y 97 € al año", "ahorro 879 kWh y 79 € al año"};
+        QTest::newRow("past 64 MiB, refused by its size")
+            << QByteArray("sparse") << 2
+            << QStringList{"el archivo de --consumos «@/consumos.csv» ocupa 67108865 bytes"};
+    }
+
+    void consumptions_files()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(int, status);
+        QFETCH(QStringList, said);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("consumos.csv");
+        QFile log(dir.filePath("enero.csv"));
+        QVERIFY(log.open(QIODevice::WriteOnly));
+        log.write("Fecha;Caldera;O2;T\n05/01/2026;Norte;3;180\n12/01/2026;Norte;3,2;182\n"
+                  "05/01/2026;Sur;4;190\n12/01/2026;Sur;4,2;191\n");
+        log.close();
+        if (file == "folder") {
+            QVERIFY(QDir(dir.path()).mkdir("consumos.csv"));
+        } else {
+            QFile consumptions(path);
+            QVERIFY(consumptions.open(QIODevice::WriteOnly));
+            if (file == "sparse")
+                QVERIFY(consumptions.resize((qint64{64} << 20) + 1));
+            else
+                consumptions.write(file);
+        }
+        const Run run = run_calc({"-c", "gas", "--celsius", "--csv", log.fileName(),
+                                  "--objetivo-o2", "2", "--consumos", path});
+        QCOMPARE(run.status, status);
+        qsizetype from = 0;
+        for (QString part : said) {
+            part.replace("@", dir.path());
+            const qsizetype found = run.err.indexOf(part, from);
+            QVERIFY2(found >= 0, qPrintable(part + "\n" + run.err));
+            from = found;
+        }
+        if (status == 2)
+            QCOMPARE(run.out, QString()); // refused before any log is read
+    }
+
     // The report is written the same on every run: the fonts' caches were once let go
     // while Pango still sorted fonts on its own thread, and one run in ten aborted.
     void report_every_run()

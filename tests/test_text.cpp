@@ -4,6 +4,7 @@
 #include "text/csv.h"
 #include "text/encoding.h"
 #include "text/names.h"
+#include "text/number_column.h"
 #include "text/numbers.h"
 #include "text/transcode.h"
 
@@ -63,6 +64,153 @@ private slots:
         double expected = 0.0;
         std::from_chars(plain.data(), plain.data() + plain.size(), expected);
         QCOMPARE_EXACT(value, expected);
+    }
+
+    // A cell read both ways: with a decimal point (a comma grouping thousands) and with a
+    // decimal comma (a point grouping them). "-" where it does not read that way; "g"
+    // after a number read with a thousands separator.
+    void grouped_number_readings_data()
+    {
+        QTest::addColumn<QString>("cell");
+        QTest::addColumn<QString>("point");
+        QTest::addColumn<QString>("comma");
+        const auto row = [](const char* cell, const char* point, const char* comma) {
+            QTest::newRow(cell) << QString(cell) << QString(point) << QString(comma);
+        };
+        row("1270", "1270", "1270");
+        row("1.270", "1.27", "1270g");
+        row("1,270", "1270g", "1.27");
+        row("200.000", "200", "200000g");
+        row("1.250.000", "-", "1250000g");
+        row("1.250.000,5", "-", "1250000.5g");
+        row(" -1.270,25 ", "-", "-1270.25g");
+        row("+1.270", "1.27", "1270g");
+        row("1,270.5", "1270.5g", "-");
+        row("1,250,000", "1250000g", "-");
+        row("0,09", "-", "0.09");
+        row("0.270", "0.27", "-");        // a first group of 0 is no thousands
+        row("01.270", "1.27", "-");       // nor one that begins with 0
+        row("1234.567", "1234.567", "-"); // a first group of four
+        row("12.5", "12.5", "-");         // a group of one
+        row("1.27", "1.27", "-");         // of two
+        row("1.2345", "1.2345", "-");     // of four
+        row(".5", "0.5", "-");
+        row(",250", "-", "0.25");
+        row("1.270.5", "-", "-");
+        row("1.250,", "-", "-"); // grouped, and a mark without decimals
+        row("1..250", "-", "-");
+        row("1,270,5", "-", "-");
+        row("1.270,5.0", "-", "-");
+        row("1 270", "-", "-");
+        row("1e3", "-", "-");
+        row("", "-", "-");
+        row("-", "-", "-");
+        row(".", "-", "-");
+    }
+
+    void grouped_number_readings()
+    {
+        QFETCH(QString, cell);
+        QFETCH(QString, point);
+        QFETCH(QString, comma);
+        const std::string text = cell.toStdString();
+        const NumberReadings readings = number_readings(text);
+        const auto shown = [](const std::optional<double>& value, bool grouped) {
+            return value ? QString::number(*value, 'g', 15) + (grouped ? "g" : "") : QString("-");
+        };
+        QCOMPARE(shown(readings.point, readings.grouped_point), point);
+        QCOMPARE(shown(readings.comma, readings.grouped_comma), comma);
+        QCOMPARE(readings.ambiguous(), point != "-" && comma != "-" && point != comma);
+    }
+
+    // A column's cells in turn, and what each gives: a number ("g" when grouped), "?"
+    // waiting for the mark, "!" a contradiction, "-" none; then the mark it settled and
+    // on which line.
+    void grouped_number_column_data()
+    {
+        QTest::addColumn<QString>("cells"); // separated by '|'
+        QTest::addColumn<QString>("given"); // "", "point" or "comma"
+        QTest::addColumn<QString>("read");
+        QTest::addColumn<QString>("mark");
+        QTest::addColumn<int>("line");
+        QTest::newRow("settled early by a decimal comma") << "4,30|1.270|1.250.000|7"
+                                                          << ""
+                                                          << "4.3 1270g 1250000g 7"
+                                                          << "comma" << 1;
+        QTest::newRow("settled late: waits, then reads") << "1.270|200.000|0,09|1.270"
+                                                         << ""
+                                                         << "? ? 0.09 1270g"
+                                                         << "comma" << 3;
+        QTest::newRow("never settled: not guessed") << "1.270|15|200,000|x"
+                                                    << ""
+                                                    << "? 15 ? -"
+                                                    << "none" << 0;
+        QTest::newRow("a grouped figure alone settles the comma") << "1.250.000|1.270"
+                                                                  << ""
+                                                                  << "1250000g 1270g"
+                                                                  << "comma" << 1;
+        QTest::newRow("the point settled by a grouped figure with decimals")
+            << "1,270.5|200,000|3.5"
+            << ""
+            << "1270.5g 200000g 3.5"
+            << "point" << 1;
+        QTest::newRow("a contradiction after the point settled") << "12.5|1,270|1,5|1.250.000"
+                                                                 << ""
+                                                                 << "12.5 1270g ! !"
+                                                                 << "point" << 1;
+        QTest::newRow("a given mark: nothing waits, nothing settles") << "1.270|12.5|0,5"
+                                                                      << "comma"
+                                                                      << "1270g ! 0.5"
+                                                                      << "comma" << 0;
+        QTest::newRow("whole numbers settle nothing") << "1270|-3|+0"
+                                                      << ""
+                                                      << "1270 -3 0"
+                                                      << "none" << 0;
+    }
+
+    void grouped_number_column()
+    {
+        QFETCH(QString, cells);
+        QFETCH(QString, given);
+        QFETCH(QString, read);
+        QFETCH(QString, mark);
+        QFETCH(int, line);
+        std::optional<DecimalMark> mark_given;
+        if (!given.isEmpty())
+            mark_given = given == "point" ? DecimalMark::point : DecimalMark::comma;
+        NumberColumn column(mark_given);
+        QStringList got;
+        std::uint64_t grouped = 0;
+        std::uint64_t waited = 0;
+        std::uint64_t at = 0;
+        for (const QString& cell : cells.split('|')) {
+            const auto r = column.read(cell.toStdString(), ++at);
+            switch (r.state) {
+            case NumberColumn::State::number:
+                got << QString::number(r.value, 'g', 15) + (r.grouped ? "g" : "");
+                grouped += r.grouped ? 1 : 0;
+                break;
+            case NumberColumn::State::waiting:
+                got << "?";
+                ++waited;
+                break;
+            case NumberColumn::State::contradicts:
+                got << "!";
+                break;
+            case NumberColumn::State::none:
+                got << "-";
+                break;
+            }
+        }
+        QCOMPARE(got.join(' '), read);
+        QCOMPARE(QString(!column.mark()                             ? "none"
+                             : *column.mark() == DecimalMark::point ? "point"
+                                                                    : "comma"),
+                 mark);
+        QCOMPARE(column.settled_line(), static_cast<std::uint64_t>(line));
+        QCOMPARE(column.given(), !given.isEmpty());
+        QCOMPARE(column.grouped(), grouped);
+        QCOMPARE(column.waited(), waited);
     }
 
     // Windows-1252 is taken for any first bytes that are not UTF-8.

@@ -355,7 +355,8 @@ std::string import_json(std::string_view csv)
         if (fields.size() <= 1 && (fields.empty() || text::is_blank(fields.front())))
             continue;
         const std::string boiler = as_typed(header.cell(fields, Col::boiler));
-        nlohmann::json reading = {{"fecha", header.cell(fields, Col::date)},
+        nlohmann::json reading = {{"fila", reader.line()},
+                                  {"fecha", header.cell(fields, Col::date)},
                                   {"nota", as_typed(header.cell(fields, Col::note))},
                                   {"entradas", boxes_of(header, fields)}};
         if (const std::string number = header.cell(fields, Col::report); number.empty()) {

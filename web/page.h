@@ -93,8 +93,8 @@ std::string inspection_json(std::string_view request);
 // Raises std::invalid_argument for a request that is not such an object.
 std::string export_csv(std::string_view request);
 
-// An export read back, as JSON of the request's shape (without "clave"); {"error": why}
-// for a file that is not one.
+// An export read back, as JSON of the request's shape (without "clave"), each reading
+// with "fila", the file's line it begins on; {"error": why} for a file that is not one.
 std::string import_json(std::string_view csv);
 
 // The fuels, as a JSON list of {"valor": name, "nombre": caption}, natural gas first.

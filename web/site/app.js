@@ -8,6 +8,7 @@ import * as readings from './readings.js';
 import { boxes, coLimit, figures, summaryFigures } from './names.js';
 import { busy, openLog, setStale, startLogView } from './log.js';
 import { download } from './pdf.js';
+import { callBytes, callJson } from './module.js';
 import { exportRequest, hasAnything, importBackup, sameBoxes } from './backup.js';
 import { boilerChosen, keepBoiler, listBoilers, nowIso, readingChanged, settings, startReport } from './report.js';
 
@@ -27,7 +28,7 @@ function typed() {
 
 // A reading's boxes, with the settings' limits (the CO's is judged on it).
 function evaluate(values) {
-  return JSON.parse(module.ccall('quemador_evaluate', 'string', ['string'], [JSON.stringify({ ...settings(), ...values })]));
+  return callJson(module, 'quemador_evaluate', { ...settings(), ...values });
 }
 
 // The results' list, a row for each figure of the module's table.
@@ -140,11 +141,15 @@ function restore(values) {
   }
 }
 
+// The most saved readings listed: a phone's page stays light with thousands kept (all
+// are exported).
+const mostListed = 200;
+
 // The saved readings, newest first, each with its figures and two buttons.
 async function showSaved() {
   const saved = await readings.all();
   const list = $('lecturas');
-  list.replaceChildren(...saved.map((reading) => {
+  list.replaceChildren(...saved.slice(0, mostListed).map((reading) => {
     const li = document.createElement('li');
     const when = formatDate(reading.fecha);
     const title = document.createElement('p');
@@ -189,6 +194,8 @@ async function showSaved() {
   $('exportar').disabled = !(await hasAnything());
   $('guardadas-grafico').disabled = saved.length === 0;
   if (!saved.length) setText('guardadas-estado', 'Ninguna lectura guardada en este navegador.');
+  setText('guardadas-mas', saved.length > mostListed
+    ? `Se ven las ${mostListed} más recientes de ${saved.length} lecturas guardadas; Exportar CSV las lleva todas.` : '');
   return saved;
 }
 
@@ -219,7 +226,13 @@ async function save() {
   setText('guardadas-estado', 'Lectura guardada.');
 }
 
-const exported = (request) => module.ccall('quemador_export', 'string', ['string'], [JSON.stringify(request)]);
+// The module's CSV of a request, as bytes (its byte order mark kept); an error it
+// answers instead is raised.
+function exported(request) {
+  const bytes = callBytes(module, 'quemador_export', JSON.stringify(request));
+  if (bytes[0] === 0x7b) throw new Error(JSON.parse(new TextDecoder().decode(bytes)).error);
+  return bytes;
+}
 
 // The saved readings charted as a log is.
 async function chartSaved() {
@@ -234,7 +247,12 @@ async function exportSaved() {
   const request = await exportRequest();
   const rows = request.lecturas.length + request.informes.reduce((n, r) => n + r.lecturas.length, 0);
   if (!rows) return;
-  download(new Blob([exported(request)], { type: 'text/csv;charset=utf-8' }), `lecturas-quemador1-${new Date().toISOString().slice(0, 10)}.csv`);
+  try {
+    download(new Blob([exported(request)], { type: 'text/csv;charset=utf-8' }), `lecturas-quemador1-${new Date().toISOString().slice(0, 10)}.csv`);
+  } catch (error) {
+    setText('guardadas-estado', `No se pudo exportar: ${error.message}.`);
+    return;
+  }
   setText('guardadas-estado', `Exportadas ${request.lecturas.length} lecturas guardadas, ${request.informes.length} informes ` +
     `y ${request.calderas.length} calderas.`);
 }
@@ -243,12 +261,16 @@ async function importSaved() {
   const file = $('importar').files[0];
   if (!file) return;
   try {
-    const counts = await importBackup(module, await file.text(), evaluate);
+    setText('guardadas-estado', `Importando ${file.name}…`);
+    const counts = await importBackup(module, file, evaluate);
     await showSaved();
     await listBoilers();
     await boilerChosen();
+    const skipped = counts.sinFecha.length;
     setText('guardadas-estado', `Importadas ${counts.lecturas} lecturas, ${counts.informes} informes y ${counts.calderas} calderas` +
-      (counts.repetidas ? `; ${counts.repetidas} ya estaban.` : '.'));
+      (counts.repetidas ? `; ${counts.repetidas} ya estaban o se repetían` : '') +
+      (skipped ? `; ${skipped} ${skipped === 1 ? 'fila no se importa' : 'filas no se importan'} porque su fecha no se lee: ` +
+        `${counts.sinFecha.slice(0, 20).join(', ')}${skipped > 20 ? ` y ${skipped - 20} más` : ''}.` : '.'));
   } catch (error) {
     setText('guardadas-estado', `No se puede importar ${file.name}: ${error.message}.`);
   }
@@ -283,7 +305,7 @@ function showView() {
 async function start() {
   figureRows();
   module = await factory();
-  for (const fuel of JSON.parse(module.ccall('quemador_fuels', 'string', [], []))) {
+  for (const fuel of callJson(module, 'quemador_fuels')) {
     fuelNames[fuel.valor] = fuel.nombre;
     $('combustible').querySelector(`option[value="${fuel.valor}"]`).textContent = fuel.nombre;
   }

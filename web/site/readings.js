@@ -33,6 +33,12 @@ async function transaction(store, mode, work) {
 }
 
 export const add = (reading) => transaction(stores.lecturas, 'readwrite', (s) => s.add(reading));
+// Many at once, in one transaction (a backup of thousands).
+export const addAll = (list) => transaction(stores.lecturas, 'readwrite', (s) => {
+  let request;
+  for (const reading of list) request = s.add(reading);
+  return request || s.count();
+});
 export const remove = (id) => transaction(stores.lecturas, 'readwrite', (s) => s.delete(id));
 // Newest first (by date: those read back from a backup fall in their place).
 export const all = async () => (await transaction(stores.lecturas, 'readonly', (s) => s.getAll()))

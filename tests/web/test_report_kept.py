@@ -454,4 +454,145 @@ def identified_on_every_page_decimal_comma_footer_cut(p):
     subprocess.run(["pdftoppm", "-png", "-r", "60", path, os.path.join(out_dir, "kept-pages")], check=True)
 
 
+def tiny_png(path, width=60, height=20):
+    """A PNG of a dark bar on white (a logo), written without any imaging library."""
+    import struct
+    import zlib
+
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+    rows = b"".join(b"\x00" + bytes((30 if 5 <= y < 15 and 5 <= x < 55 else 255) for x in range(width) for _ in range(3))
+                    for y in range(height))
+    with open(path, "wb") as f:
+        f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
+                + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
+    return path
+
+
+def sign(p, element_id):
+    """A signature drawn on a surface with the pointer: a zigzag across it."""
+    from selenium.webdriver.common.action_chains import ActionChains
+    canvas = p.el(element_id)
+    p.driver.execute_script("arguments[0].scrollIntoView({block: 'center'})", canvas)
+    width = canvas.size["width"]
+    chain = ActionChains(p.driver).move_to_element_with_offset(canvas, -width // 3, 0).click_and_hold()
+    for step in range(1, 7):
+        chain = chain.move_by_offset(width // 10, 12 if step % 2 else -12)
+    chain.release().perform()
+
+
+def images_by_page(path):
+    """pdfimages' list: the page of each image (not of their transparency masks)."""
+    listed = subprocess.run(["pdfimages", "-list", path], capture_output=True, text=True, check=True).stdout
+    return [int(line.split()[0]) for line in listed.splitlines()[2:] if line.strip() and line.split()[2] == "image"]
+
+
+@case
+def signatures_logo_and_the_company_in_the_pdf(p):
+    """A logo chosen once in the settings, and both signatures drawn with the pointer,
+    are images on the PDF's pages (the signatures on the verdict's page); the company's
+    address, phone and e-mail, the installation's address (the holder's when left
+    empty) and the next inspection (a year on by default) are in its text."""
+    open_page(p, 1280, 800)
+    p.el("ajustes").click() if not p.el("ajustes").get_attribute("open") else None
+    fill(p, {"empresa": "Calefacciones Peñalara, S.L.", "empresa-direccion": "C/ Alcalá 5, Madrid",
+             "empresa-telefono": "+34 910 000 000", "empresa-correo": "taller@penalara.es",
+             "titular": "Comunidad Mayor 1", "direccion": "C/ Mayor 1; 28013 Madrid", "caldera": "Sala 1"})
+    p.el("empresa-logo").send_keys(tiny_png(os.path.join(tempfile.mkdtemp(), "logo.png")))
+    p.wait.until(lambda d: "Logotipo guardado" in p.el("empresa-logo-estado").text)
+    add_readings(p, [dict(o2="3", temp="180", co="40")])
+    sign(p, "firma-tecnico")
+    sign(p, "firma-titular")
+    path = made_pdf(p)
+    pages = pdf_text(path).split("\f")[:-1]
+    verdict_page = next(n for n, page in enumerate(pages, 1) if "Veredicto" in page)
+    images = images_by_page(path)
+    p.check(images.count(1) >= 1 and images.count(verdict_page) >= 2 + (verdict_page == 1) and len(images) == 3,
+            "the logo on the first page, the two signatures on the verdict's", images)
+    flat = " ".join(" ".join(pages).split())
+    a_year_on = time.strftime("%d/%m/", time.localtime()) + str(time.localtime().tm_year + 1)
+    wanted = ["C/ Alcalá 5, Madrid", "+34 910 000 000", "taller@penalara.es", "instalación", f"Próxima revisión {a_year_on}"]
+    p.check(all(w in flat for w in wanted) and flat.count("C/ Mayor 1; 28013 Madrid") == 2,
+            "the company, the installation (the holder's address) and the next inspection",
+            [w for w in wanted if w not in flat])
+    subprocess.run(["pdftoppm", "-png", "-r", "60", path, os.path.join(out_dir, "signed-pages")], check=True)
+    # Kept with the report, and drawn back on the page after a reload.
+    kept = p.driver.execute_async_script(KEPT)["informes"]
+    p.check(all(kept[0]["firmas"].get(w, "").startswith("data:image/png") for w in ("tecnico", "titular")),
+            "the signatures kept with the report")
+
+
+@case
+def numbering_across_two_reports(p):
+    """The settings' prefix and next number give the first report its number, on every
+    page; the next report takes the next number, and the settings show the one after."""
+    open_page(p, 1280, 800)
+    p.el("ajustes").click() if not p.el("ajustes").get_attribute("open") else None
+    fill(p, {"informe-prefijo": "2026-", "informe-numero": "41", "titular": "Comunidad Mayor 1", "caldera": "Sala 1"})
+    numbers = []
+    for _ in range(2):
+        type_in(p, "informe-nota", "\n".join(f"Comprobación {i}: correcta." for i in range(60)))
+        add_readings(p, [dict(o2="3", temp="180", co="40")])
+        path = made_pdf(p)
+        again = made_pdf(p)  # the same report made again keeps its number
+        pages = pdf_text(path).split("\f")[:-1]
+        found = re.findall(r"Informe n\.º (\S+)", pdf_text(again))
+        numbers.append(found[0] if found else None)
+        p.check(len(pages) >= 2 and all("Informe n.º" in page for page in pages), "its number on every page",
+                [page[:120] for page in pages])
+        p.press("informe-nuevo")
+    p.check(numbers == ["2026-41", "2026-42"] and p.el("informe-numero").get_attribute("value") == "43",
+            "two reports numbered in turn", [numbers, p.el("informe-numero").get_attribute("value")])
+    kept = sorted(r["numero"] for r in p.driver.execute_async_script(KEPT)["informes"])
+    p.check(kept == ["2026-41", "2026-42"], "each kept with its number", kept)
+
+
+# name, the settings, the fuel, what was recorded, a part of each line judged (of the two
+# new limits and the smoke index), the verdict.
+RECORDED = [
+    ("the room's CO within its limit", {"limite-co-ambiente": "50"}, "gas", {"co-ambiente": "30"},
+     ["Cumple: CO ambiente máximo: 50 ppm, fijado por la empresa; medido 30 ppm"], "Conforme"),
+    ("the room's CO past its limit", {"limite-co-ambiente": "50"}, "gas", {"co-ambiente": "60,5"},
+     ["No cumple: CO ambiente máximo: 50 ppm"], "No conforme"),
+    ("the room's CO not measured", {"limite-co-ambiente": "50"}, "gas", {}, ["Sin medir: CO ambiente máximo"],
+     "Sin veredicto"),
+    ("a draught within its range", {"limite-tiro-min": "-20", "limite-tiro-max": "-5"}, "gas", {"tiro": "-12"},
+     ["Cumple: Tiro entre -20 y -5 Pa, fijado por la empresa; anotado -12 Pa"], "Conforme"),
+    ("a draught too weak", {"limite-tiro-min": "-20", "limite-tiro-max": "-5"}, "gas", {"tiro": "-3"},
+     ["No cumple: Tiro entre -20 y -5 Pa"], "No conforme"),
+    ("only a least draught, passed", {"limite-tiro-min": "-20"}, "gas", {"tiro": "-25"},
+     ["No cumple: Tiro mínimo: -20 Pa"], "No conforme"),
+    ("no such limits: no such lines", {}, "gas", {"co-ambiente": "300", "tiro": "40"}, [], "Conforme"),
+    ("three smoke indexes, their mean within", {"limite-opacidad": "2"}, "fueloil",
+     {"opacidad": "1", "opacidad-2": "2", "opacidad-3": "3"}, ["Cumple: Opacidad máxima: 2 (Bacharach), fijado por la empresa; media de 3: 2"],
+     "Conforme"),
+    ("three smoke indexes, their mean past", {"limite-opacidad": "2"}, "fueloil",
+     {"opacidad": "2", "opacidad-2": "3", "opacidad-3": "3"}, ["No cumple: Opacidad máxima: 2 (Bacharach), fijado por la empresa; media de 3: 2,7"],
+     "No conforme"),
+]
+
+
+@case
+def room_co_draught_and_smoke_judged(p):
+    """The room's CO and the draught judged against the settings' limits, like the other
+    limits (only where a limit is set); fuel oil's three smoke indexes judged by their
+    mean, which the PDF prints."""
+    open_page(p, 1280, 800)
+    for name, settings, fuel, recorded, judged, word in RECORDED:
+        p.driver.execute_script("localStorage.clear()")
+        p.driver.refresh()
+        ready(p)
+        fill(p, {"limite-eficiencia": "80", **settings})
+        add_readings(p, [dict(o2="3", temp="180", co="40") if fuel == "gas" else dict(o2="4", temp="200", co="30")], fuel)
+        fill(p, recorded)
+        said = p.el("veredicto-palabra").text
+        lines = [li.text for li in p.driver.find_elements(By.CSS_SELECTOR, "#veredicto-limites li")]
+        new = [line for line in lines if re.match(r"[^:]*: (CO ambiente|Tiro|Opacidad)", line)]
+        p.check(said == word and len(new) == len(judged) and all(part in line for line, part in zip(new, judged)),
+                name, f"{said}: {lines}")
+    flat = " ".join(pdf_text(made_pdf(p)).split())
+    p.check("Opacidad, media (Bacharach) 2,7" in flat and "media de 3: 2,7" in flat, "the smoke's mean in the PDF")
+
+
 run(site, sys.argv[4:], width=360, height=640, timeout=30)

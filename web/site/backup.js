@@ -60,7 +60,7 @@ export async function exportRequest(readingsOnly = false) {
     saved = saved.filter((r) => !(inReports.get(store.boilerKey(r.caldera || '')) || [])
       .some(([when, boxes]) => Math.abs(Date.parse(r.fecha) - when) <= sameReadingMs && sameBoxes(boxes, r.entradas)));
     request.calderas = (await store.boilers()).map((b) => ({ clave: b.clave, campos: b.campos }));
-    request.informes = reports.map((r) => ({ fecha: exportDate(r.fecha), caldera: r.caldera, clave: r.clave, campos: r.campos,
+    request.informes = reports.map((r) => ({ fecha: exportDate(r.fecha), caldera: r.caldera, clave: r.clave, numero: r.numero || '', campos: r.campos,
       lecturas: r.lecturas.map(asRow) }));
     request.ajustes = settings();
   }
@@ -151,7 +151,7 @@ export async function importBackup(module, file, evaluate) {
       continue;
     }
     held.add(`${clave}|${fecha}`);
-    await store.putReport({ clave, caldera: r.caldera, fecha, campos: r.campos,
+    await store.putReport({ clave, caldera: r.caldera, fecha, numero: r.numero || '', campos: r.campos,
       lecturas: readings.map((l) => ({ fecha: fromExportDate(l.fecha), nota: l.nota, entradas: l.entradas })) });
     counts.informes += 1;
   }

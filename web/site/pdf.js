@@ -296,16 +296,40 @@ export class Layout {
     this.y -= height + 6;
   }
 
-  // Boxes side by side, each with its caption above (places to sign, say).
-  boxes(captions, { height = 56, size = 9 } = {}) {
+  // An image for the document: a PNG or JPEG, as bytes or a data: URL.
+  embedImage(source) {
+    const jpeg = typeof source === 'string' ? /^data:image\/jpe?g/.test(source) : source[0] === 0xff && source[1] === 0xd8;
+    return jpeg ? this.doc.embedJpg(source) : this.doc.embedPng(source);
+  }
+
+  // An embedded image scaled to fit width × height, keeping its proportions: its size.
+  static fitted(image, width, height) {
+    const scale = Math.min(width / image.width, height / image.height, 1);
+    return [image.width * scale, image.height * scale];
+  }
+
+  // An embedded image at the top right of the cursor's place (a company's logo beside the
+  // title), taking no room from what follows.
+  corner(image, { width = 140, height = 44 } = {}) {
+    const [w, h] = Layout.fitted(image, width, height);
+    this.page.drawImage(image, { x: this.left + this.width - w, y: this.y - h, width: w, height: h });
+  }
+
+  // Boxes side by side, each with its caption above (places to sign, say), and in each
+  // its embedded image when one is given (a signature drawn on the page).
+  boxes(captions, { height = 56, size = 9, images = [] } = {}) {
     const gap = 16;
     const width = (this.width - gap * (captions.length - 1)) / captions.length;
     this.keep(height + size * 1.25 + 4);
     captions.forEach((caption, i) => {
       const x = this.left + i * (width + gap);
+      const y = this.y - size * 1.25 - 2 - height;
       this.drawLine(caption, x, 0, { size, colour: GREY });
-      this.page.drawRectangle({ x, y: this.y - size * 1.25 - 2 - height, width, height,
-        borderColor: this.colour(RULE), borderWidth: 0.8 });
+      this.page.drawRectangle({ x, y, width, height, borderColor: this.colour(RULE), borderWidth: 0.8 });
+      if (images[i]) {
+        const [w, h] = Layout.fitted(images[i], width - 8, height - 6);
+        this.page.drawImage(images[i], { x: x + (width - w) / 2, y: y + (height - h) / 2, width: w, height: h });
+      }
     });
     this.y -= height + size * 1.25 + 8;
   }

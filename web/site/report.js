@@ -17,11 +17,11 @@ const $ = (id) => document.getElementById(id);
 
 // Each group's title, on the page and in the report.
 const groupTitles = {
-  empresa: 'Empresa y técnico', limites: 'Límites', titular: 'Cliente', caldera: 'Caldera',
-  analizador: 'Analizador', anotadas: 'Medidas anotadas', notas: 'Observaciones',
+  empresa: 'Empresa y técnico', limites: 'Límites', numeracion: 'Numeración de los informes', titular: 'Cliente',
+  caldera: 'Caldera', analizador: 'Analizador', anotadas: 'Medidas anotadas', notas: 'Observaciones y próxima revisión',
 };
 // Where each group's fields go on the page.
-const groupPlace = { empresa: 'campos-ajustes', limites: 'campos-ajustes', notas: 'campos-notas' };
+const groupPlace = { empresa: 'campos-ajustes', limites: 'campos-ajustes', numeracion: 'campos-ajustes', notas: 'campos-notas' };
 // What fails, in the PDF.
 const RED = [0.73, 0.11, 0.11];
 
@@ -38,6 +38,102 @@ const isoDay = (d) => `${d.getFullYear()}-${two(d.getMonth() + 1)}-${two(d.getDa
 const time = (iso) => { const d = new Date(iso); return `${two(d.getHours())}:${two(d.getMinutes())}`; };
 const day = (iso) => { const d = new Date(iso); return `${two(d.getDate())}/${two(d.getMonth() + 1)}/${d.getFullYear()}`; };
 
+const logoKey = 'quemador1.logo';
+// The company's logo, a data: URL kept in this browser; none when it has none.
+const logo = () => localStorage.getItem(logoKey) || '';
+const mostLogoBytes = 300 * 1024;
+
+function showLogo() {
+  const url = logo();
+  $('empresa-logo-vista').hidden = !url;
+  if (url) $('empresa-logo-vista').src = url;
+  else $('empresa-logo-vista').removeAttribute('src');
+  $('empresa-logo-quitar').hidden = !url;
+}
+
+// An image chosen once, kept in the browser for every report's PDF.
+async function logoChosen() {
+  const file = $('empresa-logo').files[0];
+  if (!file) return;
+  const status = $('empresa-logo-estado');
+  if (!['image/png', 'image/jpeg'].includes(file.type)) {
+    status.textContent = `${file.name} no es PNG ni JPEG: el PDF solo lleva esos dos.`;
+  } else if (file.size > mostLogoBytes) {
+    status.textContent = `${file.name} pesa ${Math.round(file.size / 1024)} KB: el logotipo no puede pasar de 300 KB.`;
+  } else {
+    const url = await new Promise((resolve, reject) => {
+      const reader = new FileReader();
+      reader.onload = () => resolve(reader.result);
+      reader.onerror = () => reject(reader.error);
+      reader.readAsDataURL(file);
+    });
+    localStorage.setItem(logoKey, url);
+    status.textContent = `Logotipo guardado: ${file.name}. Sale en cada informe.`;
+  }
+  $('empresa-logo').value = '';
+  showLogo();
+}
+
+// A surface to sign on with a finger, a pen or the mouse (pointer events); what is drawn
+// is kept in the draft as a PNG, and drawn back when the page opens.
+function signature(who) {
+  const canvas = $(`firma-${who}`);
+  const context = canvas.getContext('2d');
+  context.lineWidth = 4;
+  context.lineCap = 'round';
+  context.lineJoin = 'round';
+  context.strokeStyle = '#111';
+  let last = null;
+  const at = (event) => {
+    const box = canvas.getBoundingClientRect();
+    return [(event.clientX - box.left) * (canvas.width / box.width), (event.clientY - box.top) * (canvas.height / box.height)];
+  };
+  canvas.addEventListener('pointerdown', (event) => {
+    canvas.setPointerCapture(event.pointerId);
+    last = at(event);
+    context.beginPath();
+    context.arc(last[0], last[1], 1.5, 0, 2 * Math.PI);
+    context.fill();
+  });
+  canvas.addEventListener('pointermove', (event) => {
+    if (!last) return;
+    const next = at(event);
+    context.beginPath();
+    context.moveTo(...last);
+    context.lineTo(...next);
+    context.stroke();
+    last = next;
+  });
+  const end = () => {
+    if (!last) return;
+    last = null;
+    draft.firmas = { ...(draft.firmas || {}), [who]: canvas.toDataURL('image/png') };
+    saveDraft();
+  };
+  canvas.addEventListener('pointerup', end);
+  canvas.addEventListener('pointercancel', end);
+  $(`firma-${who}-borrar`).addEventListener('click', () => {
+    context.clearRect(0, 0, canvas.width, canvas.height);
+    if (draft.firmas) delete draft.firmas[who];
+    saveDraft();
+  });
+}
+
+// The draft's signatures drawn on their surfaces (none: cleared).
+function showSignatures() {
+  for (const who of ['tecnico', 'titular']) {
+    const canvas = $(`firma-${who}`);
+    const context = canvas.getContext('2d');
+    context.clearRect(0, 0, canvas.width, canvas.height);
+    const url = draft.firmas?.[who];
+    if (url) {
+      const image = new Image();
+      image.onload = () => context.drawImage(image, 0, 0, canvas.width, canvas.height);
+      image.src = url;
+    }
+  }
+}
+
 // A number as typed, with the decimal comma the report prints (4.1 → 4,1).
 const comma = (text) => String(text ?? '').trim().replace(/^([-+−]?\d*)\.(\d+)$/, '$1,$2');
 
@@ -48,6 +144,15 @@ function tooClose(readings) {
     ? `Entre ${close.map(([a, b]) => `la lectura ${a} y la ${b}`).join(' y entre ')} pasó menos de un minuto: ` +
       'conviene esperar un minuto entre lecturas a que la combustión se estabilice.'
     : '';
+}
+
+// The date of the next inspection: the technician's, or a year after the report.
+function nextInspection(when) {
+  const set = (draft.campos['proxima-revision'] || '').trim();
+  if (set) return set;
+  const d = new Date(when);
+  d.setFullYear(d.getFullYear() + 1);
+  return isoDay(d);
 }
 
 const fieldsKept = (keeper) => reportFields.filter((f) => f.guarda === keeper);
@@ -151,6 +256,7 @@ function fieldControl(field) {
   control.id = field.id;
   control.name = field.id;
   if (field.id === coLimit.campo) control.placeholder = `${coLimit.limite} (${coLimit.fuente})`;
+  if (field.id === 'instalacion-direccion') control.placeholder = 'La del titular, si se deja vacía';
   const error = document.createElement('p');
   error.id = `${field.id}-error`;
   error.className = 'error';
@@ -269,10 +375,11 @@ function show(answer) {
     if (message) $(field.id).setAttribute('aria-invalid', 'true');
     else $(field.id).removeAttribute('aria-invalid');
   }
-  for (const note of document.querySelectorAll('.informe input[type=date] ~ .nota')) {
-    note.textContent = answer.calibracion || '';
-    note.classList.toggle('vencida', !!answer.calibracion_vencida);
-  }
+  const calibration = $('analizador-calibracion-nota');
+  calibration.textContent = answer.calibracion || '';
+  calibration.classList.toggle('vencida', !!answer.calibracion_vencida);
+  $('proxima-revision-nota').textContent = draft.campos['proxima-revision']
+    ? '' : `Vacía: un año después del informe, el ${day(nextInspection(draft.fecha || nowIso()))}.`;
   const fuelNames = reading.fuelNames;
   $('lecturas-informe').replaceChildren(...draft.lecturas.map((r, i) => {
     const e = r.entradas;
@@ -390,6 +497,7 @@ function clearReport() {
     reportFields.some((f) => f.id === id && (f.guarda === 'caldera' || f.grupo === 'analizador')))),
   lecturas: [], registrado: null, fecha: null };
   showDraftFields();
+  showSignatures();
   saveDraft();
   refresh();
   loadPrevious();
@@ -400,6 +508,7 @@ function clearReport() {
   undo.addEventListener('click', () => {
     draft = before;
     showDraftFields();
+    showSignatures();
     saveDraft();
     refresh();
     loadPrevious();
@@ -456,6 +565,19 @@ export async function keepBoiler(name, fuel) {
 
 // The report kept in its boiler's history (replaced when it is made again), with the
 // readings it was made of.
+// The report's number, given the first time it is kept (its PDF made, shared or printed):
+// the settings' prefix and next number, which then goes up by one.
+function numbered() {
+  if (draft.numero) return;
+  const kept = settings();
+  const next = Number.parseInt(kept['informe-numero'], 10);
+  const n = Number.isFinite(next) && next > 0 ? next : 1;
+  draft.numero = `${(kept['informe-prefijo'] || '').trim()}${n}`;
+  localStorage.setItem(settingsKey, JSON.stringify({ ...kept, 'informe-numero': String(n + 1) }));
+  $('informe-numero').value = String(n + 1);
+  saveDraft();
+}
+
 // A boiler with no name, make, model or serial number is kept under the report's date,
 // apart from every other; the page asks for its name. Gives the name it was kept under.
 async function keep(readings) {
@@ -464,7 +586,8 @@ async function keep(readings) {
   const name = boilerName() || `Caldera sin nombre, ${day(draft.fecha)} ${time(draft.fecha)}`;
   await keepBoiler(name, readings[0].entradas.combustible);
   const record = { clave: store.boilerKey(name), caldera: name, fecha: draft.fecha, lecturas: readings,
-    campos: Object.fromEntries(fieldsKept('informe').map((f) => [f.id, $(f.id).value.trim()])) };
+    campos: Object.fromEntries(fieldsKept('informe').map((f) => [f.id, $(f.id).value.trim()])),
+    numero: draft.numero || '', firmas: { ...(draft.firmas || {}) } };
   if (draft.registrado) record.id = draft.registrado;
   draft.registrado = await store.putReport(record);
   if (readings === draft.lecturas) draft.guardadas = JSON.stringify(draft.lecturas);
@@ -488,13 +611,16 @@ function content(answer, readings, when) {
   const all = { ...settings(), ...draft.campos };
   const fuel = readings[0].entradas.combustible;
   const valueOf = (field) => (all[field.id] || '').trim();
-  const rowsOf = (group) => reportFields.filter((f) => f.grupo === group && valueOf(f) && (!f.combustible || f.combustible === fuel))
-    .map((f) => [f.etiqueta, f.tipo === 'fecha' ? day(valueOf(f)) : f.tipo === 'numero' ? comma(valueOf(f)) : valueOf(f), f.tipo === 'fecha' && answer.calibracion_vencida
-      ? { colour: RED, bold: true, note: ': hace más de un año' } : undefined]);
+  // The installation's address is the holder's unless it is given.
+  if (!valueOf({ id: 'instalacion-direccion' })) all['instalacion-direccion'] = all.direccion || '';
+  const rowsOf = (group) => reportFields.filter((f) => f.grupo === group && valueOf(f) && (!f.combustible || f.combustible === fuel)
+    && f.tipo !== 'nota' && f.id !== 'proxima-revision')
+    .map((f) => [f.etiqueta, f.tipo === 'fecha' ? day(valueOf(f)) : f.tipo === 'numero' ? comma(valueOf(f)) : valueOf(f),
+      f.id === 'analizador-calibracion' && answer.calibracion_vencida ? { colour: RED, bold: true, note: ': hace más de un año' } : undefined]);
   const unit = readings[0].entradas.unidad === 'F' ? '°F' : '°C';
   const blocks = [
-    { heading: 'Informe de inspección de la combustión', size: 16 },
-    { rows: [['Fecha y hora', `${day(when)} ${time(when)}`]] },
+    { heading: 'Informe de inspección de la combustión', size: 16, logo: true },
+    { rows: [...(draft.numero ? [['Informe n.º', draft.numero]] : []), ['Fecha y hora', `${day(when)} ${time(when)}`]] },
     ...sideBySide({ heading: groupTitles.empresa, rows: rowsOf('empresa') }, { heading: groupTitles.titular, rows: rowsOf('titular') }),
     ...sideBySide(
       { heading: groupTitles.caldera,
@@ -514,7 +640,7 @@ function content(answer, readings, when) {
   }));
   if (bases.size) blocks.push({ paragraph: [...bases].map(([label, texts]) => `${label}: ${texts.join('; ')}.`).join(' '), small: true });
   // Measured and written down by hand, under the readings.
-  const recorded = rowsOf('anotadas');
+  const recorded = [...rowsOf('anotadas'), ...(answer.opacidad_media ? [['Opacidad, media (Bacharach)', answer.opacidad_media]] : [])];
   if (recorded.length) blocks.push({ rows: recorded });
   if (answer.anterior) {
     const before = answer.anterior;
@@ -529,13 +655,14 @@ function content(answer, readings, when) {
     ...(answer.calibracion_vencida ? [{ paragraph: calibrationLine(answer), bold: true, colour: RED }] : []),
     { table: ['Límite', 'Origen', 'Medido', 'Juicio'],
       rows: answer.limites.map((l) => [l.limite, l.fuente, l.medido || '—', { text: l.juicio, peligro: l.falla }]) },
-    // The signatures under the verdict they sign.
-    { boxes: ['Firma del técnico', 'Firma del titular'] });
+    // The signatures under the verdict they sign, as drawn on the page.
+    { boxes: ['Firma del técnico', 'Firma del titular'], images: [draft.firmas?.tecnico, draft.firmas?.titular] },
+    { rows: [['Próxima revisión', day(nextInspection(when))]] });
   const notices = [...new Set([...answer.lecturas.flatMap((r) => [...(r.fallo ? [r.fallo] : []), ...(r.avisos || [])]),
     ...(tooClose(readings) ? [tooClose(readings)] : [])])];
   if (notices.length) blocks.push({ heading: 'Avisos de las lecturas' }, ...notices.map((text) => ({ paragraph: `• ${text}` })));
   const note = (all[fieldsKept('informe').find((f) => f.tipo === 'nota').id] || '').trim();
-  if (note) blocks.push({ heading: groupTitles.notas }, { paragraph: note });
+  if (note) blocks.push({ heading: 'Observaciones' }, { paragraph: note });
   return blocks;
 }
 
@@ -555,6 +682,7 @@ async function pdfOf(blocks, boiler, texts, header) {
     footer: `Quemador1 · Informe de inspección${boiler ? ` · ${boiler}` : ''}`, header });
   const missing = texts.map(([name, text]) => [name, pdf.cannotDraw(text)]).filter(([, chars]) => chars.length);
   for (const block of blocks) {
+    if (block.logo && logo()) pdf.corner(await pdf.embedImage(logo()), { width: 140, height: 44 });
     if (block.heading) pdf.heading(block.heading, { size: block.size || 11, keepWith: block.keepWith });
     else if (block.sideBySide) pdf.sideBySide(block.sideBySide, { size: 9, labelShare: 0.36 });
     else if (block.table) {
@@ -566,7 +694,10 @@ async function pdfOf(blocks, boiler, texts, header) {
     else if (block.paragraph) {
       pdf.paragraph(block.paragraph, { size: block.size || (block.small ? 8 : 10), bold: block.bold,
         colour: block.colour || VERDICT_COLOURS[block.verdict] });
-    } else if (block.boxes) pdf.boxes(block.boxes, { height: 40 });
+    } else if (block.boxes) {
+      const images = await Promise.all((block.images || []).map((src) => (src ? pdf.embedImage(src) : null)));
+      pdf.boxes(block.boxes, { height: 48, images });
+    }
     else if (block.space) pdf.space(block.space);
   }
   return { bytes: await pdf.bytes(), missing };
@@ -616,7 +747,11 @@ function fillTicket(blocks) {
     if (block.boxes) {
       const div = document.createElement('div');
       div.className = 'firmas';
-      div.append(...block.boxes.map((caption) => cell('div', caption, 'firma')));
+      div.append(...block.boxes.map((caption, i) => {
+        const box = cell('div', caption, 'firma');
+        if (block.images?.[i]) box.append(Object.assign(document.createElement('img'), { src: block.images[i], alt: '' }));
+        return box;
+      }));
       return div;
     }
     return document.createElement('div');
@@ -630,7 +765,7 @@ function current() {
   const when = draft.fecha || nowIso();
   const answer = inspect(readings);
   const all = { ...settings(), ...draft.campos };
-  const header = ['Informe de inspección', day(when), all.titular, boilerName()].map((t) => (t || '').trim()).filter(Boolean).join(' · ');
+  const header = [draft.numero ? `Informe n.º ${draft.numero}` : 'Informe de inspección', day(when), all.titular, boilerName()].map((t) => (t || '').trim()).filter(Boolean).join(' · ');
   return { readings, answer, blocks: content(answer, readings, when), when, header };
 }
 
@@ -645,6 +780,7 @@ function fileName(when, name) {
 // Informe PDF and Compartir: the report kept in the boiler's history, made into a PDF and
 // downloaded or shared.
 async function output(share) {
+  if (reportReadings().length) numbered();
   const report = current();
   const said = $('informe-salida');
   if (!report) {
@@ -656,7 +792,7 @@ async function output(share) {
     const kept = await keep(report.readings);
     const { bytes, missing } = await pdfOf(report.blocks, kept, typedTexts(report.readings), report.header);
     performance.mark('informe-listo');
-    const name = fileName(report.when, kept);
+    const name = fileName(report.when, boilerName());
     const warning = undrawable(missing);
     said.textContent = warning;
     if (share) {
@@ -676,6 +812,7 @@ async function output(share) {
 
 // Before printing: the report's blocks as the page's ticket, kept as the PDF is.
 export function beforePrint() {
+  if (reportReadings().length) numbered();
   const report = current();
   if (!report) {
     $('ticket').replaceChildren(cell('p', 'Nada que imprimir: añada una lectura al informe, o escriba una con resultados.'));
@@ -700,6 +837,16 @@ export function startReport(wasm, page) {
     if (value !== undefined) $(field.id).value = value;
   }
   if (!Object.values(kept).some(Boolean)) $('ajustes').open = true;
+  for (const who of ['tecnico', 'titular']) signature(who);
+  showSignatures();
+  showLogo();
+  $('empresa-logo').addEventListener('change', logoChosen);
+  $('empresa-logo-quitar').addEventListener('click', () => {
+    localStorage.removeItem(logoKey);
+    showLogo();
+    $('empresa-logo-estado').textContent = 'Logotipo quitado.';
+    $('empresa-logo').focus();
+  });
   $('anadir-lectura').addEventListener('click', addReading);
   $('informe-nuevo').addEventListener('click', newReport);
   $('nuevo-confirmar').addEventListener('click', () => $('nuevo-dialogo').close('borrar'));

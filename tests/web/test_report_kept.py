@@ -98,6 +98,29 @@ def pdf_text(path):
     return subprocess.run(["pdftotext", "-layout", path, "-"], capture_output=True, text=True, check=True).stdout
 
 
+def blank_words(path):
+    """The words pdftotext finds whose box is blank on the page as drawn (pdftoppm, in
+    grey at 72 dpi: a point a pixel): letters a broken font leaves undrawn."""
+    import html
+    folder = tempfile.mkdtemp()
+    boxes = subprocess.run(["pdftotext", "-bbox", path, "-"], capture_output=True, text=True, check=True).stdout
+    subprocess.run(["pdftoppm", "-gray", "-r", "72", path, os.path.join(folder, "p")], check=True)
+    blank = []
+    for number, page in enumerate(boxes.split("<page ")[1:], 1):
+        [image] = glob.glob(os.path.join(folder, f"p-{number}.pgm")) or glob.glob(os.path.join(folder, f"p-0{number}.pgm"))
+        with open(image, "rb") as f:
+            data = f.read()
+        _, width, height, _ = data.split(maxsplit=3)[:4]
+        width, height = int(width), int(height)
+        pixels = data[len(data) - width * height:]
+        for m in re.finditer(r'xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)<', page):
+            x0, y0, x1, y1 = (int(float(v)) for v in m.groups()[:4])
+            if len(m.group(5)) > 1 and not any(pixels[y * width + x] < 192 for y in range(y0, min(y1 + 1, height))
+                                               for x in range(x0, min(x1 + 1, width))):
+                blank.append(html.unescape(m.group(5)))
+    return blank
+
+
 # Every store of the page's database, and the settings.
 KEPT = """
 const done = arguments[arguments.length - 1];
@@ -410,8 +433,10 @@ def every_name_printed_in_both_pdfs(p):
             [n for n in NAMES.values() if n not in flat])
     p.check("DejaVuSans" in fonts and all(" yes " in line for line in fonts.splitlines()[2:]),
             "its font embedded, as a subset", fonts)
+    p.check(blank_words(path) == [], "every word drawn (no glyph left blank)", blank_words(path)[:20])
+    p.check(os.path.getsize(path) < 120_000, f"the file small: {os.path.getsize(path)} bytes")
     said = p.el("informe-salida").text
-    p.check("«🔥» en Observaciones: Observaciones del técnico" in said and "Informe descargado" in said,
+    p.check("«🔥» en Observaciones del técnico" in said and "Informe descargado" in said,
             "the emoji said by its box", said)
     # The Registro's report of a log with such boilers.
     log = os.path.join(tempfile.mkdtemp(), "calderas.csv")

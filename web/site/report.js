@@ -670,8 +670,10 @@ function content(answer, readings, when) {
 // The report's texts as typed, each by the name of its box on the page.
 function typedTexts(readings) {
   const all = { ...settings(), ...draft.campos };
+  // A label two fields share ("N.º de serie") is named with its group.
+  const shared = (f) => reportFields.filter((g) => g.etiqueta === f.etiqueta).length > 1;
   return [['Nombre de la caldera', $('caldera').value],
-    ...reportFields.map((f) => [`${groupTitles[f.grupo]}: ${f.etiqueta}`, all[f.id] || '']),
+    ...reportFields.map((f) => [shared(f) ? `${f.etiqueta} (${groupTitles[f.grupo]})` : f.etiqueta, all[f.id] || '']),
     ...readings.map((r, i) => [`Nota de la lectura ${i + 1}`, r.nota || ''])];
 }
 

@@ -235,10 +235,39 @@ struct LimitWords {
     std::string measured;
 };
 
+// A limit's number, or a dash for none.
+std::string limit_number(std::optional<double> x) { return x ? spanish(plain_number(*x)) : "—"; }
+
+// The smoke index judged: the one recorded, or the mean of smokes of them.
+LimitWords smoke_words(const LimitCheck& check, int smokes)
+{
+    std::string measured;
+    if (check.measured)
+        measured = (smokes > 1 ? "media de " + std::to_string(smokes) + ": " : "anotada ") +
+            limit_number(check.measured);
+    return {"Opacidad máxima" + (check.limit ? ": " + limit_number(check.limit) : std::string()) +
+                " (Bacharach)",
+            measured};
+}
+
+// The draught's range, either bound of it, and the draught recorded.
+LimitWords draught_words(const LimitCheck& check)
+{
+    std::string limit;
+    if (check.limit && check.most)
+        limit =
+            "Tiro entre " + limit_number(check.limit) + " y " + limit_number(check.most) + " Pa";
+    else if (check.limit)
+        limit = "Tiro mínimo: " + limit_number(check.limit) + " Pa";
+    else
+        limit = "Tiro máximo: " + limit_number(check.most) + " Pa";
+    return {limit, check.measured ? "anotado " + limit_number(check.measured) + " Pa" : ""};
+}
+
 // smokes: how many smoke indexes the measured one is the mean of.
 LimitWords limit_words(const LimitCheck& check, FigureKind efficiency, int smokes)
 {
-    const auto number = [](std::optional<double> x) { return x ? spanish(plain_number(*x)) : "—"; };
+    const auto number = limit_number;
     switch (check.kind) {
     case LimitKind::efficiency:
         return {
@@ -249,21 +278,12 @@ LimitWords limit_words(const LimitCheck& check, FigureKind efficiency, int smoke
         return {"CO sin aire máximo: " + number(check.limit) + " ppm",
                 check.measured ? "la lectura más alta " + number(check.measured) + " ppm" : ""};
     case LimitKind::smoke:
-        return {"Opacidad máxima" + (check.limit ? ": " + number(check.limit) : std::string()) +
-                    " (Bacharach)",
-                check.measured ? (smokes > 1 ? "media de " + std::to_string(smokes) + ": "
-                                             : std::string("anotada ")) +
-                        number(check.measured)
-                               : ""};
+        return smoke_words(check, smokes);
     case LimitKind::ambient_co:
         return {"CO ambiente máximo: " + number(check.limit) + " ppm",
                 check.measured ? "medido " + number(check.measured) + " ppm" : ""};
     case LimitKind::draught:
-        return {check.limit && check.most
-                    ? "Tiro entre " + number(check.limit) + " y " + number(check.most) + " Pa"
-                    : check.limit ? "Tiro mínimo: " + number(check.limit) + " Pa"
-                                  : "Tiro máximo: " + number(check.most) + " Pa",
-                check.measured ? "anotado " + number(check.measured) + " Pa" : ""};
+        return draught_words(check);
     }
     return {};
 }

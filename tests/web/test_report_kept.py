@@ -229,6 +229,8 @@ def new_report_confirmed_cancelled_undone(p):
         p.press("informe-nuevo")
         dialog = p.el("nuevo-dialogo")
         asked = dialog.get_attribute("open") is not None
+        if asked:
+            p.driver.save_screenshot(os.path.join(out_dir, "nuevo-informe-360x640.png"))
         if button:
             p.el(button).click()
         p.check(asked == bool(button) and dialog.get_attribute("open") is None and count() == left
@@ -529,6 +531,12 @@ def signatures_logo_and_the_company_in_the_pdf(p):
     add_readings(p, [dict(o2="3", temp="180", co="40")])
     sign(p, "firma-tecnico")
     sign(p, "firma-titular")
+    p.driver.set_window_size(360, 640)
+    p.driver.execute_script("document.getElementById('firmas-titulo').scrollIntoView()")
+    p.driver.save_screenshot(os.path.join(out_dir, "firmas-360x640.png"))
+    p.driver.execute_script("document.getElementById('ajustes').scrollIntoView()")
+    p.driver.save_screenshot(os.path.join(out_dir, "ajustes-360x640.png"))
+    p.driver.set_window_size(1280, 800)
     path = made_pdf(p)
     pages = pdf_text(path).split("\f")[:-1]
     verdict_page = next(n for n, page in enumerate(pages, 1) if "Veredicto" in page)

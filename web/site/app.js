@@ -6,10 +6,13 @@
 import factory from './quemador.mjs';
 import * as readings from './readings.js';
 import { boxes, coLimit, figures, summaryFigures } from './names.js';
-import { busy, openLog, setStale, startLogView } from './log.js';
-import { download } from './pdf.js';
 import { callBytes, callJson } from './module.js';
-import { exportRequest, hasAnything, importBackup, sameBoxes } from './backup.js';
+// What the first result does not need is loaded on use (the PDF module, the backup) or
+// just after it (the log view and its chart).
+const pdfModule = () => import('./pdf.js');
+const backupModule = () => import('./backup.js');
+const logModule = () => import('./log.js');
+let logView; // the log view's module, once loaded
 import { boilerChosen, keepBoiler, listBoilers, nowIso, readingChanged, settings, startReport } from './report.js';
 
 const typedKey = 'quemador1.lectura';
@@ -191,7 +194,7 @@ async function showSaved() {
     li.append(title, summary, actions);
     return li;
   }));
-  $('exportar').disabled = !(await hasAnything());
+  $('exportar').disabled = !(await readings.hasAnything());
   $('guardadas-grafico').disabled = saved.length === 0;
   if (!saved.length) setText('guardadas-estado', 'Ninguna lectura guardada en este navegador.');
   setText('guardadas-mas', saved.length > mostListed
@@ -215,7 +218,7 @@ async function save() {
   const entradas = typed();
   const key = readings.boilerKey(caldera);
   const before = (await readings.all()).find((r) => readings.boilerKey(r.caldera || '') === key);
-  if (before && sameBoxes(before.entradas, entradas)) {
+  if (before && readings.sameBoxes(before.entradas, entradas)) {
     setText('guardadas-estado', `Esta lectura es igual a la última guardada${caldera ? ` de la caldera \u2068${caldera}\u2069` : ''}, ` +
       `del ${formatDate(before.fecha)}: no se guarda otra vez.`);
     return;
@@ -236,14 +239,15 @@ function exported(request) {
 
 // The saved readings charted as a log is.
 async function chartSaved() {
-  const request = await exportRequest(true);
+  const request = await (await backupModule()).exportRequest(true);
   if (!request.lecturas.length) return;
   location.hash = '#registro';
-  openLog(new File([exported(request)], 'lecturas-guardadas.csv', { type: 'text/csv' }));
+  (await logModule()).openLog(new File([exported(request)], 'lecturas-guardadas.csv', { type: 'text/csv' }));
 }
 
 // Everything kept, as a CSV written by the module.
 async function exportSaved() {
+  const [{ exportRequest }, { download }] = await Promise.all([backupModule(), pdfModule()]);
   const request = await exportRequest();
   const rows = request.lecturas.length + request.informes.reduce((n, r) => n + r.lecturas.length, 0);
   if (!rows) return;
@@ -262,7 +266,7 @@ async function importSaved() {
   if (!file) return;
   try {
     setText('guardadas-estado', `Importando ${file.name}…`);
-    const counts = await importBackup(module, file, evaluate);
+    const counts = await (await backupModule()).importBackup(module, file, evaluate);
     await showSaved();
     await listBoilers();
     await boilerChosen();
@@ -317,7 +321,6 @@ async function start() {
   startReport(module, { typed, answer: () => last, fuelNames, recalculate: () => recalculate() });
   recalculate();
   performance.mark('primer-resultado');
-  document.body.dataset.listo = '';
 
   const form = $('formulario');
   form.addEventListener('input', () => recalculate());
@@ -333,13 +336,15 @@ async function start() {
   $('guardar').addEventListener('click', save);
   $('exportar').addEventListener('click', exportSaved);
   $('guardadas-grafico').addEventListener('click', chartSaved);
-  startLogView(module, fuelNames);
   $('unidad').addEventListener('change', unitChanged);
   $('importar').addEventListener('change', importSaved);
   window.addEventListener('hashchange', showView);
   window.addEventListener('scroll', showSummary, { passive: true });
   window.addEventListener('resize', showSummary);
   $('franja').addEventListener('click', () => $('resultados-titulo').scrollIntoView());
+  logView = await logModule();
+  logView.startLogView(module, fuelNames);
+  document.body.dataset.listo = '';
   showView();
   await showSaved();
   document.body.dataset.guardadas = '';
@@ -368,8 +373,8 @@ function showVersion(text, withReload) {
 // reloads to be all of one version, or, when a reload would lose a log's results, says
 // so and waits for the user.
 function newVersion() {
-  if (busy()) {
-    setStale();
+  if (logView?.busy()) {
+    logView.setStale();
     showVersion('Hay una versión nueva de la página; recárguela cuando haya guardado los resultados del registro.', true);
     return;
   }

@@ -4,6 +4,7 @@
 // back into this browser: a backup a technician moves to a new phone.
 
 import * as store from './readings.js';
+import { sameBoxes } from './readings.js';
 import { settings, setSettings } from './report.js';
 import { callJson } from './module.js';
 
@@ -66,19 +67,6 @@ export async function exportRequest(readingsOnly = false) {
   }
   request.lecturas = saved.map((r) => ({ ...asRow(r), caldera: r.caldera || '', clave: store.boilerKey(r.caldera || '') }));
   return request;
-}
-
-export const hasAnything = async () => (await store.all()).length > 0 || (await store.reports()).length > 0;
-
-// Two readings' boxes alike: the same number in each, written with a comma or a point,
-// with or without trailing zeros; other texts the same.
-export function sameBoxes(a, b) {
-  const norm = (v) => {
-    const text = String(v ?? '').trim().replace(',', '.');
-    const number = text === '' ? NaN : Number(text);
-    return Number.isFinite(number) ? String(number) : text;
-  };
-  return Object.keys({ ...a, ...b }).every((id) => norm(a[id]) === norm(b[id]));
 }
 
 const nonEmpty = (fields) => Object.fromEntries(Object.entries(fields || {}).filter(([, v]) => v !== ''));

@@ -8,7 +8,6 @@
 
 import { chartPng, drawChart } from './chart.js';
 import { columns, logOptions } from './names.js';
-import { Layout, shareOrDownload } from './pdf.js';
 
 const $ = (id) => document.getElementById(id);
 let worker = null;
@@ -382,6 +381,8 @@ async function makeReport() {
   const answer = answerShown;
   const verdict = answer.veredicto;
   try {
+    // The PDF module is loaded on the first PDF, not with the page.
+    const { Layout, shareOrDownload } = await import('./pdf.js');
     const pdf = await Layout.create({ title: `Informe de eficiencia: ${chart.titulo}`, footer: chart.titulo,
       header: `Informe de eficiencia de combustión · ${chart.titulo}` });
     // Names the PDF's font cannot draw, said before the download: the log's title and

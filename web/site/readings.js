@@ -61,3 +61,17 @@ export const putReport = (record) => transaction(stores.informes, 'readwrite', (
 // A boiler's reports, newest first.
 export const reportsOf = async (key) => (await reports()).filter((r) => r.clave === key)
   .sort((a, b) => b.fecha.localeCompare(a.fecha));
+
+// Whether this browser keeps anything to export.
+export const hasAnything = async () => (await all()).length > 0 || (await reports()).length > 0;
+
+// Two readings' boxes alike: the same number in each, written with a comma or a point,
+// with or without trailing zeros; other texts the same.
+export function sameBoxes(a, b) {
+  const norm = (v) => {
+    const text = String(v ?? '').trim().replace(',', '.');
+    const number = text === '' ? NaN : Number(text);
+    return Number.isFinite(number) ? String(number) : text;
+  };
+  return Object.keys({ ...a, ...b }).every((id) => norm(a[id]) === norm(b[id]));
+}

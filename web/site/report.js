@@ -8,7 +8,6 @@
 
 import { coLimit, figures, mostReadings, reportFields } from './names.js';
 import * as store from './readings.js';
-import { Layout, download, shareOrDownload } from './pdf.js';
 import { callJson } from './module.js';
 
 const settingsKey = 'quemador1.ajustes';
@@ -679,6 +678,8 @@ function typedTexts(readings) {
 
 // The PDF's bytes, and the boxes whose text its font cannot draw, with those characters.
 async function pdfOf(blocks, boiler, texts, header) {
+  // The PDF module is loaded on the first PDF, not with the page.
+  const { Layout } = await import('./pdf.js');
   const pdf = await Layout.create({ title: `Informe de inspección${boiler ? ` — ${boiler}` : ''}`,
     author: settings()[fieldsKept('ajustes')[0].id] || '', subject: 'Inspección de la combustión',
     footer: `Quemador1 · Informe de inspección${boiler ? ` · ${boiler}` : ''}`, header });
@@ -796,6 +797,7 @@ async function output(share) {
     performance.mark('informe-listo');
     const name = fileName(report.when, boilerName());
     const warning = undrawable(missing);
+    const { download, shareOrDownload } = await import('./pdf.js');
     said.textContent = warning;
     if (share) {
       const how = await shareOrDownload(bytes, name, 'Informe de inspección');

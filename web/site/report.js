@@ -562,8 +562,6 @@ export async function keepBoiler(name, fuel) {
   await listBoilers();
 }
 
-// The report kept in its boiler's history (replaced when it is made again), with the
-// readings it was made of.
 // The report's number, given the first time it is kept (its PDF made, shared or printed):
 // the settings' prefix and next number, which then goes up by one.
 function numbered() {
@@ -577,8 +575,10 @@ function numbered() {
   saveDraft();
 }
 
-// A boiler with no name, make, model or serial number is kept under the report's date,
-// apart from every other; the page asks for its name. Gives the name it was kept under.
+// The report kept in its boiler's history (replaced when it is made again), with the
+// readings it was made of, its number and its signatures. A boiler with no name, make,
+// model or serial number is kept under the report's date, apart from every other; the
+// page asks for its name. Gives the name it was kept under.
 async function keep(readings) {
   if (!readings.length) return '';
   draft.fecha ??= nowIso();

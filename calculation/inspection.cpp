@@ -58,6 +58,28 @@ LimitCheck smoke_check(const Limits& limits, std::optional<double> smoke)
     return check;
 }
 
+LimitCheck ambient_co_check(const Limits& limits, std::optional<double> co)
+{
+    LimitCheck check{LimitKind::ambient_co, limits.max_ambient_co, true, co};
+    check.judgement = judged(check, co && limits.max_ambient_co && *co <= *limits.max_ambient_co);
+    return check;
+}
+
+// Within the range: at least its least and at most its greatest, whichever are set.
+LimitCheck draught_check(const Limits& limits, std::optional<double> draught)
+{
+    LimitCheck check{LimitKind::draught, limits.min_draught, true, draught};
+    check.most = limits.max_draught;
+    if (!draught) {
+        check.judgement = Judgement::not_measured;
+        return check;
+    }
+    const bool low = limits.min_draught && *draught < *limits.min_draught;
+    const bool high = limits.max_draught && *draught > *limits.max_draught;
+    check.judgement = low || high ? Judgement::fail : Judgement::pass;
+    return check;
+}
+
 } // namespace
 
 FigureValues mean_figures(std::span<const Report> reports)
@@ -94,12 +116,22 @@ bool co_past_limit(const Limits& limits, double co_air_free_ppm)
 Inspection inspect(std::span<const Report> reports, Fuel fuel, const Limits& limits,
                    std::optional<double> smoke)
 {
+    return inspect(reports, fuel, limits, Recorded{smoke, std::nullopt, std::nullopt});
+}
+
+Inspection inspect(std::span<const Report> reports, Fuel fuel, const Limits& limits,
+                   const Recorded& recorded)
+{
     Inspection out;
     out.means = mean_figures(reports);
     out.checks.push_back(efficiency_check(limits, out.means));
     out.checks.push_back(co_check(reports, limits));
     if (fuel == Fuel::fuel_oil_no2)
-        out.checks.push_back(smoke_check(limits, smoke));
+        out.checks.push_back(smoke_check(limits, recorded.smoke));
+    if (limits.max_ambient_co)
+        out.checks.push_back(ambient_co_check(limits, recorded.ambient_co));
+    if (limits.min_draught || limits.max_draught)
+        out.checks.push_back(draught_check(limits, recorded.draught));
     const auto any = [&out](Judgement judgement) {
         return std::any_of(
             out.checks.begin(), out.checks.end(),

@@ -39,7 +39,10 @@ FigureValues mean_figures(std::span<const Report> reports);
 // the value the report prints, so that a printed 90,00 never fails a minimum of 90.
 double as_shown(FigureKind kind, double value);
 
-enum class LimitKind : std::uint8_t { efficiency, co, smoke };
+// The room's ambient CO and the chimney's draught are judged only where the user sets
+// their limits: no default applies to them, and an inspection without those limits is
+// judged as before.
+enum class LimitKind : std::uint8_t { efficiency, co, smoke, ambient_co, draught };
 
 // The limits set by the user; none: not set.
 struct Limits {
@@ -51,6 +54,19 @@ struct Limits {
     std::optional<double> max_co;
     // The most smoke index (Bacharach) of a fuel-oil burner.
     std::optional<double> max_smoke;
+    // The most CO in the boiler room's air, ppm.
+    std::optional<double> max_ambient_co;
+    // The draught's range, Pa (negative: the chimney draws).
+    std::optional<double> min_draught;
+    std::optional<double> max_draught;
+};
+
+// What the technician measured apart from the analyser's readings: the smoke index (the
+// mean of those taken), the room's CO, the draught.
+struct Recorded {
+    std::optional<double> smoke;
+    std::optional<double> ambient_co;
+    std::optional<double> draught;
 };
 
 enum class Judgement : std::uint8_t { pass, fail, no_limit, not_measured };
@@ -59,12 +75,15 @@ enum class Judgement : std::uint8_t { pass, fail, no_limit, not_measured };
 struct LimitCheck {
     LimitKind kind;
     // The limit (none: not set), and whether the user set it (else, the CO's default).
+    // For the draught, the least of its range (and most, below, its greatest).
     std::optional<double> limit;
     bool set_by_user = false;
     // What is judged, as shown: the mean efficiency on the limit's basis, the highest CO
     // air-free of the readings that give it, the smoke index recorded.
     std::optional<double> measured;
     Judgement judgement = Judgement::not_measured;
+    // The draught's greatest; none for the other limits.
+    std::optional<double> most = std::nullopt;
 };
 
 enum class Verdict : std::uint8_t {
@@ -91,5 +110,9 @@ bool co_past_limit(const Limits& limits, double co_air_free_ppm);
 // limits, with the smoke index recorded for a fuel-oil burner.
 Inspection inspect(std::span<const Report> reports, Fuel fuel, const Limits& limits,
                    std::optional<double> smoke);
+
+// The same, with the room's CO and the draught judged where their limits are set.
+Inspection inspect(std::span<const Report> reports, Fuel fuel, const Limits& limits,
+                   const Recorded& recorded);
 
 } // namespace quemador

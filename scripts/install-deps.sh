@@ -30,7 +30,7 @@ test_packages=(
   chromium chromium-driver python3-selenium poppler-utils librsvg2-bin python3-jsonschema
 )
 # Emscripten's optimiser needs Debian's acorn.
-web_packages=(emscripten node-acorn)
+web_packages=(emscripten node-acorn fonts-dejavu-extra python3-fonttools)
 
 with_tests=false
 with_web=false

@@ -282,6 +282,72 @@ private slots:
         limits.max_co = 100.0;
         QVERIFY(co_past_limit(limits, 100.6) && !co_past_limit(limits, 100.0));
     }
+
+    // The room's CO and the draught, judged only where their limits are set, each
+    // bound of the draught's range apart; a limit set and nothing measured is no pass.
+    void room_co_and_draught_data()
+    {
+        QTest::addColumn<double>("max_ambient_co");
+        QTest::addColumn<double>("min_draught");
+        QTest::addColumn<double>("max_draught");
+        QTest::addColumn<double>("ambient_co");
+        QTest::addColumn<double>("draught");
+        QTest::addColumn<QString>("checks");
+        QTest::addColumn<QString>("verdict");
+        const double n = no_value;
+        QTest::newRow("no limits: judged as before") << n << n << n << 80.0 << -500.0 << ""
+                                                     << "conforming";
+        QTest::newRow("room CO within") << 50.0 << n << n << 50.0 << n << "ambient_co:pass"
+                                        << "conforming";
+        QTest::newRow("room CO past") << 50.0 << n << n << 51.0 << n << "ambient_co:fail"
+                                      << "not conforming";
+        QTest::newRow("room CO not measured")
+            << 50.0 << n << n << n << n << "ambient_co:not-measured"
+            << "incomplete";
+        QTest::newRow("draught within") << n << -20.0 << -5.0 << n << -12.0 << "draught:pass"
+                                        << "conforming";
+        QTest::newRow("draught at its least") << n << -20.0 << -5.0 << n << -20.0 << "draught:pass"
+                                              << "conforming";
+        QTest::newRow("draught too weak") << n << -20.0 << -5.0 << n << -3.0 << "draught:fail"
+                                          << "not conforming";
+        QTest::newRow("draught too strong") << n << -20.0 << -5.0 << n << -25.0 << "draught:fail"
+                                            << "not conforming";
+        QTest::newRow("only a least, passed") << n << -20.0 << n << n << 100.0 << "draught:pass"
+                                              << "conforming";
+        QTest::newRow("only a greatest, failed") << n << n << -5.0 << n << 0.0 << "draught:fail"
+                                                 << "not conforming";
+        QTest::newRow("both set, neither measured")
+            << 50.0 << -20.0 << -5.0 << n << n << "ambient_co:not-measured draught:not-measured"
+            << "incomplete";
+    }
+
+    void room_co_and_draught()
+    {
+        QFETCH(double, max_ambient_co);
+        QFETCH(double, min_draught);
+        QFETCH(double, max_draught);
+        QFETCH(double, ambient_co);
+        QFETCH(double, draught);
+        QFETCH(QString, checks);
+        QFETCH(QString, verdict);
+        Limits limits;
+        limits.min_efficiency = 50.0;
+        limits.max_ambient_co = given(max_ambient_co);
+        limits.min_draught = given(min_draught);
+        limits.max_draught = given(max_draught);
+        const std::vector<Report> reports = gas_readings({{3.0, 40.0}});
+        const Inspection inspection =
+            inspect(reports, Fuel::natural_gas, limits,
+                    Recorded{std::nullopt, given(ambient_co), given(draught)});
+        QStringList said;
+        for (const LimitCheck& check : inspection.checks) {
+            if (check.kind == LimitKind::ambient_co || check.kind == LimitKind::draught)
+                said << QString(check.kind == LimitKind::ambient_co ? "ambient_co" : "draught") +
+                        ":" + judgement_word(check.judgement);
+        }
+        QCOMPARE(said.join(' '), checks);
+        QCOMPARE(QString(verdict_word(inspection.verdict)), verdict);
+    }
 };
 
 QTEST_APPLESS_MAIN(TestInspection)

@@ -38,15 +38,17 @@ enum class Col : std::uint8_t {
     target_temp,
     typed_unit,
     report,
-    report_date
+    report_date,
+    report_number
 };
-constexpr std::array<std::string_view, 14> headers = {"Fecha",       "Caldera",
-                                                      "Combustible", "O2",
-                                                      "CO2",         "CO",
-                                                      "T humos",     "T aire",
-                                                      "Nota",        "O2 objetivo",
-                                                      "T objetivo",  "Temperaturas tecleadas en",
-                                                      "Informe",     "Fecha del informe"};
+constexpr std::array<std::string_view, 15> headers = {"Fecha",         "Caldera",
+                                                      "Combustible",   "O2",
+                                                      "CO2",           "CO",
+                                                      "T humos",       "T aire",
+                                                      "Nota",          "O2 objetivo",
+                                                      "T objetivo",    "Temperaturas tecleadas en",
+                                                      "Informe",       "Fecha del informe",
+                                                      "N.º de informe"};
 constexpr std::string_view header(Col col) { return headers.at(static_cast<std::size_t>(col)); }
 constexpr bool in_unit(Col col)
 {
@@ -55,8 +57,8 @@ constexpr bool in_unit(Col col)
 // The log's own columns, before its results; the rest after them.
 constexpr std::array<Col, 9> log_columns = {Col::date, Col::boiler, Col::fuel, Col::o2,  Col::co2,
                                             Col::co,   Col::flue,   Col::air,  Col::note};
-constexpr std::array<Col, 5> later_columns = {Col::target_o2, Col::target_temp, Col::typed_unit,
-                                              Col::report, Col::report_date};
+constexpr std::array<Col, 6> later_columns = {Col::target_o2, Col::target_temp, Col::typed_unit,
+                                              Col::report,    Col::report_date, Col::report_number};
 // The boiler's fields, the report's, the settings', in that order after them.
 constexpr std::array<Keeper, 3> keepers = {Keeper::boiler, Keeper::report, Keeper::settings};
 
@@ -106,6 +108,7 @@ struct RowTexts {
     std::string note;
     std::string report; // its number from 1; empty for a saved reading
     std::string report_date;
+    std::string report_number; // as the company numbers it
     const nlohmann::json* boiler_fields = nullptr;
     const nlohmann::json* report_fields = nullptr;
     const nlohmann::json* settings = nullptr;
@@ -143,6 +146,7 @@ void write_row(text::CsvWriter& writer, const RowTexts& row, const PageReading& 
     writer.field(unit_text(page.celsius));
     writer.field(row.report);
     writer.field(row.report_date);
+    writer.field(text::spreadsheet_cell(row.report_number));
     const std::array<const nlohmann::json*, 3> sources = {row.boiler_fields, row.report_fields,
                                                           row.settings};
     for (std::size_t k = 0; k < keepers.size(); ++k) {
@@ -309,6 +313,7 @@ std::string export_csv(std::string_view request)
             texts.note = text_of(reading, "nota");
             texts.report = std::to_string(number);
             texts.report_date = text_of(report, "fecha");
+            texts.report_number = text_of(report, "numero");
             texts.boiler_fields = boiler_fields(report);
             texts.report_fields = &member(report, "campos");
             rows.emplace_back(detail::reading_from(member(reading, "entradas")), texts);
@@ -355,7 +360,8 @@ std::string import_json(std::string_view csv)
         if (fields.size() <= 1 && (fields.empty() || text::is_blank(fields.front())))
             continue;
         const std::string boiler = as_typed(header.cell(fields, Col::boiler));
-        nlohmann::json reading = {{"fecha", header.cell(fields, Col::date)},
+        nlohmann::json reading = {{"fila", reader.line()},
+                                  {"fecha", header.cell(fields, Col::date)},
                                   {"nota", as_typed(header.cell(fields, Col::note))},
                                   {"entradas", boxes_of(header, fields)}};
         if (const std::string number = header.cell(fields, Col::report); number.empty()) {
@@ -364,9 +370,11 @@ std::string import_json(std::string_view csv)
         } else {
             auto [at, added] = reports.try_emplace(number, out["informes"].size());
             if (added) {
-                nlohmann::json report = {{"fecha", header.cell(fields, Col::report_date)},
-                                         {"caldera", boiler},
-                                         {"lecturas", nlohmann::json::array()}};
+                nlohmann::json report = {
+                    {"fecha", header.cell(fields, Col::report_date)},
+                    {"numero", as_typed(header.cell(fields, Col::report_number))},
+                    {"caldera", boiler},
+                    {"lecturas", nlohmann::json::array()}};
                 take_fields(header, fields, Keeper::report, report["campos"]);
                 out["informes"].push_back(std::move(report));
             }

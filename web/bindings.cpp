@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The module's exports, called from the page's script with ccall: JSON in, JSON (or the
-// export's CSV) out. Each answer lives until the next call.
+// The module's exports, called from the page's script (web/site/module.js): JSON in, JSON
+// (or the export's CSV) out. A request is bytes the page puts in the module's heap and
+// frees after the call, never a string copied onto the module's stack, whose few
+// megabytes a backup outgrows; the answer's bytes live until the next call, their count
+// given by quemador_answer_size.
 
 #include "log/json.h"
 #include "web/log_page.h"
@@ -8,6 +11,7 @@
 
 #include <emscripten/emscripten.h>
 
+#include <new>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -18,17 +22,30 @@ namespace web = quemador::web;
 
 std::string answer;
 
-// An answer, or a request that the module cannot read, as {"error": why}.
+std::string refusal(std::string_view why)
+{
+    quemador::log::Json json;
+    json.open('{');
+    json.member("error", why);
+    json.close('}');
+    return json.take();
+}
+
+// A request's bytes, as the page put them in the heap.
+std::string_view request_of(const char* bytes, int size)
+{
+    return {bytes, bytes != nullptr && size > 0 ? static_cast<std::size_t>(size) : 0};
+}
+
+// An answer, or a request that the module cannot read or hold, as {"error": why}.
 template <typename Answer> std::string answered(Answer make)
 {
     try {
         return make();
     } catch (const std::invalid_argument& error) {
-        quemador::log::Json json;
-        json.open('{');
-        json.member("error", std::string_view(error.what()));
-        json.close('}');
-        return json.take();
+        return refusal(error.what());
+    } catch (const std::bad_alloc&) {
+        return refusal("no cabe en la memoria de esta página");
     }
 }
 
@@ -63,19 +80,19 @@ public:
 extern "C" {
 
 // A reading's boxes, a JSON object by their ids.
-EMSCRIPTEN_KEEPALIVE const char* quemador_evaluate(const char* request)
+EMSCRIPTEN_KEEPALIVE const char* quemador_evaluate(const char* request, int size)
 {
-    answer = answered([&] { return web::evaluate_json(request); });
+    answer = answered([&] { return web::evaluate_json(request_of(request, size)); });
     return answer.c_str();
 }
 
 // The log view's options, a JSON object by their keys, with the file's name.
-EMSCRIPTEN_KEEPALIVE const char* quemador_log(const char* request)
+EMSCRIPTEN_KEEPALIVE const char* quemador_log(const char* request, int size)
 {
     ScriptSource input;
     ScriptSink output;
     answer = web::run_log_json(
-        request, input, output,
+        request_of(request, size), input, output,
         [](std::uint64_t rows, std::uint64_t bytes) {
             report_progress(static_cast<double>(rows), static_cast<double>(bytes));
         },
@@ -84,30 +101,33 @@ EMSCRIPTEN_KEEPALIVE const char* quemador_log(const char* request)
 }
 
 // A report's readings, fields and previous report, a JSON object.
-EMSCRIPTEN_KEEPALIVE const char* quemador_inspection(const char* request)
+EMSCRIPTEN_KEEPALIVE const char* quemador_inspection(const char* request, int size)
 {
-    answer = answered([&] { return web::inspection_json(request); });
+    answer = answered([&] { return web::inspection_json(request_of(request, size)); });
     return answer.c_str();
 }
 
 // Everything the page keeps, a JSON object, as the CSV log it exports to.
-EMSCRIPTEN_KEEPALIVE const char* quemador_export(const char* request)
+EMSCRIPTEN_KEEPALIVE const char* quemador_export(const char* request, int size)
 {
-    answer = answered([&] { return web::export_csv(request); });
+    answer = answered([&] { return web::export_csv(request_of(request, size)); });
     return answer.c_str();
 }
 
 // An export read back, as JSON.
-EMSCRIPTEN_KEEPALIVE const char* quemador_import(const char* csv)
+EMSCRIPTEN_KEEPALIVE const char* quemador_import(const char* csv, int size)
 {
-    answer = answered([&] { return web::import_json(csv); });
+    answer = answered([&] { return web::import_json(request_of(csv, size)); });
     return answer.c_str();
 }
 
-EMSCRIPTEN_KEEPALIVE const char* quemador_fuels()
+EMSCRIPTEN_KEEPALIVE const char* quemador_fuels(const char* /*request*/, int /*size*/)
 {
     answer = web::fuels_json();
     return answer.c_str();
 }
+
+// The bytes of the last answer.
+EMSCRIPTEN_KEEPALIVE int quemador_answer_size() { return static_cast<int>(answer.size()); }
 
 } // extern "C"

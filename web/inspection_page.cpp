@@ -23,10 +23,16 @@ using detail::text_of;
 
 // The fields, in the order the page shows them, grouped.
 // clang-format off
-constexpr std::array<ReportField, 21> fields = {{
+constexpr std::array<ReportField, 34> fields = {{
     {"empresa", "Empresa", "empresa", "Empresa", Keeper::settings, FieldKind::text, ""},
     {"empresa-registro", "N.º de registro de la empresa", "empresa", "Registro de la empresa",
      Keeper::settings, FieldKind::text, ""},
+    {"empresa-direccion", "Dirección de la empresa", "empresa", "Dirección de la empresa",
+     Keeper::settings, FieldKind::text, ""},
+    {"empresa-telefono", "Teléfono", "empresa", "Teléfono de la empresa", Keeper::settings,
+     FieldKind::text, ""},
+    {"empresa-correo", "Correo electrónico", "empresa", "Correo de la empresa", Keeper::settings,
+     FieldKind::text, ""},
     {"tecnico", "Técnico", "empresa", "Técnico", Keeper::settings, FieldKind::text, ""},
     {"tecnico-carne", "N.º de carné del técnico", "empresa", "Carné del técnico", Keeper::settings,
      FieldKind::text, ""},
@@ -38,8 +44,20 @@ constexpr std::array<ReportField, 21> fields = {{
      Keeper::settings, FieldKind::number, ""},
     {"limite-opacidad", "Opacidad máxima, gasóleo (Bacharach)", "limites",
      "Límite de opacidad (Bacharach)", Keeper::settings, FieldKind::number, ""},
+    {"limite-co-ambiente", "CO ambiente máximo (ppm)", "limites", "Límite de CO ambiente (ppm)",
+     Keeper::settings, FieldKind::number, ""},
+    {"limite-tiro-min", "Tiro mínimo (Pa)", "limites", "Límite de tiro mínimo (Pa)",
+     Keeper::settings, FieldKind::number, ""},
+    {"limite-tiro-max", "Tiro máximo (Pa)", "limites", "Límite de tiro máximo (Pa)",
+     Keeper::settings, FieldKind::number, ""},
+    {"informe-prefijo", "Prefijo de los informes", "numeracion", "Prefijo de los informes",
+     Keeper::settings, FieldKind::text, ""},
+    {"informe-numero", "Número del próximo informe", "numeracion", "Próximo número de informe",
+     Keeper::settings, FieldKind::year, ""},
     {"titular", "Titular", "titular", "Titular", Keeper::boiler, FieldKind::text, ""},
     {"direccion", "Dirección", "titular", "Dirección", Keeper::boiler, FieldKind::text, ""},
+    {"instalacion-direccion", "Dirección de la instalación", "titular",
+     "Dirección de la instalación", Keeper::boiler, FieldKind::text, ""},
     {"caldera-marca", "Marca", "caldera", "Marca", Keeper::boiler, FieldKind::text, ""},
     {"caldera-modelo", "Modelo", "caldera", "Modelo", Keeper::boiler, FieldKind::text, ""},
     {"caldera-serie", "N.º de serie", "caldera", "Serie", Keeper::boiler, FieldKind::text, ""},
@@ -53,12 +71,24 @@ constexpr std::array<ReportField, 21> fields = {{
     {"analizador-calibracion", "Última calibración", "analizador", "Calibración del analizador",
      Keeper::report, FieldKind::date, ""},
     {"tiro", "Tiro (Pa)", "anotadas", "Tiro (Pa)", Keeper::report, FieldKind::number, ""},
-    {"opacidad", "Opacidad (Bacharach, 0 a 9)", "anotadas", "Opacidad (Bacharach)",
+    {"co-ambiente", "CO ambiente en la sala (ppm)", "anotadas", "CO ambiente (ppm)",
+     Keeper::report, FieldKind::number, ""},
+    {"opacidad", "Opacidad 1 (Bacharach, 0 a 9)", "anotadas", "Opacidad (Bacharach)",
      Keeper::report, FieldKind::number, "fueloil"},
+    {"opacidad-2", "Opacidad 2 (Bacharach)", "anotadas", "Opacidad 2 (Bacharach)", Keeper::report,
+     FieldKind::number, "fueloil"},
+    {"opacidad-3", "Opacidad 3 (Bacharach)", "anotadas", "Opacidad 3 (Bacharach)", Keeper::report,
+     FieldKind::number, "fueloil"},
     {"informe-nota", "Observaciones del técnico", "notas", "Observaciones", Keeper::report,
      FieldKind::note, ""},
+    {"proxima-revision", "Próxima revisión", "notas", "Próxima revisión", Keeper::report,
+     FieldKind::date, ""},
 }};
 // clang-format on
+
+// Every field named: an entry left out of the list above would be an empty one.
+static_assert(std::none_of(fields.begin(), fields.end(),
+                           [](const ReportField& f) { return f.id.empty(); }));
 
 // The field of an id; raises std::logic_error for an id that is not one (a typo here).
 const ReportField& field(std::string_view id)
@@ -205,9 +235,39 @@ struct LimitWords {
     std::string measured;
 };
 
-LimitWords limit_words(const LimitCheck& check, FigureKind efficiency)
+// A limit's number, or a dash for none.
+std::string limit_number(std::optional<double> x) { return x ? spanish(plain_number(*x)) : "—"; }
+
+// The smoke index judged: the one recorded, or the mean of smokes of them.
+LimitWords smoke_words(const LimitCheck& check, int smokes)
 {
-    const auto number = [](std::optional<double> x) { return x ? spanish(plain_number(*x)) : "—"; };
+    std::string measured;
+    if (check.measured)
+        measured = (smokes > 1 ? "media de " + std::to_string(smokes) + ": " : "anotada ") +
+            limit_number(check.measured);
+    return {"Opacidad máxima" + (check.limit ? ": " + limit_number(check.limit) : std::string()) +
+                " (Bacharach)",
+            measured};
+}
+
+// The draught's range, either bound of it, and the draught recorded.
+LimitWords draught_words(const LimitCheck& check)
+{
+    std::string limit;
+    if (check.limit && check.most)
+        limit =
+            "Tiro entre " + limit_number(check.limit) + " y " + limit_number(check.most) + " Pa";
+    else if (check.limit)
+        limit = "Tiro mínimo: " + limit_number(check.limit) + " Pa";
+    else
+        limit = "Tiro máximo: " + limit_number(check.most) + " Pa";
+    return {limit, check.measured ? "anotado " + limit_number(check.measured) + " Pa" : ""};
+}
+
+// smokes: how many smoke indexes the measured one is the mean of.
+LimitWords limit_words(const LimitCheck& check, FigureKind efficiency, int smokes)
+{
+    const auto number = limit_number;
     switch (check.kind) {
     case LimitKind::efficiency:
         return {
@@ -218,9 +278,12 @@ LimitWords limit_words(const LimitCheck& check, FigureKind efficiency)
         return {"CO sin aire máximo: " + number(check.limit) + " ppm",
                 check.measured ? "la lectura más alta " + number(check.measured) + " ppm" : ""};
     case LimitKind::smoke:
-        return {"Opacidad máxima" + (check.limit ? ": " + number(check.limit) : std::string()) +
-                    " (Bacharach)",
-                check.measured ? "anotada " + number(check.measured) : ""};
+        return smoke_words(check, smokes);
+    case LimitKind::ambient_co:
+        return {"CO ambiente máximo: " + number(check.limit) + " ppm",
+                check.measured ? "medido " + number(check.measured) + " ppm" : ""};
+    case LimitKind::draught:
+        return draught_words(check);
     }
     return {};
 }
@@ -240,10 +303,13 @@ constexpr std::string_view judgement_word(Judgement judgement)
     return "";
 }
 
-constexpr std::array<std::string_view, 3> limit_keys = {"eficiencia", "co", "opacidad"};
-constexpr std::array<std::string_view, 3> limit_names = {"la eficiencia mínima", "el CO máximo",
-                                                         "la opacidad máxima"};
-constexpr std::array<std::string_view, 3> measure_names = {"la eficiencia", "el CO", "la opacidad"};
+constexpr std::array<std::string_view, 5> limit_keys = {"eficiencia", "co", "opacidad",
+                                                        "co-ambiente", "tiro"};
+constexpr std::array<std::string_view, 5> limit_names = {
+    "la eficiencia mínima", "el CO máximo", "la opacidad máxima", "el CO ambiente máximo",
+    "los límites del tiro"};
+constexpr std::array<std::string_view, 5> measure_names = {"la eficiencia", "el CO", "la opacidad",
+                                                           "el CO ambiente", "el tiro"};
 
 // The verdict in one word or three, and why, when it is not a verdict on every limit.
 void write_verdict(const Inspection& inspection, std::size_t readings, Json& json)
@@ -283,19 +349,19 @@ void write_verdict(const Inspection& inspection, std::size_t readings, Json& jso
     }
 }
 
-void write_limits(const Inspection& inspection, const Limits& limits, Json& json)
+void write_limits(const Inspection& inspection, const Limits& limits, int smokes, Json& json)
 {
     json.key("limites");
     json.open('[');
     for (const LimitCheck& check : inspection.checks) {
-        const LimitWords words = limit_words(check, limits.efficiency_figure);
+        const LimitWords words = limit_words(check, limits.efficiency_figure, smokes);
         json.open('{');
         json.member("clave", limit_keys.at(static_cast<std::size_t>(check.kind)));
         json.member("limite", words.limit);
         json.member("fuente",
-                    !check.limit            ? std::string_view("sin límite fijado")
-                        : check.set_by_user ? std::string_view("fijado por la empresa")
-                                            : co_air_free_limit_source);
+                    !check.limit && !check.most ? std::string_view("sin límite fijado")
+                        : check.set_by_user     ? std::string_view("fijado por la empresa")
+                                                : co_air_free_limit_source);
         json.member("medido", words.measured);
         json.member("juicio", judgement_word(check.judgement));
         json.member("falla", check.judgement == Judgement::fail);
@@ -343,6 +409,13 @@ Limits limits_from(const nlohmann::json& fields_given, Boxes& boxes)
     limits.min_efficiency = number("limite-eficiencia", 100.0, " %");
     limits.max_co = number("limite-co", 100000.0, " ppm");
     limits.max_smoke = number("limite-opacidad", smoke_scale_max, "");
+    limits.max_ambient_co = number("limite-co-ambiente", 100000.0, " ppm");
+    const auto draught = [&](std::string_view id) {
+        const ReportField& f = field(id);
+        return boxes.number(f.id, text_of(fields_given, f.id), -most_draught, most_draught, " Pa");
+    };
+    limits.min_draught = draught("limite-tiro-min");
+    limits.max_draught = draught("limite-tiro-max");
     const std::string basis = text_of(fields_given, "limite-eficiencia-base");
     for (const FigureKind kind : efficiency_bases) {
         if (figure_facts(kind).page_id == basis)
@@ -364,16 +437,29 @@ std::string inspection_json(std::string_view request)
     const nlohmann::json& given = parsed.contains("campos") ? parsed.at("campos") : empty;
     Boxes boxes;
     const Limits limits = detail::limits_from(given, boxes);
-    // The draught is recorded as typed: read only to say at its box when it is no number.
-    boxes.number(field("tiro").id, text_of(given, "tiro"), -most_draught, most_draught, " Pa");
-    const auto smoke =
-        boxes.number(field("opacidad").id, text_of(given, "opacidad"), 0.0, smoke_scale_max, "");
+    Recorded recorded;
+    recorded.draught =
+        boxes.number(field("tiro").id, text_of(given, "tiro"), -most_draught, most_draught, " Pa");
+    recorded.ambient_co =
+        boxes.number(field("co-ambiente").id, text_of(given, "co-ambiente"), 0.0, 100000.0, " ppm");
+    // The smoke index judged is the mean of those taken (up to three, one a minute).
+    double smoke_sum = 0.0;
+    int smoke_count = 0;
+    for (const std::string_view id : {"opacidad", "opacidad-2", "opacidad-3"}) {
+        if (const auto smoke =
+                boxes.number(field(id).id, text_of(given, id), 0.0, smoke_scale_max, "")) {
+            smoke_sum += *smoke;
+            ++smoke_count;
+        }
+    }
+    if (smoke_count > 0)
+        recorded.smoke = std::round(smoke_sum / smoke_count * 10.0) / 10.0;
     const Readings readings =
         readings_of(parsed.contains("lecturas") ? parsed.at("lecturas") : empty);
     const Fuel fuel = readings.pages.empty()
         ? Fuel::natural_gas
         : log::fuel_named(readings.pages.front().fuel).value_or(Fuel::natural_gas);
-    const Inspection inspection = inspect(readings.reports, fuel, limits, smoke);
+    const Inspection inspection = inspect(readings.reports, fuel, limits, recorded);
 
     Json json;
     json.open('{');
@@ -389,9 +475,11 @@ std::string inspection_json(std::string_view request)
     write_means(inspection.means, json);
     if (parsed.contains("anterior"))
         write_previous(parsed.at("anterior"), inspection.means, limits.efficiency_figure, json);
-    write_limits(inspection, limits, json);
+    write_limits(inspection, limits, smoke_count, json);
     write_verdict(inspection, readings.reports.size(), json);
     write_calibration(given, text_of(parsed, "hoy"), boxes, json);
+    if (smoke_count > 1)
+        json.member("opacidad_media", spanish(plain_number(*recorded.smoke)));
     boxes.write(json);
     json.close('}');
     return json.take();

@@ -88,13 +88,14 @@ std::string inspection_json(std::string_view request);
 // names its own so that quemador1-calc --csv reads it; then the columns of the boiler,
 // of the report, of the settings. The request: {"lecturas": saved readings, each
 // {"fecha": its date's text, "caldera", "clave", "nota", "entradas": the boxes by id},
-// "calderas": [{"clave", "campos"}], "informes": [{"fecha", "caldera", "clave",
-// "campos", "lecturas": [{"fecha", "nota", "entradas"}]}], "ajustes": {id: text}}.
+// "calderas": [{"clave", "campos"}], "informes": [{"fecha", "caldera", "clave", "numero"
+// (as the company numbers it), "campos", "lecturas": [{"fecha", "nota", "entradas"}]}],
+// "ajustes": {id: text}}.
 // Raises std::invalid_argument for a request that is not such an object.
 std::string export_csv(std::string_view request);
 
-// An export read back, as JSON of the request's shape (without "clave"); {"error": why}
-// for a file that is not one.
+// An export read back, as JSON of the request's shape (without "clave"), each reading
+// with "fila", the file's line it begins on; {"error": why} for a file that is not one.
 std::string import_json(std::string_view csv);
 
 // The fuels, as a JSON list of {"valor": name, "nombre": caption}, natural gas first.

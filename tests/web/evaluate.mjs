@@ -10,6 +10,10 @@ import { pathToFileURL } from 'node:url';
 
 const site = process.argv[2];
 const { default: factory } = await import(pathToFileURL(path.join(site, 'quemador.mjs')));
+// The page's own calls through the heap (a .js file node would take for CommonJS, so
+// imported as a module from its text).
+const { callJson } = await import('data:text/javascript,' +
+  encodeURIComponent(fs.readFileSync(path.join(site, 'module.js'), 'utf8')));
 // The page fetches its .wasm; here it is read from the folder. The log's bytes come from
 // a buffer, its results gather in a text.
 const log = { input: Buffer.alloc(0), at: 0, written: '' };
@@ -25,15 +29,13 @@ const module = await factory({
   avance() {},
 });
 const requests = JSON.parse(fs.readFileSync(0, 'utf8'));
-const answers = requests.map((values) => JSON.parse(module.ccall('quemador_evaluate', 'string', ['string'],
-  [JSON.stringify(values)])));
-const fuels = JSON.parse(module.ccall('quemador_fuels', 'string', [], []));
+const answers = requests.map((values) => callJson(module, 'quemador_evaluate', values));
+const fuels = callJson(module, 'quemador_fuels');
 // A log without a fuel column, read with natural gas, under names that a request of
 // lines would have read as more options.
 const logs = ['informe\nfueloil', 'informe "final".csv', 'informe\r\nfueloil\nC'].map((name) => {
   Object.assign(log, { input: Buffer.from('O2,T\n3,300\n'), at: 0, written: '' });
-  const answer = JSON.parse(module.ccall('quemador_log', 'string', ['string'],
-    [JSON.stringify({ nombre: name, combustible: 'gas' })]));
+  const answer = callJson(module, 'quemador_log', { nombre: name, combustible: 'gas' });
   return { name, answer, written: log.written };
 });
 process.stdout.write(JSON.stringify({ answers, fuels, logs }));

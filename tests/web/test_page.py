@@ -237,7 +237,7 @@ def keyboard_only(p):
     def keys(*sequence):
         webdriver.ActionChains(p.driver).send_keys(*sequence).perform()
 
-    def tab_to(element_id, limit=40):
+    def tab_to(element_id, limit=80):
         for _ in range(limit):
             if p.driver.switch_to.active_element.get_attribute("id") == element_id:
                 return True
@@ -251,7 +251,8 @@ def keyboard_only(p):
     keys(Keys.ENTER)
     p.wait.until(lambda d: saved_count(p) == 2)
     opened = None
-    for _ in range(40):
+    # The report's fields lie between Guardar and the saved readings.
+    for _ in range(80):
         keys(Keys.TAB)
         focused = p.driver.switch_to.active_element
         if "Abrir" in focused.text and "Caldera 1" in (focused.get_attribute("aria-label") or ""):

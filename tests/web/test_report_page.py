@@ -261,13 +261,15 @@ def the_pdf_and_the_printed_report(p):
               "-SN998877", "24,5", "2012", "Gas Natural", "Testo 330-2 LL", "A-123", "02/11/2024: hace más de un año",
               "Tiro (Pa) -12", "Conforme", "Cumple cada límite", "Eficiencia bruta mínima: 82 %", "fijado por la empresa",
               "ANSI Z21.47", "Limpieza del quemador; ajuste del aire.", "Firma del técnico", "Firma del titular",
-              "Página 1 de 1", "Índice de aire λ", "20,9 / (20,9 − O2)"]
+              "Página 1 de 2", "Índice de aire λ", "20,9 / (20,9 − O2)"]
     efficiency = next(line for line in text.splitlines() if line.startswith("Eficiencia (%)")).split()
     p.check(all(w in flat for w in wanted) and efficiency[-1] == means["Eficiencia (%)"] and len(efficiency) == 6,
             "pdftotext reads the parties, the figures and the verdict",
             f"missing {[w for w in wanted if w not in flat]}; {efficiency}\n{text}")
     pages = pages_as_png(path, "report-page-")
-    p.check(len(pages) == 1, "on one page", pages)
+    # Two pages: the readings, the verdict and the signatures on the first; the company's
+    # and the report's other fields fill the second.
+    p.check(len(pages) == 2, "on two pages", pages)
     p.check(p.driver.execute_script("return violations") == [], "no violation of the policy",
             p.driver.execute_script("return violations"))
     p.check(p.el("informe-salida").text.startswith("Informe descargado: informe-Sala-de-calderas-1-"),

@@ -6,9 +6,13 @@
 import factory from './quemador.mjs';
 import * as readings from './readings.js';
 import { boxes, coLimit, figures, summaryFigures } from './names.js';
-import { busy, openLog, setStale, startLogView } from './log.js';
-import { download } from './pdf.js';
-import { exportRequest, hasAnything, importBackup, sameBoxes } from './backup.js';
+import { callBytes, callJson } from './module.js';
+// What the first result does not need is loaded on use (the PDF module, the backup) or
+// just after it (the log view and its chart).
+const pdfModule = () => import('./pdf.js');
+const backupModule = () => import('./backup.js');
+const logModule = () => import('./log.js');
+let logView; // the log view's module, once loaded
 import { boilerChosen, keepBoiler, listBoilers, nowIso, readingChanged, settings, startReport } from './report.js';
 
 const typedKey = 'quemador1.lectura';
@@ -27,7 +31,7 @@ function typed() {
 
 // A reading's boxes, with the settings' limits (the CO's is judged on it).
 function evaluate(values) {
-  return JSON.parse(module.ccall('quemador_evaluate', 'string', ['string'], [JSON.stringify({ ...settings(), ...values })]));
+  return callJson(module, 'quemador_evaluate', { ...settings(), ...values });
 }
 
 // The results' list, a row for each figure of the module's table.
@@ -140,11 +144,15 @@ function restore(values) {
   }
 }
 
+// The most saved readings listed: a phone's page stays light with thousands kept (all
+// are exported).
+const mostListed = 200;
+
 // The saved readings, newest first, each with its figures and two buttons.
 async function showSaved() {
   const saved = await readings.all();
   const list = $('lecturas');
-  list.replaceChildren(...saved.map((reading) => {
+  list.replaceChildren(...saved.slice(0, mostListed).map((reading) => {
     const li = document.createElement('li');
     const when = formatDate(reading.fecha);
     const title = document.createElement('p');
@@ -186,9 +194,11 @@ async function showSaved() {
     li.append(title, summary, actions);
     return li;
   }));
-  $('exportar').disabled = !(await hasAnything());
+  $('exportar').disabled = !(await readings.hasAnything());
   $('guardadas-grafico').disabled = saved.length === 0;
   if (!saved.length) setText('guardadas-estado', 'Ninguna lectura guardada en este navegador.');
+  setText('guardadas-mas', saved.length > mostListed
+    ? `Se ven las ${mostListed} más recientes de ${saved.length} lecturas guardadas; Exportar CSV las lleva todas.` : '');
   return saved;
 }
 
@@ -208,7 +218,7 @@ async function save() {
   const entradas = typed();
   const key = readings.boilerKey(caldera);
   const before = (await readings.all()).find((r) => readings.boilerKey(r.caldera || '') === key);
-  if (before && sameBoxes(before.entradas, entradas)) {
+  if (before && readings.sameBoxes(before.entradas, entradas)) {
     setText('guardadas-estado', `Esta lectura es igual a la última guardada${caldera ? ` de la caldera \u2068${caldera}\u2069` : ''}, ` +
       `del ${formatDate(before.fecha)}: no se guarda otra vez.`);
     return;
@@ -219,22 +229,34 @@ async function save() {
   setText('guardadas-estado', 'Lectura guardada.');
 }
 
-const exported = (request) => module.ccall('quemador_export', 'string', ['string'], [JSON.stringify(request)]);
+// The module's CSV of a request, as bytes (its byte order mark kept); an error it
+// answers instead is raised.
+function exported(request) {
+  const bytes = callBytes(module, 'quemador_export', JSON.stringify(request));
+  if (bytes[0] === 0x7b) throw new Error(JSON.parse(new TextDecoder().decode(bytes)).error);
+  return bytes;
+}
 
 // The saved readings charted as a log is.
 async function chartSaved() {
-  const request = await exportRequest(true);
+  const request = await (await backupModule()).exportRequest(true);
   if (!request.lecturas.length) return;
   location.hash = '#registro';
-  openLog(new File([exported(request)], 'lecturas-guardadas.csv', { type: 'text/csv' }));
+  (await logModule()).openLog(new File([exported(request)], 'lecturas-guardadas.csv', { type: 'text/csv' }));
 }
 
 // Everything kept, as a CSV written by the module.
 async function exportSaved() {
+  const [{ exportRequest }, { download }] = await Promise.all([backupModule(), pdfModule()]);
   const request = await exportRequest();
   const rows = request.lecturas.length + request.informes.reduce((n, r) => n + r.lecturas.length, 0);
   if (!rows) return;
-  download(new Blob([exported(request)], { type: 'text/csv;charset=utf-8' }), `lecturas-quemador1-${new Date().toISOString().slice(0, 10)}.csv`);
+  try {
+    download(new Blob([exported(request)], { type: 'text/csv;charset=utf-8' }), `lecturas-quemador1-${new Date().toISOString().slice(0, 10)}.csv`);
+  } catch (error) {
+    setText('guardadas-estado', `No se pudo exportar: ${error.message}.`);
+    return;
+  }
   setText('guardadas-estado', `Exportadas ${request.lecturas.length} lecturas guardadas, ${request.informes.length} informes ` +
     `y ${request.calderas.length} calderas.`);
 }
@@ -243,12 +265,16 @@ async function importSaved() {
   const file = $('importar').files[0];
   if (!file) return;
   try {
-    const counts = await importBackup(module, await file.text(), evaluate);
+    setText('guardadas-estado', `Importando ${file.name}…`);
+    const counts = await (await backupModule()).importBackup(module, file, evaluate);
     await showSaved();
     await listBoilers();
     await boilerChosen();
+    const skipped = counts.sinFecha.length;
     setText('guardadas-estado', `Importadas ${counts.lecturas} lecturas, ${counts.informes} informes y ${counts.calderas} calderas` +
-      (counts.repetidas ? `; ${counts.repetidas} ya estaban.` : '.'));
+      (counts.repetidas ? `; ${counts.repetidas} ya estaban o se repetían` : '') +
+      (skipped ? `; ${skipped} ${skipped === 1 ? 'fila no se importa' : 'filas no se importan'} porque su fecha no se lee: ` +
+        `${counts.sinFecha.slice(0, 20).join(', ')}${skipped > 20 ? ` y ${skipped - 20} más` : ''}.` : '.'));
   } catch (error) {
     setText('guardadas-estado', `No se puede importar ${file.name}: ${error.message}.`);
   }
@@ -283,7 +309,7 @@ function showView() {
 async function start() {
   figureRows();
   module = await factory();
-  for (const fuel of JSON.parse(module.ccall('quemador_fuels', 'string', [], []))) {
+  for (const fuel of callJson(module, 'quemador_fuels')) {
     fuelNames[fuel.valor] = fuel.nombre;
     $('combustible').querySelector(`option[value="${fuel.valor}"]`).textContent = fuel.nombre;
   }
@@ -295,7 +321,6 @@ async function start() {
   startReport(module, { typed, answer: () => last, fuelNames, recalculate: () => recalculate() });
   recalculate();
   performance.mark('primer-resultado');
-  document.body.dataset.listo = '';
 
   const form = $('formulario');
   form.addEventListener('input', () => recalculate());
@@ -311,13 +336,15 @@ async function start() {
   $('guardar').addEventListener('click', save);
   $('exportar').addEventListener('click', exportSaved);
   $('guardadas-grafico').addEventListener('click', chartSaved);
-  startLogView(module, fuelNames);
   $('unidad').addEventListener('change', unitChanged);
   $('importar').addEventListener('change', importSaved);
   window.addEventListener('hashchange', showView);
   window.addEventListener('scroll', showSummary, { passive: true });
   window.addEventListener('resize', showSummary);
   $('franja').addEventListener('click', () => $('resultados-titulo').scrollIntoView());
+  logView = await logModule();
+  logView.startLogView(module, fuelNames);
+  document.body.dataset.listo = '';
   showView();
   await showSaved();
   document.body.dataset.guardadas = '';
@@ -346,8 +373,8 @@ function showVersion(text, withReload) {
 // reloads to be all of one version, or, when a reload would lose a log's results, says
 // so and waits for the user.
 function newVersion() {
-  if (busy()) {
-    setStale();
+  if (logView?.busy()) {
+    logView.setStale();
     showVersion('Hay una versión nueva de la página; recárguela cuando haya guardado los resultados del registro.', true);
     return;
   }

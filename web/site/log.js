@@ -8,7 +8,6 @@
 
 import { chartPng, drawChart } from './chart.js';
 import { columns, logOptions } from './names.js';
-import { Layout, shareOrDownload } from './pdf.js';
 
 const $ = (id) => document.getElementById(id);
 let worker = null;
@@ -387,7 +386,17 @@ async function makeReport() {
   const answer = answerShown;
   const verdict = answer.veredicto;
   try {
-    const pdf = await Layout.create({ title: `Informe de eficiencia: ${chart.titulo}`, footer: chart.titulo });
+    // The PDF module is loaded on the first PDF, not with the page.
+    const { Layout, shareOrDownload } = await import('./pdf.js');
+    const pdf = await Layout.create({ title: `Informe de eficiencia: ${chart.titulo}`, footer: chart.titulo,
+      header: `Informe de eficiencia de combustión · ${chart.titulo}` });
+    // Names the PDF's font cannot draw, said before the download: the log's title and
+    // each boiler's name.
+    const names = [['el título', chart.titulo], ...chart.paneles.map((panel) => ['la caldera', panel.titulo])];
+    const missing = names.map(([what, text]) => [what, text, pdf.cannotDraw(text)]).filter(([, , chars]) => chars.length);
+    const warning = missing.length ? `El PDF no puede dibujar ${missing.map(([what, text, chars]) =>
+      `${chars.map((c) => `«${c}»`).join(' ')} en ${what} «${text}»`).join('; ')}: salen como «?». ` : '';
+    status.textContent = warning;
     pdf.heading('Informe de eficiencia de combustión', { size: 16 });
     pdf.paragraph(chart.titulo);
     pdf.paragraph(answer.cuentas, { size: 8 });
@@ -420,7 +429,8 @@ async function makeReport() {
     }
     const bytes = await pdf.bytes();
     const how = await shareOrDownload(bytes, `${baseName(shown[0].name)}-informe.pdf`, 'Informe de eficiencia');
-    status.textContent = how === 'compartido' ? 'Informe compartido.' : how === 'cancelado' ? '' : `Informe descargado: ${baseName(shown[0].name)}-informe.pdf.`;
+    status.textContent = warning + (how === 'compartido' ? 'Informe compartido.' : how === 'cancelado' ? ''
+      : `Informe descargado: ${baseName(shown[0].name)}-informe.pdf.`);
   } catch (error) {
     status.textContent = `No se pudo hacer el informe: ${error.message}`;
   }

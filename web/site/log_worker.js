@@ -8,6 +8,7 @@
 // {bytes, total}} now and then, then {respuesta, resultados: a File or Blob a file}.
 
 import factory from './quemador.mjs';
+import { callJson } from './module.js';
 
 const sliceBytes = 1 << 20;
 const blobBytes = 4 << 20;
@@ -87,7 +88,7 @@ self.onmessage = async ({ data: { files, request } }) => {
       postMessage({ avance: { bytes: before + position - slice.length + offset, total } });
     },
   });
-  const respuesta = JSON.parse(module.ccall('quemador_log', 'string', ['string'], [request]));
+  const respuesta = callJson(module, 'quemador_log', request);
   const resultados = [];
   for (const out of outputs) {
     if (out.disk) {

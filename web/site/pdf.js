@@ -1,20 +1,46 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// PDFs made in the browser, for any view: pdf-lib, loaded from the site's own files the
-// first time a PDF is asked for (it weighs as much as the rest of the page); a Layout
-// that flows headings, paragraphs, label–value rows, tables, images and boxes to sign
-// down A4 pages, breaking and numbering them; and the file handed to the phone's share
-// sheet where the browser can share files, downloaded elsewhere. The text stays text
-// (pdftotext reads it): Helvetica covers Spanish and €, Symbol λ, − and ≤.
+// PDFs made in the browser, for any view: pdf-lib, fontkit and the font, loaded from the
+// site's own files the first time a PDF is asked for (together they weigh more than the
+// rest of the page); a Layout that flows headings, paragraphs, label–value rows, tables,
+// images and boxes to sign down A4 pages, breaking and numbering them; and the file
+// handed to the phone's share sheet where the browser can share files, downloaded
+// elsewhere. The text stays text (pdftotext reads it), in DejaVu Sans Condensed embedded
+// as a subset of the characters used: Latin, Greek, Cyrillic, λ, −, ≤, €. What the font
+// cannot draw (emoji, CJK) prints as "?", and the page can ask first (cannotDraw).
 
 let library;
 
-// pdf-lib's module, loaded once; a failed load (offline before the site was cached) is
-// tried again on the next call.
-export function loadPdfLib() {
-  library ??= import('./pdf-lib/pdf-lib.esm.min.js').catch((error) => {
-    library = undefined;
-    throw error;
+// fontkit's bundle, run as a script of the site's (it defines self.fontkit).
+function loadFontkit() {
+  if (self.fontkit) return Promise.resolve(self.fontkit);
+  return new Promise((resolve, reject) => {
+    const script = document.createElement('script');
+    script.src = 'pdf-lib/fontkit.umd.min.js';
+    script.onload = () => resolve(self.fontkit);
+    script.onerror = () => {
+      script.remove();
+      reject(new Error('no se pudo cargar fontkit'));
+    };
+    document.head.append(script);
   });
+}
+
+async function fontFile(name) {
+  const response = await fetch(`fuentes/${name}`);
+  if (!response.ok) throw new Error(`no se pudo cargar la fuente ${name}`);
+  return new Uint8Array(await response.arrayBuffer());
+}
+
+// pdf-lib's module, fontkit and the font's files, loaded once; a failed load (offline
+// before the site was cached) is tried again on the next call.
+export function loadPdfLib() {
+  library ??= Promise.all([import('./pdf-lib/pdf-lib.esm.min.js'), loadFontkit(), fontFile('DejaVuSansCondensed.ttf'),
+    fontFile('DejaVuSansCondensed-Bold.ttf')])
+    .then(([lib, fontkit, regular, bold]) => ({ lib, fontkit, regular, bold }))
+    .catch((error) => {
+      library = undefined;
+      throw error;
+    });
   return library;
 }
 
@@ -27,26 +53,17 @@ const RULE = [0.6, 0.58, 0.56];
 // Characters a standard font lacks, as the nearest it has.
 const SUBSTITUTES = new Map([['\u2082', '2'], ['\u2083', '3'], ['\u202f', ' '], ['\u2009', ' '], ['\t', ' ']]);
 
-// The text's characters split in runs of one font: the regular (or bold) where it has
-// the character, else Symbol; a character neither has is "?". Controls and the marks
-// that isolate or reorder text (a name's bidi isolation) are dropped: a PDF's text is
-// drawn in the order it is written.
+// The characters of a text as drawn: controls and the marks that isolate or reorder
+// text (a name's bidi isolation) dropped, as a PDF's text is drawn in the order it is
+// written; a few replaced by the nearest plain one.
+const drawn = (text) => [...String(text).replace(/[\p{Cf}\p{Cc}]/gu, (m) => (SUBSTITUTES.has(m) ? m : ''))]
+  .map((c) => SUBSTITUTES.get(c) ?? c);
+
+// The text as one run of the regular (or bold) font; a character it lacks is "?".
 function runs(fonts, text, bold) {
-  const main = bold ? fonts.bold : fonts.regular;
-  const out = [];
-  for (let c of String(text).replace(/[\p{Cf}\p{Cc}]/gu, (m) => (SUBSTITUTES.has(m) ? m : ''))) {
-    c = SUBSTITUTES.get(c) ?? c;
-    const code = c.codePointAt(0);
-    let font = main;
-    if (!fonts.has(main, code)) {
-      font = fonts.has(fonts.symbol, code) ? fonts.symbol : main;
-      if (font === main) c = '?';
-    }
-    const lastRun = out[out.length - 1];
-    if (lastRun?.font === font) lastRun.text += c;
-    else out.push({ font, text: c });
-  }
-  return out;
+  const font = bold ? fonts.bold : fonts.regular;
+  const chars = drawn(text).map((c) => (fonts.has(font, c.codePointAt(0)) ? c : '?'));
+  return chars.length ? [{ font, text: chars.join('') }] : [];
 }
 
 function widthOf(fonts, text, size, bold) {
@@ -84,20 +101,31 @@ function wrap(fonts, text, size, bold, width) {
 // reading order, then take its bytes().
 export class Layout {
   // title, author, subject: the file's properties; footer: a text at the foot of every
-  // page, beside its number.
-  static async create({ title = '', author = '', subject = '', footer = '' } = {}) {
-    const lib = await loadPdfLib();
+  // page, beside its number (cut to leave room for it); header: a text at the head of
+  // every page, in the margin above the content (what the document is about, so that a
+  // loose page says it too).
+  static async create({ title = '', author = '', subject = '', footer = '', header = '' } = {}) {
+    const { lib, fontkit, regular: regularFile, bold: boldFile } = await loadPdfLib();
     const doc = await lib.PDFDocument.create();
+    doc.registerFontkit(fontkit);
     doc.setTitle(title, { showInWindowTitleBar: true });
     doc.setAuthor(author);
     doc.setSubject(subject);
     doc.setCreator('Quemador1');
     doc.setLanguage('es-ES');
-    const [regular, bold, symbol] = await Promise.all([lib.StandardFonts.Helvetica,
-      lib.StandardFonts.HelveticaBold, lib.StandardFonts.Symbol].map((name) => doc.embedFont(name)));
-    const sets = new Map([regular, bold, symbol].map((font) => [font, new Set(font.getCharacterSet())]));
-    const fonts = { regular, bold, symbol, has: (font, code) => sets.get(font).has(code) };
-    return new Layout(lib, doc, fonts, footer);
+    const [regular, bold] = await Promise.all([regularFile, boldFile].map((bytes) => doc.embedFont(bytes, { subset: true })));
+    const sets = new Map([regular, bold].map((font) => [font, new Set(font.getCharacterSet())]));
+    const fonts = { regular, bold, has: (font, code) => sets.get(font).has(code) };
+    const layout = new Layout(lib, doc, fonts, footer);
+    layout.header = header;
+    return layout;
+  }
+
+  // The characters of a text that the PDF's font cannot draw (each once): they would
+  // print as "?".
+  cannotDraw(text) {
+    const both = (c) => this.fonts.has(this.fonts.regular, c.codePointAt(0)) && this.fonts.has(this.fonts.bold, c.codePointAt(0));
+    return [...new Set(drawn(text).filter((c) => !both(c)))];
   }
 
   constructor(lib, doc, fonts, footer) {
@@ -268,29 +296,68 @@ export class Layout {
     this.y -= height + 6;
   }
 
-  // Boxes side by side, each with its caption above (places to sign, say).
-  boxes(captions, { height = 56, size = 9 } = {}) {
+  // An image for the document: a PNG or JPEG, as bytes or a data: URL.
+  embedImage(source) {
+    const jpeg = typeof source === 'string' ? /^data:image\/jpe?g/.test(source) : source[0] === 0xff && source[1] === 0xd8;
+    return jpeg ? this.doc.embedJpg(source) : this.doc.embedPng(source);
+  }
+
+  // An embedded image scaled to fit width × height, keeping its proportions: its size.
+  static fitted(image, width, height) {
+    const scale = Math.min(width / image.width, height / image.height, 1);
+    return [image.width * scale, image.height * scale];
+  }
+
+  // An embedded image at the top right of the cursor's place (a company's logo beside the
+  // title), taking no room from what follows.
+  corner(image, { width = 140, height = 44 } = {}) {
+    const [w, h] = Layout.fitted(image, width, height);
+    this.page.drawImage(image, { x: this.left + this.width - w, y: this.y - h, width: w, height: h });
+  }
+
+  // Boxes side by side, each with its caption above (places to sign, say), and in each
+  // its embedded image when one is given (a signature drawn on the page).
+  boxes(captions, { height = 56, size = 9, images = [] } = {}) {
     const gap = 16;
     const width = (this.width - gap * (captions.length - 1)) / captions.length;
     this.keep(height + size * 1.25 + 4);
     captions.forEach((caption, i) => {
       const x = this.left + i * (width + gap);
+      const y = this.y - size * 1.25 - 2 - height;
       this.drawLine(caption, x, 0, { size, colour: GREY });
-      this.page.drawRectangle({ x, y: this.y - size * 1.25 - 2 - height, width, height,
-        borderColor: this.colour(RULE), borderWidth: 0.8 });
+      this.page.drawRectangle({ x, y, width, height, borderColor: this.colour(RULE), borderWidth: 0.8 });
+      if (images[i]) {
+        const [w, h] = Layout.fitted(images[i], width - 8, height - 6);
+        this.page.drawImage(images[i], { x: x + (width - w) / 2, y: y + (height - h) / 2, width: w, height: h });
+      }
     });
     this.y -= height + size * 1.25 + 8;
   }
 
-  // The document's bytes, each page numbered ("Página 1 de 2") beside the footer.
+  // A text cut with "…" to a width.
+  cut(text, width, options) {
+    if (this.widthOf(text, options) <= width) return text;
+    const chars = [...text];
+    while (chars.length && this.widthOf(`${chars.join('').trimEnd()}…`, options) > width) chars.pop();
+    return `${chars.join('').trimEnd()}…`;
+  }
+
+  // The document's bytes, each page numbered ("Página 1 de 2") beside the footer, under
+  // the header.
   async bytes() {
     const pages = this.doc.getPages();
+    const small = { size: 8, colour: GREY };
     pages.forEach((page, i) => {
       this.page = page;
       this.y = MARGIN;
       const number = `Página ${i + 1} de ${pages.length}`;
-      this.drawLine(this.footer, MARGIN, 0, { size: 8, colour: GREY });
-      this.drawLine(number, MARGIN + this.width - this.widthOf(number, { size: 8 }), 0, { size: 8, colour: GREY });
+      const numberWidth = this.widthOf(number, small);
+      this.drawLine(this.cut(this.footer, this.width - numberWidth - 12, small), MARGIN, 0, small);
+      this.drawLine(number, MARGIN + this.width - numberWidth, 0, small);
+      if (this.header) {
+        this.y = A4[1] - MARGIN + 18;
+        this.drawLine(this.cut(this.header, this.width, small), MARGIN, 0, small);
+      }
     });
     return this.doc.save();
   }

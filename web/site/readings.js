@@ -33,6 +33,12 @@ async function transaction(store, mode, work) {
 }
 
 export const add = (reading) => transaction(stores.lecturas, 'readwrite', (s) => s.add(reading));
+// Many at once, in one transaction (a backup of thousands).
+export const addAll = (list) => transaction(stores.lecturas, 'readwrite', (s) => {
+  let request;
+  for (const reading of list) request = s.add(reading);
+  return request || s.count();
+});
 export const remove = (id) => transaction(stores.lecturas, 'readwrite', (s) => s.delete(id));
 // Newest first (by date: those read back from a backup fall in their place).
 export const all = async () => (await transaction(stores.lecturas, 'readonly', (s) => s.getAll()))
@@ -55,3 +61,17 @@ export const putReport = (record) => transaction(stores.informes, 'readwrite', (
 // A boiler's reports, newest first.
 export const reportsOf = async (key) => (await reports()).filter((r) => r.clave === key)
   .sort((a, b) => b.fecha.localeCompare(a.fecha));
+
+// Whether this browser keeps anything to export.
+export const hasAnything = async () => (await all()).length > 0 || (await reports()).length > 0;
+
+// Two readings' boxes alike: the same number in each, written with a comma or a point,
+// with or without trailing zeros; other texts the same.
+export function sameBoxes(a, b) {
+  const norm = (v) => {
+    const text = String(v ?? '').trim().replace(',', '.');
+    const number = text === '' ? NaN : Number(text);
+    return Number.isFinite(number) ? String(number) : text;
+  };
+  return Object.keys({ ...a, ...b }).every((id) => norm(a[id]) === norm(b[id]));
+}

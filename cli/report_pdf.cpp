@@ -226,19 +226,14 @@ private:
                  body_width);
         else {
             y += text(margin, y,
-                      "Si cada caldera llega al objetivo: " + whole(verdict_.total_kwh) +
-                          " kWh y " + whole(verdict_.total_eur) + " € al año en total.",
+                      "Si cada caldera llega al objetivo: " + log::whole_text(verdict_.total_kwh) +
+                          " kWh y " + log::whole_text(verdict_.total_eur) + " € al año en total.",
                       11, true, body_width) +
                 4;
             std::string assumed(log::money_assumptions());
             assumed.front() = 'E';
             text(margin, y, assumed + ".", 8, false, body_width, "#444444");
         }
-    }
-
-    static std::string whole(double x)
-    {
-        return std::to_string(static_cast<long long>(std::llround(x)));
     }
 
     static std::string figure(double x)

@@ -12,6 +12,7 @@
 #include "log/run_report.h"
 #include "text/encoding.h"
 #include "text/names.h"
+#include "text/number_column.h"
 #include "text/numbers.h"
 #include "web/chart_json.h"
 
@@ -240,33 +241,72 @@ std::string base64(std::string_view bytes)
     return out;
 }
 
-// The consumptions a request gives: [{"caldera", "kwh", "precio"}], numbers as the boxes
-// take them; a row without both numbers is left out.
-std::vector<log::Consumption> consumptions_of(const nlohmann::json& request)
+// The consumptions a request gives: [{"caldera", "kwh", "precio"}], as typed in the
+// boxes; a row without both figures is left out. A figure that cannot be read, reads two
+// ways or is past the bounds of a consumptions file leaves its boiler without money, and
+// faults says why, so that the boxes can be mended.
+std::vector<log::Consumption> consumptions_of(const nlohmann::json& request,
+                                              std::vector<std::string>& faults)
 {
     std::vector<log::Consumption> out;
     const auto given = request.find("consumos");
     if (given == request.end() || !given->is_array())
         return out;
+    // The boxes filled in, each boiler's consumption and price.
+    struct Typed {
+        std::string boiler;
+        std::string kwh;
+        std::string price;
+    };
+    std::vector<Typed> typed;
     for (const auto& row : *given) {
         if (!row.is_object())
             continue;
         const auto text = [&row](const char* key) {
             const auto at = row.find(key);
-            return at != row.end() && at->is_string() ? at->get<std::string>() : std::string();
+            return at != row.end() && at->is_string()
+                ? std::string(text::trimmed(at->get<std::string>()))
+                : std::string();
         };
-        log::Consumption c;
-        c.boiler = text("caldera");
-        if (text::parse_number(text::trimmed(text("kwh")), text::DecimalComma::accepted, c.kwh) &&
-            text::parse_number(text::trimmed(text("precio")), text::DecimalComma::accepted,
-                               c.price) &&
-            c.kwh >= 0 && c.price >= 0)
-            out.push_back(std::move(c));
+        Typed one{text("caldera"), text("kwh"), text("precio")};
+        if (!one.kwh.empty() && !one.price.empty())
+            typed.push_back(std::move(one));
+    }
+    // As a consumptions file's figures: one decimal mark for all the boxes, settled by
+    // those that read one way only; a figure that reads two ways is not guessed.
+    text::NumberColumn column;
+    for (const Typed& one : typed) {
+        column.read(one.kwh, 0);
+        column.read(one.price, 0);
+    }
+    for (const Typed& one : typed) {
+        const auto figure = [&](const std::string& cell, std::string_view what, double bound,
+                                std::string_view past) -> std::optional<double> {
+            const text::NumberColumn::Read got = column.read(cell, 0);
+            const std::string named =
+                "«" + one.boiler + "», " + std::string(what) + " «" + cell + "»";
+            if (got.state == text::NumberColumn::State::waiting)
+                faults.push_back(named +
+                                 ": puede leerse de dos maneras; escríbalo sin separador de "
+                                 "miles, o con sus decimales.");
+            else if (got.state != text::NumberColumn::State::number || !(got.value >= 0))
+                faults.push_back(named + ": no es una cifra que se pueda leer.");
+            else if (got.value > bound)
+                faults.push_back(named + ": pasa de " + std::string(past) + ".");
+            else
+                return got.value;
+            return std::nullopt;
+        };
+        const auto kwh = figure(one.kwh, "consumo", log::max_yearly_kwh, "10 TWh al año");
+        const auto price = figure(one.price, "precio", log::max_kwh_price, "10 € el kWh");
+        if (kwh && price)
+            out.push_back({one.boiler, *kwh, *price});
     }
     return out;
 }
 
-void write_verdict(Json& json, const log::Verdict& verdict, const log::LogSummary& summary)
+void write_verdict(Json& json, const log::Verdict& verdict, const log::LogSummary& summary,
+                   const std::vector<std::string>& consumption_faults)
 {
     json.key("veredicto");
     json.open('{');
@@ -300,6 +340,8 @@ void write_verdict(Json& json, const log::Verdict& verdict, const log::LogSummar
     json.member("total_kwh", verdict.total_kwh);
     json.member("total_eur", verdict.total_eur);
     json.member("supone", log::money_assumptions());
+    json.key("consumos_sin_leer");
+    write_strings(json, consumption_faults);
     json.close('}');
     // Each boiler's months: rows, mean gross and net, rows with notices.
     json.key("meses");
@@ -514,11 +556,12 @@ std::string run_log_json(std::string_view request, text::ByteSource& input, text
     std::vector<std::string> read;
     std::vector<LeftOut> left_out;
     log::RunReport report;
+    std::vector<std::string> consumption_faults;
     try {
         if (!asked.is_object())
             throw log::LogError("la petición no es un objeto JSON");
         options = options_of(asked);
-        options.judging.consumptions = consumptions_of(asked);
+        options.judging.consumptions = consumptions_of(asked, consumption_faults);
         options.verdict = options.judging.drop || options.judging.minimum ||
             !options.judging.consumptions.empty();
         options.progress = progress;
@@ -556,7 +599,7 @@ std::string run_log_json(std::string_view request, text::ByteSource& input, text
         write_strings(json, row);
     json.close(']');
     json.member("resumen_archivo", base64(log::summary_file(summary, judged)));
-    write_verdict(json, verdict, summary);
+    write_verdict(json, verdict, summary, consumption_faults);
     write_notices(json, notices, notice_count);
     json.key("grafico");
     write_chart(json, drawn);

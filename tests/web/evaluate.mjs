@@ -3,7 +3,7 @@
 // and a log whose file's name holds what a line-based request would have split on.
 // Usage: node evaluate.mjs SITE_DIR < requests.json > answers.json
 // (a JSON list of requests, each the page's boxes by id; answers back: {answers, fuels,
-// logs: [{name, answer, written}]}).
+// logs: [{name, answer, written}], money: the answers of a log with consumptions typed}).
 import fs from 'node:fs';
 import path from 'node:path';
 import { pathToFileURL } from 'node:url';
@@ -38,4 +38,12 @@ const logs = ['informe\nfueloil', 'informe "final".csv', 'informe\r\nfueloil\nC'
   const answer = callJson(module, 'quemador_log', { nombre: name, combustible: 'gas' });
   return { name, answer, written: log.written };
 });
-process.stdout.write(JSON.stringify({ answers, fuels, logs }));
+// The Consumos boxes as a manager types them: a thousands point settled by a price's
+// decimal comma, and a figure that reads two ways alone.
+const money = [['200.000', '0,09'], ['200.000', '1']].map(([kwh, precio]) => {
+  Object.assign(log, { input: Buffer.from('Caldera,Fecha,O2,T\nNorte,2026-01-05,3,300\n'), at: 0, written: '' });
+  return callJson(module, 'quemador_log', {
+    nombre: 'r.csv', combustible: 'gas', 'objetivo-o2': '2', consumos: [{ caldera: 'Norte', kwh, precio }],
+  });
+});
+process.stdout.write(JSON.stringify({ answers, fuels, logs, money }));

@@ -51,6 +51,28 @@ for log in result["logs"]:
     print(f"{'ok' if ok else 'FAIL'}: a file named {log['name']!r} is read with the options given",
           "" if ok else log)
 
+# The Consumos boxes read as quemador1-calc reads a consumptions file: "200.000" kWh is
+# 200,000 beside a price of "0,09", and alone it reads two ways and gives no money.
+with tempfile.TemporaryDirectory() as work:
+    log_path, consumptions = os.path.join(work, "r.csv"), os.path.join(work, "consumos.csv")
+    with open(log_path, "w", encoding="utf-8") as file:
+        file.write("Caldera,Fecha,O2,T\nNorte,2026-01-05,3,300\n")
+    with open(consumptions, "w", encoding="utf-8") as file:
+        file.write("caldera;kwh;precio\nNorte;200.000;0,09\n")
+    native = json.loads(subprocess.run([calc_path, "-c", "gas", "--csv", log_path, "--objetivo-o2", "2",
+                                        "--consumos", consumptions, "--json", "-", "--salida", work],
+                                       capture_output=True, check=True).stdout)
+settled, waiting = result["money"]
+kwh = [doc["veredicto"]["calderas"][0]["kwh_ahorrados"] for doc in (settled["informe"], native)]
+ok = kwh[0] is not None and kwh[0] == kwh[1] and settled["veredicto"]["consumos_sin_leer"] == []
+failures += 0 if ok else 1
+print(f"{'ok' if ok else 'FAIL'}: Consumos \"200.000\" beside \"0,09\" as the consumptions file reads it", kwh)
+said = waiting["veredicto"]["consumos_sin_leer"]
+ok = (not waiting["veredicto"]["dinero"] and len(said) == 1 and "«Norte», consumo «200.000»" in said[0]
+      and "dos maneras" in said[0])
+failures += 0 if ok else 1
+print(f"{'ok' if ok else 'FAIL'}: Consumos \"200.000\" alone is not guessed, and said", said)
+
 # The page's report is quemador1-calc's --json document, the file's name aside: one writer.
 with tempfile.TemporaryDirectory() as work:
     log_path = os.path.join(work, "registro.csv")

@@ -288,6 +288,8 @@ function showVerdict(answer) {
   money.textContent = verdict.dinero
     ? `Ahorro al año si cada caldera llega al objetivo: ${Math.round(verdict.total_kwh)} kWh y ${Math.round(verdict.total_eur)} € en total; ${verdict.supone}.`
     : 'El ahorro en kWh y euros sale con el O2 objetivo y el consumo de cada caldera (en Consumos).';
+  // Boxes of Consumos that could not be read: their boilers have no money until mended.
+  if (verdict.consumos_sin_leer.length) money.textContent += ` Consumos sin leer: ${verdict.consumos_sin_leer.join(' ')}`;
   $('registro-veredicto').replaceChildren(wrap, money);
   // The summary's file, in the log's encoding and decimal mark, as quemador1-calc --resumen.
   const bytes = Uint8Array.from(atob(answer.resumen_archivo), (c) => c.charCodeAt(0));

@@ -241,8 +241,8 @@ void open_outputs(LogOutputs& outputs, const LogArgs& args)
         json = output_target(*args.json, "--json", "el informe JSON");
 
     std::vector<const OutputTarget*> all;
-    for (const OutputTarget& target : outputs.results)
-        all.push_back(&target);
+    std::transform(outputs.results.begin(), outputs.results.end(), std::back_inserter(all),
+                   [](const OutputTarget& target) { return &target; });
     for (const auto* target : {&summary, &chart, &report, &json})
         if (*target)
             all.push_back(&**target);
@@ -266,10 +266,10 @@ std::string output_kind(const OutputTarget& target)
     return target.option == "--salida" ? "resultados" : target.option.substr(2);
 }
 
-// A log that could not be read, said with its reason; the run goes on with the others.
+// A log that could not be read (said with its reason when met); the run goes on with the
+// others.
 struct LeftOut {
     std::string path;
-    std::string reason;
 };
 
 // One log read, its results on standard output or, given results, into that file of
@@ -371,57 +371,57 @@ void write_json(LogOutputs& outputs, log::RunReport& report, int status)
 
 // One log of the run read into it. One that cannot be read is said and left out, and the
 // others go on; a single log that cannot be read ends the run as a wrong command does.
-void read_into(LogsRead& run, const std::string& path, const OutputTarget* results,
+void read_into(LogsRead& logs, const std::string& path, const OutputTarget* results,
                const log::LogOptions& options, LogOutputs& outputs, bool several)
 {
     log::LogSummary one;
     std::optional<std::string> fault;
     try {
-        one = read_log(path, results, options, outputs, run.incomplete);
+        one = read_log(path, results, options, outputs, logs.incomplete);
     } catch (const UsageError& error) {
-        run.report.logs.push_back(log::failed_outcome(path, log::Note(error.what())));
+        logs.report.logs.push_back(log::failed_outcome(path, log::Note(error.what())));
         if (!several) {
-            write_json(outputs, run.report, exit_usage);
+            write_json(outputs, logs.report, exit_usage);
             throw;
         }
         fault = error.what();
     } catch (const log::LogError& error) {
-        run.report.logs.push_back(log::failed_outcome(path, error.note()));
+        logs.report.logs.push_back(log::failed_outcome(path, error.note()));
         if (!several) {
-            write_json(outputs, run.report, exit_usage);
+            write_json(outputs, logs.report, exit_usage);
             throw;
         }
         fault = log::worded(error.note(), remedy_words);
     }
     if (fault) {
         complain("registro «" + path + "» sin leer: " + *fault);
-        run.left_out.push_back({path, std::move(*fault)});
+        logs.left_out.push_back({path});
         return;
     }
     if (outputs.json)
-        run.report.logs.push_back(log::read_outcome(path, one));
-    if (run.read.empty()) {
-        run.summary = std::move(one);
+        logs.report.logs.push_back(log::read_outcome(path, one));
+    if (logs.read.empty()) {
+        logs.summary = std::move(one);
         if (several)
-            run.summary.notes.insert(run.summary.notes.begin(),
-                                     log::Note("registro «" + text::printable(path) + "»:"));
+            logs.summary.notes.insert(logs.summary.notes.begin(),
+                                      log::Note("registro «" + text::printable(path) + "»:"));
     } else {
-        log::merge_summary(run.summary, one, path);
+        log::merge_summary(logs.summary, one, path);
     }
-    run.read.push_back(path);
+    logs.read.push_back(path);
 }
 
 // The summary, the chart and the report, each into its file when asked for.
-void write_outputs(LogOutputs& outputs, const LogsRead& run, const log::Verdict& verdict,
+void write_outputs(LogOutputs& outputs, const LogsRead& logs, const log::Verdict& verdict,
                    bool judged, const std::optional<log::Chart>& drawn)
 {
     if (outputs.summary)
-        commit_output(outputs.summary, log::summary_file(run.summary, judged ? &verdict : nullptr),
+        commit_output(outputs.summary, log::summary_file(logs.summary, judged ? &verdict : nullptr),
                       outputs);
     if (outputs.chart)
         commit_output(outputs.chart, chart_svg(*drawn), outputs);
     if (outputs.report)
-        commit_output(outputs.report, report_pdf(run.summary, verdict, *drawn), outputs);
+        commit_output(outputs.report, report_pdf(logs.summary, verdict, *drawn), outputs);
 }
 
 } // namespace
@@ -437,10 +437,9 @@ int csv_log(const LogArgs& args)
     if (args.chart || args.report)
         options.chart = &chart;
 
-    std::uint64_t total = 0;
-    for (const std::string& path : args.files)
-        total += file_size(path);
-    Progress progress(total);
+    Progress progress(std::accumulate(
+        args.files.begin(), args.files.end(), std::uint64_t{0},
+        [](std::uint64_t sum, const std::string& path) { return sum + file_size(path); }));
     std::uint64_t reports = 0;
     options.report = [&](std::string_view line) {
         if (++reports > max_row_reports)
@@ -453,12 +452,12 @@ int csv_log(const LogArgs& args)
         progress.update(rows, done + bytes);
     };
 
-    LogsRead run;
+    LogsRead logs;
     for (std::size_t i = 0; i < args.files.size(); ++i) {
-        const std::size_t left = run.left_out.size();
-        read_into(run, args.files[i], args.output ? &outputs.results[i] : nullptr, options, outputs,
-                  args.files.size() > 1);
-        if (run.left_out.size() != left)
+        const std::size_t left = logs.left_out.size();
+        read_into(logs, args.files[i], args.output ? &outputs.results[i] : nullptr, options,
+                  outputs, args.files.size() > 1);
+        if (logs.left_out.size() != left)
             progress.clear();
         done += file_size(args.files[i]);
     }
@@ -466,15 +465,15 @@ int csv_log(const LogArgs& args)
     if (reports > max_row_reports)
         say("… y " + std::to_string(reports - max_row_reports) +
             " filas más sin resultado: cada una dice por qué en la columna aviso");
-    if (run.read.empty()) {
+    if (logs.read.empty()) {
         complain(
             "no se pudo leer ninguno de los registros: no se escribe el resumen, el gráfico ni el "
             "informe");
-        write_json(outputs, run.report, exit_usage);
+        write_json(outputs, logs.report, exit_usage);
         return exit_usage;
     }
 
-    const log::LogSummary& summary = run.summary;
+    const log::LogSummary& summary = logs.summary;
     const log::Verdict verdict = log::judge(summary, options.judging);
     for (const std::string& line : log::verdict_lines(verdict, summary.comma))
         say(line);
@@ -482,16 +481,16 @@ int csv_log(const LogArgs& args)
         say(line);
     std::optional<log::Chart> drawn;
     if (options.chart != nullptr)
-        drawn = drawn_chart(chart, run.read, run.left_out, verdict, summary.comma);
+        drawn = drawn_chart(chart, logs.read, logs.left_out, verdict, summary.comma);
     const bool judged = !summary.months.empty() || options.verdict;
-    write_outputs(outputs, run, verdict, judged, drawn);
+    write_outputs(outputs, logs, verdict, judged, drawn);
     say(log::counts_line(summary));
-    const int status = !run.left_out.empty()                       ? exit_usage
-        : summary.complete() && !run.incomplete && !outputs.failed ? exit_ok
-                                                                   : exit_not_calculated;
-    run.report.summary = &summary;
-    run.report.verdict = judged ? &verdict : nullptr;
-    write_json(outputs, run.report, status);
+    const int status = !logs.left_out.empty()                       ? exit_usage
+        : summary.complete() && !logs.incomplete && !outputs.failed ? exit_ok
+                                                                    : exit_not_calculated;
+    logs.report.summary = &summary;
+    logs.report.verdict = judged ? &verdict : nullptr;
+    write_json(outputs, logs.report, status);
     for (const log::OutputWritten& output : outputs.written)
         say("escrito: «" + output.path + "»");
     // The JSON's own failure counts too.

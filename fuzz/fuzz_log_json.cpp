@@ -130,7 +130,13 @@ public:
         part.remove_prefix(n);
         return n;
     }
-    bool next() { return current_ + 1 < parts_.size() && (++current_, true); }
+    bool next()
+    {
+        if (current_ + 1 >= parts_.size())
+            return false;
+        ++current_;
+        return true;
+    }
     [[nodiscard]] std::size_t count() const { return parts_.size(); }
 
 private:
@@ -173,8 +179,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The status is 2 exactly when the files are refused (an error, first) or some are
     // left out (listed first).
     if (files.count() > 1) {
-        const bool refused = json.starts_with("{\"estado\":2,\"error\":");
-        const bool left_out = json.starts_with("{\"estado\":2,\"omitidos\":[{");
+        const bool refused = json.starts_with(R"({"estado":2,"error":)");
+        const bool left_out = json.starts_with(R"({"estado":2,"omitidos":[{)");
         FUZZ_REQUIRE(json.starts_with("{\"estado\":2") == (refused || left_out));
         FUZZ_REQUIRE(refused || json.find("\"omitidos\":[") != std::string::npos);
     }

@@ -412,7 +412,7 @@ log::LogSummary read_logs(text::ByteSource& input, text::ByteSink& output,
     for (std::size_t i = 0;; ++i) {
         const std::string name = file_name(request, names, i);
         log::LogSummary one;
-        bool failed = false;
+        bool unread = false;
         try {
             one = log::process_log(input, output, options);
         } catch (const log::LogError& error) {
@@ -420,9 +420,9 @@ log::LogSummary read_logs(text::ByteSource& input, text::ByteSink& output,
             if (names.size() < 2)
                 throw;
             left_out.push_back({i, name, log::worded(error.note(), control_words)});
-            failed = true;
+            unread = true;
         }
-        if (!failed) {
+        if (!unread) {
             report.logs.push_back(log::read_outcome(name, one));
             if (read.empty()) {
                 summary = std::move(one);
@@ -552,7 +552,6 @@ std::string run_log_json(std::string_view request, text::ByteSource& input, text
     log::ChartData chart;
     log::LogSummary summary;
     log::LogOptions options;
-    std::vector<std::string> names;
     std::vector<std::string> read;
     std::vector<LeftOut> left_out;
     log::RunReport report;
@@ -571,7 +570,7 @@ std::string run_log_json(std::string_view request, text::ByteSource& input, text
                 return;
             notices.push_back(excerpt(row));
         };
-        names = names_of(asked);
+        const std::vector<std::string> names = names_of(asked);
         summary = read_logs(input, output, options, asked, names, next, read, left_out, report);
     } catch (const log::LogError& error) {
         return failed(json, log::worded(error.note(), control_words), report);

@@ -75,6 +75,26 @@ QByteArray many_boilers(int count)
     return log;
 }
 
+void write_file(const QTemporaryDir& dir, const QString& name, const QByteArray& text)
+{
+    QFile file(dir.filePath(name));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(text);
+}
+
+// Two months of two boilers, one file each and their columns in another order
+// (enero.csv, febrero.csv), and their consumptions (consumos.csv).
+void write_two_months(const QTemporaryDir& dir)
+{
+    write_file(dir, "enero.csv",
+               "Fecha;Caldera;O2;T\n05/01/2026;Norte;3;180\n12/01/2026;Norte;3,2;182\n"
+               "05/01/2026;Sur;4;190\n12/01/2026;Sur;4,2;191\n");
+    write_file(dir, "febrero.csv",
+               "Caldera;O2;Fecha;T\nNORTE;4,5;03/02/2026;185\nNorte;4,6;10/02/2026;186\n"
+               "Sur;4;03/02/2026;190\nSur;4;10/02/2026;190\n");
+    write_file(dir, "consumos.csv", "caldera;kwh;precio\nNorte;300000;0,09\nSur;100000;0,09\n");
+}
+
 QByteArray dated(const QByteArrayList& odd_dates)
 {
     QByteArray log = "Fecha,O2,T\n";
@@ -667,18 +687,7 @@ private slots:
         QFETCH(QStringList, files);
         QTemporaryDir dir;
         const QString at = dir.path();
-        const auto write = [&](const QString& name, const QByteArray& text) {
-            QFile file(dir.filePath(name));
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(text);
-        };
-        write("enero.csv",
-              "Fecha;Caldera;O2;T\n05/01/2026;Norte;3;180\n12/01/2026;Norte;3,2;182\n"
-              "05/01/2026;Sur;4;190\n12/01/2026;Sur;4,2;191\n");
-        write("febrero.csv",
-              "Caldera;O2;Fecha;T\nNORTE;4,5;03/02/2026;185\nNorte;4,6;10/02/2026;186\n"
-              "Sur;4;03/02/2026;190\nSur;4;10/02/2026;190\n");
-        write("consumos.csv", "caldera;kwh;precio\nNorte;300000;0,09\nSur;100000;0,09\n");
+        write_two_months(dir);
         for (QString& arg : args)
             arg.replace("@", at);
         const Run run = run_calc(QStringList{"-c", "gas", "--celsius"} + args);
@@ -825,18 +834,10 @@ private slots:
         QFETCH(QString, error);
         QTemporaryDir dir;
         const QString at = dir.path();
+        write_two_months(dir);
         const auto write = [&](const QString& name, const QByteArray& text) {
-            QFile file(dir.filePath(name));
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(text);
+            write_file(dir, name, text);
         };
-        write("enero.csv",
-              "Fecha;Caldera;O2;T\n05/01/2026;Norte;3;180\n12/01/2026;Norte;3,2;182\n"
-              "05/01/2026;Sur;4;190\n12/01/2026;Sur;4,2;191\n");
-        write("febrero.csv",
-              "Caldera;O2;Fecha;T\nNORTE;4,5;03/02/2026;185\nNorte;4,6;10/02/2026;186\n"
-              "Sur;4;03/02/2026;190\nSur;4;10/02/2026;190\n");
-        write("consumos.csv", "caldera;kwh;precio\nNorte;300000;0,09\nSur;100000;0,09\n");
         // A row whose CO is past the limit, one the model does not describe, one plain.
         write("co.csv", "O2;CO;T\n3;900;180\n19;20;180\n3;20;180\n");
         write("sin-encabezado.csv", "a;b\n1;2\n");

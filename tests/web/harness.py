@@ -20,7 +20,8 @@ import traceback
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
-from selenium.webdriver.support.ui import WebDriverWait
+from selenium.webdriver.common.keys import Keys
+from selenium.webdriver.support.ui import Select, WebDriverWait
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
 from site_server import serve  # noqa: E402
@@ -115,6 +116,28 @@ def width_and_axe(driver, axe):
         "axe.run(document).then((r) => done(r.violations.map((v) => v.id + ': ' + v.help + ' ' +"
         " v.nodes.map((n) => n.target.join(' ')).join(', '))))")
     return sizes, violations
+
+
+def type_in(p, element_id, text):
+    """Retypes a box as a user would, scrolled into sight; a date box takes its value, a
+    list its option."""
+    field = p.el(element_id)
+    p.driver.execute_script("arguments[0].scrollIntoView({block: 'center'})", field)
+    if field.get_attribute("type") == "date":
+        p.driver.execute_script("arguments[0].value = arguments[1];"
+                                "arguments[0].dispatchEvent(new Event('input', {bubbles: true}))", field, text)
+        return
+    if field.tag_name == "select":
+        Select(field).select_by_value(text)
+        return
+    field.send_keys(Keys.CONTROL, "a", Keys.DELETE)
+    if text:
+        field.send_keys(text)
+
+
+def fill(p, boxes):
+    for element_id, text in boxes.items():
+        type_in(p, element_id, text)
 
 
 def run(site, chosen, width=1280, height=800, timeout=15):

@@ -24,10 +24,9 @@ import tempfile
 import time
 
 from selenium.webdriver.common.by import By
-from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import Select, WebDriverWait
 
-from harness import case, run
+from harness import case, fill, run, type_in
 
 site, calc_path, out_dir = sys.argv[1:4]
 os.makedirs(out_dir, exist_ok=True)
@@ -42,27 +41,6 @@ def open_page(p, width=360, height=640):
     p.driver.set_window_size(width, height)
     p.driver.get(p.url)
     ready(p)
-
-
-def type_in(p, element_id, text):
-    """Retypes a box as a user would; a date box takes its value."""
-    field = p.el(element_id)
-    p.driver.execute_script("arguments[0].scrollIntoView({block: 'center'})", field)
-    if field.get_attribute("type") == "date":
-        p.driver.execute_script("arguments[0].value = arguments[1];"
-                                "arguments[0].dispatchEvent(new Event('input', {bubbles: true}))", field, text)
-        return
-    if field.tag_name == "select":
-        Select(field).select_by_value(text)
-        return
-    field.send_keys(Keys.CONTROL, "a", Keys.DELETE)
-    if text:
-        field.send_keys(text)
-
-
-def fill(p, boxes):
-    for element_id, text in boxes.items():
-        type_in(p, element_id, text)
 
 
 def add_readings(p, readings, fuel="gas"):

@@ -28,9 +28,8 @@ import time
 
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
-from selenium.webdriver.support.ui import Select
 
-from harness import case, log_results, run, width_and_axe
+from harness import case, fill, log_results, run, type_in, width_and_axe
 from readings import calc
 from site_server import serve
 
@@ -54,27 +53,6 @@ def open_page(p, width=360, height=640):
     p.driver.set_window_size(width, height)
     p.driver.get(p.url)
     ready(p)
-
-
-def type_in(p, element_id, text):
-    """Retypes a box as a user would, scrolled into sight; a date box takes its value."""
-    field = p.el(element_id)
-    p.driver.execute_script("arguments[0].scrollIntoView({block: 'center'})", field)
-    if field.get_attribute("type") == "date":
-        p.driver.execute_script("arguments[0].value = arguments[1];"
-                                "arguments[0].dispatchEvent(new Event('input', {bubbles: true}))", field, text)
-        return
-    if field.tag_name == "select":
-        Select(field).select_by_value(text)
-        return
-    field.send_keys(Keys.CONTROL, "a", Keys.DELETE)
-    if text:
-        field.send_keys(text)
-
-
-def fill(p, boxes):
-    for element_id, text in boxes.items():
-        type_in(p, element_id, text)
 
 
 # The settings of a company, and a boiler's, analyser's and report's details.
